@@ -1,0 +1,65 @@
+#ifndef CSENSOR_H
+#define CSENSOR_H
+
+#include "ccolor.h"
+#include "cspectrum.h"
+
+#include <QObject>
+#include <QString>
+
+// Base of every instrument driver. Without an instrument it produces a simple
+// deterministic series of readings, which keeps the measurement paths testable.
+//
+// A driver's constructor names the instrument and sets hasComPort; init() opens it
+// and fills the identity; startMeasure() starts a reading and returns the wait in
+// milliseconds; GetColor() collects it and announces it with colorChanged().
+class CSensor : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CSensor(QObject* parent = nullptr);
+    ~CSensor() override;
+
+    virtual bool init(QString port);
+    virtual void release();
+    virtual int startMeasure();
+    virtual void stopMeasure();
+
+    // Collects the reading after measureDelay milliseconds, from the event loop of
+    // the thread this object lives in. Returns at once.
+    void MeasureColor();
+
+    QString getName() const { return name; }
+    QString getSerialNumber() const { return serialNumber; }
+    QString getFirmwareVersion() const { return firmwareVersion; }
+    QString getPortName() const { return portName; }
+    CColor getLastColor() const { return color; }
+    CSpectrum getSpectrum() const { return spectrum; }
+    int getMeasureDelay() const { return measureDelay; }
+    bool getIsOpen() const { return isOpen; }
+    bool getHasComPort() const { return hasComPort; }
+
+    // The remembered sensor port number in the per-user INI settings.
+    static int getComPort();
+    static void setComPort(int port);
+
+signals:
+    void colorChanged(CColor color);
+
+public slots:
+    virtual CColor GetColor();
+
+protected:
+    QString name;
+    QString serialNumber;
+    QString firmwareVersion;
+    QString portName;
+    CColor color;
+    CSpectrum spectrum;
+    int measureDelay = 0;
+    bool isOpen = false;
+    bool hasComPort = false;
+};
+
+#endif // CSENSOR_H

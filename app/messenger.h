@@ -1,0 +1,48 @@
+#ifndef MESSENGER_H
+#define MESSENGER_H
+
+#include <QFlags>
+#include <QString>
+
+class QWidget;
+
+// The one way the program shows message boxes. The program installs a
+// QMessageBox-backed implementation at start-up; tests install one that records
+// what would have been shown and answers without blocking. With none installed,
+// messages go to the warning log and the default answer is taken.
+class Messenger
+{
+public:
+    enum class Icon { Information, Warning, Critical, Question };
+    // Values match QMessageBox::StandardButton.
+    enum Button {
+        NoButton = 0x00000000,
+        Ok = 0x00000400,
+        Yes = 0x00004000,
+        No = 0x00010000,
+        Cancel = 0x00400000,
+    };
+    Q_DECLARE_FLAGS(Buttons, Button)
+
+    virtual ~Messenger();
+
+    // Shows a modal box and returns the button that closed it.
+    virtual Button show(QWidget* parent, Icon icon, const QString& title, const QString& text,
+                        Buttons buttons, Button defaultButton) = 0;
+
+    // The messenger in use; never null.
+    static Messenger& current();
+    // Installs a messenger the caller keeps alive; nullptr restores the log-only
+    // fallback. Returns the one installed before, or nullptr for the fallback.
+    static Messenger* install(Messenger* messenger);
+
+    static void information(QWidget* parent, const QString& title, const QString& text);
+    static void warning(QWidget* parent, const QString& title, const QString& text);
+    static void critical(QWidget* parent, const QString& title, const QString& text);
+    static Button question(QWidget* parent, const QString& title, const QString& text,
+                           Buttons buttons = Buttons(Yes | No), Button defaultButton = NoButton);
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(Messenger::Buttons)
+
+#endif // MESSENGER_H

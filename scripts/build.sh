@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Configures and builds the project.
+#   scripts/build.sh             release-with-debug-info build in build/
+#   scripts/build.sh --sanitize  AddressSanitizer + UBSan build in build-asan/
+# Warnings are errors in every build made by this script.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+builddir=build
+sanitize=OFF
+for arg in "$@"; do
+    case "$arg" in
+        --sanitize) builddir=build-asan; sanitize=ON ;;
+        *) echo "unknown option: $arg" >&2; exit 2 ;;
+    esac
+done
+
+cmake -S . -B "$builddir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DLUMASERVE_WERROR=ON -DLUMASERVE_SANITIZE="$sanitize" >/dev/null
+cmake --build "$builddir" -j "$(nproc)"

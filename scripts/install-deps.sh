@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package the build, the program and the test suite need.
+# Already-installed packages are left alone so repeated runs cost nothing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qtbase5-dev libqt5serialport5-dev qttools5-dev-tools qttools5-dev
+    xvfb
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
