@@ -1,0 +1,40 @@
+#ifndef RECORDINGMESSENGER_H
+#define RECORDINGMESSENGER_H
+
+#include "messenger.h"
+
+#include <QList>
+#include <QString>
+
+// Records every message box the code under test would show and answers at once.
+// Installs itself on construction and restores the previous messenger when it goes.
+class RecordingMessenger final : public Messenger
+{
+public:
+    struct Shown {
+        Icon icon;
+        QString title;
+        QString text;
+        Buttons buttons;
+    };
+
+    RecordingMessenger();
+    ~RecordingMessenger() override;
+
+    Button show(QWidget* parent, Icon icon, const QString& title, const QString& text,
+                Buttons buttons, Button defaultButton) override;
+
+    // Answers given to questions, in order; when they run out the default button
+    // (or Ok) is the answer.
+    void queueAnswer(Button answer) { m_answers.append(answer); }
+
+    const QList<Shown>& shown() const { return m_shown; }
+    void clear() { m_shown.clear(); }
+
+private:
+    QList<Shown> m_shown;
+    QList<Button> m_answers;
+    Messenger* m_previous = nullptr;
+};
+
+#endif // RECORDINGMESSENGER_H
