@@ -15,7 +15,8 @@ Messenger::Button RecordingMessenger::show(QWidget*, Icon icon, const QString& t
                                            Button defaultButton)
 {
     m_shown.append({icon, title, text, buttons});
-    if (!m_answers.isEmpty())
+    // A box with only an OK button has nothing to choose; it takes no queued answer.
+    if (buttons != Buttons(Ok) && !m_answers.isEmpty())
         return m_answers.takeFirst();
     if (defaultButton != NoButton)
         return defaultButton;

@@ -24,8 +24,8 @@ public:
     Button show(QWidget* parent, Icon icon, const QString& title, const QString& text,
                 Buttons buttons, Button defaultButton) override;
 
-    // Answers given to questions, in order; when they run out the default button
-    // (or Ok) is the answer.
+    // Answers given to boxes offering a choice, in order; when they run out the
+    // default button (or Ok) is the answer.
     void queueAnswer(Button answer) { m_answers.append(answer); }
 
     const QList<Shown>& shown() const { return m_shown; }
