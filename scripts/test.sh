@@ -13,6 +13,5 @@ if [ "${1:-}" = "--sanitize" ]; then builddir=build-asan; fi
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
 cd "$builddir"
 ctest --output-on-failure -j "$(nproc)" --timeout 300
