@@ -1,0 +1,387 @@
+#include "serialport.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QMutexLocker>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// termios speed constant for a baud rate; B0 when the rate has none.
+speed_t speedFor(int baud)
+{
+    switch (baud) {
+    case 50: return B50;
+    case 75: return B75;
+    case 110: return B110;
+    case 134: return B134;
+    case 150: return B150;
+    case 200: return B200;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 1800: return B1800;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+#ifdef B460800
+    case 460800: return B460800;
+#endif
+#ifdef B921600
+    case 921600: return B921600;
+#endif
+    default: return B0;
+    }
+}
+
+// Waits until fd is ready for the given events; false on time-out or error.
+bool waitFor(int fd, short events, int msecs)
+{
+    QDeadlineTimer deadline(qMax(0, msecs));
+    for (;;) {
+        pollfd pfd{fd, events, 0};
+        const int ready = ::poll(&pfd, 1, int(deadline.remainingTime()));
+        if (ready > 0)
+            return (pfd.revents & (events | POLLERR | POLLHUP)) != 0 && !(pfd.revents & POLLNVAL);
+        if (ready == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+} // namespace
+
+SerialPort::SerialPort() = default;
+
+SerialPort::SerialPort(const QString& name)
+    : m_name(name)
+{
+}
+
+SerialPort::~SerialPort()
+{
+    close();
+}
+
+void SerialPort::setPortName(const QString& name)
+{
+    QMutexLocker lock(&m_mutex);
+    m_name = name;
+}
+
+QString SerialPort::portName() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_name;
+}
+
+bool SerialPort::open()
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_fd >= 0)
+        return true;
+    // Non-blocking, so that opening does not wait for carrier detect.
+    const int fd = ::open(QFile::encodeName(m_name).constData(),
+                          O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        setError(QStringLiteral("open"));
+        return false;
+    }
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) {
+        setError(QStringLiteral("not a terminal"));
+        ::close(fd);
+        return false;
+    }
+    // TIOCEXCL keeps other programs from opening the terminal; the advisory lock
+    // also stops a second port object of a privileged process, which TIOCEXCL
+    // lets through.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+        setError(QStringLiteral("in use"));
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    if (!applySettings()) {
+        ::ioctl(m_fd, TIOCNXCL);
+        ::close(m_fd);
+        m_fd = -1;
+        return false;
+    }
+    return true;
+}
+
+bool SerialPort::isOpen() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_fd >= 0;
+}
+
+void SerialPort::close()
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_fd < 0)
+        return;
+    ::ioctl(m_fd, TIOCNXCL);
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+bool SerialPort::applySettings()
+{
+    if (m_fd < 0)
+        return true;
+    termios tio{};
+    if (::tcgetattr(m_fd, &tio) != 0) {
+        setError(QStringLiteral("tcgetattr"));
+        return false;
+    }
+    ::cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~tcflag_t(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS);
+    tio.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY | INPCK);
+    switch (m_dataBits) {
+    case Data5: tio.c_cflag |= CS5; break;
+    case Data6: tio.c_cflag |= CS6; break;
+    case Data7: tio.c_cflag |= CS7; break;
+    case Data8: tio.c_cflag |= CS8; break;
+    }
+    if (m_parity != ParityNone) {
+        tio.c_cflag |= PARENB;
+        tio.c_iflag |= INPCK;
+        if (m_parity == ParityOdd)
+            tio.c_cflag |= PARODD;
+    }
+    if (m_stopBits == TwoStop)
+        tio.c_cflag |= CSTOPB;
+    if (m_flow == FlowHardware)
+        tio.c_cflag |= CRTSCTS;
+    else if (m_flow == FlowXonXoff)
+        tio.c_iflag |= IXON | IXOFF;
+    // Reads never block in the driver; waiting is done with poll().
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    const speed_t speed = speedFor(m_baud);
+    if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0
+        || ::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
+        setError(QStringLiteral("tcsetattr"));
+        return false;
+    }
+    return true;
+}
+
+bool SerialPort::setBaudRate(int baud)
+{
+    QMutexLocker lock(&m_mutex);
+    if (speedFor(baud) == B0)
+        return false;
+    const int old = m_baud;
+    m_baud = baud;
+    if (applySettings())
+        return true;
+    m_baud = old;
+    return false;
+}
+
+bool SerialPort::setDataBits(DataBits bits)
+{
+    QMutexLocker lock(&m_mutex);
+    const DataBits old = m_dataBits;
+    m_dataBits = bits;
+    if (applySettings())
+        return true;
+    m_dataBits = old;
+    return false;
+}
+
+bool SerialPort::setParity(Parity parity)
+{
+    QMutexLocker lock(&m_mutex);
+    const Parity old = m_parity;
+    m_parity = parity;
+    if (applySettings())
+        return true;
+    m_parity = old;
+    return false;
+}
+
+bool SerialPort::setStopBits(StopBits bits)
+{
+    QMutexLocker lock(&m_mutex);
+    const StopBits old = m_stopBits;
+    m_stopBits = bits;
+    if (applySettings())
+        return true;
+    m_stopBits = old;
+    return false;
+}
+
+bool SerialPort::setFlowControl(FlowControl flow)
+{
+    QMutexLocker lock(&m_mutex);
+    const FlowControl old = m_flow;
+    m_flow = flow;
+    if (applySettings())
+        return true;
+    m_flow = old;
+    return false;
+}
+
+int SerialPort::baudRate() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_baud;
+}
+
+SerialPort::DataBits SerialPort::dataBits() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_dataBits;
+}
+
+SerialPort::Parity SerialPort::parity() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_parity;
+}
+
+SerialPort::StopBits SerialPort::stopBits() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_stopBits;
+}
+
+SerialPort::FlowControl SerialPort::flowControl() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_flow;
+}
+
+void SerialPort::setTimeout(int msecs)
+{
+    QMutexLocker lock(&m_mutex);
+    m_timeout = qMax(0, msecs);
+}
+
+int SerialPort::timeout() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_timeout;
+}
+
+bool SerialPort::flush()
+{
+    QMutexLocker lock(&m_mutex);
+    return m_fd >= 0 && ::tcflush(m_fd, TCIOFLUSH) == 0;
+}
+
+bool SerialPort::getChar(char* c)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_fd < 0 || !c)
+        return false;
+    for (;;) {
+        const ssize_t n = ::read(m_fd, c, 1);
+        if (n == 1)
+            return true;
+        if (n < 0 && errno == EINTR)
+            continue;
+        return false;
+    }
+}
+
+qint64 SerialPort::read(char* data, qint64 maxSize)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_fd < 0 || !data || maxSize < 0)
+        return -1;
+    if (maxSize == 0)
+        return 0;
+    if (!waitFor(m_fd, POLLIN, m_timeout))
+        return 0;
+    for (;;) {
+        const ssize_t n = ::read(m_fd, data, size_t(maxSize));
+        if (n >= 0)
+            return n;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN)
+            return 0;
+        setError(QStringLiteral("read"));
+        return -1;
+    }
+}
+
+QByteArray SerialPort::read(qint64 maxSize)
+{
+    QByteArray bytes(int(qBound<qint64>(0, maxSize, 1 << 20)), '\0');
+    const qint64 n = read(bytes.data(), bytes.size());
+    bytes.resize(int(qMax<qint64>(0, n)));
+    return bytes;
+}
+
+qint64 SerialPort::write(const char* data, qint64 size)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_fd < 0 || (!data && size > 0) || size < 0)
+        return -1;
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(m_fd, data + done, size_t(size - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN && waitFor(m_fd, POLLOUT, m_timeout))
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            setError(QStringLiteral("write"));
+        return done > 0 ? done : -1;
+    }
+    return done;
+}
+
+qint64 SerialPort::write(const QByteArray& data)
+{
+    return write(data.constData(), data.size());
+}
+
+bool SerialPort::waitForReadyRead(int msecs)
+{
+    QMutexLocker lock(&m_mutex);
+    return m_fd >= 0 && waitFor(m_fd, POLLIN, msecs);
+}
+
+qint64 SerialPort::bytesAvailable() const
+{
+    QMutexLocker lock(&m_mutex);
+    int n = 0;
+    if (m_fd < 0 || ::ioctl(m_fd, FIONREAD, &n) != 0)
+        return 0;
+    return n;
+}
+
+QString SerialPort::errorString() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_error;
+}
+
+void SerialPort::setError(const QString& what)
+{
+    m_error = QStringLiteral("%1: %2: %3").arg(m_name, what, QString::fromLocal8Bit(std::strerror(errno)));
+}

@@ -1,0 +1,95 @@
+#ifndef SERIALPORT_H
+#define SERIALPORT_H
+
+#include <QByteArray>
+#include <QMutex>
+#include <QString>
+
+// A serial port over POSIX termios, read by polling: nothing here needs an event
+// loop, so the monitor link and the instrument drivers can use it from the
+// alignment thread as well as from the main thread. Every call takes the port's
+// own lock, so one object may be used from whichever thread calls it.
+//
+// Line settings may be given before or after open(); before, they are applied
+// when the port opens. The port is opened non-blocking and raw; reads wait only
+// where a call says so, and then never longer than its time-out.
+class SerialPort
+{
+public:
+    enum DataBits { Data5 = 5, Data6 = 6, Data7 = 7, Data8 = 8 };
+    enum Parity { ParityNone, ParityOdd, ParityEven };
+    enum StopBits { OneStop, TwoStop };
+    enum FlowControl { FlowOff, FlowHardware, FlowXonXoff };
+
+    SerialPort();
+    explicit SerialPort(const QString& name);
+    ~SerialPort();
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // The device path, for example "/dev/ttyUSB0". A new name takes effect on the
+    // next open().
+    void setPortName(const QString& name);
+    QString portName() const;
+
+    // Opens the port for reading and writing and takes exclusive use of the
+    // terminal. True if already open. Fails on anything that is not a terminal.
+    bool open();
+    bool isOpen() const;
+    void close();
+
+    // Each returns false when the value is not supported or the terminal refused it.
+    bool setBaudRate(int baud);
+    bool setDataBits(DataBits bits);
+    bool setParity(Parity parity);
+    bool setStopBits(StopBits bits);
+    bool setFlowControl(FlowControl flow);
+    int baudRate() const;
+    DataBits dataBits() const;
+    Parity parity() const;
+    StopBits stopBits() const;
+    FlowControl flowControl() const;
+
+    // How long read() waits for the first byte and write() for room, in ms.
+    void setTimeout(int msecs);
+    int timeout() const;
+
+    // Discards everything received and not yet read, and everything written and
+    // not yet sent.
+    bool flush();
+
+    // Reads one byte if one has arrived; never waits.
+    bool getChar(char* c);
+    // Waits up to the time-out for data, then reads what has arrived, at most
+    // maxSize bytes. Returns the count, 0 on time-out, -1 on error.
+    qint64 read(char* data, qint64 maxSize);
+    QByteArray read(qint64 maxSize);
+    // Writes all bytes unless the terminal stays full for longer than the
+    // time-out. Returns the count written, or -1 when nothing could be written.
+    qint64 write(const char* data, qint64 size);
+    qint64 write(const QByteArray& data);
+
+    // True as soon as a byte can be read; false after msecs without one.
+    bool waitForReadyRead(int msecs);
+    // Bytes received and not yet read; 0 when closed.
+    qint64 bytesAvailable() const;
+
+    QString errorString() const;
+
+private:
+    bool applySettings();
+    void setError(const QString& what);
+
+    mutable QMutex m_mutex;
+    QString m_name;
+    int m_fd = -1;
+    int m_baud = 9600;
+    DataBits m_dataBits = Data8;
+    Parity m_parity = ParityNone;
+    StopBits m_stopBits = OneStop;
+    FlowControl m_flow = FlowOff;
+    int m_timeout = 500;
+    QString m_error;
+};
+
+#endif // SERIALPORT_H
