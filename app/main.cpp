@@ -1,3 +1,4 @@
+#include "application.h"
 #include "ccolor.h"
 #include "csensor.h"
 #include "sensortypes.h"
@@ -9,7 +10,7 @@
 // takes one reading from the built-in demonstration sensor through the event loop.
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    Application app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Lumaserve"));
     qRegisterMetaType<CColor>("CColor");
 
