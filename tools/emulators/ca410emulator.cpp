@@ -1,0 +1,470 @@
+#include "ca410emulator.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+// The instrument accepts decimal integers only; anything else is a bad command.
+bool toInt(const std::string& text, int* value)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || v < -1000000 || v > 1000000)
+        return false;
+    *value = static_cast<int>(v);
+    return true;
+}
+
+bool toDouble(const std::string& text, double* value)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    *value = std::strtod(text.c_str(), &end);
+    return *end == '\0';
+}
+
+std::vector<std::string> splitFields(const std::string& text)
+{
+    std::vector<std::string> fields;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t comma = text.find(',', start);
+        if (comma == std::string::npos) {
+            fields.push_back(text.substr(start));
+            break;
+        }
+        fields.push_back(text.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return fields;
+}
+
+std::string number(double v)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4f", v);
+    return text;
+}
+
+std::string padded(const std::string& text, size_t width)
+{
+    return text.size() >= width ? text.substr(0, width) : text + std::string(width - text.size(), ' ');
+}
+
+// Setting ids changed by the plain one-value setting commands, with their limits.
+struct SimpleSetting {
+    const char* prefix;
+    int id;
+    int low;
+    int high;
+};
+const SimpleSetting simpleSettings[] = {
+    {"MDS,", 0, 0, 8},   {"LUS,", 6, 0, 1},    {"FSC,", 7, 0, 3},  {"DPR,", 11, 1, 10},
+    {"OPR,", 12, 1, 10}, {"TMS,", 18, 0, 1},   {"TDS,", 19, 0, 100}, {"MMS,", 26, 0, 1},
+};
+
+} // namespace
+
+Ca410Emulator::Ca410Emulator()
+{
+    resetMeasurementSettings();
+    m_settings[3] = "0";
+    m_settings[23] = "0";
+}
+
+Ca410Emulator::~Ca410Emulator()
+{
+    stop();
+}
+
+void Ca410Emulator::resetMeasurementSettings()
+{
+    m_settings[0] = "0";
+    m_settings[1] = "0";
+    m_settings[6] = "0";
+    m_settings[7] = "1";
+    m_settings[11] = "1";
+    m_settings[12] = "1";
+    m_settings[15] = "0.0000";
+    m_settings[16] = "60.00";
+    m_settings[17] = "100.0";
+    m_settings[18] = "0";
+    m_settings[19] = "0";
+    m_settings[26] = "0";
+    m_settings[28] = "60.00";
+    m_ranges = {};
+}
+
+void Ca410Emulator::setIdentity(const std::string& family, const std::string& model, const std::string& version,
+                                const std::string& serial)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_family = family;
+    m_model = model;
+    m_version = version;
+    m_serial = serial;
+}
+
+void Ca410Emulator::setMeasurement(double X, double Y, double Z)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_xyz = {{X, Y, Z}};
+}
+
+void Ca410Emulator::addFault(Fault fault, const std::string& prefix, int value, int times, const std::string& raw)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_rules.push_back(Rule{fault, prefix, value, times, raw});
+}
+
+void Ca410Emulator::clearFaults()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_rules.clear();
+}
+
+std::vector<std::string> Ca410Emulator::commands() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_commands;
+}
+
+void Ca410Emulator::clearCommands()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_commands.clear();
+}
+
+bool Ca410Emulator::waitForCommands(size_t n, int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_commandArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                     [&] { return m_commands.size() >= n; });
+}
+
+std::string Ca410Emulator::setting(int id) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = m_settings.find(id);
+    return it == m_settings.end() ? std::string() : it->second;
+}
+
+void Ca410Emulator::setSetting(int id, const std::string& value)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_settings[id] = value;
+}
+
+Ca410Emulator::Channel Ca410Emulator::channel(int number) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return number >= 1 && number <= 99 ? m_channels[static_cast<size_t>(number)] : Channel{};
+}
+
+void Ca410Emulator::setChannel(int number, const Channel& channel)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (number >= 1 && number <= 99)
+        m_channels[static_cast<size_t>(number)] = channel;
+}
+
+int Ca410Emulator::calibrationMode() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_calMode;
+}
+
+void Ca410Emulator::received(const std::string& bytes)
+{
+    for (const char c : bytes) {
+        if (c == '\n')
+            continue;
+        if (c != '\r') {
+            // A line that never ends is no command: keep the buffer bounded.
+            if (m_pending.size() < 4096)
+                m_pending += c;
+            continue;
+        }
+        const std::string line = m_pending;
+        m_pending.clear();
+
+        Reply reply;
+        Rule rule{Fault::Warning, std::string(), 0, 0, std::string()};
+        bool ruled = false;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_commands.push_back(line);
+            for (Rule& r : m_rules) {
+                if (r.times != 0 && line.compare(0, r.prefix.size(), r.prefix) == 0) {
+                    if (r.times > 0)
+                        --r.times;
+                    rule = r;
+                    ruled = true;
+                    break;
+                }
+            }
+            const bool carriedOut =
+                !ruled || (rule.fault != Fault::Error && rule.fault != Fault::Silence && rule.fault != Fault::Raw);
+            if (carriedOut) {
+                m_wrongChannel = ruled && rule.fault == Fault::WrongChannel;
+                reply = execute(line);
+                m_wrongChannel = false;
+            }
+        }
+        m_commandArrived.notify_all();
+        deliver(line, reply, ruled ? &rule : nullptr);
+    }
+}
+
+void Ca410Emulator::deliver(const std::string&, const Reply& reply, const Rule* rule)
+{
+    const Fault fault = rule ? rule->fault : Fault::WrongChannel;
+    if (rule && fault == Fault::Silence)
+        return;
+    if (rule && fault == Fault::Raw) {
+        send(rule->raw);
+        return;
+    }
+    if (rule && fault == Fault::Error) {
+        char text[16];
+        std::snprintf(text, sizeof text, "ER%02d\r", rule->value % 100);
+        send(text);
+        return;
+    }
+
+    char status[8];
+    std::string data = reply.data;
+    if (reply.error) {
+        std::snprintf(status, sizeof status, "ER%02d", reply.status % 100);
+        data.clear();
+    } else {
+        const int warning = rule && fault == Fault::Warning && reply.status == 0 ? rule->value : reply.status;
+        std::snprintf(status, sizeof status, "OK%02d", warning % 100);
+        if (rule && fault == Fault::OverLong)
+            data += std::string(static_cast<size_t>(rule->value > 0 ? rule->value : 0), '9');
+    }
+    const std::string text = std::string(status) + (data.empty() ? std::string() : "," + data) + "\r";
+
+    if (rule && fault == Fault::Slow)
+        std::this_thread::sleep_for(std::chrono::milliseconds(rule->value));
+    if (rule && fault == Fault::Split && rule->value > 1) {
+        const size_t pieces = static_cast<size_t>(rule->value);
+        const size_t step = (text.size() + pieces - 1) / pieces;
+        for (size_t at = 0; at < text.size(); at += step) {
+            send(text.substr(at, step));
+            if (at + step < text.size())
+                std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+        return;
+    }
+    send(text);
+}
+
+Ca410Emulator::Reply Ca410Emulator::ok(const std::string& data)
+{
+    Reply r;
+    r.data = data;
+    return r;
+}
+
+Ca410Emulator::Reply Ca410Emulator::error(int number)
+{
+    Reply r;
+    r.error = true;
+    r.status = number;
+    return r;
+}
+
+Ca410Emulator::Reply Ca410Emulator::setSettingCommand(int id, const std::vector<std::string>& args, int low,
+                                                      int high)
+{
+    int value = 0;
+    if (args.size() != 1 || !toInt(args[0], &value) || value < low || value > high)
+        return error(10);
+    m_settings[id] = std::to_string(value);
+    return ok();
+}
+
+// Executes one command line against the device state; called with m_mutex held.
+Ca410Emulator::Reply Ca410Emulator::execute(const std::string& line)
+{
+    const size_t comma = line.find(',');
+    const std::string prefix = comma == std::string::npos ? line : line.substr(0, comma + 1);
+    const std::vector<std::string> args =
+        comma == std::string::npos ? std::vector<std::string>() : splitFields(line.substr(comma + 1));
+    int a = 0;
+    int b = 0;
+    int c = 0;
+
+    if (prefix == "IDO,") {
+        if (args.size() != 2 || args[0] != "0" || args[1] != "1")
+            return error(10);
+        return ok(m_family + ",0," + padded(m_model, 15) + "," + m_version + "," + m_serial);
+    }
+    if (prefix == "COM,")
+        return args.size() == 1 ? ok() : error(10);
+    if (prefix == "RST,") {
+        if (args.size() != 2 || args[0] != "0" || !toInt(args[1], &a) || a < 0 || a > 3)
+            return error(10);
+        if (a == 2 || a == 0)
+            resetMeasurementSettings();
+        return ok();
+    }
+    for (const SimpleSetting& s : simpleSettings)
+        if (prefix == s.prefix)
+            return setSettingCommand(s.id, args, s.low, s.high);
+    if (prefix == "SCS,") {
+        if (args.empty() || !toInt(args[0], &a) || a < 0 || a > 5)
+            return error(10);
+        if (a >= 4) {
+            // Sync modes 4 and 5 carry their frequency or measuring time.
+            if (args.size() != 2 || args[1].empty() || args[1].size() > 6)
+                return error(10);
+            m_settings[a == 4 ? 28 : 17] = args[1];
+        } else if (args.size() != 1) {
+            return error(10);
+        }
+        m_settings[1] = std::to_string(a);
+        return ok();
+    }
+    if (prefix == "MCH,") {
+        if (args.size() != 2 || args[0] != "1" || !toInt(args[1], &a) || a < 0 || a > 99)
+            return error(10);
+        m_settings[3] = std::to_string(a);
+        return ok();
+    }
+    if (prefix == "IDS,") {
+        if (args.size() != 3 || !toInt(args[1], &a) || a < 1 || a > 99 || args[2].size() > 10)
+            return error(10);
+        m_channels[static_cast<size_t>(a)].name = args[2];
+        return ok();
+    }
+    if (prefix == "STR,") {
+        if (args.size() != 1 || !toInt(args[0], &a))
+            return error(10);
+        if (a == 4) {
+            toInt(m_settings[3], &b);
+            return ok(padded(b >= 1 && b <= 99 ? m_channels[static_cast<size_t>(b)].name : "", 10));
+        }
+        const auto it = m_settings.find(a);
+        return it == m_settings.end() ? error(10) : ok(it->second);
+    }
+    if (prefix == "ZRC") {
+        if (!args.empty() || comma != std::string::npos)
+            return error(10);
+        m_settings[23] = "2";
+        return ok();
+    }
+    if (prefix == "RGR,") {
+        if (args.size() != 2 || args[0] != "0" || !toInt(args[1], &a) || a < 0 || a > 1)
+            return error(10);
+        const Range& r = m_ranges[static_cast<size_t>(a)];
+        return ok(std::to_string(r.mode) + "," + std::to_string(r.range));
+    }
+    if (prefix == "RGS,") {
+        if (args.size() != 4 || args[0] != "0" || !toInt(args[1], &a) || !toInt(args[2], &b) || !toInt(args[3], &c)
+            || a < 0 || a > 1 || b < 0 || b > 1 || c < 1 || c > (a == 0 ? 6 : 4))
+            return error(10);
+        m_ranges[static_cast<size_t>(a)] = Range{b, c};
+        return ok();
+    }
+    if (prefix == "MES,")
+        return measure(args);
+    if (prefix == "TDR,")
+        return readChannel(args);
+    if (prefix == "UCS,") {
+        if (args.size() != 1 || !toInt(args[0], &a) || a < 0 || a > 1)
+            return error(10);
+        m_calMode = a;
+        return ok();
+    }
+    if (prefix == "UWT," || prefix == "URD," || prefix == "UGR," || prefix == "UBL,") {
+        const size_t colour = prefix == "UWT," ? 0 : prefix == "URD," ? 1 : prefix == "UGR," ? 2 : 3;
+        std::array<double, 3> xyz{};
+        if (args.size() != 4 || !toInt(args[0], &a) || !toDouble(args[1], &xyz[0]) || !toDouble(args[2], &xyz[1])
+            || !toDouble(args[3], &xyz[2]))
+            return error(10);
+        if (m_settings[23] != "2")
+            return error(5);  // nothing measured to calibrate against
+        m_pendingDisplayMode = a;
+        m_pendingTarget[colour] = xyz;
+        m_pendingMeasure[colour] = m_xyz;
+        return ok();
+    }
+    if (prefix == "ETR,") {
+        std::array<int, 6> date{};
+        if (args.size() != 7 || !toInt(args[0], &a) || a < 1 || a > 99)
+            return error(10);
+        for (size_t i = 0; i < 6; ++i)
+            if (!toInt(args[i + 1], &date[i]))
+                return error(10);
+        Channel& ch = m_channels[static_cast<size_t>(a)];
+        ch.calType = 2;
+        ch.displayMode = m_pendingDisplayMode;
+        ch.target = m_pendingTarget;
+        ch.measure = m_pendingMeasure;
+        ch.date = date;
+        m_pendingTarget = {};
+        m_pendingMeasure = {};
+        return ok();
+    }
+    if (prefix == "MDD,") {
+        if (args.size() != 2 || args[0] != "1" || !toInt(args[1], &a) || a < 0 || a > 99)
+            return error(10);
+        if (a >= 1)
+            m_channels[static_cast<size_t>(a)] = Channel{};
+        return ok();
+    }
+    return error(10);
+}
+
+Ca410Emulator::Reply Ca410Emulator::measure(const std::vector<std::string>& args)
+{
+    int format = 0;
+    if (args.size() != 1 || !toInt(args[0], &format) || format < 1 || format > 2)
+        return error(10);
+    if (m_settings[23] != "2")
+        return error(10);  // no zero calibration yet
+    int mode = 0;
+    toInt(m_settings[0], &mode);
+    const double X = m_xyz[0], Y = m_xyz[1], Z = m_xyz[2];
+    std::string values;
+    if (mode == 0) {
+        // x, y and luminance
+        const double sum = X + Y + Z;
+        values = number(sum > 0 ? X / sum : 0) + "," + number(sum > 0 ? Y / sum : 0) + "," + number(Y);
+    } else {
+        values = number(X) + "," + number(Y) + "," + number(Z);
+    }
+    return ok("P1," + std::to_string(mode) + "," + values + ",0.0000,0");
+}
+
+Ca410Emulator::Reply Ca410Emulator::readChannel(const std::vector<std::string>& args)
+{
+    int ch = 0;
+    int mode = 0;
+    if (args.size() != 3 || !toInt(args[0], &ch) || ch < 0 || ch > 99 || args[1] != "1" || !toInt(args[2], &mode))
+        return error(10);
+    const Channel c = ch >= 1 ? m_channels[static_cast<size_t>(ch)] : Channel{};
+    char head[16];
+    std::snprintf(head, sizeof head, "CH%02d", m_wrongChannel ? (ch % 99) + 1 : ch);
+    // 0 channel, 1-3 probe details, 4 model, 5 type, 6 name, 7 spare, 8 display
+    // mode, 9-11 spare, 12-23 targets, 24-35 measured values, 36-41 date.
+    std::string data = std::string(head) + ",P1,0,0," + m_model + "," + std::to_string(c.calType) + ","
+                       + padded(c.name, 10) + ",0," + std::to_string(c.calType ? c.displayMode : mode) + ",0,0,0";
+    for (const auto& xyz : c.target)
+        for (double v : xyz)
+            data += "," + number(v);
+    for (const auto& xyz : c.measure)
+        for (double v : xyz)
+            data += "," + number(v);
+    for (int part : c.date)
+        data += "," + std::to_string(part);
+    return ok(data);
+}
