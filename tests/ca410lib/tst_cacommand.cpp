@@ -1,0 +1,425 @@
+// The CA-410 command exchange, its reply grammar and the identity probe,
+// against the emulated instrument.
+#include "ca410dev.h"
+#include "ca410emulator.h"
+#include "logcapture.h"
+#include "mlink_ca410.h"
+
+#include <QtTest>
+
+#include <cstring>
+#include <poll.h>
+
+namespace {
+
+using Fault = Ca410Emulator::Fault;
+
+enum { STR = 19, ZRC = 23, TDR = 25, MES = 38, IDO = 1 };
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+} // namespace
+
+class TstCaCommand : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void tablesNameTheCommandsAndSettings();
+    void okRepliesReturnTheirData();
+    void warningsAreLoggedAndSucceed_data();
+    void warningsAreLoggedAndSucceed();
+    void errorRepliesMapToCodes_data();
+    void errorRepliesMapToCodes();
+    void longDataIsCutToTheBuffer();
+    void shortAndMissingRepliesFail();
+    void lateRepliesNeverAnswerTheNextCommand();
+    void splitRepliesAreJoined();
+    void invalidCommandsAreNeverSent();
+    void emulatorKeepsItsState();
+    void identityProbe();
+    void bufDumpRows();
+
+private:
+    std::string send(int cmd, const char* params, int32_t* result, int32_t rsize = 256, int32_t timeout = 1000);
+
+    Ca410Emulator m_emulator;
+    ser_com* m_port = nullptr;
+    ca410_dev m_dev{};
+};
+
+void TstCaCommand::initTestCase()
+{
+    QVERIFY(m_emulator.start());
+    m_port = new_ser_com(m_emulator.devicePath().c_str());
+    QCOMPARE(ser_com_setport(m_port, 3, 10, 3, 2, 3), 0);
+    m_dev.ser = m_port;
+}
+
+void TstCaCommand::cleanupTestCase()
+{
+    ser_com_del(m_port);
+}
+
+void TstCaCommand::init()
+{
+    m_emulator.clearFaults();
+    m_emulator.clearCommands();
+}
+
+std::string TstCaCommand::send(int cmd, const char* params, int32_t* result, int32_t rsize, int32_t timeout)
+{
+    std::vector<char> reply(static_cast<size_t>(rsize), 'Q');
+    int32_t length = -1;
+    *result = ca_command(&m_dev, cmd, params, 0, reply.data(), rsize, &length, timeout);
+    if (*result != 0 && *result != 49)
+        return std::string(reply.data(), reply.size()) == std::string(reply.size(), 'Q') ? "<untouched>" : "<changed>";
+    const std::string data(reply.data());
+    if (length != static_cast<int32_t>(data.size()))
+        return "<length " + std::to_string(length) + " for " + data + ">";
+    return data;
+}
+
+void TstCaCommand::tablesNameTheCommandsAndSettings()
+{
+    QVERIFY(keystr[0] == nullptr);
+    QCOMPARE(std::string(keystr[1]), std::string("IDO,"));
+    QCOMPARE(std::string(keystr[23]), std::string("ZRC"));
+    QCOMPARE(std::string(keystr[40]), std::string("FDR,"));
+    // Every changeable setting's command exists; the ids are what STR asks for.
+    for (const ca410_cfg& c : cfgs) {
+        QVERIFY(c.cmd >= 0 && c.cmd < CA410_KEY_COUNT);
+        QVERIFY(c.cmd == 0 || keystr[c.cmd] != nullptr);
+        QVERIFY(c.name && *c.name);
+    }
+    QCOMPARE(cfgs[8].cmd, 0);
+    QCOMPARE(std::string(keystr[cfgs[13].cmd]), std::string("ZRC"));
+    QCOMPARE(cfgs[15].id, 28);
+}
+
+void TstCaCommand::okRepliesReturnTheirData()
+{
+    int32_t result = -1;
+    m_emulator.setSetting(0, "7");
+    QCOMPARE(send(STR, "0", &result), std::string("7"));
+    QCOMPARE(result, 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("STR,0"));
+
+    // "OK00" alone is success with empty data.
+    QCOMPARE(send(ZRC, nullptr, &result), std::string(""));
+    QCOMPARE(result, 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("ZRC"));
+
+    m_emulator.addFault(Fault::Raw, "STR,", 0, 1, "OK00,a,b,c\r");
+    QCOMPARE(send(STR, "1", &result), std::string("a,b,c"));
+    m_emulator.addFault(Fault::Raw, "STR,", 0, 1, "OK00\r");
+    QCOMPARE(send(STR, "1", &result), std::string(""));
+    QCOMPARE(result, 0);
+
+    // Without a reply buffer the reply is only checked; the length is the data's.
+    int32_t length = -1;
+    m_emulator.addFault(Fault::Raw, "STR,", 0, 1, "OK00,12345\r");
+    QCOMPARE(ca_command(&m_dev, STR, "0", 0, nullptr, 0, &length, 1000), 0);
+    QCOMPARE(length, 6);  // the comma is only dropped when copying
+
+    // An explicit parameter length sends just that many bytes.
+    QCOMPARE(ca_command(&m_dev, STR, "0junk", 1, nullptr, 0, nullptr, 1000), 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("STR,0"));
+
+    // Bytes after the terminator belong to no reply of this command.
+    m_emulator.addFault(Fault::Raw, "STR,", 0, 1, "OK00,1\rOK00,2");
+    QCOMPARE(send(STR, "0", &result), std::string("1"));
+    QCOMPARE(result, 0);
+}
+
+void TstCaCommand::warningsAreLoggedAndSucceed_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("OK01") << "OK01,7\r" << "[wcode]: [OK01], user calibration data err,\n";
+    QTest::newRow("OK06") << "OK06,7\r"
+                          << "[wcode]: [OK06], probe temperature shifted 6,probe temperature shifted 6\n";
+    // Above 63 the number is read less 64.
+    QTest::newRow("OK66") << "OK66,7\r" << "[wcode]: [OK02], probe temperature shifted 6,\n";
+}
+
+void TstCaCommand::warningsAreLoggedAndSucceed()
+{
+    QFETCH(QString, reply);
+    QFETCH(QString, logged);
+    LogCapture log(0);
+    m_emulator.addFault(Fault::Raw, "STR,", 0, 1, reply.toStdString());
+    int32_t result = -1;
+    QCOMPARE(send(STR, "0", &result), std::string("7"));
+    QCOMPARE(result, 0);
+    QCOMPARE(log.errorText, logged.toStdString());
+}
+
+void TstCaCommand::errorRepliesMapToCodes_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ER03") << 3 << 16 << "input color difference value or calib val , invalid value";
+    QTest::newRow("ER10") << 10 << 19 << "invalide command";
+    QTest::newRow("ER22") << 22 << 23 << "measure brightness exceed the range";
+    QTest::newRow("ER32") << 32 << 25 << "memory data write and read error";
+    QTest::newRow("ER99") << 99 << 36 << "instrument program error";
+    QTest::newRow("ER07") << 7 << 39 << "unknown err 7";
+}
+
+void TstCaCommand::errorRepliesMapToCodes()
+{
+    QFETCH(int, number);
+    QFETCH(int, code);
+    QFETCH(QString, text);
+    LogCapture log(0);
+    m_emulator.addFault(Fault::Error, "MES,", number);
+    int32_t result = -1;
+    QCOMPARE(send(MES, "1", &result), std::string("<untouched>"));
+    QCOMPARE(result, code);
+    char number2[3];
+    std::snprintf(number2, sizeof number2, "%02d", number);
+    QVERIFY2(contains(log.errorText, "[ecode]: [" + std::string(number2) + "] : " + text.toStdString() + "\n"),
+             log.errorText.c_str());
+    QVERIFY(contains(log.errorText, "[ca_command]: receive err, [ER" + std::string(number2) + "]\n"));
+
+    int32_t length = 5;
+    m_emulator.addFault(Fault::Error, "MES,", number);
+    QCOMPARE(ca_command(&m_dev, MES, "1", 0, nullptr, 0, &length, 1000), code);
+    QCOMPARE(length, 0);
+}
+
+void TstCaCommand::longDataIsCutToTheBuffer()
+{
+    LogCapture log(0);
+    const std::string data(70, 'd');
+    m_emulator.addFault(Fault::Raw, "STR,", 0, 1, "OK00," + data + "\r");
+    int32_t result = -1;
+    // 63 bytes of room, one of which the comma took.
+    QCOMPARE(send(STR, "0", &result, 64), std::string(62, 'd'));
+    QCOMPARE(result, 49);
+    QVERIFY(contains(log.errorText, "[ca_command]: data size 71 > rbuf size 64, part data returned\n"));
+
+    // The emulator's over-long answers are cut the same way.
+    m_emulator.setSetting(0, "7");
+    m_emulator.addFault(Fault::OverLong, "STR,", 20);
+    QCOMPARE(send(STR, "0", &result, 8), std::string("799999"));
+    QCOMPARE(result, 49);
+    // The comma counts when checking the room: six characters fit eight bytes,
+    // seven are cut to six.
+    m_emulator.addFault(Fault::Raw, "STR,", 0, 1, "OK00,123456\r");
+    QCOMPARE(send(STR, "0", &result, 8), std::string("123456"));
+    QCOMPARE(result, 0);
+    m_emulator.addFault(Fault::Raw, "STR,", 0, 1, "OK00,1234567\r");
+    QCOMPARE(send(STR, "0", &result, 8), std::string("123456"));
+    QCOMPARE(result, 49);
+    // A reply longer than the exchange's own 1023 bytes ends the read full.
+    m_emulator.addFault(Fault::OverLong, "STR,", 1500);
+    const std::string full = send(STR, "0", &result, 2048);
+    QVERIFY2(full.size() == size_t(1023 - 5), full.c_str());
+    QCOMPARE(result, 0);
+}
+
+void TstCaCommand::shortAndMissingRepliesFail()
+{
+    LogCapture log(0);
+    int32_t result = -1;
+    m_emulator.addFault(Fault::Raw, "STR,", 0, 1, "OK\r");
+    QCOMPARE(send(STR, "0", &result), std::string("<untouched>"));
+    QCOMPARE(result, 52);
+    QVERIFY(contains(log.errorText, "[ca_command]: receive len=3 < 5 , err\n"));
+
+    m_emulator.addFault(Fault::Silence, "STR,");
+    int32_t length = 9;
+    char reply[32] = "keep";
+    QCOMPARE(ca_command(&m_dev, STR, "0", 0, reply, sizeof reply, &length, 100), 38);
+    QCOMPARE(length, 0);
+    QCOMPARE(std::string(reply), std::string("keep"));
+    QVERIFY(contains(log.errorText, "[ca_command]: communication timeout err, 0x4000\n"));
+
+    // A transport that is not open is a communication failure.
+    ser_com* closed = new_ser_com(m_emulator.devicePath().c_str());
+    ca410_dev dev{};
+    dev.ser = closed;
+    QCOMPARE(ca_command(&dev, STR, "0", 0, reply, sizeof reply, &length, 100), 39);
+    QVERIFY(contains(log.errorText, "[ca_command]: communication failed, 0x20000\n"));
+    ser_com_del(closed);
+}
+
+void TstCaCommand::lateRepliesNeverAnswerTheNextCommand()
+{
+    int32_t result = -1;
+    m_emulator.setSetting(0, "7");
+    m_emulator.setSetting(1, "3");
+    m_emulator.addFault(Fault::Slow, "STR,", 200);
+    QCOMPARE(send(STR, "0", &result, 256, 60), std::string("<untouched>"));
+    QCOMPARE(result, 38);
+    // Wait for the late reply to land, then ask something else.
+    pollfd pfd{m_port->fd, POLLIN, 0};
+    QCOMPARE(poll(&pfd, 1, 2000), 1);
+    QCOMPARE(send(STR, "1", &result), std::string("3"));
+    QCOMPARE(result, 0);
+
+    // Slow but within the budget is fine.
+    m_emulator.addFault(Fault::Slow, "STR,", 40);
+    QCOMPARE(send(STR, "0", &result, 256, 1000), std::string("7"));
+    QCOMPARE(result, 0);
+}
+
+void TstCaCommand::splitRepliesAreJoined()
+{
+    m_emulator.setSetting(28, "59.94");
+    m_emulator.addFault(Fault::Split, "STR,", 4);
+    int32_t result = -1;
+    QCOMPARE(send(STR, "28", &result), std::string("59.94"));
+    QCOMPARE(result, 0);
+}
+
+void TstCaCommand::invalidCommandsAreNeverSent()
+{
+    LogCapture log(0);
+    char reply[16] = "keep";
+    int32_t length = 3;
+    QCOMPARE(ca_command(&m_dev, 41, nullptr, 0, reply, sizeof reply, &length, 100), 37);
+    QCOMPARE(ca_command(&m_dev, 0, "x", 0, reply, sizeof reply, &length, 100), 37);
+    QCOMPARE(ca_command(&m_dev, -1, nullptr, 0, reply, sizeof reply, &length, 100), 37);
+    QCOMPARE(ca_command(nullptr, STR, "0", 0, reply, sizeof reply, &length, 100), 37);
+    ca410_dev bare{};
+    QCOMPARE(ca_command(&bare, STR, "0", 0, reply, sizeof reply, &length, 100), 37);
+    QCOMPARE(ca_command(&m_dev, STR, "0", -2, reply, sizeof reply, &length, 100), 37);
+    QCOMPARE(ca_command(&m_dev, STR, nullptr, 3, reply, sizeof reply, &length, 100), 37);
+    QCOMPARE(ca_command(&m_dev, STR, "0", 0, reply, 0, &length, 100), 37);
+    // Prefix, parameters and carriage return must fit 127 bytes.
+    const std::string tooLong(123, '1');
+    QCOMPARE(ca_command(&m_dev, STR, tooLong.c_str(), 0, reply, sizeof reply, &length, 100), 37);
+    QVERIFY(contains(log.errorText, "[ca_command]: invalid args\n"));
+    QCOMPARE(std::string(reply), std::string("keep"));
+    QCOMPARE(length, 3);
+
+    // The longest that fits is sent whole; the emulator rejects it as a command.
+    const std::string longest(122, '1');
+    QCOMPARE(ca_command(&m_dev, STR, longest.c_str(), 0, reply, sizeof reply, &length, 1000), 19);
+    // Nothing of the refused commands reached the instrument before it.
+    const auto commands = m_emulator.commands();
+    QCOMPARE(commands.size(), size_t(1));
+    QCOMPARE(commands[0], "STR," + longest);
+}
+
+void TstCaCommand::emulatorKeepsItsState()
+{
+    int32_t result = -1;
+    QCOMPARE(send(IDO, "0,1", &result), std::string("CA-410,0,CA-410         ,1.20.0000,51000001"));
+
+    // A setting command is read back by STR; the reset restores the default.
+    QCOMPARE(ca_command(&m_dev, 22, "1", 0, nullptr, 0, nullptr, 1000), 0);  // LUS
+    QCOMPARE(send(STR, "6", &result), std::string("1"));
+    QCOMPARE(ca_command(&m_dev, 12, "4,60", 0, nullptr, 0, nullptr, 1000), 0);  // SCS with frequency
+    QCOMPARE(send(STR, "1", &result), std::string("4"));
+    QCOMPARE(send(STR, "28", &result), std::string("60"));
+    QCOMPARE(ca_command(&m_dev, 2, "0,2", 0, nullptr, 0, nullptr, 1000), 0);  // RST
+    QCOMPARE(send(STR, "6", &result), std::string("0"));
+    QCOMPARE(ca_command(&m_dev, 20, "0,0,1,5", 0, nullptr, 0, nullptr, 1000), 0);  // RGS
+    QCOMPARE(send(21, "0,0", &result), std::string("1,5"));                     // RGR
+    QCOMPARE(ca_command(&m_dev, 20, "0,1,1,5", 0, nullptr, 0, nullptr, 1000), 19);  // flicker: 1-4
+
+    // Measuring needs the zero calibration; then the probe's values come back.
+    m_emulator.setSetting(23, "0");
+    QCOMPARE(ca_command(&m_dev, MES, "1", 0, nullptr, 0, nullptr, 1000), 19);
+    QCOMPARE(ca_command(&m_dev, ZRC, nullptr, 0, nullptr, 0, nullptr, 1000), 0);
+    QCOMPARE(send(STR, "23", &result), std::string("2"));
+    QCOMPARE(ca_command(&m_dev, 6, "7", 0, nullptr, 0, nullptr, 1000), 0);  // MDS
+    m_emulator.setMeasurement(10.5, 20.25, 30.125);
+    QCOMPARE(send(MES, "1", &result), std::string("P1,7,10.5000,20.2500,30.1250,0.0000,0"));
+
+    // A user calibration: mode, four targets, enter into channel 5, name it.
+    QCOMPARE(ca_command(&m_dev, 26, "1", 0, nullptr, 0, nullptr, 1000), 0);  // UCS
+    QCOMPARE(m_emulator.calibrationMode(), 1);
+    const char* targets[] = {"7,95.000000,100.000000,108.000000", "7, 41.000000, 21.000000,  2.000000",
+                             "7,36.000000,71.000000,12.000000", "7,18.000000,7.000000,95.000000"};
+    for (int colour = 0; colour < 4; ++colour)
+        QCOMPARE(ca_command(&m_dev, 27 + colour, targets[colour], 0, nullptr, 0, nullptr, 1000), 0);
+    QCOMPARE(ca_command(&m_dev, 31, "5,2026,12,6,18,00,00", 0, nullptr, 0, nullptr, 1000), 0);  // ETR
+    QCOMPARE(ca_command(&m_dev, 32, "01,05,Panel A", 0, nullptr, 0, nullptr, 1000), 0);        // IDS
+    const Ca410Emulator::Channel five = m_emulator.channel(5);
+    QCOMPARE(five.calType, 2);
+    QCOMPARE(five.name, std::string("Panel A"));
+    QCOMPARE(five.target[1][0], 41.0);
+    QCOMPARE(five.measure[3][2], 30.125);
+
+    const std::string tdr = send(TDR, "5,1,7", &result, 512);
+    QCOMPARE(result, 0);
+    const QStringList fields = QString::fromStdString(tdr).split(',');
+    QCOMPARE(fields.size(), 42);
+    QCOMPARE(fields[0], QString("CH05"));
+    QCOMPARE(fields[5], QString("2"));
+    QCOMPARE(fields[6], QString("Panel A   "));
+    QCOMPARE(fields[8], QString("7"));
+    QCOMPARE(fields[12].toDouble(), 95.0);
+    QCOMPARE(fields[24].toDouble(), 10.5);
+    QCOMPARE(fields[36], QString("2026"));
+
+    m_emulator.addFault(Fault::WrongChannel, "TDR,");
+    QVERIFY(send(TDR, "5,1,7", &result, 512).compare(0, 5, "CH06,") == 0);
+
+    // MDD deletes the channel.
+    QCOMPARE(ca_command(&m_dev, 35, "1,5", 0, nullptr, 0, nullptr, 1000), 0);
+    QCOMPARE(m_emulator.channel(5).calType, 0);
+    QCOMPARE(ca_command(&m_dev, 35, "1,100", 0, nullptr, 0, nullptr, 1000), 19);
+    // Unknown commands are refused by the instrument.
+    QCOMPARE(ca_command(&m_dev, 4, "1", 0, nullptr, 0, nullptr, 1000), 19);
+}
+
+void TstCaCommand::identityProbe()
+{
+    Ca410Emulator other;
+    QVERIFY(other.start());
+    ser_com* port = new_ser_com(other.devicePath().c_str());
+    QCOMPARE(ser_com_check_ca410(port), 0);
+    QCOMPARE(ser_com_is_open(port), 1);  // left open for the caller
+    QCOMPARE(other.commands().back(), std::string("IDO,0,1"));
+
+    // Reads return early now, so the line may come in pieces.
+    other.addFault(Fault::Split, "IDO,", 6);
+    QCOMPARE(ser_com_check_ca410(port), 0);
+
+    other.setIdentity("CA-310", "CA-310", "1.00", "1");
+    QCOMPARE(ser_com_check_ca410(port), -1);
+    other.setIdentity("CA-410", "CA-410", "1.20", "51000001");
+    other.addFault(Fault::Raw, "IDO,", 0, 1, "OK00,CA-410,\r");
+    QCOMPARE(ser_com_check_ca410(port), -1);  // nothing after the family name
+    ser_com_del(port);
+
+    ser_com* missing = new_ser_com("/dev/h6-no-such-port");
+    LogCapture log(0);
+    QCOMPARE(ser_com_check_ca410(missing), SER_COM_FATAL);
+    QVERIFY(contains(log.errorText, "[ser_com_check_ca410]: set_com_setport err 0x20000\n"));
+    ser_com_del(missing);
+}
+
+void TstCaCommand::bufDumpRows()
+{
+    LogCapture log(6);
+    char data[300];
+    for (size_t i = 0; i < sizeof data; ++i)
+        data[i] = static_cast<char>(i == 1 ? '\r' : 'A' + i % 26);
+    QCOMPARE(buf_dump(data, 17), 0);
+    QVERIFY(log.debugText.rfind("[buf_dump]: ------------ start ----------\n", 0) == 0);
+    QVERIFY(contains(log.debugText, "00[ A] 01[0d] 02[ C] "));
+    QVERIFY(contains(log.debugText, "0f[ P] \n10[ Q] "));
+    QVERIFY(!contains(log.debugText, "256x"));
+    log.clear();
+    QCOMPARE(buf_dump(data, 300), 0);
+    QVERIFY(contains(log.debugText, "ff[ V] \n-------------- 256x1 ---------------\n00[ W] "));
+    QCOMPARE(buf_dump(nullptr, 3), 37);
+}
+
+QTEST_APPLESS_MAIN(TstCaCommand)
+#include "tst_cacommand.moc"
