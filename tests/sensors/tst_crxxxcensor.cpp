@@ -1,0 +1,491 @@
+#include "crxxxcensor.h"
+#include "crxxxemulator.h"
+#include "recordingmessenger.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+using Fault = CrxxxEmulator::Fault;
+
+namespace {
+
+// Short enough that the silent cases stay quick, long enough for a sanitized build.
+constexpr int kDeadline = 400;
+
+std::vector<std::string> cr100Queries()
+{
+    return {"RC ID",     "RC Model",  "RC UserCalibMode", "RS UserCalibMode", "RC Matrix",
+            "RS Matrix", "RC Match",  "RS Match",         "RC SyncMode",      "RS SyncMode"};
+}
+
+QStringList toQt(const std::vector<std::string>& names)
+{
+    QStringList list;
+    for (const std::string& name : names)
+        list.append(QString::fromStdString(name));
+    return list;
+}
+
+} // namespace
+
+// The CR-100/CR-250 driver against an emulated instrument on a pseudo-terminal.
+class TestCRXXXCensor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void constructsClosed();
+    void initReadsACr100();
+    void initReadsACr250();
+    void emptyListsAreNone();
+    void currentNameOutsideItsList();
+    void initOnAnOpenSensorSendsNothing();
+    void releaseAndInitAgain();
+    void initFailures_data();
+    void initFailures();
+    void initFailsOnAPortThatDoesNotOpen();
+    void overlongReplyIsRefusedAndTheLinkRecovers();
+    void bareCrLfIsReadWithTheNextLine();
+    void setters_data();
+    void setters();
+    void syncFrequencyIsClamped_data();
+    void syncFrequencyIsClamped();
+    void syncFrequencyRangeUnreadable();
+    void reading();
+    void failedReadings_data();
+    void failedReadings();
+
+private:
+    // Starts an emulator with the configuration and opens the driver on it.
+    bool open(const CrxxxEmulator::Config& config);
+
+    std::unique_ptr<RecordingMessenger> messages;
+    std::unique_ptr<CrxxxEmulator> device;
+    std::unique_ptr<CRXXXCensor> sensor;
+};
+
+void TestCRXXXCensor::initTestCase()
+{
+    qRegisterMetaType<CColor>("CColor");
+}
+
+void TestCRXXXCensor::cleanup()
+{
+    sensor.reset();
+    device.reset();
+    messages.reset();
+}
+
+bool TestCRXXXCensor::open(const CrxxxEmulator::Config& config)
+{
+    messages = std::make_unique<RecordingMessenger>();
+    device = std::make_unique<CrxxxEmulator>(config);
+    if (!device->start())
+        return false;
+    sensor = std::make_unique<CRXXXCensor>();
+    sensor->setReadDeadline(kDeadline);
+    return sensor->init(QString::fromStdString(device->devicePath()));
+}
+
+void TestCRXXXCensor::constructsClosed()
+{
+    CRXXXCensor fresh;
+    QCOMPARE(fresh.getName(), QStringLiteral("CR100/CR250"));
+    QVERIFY(fresh.getHasComPort());
+    QVERIFY(!fresh.getIsOpen());
+    QCOMPARE(fresh.getSpectrum().GetStart(), 380);
+    QCOMPARE(fresh.getSpectrum().GetEnd(), 780);
+    QCOMPARE(fresh.getSpectrum().GetSamples().size(), 401);
+    QCOMPARE(fresh.getReadDeadline(), 120000);
+    QCOMPARE(fresh.startMeasure(), 100);
+    QCOMPARE(fresh.getMeasureDelay(), 0);
+}
+
+void TestCRXXXCensor::initReadsACr100()
+{
+    const CrxxxEmulator::Config config = CrxxxEmulator::cr100();
+    QVERIFY(open(config));
+    QVERIFY(sensor->getIsOpen());
+    QVERIFY(messages->shown().isEmpty());
+    QCOMPARE(sensor->getPortName(), QString::fromStdString(device->devicePath()));
+    QCOMPARE(sensor->getSerialNumber(), QString::fromStdString(config.id));
+    QCOMPARE(sensor->getModel(), QStringLiteral("CR-100"));
+    QCOMPARE(sensor->getName(), QStringLiteral("CR-100"));
+
+    // Exactly the CR-100's queries, in order: no speeds, and no sync frequency
+    // outside manual sync.
+    QCOMPARE(device->commands(), cr100Queries());
+
+    QCOMPARE(sensor->getCalibModeList(), toQt(config.calibModes));
+    QCOMPARE(sensor->getCalibMode(), 0); // "Factory"
+    QCOMPARE(sensor->getMatrixList(), toQt(config.matrices));
+    QCOMPARE(sensor->getMatrixIndex(), config.matrix);
+    QCOMPARE(sensor->getMatchList(), toQt(config.matches));
+    QCOMPARE(sensor->getMatchIndex(), config.match);
+    QCOMPARE(sensor->getSyncModeList(), toQt(config.syncModes));
+    QCOMPARE(sensor->getSyncMode(), 1); // "Auto"
+    QCOMPARE(sensor->getSyncFreq(), 0);
+    QVERIFY(sensor->getSpeedList().isEmpty());
+}
+
+void TestCRXXXCensor::initReadsACr250()
+{
+    const CrxxxEmulator::Config config = CrxxxEmulator::cr250();
+    QVERIFY(open(config));
+    QCOMPARE(sensor->getModel(), QStringLiteral("CR-250"));
+    QCOMPARE(sensor->getSerialNumber(), QString::fromStdString(config.id));
+    QCOMPARE(device->commands(),
+             (std::vector<std::string>{"RC ID", "RC Model", "RC Speed", "RS Speed", "RC SyncMode",
+                                       "RS SyncMode", "RS SyncFreq"}));
+    QCOMPARE(sensor->getSpeedList(), toQt(config.speeds));
+    QCOMPARE(sensor->getSpeedMode(), 1); // "Fast"
+    QCOMPARE(sensor->getSyncMode(), 2);  // "Manual"
+    QCOMPARE(sensor->getSyncFreq(), 59); // 59.94 Hz, cut to whole hertz
+    QVERIFY(sensor->getCalibModeList().isEmpty());
+    QVERIFY(sensor->getMatrixList().isEmpty());
+    QVERIFY(sensor->getMatchList().isEmpty());
+}
+
+void TestCRXXXCensor::emptyListsAreNone()
+{
+    CrxxxEmulator::Config config = CrxxxEmulator::cr100();
+    config.matrices.clear();
+    config.matches.clear();
+    config.syncMode = "Manual";
+    config.syncFreq = 120.0;
+    QVERIFY(open(config));
+    QVERIFY(sensor->getMatrixList().isEmpty());
+    QCOMPARE(sensor->getMatrixIndex(), 0);
+    QVERIFY(sensor->getMatchList().isEmpty());
+    QCOMPARE(sensor->getMatchIndex(), 0);
+    QVERIFY(!device->hasReceived("RS Matrix"));
+    QVERIFY(!device->hasReceived("RS Match"));
+    QCOMPARE(sensor->getSyncFreq(), 120);
+}
+
+void TestCRXXXCensor::currentNameOutsideItsList()
+{
+    CrxxxEmulator::Config config = CrxxxEmulator::cr100();
+    config.calibMode = "Retired";
+    config.syncMode = "Unknown";
+    QVERIFY(open(config));
+    // No valid position: the field keeps the list's length.
+    QCOMPARE(sensor->getCalibMode(), sensor->getCalibModeList().size());
+    QCOMPARE(sensor->getSyncMode(), sensor->getSyncModeList().size());
+}
+
+void TestCRXXXCensor::initOnAnOpenSensorSendsNothing()
+{
+    QVERIFY(open(CrxxxEmulator::cr250()));
+    device->clearCommands();
+    QVERIFY(sensor->init(QStringLiteral("/dev/lumaserve-no-such-port")));
+    QVERIFY(device->commands().empty());
+    QCOMPARE(sensor->getPortName(), QString::fromStdString(device->devicePath()));
+}
+
+void TestCRXXXCensor::releaseAndInitAgain()
+{
+    const CrxxxEmulator::Config config = CrxxxEmulator::cr100();
+    QVERIFY(open(config));
+    sensor->release();
+    QVERIFY(!sensor->getIsOpen());
+    QVERIFY(sensor->getCalibModeList().isEmpty());
+    QVERIFY(sensor->getMatrixList().isEmpty());
+    QVERIFY(sensor->getMatchList().isEmpty());
+    QVERIFY(sensor->getSyncModeList().isEmpty());
+    QCOMPARE(sensor->getMatrixIndex(), config.matrix); // indices stay
+    QVERIFY(sensor->GetColor().IsNoData());            // closed port
+
+    QVERIFY(sensor->init(QString::fromStdString(device->devicePath())));
+    QCOMPARE(sensor->getCalibModeList(), toQt(config.calibModes));
+    QCOMPARE(sensor->getSyncModeList(), toQt(config.syncModes));
+}
+
+void TestCRXXXCensor::initFailures_data()
+{
+    QTest::addColumn<bool>("cr250");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("code");
+
+    QTest::newRow("ID with three parts") << false << "RC ID" << int(Fault::MissingValue) << "";
+    QTest::newRow("ID refused") << false << "RC ID" << int(Fault::ErrorReply) << "-100";
+    QTest::newRow("model silent") << true << "RC Model" << int(Fault::Silence) << "";
+    QTest::newRow("model garbage") << false << "RC Model" << int(Fault::Garbage) << "";
+    QTest::newRow("calib list cut short")
+        << false << "RC UserCalibMode" << int(Fault::CutShort) << "";
+    QTest::newRow("current calib mode refused")
+        << false << "RS UserCalibMode" << int(Fault::ErrorReply) << "-101";
+    QTest::newRow("matrix list silent") << false << "RC Matrix" << int(Fault::Silence) << "";
+    QTest::newRow("matrix number refused") << false << "RS Matrix" << int(Fault::ErrorReply) << "-1";
+    QTest::newRow("match list cut short") << false << "RC Match" << int(Fault::CutShort) << "";
+    QTest::newRow("match number silent") << false << "RS Match" << int(Fault::Silence) << "";
+    QTest::newRow("speed list refused") << true << "RC Speed" << int(Fault::ErrorReply) << "-1";
+    QTest::newRow("speed current cut") << true << "RS Speed" << int(Fault::CutShort) << "";
+    QTest::newRow("sync list cut short") << true << "RC SyncMode" << int(Fault::CutShort) << "";
+    QTest::newRow("sync mode without value")
+        << false << "RS SyncMode" << int(Fault::MissingValue) << "";
+    QTest::newRow("manual frequency refused")
+        << true << "RS SyncFreq" << int(Fault::ErrorReply) << "-1";
+    QTest::newRow("manual frequency no number")
+        << true << "RS SyncFreq" << int(Fault::BadValue) << "";
+}
+
+void TestCRXXXCensor::initFailures()
+{
+    QFETCH(bool, cr250);
+    QFETCH(QString, command);
+    QFETCH(int, fault);
+    QFETCH(QString, code);
+
+    messages = std::make_unique<RecordingMessenger>();
+    device = std::make_unique<CrxxxEmulator>(cr250 ? CrxxxEmulator::cr250()
+                                                   : CrxxxEmulator::cr100());
+    device->setFault(command.toStdString(), Fault(fault), code.toStdString());
+    QVERIFY(device->start());
+    sensor = std::make_unique<CRXXXCensor>();
+    sensor->setReadDeadline(kDeadline);
+
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!sensor->init(QString::fromStdString(device->devicePath())));
+    // A silent or broken instrument costs at most one read deadline.
+    QVERIFY2(clock.elapsed() < kDeadline + 3000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!sensor->getIsOpen());
+    QVERIFY(sensor->getPortName().isEmpty());
+    QCOMPARE(messages->shown().size(), 1);
+    QCOMPARE(messages->shown().at(0).icon, Messenger::Icon::Warning);
+    QCOMPARE(messages->shown().at(0).text, QStringLiteral("CRXXX Hardware Information Read Error"));
+    // Nothing is asked after the failing command.
+    QCOMPARE(device->commands().back(), command.toStdString());
+}
+
+void TestCRXXXCensor::initFailsOnAPortThatDoesNotOpen()
+{
+    RecordingMessenger recorder;
+    CRXXXCensor fresh;
+    QVERIFY(!fresh.init(QStringLiteral("/dev/lumaserve-no-such-port")));
+    QVERIFY(!fresh.getIsOpen());
+    QCOMPARE(recorder.shown().size(), 1);
+    QCOMPARE(recorder.shown().at(0).title, QStringLiteral("CR100/CR250"));
+    QCOMPARE(recorder.shown().at(0).text,
+             QStringLiteral("Can't open /dev/lumaserve-no-such-port!"));
+}
+
+void TestCRXXXCensor::overlongReplyIsRefusedAndTheLinkRecovers()
+{
+    messages = std::make_unique<RecordingMessenger>();
+    device = std::make_unique<CrxxxEmulator>(CrxxxEmulator::cr250());
+    device->setFault("RC ID", Fault::Overlong, "", 1);
+    QVERIFY(device->start());
+    sensor = std::make_unique<CRXXXCensor>();
+    sensor->setReadDeadline(kDeadline);
+    const QString path = QString::fromStdString(device->devicePath());
+
+    QVERIFY(!sensor->init(path));
+    QCOMPARE(messages->shown().size(), 1);
+    QVERIFY(sensor->getLastReply().isEmpty());
+    // The rest of the long line was consumed: the next attempt is in step.
+    QVERIFY(sensor->init(path));
+    QCOMPARE(sensor->getModel(), QStringLiteral("CR-250"));
+}
+
+void TestCRXXXCensor::bareCrLfIsReadWithTheNextLine()
+{
+    QVERIFY(open(CrxxxEmulator::cr100()));
+    device->setFault("RC ID", Fault::LeadingCrLf, "", 1);
+    // The reply no longer begins with "OK", but it is read whole, not as an empty line.
+    QVERIFY(!sensor->doCmd(QStringLiteral("RC ID\r")));
+    QCOMPARE(sensor->getLastReply(),
+             QStringLiteral("\r\nOK:0:RC ID:") + QString::fromStdString(device->config().id));
+    QVERIFY(sensor->doCmd(QStringLiteral("RC Model\r")));
+}
+
+void TestCRXXXCensor::setters_data()
+{
+    QTest::addColumn<bool>("cr250");
+    QTest::addColumn<QString>("setter");
+    QTest::addColumn<int>("good");
+    QTest::addColumn<int>("bad");
+    QTest::addColumn<QString>("command");
+
+    QTest::newRow("calibration mode") << false << "calib" << 2 << 7 << "SM UserCalibMode";
+    QTest::newRow("matrix") << false << "matrix" << 2 << 9 << "SM Matrix";
+    QTest::newRow("match") << false << "match" << 3 << 8 << "SM Match";
+    QTest::newRow("sync mode") << true << "sync" << 0 << 5 << "SM SyncMode";
+    QTest::newRow("speed") << true << "speed" << 2 << 3 << "SM Speed";
+}
+
+void TestCRXXXCensor::setters()
+{
+    QFETCH(bool, cr250);
+    QFETCH(QString, setter);
+    QFETCH(int, good);
+    QFETCH(int, bad);
+    QFETCH(QString, command);
+
+    QVERIFY(open(cr250 ? CrxxxEmulator::cr250() : CrxxxEmulator::cr100()));
+    CRXXXCensor* s = sensor.get();
+    const auto set = [&](int value) {
+        if (setter == QLatin1String("calib"))
+            return s->setCalibMode(value);
+        if (setter == QLatin1String("matrix"))
+            return s->setCalibMatrix(value);
+        if (setter == QLatin1String("match"))
+            return s->setCalibMatch(value);
+        if (setter == QLatin1String("sync"))
+            return s->setSyncMode(value);
+        return s->setSpeedMode(value);
+    };
+    const auto field = [&] {
+        if (setter == QLatin1String("calib"))
+            return s->getCalibMode();
+        if (setter == QLatin1String("matrix"))
+            return s->getMatrixIndex();
+        if (setter == QLatin1String("match"))
+            return s->getMatchIndex();
+        if (setter == QLatin1String("sync"))
+            return s->getSyncMode();
+        return s->getSpeedMode();
+    };
+
+    device->clearCommands();
+    QVERIFY(set(good));
+    QCOMPARE(field(), good);
+    QCOMPARE(device->commands(),
+             std::vector<std::string>{QStringLiteral("%1 %2").arg(command).arg(good).toStdString()});
+
+    // The instrument refuses a value out of its range: the field keeps its value.
+    QVERIFY(!set(bad));
+    QCOMPARE(field(), good);
+
+    // A silent instrument fails the setter within the deadline.
+    device->setFault(command.toStdString(), Fault::Silence);
+    QVERIFY(!set(good == 0 ? 1 : 0));
+    QCOMPARE(field(), good);
+}
+
+void TestCRXXXCensor::syncFrequencyIsClamped_data()
+{
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<int>("sent");
+
+    // The emulated range is 10 Hz to 240 Hz.
+    QTest::newRow("below the minimum") << 3 << 10;
+    QTest::newRow("negative") << -50 << 10;
+    QTest::newRow("at the minimum") << 10 << 10;
+    QTest::newRow("inside") << 75 << 75;
+    QTest::newRow("at the maximum") << 240 << 240;
+    QTest::newRow("above the maximum") << 1000 << 240;
+}
+
+void TestCRXXXCensor::syncFrequencyIsClamped()
+{
+    QFETCH(int, asked);
+    QFETCH(int, sent);
+
+    QVERIFY(open(CrxxxEmulator::cr250()));
+    device->clearCommands();
+    QVERIFY(sensor->setSynFreq(asked));
+    QCOMPARE(sensor->getSyncFreq(), sent);
+    QCOMPARE(device->commands(),
+             (std::vector<std::string>{"RC MinSyncFreq", "RC MaxSyncFreq",
+                                       "SM SyncFreq " + std::to_string(sent)}));
+    QCOMPARE(device->config().syncFreq, double(sent));
+}
+
+void TestCRXXXCensor::syncFrequencyRangeUnreadable()
+{
+    QVERIFY(open(CrxxxEmulator::cr250()));
+    const int before = sensor->getSyncFreq();
+
+    device->setFault("RC MaxSyncFreq", Fault::ErrorReply, "-1", 1);
+    QVERIFY(!sensor->setSynFreq(100));
+    device->setFault("RC MinSyncFreq", Fault::Silence, "", 1);
+    QVERIFY(!sensor->setSynFreq(100));
+    device->setFault("RC MinSyncFreq", Fault::BadValue, "", 1);
+    QVERIFY(!sensor->setSynFreq(100));
+    device->setFault("SM SyncFreq", Fault::ErrorReply, "-1", 1);
+    QVERIFY(!sensor->setSynFreq(100));
+
+    QCOMPARE(sensor->getSyncFreq(), before);
+    QCOMPARE(device->config().syncFreq, CrxxxEmulator::cr250().syncFreq);
+}
+
+void TestCRXXXCensor::reading()
+{
+    const CrxxxEmulator::Config config = CrxxxEmulator::cr100();
+    QVERIFY(open(config));
+    QSignalSpy spy(sensor.get(), &CSensor::colorChanged);
+    const CColor before = sensor->getLastColor();
+    device->clearCommands();
+
+    const CColor c = sensor->GetColor();
+    QCOMPARE(device->commands(), (std::vector<std::string>{"M", "RM XYZ"}));
+    QCOMPARE(c[0], config.x);
+    QCOMPARE(c[1], config.y);
+    QCOMPARE(c[2], config.z);
+    QCOMPARE(spy.count(), 1);
+    const CColor emitted = spy.at(0).at(0).value<CColor>();
+    QCOMPARE(emitted[1], config.y);
+    // The reading travels in the result only.
+    QCOMPARE(sensor->getLastColor()[0], before[0]);
+}
+
+void TestCRXXXCensor::failedReadings_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<bool>("dark");
+
+    QTest::newRow("too dark -304") << "M" << int(Fault::ErrorReply) << "-304" << true;
+    QTest::newRow("too dark -305") << "M" << int(Fault::ErrorReply) << "-305" << true;
+    QTest::newRow("other error") << "M" << int(Fault::ErrorReply) << "-300" << false;
+    QTest::newRow("measure silent") << "M" << int(Fault::Silence) << "" << false;
+    QTest::newRow("measure garbage") << "M" << int(Fault::Garbage) << "" << false;
+    QTest::newRow("measure cut short") << "M" << int(Fault::CutShort) << "" << false;
+    QTest::newRow("XYZ refused") << "RM XYZ" << int(Fault::ErrorReply) << "-304" << false;
+    QTest::newRow("XYZ silent") << "RM XYZ" << int(Fault::Silence) << "" << false;
+    QTest::newRow("XYZ without value") << "RM XYZ" << int(Fault::MissingValue) << "" << false;
+    QTest::newRow("XYZ no numbers") << "RM XYZ" << int(Fault::BadValue) << "" << false;
+    QTest::newRow("XYZ overlong") << "RM XYZ" << int(Fault::Overlong) << "" << false;
+}
+
+void TestCRXXXCensor::failedReadings()
+{
+    QFETCH(QString, command);
+    QFETCH(int, fault);
+    QFETCH(QString, code);
+    QFETCH(bool, dark);
+
+    QVERIFY(open(CrxxxEmulator::cr250()));
+    QSignalSpy spy(sensor.get(), &CSensor::colorChanged);
+    device->setFault(command.toStdString(), Fault(fault), code.toStdString(), 1);
+
+    const CColor c = sensor->GetColor();
+    if (dark) {
+        QCOMPARE(c[0], 0.0);
+        QCOMPARE(c[1], 0.0);
+        QCOMPARE(c[2], 0.0);
+        QVERIFY(!device->hasReceived("RM XYZ"));
+    } else {
+        QVERIFY(c.IsNoData());
+    }
+    QCOMPARE(spy.count(), 0);
+
+    // The next reading is sound again.
+    const CColor next = sensor->GetColor();
+    QCOMPARE(next[1], device->config().y);
+    QCOMPARE(spy.count(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestCRXXXCensor)
+#include "tst_crxxxcensor.moc"
