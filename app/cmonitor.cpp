@@ -8,6 +8,7 @@
 
 namespace {
 constexpr char CR = '\r';
+constexpr char LF = '\n';
 
 int next(int pos)
 {
@@ -90,9 +91,11 @@ void CMonitor::drain()
     }
 }
 
-bool CMonitor::skipLeadingCrs()
+bool CMonitor::skipLineEnds()
 {
-    while (readPos != writePos && buffer[readPos] == CR)
+    // An LF is skipped like a CR: no command begins with one, and a display that
+    // ends its lines with CR LF would otherwise lose every second request.
+    while (readPos != writePos && (buffer[readPos] == CR || buffer[readPos] == LF))
         readPos = next(readPos);
     return readPos != writePos;
 }
@@ -120,7 +123,7 @@ int CMonitor::codeFor(const QByteArray& text)
 int CMonitor::readCommand()
 {
     drain();
-    if (readPos == writePos || !skipLeadingCrs())
+    if (readPos == writePos || !skipLineEnds())
         return NoCommand;
     const int cr = findCr(readPos);
     // An incomplete line stays stored until its CR arrives.
@@ -152,7 +155,7 @@ bool CMonitor::writeInstrument(QString text)
 
 int CMonitor::findBufCommand()
 {
-    if (readPos == writePos || !skipLeadingCrs())
+    if (readPos == writePos || !skipLineEnds())
         return NoCommand;
     const int cr = findCr(readPos);
     if (cr < 0)

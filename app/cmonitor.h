@@ -12,8 +12,9 @@ class SerialPort;
 // The program's end of the serial line to the display under alignment. Bytes from
 // the monitor are collected in a small ring and cut into CR-terminated lines, of
 // which only the first five characters count: "MES,1" (1), "MES,0" (2) and
-// "MDR,1" (3); anything else is 0. Reading never waits, so the alignment thread
-// can poll readCommand() in a tight loop.
+// "MDR,1" (3); anything else is 0. CRs and LFs before a line are skipped, so
+// displays that end their lines with CR LF are understood too. Reading never
+// waits, so the alignment thread can poll readCommand() in a tight loop.
 class CMonitor : public QObject
 {
     Q_OBJECT
@@ -56,7 +57,7 @@ private:
     void store(char c);
     void clearRing();
     void drain();
-    bool skipLeadingCrs();
+    bool skipLineEnds();
     int findCr(int from) const;
     static int codeFor(const QByteArray& text);
 

@@ -115,10 +115,11 @@ void TestCMonitor::commandSequences_data()
         << QByteArray("MES,1\rMDR,1\r") << QList<int>{1, 3, 0} << QByteArray();
     QTest::newRow("sixth character starts a line")
         << QByteArray("MES,10\r") << QList<int>{1, 0, 0} << QByteArray();
-    // The LF after each CR becomes the first character of the next line, so
-    // the MDR,1 request is lost; the last LF waits for a CR.
+    // The LF after each CR is skipped with it, so no request is lost.
     QTest::newRow("CR LF endings")
-        << QByteArray("MES,1\r\nMDR,1\r\n") << QList<int>{1, 0, 0, 0} << QByteArray("\n");
+        << QByteArray("MES,1\r\nMDR,1\r\n") << QList<int>{1, 3, 0} << QByteArray();
+    QTest::newRow("LF inside a line")
+        << QByteArray("MES\n,1\r") << QList<int>{0, 0, 0} << QByteArray();
 }
 
 void TestCMonitor::commandSequences()
