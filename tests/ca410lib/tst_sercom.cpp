@@ -9,7 +9,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
-#include <fcntl.h>
 #include <mutex>
 #include <poll.h>
 #include <pty.h>
@@ -24,12 +23,6 @@ class Peer : public PtyDevice
 {
 public:
     ~Peer() override { stop(); }
-
-    std::string receivedText()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_text;
-    }
     bool waitFor(const std::string& text, int timeoutMs)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -56,15 +49,15 @@ private:
 };
 
 // Waits until the port has bytes to read, so a test never races the peer.
-bool waitReadable(const ser_com* port, int timeoutMs)
+bool waitReadable(const ser_com* port)
 {
     pollfd pfd{port->fd, POLLIN, 0};
-    return poll(&pfd, 1, timeoutMs) == 1 && (pfd.revents & POLLIN);
+    return poll(&pfd, 1, 2000) == 1 && (pfd.revents & POLLIN);
 }
 
-int64_t since(int64_t start)
+bool logged(const LogCapture& log, const std::string& text)
 {
-    return msec_time() - start;
+    return log.errorText.find(text) != std::string::npos;
 }
 
 } // namespace
@@ -75,11 +68,11 @@ class TstSerCom : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
+    void cleanupTestCase() { ser_com_del(m_port); }
 
     void settingsAreAppliedAndKept();
     void illegalSettingsCloseThePort();
-    void openFailureAndClosedPortsAreFatal();
+    void missingAndClosedPortsAreFatal();
     void readStopsAtTheChunkHoldingTheTerminator();
     void readCountsTerminatorsAndBytes();
     void countZeroReadRunsToItsBudget();
@@ -101,17 +94,9 @@ void TstSerCom::initTestCase()
 {
     QVERIFY(m_peer.start());
     m_port = new_ser_com(m_peer.devicePath().c_str());
-    QVERIFY(m_port);
-    QCOMPARE(m_port->fd, -1);
-    QCOMPARE(ser_com_is_open(m_port), 0);
+    QVERIFY(m_port && m_port->fd == -1);
     QCOMPARE(ser_com_setport(m_port, 3, 10, 3, 2, 3), 0);
     QCOMPARE(ser_com_is_open(m_port), 1);
-}
-
-void TstSerCom::cleanupTestCase()
-{
-    ser_com_del(m_port);
-    QCOMPARE(ser_com_del(nullptr), 0);
 }
 
 void TstSerCom::settingsAreAppliedAndKept()
@@ -120,9 +105,7 @@ void TstSerCom::settingsAreAppliedAndKept()
     // handshake, input parity checking, the speed and the read timing stay.
     termios tio{};
     QCOMPARE(tcgetattr(m_port->fd, &tio), 0);
-    QVERIFY(tio.c_cflag & CSTOPB);
-    QVERIFY(tio.c_cflag & CRTSCTS);
-    QVERIFY(tio.c_iflag & INPCK);
+    QVERIFY((tio.c_cflag & CSTOPB) && (tio.c_cflag & CRTSCTS) && (tio.c_iflag & INPCK));
     QCOMPARE(cfgetospeed(&tio), speed_t(B38400));
     // Reads return what is there rather than waiting for 64 bytes or a pause.
     QCOMPARE(int(tio.c_cc[VMIN]), 0);
@@ -132,27 +115,17 @@ void TstSerCom::settingsAreAppliedAndKept()
     const int fd = m_port->fd;
     QCOMPARE(ser_com_setport(m_port, 0, 7, 0, 0, 0), 0);
     QCOMPARE(m_port->fd, fd);
-    QCOMPARE(m_port->flow, 3u);
-    QCOMPARE(m_port->baud, 7u);
-    QCOMPARE(m_port->parity, 3u);
-    QCOMPARE(m_port->stop, 2u);
-    QCOMPARE(m_port->word, 3u);
+    QVERIFY(m_port->flow == 3 && m_port->baud == 7 && m_port->parity == 3 && m_port->stop == 2 && m_port->word == 3);
     QCOMPARE(tcgetattr(m_port->fd, &tio), 0);
     QCOMPARE(cfgetispeed(&tio), speed_t(B9600));
     QVERIFY(tio.c_cflag & CRTSCTS);
 
-    QCOMPARE(ser_com_setport(m_port, 1, 10, 2, 1, 4), 0);
+    QCOMPARE(ser_com_setport(m_port, 2, 10, 1, 1, 4), 0);
     QCOMPARE(tcgetattr(m_port->fd, &tio), 0);
-    QVERIFY(!(tio.c_cflag & CRTSCTS));
-    QVERIFY(tio.c_iflag & INPCK);  // odd parity is checked too
-    QVERIFY(!(tio.c_cflag & CSTOPB));
-    QCOMPARE(ser_com_setport(m_port, 2, 0, 1, 0, 0), 0);
-    QCOMPARE(tcgetattr(m_port->fd, &tio), 0);
+    QVERIFY(!(tio.c_cflag & CRTSCTS) && !(tio.c_cflag & CSTOPB) && !(tio.c_iflag & INPCK));
     QVERIFY((tio.c_iflag & IXON) && (tio.c_iflag & IXOFF));
     QCOMPARE(int(tio.c_cc[VSTART]), 0x11);
     QCOMPARE(int(tio.c_cc[VSTOP]), 0x13);
-    QVERIFY(!(tio.c_iflag & INPCK));
-
     QCOMPARE(ser_com_setport(m_port, 3, 10, 3, 2, 3), 0);
 }
 
@@ -163,77 +136,57 @@ void TstSerCom::illegalSettingsCloseThePort()
     // Nothing stored yet: a stop code of 0 is the one setting error that gives -1.
     QCOMPARE(ser_com_setport(port, 3, 10, 3, 0, 3), -1);
     QCOMPARE(ser_com_is_open(port), 0);
-    QVERIFY(log.errorText.find("[ser_com_setport_ex]: illegal stop bits 0\n") != std::string::npos);
-
+    QVERIFY(logged(log, "[ser_com_setport_ex]: illegal stop bits 0\n"));
     // 14400 has a code but no speed.
     QCOMPARE(ser_com_setport(port, 3, 8, 3, 2, 3), SER_COM_FATAL);
-    QCOMPARE(port->fd, -1);
-    QCOMPARE(port->is_open, 0);
-    QVERIFY(log.errorText.find("[ser_com_setport_ex]: illegal baud rate! (0x8)\n") != std::string::npos);
-    QCOMPARE(ser_com_setport(port, 0, 15, 0, 0, 0), SER_COM_FATAL);
-    QCOMPARE(port->fd, -1);
-
-    ser_com* noFlow = new_ser_com(m_peer.devicePath().c_str());
-    QCOMPARE(ser_com_setport(noFlow, 0, 10, 3, 2, 3), SER_COM_FATAL);
-    QCOMPARE(noFlow->fd, -1);
-    ser_com_del(noFlow);
-
+    QVERIFY(port->fd == -1 && port->is_open == 0);
+    QVERIFY(logged(log, "[ser_com_setport_ex]: illegal baud rate! (0x8)\n"));
     // The object stays usable: legal settings open it again.
-    log.clear();
-    const int32_t again = ser_com_setport(port, 0, 10, 0, 0, 0);
-    QVERIFY2(again == 0, log.errorText.c_str());
+    QCOMPARE(ser_com_setport(port, 0, 10, 0, 0, 0), 0);
     QCOMPARE(ser_com_is_open(port), 1);
-    QCOMPARE(ser_com_close(port), 0);
+    ser_com_close(port);
+    QVERIFY(port->fd == -1 && port->is_open == 0);
+    // Zeros everywhere reopen it with the kept codes.
+    QCOMPARE(ser_com_setport(port, 0, 0, 0, 0, 0), 0);
+    ser_com_del(port);
+    // A flow code never set is illegal.
+    port = new_ser_com(m_peer.devicePath().c_str());
+    QCOMPARE(ser_com_setport(port, 0, 10, 3, 2, 3), SER_COM_FATAL);
     QCOMPARE(port->fd, -1);
-    QCOMPARE(port->is_open, 0);
     ser_com_del(port);
 }
 
-void TstSerCom::openFailureAndClosedPortsAreFatal()
+void TstSerCom::missingAndClosedPortsAreFatal()
 {
     LogCapture log(0);
     ser_com* port = new_ser_com("/dev/h6-no-such-port");
     QCOMPARE(ser_com_setport(port, 3, 10, 3, 2, 3), SER_COM_FATAL);
-    QCOMPARE(port->fd, -1);
-    QVERIFY(log.errorText.find("[ser_com_setport_ex] open /dev/h6-no-such-port, err ") != std::string::npos);
-
-    char buffer[16] = "untouched";
+    QVERIFY(logged(log, "[ser_com_setport_ex] open /dev/h6-no-such-port, err "));
+    char buffer[16];
     int32_t got = 5;
     QCOMPARE(ser_com_read(port, buffer, sizeof buffer, &got, "\r", 1, 50), SER_COM_FATAL);
     QCOMPARE(got, 0);
-    QCOMPARE(ser_com_write(port, "x", 0, 50), SER_COM_FATAL);
     QCOMPARE(ser_com_write_read_ex(port, "x", 0, buffer, sizeof buffer, &got, "\r", 1, 50, 1), SER_COM_FATAL);
-    QCOMPARE(ser_com_read(nullptr, buffer, sizeof buffer, nullptr, "\r", 1, 50), SER_COM_FATAL);
     QCOMPARE(ser_com_write(nullptr, "x", 0, 50), SER_COM_FATAL);
     QCOMPARE(ser_com_setport(nullptr, 3, 10, 3, 2, 3), SER_COM_FATAL);
-    QCOMPARE(ser_com_is_open(nullptr), 0);
-    QCOMPARE(ser_com_close(nullptr), 0);
-    QVERIFY(log.errorText.find("[ser_com_write]  dev not init\n") != std::string::npos);
-    QVERIFY(log.errorText.find("[ser_com_read] dev not init\n") != std::string::npos);
+    QVERIFY(logged(log, "[ser_com_write]  dev not init\n") && logged(log, "[ser_com_read] dev not init\n"));
     ser_com_del(port);
-
-    ser_com* pathless = new_ser_com(nullptr);
-    QVERIFY(pathless && !pathless->path);
-    QCOMPARE(ser_com_setport(pathless, 3, 10, 3, 2, 3), SER_COM_FATAL);
-    ser_com_del(pathless);
 }
 
 void TstSerCom::readStopsAtTheChunkHoldingTheTerminator()
 {
     QVERIFY(m_peer.send("OK00,1\rNEXT"));
-    QVERIFY(waitReadable(m_port, 2000));
+    QVERIFY(waitReadable(m_port));
     char buffer[64];
     int32_t got = 0;
     const int64_t start = msec_time();
     QCOMPARE(ser_com_read(m_port, buffer, sizeof buffer, &got, "\r", 1, 2000), 0);
-    QVERIFY2(since(start) < 1000, "the read waited for more than the terminator");
-    // The whole chunk is kept, bytes after the terminator included.
-    QVERIFY(got >= 7);
+    QVERIFY2(msec_time() - start < 1000, "the read waited for more than the terminator");
+    // The chunk is kept whole, bytes after the terminator included.
+    QVERIFY(got >= 7 && buffer[got] == '\0');
     QCOMPARE(std::string(buffer, 7), std::string("OK00,1\r"));
-    QCOMPARE(buffer[got], '\0');
-    if (got < 11) {
+    if (got < 11)
         QCOMPARE(ser_com_read(m_port, buffer, sizeof buffer, &got, nullptr, 11 - got, 2000), 0);
-    }
 }
 
 void TstSerCom::readCountsTerminatorsAndBytes()
@@ -251,59 +204,40 @@ void TstSerCom::readCountsTerminatorsAndBytes()
     QCOMPARE(std::string(buffer), std::string("a;bc\n"));
     QCOMPARE(got, 5);
 
-    // A byte count: chunks add up until the count is met.
+    // A byte count adds chunks up; a full buffer also ends a read, zero-terminated.
     QVERIFY(m_peer.send("12"));
-    QVERIFY(waitReadable(m_port, 2000));
-    std::thread rest([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        m_peer.send("345");
-    });
-    QCOMPARE(ser_com_read(m_port, buffer, sizeof buffer, &got, nullptr, 5, 2000), 0);
-    rest.join();
+    QVERIFY(waitReadable(m_port));
+    QVERIFY(m_peer.send("345678"));
+    QCOMPARE(ser_com_read(m_port, buffer, 6, &got, nullptr, 8, 2000), 0);
     QCOMPARE(std::string(buffer), std::string("12345"));
-
-    // A full buffer ends the read too, kept zero-terminated.
-    QVERIFY(m_peer.send("abcdefgh"));
-    QVERIFY(waitReadable(m_port, 2000));
-    char small[4];
-    QCOMPARE(ser_com_read(m_port, small, sizeof small, &got, "\r", 1, 2000), 0);
-    QCOMPARE(got, 3);
-    QCOMPARE(std::string(small), std::string("abc"));
-    char drain[64];
-    ser_com_read(m_port, drain, sizeof drain, &got, nullptr, 5, 2000);
-    QCOMPARE(std::string(drain), std::string("defgh"));
+    QCOMPARE(ser_com_read(m_port, buffer, sizeof buffer, &got, nullptr, 3, 2000), 0);
+    QCOMPARE(std::string(buffer), std::string("678"));
 }
 
 void TstSerCom::countZeroReadRunsToItsBudget()
 {
     LogCapture log(0);
     QVERIFY(m_peer.send("xyz"));
-    QVERIFY(waitReadable(m_port, 2000));
+    QVERIFY(waitReadable(m_port));
     char buffer[64];
     int32_t got = 0;
     const int64_t start = msec_time();
     QCOMPARE(ser_com_read(m_port, buffer, sizeof buffer, &got, nullptr, 0, 80), SER_COM_TIMEOUT);
-    QVERIFY(since(start) >= 79);
-    QVERIFY(since(start) < 1000);
+    QVERIFY(msec_time() - start >= 79 && msec_time() - start < 1000);
     // What arrived stays in the buffer.
     QCOMPARE(got, 3);
     QCOMPARE(std::string(buffer), std::string("xyz"));
-    QVERIFY(log.errorText.find("[ser_com_read]: took ") != std::string::npos);
-
-    // A terminator that never comes times out the same way.
-    QCOMPARE(ser_com_read(m_port, buffer, sizeof buffer, &got, "\r", 1, 30), SER_COM_TIMEOUT);
-    QCOMPARE(got, 0);
+    QVERIFY(logged(log, "[ser_com_read]: took "));
 }
 
 void TstSerCom::tooSmallBufferIsRefusedWithoutReading()
 {
     QVERIFY(m_peer.send("AB\r"));
-    QVERIFY(waitReadable(m_port, 2000));
+    QVERIFY(waitReadable(m_port));
     char tiny[2] = {'q', 'q'};
     int32_t got = 9;
     QCOMPARE(ser_com_read(m_port, tiny, sizeof tiny, &got, "\r", 1, 100), SER_COM_FATAL);
-    QCOMPARE(got, 0);
-    QCOMPARE(tiny[0], 'q');
+    QVERIFY(got == 0 && tiny[0] == 'q');
     QCOMPARE(ser_com_read(m_port, nullptr, 64, &got, "\r", 1, 100), SER_COM_FATAL);
     // The bytes are still there for a proper read.
     char buffer[16];
@@ -314,29 +248,17 @@ void TstSerCom::tooSmallBufferIsRefusedWithoutReading()
 void TstSerCom::exchangeDrainsStaleInput()
 {
     QVERIFY(m_peer.send("STALE REPLY\r"));
-    QVERIFY(waitReadable(m_port, 2000));
+    QVERIFY(waitReadable(m_port));
     char buffer[64];
     int32_t got = 0;
-    QCOMPARE(ser_com_write_read_ex(m_port, "PING\r", 0, buffer, sizeof buffer, &got, "\r", 1, 1000, 1), 0);
-    QCOMPARE(std::string(buffer), std::string("PONG\r"));
-    QCOMPARE(got, 5);
-    QVERIFY(m_peer.waitFor("PING\r", 1000));
-
-    // Without the drain the stale reply answers instead.
-    QVERIFY(m_peer.send("STALE\r"));
-    QVERIFY(waitReadable(m_port, 2000));
-    QCOMPARE(ser_com_write_read(m_port, "PING\r", 0, buffer, sizeof buffer, &got, "\r", 1, 1000), 0);
-    QCOMPARE(std::string(buffer, 6), std::string("STALE\r"));
-    if (std::string(buffer).find("PONG") == std::string::npos) {
-        QCOMPARE(ser_com_read(m_port, buffer, sizeof buffer, &got, "\r", 1, 1000), 0);
-        QCOMPARE(std::string(buffer), std::string("PONG\r"));
-    }
-
-    // The global debug threshold is back after the quiet drain.
     LogCapture log(8);
     QCOMPARE(ser_com_write_read_ex(m_port, "PING\r", 0, buffer, sizeof buffer, &got, "\r", 1, 1000, 1), 0);
+    QCOMPARE(std::string(buffer), std::string("PONG\r"));
+    // The drain is quiet, and the threshold is back afterwards.
     QCOMPARE(glog->debug_level, 8);
+    QVERIFY(log.debugText.find("STALE") == std::string::npos);
     QVERIFY(log.debugText.find("[ser_com_write]  write 5 bytes\n") != std::string::npos);
+    QVERIFY(log.errorText.empty());
 }
 
 void TstSerCom::drainEndsOnALineThatNeverFallsSilent()
@@ -352,20 +274,19 @@ void TstSerCom::drainEndsOnALineThatNeverFallsSilent()
     char buffer[64];
     int32_t got = 0;
     const int64_t start = msec_time();
-    const int32_t err =
-        ser_com_write_read_ex(m_port, "HELLO\r", 0, buffer, sizeof buffer, &got, "\r", 1, 150, 1);
-    const int64_t took = since(start);
+    const int32_t err = ser_com_write_read_ex(m_port, "HELLO\r", 0, buffer, sizeof buffer, &got, "\r", 1, 150, 1);
+    const int64_t took = msec_time() - start;
     stop.store(true);
     noise.join();
-    // The chatter never holds a terminator, so the read fills up or times out;
-    // what matters is that the exchange ends near its budget.
+    // The chatter holds no terminator, so the read fills up or times out; what
+    // matters is that the exchange ends near its budget.
     QVERIFY2(took < 1500, qPrintable(QString::number(took)));
     QVERIFY(err == 0 || err == SER_COM_TIMEOUT);
     QVERIFY(m_peer.waitFor("HELLO\r", 1000));
     char drain[500];
-    do {
+    do
         ser_com_read(m_port, drain, sizeof drain, &got, nullptr, 500, 30);
-    } while (got > 0);
+    while (got > 0);
 }
 
 void TstSerCom::writeReturnsWhenThePeerStopsReading()
@@ -381,8 +302,8 @@ void TstSerCom::writeReturnsWhenThePeerStopsReading()
     const std::string big(1 << 20, 'w');
     const int64_t start = msec_time();
     QCOMPARE(ser_com_write(port, big.data(), static_cast<int32_t>(big.size()), 100), SER_COM_TIMEOUT);
-    QVERIFY2(since(start) < 1000, qPrintable(QString::number(since(start))));
-    QVERIFY(log.errorText.find("[ser_com_write] took ") != std::string::npos);
+    QVERIFY2(msec_time() - start < 1000, "the write outlasted its budget");
+    QVERIFY(logged(log, "[ser_com_write] took "));
     // A negative length is refused rather than read as a huge one.
     QCOMPARE(ser_com_write(port, "abc", -1, 100), SER_COM_FATAL);
     ser_com_del(port);
@@ -401,79 +322,59 @@ void TstSerCom::hangUpIsReportedAtOnce()
     char buffer[64];
     const int64_t start = msec_time();
     QCOMPARE(ser_com_read(port, buffer, sizeof buffer, nullptr, "\r", 1, 3000), SER_COM_FATAL);
-    QVERIFY(since(start) < 1000);
-    QVERIFY(log.errorText.find("[ser_com_read] poll return 0x") != std::string::npos);
+    QVERIFY(msec_time() - start < 1000);
+    QVERIFY(logged(log, "[ser_com_read] poll return 0x"));
     ser_com_del(port);
 }
 
 void TstSerCom::logTexts()
 {
     QCOMPARE(std::string(com2fix("A\rB")), std::string("A^MB"));
-    QCOMPARE(std::string(com2fix("\x01z\x1f")), std::string("^Az^_"));
-    QCOMPARE(std::string(com2fix("\xe9")), std::string("\\351"));
+    QCOMPARE(std::string(com2fix("\x01\xe9")), std::string("^A\\351"));
     QCOMPARE(std::string(com2fix(nullptr)), std::string("(null)"));
     // Three results live at once.
     const char* a = com2fix("one");
     const char* b = com2fix("two");
-    const char* c = com2fix("three");
-    QCOMPARE(std::string(a) + b + c, std::string("onetwothree"));
-    // Long texts are cut at 10000 characters, also mid-way through a wide one.
-    const std::string wide(5000, '\x80');
-    const std::string cut = com2fix(wide.c_str());
+    QCOMPARE(std::string(a) + b + com2fix("three"), std::string("onetwothree"));
+    // Long texts are cut at 10000 characters, never mid-way through one.
+    const std::string cut = com2fix(std::string(5000, '\x80').c_str());
     QCOMPARE(cut.size(), size_t(2500 * 4 + 3));
-    QCOMPARE(cut.substr(cut.size() - 3), std::string("..."));
-    const std::string exact(10000, 'x');
-    QCOMPARE(std::string(com2fix(exact.c_str())), exact);
+    QCOMPARE(cut.substr(cut.size() - 7), std::string("\\200..."));
 
-    const uint8_t bytes[3] = {0x0d, 0xab, 0x00};
-    QCOMPARE(std::string(com2hex(bytes, 3)), std::string("0d ab 00"));
     const std::string seventy(70, '\x11');
     const std::string hex = com2hex(seventy.data(), 70);
     QCOMPARE(hex.size(), size_t(64 * 3 - 1 + 3));
-    QCOMPARE(hex.substr(hex.size() - 5), std::string("11..."));
-
-    QCOMPARE(std::string(baud_rate_to_str(0)), std::string("not configured"));
+    QCOMPARE(hex.substr(0, 6) + hex.substr(hex.size() - 5), std::string("11 11 11..."));
     QCOMPARE(std::string(baud_rate_to_str(8)), std::string("14400"));
-    QCOMPARE(std::string(baud_rate_to_str(10)), std::string("38400"));
-    QCOMPARE(std::string(baud_rate_to_str(14)), std::string("921600"));
     QCOMPARE(std::string(baud_rate_to_str(15)), std::string("unknown"));
 }
 
 void TstSerCom::serialPathsListCallOutDevices()
 {
     QCOMPARE(get_serial_path(nullptr, 4), -1);
-
     const std::string link = "/dev/cu.h6test-" + std::to_string(getpid());
-    const bool linked = symlink(m_peer.devicePath().c_str(), link.c_str()) == 0;
+    if (symlink(m_peer.devicePath().c_str(), link.c_str()) != 0)
+        QSKIP("cannot add a call-out name under /dev here");
     char sentinel = 0;
     char* paths[256];
-    for (char*& p : paths)
-        p = &sentinel;
-    QCOMPARE(get_serial_path(paths, 256), 0);
+    std::fill(std::begin(paths), std::end(paths), &sentinel);
+    const int32_t err = get_serial_path(paths, 256);
+    char* one[2] = {&sentinel, &sentinel};
+    const int32_t errOne = get_serial_path(one, 1);
+    unlink(link.c_str());
+    QCOMPARE(err, 0);
+    QCOMPARE(errOne, 0);
     int found = 0;
     bool listed = false;
-    while (found < 256 && paths[found] != &sentinel) {
-        const std::string path = paths[found];
-        QVERIFY2(path.compare(0, 5, "/dev/") == 0, path.c_str());
-        listed = listed || path == link;
+    for (; found < 256 && paths[found] != &sentinel; ++found) {
+        listed = listed || link == paths[found];
         free(paths[found]);
-        ++found;
     }
-    // Entries beyond those found are left as they were.
-    for (int i = found; i < 256; ++i)
-        QVERIFY(paths[i] == &sentinel);
-
-    // max bounds the copies.
-    char* one[2] = {&sentinel, &sentinel};
-    QCOMPARE(get_serial_path(one, 1), 0);
-    QVERIFY(one[1] == &sentinel);
-    if (one[0] != &sentinel)
-        free(one[0]);
-    if (linked)
-        unlink(link.c_str());
-    if (!linked)
-        QSKIP("cannot add a call-out name under /dev here");
     QVERIFY(listed);
+    // Entries beyond those found, and beyond max, are left as they were.
+    QVERIFY(std::all_of(paths + found, std::end(paths), [&](char* p) { return p == &sentinel; }));
+    QVERIFY(one[0] != &sentinel && one[1] == &sentinel);
+    free(one[0]);
 }
 
 void TstSerCom::baudProbeTriesEveryRateAndCloses()
@@ -483,17 +384,11 @@ void TstSerCom::baudProbeTriesEveryRateAndCloses()
     ser_com* port = new_ser_com(emulator.devicePath().c_str());
     QCOMPARE(ser_com_find_inst(port), 0);
     QCOMPARE(ser_com_is_open(port), 0);
-    // Each rate is tried once; the answers are not judged.
     const auto commands = emulator.commands();
     QCOMPARE(commands.size(), size_t(11));
-    for (const std::string& c : commands)
-        QCOMPARE(c, std::string("COM,1"));
+    QCOMPARE(commands.front() + commands.back(), std::string("COM,1COM,1"));
     QCOMPARE(port->baud, 1u);  // the last rate of the list: 110
     ser_com_del(port);
-
-    ser_com* bad = new_ser_com("/dev/h6-no-such-port");
-    QCOMPARE(ser_com_find_inst(bad), SER_COM_FATAL);
-    ser_com_del(bad);
 }
 
 QTEST_APPLESS_MAIN(TstSerCom)
