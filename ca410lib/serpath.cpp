@@ -57,7 +57,8 @@ int32_t scan_ports(Found &found)
     }
     CFDictionarySetValue(match, CFSTR(kIOSerialBSDTypeKey), CFSTR("IOSerialStream"));
     io_iterator_t iter = 0;
-    const kern_return_t kr = IOServiceGetMatchingServices(kIOMasterPortDefault, match, &iter);
+    // MACH_PORT_NULL picks the default main port under every macOS version.
+    const kern_return_t kr = IOServiceGetMatchingServices(MACH_PORT_NULL, match, &iter);
     if (kr != KERN_SUCCESS) {
         cloge(glog, 0, "[IOServiceGetMatchingServices] return %d\n", kr);
         return -1;
