@@ -295,6 +295,11 @@ void TstCaCommand::emulatorKeepsItsState()
     int32_t result = -1;
     auto run = [this](int cmd, const char* params) { return ca_command(&m_dev, cmd, params, 0, nullptr, 0, nullptr, 1000); };
     QCOMPARE(send(IDO, "0,1", &result), std::string("CA-410,0,CA-410         ,1.20.0000,51000001"));
+    // Every setting of the table can be read.
+    for (const ca410_cfg& c : cfgs) {
+        const std::string value = send(STR, std::to_string(c.id).c_str(), &result);
+        QVERIFY2(result == 0 && !value.empty(), c.name);
+    }
 
     // Settings read back through STR; the measurement reset restores them.
     QCOMPARE(run(22, "1"), 0);     // LUS
