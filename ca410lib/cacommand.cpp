@@ -170,6 +170,14 @@ int32_t ca_command(ca410_dev *dev, int32_t cmd, const char *params, int32_t plen
         cloge(glog, 0, "[ca_command]: receive err, [%s]\n", reply);
         return code;
     }
+    // Only "OK" opens a good reply: anything else is line noise or another
+    // device, and its bytes must not pass for the instrument's data.
+    if (reply[0] != 'O' || reply[1] != 'K') {
+        if (rlen)
+            *rlen = 0;
+        cloge(glog, 0, "[ca_command]: communication failed, invalid reply [%s]\n", com2fix(reply));
+        return 39;
+    }
     if (strncmp(reply, "OK00", 4) != 0)
         wcode(reply);
 

@@ -214,6 +214,11 @@ void TstCaCommand::shortAndMissingRepliesFail()
     QCOMPARE(result, 52);
     QVERIFY(contains(log.errorText, "[ca_command]: receive len=3 < 5 , err\n"));
 
+    // A reply that is neither OK nor ER is no answer of the instrument.
+    m_emulator.addFault(Fault::Raw, "STR,", 0, 1, "HELLO,1\r");
+    QCOMPARE(send(STR, "0", &result), std::string("<untouched>"));
+    QCOMPARE(result, 39);
+
     m_emulator.addFault(Fault::Silence, "STR,");
     int32_t length = 9;
     char reply[32] = "keep";
