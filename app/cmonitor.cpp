@@ -3,6 +3,7 @@
 #include "serialport.h"
 
 #include <QDebug>
+#include <QThread>
 
 #include <cstring>
 
@@ -215,4 +216,14 @@ QByteArray CMonitor::bufferedBytes() const
 qint64 CMonitor::bytesWaiting() const
 {
     return port->bytesAvailable();
+}
+
+bool CMonitor::waitForData(int msecs)
+{
+    if (!port->isOpen()) {
+        // Nothing can arrive; still take the time, so callers polling in a loop sleep.
+        QThread::msleep(static_cast<unsigned long>(msecs > 0 ? msecs : 0));
+        return false;
+    }
+    return port->waitForReadyRead(msecs);
 }

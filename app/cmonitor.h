@@ -51,6 +51,9 @@ public:
     QByteArray bufferedBytes() const;
     // Bytes that arrived at the port and have not been read into the ring yet.
     qint64 bytesWaiting() const;
+    // Sleeps until a byte arrives at the port or msecs have passed; true when
+    // there is something to read.
+    bool waitForData(int msecs);
 
 private:
     int stored() const;

@@ -1,6 +1,8 @@
 #ifndef MATRIX_H
 #define MATRIX_H
 
+#include <QMetaType>
+
 #include <iosfwd>
 #include <memory>
 #include <vector>
@@ -176,5 +178,7 @@ QDataStream& operator<<(QDataStream& out, const Matrix& m);
 // A stream holding negative or absurd counts, or fewer elements than its counts
 // promise, is marked ReadCorruptData (or ReadPastEnd) and the target left empty.
 QDataStream& operator>>(QDataStream& in, Matrix& m);
+
+Q_DECLARE_METATYPE(Matrix)
 
 #endif // MATRIX_H

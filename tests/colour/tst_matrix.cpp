@@ -9,8 +9,6 @@
 #include <cstring>
 #include <sstream>
 
-Q_DECLARE_METATYPE(Matrix)
-
 namespace {
 
 // Expects one ErrorMsg report with this text.

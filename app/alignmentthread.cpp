@@ -1,0 +1,125 @@
+#include "alignmentthread.h"
+
+#include "ccolor.h"
+#include "cmonitor.h"
+#include "csensor.h"
+#include "measure.h"
+
+#include <QDebug>
+
+AlignmentThread::AlignmentThread(Measure* owner_, QObject* parent)
+    : QThread(parent), owner(owner_)
+{
+}
+
+AlignmentThread::~AlignmentThread()
+{
+    {
+        QMutexLocker lock(&mutex);
+        exiting.store(true);
+        wakeCondition.wakeOne();
+    }
+    wait();
+}
+
+bool AlignmentThread::doAlignment()
+{
+    QMutexLocker lock(&mutex);
+    aligning.store(!aligning.load());
+    wakeCondition.wakeOne();
+    return aligning.load();
+}
+
+QString AlignmentThread::startReply(int waitMs)
+{
+    return QString::asprintf("OK00,%05d\r", waitMs);
+}
+
+QString AlignmentThread::valueReply(double x, double y, double z)
+{
+    return QString::asprintf("OK01,%07.3f;%07.3f;%07.3f\r", x, y, z);
+}
+
+void AlignmentThread::run()
+{
+    qDebug() << "thread start";
+    for (;;) {
+        {
+            QMutexLocker lock(&mutex);
+            if (!exiting.load() && !aligning.load())
+                wakeCondition.wait(&mutex);
+        }
+        qDebug() << "run -----------------";
+        if (exiting.load())
+            return;
+        serve();
+        if (exiting.load())
+            return;
+    }
+}
+
+// One alignment period: from switch-on until it is switched off or stopped.
+void AlignmentThread::serve()
+{
+    CSensor* sensor = owner->currentSensor();
+    CMonitor* monitor = owner->currentMonitor();
+    const Matrix matrix = owner->correctionMatrix();
+    if (!sensor || !monitor) {
+        // Nothing to serve; sleep instead of spinning until switched off.
+        QMutexLocker lock(&mutex);
+        if (!exiting.load() && aligning.load())
+            wakeCondition.wait(&mutex, IdleWaitMs);
+        return;
+    }
+    monitor->flushBuffer();
+    serving.store(true);
+    struct ServingReset {
+        std::atomic<bool>& flag;
+        ~ServingReset() { flag.store(false); }
+    } servingReset{serving};
+
+    bool skip = false;
+    while (aligning.load()) {
+        if (exiting.load())
+            return;
+        if (skip) {
+            monitor->skipCommand();
+            skip = false;
+        }
+        const int code = monitor->readCommand();
+        switch (code) {
+        case CMonitor::StartMeasure: {
+            qDebug() << "cmd start  measure     -------------------- ";
+            int t = sensor->startMeasure();
+            if (t == 0) {
+                qDebug() << "skipCMD --> true";
+                skip = true;
+                t = 500;
+            }
+            monitor->writeInstrument(startReply(t));
+            break;
+        }
+        case CMonitor::StopMeasure:
+            qDebug() << "cmd stop measure   --------------------  ";
+            sensor->stopMeasure();
+            break;
+        case CMonitor::SendValue: {
+            qDebug() << "cmd read val   -----------------------   ";
+            const CColor raw = sensor->GetColor();
+            if (raw.IsNoData())
+                break;
+            const CColor corrected = matrix * raw;
+            if (corrected.IsNoData())
+                break;
+            monitor->writeInstrument(valueReply(corrected[0], corrected[1], corrected[2]));
+            break;
+        }
+        default:
+            // Sleep until the monitor sends something, but only briefly, so that
+            // switching off and stopping are still seen within one short pass.
+            if (!monitor->BufHasCommand())
+                monitor->waitForData(IdleWaitMs);
+            break;
+        }
+    }
+}

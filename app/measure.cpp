@@ -1,0 +1,227 @@
+#include "measure.h"
+
+#include "alignmentprofile.h"
+#include "alignmentthread.h"
+#include "cmonitor.h"
+#include "crxxxcensor.h"
+#include "csensor.h"
+#include "messenger.h"
+
+#include <QDebug>
+
+#include <utility>
+
+Measure::Measure(QObject* parent)
+    : QObject(parent), sensorFactory(defaultSensorFactory())
+{
+    qDebug() << "Measure::Measure() start";
+    qRegisterMetaType<CColor>("CColor");
+    qRegisterMetaType<Matrix>("Matrix");
+    release();
+    matrix = Matrix::IdentityMatrix(3);
+    alignmentThread = new AlignmentThread(this);
+    alignmentThread->start(QThread::InheritPriority);
+}
+
+Measure::~Measure()
+{
+    qDebug() << " ~Measure() start";
+    release();
+}
+
+void Measure::release()
+{
+    qDebug() << "Measure::release() start";
+    // The thread goes first: its destructor waits for the pass in progress, which
+    // may still be using the sensor and the monitor.
+    delete alignmentThread;
+    alignmentThread = nullptr;
+    releaseSensor();
+    releaseMonitor();
+}
+
+Measure::SensorFactory Measure::defaultSensorFactory()
+{
+    return [](int type) -> CSensor* {
+        switch (type) {
+        case 13:
+            return new CRXXXCensor;
+        default:
+            return nullptr;
+        }
+    };
+}
+
+void Measure::setSensorFactory(SensorFactory factory)
+{
+    sensorFactory = factory ? std::move(factory) : defaultSensorFactory();
+}
+
+void Measure::createSensor(int type)
+{
+    if (sensor)
+        return;
+    sensor = sensorFactory(type);
+    if (!sensor) {
+        Messenger::warning(nullptr, tr("Warning"), tr("This sensor is not supported now!"));
+        return;
+    }
+    connect(sensor, &CSensor::colorChanged, this, &Measure::doColorChanged);
+}
+
+bool Measure::initSensor(int type, QString port)
+{
+    sensorType = type;
+    createSensor(type);
+    if (!sensor)
+        return false;
+    if (sensor->getHasComPort()) {
+        sensorPortPath = QStringLiteral("/dev/%1").arg(port);
+        qDebug() << "Measure initSensor " << sensorPortPath;
+    } else {
+        sensorPortPath = port;
+    }
+    return sensor->init(sensorPortPath);
+}
+
+bool Measure::connectSensor()
+{
+    if (!sensor)
+        return false;
+    if (!sensor->getIsOpen())
+        sensor->init(sensor->getHasComPort() ? sensorPortPath : QString());
+    const bool open = sensor->getIsOpen();
+    emit sensorConnected(open);
+    return open;
+}
+
+void Measure::releaseSensor()
+{
+    if (!sensor)
+        return;
+    if (sensor->getIsOpen())
+        sensor->release();
+    delete sensor;
+    sensor = nullptr;
+}
+
+bool Measure::initMonitor()
+{
+    monitor = new CMonitor;
+    return true;
+}
+
+bool Measure::connectMonitor(QString portName)
+{
+    if (!monitor)
+        return false;
+    if (!monitor->GetInit())
+        qDebug() << "Measure connectMonitor " << portName;
+    monitor->init(QStringLiteral("/dev/%1").arg(portName));
+    const bool open = monitor->GetInit();
+    emit monitorConnected(open);
+    return open;
+}
+
+void Measure::releaseMonitor()
+{
+    if (!monitor)
+        return;
+    if (monitor->GetInit())
+        monitor->release();
+    delete monitor;
+    monitor = nullptr;
+}
+
+void Measure::SetMatrix(Matrix m)
+{
+    {
+        QMutexLocker lock(&matrixMutex);
+        matrix = m;
+    }
+    emit matrixChanged(m);
+}
+
+Matrix Measure::correctionMatrix() const
+{
+    QMutexLocker lock(&matrixMutex);
+    return matrix;
+}
+
+void Measure::setSensorPort(int n)
+{
+    sensorPort = n;
+    emit sensorPortChanged(n);
+}
+
+void Measure::setMonitorPort(int n)
+{
+    monitorPort = n;
+    emit monitorPortChanged(n);
+}
+
+void Measure::doSensorPortChanged(int n)
+{
+    sensorPort = n;
+    CSensor::setComPort(n);
+}
+
+void Measure::doMonitorPortChanged(int n)
+{
+    monitorPort = n;
+}
+
+bool Measure::GetIsAlignment() const
+{
+    return alignmentThread && alignmentThread->isAligning();
+}
+
+bool Measure::isServingAlignment() const
+{
+    return alignmentThread && alignmentThread->isServing();
+}
+
+void Measure::doColorChanged(CColor raw)
+{
+    emit rawColorChanged(raw);
+    // A failed reading stays recognisable: multiplied by a correction matrix it
+    // would pass for a value.
+    if (raw.IsNoData()) {
+        emit colorChanged(noDataColor);
+        return;
+    }
+    CColor corrected = correctionMatrix() * raw;
+    emit colorChanged(corrected);
+}
+
+void Measure::doSingleMeasure()
+{
+    if (!sensor) {
+        Messenger::warning(nullptr, tr("Single measure"), tr("Sensor not connected!"));
+        return;
+    }
+    if (!connectSensor())
+        return;
+    if (GetIsAlignment()) {
+        Messenger::warning(nullptr, tr("Single measure"), tr("Alignment is on."));
+        return;
+    }
+    sensor->startMeasure();
+    sensor->MeasureColor();
+}
+
+bool Measure::doAlignment()
+{
+    if (sensor && sensor->getIsOpen() && monitor && monitor->GetInit() && alignmentThread)
+        return alignmentThread->doAlignment();
+    Messenger::critical(nullptr, tr("Error!"), tr("Connect Sensor and Monitor First!"));
+    return false;
+}
+
+bool Measure::saveProfile(QString fileName)
+{
+    if (!sensor)
+        return false;
+    const AlignmentProfile profile(sensorType, sensor->getSerialNumber(), correctionMatrix());
+    return profile.write(fileName);
+}

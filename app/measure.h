@@ -1,0 +1,95 @@
+#ifndef MEASURE_H
+#define MEASURE_H
+
+#include "ccolor.h"
+#include "matrix.h"
+
+#include <QMutex>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class AlignmentThread;
+class CMonitor;
+class CSensor;
+
+// The measurement controller: owns the current sensor driver, the link to the
+// display under alignment, the alignment service thread and the 3 x 3 correction
+// matrix, and turns every raw reading into the corrected colour.
+class Measure : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Creates the driver for a sensor type, or nullptr for a type without one.
+    using SensorFactory = std::function<CSensor*(int type)>;
+
+    explicit Measure(QObject* parent = nullptr);
+    ~Measure() override;
+
+    void release();
+    void createSensor(int type);
+    bool initSensor(int type, QString port);
+    bool connectSensor();
+    void releaseSensor();
+    bool initMonitor();
+    bool connectMonitor(QString portName);
+    void releaseMonitor();
+
+    void SetMatrix(Matrix m);
+    void setSensorPort(int n);
+    void setMonitorPort(int n);
+    bool GetIsAlignment() const;
+    // True while the alignment thread serves the display's requests.
+    bool isServingAlignment() const;
+    // Writes the profile of the current sensor and matrix; false when there is
+    // no sensor or the file cannot be written.
+    bool saveProfile(QString fileName);
+
+    CSensor* currentSensor() const { return sensor; }
+    CMonitor* currentMonitor() const { return monitor; }
+    // A copy, safe to take from the alignment thread.
+    Matrix correctionMatrix() const;
+    int getSensorType() const { return sensorType; }
+    int getSensorPort() const { return sensorPort; }
+    int getMonitorPort() const { return monitorPort; }
+    QString getSensorPortPath() const { return sensorPortPath; }
+
+    // The drivers the factory knows; replaceable so tests can supply doubles.
+    static SensorFactory defaultSensorFactory();
+    void setSensorFactory(SensorFactory factory);
+
+signals:
+    void sensorHasCom(bool hasCom);
+    void colorChanged(CColor color);
+    void rawColorChanged(CColor color);
+    void matrixChanged(Matrix matrix);
+    void sensorPortChanged(int port);
+    void monitorPortChanged(int port);
+    void sensorConnected(bool connected);
+    void monitorConnected(bool connected);
+
+public slots:
+    void doColorChanged(CColor raw);
+    void doSingleMeasure();
+    bool doAlignment();
+    void doSensorPortChanged(int n);
+    void doMonitorPortChanged(int n);
+
+private:
+    CSensor* sensor = nullptr;
+    CMonitor* monitor = nullptr;
+    AlignmentThread* alignmentThread = nullptr;
+    Matrix matrix;
+    QString sensorPortPath;
+    int sensorType = 0;
+    int sensorPort = 0;
+    int monitorPort = 0;
+
+    // The alignment thread copies the matrix while the user may set a new one.
+    mutable QMutex matrixMutex;
+    SensorFactory sensorFactory;
+};
+
+#endif // MEASURE_H

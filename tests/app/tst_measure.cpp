@@ -1,0 +1,431 @@
+#include "alignmentprofile.h"
+#include "alignmentthread.h"
+#include "cmonitor.h"
+#include "measure.h"
+#include "monitoremulator.h"
+#include "recordingmessenger.h"
+#include "scriptedsensor.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A controller whose factory hands out one scripted sensor for any type but 0.
+struct Rig {
+    Rig()
+    {
+        measure = std::make_unique<Measure>();
+        measure->setSensorFactory([this](int type) -> CSensor* {
+            if (type == 0)
+                return nullptr;
+            sensor = new ScriptedSensor;
+            return sensor;
+        });
+    }
+
+    // Opens the sensor and connects the monitor link to an emulated display.
+    bool connectAll()
+    {
+        if (!measure->initSensor(7, QStringLiteral("ttyUSB0")) || !monitor.start())
+            return false;
+        measure->initMonitor();
+        return measure->connectMonitor(QString::fromStdString(monitor.portName()));
+    }
+
+    // Switches alignment on and waits until the thread has flushed the link.
+    bool startAligning()
+    {
+        if (!measure->doAlignment())
+            return false;
+        QElapsedTimer clock;
+        clock.start();
+        while (!measure->isServingAlignment() && clock.elapsed() < 3000)
+            QTest::qWait(5);
+        return measure->isServingAlignment();
+    }
+
+    std::string lastReply() const
+    {
+        const auto replies = monitor.replies();
+        return replies.empty() ? std::string() : replies.back().line;
+    }
+
+    RecordingMessenger messages;
+    MonitorEmulator monitor;
+    std::unique_ptr<Measure> measure;
+    ScriptedSensor* sensor = nullptr; // owned by the controller
+};
+
+CColor colorArg(const QSignalSpy& spy, int i)
+{
+    return qvariant_cast<CColor>(spy.at(i).at(0));
+}
+
+} // namespace
+
+class TestMeasure : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void unsupportedTypesLeaveNoSensor();
+    void factoryCreatesTheCrDriverForType13();
+    void sensorPortPath();
+    void connectSensorDoesNotReopen();
+    void correctionOfReadings();
+    void singleMeasurement();
+    void alignmentNeedsSensorAndMonitor();
+    void portSlotsAndSettings();
+    void saveProfile();
+
+    void replyFormats();
+    void startAndStopRequests();
+    void requestsBeforeSwitchOnAreFlushed();
+    void zeroWaitSkipsWhatArrivedMeanwhile();
+    void failedReadingsGetNoReply();
+    void matrixIsFixedForAnAlignmentPeriod();
+    void destroyingWhileAligningJoinsAfterThePass();
+
+private:
+    QTemporaryDir m_settings;
+};
+
+void TestMeasure::initTestCase()
+{
+    QVERIFY(m_settings.isValid());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
+}
+
+void TestMeasure::unsupportedTypesLeaveNoSensor()
+{
+    RecordingMessenger messages;
+    Measure measure;
+    for (int type : {0, 1, 2, 3, 6, 8, 9, 10, 11, 12}) {
+        messages.clear();
+        QVERIFY(!measure.initSensor(type, QString()));
+        QVERIFY(!measure.currentSensor());
+        QCOMPARE(measure.getSensorType(), type);
+        QCOMPARE(messages.shown().size(), 1);
+        QCOMPARE(messages.shown().at(0).icon, Messenger::Icon::Warning);
+        QCOMPARE(messages.shown().at(0).title, QStringLiteral("Warning"));
+        QCOMPARE(messages.shown().at(0).text, QStringLiteral("This sensor is not supported now!"));
+    }
+}
+
+void TestMeasure::factoryCreatesTheCrDriverForType13()
+{
+    RecordingMessenger messages;
+    Measure measure;
+    measure.createSensor(13);
+    QVERIFY(measure.currentSensor());
+    QCOMPARE(measure.currentSensor()->getName(), QStringLiteral("CR100/CR250"));
+    QVERIFY(measure.currentSensor()->getHasComPort());
+    // A second request keeps the sensor that exists.
+    CSensor* first = measure.currentSensor();
+    measure.createSensor(13);
+    QCOMPARE(measure.currentSensor(), first);
+    measure.releaseSensor();
+    QVERIFY(!measure.currentSensor());
+}
+
+void TestMeasure::sensorPortPath()
+{
+    Rig rig;
+    QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyS3")));
+    QCOMPARE(rig.measure->getSensorPortPath(), QStringLiteral("ttyS3"));
+    QCOMPARE(rig.sensor->getPortName(), QStringLiteral("ttyS3"));
+    rig.measure->releaseSensor();
+
+    rig.measure->setSensorFactory([&rig](int) -> CSensor* {
+        rig.sensor = new ScriptedSensor;
+        rig.sensor->setHasComPort(true);
+        return rig.sensor;
+    });
+    QVERIFY(rig.measure->initSensor(13, QStringLiteral("ttyUSB1")));
+    QCOMPARE(rig.measure->getSensorPortPath(), QStringLiteral("/dev/ttyUSB1"));
+    QCOMPARE(rig.sensor->getPortName(), QStringLiteral("/dev/ttyUSB1"));
+}
+
+void TestMeasure::connectSensorDoesNotReopen()
+{
+    Rig rig;
+    QVERIFY(rig.measure->initSensor(7, QString()));
+    QSignalSpy connected(rig.measure.get(), &Measure::sensorConnected);
+    QVERIFY(rig.measure->connectSensor());
+    QCOMPARE(rig.sensor->initCalls.load(), 1);
+    QCOMPARE(connected.count(), 1);
+    QCOMPARE(connected.at(0).at(0).toBool(), true);
+
+    rig.sensor->release();
+    rig.sensor->setInitResult(false);
+    QVERIFY(!rig.measure->connectSensor());
+    QCOMPARE(rig.sensor->initCalls.load(), 2);
+    QCOMPARE(connected.at(1).at(0).toBool(), false);
+}
+
+void TestMeasure::correctionOfReadings()
+{
+    Measure measure;
+    QSignalSpy raw(&measure, &Measure::rawColorChanged);
+    QSignalSpy corrected(&measure, &Measure::colorChanged);
+    QSignalSpy matrixSpy(&measure, &Measure::matrixChanged);
+
+    measure.doColorChanged(CColor(10, 20, 30));
+    QVERIFY(colorArg(corrected, 0) == CColor(10, 20, 30));
+
+    const double scale[] = {2, 0, 0, 0, 1, 0, 0, 0, 0.5};
+    measure.SetMatrix(Matrix(scale, 3, 3));
+    QCOMPARE(matrixSpy.count(), 1);
+    QVERIFY(qvariant_cast<Matrix>(matrixSpy.at(0).at(0)) == Matrix(scale, 3, 3));
+    measure.doColorChanged(CColor(10, 20, 30));
+    QVERIFY(colorArg(raw, 1) == CColor(10, 20, 30));
+    QVERIFY(colorArg(corrected, 1) == CColor(20, 20, 15));
+
+    // A failed reading stays recognisable after correction.
+    measure.doColorChanged(noDataColor);
+    QVERIFY(colorArg(raw, 2).IsNoData());
+    QVERIFY(colorArg(corrected, 2).IsNoData());
+}
+
+void TestMeasure::singleMeasurement()
+{
+    Rig rig;
+    rig.measure->doSingleMeasure();
+    QCOMPARE(rig.messages.shown().size(), 1);
+    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Single measure"));
+    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Sensor not connected!"));
+
+    // The sensor is opened on demand and the reading arrives through the event loop.
+    rig.measure->createSensor(7);
+    QSignalSpy corrected(rig.measure.get(), &Measure::colorChanged);
+    rig.sensor->queueReading(CColor(4, 5, 6));
+    rig.measure->doSingleMeasure();
+    QVERIFY(corrected.wait(2000));
+    QVERIFY(colorArg(corrected, 0) == CColor(4, 5, 6));
+    QCOMPARE(rig.sensor->startCalls.load(), 1);
+    QCOMPARE(rig.sensor->initCalls.load(), 1);
+
+    // A sensor that does not open: no measurement and no message of the controller's.
+    rig.messages.clear();
+    rig.sensor->release();
+    rig.sensor->setInitResult(false);
+    rig.measure->doSingleMeasure();
+    QCOMPARE(rig.sensor->startCalls.load(), 1);
+    QVERIFY(rig.messages.shown().isEmpty());
+}
+
+void TestMeasure::alignmentNeedsSensorAndMonitor()
+{
+    Rig rig;
+    QVERIFY(rig.measure->initSensor(7, QString()));
+    QVERIFY(!rig.measure->doAlignment());
+    QCOMPARE(rig.messages.shown().size(), 1);
+    QCOMPARE(rig.messages.shown().at(0).icon, Messenger::Icon::Critical);
+    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Error!"));
+    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Connect Sensor and Monitor First!"));
+
+    QVERIFY(rig.monitor.start());
+    rig.measure->initMonitor();
+    QSignalSpy monitorConnected(rig.measure.get(), &Measure::monitorConnected);
+    QVERIFY(rig.measure->connectMonitor(QString::fromStdString(rig.monitor.portName())));
+    QCOMPARE(monitorConnected.at(0).at(0).toBool(), true);
+    QVERIFY(rig.measure->doAlignment());
+    QVERIFY(rig.measure->GetIsAlignment());
+
+    rig.messages.clear();
+    rig.measure->doSingleMeasure();
+    QCOMPARE(rig.messages.shown().size(), 1);
+    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Alignment is on."));
+    QCOMPARE(rig.sensor->startCalls.load(), 0);
+
+    QVERIFY(!rig.measure->doAlignment());
+    QVERIFY(!rig.measure->GetIsAlignment());
+
+    // A monitor port that does not open is reported through the signal.
+    rig.measure->releaseMonitor();
+    rig.measure->initMonitor();
+    QVERIFY(!rig.measure->connectMonitor(QStringLiteral("no-such-port")));
+    QCOMPARE(monitorConnected.last().at(0).toBool(), false);
+}
+
+void TestMeasure::portSlotsAndSettings()
+{
+    Measure measure;
+    QSignalSpy sensorPort(&measure, &Measure::sensorPortChanged);
+    QSignalSpy monitorPort(&measure, &Measure::monitorPortChanged);
+    measure.setSensorPort(3);
+    measure.setMonitorPort(5);
+    QCOMPARE(sensorPort.at(0).at(0).toInt(), 3);
+    QCOMPARE(monitorPort.at(0).at(0).toInt(), 5);
+    measure.doSensorPortChanged(2);
+    measure.doMonitorPortChanged(4);
+    QCOMPARE(measure.getSensorPort(), 2);
+    QCOMPARE(measure.getMonitorPort(), 4);
+    QCOMPARE(CSensor::getComPort(), 2);
+    QCOMPARE(sensorPort.count(), 1);
+}
+
+void TestMeasure::saveProfile()
+{
+    QTemporaryDir dir;
+    Rig rig;
+    QVERIFY(!rig.measure->saveProfile(dir.filePath(QStringLiteral("none.alg"))));
+    QVERIFY(rig.measure->initSensor(7, QString()));
+    rig.sensor->setSerialNumber(QStringLiteral("12345678"));
+    const double v[] = {1.1, 0, 0, 0, 0.9, 0, 0, 0.01, 1};
+    rig.measure->SetMatrix(Matrix(v, 3, 3));
+    const QString file = dir.filePath(QStringLiteral("ca410.alg"));
+    QVERIFY(rig.measure->saveProfile(file));
+    QCOMPARE(QFileInfo(file).size(), qint64(112));
+
+    AlignmentProfile profile;
+    QCOMPARE(profile.read(file), AlignmentProfile::ReadResult::Ok);
+    QCOMPARE(profile.sensorType(), 7);
+    QCOMPARE(profile.serialNumber(), QStringLiteral("12345678"));
+    QVERIFY(profile.matrix() == Matrix(v, 3, 3));
+}
+
+void TestMeasure::replyFormats()
+{
+    QCOMPARE(AlignmentThread::startReply(500), QStringLiteral("OK00,00500\r"));
+    QCOMPARE(AlignmentThread::startReply(12000), QStringLiteral("OK00,12000\r"));
+    QCOMPARE(AlignmentThread::startReply(100000), QStringLiteral("OK00,100000\r"));
+    QCOMPARE(AlignmentThread::valueReply(12.3456, 20.5, 30),
+             QStringLiteral("OK01,012.346;020.500;030.000\r"));
+    QCOMPARE(AlignmentThread::valueReply(-1.5, 0, 1234.5678),
+             QStringLiteral("OK01,-01.500;000.000;1234.568\r"));
+}
+
+void TestMeasure::startAndStopRequests()
+{
+    Rig rig;
+    QVERIFY(rig.connectAll());
+    rig.sensor->setStartResult(100000);
+    rig.sensor->queueReading(CColor(12.3456, 20.5, 30));
+    QSignalSpy published(rig.measure.get(), &Measure::colorChanged);
+    QVERIFY(rig.startAligning());
+
+    rig.monitor.request("MES,1");
+    QVERIFY(rig.monitor.waitForReplies(1, 3s));
+    QCOMPARE(rig.lastReply(), std::string("OK00,100000"));
+
+    rig.monitor.request("MDR,1");
+    QVERIFY(rig.monitor.waitForReplies(2, 3s));
+    QCOMPARE(rig.lastReply(), std::string("OK01,012.346;020.500;030.000"));
+    // The reading taken by the thread is also published in the main thread.
+    QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 3000);
+    QVERIFY(colorArg(published, 0) == CColor(12.3456, 20.5, 30));
+
+    rig.monitor.request("MES,0");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sensor->stopCalls.load(), 1, 3000);
+    // CR LF monitors and unknown lines: one more request still gets its answer.
+    rig.monitor.setLineEnding(MonitorEmulator::LineEnding::CrLf);
+    rig.monitor.request("HELLO");
+    rig.monitor.request("MES,1");
+    QVERIFY(rig.monitor.waitForReplies(3, 3s));
+    QCOMPARE(rig.lastReply(), std::string("OK00,100000"));
+    QCOMPARE(rig.monitor.replies().size(), size_t(3));
+    QVERIFY(!rig.measure->doAlignment());
+}
+
+void TestMeasure::requestsBeforeSwitchOnAreFlushed()
+{
+    Rig rig;
+    QVERIFY(rig.connectAll());
+    rig.monitor.request("MES,1");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.measure->currentMonitor()->bytesWaiting() >= 6, 3000);
+    QVERIFY(rig.startAligning());
+    rig.sensor->setStartResult(700);
+    rig.monitor.request("MES,1");
+    QVERIFY(rig.monitor.waitForReplies(1, 3s));
+    QCOMPARE(rig.lastReply(), std::string("OK00,00700"));
+    QCOMPARE(rig.sensor->startCalls.load(), 1);
+}
+
+void TestMeasure::zeroWaitSkipsWhatArrivedMeanwhile()
+{
+    Rig rig;
+    QVERIFY(rig.connectAll());
+    rig.sensor->setStartResult(0);
+    QVERIFY(rig.startAligning());
+    // Both requests arrive in one burst; the read request must be discarded.
+    rig.monitor.sendRaw("MES,1\rMDR,1\r");
+    QVERIFY(rig.monitor.waitForReplies(1, 3s));
+    QCOMPARE(rig.lastReply(), std::string("OK00,00500"));
+
+    // Only what had arrived is skipped: the next request is served again.
+    rig.sensor->setStartResult(300);
+    rig.monitor.request("MES,1");
+    QVERIFY(rig.monitor.waitForReplies(2, 3s));
+    QCOMPARE(rig.lastReply(), std::string("OK00,00300"));
+    QCOMPARE(rig.sensor->colorCalls.load(), 0);
+    QCOMPARE(rig.monitor.replies().front().line, std::string("OK00,00500"));
+}
+
+void TestMeasure::failedReadingsGetNoReply()
+{
+    Rig rig;
+    QVERIFY(rig.connectAll());
+    rig.sensor->queueReading(noDataColor);
+    rig.sensor->queueReading(CColor(0, 0, 0));
+    QVERIFY(rig.startAligning());
+    rig.monitor.request("MDR,1");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sensor->colorCalls.load(), 1, 3000);
+    rig.monitor.request("MDR,1");
+    QVERIFY(rig.monitor.waitForReplies(1, 3s));
+    QCOMPARE(rig.monitor.replies().size(), size_t(1));
+    QCOMPARE(rig.lastReply(), std::string("OK01,000.000;000.000;000.000"));
+    QCOMPARE(rig.sensor->colorCalls.load(), 2);
+}
+
+void TestMeasure::matrixIsFixedForAnAlignmentPeriod()
+{
+    Rig rig;
+    QVERIFY(rig.connectAll());
+    rig.sensor->queueReading(CColor(1, 2, 3));
+    QSignalSpy published(rig.measure.get(), &Measure::colorChanged);
+    QVERIFY(rig.startAligning());
+    rig.measure->SetMatrix(Matrix::IdentityMatrix(3) * 2.0);
+
+    rig.monitor.request("MDR,1");
+    QVERIFY(rig.monitor.waitForReplies(1, 3s));
+    QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 3000);
+    // The display sees the matrix of switch-on time, the window the new one.
+    QCOMPARE(rig.lastReply(), std::string("OK01,001.000;002.000;003.000"));
+    QVERIFY(colorArg(published, 0) == CColor(2, 4, 6));
+
+    QVERIFY(!rig.measure->doAlignment());
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.measure->isServingAlignment(), 3000);
+    QVERIFY(rig.startAligning());
+    rig.monitor.request("MDR,1");
+    QVERIFY(rig.monitor.waitForReplies(2, 3s));
+    QCOMPARE(rig.lastReply(), std::string("OK01,002.000;004.000;006.000"));
+}
+
+void TestMeasure::destroyingWhileAligningJoinsAfterThePass()
+{
+    Rig rig;
+    QVERIFY(rig.connectAll());
+    rig.sensor->setStartDuration(300);
+    rig.sensor->setStartResult(1000);
+    QVERIFY(rig.startAligning());
+    rig.monitor.request("MES,1");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.sensor->insideStart.load(), 3000);
+    // Switched off and destroyed during the instrument call: the call finishes,
+    // its reply goes out, then the thread ends and the destructor returns.
+    QVERIFY(!rig.measure->doAlignment());
+    rig.measure.reset();
+    QVERIFY(rig.monitor.waitForReplies(1, 3s));
+    QCOMPARE(rig.lastReply(), std::string("OK00,01000"));
+}
+
+QTEST_MAIN(TestMeasure)
+#include "tst_measure.moc"
