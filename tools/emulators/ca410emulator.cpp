@@ -281,150 +281,213 @@ Ca410Emulator::Reply Ca410Emulator::error(int number)
     return r;
 }
 
-Ca410Emulator::Reply Ca410Emulator::setSettingCommand(int id, const std::vector<std::string>& args, int low,
-                                                      int high)
+const std::vector<Ca410Emulator::Command>& Ca410Emulator::commandTable()
 {
-    int value = 0;
-    if (args.size() != 1 || !toInt(args[0], &value) || value < low || value > high)
-        return error(10);
-    m_settings[id] = std::to_string(value);
-    return ok();
+    static const std::vector<Command> table = {
+        {"IDO,", &Ca410Emulator::identify},         {"COM,", &Ca410Emulator::communication},
+        {"RST,", &Ca410Emulator::reset},            {"MDS,", &Ca410Emulator::simpleSetting},
+        {"DPR,", &Ca410Emulator::simpleSetting},    {"OPR,", &Ca410Emulator::simpleSetting},
+        {"LUS,", &Ca410Emulator::simpleSetting},    {"FSC,", &Ca410Emulator::simpleSetting},
+        {"TMS,", &Ca410Emulator::simpleSetting},    {"TDS,", &Ca410Emulator::simpleSetting},
+        {"MMS,", &Ca410Emulator::simpleSetting},    {"SCS,", &Ca410Emulator::syncMode},
+        {"MCH,", &Ca410Emulator::channelNumber},    {"IDS,", &Ca410Emulator::channelName},
+        {"STR,", &Ca410Emulator::readSetting},      {"ZRC", &Ca410Emulator::zeroCalibration},
+        {"RGR,", &Ca410Emulator::readRange},        {"RGS,", &Ca410Emulator::setRange},
+        {"MES,", &Ca410Emulator::measure},          {"TDR,", &Ca410Emulator::readChannel},
+        {"UCS,", &Ca410Emulator::calibrationModeCommand},
+        {"UWT,", &Ca410Emulator::target},           {"URD,", &Ca410Emulator::target},
+        {"UGR,", &Ca410Emulator::target},           {"UBL,", &Ca410Emulator::target},
+        {"ETR,", &Ca410Emulator::enterCalibration}, {"MDD,", &Ca410Emulator::deleteChannel},
+    };
+    return table;
 }
 
 // Executes one command line against the device state; called with m_mutex held.
+// A command is its prefix (up to and including the first comma, or the whole
+// line) followed by comma-separated arguments.
 Ca410Emulator::Reply Ca410Emulator::execute(const std::string& line)
 {
     const size_t comma = line.find(',');
     const std::string prefix = comma == std::string::npos ? line : line.substr(0, comma + 1);
-    const std::vector<std::string> args =
-        comma == std::string::npos ? std::vector<std::string>() : splitFields(line.substr(comma + 1));
-    int a = 0;
-    int b = 0;
-    int c = 0;
+    const Args args = comma == std::string::npos ? Args() : splitFields(line.substr(comma + 1));
+    for (const Command& c : commandTable())
+        if (prefix == c.prefix)
+            return (this->*c.handler)(prefix, args);
+    return error(10);
+}
 
-    if (prefix == "IDO,") {
-        if (args.size() != 2 || args[0] != "0" || args[1] != "1")
+Ca410Emulator::Reply Ca410Emulator::identify(const std::string&, const Args& args)
+{
+    if (args.size() != 2 || args[0] != "0" || args[1] != "1")
+        return error(10);
+    return ok(m_family + ",0," + padded(m_model, 15) + "," + m_version + "," + m_serial);
+}
+
+Ca410Emulator::Reply Ca410Emulator::communication(const std::string&, const Args& args)
+{
+    return args.size() == 1 ? ok() : error(10);
+}
+
+Ca410Emulator::Reply Ca410Emulator::reset(const std::string&, const Args& args)
+{
+    int type = 0;
+    if (args.size() != 2 || args[0] != "0" || !toInt(args[1], &type) || type < 0 || type > 3)
+        return error(10);
+    if (type == 0 || type == 2)
+        resetMeasurementSettings();
+    return ok();
+}
+
+Ca410Emulator::Reply Ca410Emulator::simpleSetting(const std::string& prefix, const Args& args)
+{
+    for (const SimpleSetting& s : simpleSettings) {
+        int value = 0;
+        if (prefix != s.prefix)
+            continue;
+        if (args.size() != 1 || !toInt(args[0], &value) || value < s.low || value > s.high)
             return error(10);
-        return ok(m_family + ",0," + padded(m_model, 15) + "," + m_version + "," + m_serial);
-    }
-    if (prefix == "COM,")
-        return args.size() == 1 ? ok() : error(10);
-    if (prefix == "RST,") {
-        if (args.size() != 2 || args[0] != "0" || !toInt(args[1], &a) || a < 0 || a > 3)
-            return error(10);
-        if (a == 2 || a == 0)
-            resetMeasurementSettings();
-        return ok();
-    }
-    for (const SimpleSetting& s : simpleSettings)
-        if (prefix == s.prefix)
-            return setSettingCommand(s.id, args, s.low, s.high);
-    if (prefix == "SCS,") {
-        if (args.empty() || !toInt(args[0], &a) || a < 0 || a > 5)
-            return error(10);
-        if (a >= 4) {
-            // Sync modes 4 and 5 carry their frequency or measuring time.
-            if (args.size() != 2 || args[1].empty() || args[1].size() > 6)
-                return error(10);
-            m_settings[a == 4 ? 28 : 17] = args[1];
-        } else if (args.size() != 1) {
-            return error(10);
-        }
-        m_settings[1] = std::to_string(a);
-        return ok();
-    }
-    if (prefix == "MCH,") {
-        if (args.size() != 2 || args[0] != "1" || !toInt(args[1], &a) || a < 0 || a > 99)
-            return error(10);
-        m_settings[3] = std::to_string(a);
-        return ok();
-    }
-    if (prefix == "IDS,") {
-        if (args.size() != 3 || !toInt(args[1], &a) || a < 1 || a > 99 || args[2].size() > 10)
-            return error(10);
-        m_channels[static_cast<size_t>(a)].name = args[2];
-        return ok();
-    }
-    if (prefix == "STR,") {
-        if (args.size() != 1 || !toInt(args[0], &a))
-            return error(10);
-        if (a == 4) {
-            toInt(m_settings[3], &b);
-            return ok(padded(b >= 1 && b <= 99 ? m_channels[static_cast<size_t>(b)].name : "", 10));
-        }
-        const auto it = m_settings.find(a);
-        return it == m_settings.end() ? error(10) : ok(it->second);
-    }
-    if (prefix == "ZRC") {
-        if (!args.empty() || comma != std::string::npos)
-            return error(10);
-        m_settings[23] = "2";
-        return ok();
-    }
-    if (prefix == "RGR,") {
-        if (args.size() != 2 || args[0] != "0" || !toInt(args[1], &a) || a < 0 || a > 1)
-            return error(10);
-        const Range& r = m_ranges[static_cast<size_t>(a)];
-        return ok(std::to_string(r.mode) + "," + std::to_string(r.range));
-    }
-    if (prefix == "RGS,") {
-        if (args.size() != 4 || args[0] != "0" || !toInt(args[1], &a) || !toInt(args[2], &b) || !toInt(args[3], &c)
-            || a < 0 || a > 1 || b < 0 || b > 1 || c < 1 || c > (a == 0 ? 6 : 4))
-            return error(10);
-        m_ranges[static_cast<size_t>(a)] = Range{b, c};
-        return ok();
-    }
-    if (prefix == "MES,")
-        return measure(args);
-    if (prefix == "TDR,")
-        return readChannel(args);
-    if (prefix == "UCS,") {
-        if (args.size() != 1 || !toInt(args[0], &a) || a < 0 || a > 1)
-            return error(10);
-        m_calMode = a;
-        return ok();
-    }
-    if (prefix == "UWT," || prefix == "URD," || prefix == "UGR," || prefix == "UBL,") {
-        const size_t colour = prefix == "UWT," ? 0 : prefix == "URD," ? 1 : prefix == "UGR," ? 2 : 3;
-        std::array<double, 3> xyz{};
-        if (args.size() != 4 || !toInt(args[0], &a) || !toDouble(args[1], &xyz[0]) || !toDouble(args[2], &xyz[1])
-            || !toDouble(args[3], &xyz[2]))
-            return error(10);
-        if (m_settings[23] != "2")
-            return error(5);  // nothing measured to calibrate against
-        m_pendingDisplayMode = a;
-        m_pendingTarget[colour] = xyz;
-        m_pendingMeasure[colour] = m_xyz;
-        return ok();
-    }
-    if (prefix == "ETR,") {
-        std::array<int, 6> date{};
-        if (args.size() != 7 || !toInt(args[0], &a) || a < 1 || a > 99)
-            return error(10);
-        for (size_t i = 0; i < 6; ++i)
-            if (!toInt(args[i + 1], &date[i]))
-                return error(10);
-        Channel& ch = m_channels[static_cast<size_t>(a)];
-        ch.calType = 2;
-        ch.displayMode = m_pendingDisplayMode;
-        ch.target = m_pendingTarget;
-        ch.measure = m_pendingMeasure;
-        ch.date = date;
-        m_pendingTarget = {};
-        m_pendingMeasure = {};
-        return ok();
-    }
-    if (prefix == "MDD,") {
-        if (args.size() != 2 || args[0] != "1" || !toInt(args[1], &a) || a < 0 || a > 99)
-            return error(10);
-        if (a >= 1)
-            m_channels[static_cast<size_t>(a)] = Channel{};
+        m_settings[s.id] = std::to_string(value);
         return ok();
     }
     return error(10);
 }
 
-Ca410Emulator::Reply Ca410Emulator::measure(const std::vector<std::string>& args)
+Ca410Emulator::Reply Ca410Emulator::syncMode(const std::string&, const Args& args)
+{
+    int mode = 0;
+    if (args.empty() || !toInt(args[0], &mode) || mode < 0 || mode > 5)
+        return error(10);
+    if (mode >= 4) {
+        // Sync modes 4 and 5 carry their frequency or measuring time.
+        if (args.size() != 2 || args[1].empty() || args[1].size() > 6)
+            return error(10);
+        m_settings[mode == 4 ? 28 : 17] = args[1];
+    } else if (args.size() != 1) {
+        return error(10);
+    }
+    m_settings[1] = std::to_string(mode);
+    return ok();
+}
+
+Ca410Emulator::Reply Ca410Emulator::channelNumber(const std::string&, const Args& args)
+{
+    int ch = 0;
+    if (args.size() != 2 || args[0] != "1" || !toInt(args[1], &ch) || ch < 0 || ch > 99)
+        return error(10);
+    m_settings[3] = std::to_string(ch);
+    return ok();
+}
+
+Ca410Emulator::Reply Ca410Emulator::channelName(const std::string&, const Args& args)
+{
+    int ch = 0;
+    if (args.size() != 3 || !toInt(args[1], &ch) || ch < 1 || ch > 99 || args[2].size() > 10)
+        return error(10);
+    m_channels[static_cast<size_t>(ch)].name = args[2];
+    return ok();
+}
+
+Ca410Emulator::Reply Ca410Emulator::readSetting(const std::string&, const Args& args)
+{
+    int id = 0;
+    if (args.size() != 1 || !toInt(args[0], &id))
+        return error(10);
+    if (id == 4) {
+        // The name of the current channel.
+        int ch = 0;
+        toInt(m_settings[3], &ch);
+        return ok(padded(ch >= 1 && ch <= 99 ? m_channels[static_cast<size_t>(ch)].name : "", 10));
+    }
+    const auto it = m_settings.find(id);
+    return it == m_settings.end() ? error(10) : ok(it->second);
+}
+
+Ca410Emulator::Reply Ca410Emulator::zeroCalibration(const std::string&, const Args& args)
+{
+    if (!args.empty())
+        return error(10);
+    m_settings[23] = "2";
+    return ok();
+}
+
+Ca410Emulator::Reply Ca410Emulator::readRange(const std::string&, const Args& args)
+{
+    int type = 0;
+    if (args.size() != 2 || args[0] != "0" || !toInt(args[1], &type) || type < 0 || type > 1)
+        return error(10);
+    const Range& r = m_ranges[static_cast<size_t>(type)];
+    return ok(std::to_string(r.mode) + "," + std::to_string(r.range));
+}
+
+Ca410Emulator::Reply Ca410Emulator::setRange(const std::string&, const Args& args)
+{
+    int type = 0;
+    int mode = 0;
+    int range = 0;
+    if (args.size() != 4 || args[0] != "0" || !toInt(args[1], &type) || !toInt(args[2], &mode)
+        || !toInt(args[3], &range) || type < 0 || type > 1 || mode < 0 || mode > 1 || range < 1
+        || range > (type == 0 ? 6 : 4))
+        return error(10);
+    m_ranges[static_cast<size_t>(type)] = Range{mode, range};
+    return ok();
+}
+
+Ca410Emulator::Reply Ca410Emulator::calibrationModeCommand(const std::string&, const Args& args)
+{
+    int mode = 0;
+    if (args.size() != 1 || !toInt(args[0], &mode) || mode < 0 || mode > 1)
+        return error(10);
+    m_calMode = mode;
+    return ok();
+}
+
+Ca410Emulator::Reply Ca410Emulator::target(const std::string& prefix, const Args& args)
+{
+    const size_t colour = prefix == "UWT," ? 0 : prefix == "URD," ? 1 : prefix == "UGR," ? 2 : 3;
+    int mode = 0;
+    std::array<double, 3> xyz{};
+    if (args.size() != 4 || !toInt(args[0], &mode) || !toDouble(args[1], &xyz[0]) || !toDouble(args[2], &xyz[1])
+        || !toDouble(args[3], &xyz[2]))
+        return error(10);
+    if (m_settings[23] != "2")
+        return error(5);  // nothing measured to calibrate against
+    m_pendingDisplayMode = mode;
+    m_pendingTarget[colour] = xyz;
+    m_pendingMeasure[colour] = m_xyz;
+    return ok();
+}
+
+Ca410Emulator::Reply Ca410Emulator::enterCalibration(const std::string&, const Args& args)
+{
+    int ch = 0;
+    std::array<int, 6> date{};
+    if (args.size() != 7 || !toInt(args[0], &ch) || ch < 1 || ch > 99)
+        return error(10);
+    for (size_t i = 0; i < 6; ++i)
+        if (!toInt(args[i + 1], &date[i]))
+            return error(10);
+    Channel& c = m_channels[static_cast<size_t>(ch)];
+    c.calType = 2;
+    c.displayMode = m_pendingDisplayMode;
+    c.target = m_pendingTarget;
+    c.measure = m_pendingMeasure;
+    c.date = date;
+    m_pendingTarget = {};
+    m_pendingMeasure = {};
+    return ok();
+}
+
+Ca410Emulator::Reply Ca410Emulator::deleteChannel(const std::string&, const Args& args)
+{
+    int ch = 0;
+    if (args.size() != 2 || args[0] != "1" || !toInt(args[1], &ch) || ch < 0 || ch > 99)
+        return error(10);
+    if (ch >= 1)
+        m_channels[static_cast<size_t>(ch)] = Channel{};
+    return ok();
+}
+
+Ca410Emulator::Reply Ca410Emulator::measure(const std::string&, const Args& args)
 {
     int format = 0;
     if (args.size() != 1 || !toInt(args[0], &format) || format < 1 || format > 2)
@@ -445,7 +508,7 @@ Ca410Emulator::Reply Ca410Emulator::measure(const std::vector<std::string>& args
     return ok("P1," + std::to_string(mode) + "," + values + ",0.0000,0");
 }
 
-Ca410Emulator::Reply Ca410Emulator::readChannel(const std::vector<std::string>& args)
+Ca410Emulator::Reply Ca410Emulator::readChannel(const std::string&, const Args& args)
 {
     int ch = 0;
     int mode = 0;

@@ -92,10 +92,33 @@ private:
     static Reply ok(const std::string& data = std::string());
     static Reply error(int number);
 
+    // One handler per command; commandTable() maps each prefix to its handler.
+    using Args = std::vector<std::string>;
+    using Handler = Reply (Ca410Emulator::*)(const std::string& prefix, const Args& args);
+    struct Command {
+        const char* prefix;
+        Handler handler;
+    };
+    static const std::vector<Command>& commandTable();
+
     Reply execute(const std::string& line);
-    Reply setSettingCommand(int id, const std::vector<std::string>& args, int low, int high);
-    Reply readChannel(const std::vector<std::string>& args);
-    Reply measure(const std::vector<std::string>& args);
+    Reply identify(const std::string&, const Args& args);
+    Reply communication(const std::string&, const Args& args);
+    Reply reset(const std::string&, const Args& args);
+    Reply simpleSetting(const std::string& prefix, const Args& args);
+    Reply syncMode(const std::string&, const Args& args);
+    Reply channelNumber(const std::string&, const Args& args);
+    Reply channelName(const std::string&, const Args& args);
+    Reply readSetting(const std::string&, const Args& args);
+    Reply zeroCalibration(const std::string&, const Args& args);
+    Reply readRange(const std::string&, const Args& args);
+    Reply setRange(const std::string&, const Args& args);
+    Reply measure(const std::string&, const Args& args);
+    Reply readChannel(const std::string&, const Args& args);
+    Reply calibrationModeCommand(const std::string&, const Args& args);
+    Reply target(const std::string& prefix, const Args& args);
+    Reply enterCalibration(const std::string&, const Args& args);
+    Reply deleteChannel(const std::string&, const Args& args);
     void resetMeasurementSettings();
     void deliver(const std::string& line, const Reply& reply, const Rule* rule);
 
