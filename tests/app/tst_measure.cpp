@@ -1,6 +1,7 @@
 #include "alignmentprofile.h"
 #include "alignmentthread.h"
 #include "cmonitor.h"
+#include "crxxxemulator.h"
 #include "measure.h"
 #include "monitoremulator.h"
 #include "recordingmessenger.h"
@@ -93,6 +94,7 @@ private slots:
     void failedReadingsGetNoReply();
     void matrixIsFixedForAnAlignmentPeriod();
     void destroyingWhileAligningJoinsAfterThePass();
+    void servesADisplayWithACrInstrument();
 
 private:
     QTemporaryDir m_settings;
@@ -425,6 +427,41 @@ void TestMeasure::destroyingWhileAligningJoinsAfterThePass()
     rig.measure.reset();
     QVERIFY(rig.monitor.waitForReplies(1, 3s));
     QCOMPARE(rig.lastReply(), std::string("OK00,01000"));
+}
+
+void TestMeasure::servesADisplayWithACrInstrument()
+{
+    RecordingMessenger messages;
+    CrxxxEmulator::Config config = CrxxxEmulator::cr250();
+    config.x = 95.047;
+    config.y = 100.0;
+    config.z = 108.883;
+    CrxxxEmulator instrument(config);
+    MonitorEmulator display;
+    QVERIFY(instrument.start());
+    QVERIFY(display.start());
+
+    auto measure = std::make_unique<Measure>();
+    QVERIFY(measure->initSensor(13, QString::fromStdString(instrument.portName())));
+    QVERIFY(measure->currentSensor()->getIsOpen());
+    measure->initMonitor();
+    QVERIFY(measure->connectMonitor(QString::fromStdString(display.portName())));
+    const double correction[] = {1.0, 0, 0, 0, 0.5, 0, 0, 0, 2.0};
+    measure->SetMatrix(Matrix(correction, 3, 3));
+    QSignalSpy published(measure.get(), &Measure::colorChanged);
+
+    QVERIFY(measure->doAlignment());
+    QTRY_VERIFY_WITH_TIMEOUT(measure->isServingAlignment(), 3000);
+    display.request("MES,1");
+    QVERIFY(display.waitForReplies(1, 5s));
+    QCOMPARE(display.replies().back().line, std::string("OK00,00100"));
+    display.request("MDR,1");
+    QVERIFY(display.waitForReplies(2, 5s));
+    QCOMPARE(display.replies().back().line, std::string("OK01,095.047;050.000;217.766"));
+    QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 3000);
+    QVERIFY(colorArg(published, 0) == CColor(95.047, 50.0, 217.766));
+    QVERIFY(messages.shown().isEmpty());
+    measure.reset();
 }
 
 QTEST_MAIN(TestMeasure)
