@@ -52,6 +52,8 @@ private slots:
     void initFailures();
     void initFailsOnAPortThatDoesNotOpen();
     void overlongReplyIsRefusedAndTheLinkRecovers();
+    void longestLineThatFits_data();
+    void longestLineThatFits();
     void bareCrLfIsReadWithTheNextLine();
     void setters_data();
     void setters();
@@ -295,6 +297,36 @@ void TestCRXXXCensor::overlongReplyIsRefusedAndTheLinkRecovers()
     // The rest of the long line was consumed: the next attempt is in step.
     QVERIFY(sensor->init(path));
     QCOMPARE(sensor->getModel(), QStringLiteral("CR-250"));
+}
+
+void TestCRXXXCensor::longestLineThatFits_data()
+{
+    QTest::addColumn<int>("lineLength"); // without CR LF
+    QTest::addColumn<bool>("accepted");
+
+    const int room = CRXXXCensor::LineBufferSize - 2;
+    QTest::newRow("CR LF fill the buffer") << room << true;
+    QTest::newRow("CR on the last byte, LF beyond") << room + 1 << false;
+    QTest::newRow("CR beyond the buffer") << room + 2 << false;
+    QTest::newRow("far beyond") << 4 * room << false;
+}
+
+void TestCRXXXCensor::longestLineThatFits()
+{
+    QFETCH(int, lineLength);
+    QFETCH(bool, accepted);
+
+    QVERIFY(open(CrxxxEmulator::cr250()));
+    CrxxxEmulator::Config config = device->config();
+    const std::string prefix = "OK:0:RC ID:";
+    config.id = std::string(size_t(lineLength) - prefix.size(), '7');
+    device->setConfig(config);
+
+    QCOMPARE(sensor->doCmd(QStringLiteral("RC ID\r")), accepted);
+    QCOMPARE(sensor->getLastReply().size(), accepted ? lineLength : 0);
+    // Refused or not, the following exchange is in step.
+    QVERIFY(sensor->doCmd(QStringLiteral("RC Model\r")));
+    QCOMPARE(sensor->getLastReply(), QStringLiteral("OK:0:RC Model:CR-250"));
 }
 
 void TestCRXXXCensor::bareCrLfIsReadWithTheNextLine()
