@@ -97,10 +97,12 @@ QString CRXXXCensor::readline()
         if (!port->getChar(&c)) {
             if (deadline.hasExpired())
                 break;
-            // Wait in slices so that the deadline is checked even on a line
-            // that keeps reporting readiness without data.
-            port->waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), 100)));
-            continue;
+            if (!port->waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), 100))))
+                continue;
+            // Readable yet nothing to read: the line has hung up, and waiting
+            // would only spin until the deadline.
+            if (!port->getChar(&c))
+                break;
         }
         if (overlong) {
             // Read to the end of the over-long line, so the next reply starts clean.

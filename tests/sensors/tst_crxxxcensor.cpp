@@ -55,6 +55,7 @@ private slots:
     void longestLineThatFits_data();
     void longestLineThatFits();
     void bareCrLfIsReadWithTheNextLine();
+    void hungUpLineFailsAtOnce();
     void setters_data();
     void setters();
     void syncFrequencyIsClamped_data();
@@ -338,6 +339,19 @@ void TestCRXXXCensor::bareCrLfIsReadWithTheNextLine()
     QCOMPARE(sensor->getLastReply(),
              QStringLiteral("\r\nOK:0:RC ID:") + QString::fromStdString(device->config().id));
     QVERIFY(sensor->doCmd(QStringLiteral("RC Model\r")));
+}
+
+void TestCRXXXCensor::hungUpLineFailsAtOnce()
+{
+    QVERIFY(open(CrxxxEmulator::cr250()));
+    sensor->setReadDeadline(20000);
+    device->stop();
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(sensor->readline().isEmpty());
+    QVERIFY(sensor->GetColor().IsNoData());
+    QVERIFY(!sensor->setSyncMode(0));
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestCRXXXCensor::setters_data()
