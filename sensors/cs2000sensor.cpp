@@ -1,0 +1,156 @@
+#include "cs2000sensor.h"
+
+#include "cs2000cmd.h"
+#include "cs2000id.h"
+#include "cs2000meas.h"
+#include "cs2000mv.h"
+#include "messenger.h"
+#include "serialport.h"
+
+#include <QDeadlineTimer>
+#include <QDebug>
+
+namespace {
+
+// The instrument's code for "measurement still running".
+constexpr int kBusy = 20;
+
+} // namespace
+
+CS2000Sensor::CS2000Sensor(QObject* parent)
+    : CSensor(parent),
+      port(std::make_unique<SerialPort>()),
+      devicePattern(QStringLiteral("/dev/ttyACM%1"))
+{
+    name = QStringLiteral("CS-2000");
+    hasComPort = true;
+}
+
+CS2000Sensor::~CS2000Sensor() = default;
+
+QString CS2000Sensor::devicePath() const
+{
+    return devicePattern.arg(getComPort());
+}
+
+bool CS2000Sensor::init(QString portArg)
+{
+    if (isOpen)
+        return true;
+    // The remembered port number names the device, not the argument. A port
+    // left open by a failed attempt is opened afresh, in case the number changed.
+    port->close();
+    port->setPortName(devicePath());
+    if (!port->open()) {
+        Messenger::warning(nullptr, name,
+                           QStringLiteral("%1 %2").arg(tr("Can't open"), port->portName()));
+        return false;
+    }
+    port->setBaudRate(9600);
+    port->setDataBits(SerialPort::Data8);
+    port->setStopBits(SerialPort::OneStop);
+    port->setParity(SerialPort::ParityNone);
+    port->setFlowControl(SerialPort::FlowOff);
+    port->setTimeout(ReadTimeout);
+
+    Cs2000Cmd remote(QByteArrayLiteral("RMTS,1\r\n"), 6);
+    if (!doCmd(remote))
+        return false;
+    // Identification is a courtesy: an instrument that fails it still measures.
+    Cs2000ID identity(QByteArrayLiteral("IDDR\r\n"), 26);
+    if (doCmd(identity))
+        serialNumber = identity.thirdField();
+    return CSensor::init(portArg);
+}
+
+void CS2000Sensor::release()
+{
+    Cs2000Cmd local(QByteArrayLiteral("RMTS,0\r\n"), 6);
+    doCmd(local);
+    port->close();
+    CSensor::release();
+}
+
+int CS2000Sensor::startMeasure()
+{
+    Cs2000MEAS measure(QByteArrayLiteral("MEAS,1\r\n"), 10);
+    if (!doCmd(measure))
+        return 0;
+    // The instrument is not asked for its reading before two seconds have passed.
+    measureDelay = qMax(measure.measureTime(), MinimumMeasureTime);
+    return measureDelay;
+}
+
+void CS2000Sensor::stopMeasure()
+{
+    Cs2000Cmd cancel(QByteArrayLiteral("MEAS,0\r\n"), 6);
+    doCmd(cancel);
+}
+
+CColor CS2000Sensor::GetColor()
+{
+    CColor result = noDataColor;
+    // The instrument reports the end of the measurement by itself, answering
+    // "busy" for as long as it is still measuring.
+    for (;;) {
+        Cs2000Cmd finished(QByteArray(), 6);
+        if (doCmd(finished))
+            break;
+        if (finished.errorCode() != kBusy)
+            return result;
+    }
+    Cs2000MV readout(QByteArrayLiteral("MEDR,2,0,01\r\n"), 36);
+    if (!doCmd(readout))
+        return result;
+    result[0] = double(readout.x());
+    result[1] = double(readout.y());
+    result[2] = double(readout.z());
+    emit colorChanged(result);
+    return result;
+}
+
+bool CS2000Sensor::doCmd(Cs2000Cmd& cmd)
+{
+    if (!port->isOpen())
+        return false;
+    const QByteArray& command = cmd.command();
+    if (!command.isEmpty()) {
+        // Whatever is waiting now cannot be the reply to this command: it is
+        // the remainder of an earlier reply that came too late.
+        port->flush();
+        if (port->write(command) != command.size())
+            return false;
+    }
+
+    const int length = cmd.replyLength();
+    if (length <= 0)
+        return cmd.handler(QByteArray());
+    QByteArray reply(length, '\0');
+    int received = 0;
+    const QDeadlineTimer deadline(replyDeadline);
+    // Wait for the first bytes; each read waits up to the port's read timeout.
+    while (received == 0) {
+        const qint64 n = port->read(reply.data(), length);
+        if (n < 0)
+            break;
+        received = int(n);
+        if (received == 0 && deadline.hasExpired())
+            break;
+    }
+    // The rest of a reply that has begun follows within the read timeout; a
+    // reply read in pieces is still one reply.
+    while (received > 0 && received < length) {
+        const qint64 n = port->read(reply.data() + received, length - received);
+        if (n <= 0)
+            break;
+        received += int(n);
+    }
+    reply.resize(received);
+    if (received != length) {
+        qDebug() << "CS-2000:" << command.trimmed() << "reply of" << received << "bytes, expected"
+                 << length;
+        port->flush();
+        return false;
+    }
+    return cmd.handler(reply);
+}

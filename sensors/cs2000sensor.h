@@ -1,0 +1,61 @@
+#ifndef CS2000SENSOR_H
+#define CS2000SENSOR_H
+
+#include "csensor.h"
+
+#include <QString>
+
+#include <memory>
+
+class Cs2000Cmd;
+class SerialPort;
+
+// Driver of the CS-2000 spectroradiometer: CR LF-terminated ASCII commands whose
+// replies have a fixed length per command. The instrument is opened on the
+// ttyACM device numbered by the remembered sensor port, put into command mode
+// and identified; a reading is a started measurement, the instrument's own
+// end-of-measurement message, then an XYZ readout.
+//
+// Every call blocks its thread until the instrument answers or the reply
+// deadline passes, so one driver must not be used by two threads at once.
+class CS2000Sensor : public CSensor
+{
+    Q_OBJECT
+
+public:
+    static constexpr int DefaultReplyDeadline = 40000;
+    // How long one read of a reply waits for more bytes.
+    static constexpr int ReadTimeout = 800;
+    static constexpr int MinimumMeasureTime = 2000;
+
+    explicit CS2000Sensor(QObject* parent = nullptr);
+    ~CS2000Sensor() override;
+
+    bool init(QString port) override;
+    void release() override;
+    int startMeasure() override;
+    void stopMeasure() override;
+    CColor GetColor() override;
+
+    // Sends the command, awaits a reply of exactly its reply length and hands it
+    // to the command's handler.
+    bool doCmd(Cs2000Cmd& cmd);
+
+    // How long doCmd() waits for the first bytes of a reply, in ms.
+    void setReplyDeadline(int msecs) { replyDeadline = msecs; }
+    int getReplyDeadline() const { return replyDeadline; }
+
+    // The device path with "%1" standing for the remembered sensor port number;
+    // "/dev/ttyACM%1" unless changed, for instance to reach a pseudo-terminal.
+    void setDevicePattern(const QString& pattern) { devicePattern = pattern; }
+    QString getDevicePattern() const { return devicePattern; }
+    // The device init() opens.
+    QString devicePath() const;
+
+private:
+    std::unique_ptr<SerialPort> port;
+    int replyDeadline = DefaultReplyDeadline;
+    QString devicePattern;
+};
+
+#endif // CS2000SENSOR_H
