@@ -1,0 +1,145 @@
+#include "pr6xxsensor.h"
+
+#include "messenger.h"
+#include "pr6xxcmd.h"
+#include "pr6xxdcmd.h"
+#include "pr6xxmcmd.h"
+#include "serialport.h"
+
+#include <QDeadlineTimer>
+#include <QDebug>
+
+PR6xxSensor::PR6xxSensor(QObject* parent)
+    : CSensor(parent),
+      port(std::make_unique<SerialPort>()),
+      devicePattern(QStringLiteral("/dev/ttyACM%1"))
+{
+    name = QStringLiteral("PR-6xx");
+    spectrum = CSpectrum(380, 780, 401);
+    hasComPort = true;
+}
+
+PR6xxSensor::~PR6xxSensor() = default;
+
+QString PR6xxSensor::devicePath() const
+{
+    return devicePattern.arg(getComPort());
+}
+
+bool PR6xxSensor::init(QString portArg)
+{
+    if (isOpen)
+        return true;
+    // The remembered port number names the device, not the argument. A port
+    // left open by a failed attempt is opened afresh, in case the number changed.
+    port->close();
+    port->setPortName(devicePath());
+    if (!port->open()) {
+        Messenger::warning(nullptr, name,
+                           QStringLiteral("%1 %2").arg(tr("Can't open"), port->portName()));
+        return false;
+    }
+    port->setBaudRate(9600);
+    port->setDataBits(SerialPort::Data8);
+    port->setStopBits(SerialPort::OneStop);
+    port->setParity(SerialPort::ParityNone);
+    port->setFlowControl(SerialPort::FlowOff);
+    port->setTimeout(ReadTimeout);
+
+    // Remote mode; its banner carries nothing the driver needs.
+    PR6xxCmd remote(QByteArrayLiteral("PHOTO"), 12);
+    doCmd(remote);
+
+    // The serial number is also the proof that an instrument answers at all.
+    PR6xxMCmd serial(QByteArrayLiteral("D110\r"), 16);
+    if (!doCmd(serial)) {
+        Messenger::warning(nullptr, name, tr("Get SN failed."));
+        return false;
+    }
+    const QByteArray number = serial.result();
+    if (!number.isEmpty()) {
+        const int zero = number.indexOf('\0');
+        serialNumber = QString::fromUtf8(zero < 0 ? number : number.left(zero));
+    }
+
+    PR6xxCmd units(QByteArrayLiteral("SU1\r"), 7);
+    doCmd(units);
+    PR6xxCmd exposure(QByteArrayLiteral("SE") + QByteArray::number(3000) + '\r', 7);
+    doCmd(exposure);
+    return CSensor::init(portArg);
+}
+
+void PR6xxSensor::release()
+{
+    PR6xxCmd quit(QByteArrayLiteral("Q"), 0);
+    doCmd(quit);
+    port->close();
+    CSensor::release();
+}
+
+int PR6xxSensor::startMeasure()
+{
+    // The measurement happens inside GetColor(); this only tells the caller
+    // how long to wait before asking for it.
+    return MeasureTime;
+}
+
+void PR6xxSensor::stopMeasure()
+{
+}
+
+CColor PR6xxSensor::GetColor()
+{
+    CColor result = noDataColor;
+    PR6xxDCmd measure(QByteArrayLiteral("M2\r"), 39);
+    if (doCmd(measure)) {
+        result[0] = double(measure.x());
+        result[1] = double(measure.y());
+        result[2] = double(measure.z());
+    }
+    // A failed reading is announced too, as no data.
+    emit colorChanged(result);
+    return result;
+}
+
+bool PR6xxSensor::doCmd(PR6xxCmd& cmd)
+{
+    if (!port->isOpen())
+        return false;
+    port->flush();
+    const QByteArray& command = cmd.command();
+    for (const char byte : command) {
+        if (port->write(&byte, 1) != 1) {
+            port->flush();
+            return false;
+        }
+    }
+    if (!command.isEmpty())
+        qDebug("CMD: %s", command.constData());
+
+    const int length = cmd.replyLength();
+    if (length <= 0)
+        return cmd.handler(QByteArray());
+
+    QByteArray reply;
+    const QDeadlineTimer deadline(collectDeadline);
+    do {
+        // A reply may be a byte or two shorter than awaited; its line end marks it complete.
+        if (reply.endsWith("\r\n") && reply.size() > length - 3) {
+            qDebug("CMD: %s unexpected end received.", command.constData());
+            break;
+        }
+        if (deadline.hasExpired()) {
+            qDebug("CMD:%s timeout", command.constData());
+            break;
+        }
+        char chunk[64];
+        const qint64 n = port->read(chunk, qMin<qint64>(sizeof chunk, length - reply.size()));
+        // A port that fails now (the device went away) will not recover in time.
+        if (n < 0)
+            break;
+        reply.append(chunk, int(n));
+    } while (reply.size() < length);
+    qDebug("RSP: %d|%s", reply.size(), reply.constData());
+    return cmd.handler(reply);
+}
