@@ -1,0 +1,353 @@
+#include "cs2000cmd.h"
+#include "cs2000emulator.h"
+#include "cs2000sensor.h"
+#include "emulatedport.h"
+#include "recordingmessenger.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+using Fault = Cs2000Emulator::Fault;
+using Injected = Cs2000Emulator::Injected;
+
+namespace {
+
+// Short, so that the silent cases stay quick; long enough for a sanitized build.
+constexpr int kDeadline = 500;
+
+std::vector<std::string> lines(std::initializer_list<const char*> list)
+{
+    return std::vector<std::string>(list.begin(), list.end());
+}
+
+} // namespace
+
+// The CS-2000 driver against an emulated instrument on a pseudo-terminal.
+class TestCS2000Sensor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void constructsClosed();
+    void identification_data();
+    void identification();
+    void failedIdentificationIsNotFatal();
+    void initOnAnOpenSensorSendsNothing();
+    void portThatDoesNotOpen();
+    void shortReplyFailsInitAndIsDiscarded();
+    void silentInstrumentFailsInit();
+    void startMeasure_data();
+    void startMeasure();
+    void startMeasureFails();
+    void reading_data();
+    void reading();
+    void failedReading_data();
+    void failedReading();
+    void stopAndRelease();
+
+private:
+    bool open(const Cs2000Emulator::Config& config = Cs2000Emulator::Config());
+
+    std::unique_ptr<EmulatedPort> port;
+    std::unique_ptr<RecordingMessenger> messages;
+    std::unique_ptr<Cs2000Emulator> device;
+    std::unique_ptr<CS2000Sensor> sensor;
+};
+
+void TestCS2000Sensor::initTestCase()
+{
+    qRegisterMetaType<CColor>("CColor");
+    port = std::make_unique<EmulatedPort>();
+    QVERIFY(port->isValid());
+}
+
+void TestCS2000Sensor::cleanup()
+{
+    sensor.reset();
+    device.reset();
+    messages.reset();
+    CSensor::setComPort(EmulatedPort::Number);
+}
+
+bool TestCS2000Sensor::open(const Cs2000Emulator::Config& config)
+{
+    messages = std::make_unique<RecordingMessenger>();
+    device = std::make_unique<Cs2000Emulator>(config);
+    if (!device->start() || !port->connect(device->devicePath()))
+        return false;
+    sensor = std::make_unique<CS2000Sensor>();
+    sensor->setReplyDeadline(kDeadline);
+    sensor->setDevicePattern(port->pattern());
+    return sensor->init(QStringLiteral("ttyACM3"));
+}
+
+void TestCS2000Sensor::constructsClosed()
+{
+    CS2000Sensor fresh;
+    QCOMPARE(fresh.getName(), QStringLiteral("CS-2000"));
+    QVERIFY(fresh.getHasComPort());
+    QVERIFY(!fresh.getIsOpen());
+    QCOMPARE(fresh.getReplyDeadline(), 40000);
+    // The device follows the remembered port number, whatever init() is given.
+    CSensor::setComPort(12);
+    QCOMPARE(fresh.devicePath(), QStringLiteral("/dev/ttyACM12"));
+    // Nothing to talk to: every command fails at once.
+    Cs2000Cmd command(QByteArrayLiteral("RMTS,1\r\n"), 6);
+    QVERIFY(!fresh.doCmd(command));
+    QVERIFY(fresh.GetColor().IsNoData());
+    QCOMPARE(fresh.startMeasure(), 0);
+}
+
+void TestCS2000Sensor::identification_data()
+{
+    QTest::addColumn<QString>("product");
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<QString>("expected");
+
+    // Each identification reply is 26 bytes long.
+    QTest::newRow("eight-character serial is cut to seven")
+        << "CS-2000" << "01" << "30012345" << "3001234";
+    QTest::newRow("short serial without its line end") << "CS-2000" << "012345" << "AB12" << "AB12";
+}
+
+void TestCS2000Sensor::identification()
+{
+    QFETCH(QString, product);
+    QFETCH(QString, variant);
+    QFETCH(QString, serial);
+    QFETCH(QString, expected);
+    Cs2000Emulator::Config config;
+    config.product = product.toStdString();
+    config.variant = variant.toStdString();
+    config.serial = serial.toStdString();
+
+    QVERIFY(open(config));
+    QVERIFY(sensor->getIsOpen());
+    QVERIFY(device->commandMode());
+    QCOMPARE(sensor->getSerialNumber(), expected);
+    QCOMPARE(sensor->getPortName(), QStringLiteral("ttyACM3"));
+    QCOMPARE(device->commands(), lines({"RMTS,1", "IDDR"}));
+    QVERIFY(messages->shown().isEmpty());
+}
+
+void TestCS2000Sensor::failedIdentificationIsNotFatal()
+{
+    QVERIFY(open());
+    const QString first = sensor->getSerialNumber();
+    QCOMPARE(first.size(), 7);
+    sensor->release();
+
+    // An error reply is shorter than the identification: the read fails.
+    device->setFault("IDDR", Injected{Fault::ErrorReply, 0});
+    device->setConfig([] {
+        Cs2000Emulator::Config other;
+        other.serial = "99999999";
+        return other;
+    }());
+    QVERIFY(sensor->init(QStringLiteral("ttyACM3")));
+    QVERIFY(sensor->getIsOpen());
+    QCOMPARE(sensor->getSerialNumber(), first);
+}
+
+void TestCS2000Sensor::initOnAnOpenSensorSendsNothing()
+{
+    QVERIFY(open());
+    device->clearCommands();
+    QVERIFY(sensor->init(QStringLiteral("other")));
+    QCOMPARE(sensor->getPortName(), QStringLiteral("ttyACM3"));
+    // The next command is the first the instrument sees.
+    sensor->stopMeasure();
+    QCOMPARE(device->commands(), lines({"MEAS,0"}));
+}
+
+void TestCS2000Sensor::portThatDoesNotOpen()
+{
+    messages = std::make_unique<RecordingMessenger>();
+    CS2000Sensor unplugged;
+    CSensor::setComPort(97);
+    QVERIFY(!unplugged.init(QStringLiteral("ttyACM97")));
+    QVERIFY(!unplugged.getIsOpen());
+    QCOMPARE(messages->shown().size(), 1);
+    const RecordingMessenger::Shown shown = messages->shown().first();
+    QCOMPARE(shown.icon, Messenger::Icon::Warning);
+    QCOMPARE(shown.title, QStringLiteral("CS-2000"));
+    QCOMPARE(shown.text, QStringLiteral("Can't open /dev/ttyACM97"));
+    QCOMPARE(shown.buttons, Messenger::Buttons(Messenger::Ok));
+}
+
+void TestCS2000Sensor::shortReplyFailsInitAndIsDiscarded()
+{
+    messages = std::make_unique<RecordingMessenger>();
+    device = std::make_unique<Cs2000Emulator>();
+    QVERIFY(device->start());
+    QVERIFY(port->connect(device->devicePath()));
+    // Five bytes of "OK00\r\n"; the last byte comes long after the driver gave up.
+    device->setFault("RMTS,1", Injected{Fault::Short, 0, 5, 2 * CS2000Sensor::ReadTimeout, 1});
+    sensor = std::make_unique<CS2000Sensor>();
+    sensor->setReplyDeadline(kDeadline);
+    sensor->setDevicePattern(port->pattern());
+
+    QVERIFY(!sensor->init(QStringLiteral("ttyACM3")));
+    QVERIFY(!sensor->getIsOpen());
+    QVERIFY(messages->shown().isEmpty());
+    QCOMPARE(device->commands(), lines({"RMTS,1"}));
+
+    // The late byte must not be taken for the start of the next reply.
+    QVERIFY(device->waitIdle(5s));
+    QVERIFY(sensor->init(QStringLiteral("ttyACM3")));
+    QCOMPARE(sensor->getSerialNumber(), QStringLiteral("3001234"));
+}
+
+void TestCS2000Sensor::silentInstrumentFailsInit()
+{
+    messages = std::make_unique<RecordingMessenger>();
+    device = std::make_unique<Cs2000Emulator>();
+    QVERIFY(device->start());
+    QVERIFY(port->connect(device->devicePath()));
+    device->setFault(Cs2000Emulator::AnyCommand, Injected{Fault::Silence});
+    CS2000Sensor silent;
+    silent.setReplyDeadline(kDeadline);
+    silent.setDevicePattern(port->pattern());
+
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!silent.init(QStringLiteral("ttyACM3")));
+    QVERIFY(clock.elapsed() >= kDeadline);
+    QVERIFY(!silent.getIsOpen());
+    QVERIFY(messages->shown().isEmpty());
+    // Nothing after the first command: without command mode there is no point.
+    QCOMPARE(device->commands(), lines({"RMTS,1"}));
+}
+
+void TestCS2000Sensor::startMeasure_data()
+{
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("no time") << 0 << 2000;
+    QTest::newRow("one second is raised") << 1 << 2000;
+    QTest::newRow("two seconds") << 2 << 2000;
+    QTest::newRow("five seconds") << 5 << 5000;
+}
+
+void TestCS2000Sensor::startMeasure()
+{
+    QFETCH(int, seconds);
+    QFETCH(int, expected);
+    Cs2000Emulator::Config config;
+    config.measureSeconds = seconds;
+    QVERIFY(open(config));
+    device->clearCommands();
+
+    QCOMPARE(sensor->startMeasure(), expected);
+    QCOMPARE(sensor->getMeasureDelay(), expected);
+    QCOMPARE(device->commands(), lines({"MEAS,1"}));
+}
+
+void TestCS2000Sensor::startMeasureFails()
+{
+    Cs2000Emulator::Config config;
+    config.measureSeconds = 5;
+    QVERIFY(open(config));
+    QCOMPARE(sensor->startMeasure(), 5000);
+
+    device->setFault("MEAS,1", Injected{Fault::ErrorReply, 3});
+    QCOMPARE(sensor->startMeasure(), 0);
+    QCOMPARE(sensor->getMeasureDelay(), 5000);
+}
+
+void TestCS2000Sensor::reading_data()
+{
+    QTest::addColumn<int>("busyReplies");
+    QTest::newRow("done at once") << 0;
+    QTest::newRow("still measuring once") << 1;
+    QTest::newRow("still measuring five times") << 5;
+}
+
+void TestCS2000Sensor::reading()
+{
+    QFETCH(int, busyReplies);
+    Cs2000Emulator::Config config;
+    config.measureSeconds = 1;
+    config.measureMs = 100;
+    config.busyReplies = busyReplies;
+    config.x = 41.24;
+    config.y = 21.26;
+    config.z = 1.93;
+    QVERIFY(open(config));
+    QSignalSpy spy(sensor.get(), &CSensor::colorChanged);
+    const CColor before = sensor->getLastColor();
+
+    QCOMPARE(sensor->startMeasure(), 2000);
+    const CColor color = sensor->GetColor();
+    QVERIFY(!color.IsNoData());
+    QVERIFY(qAbs(color[0] - 41.24) < 1e-3);
+    QVERIFY(qAbs(color[1] - 21.26) < 1e-3);
+    QVERIFY(qAbs(color[2] - 1.93) < 1e-3);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(qvariant_cast<CColor>(spy.first().first()), color);
+    // The reading lives in the returned value only.
+    QCOMPARE(sensor->getLastColor(), before);
+    QCOMPARE(device->commands(), lines({"RMTS,1", "IDDR", "MEAS,1", "MEDR,2,0,01"}));
+}
+
+void TestCS2000Sensor::failedReading_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("readsXyz");
+
+    QTest::newRow("measurement error") << "END" << int(Fault::ErrorReply) << 10 << false;
+    QTest::newRow("end message cut short") << "END" << int(Fault::Short) << 0 << false;
+    QTest::newRow("no end message") << "END" << int(Fault::Silence) << 0 << false;
+    QTest::newRow("values refused") << "MEDR,2,0,01" << int(Fault::ErrorReply) << 2 << true;
+    QTest::newRow("values never sent") << "MEDR,2,0,01" << int(Fault::Silence) << 0 << true;
+}
+
+void TestCS2000Sensor::failedReading()
+{
+    QFETCH(QString, key);
+    QFETCH(int, fault);
+    QFETCH(int, code);
+    QFETCH(bool, readsXyz);
+    Cs2000Emulator::Config config;
+    config.measureSeconds = 1;
+    config.measureMs = 50;
+    config.busyReplies = 2;
+    QVERIFY(open(config));
+    device->setFault(key.toStdString(), Injected{Fault(fault), code, 3});
+    QSignalSpy spy(sensor.get(), &CSensor::colorChanged);
+
+    QCOMPARE(sensor->startMeasure(), 2000);
+    const CColor color = sensor->GetColor();
+    QVERIFY(color.IsNoData());
+    QCOMPARE(spy.count(), 0);
+    const std::vector<std::string> sent = device->commands();
+    QCOMPARE(std::count(sent.begin(), sent.end(), "MEDR,2,0,01") == 1, readsXyz);
+}
+
+void TestCS2000Sensor::stopAndRelease()
+{
+    QVERIFY(open());
+    device->clearCommands();
+    sensor->stopMeasure();
+    sensor->release();
+    QVERIFY(!sensor->getIsOpen());
+    QVERIFY(!device->commandMode());
+    QCOMPARE(device->commands(), lines({"MEAS,0", "RMTS,0"}));
+    // The port is closed: nothing more goes out.
+    Cs2000Cmd command(QByteArrayLiteral("RMTS,1\r\n"), 6);
+    QVERIFY(!sensor->doCmd(command));
+    QCOMPARE(device->commands().size(), size_t(2));
+}
+
+QTEST_GUILESS_MAIN(TestCS2000Sensor)
+#include "tst_cs2000sensor.moc"
