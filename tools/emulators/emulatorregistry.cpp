@@ -1,7 +1,9 @@
 #include "emulatorregistry.h"
 
 #include "crxxxemulator.h"
+#include "cs2000emulator.h"
 #include "monitoremulator.h"
+#include "pr6xxemulator.h"
 
 #include <cstdio>
 
@@ -48,6 +50,10 @@ std::vector<EmulatorKind> makeKinds()
              return std::make_unique<CrxxxEmulator>(CrxxxEmulator::cr250());
          },
          nullptr},
+        {"cs2000", "CS-2000 spectroradiometer",
+         [](const EmulatorKind::Print&) { return std::make_unique<Cs2000Emulator>(); }, nullptr},
+        {"pr6xx", "PR-6xx spectroradiometer",
+         [](const EmulatorKind::Print&) { return std::make_unique<Pr6xxEmulator>(); }, nullptr},
     };
 }
 
