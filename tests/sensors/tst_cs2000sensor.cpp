@@ -50,6 +50,7 @@ private slots:
     void reading();
     void failedReading_data();
     void failedReading();
+    void replyInPieces();
     void stopAndRelease();
 
 private:
@@ -146,12 +147,10 @@ void TestCS2000Sensor::failedIdentificationIsNotFatal()
     sensor->release();
 
     // An error reply is shorter than the identification: the read fails.
+    Cs2000Emulator::Config other;
+    other.serial = "99999999";
+    device->setConfig(other);
     device->setFault("IDDR", Injected{Fault::ErrorReply, 0});
-    device->setConfig([] {
-        Cs2000Emulator::Config other;
-        other.serial = "99999999";
-        return other;
-    }());
     QVERIFY(sensor->init(QStringLiteral("ttyACM3")));
     QVERIFY(sensor->getIsOpen());
     QCOMPARE(sensor->getSerialNumber(), first);
@@ -332,6 +331,22 @@ void TestCS2000Sensor::failedReading()
     QCOMPARE(spy.count(), 0);
     const std::vector<std::string> sent = device->commands();
     QCOMPARE(std::count(sent.begin(), sent.end(), "MEDR,2,0,01") == 1, readsXyz);
+}
+
+void TestCS2000Sensor::replyInPieces()
+{
+    Cs2000Emulator::Config config;
+    config.measureSeconds = 1;
+    config.measureMs = 50;
+    config.x = 12.5;
+    QVERIFY(open(config));
+    // The values come in two pieces, the second well within the read timeout:
+    // together they are one reply.
+    device->setFault("MEDR,2,0,01", Injected{Fault::Short, 0, 20, CS2000Sensor::ReadTimeout / 4});
+    QCOMPARE(sensor->startMeasure(), 2000);
+    const CColor color = sensor->GetColor();
+    QCOMPARE(color[0], 12.5);
+    QVERIFY(qAbs(color[1] - 100.0) < 1e-3);
 }
 
 void TestCS2000Sensor::stopAndRelease()
