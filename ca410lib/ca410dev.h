@@ -36,4 +36,16 @@ struct ca410_dev {
     ca410_calitem *calitems;
 };
 
+// Sends "IDO,0,1" on an open port and reads the answer line within the budget.
+// A reply of 12 bytes or more without its carriage return still counts, as the
+// identity is in its first 12 bytes. Returns the transport's error word.
+int32_t ca410_identity_exchange(ser_com *port, char *answer, int32_t size, int32_t *received,
+                                int32_t timeout_ms);
+
+// The probing half of ca410_dev_scan: stores in names a copy of each of the
+// paths on which a CA-410 answers, up to max. Exported so that ports the host
+// enumeration does not list (pseudo-terminals) can be probed too.
+extern "C" MLINK_CA410_API int32_t ca410_dev_probe(const char *const *paths, int32_t npaths, char **names,
+                                                   int32_t max, int32_t *count);
+
 #endif // CA410DEV_H

@@ -206,6 +206,20 @@ int32_t ca_command(ca410_dev *dev, int32_t cmd, const char *params, int32_t plen
     return result;
 }
 
+int32_t ca410_identity_exchange(ser_com *port, char *answer, int32_t size, int32_t *received, int32_t timeout_ms)
+{
+    // Waiting for the carriage return rather than for 12 bytes ends the
+    // exchange as soon as a short answer ("ER10") is in, instead of letting it
+    // run out the whole budget on every port that is not a CA-410.
+    int32_t got = 0;
+    int32_t err = ser_com_write_read_ex(port, "IDO,0,1\r", 0, answer, size, &got, "\r", 1, timeout_ms, 1);
+    if (err == SER_COM_TIMEOUT && got >= 12)
+        err = 0;
+    if (received)
+        *received = got;
+    return err;
+}
+
 int32_t ser_com_check_ca410(ser_com *port)
 {
     const int32_t timeout = 2000;
@@ -218,22 +232,10 @@ int32_t ser_com_check_ca410(ser_com *port)
     }
     char answer[256];
     int32_t received = 0;
-    const int64_t start = msec_time();
-    err = ser_com_write_read_ex(port, "IDO,0,1\r", 0, answer, sizeof answer, &received, nullptr, 12, timeout, 1);
+    err = ca410_identity_exchange(port, answer, sizeof answer, &received, timeout);
     if (err) {
         cloge(glog, 0, "[ser_com_check_ca410]: ser_com_write_read_ex err 0x%x\n", err);
         return err;
-    }
-    // Reads return as soon as bytes are there, so the first 12 may come
-    // without the rest of the line: finish the line within what is left of
-    // the budget before judging it.
-    if (!memchr(answer, '\r', static_cast<size_t>(received))) {
-        const int32_t left = timeout - static_cast<int32_t>(msec_time() - start);
-        int32_t more = 0;
-        if (left >= 1 && received < static_cast<int32_t>(sizeof answer) - 3)
-            ser_com_read(port, answer + received, static_cast<int32_t>(sizeof answer) - received, &more, "\r", 1,
-                         left);
-        received += more;
     }
     answer[received] = '\0';
     if (char *cr = strrchr(answer, '\r'))

@@ -159,6 +159,98 @@ MLINK_CA410_API int32_t ecode(const char *number);
 MLINK_CA410_API int32_t ser_com_check_ca410(ser_com *port);
 MLINK_CA410_API int32_t buf_dump(const void *data, int32_t length);
 
+/* ---- CA-410 device operations ---------------------------------------------- */
+
+/* One calibration channel as read back from the instrument. */
+typedef struct ca410_calfile {
+    int32_t channel;
+    int32_t cal_type;     /* 2: white/red/green/blue user calibration */
+    int32_t display_mode; /* 0 or 7 */
+    char name[11];
+    double target[4][3];  /* X, Y, Z of white, red, green, blue */
+    double measure[4][3];
+} ca410_calfile;
+
+/* Stores malloc'ed paths of up to max CA-410s in names (free them with free()). */
+MLINK_CA410_API int32_t ca410_dev_scan(char **names, int32_t max, int32_t *count);
+/* Opens and identifies the instrument on path; null when it is no CA-410. */
+MLINK_CA410_API ca410_dev *ca410_dev_create(const char *path);
+MLINK_CA410_API int32_t ca410_dev_release(ca410_dev *dev);
+MLINK_CA410_API int32_t ca410_set_reset(ca410_dev *dev, int32_t type);
+MLINK_CA410_API int32_t ca410_get_firmware_info(ca410_dev *dev);
+/* index: entry of cfgs. */
+MLINK_CA410_API int32_t ca410_get_state(ca410_dev *dev, int32_t index);
+MLINK_CA410_API int32_t ca410_set_istate(ca410_dev *dev, int32_t index, int32_t value, const char *text);
+MLINK_CA410_API int32_t ca410_get_config(ca410_dev *dev);
+/* type 0 colour, 1 flicker. */
+MLINK_CA410_API int32_t ca410_get_range(ca410_dev *dev, int32_t type);
+MLINK_CA410_API int32_t ca410_set_range(ca410_dev *dev, int32_t type, int32_t mode, int32_t range);
+/* xyz (optional) gets the three values of the reading in the current display mode. */
+MLINK_CA410_API int32_t ca410_measure(ca410_dev *dev, int32_t format, double *xyz);
+MLINK_CA410_API int32_t ca410_ch_reset(ca410_dev *dev, int32_t channel);
+MLINK_CA410_API int32_t ca410_calmode_set(ca410_dev *dev, int32_t mode);
+/* colour 0 white, 1 red, 2 green, 3 blue. */
+MLINK_CA410_API int32_t ca410_set_cal_target(ca410_dev *dev, int32_t colour, int32_t display_mode,
+                                             const double *xyz);
+MLINK_CA410_API int32_t ca410_ch_enter(ca410_dev *dev, int32_t channel, int32_t year, int32_t month, int32_t day,
+                                       int32_t hour);
+/* Appends the white/red/green/blue channels 1-99 to the record's list. */
+MLINK_CA410_API int32_t ca410_get_callist(ca410_dev *dev);
+MLINK_CA410_API int32_t ca410_free_list(ca410_dev *dev);
+MLINK_CA410_API int32_t ca410_get_calfile(ca410_dev *dev, int32_t channel, int32_t display_mode,
+                                          ca410_calfile *calfile);
+MLINK_CA410_API int32_t ca410_ch_info(ca410_dev *dev, int32_t channel, int32_t display_mode);
+
+/* ---- Exported device interface ---------------------------------------------- */
+
+/* Filled by ca410GetDeviceInfo: only the first 16 bytes of each field are written. */
+typedef struct ca410Info {
+    char product_name[32];
+    char serial_number[32];
+    char firmware_version[16];
+} ca410Info;
+
+typedef struct ca410Stat {
+    int32_t channel;       /* current calibration channel */
+    int32_t measure_speed;
+    int32_t zero_cal;      /* 1 when the zero calibration is done */
+} ca410Stat;
+
+typedef struct ca410Calfile {
+    int32_t channel;
+    char name[11];
+    int32_t cal_type;
+    double target[4][3];  /* X, Y, Z of white, red, green, blue */
+    double measure[4][3];
+} ca410Calfile;
+
+/* Order: ca410DeviceOpen, ca410DeviceInit (or ca410GetDeviceInfo, which runs it
+ * when needed), any of the others, ca410DeviceRelease last. Output arguments
+ * are written only on success. XYZ arguments are three doubles X, Y, Z. */
+MLINK_CA410_API int32_t ca410DeviceOpen(ca410_dev **handle, const char *path, int32_t level);
+MLINK_CA410_API int32_t ca410DeviceInit(ca410_dev *dev);
+MLINK_CA410_API int32_t ca410DeviceRelease(ca410_dev *dev);
+MLINK_CA410_API int32_t ca410DeviceReset(ca410_dev *dev);
+MLINK_CA410_API int32_t ca410GetDeviceInfo(ca410_dev *dev, ca410Info *info);
+MLINK_CA410_API int32_t ca410GetDeviceStat(ca410_dev *dev, ca410Stat *stat);
+MLINK_CA410_API int32_t ca410SetChannel(ca410_dev *dev, int32_t channel);
+MLINK_CA410_API int32_t ca410SetMeasureSpeed(ca410_dev *dev, int32_t speed);
+MLINK_CA410_API int32_t ca410BlackCalibration(ca410_dev *dev);
+MLINK_CA410_API int32_t ca410MeasureXYZ(ca410_dev *dev, double *xyz);
+/* The list belongs to the caller until it is passed to ca410DeleteCallist. */
+MLINK_CA410_API int32_t ca410GetCallist(ca410_dev *dev, ca410_calitem **list, int32_t *count);
+MLINK_CA410_API int32_t ca410DeleteCallist(ca410_calitem **list);
+MLINK_CA410_API int32_t ca410GetCalfile(ca410_dev *dev, int32_t channel, ca410Calfile *calfile);
+MLINK_CA410_API int32_t ca410DeleteCalfile(ca410_dev *dev, int32_t channel);
+/* A user calibration: white, red, green, blue (each while the display shows that
+ * colour; measured is optional), then ca410WRGBCalibEnd stores it in a channel. */
+MLINK_CA410_API int32_t ca410WRGBCalibWhite(ca410_dev *dev, const double *target, double *measured);
+MLINK_CA410_API int32_t ca410WRGBCalibRed(ca410_dev *dev, const double *target, double *measured);
+MLINK_CA410_API int32_t ca410WRGBCalibGreen(ca410_dev *dev, const double *target, double *measured);
+MLINK_CA410_API int32_t ca410WRGBCalibBlue(ca410_dev *dev, const double *target, double *measured);
+MLINK_CA410_API int32_t ca410WRGBCalibEnd(ca410_dev *dev, int32_t channel, const char *name, int32_t year,
+                                          int32_t month, int32_t day, int32_t hour);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,488 @@
+// The CA-410 device operations against the emulated instrument.
+#include "ca410dev.h"
+#include "ca410emulator.h"
+#include "logcapture.h"
+#include "mlink_ca410.h"
+
+#include <QtTest>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+using Fault = Ca410Emulator::Fault;
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+Ca410Emulator::Channel wrgbChannel(const std::string& name)
+{
+    Ca410Emulator::Channel c;
+    c.calType = 2;
+    c.name = name;
+    c.target = {{{95, 100, 108}, {41, 21, 2}, {36, 72, 12}, {18, 7, 95}}};
+    c.measure = {{{94, 99, 107}, {40, 20, 1}, {35, 71, 11}, {17, 6, 94}}};
+    c.date = {{2026, 12, 6, 18, 0, 0}};
+    return c;
+}
+
+// A TDR reply of the given number of fields for channel 5, display mode 7.
+std::string tdrReply(int fields)
+{
+    std::string data = "OK00,CH05,P1,0,0,CA-410,2,Panel     ,0,7,0,0,0";
+    for (int i = 12; i < fields; ++i)
+        data += "," + std::to_string(i);
+    return data + "\r";
+}
+
+} // namespace
+
+class TstCa410Dev : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void createIdentifiesTheInstrument();
+    void probeKeepsOnlyCa410s();
+    void firmwareInfoFields();
+    void settingsAreCheckedAndKept();
+    void configReadsEverySetting();
+    void ranges();
+    void measureRepeatsOnceOverRange();
+    void userCalibrationOperations();
+    void channelListKeepsWrgbChannels();
+    void channelListFailuresRestoreTheLogThreshold();
+    void calfileChecksTheRecord();
+
+private:
+    Ca410Emulator m_emulator;
+    ca410_dev* m_dev = nullptr;
+    std::unique_ptr<LogCapture> m_log;
+};
+
+void TstCa410Dev::initTestCase()
+{
+    QVERIFY(m_emulator.start());
+    m_dev = ca410_dev_create(m_emulator.devicePath().c_str());
+    QVERIFY(m_dev);
+}
+
+void TstCa410Dev::cleanupTestCase()
+{
+    ca410_dev_release(m_dev);
+}
+
+void TstCa410Dev::init()
+{
+    m_log = std::make_unique<LogCapture>(0);
+    m_emulator.clearFaults();
+    m_emulator.clearCommands();
+}
+
+void TstCa410Dev::cleanup()
+{
+    m_log.reset();
+    ca410_free_list(m_dev);
+    for (int ch = 1; ch <= 99; ++ch)
+        m_emulator.setChannel(ch, Ca410Emulator::Channel{});
+}
+
+void TstCa410Dev::createIdentifiesTheInstrument()
+{
+    QCOMPARE(std::string(m_dev->name), std::string("CA-410"));
+    QCOMPARE(m_dev->init, 0);
+    QVERIFY(m_dev->ser && m_dev->ser->fd != -1);
+
+    Ca410Emulator other;
+    QVERIFY(other.start());
+    other.setIdentity("CA-310", "CA-310", "1.00", "1");
+    QVERIFY(!ca410_dev_create(other.devicePath().c_str()));
+    QVERIFY(contains(m_log->errorText, "[ca410_dev_create] get Model len="));
+
+    // A short refusal ends the exchange at once instead of after its 2 s.
+    other.addFault(Fault::Error, "IDO,", 10);
+    const int64_t start = msec_time();
+    QVERIFY(!ca410_dev_create(other.devicePath().c_str()));
+    QVERIFY(msec_time() - start < 1500);
+
+    // The identity may come without its carriage return.
+    other.setIdentity("CA-410", "CA-410", "1.20", "51000001");
+    other.addFault(Fault::Raw, "IDO,", 0, 1, "OK00,CA-410,0,CA-410");
+    ca410_dev* dev = ca410_dev_create(other.devicePath().c_str());
+    QVERIFY(dev);
+    ca410_dev_release(dev);
+
+    QVERIFY(!ca410_dev_create("/dev/h7-no-such-port"));
+    QVERIFY(contains(m_log->errorText, "[ca410_dev_create]: ser_com_setport err\n"));
+    QVERIFY(!ca410_dev_create(nullptr));
+}
+
+void TstCa410Dev::probeKeepsOnlyCa410s()
+{
+    Ca410Emulator second;
+    Ca410Emulator other;
+    QVERIFY(second.start() && other.start());
+    other.addFault(Fault::Error, "IDO,", 10, -1);
+    const std::string a = m_emulator.devicePath(), b = second.devicePath(), c = other.devicePath();
+    const char* paths[] = {a.c_str(), c.c_str(), "/dev/h7-no-such-port", b.c_str()};
+
+    // The record's own port is open exclusively: close it for the probe.
+    ser_com_close(m_dev->ser);
+    char* names[4] = {};
+    int32_t count = -1;
+    QCOMPARE(ca410_dev_probe(paths, 4, names, 4, &count), 0);
+    QCOMPARE(count, 2);
+    QCOMPARE(std::string(names[0]), a);
+    QCOMPARE(std::string(names[1]), b);
+    QVERIFY(!names[2]);
+    free(names[0]);
+    free(names[1]);
+    names[0] = names[1] = nullptr;
+
+    // No more than max names are stored.
+    QCOMPARE(ca410_dev_probe(paths, 4, names, 1, &count), 0);
+    QCOMPARE(count, 1);
+    QVERIFY(!names[1]);
+    free(names[0]);
+    QCOMPARE(ser_com_setport(m_dev->ser, 3, 10, 3, 2, 3), 0);
+
+    QCOMPARE(ca410_dev_scan(nullptr, 4, &count), -1);
+    QCOMPARE(ca410_dev_scan(names, 0, &count), -1);
+    QVERIFY(contains(m_log->errorText, "[ca410_dev_scan]: invalid args\n"));
+    // The host's own ports: whatever is there, the scan completes.
+    char* found[8] = {};
+    QCOMPARE(ca410_dev_scan(found, 8, &count), 0);
+    QVERIFY(count >= 0 && count <= 8);
+    for (char* name : found)
+        free(name);
+}
+
+void TstCa410Dev::firmwareInfoFields()
+{
+    m_emulator.setIdentity("CA-410", "CA-410", "1.20.0000", "51000001");
+    QCOMPARE(ca410_get_firmware_info(m_dev), 0);
+    QCOMPARE(std::string(m_dev->model), std::string("CA-410"));  // blank padding removed
+    QCOMPARE(std::string(m_dev->vn), std::string("1.20.0000"));
+    QCOMPARE(std::string(m_dev->sn), std::string("51000001"));
+
+    m_emulator.setIdentity("CA-410", "CA-410 PROBE MODEL X", "1.20.0000.123456", "5100000123");
+    QCOMPARE(ca410_get_firmware_info(m_dev), 0);
+    QCOMPARE(std::string(m_dev->model), std::string("CA-410 PROBE MO"));
+    QCOMPARE(std::string(m_dev->vn), std::string("1.20.0000.123"));
+    QCOMPARE(std::string(m_dev->sn), std::string("51000001"));
+
+    m_emulator.addFault(Fault::Raw, "IDO,", 0, 1, "OK00,CA-410,0,CA-410\r");
+    QCOMPARE(ca410_get_firmware_info(m_dev), 52);
+    QCOMPARE(std::string(m_dev->sn), std::string("51000001"));  // the last good read stays
+    m_emulator.addFault(Fault::Error, "IDO,", 10);
+    QCOMPARE(ca410_get_firmware_info(m_dev), 19);
+    QCOMPARE(ca410_get_firmware_info(nullptr), 50);
+    QVERIFY(contains(m_log->errorText, "[ca410_get_firmware_info]: invalide args\n"));
+}
+
+void TstCa410Dev::settingsAreCheckedAndKept()
+{
+    struct Refused {
+        int index;
+        int value;
+        const char* text;
+        int32_t code;
+    };
+    const Refused refused[] = {
+        {1, 4, nullptr, 37}, {1, 5, "", 37},    {9, 4, "1234567", 37}, {15, 6, nullptr, 37},
+        {2, 100, nullptr, 37}, {3, 5, "", 37},  {3, 100, "A", 37},     {3, 5, "A,B", 37},
+        {3, 5, "A\rMDD,1,5", 37}, {1, 4, "6\r0", 37}, {4, 2, nullptr, 37}, {6, 0, nullptr, 37},
+        {7, 11, nullptr, 37}, {12, 101, nullptr, 37}, {8, 1, nullptr, 19}, {16, 0, nullptr, 50},
+        {-1, 0, nullptr, 50},
+    };
+    for (const Refused& r : refused)
+        QVERIFY2(ca410_set_istate(m_dev, r.index, r.value, r.text) == r.code, std::to_string(r.index).c_str());
+    QVERIFY(m_emulator.commands().empty());
+    QVERIFY(contains(m_log->errorText, "[ca410_set_istate]: [SCS,] invalid args, [(null)], need 1-6 bytes\n"));
+    QVERIFY(contains(m_log->errorText, "[ca410_set_istate]: id=[15]  cmd=[0] [temperature shift] not accessable\n"));
+
+    QCOMPARE(ca410_set_istate(m_dev, 1, 4, "60"), 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("SCS,4,60"));
+    QCOMPARE(int(m_dev->sync_mode), 4);
+    QCOMPARE(ca410_set_istate(m_dev, 2, 7, nullptr), 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("MCH,1,7"));
+    QCOMPARE(int(m_dev->channel), 7);
+    QCOMPARE(ca410_set_istate(m_dev, 3, 5, "ABCDEFGHIJKL"), 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("IDS,01,05,ABCDEFGHIJ"));
+    QCOMPARE(ca410_set_istate(m_dev, 6, 10, nullptr), 0);
+    QCOMPARE(int(m_dev->probe_display), 10);
+    QCOMPARE(ca410_set_istate(m_dev, 12, 100, nullptr), 0);
+    QCOMPARE(int(m_dev->trigger_delay), 100);
+    QCOMPARE(ca410_set_istate(m_dev, 13, 0, nullptr), 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("ZRC"));
+
+    // A refused change leaves the record as it was.
+    m_emulator.addFault(Fault::Error, "MDS,", 10);
+    m_dev->display_mode = 7;
+    QCOMPARE(ca410_set_istate(m_dev, 0, 1, nullptr), 19);
+    QCOMPARE(int(m_dev->display_mode), 7);
+    QVERIFY(contains(m_log->errorText, "[ca410_set_istate]: cmd (MDS,) err, 0x13\n"));
+}
+
+void TstCa410Dev::configReadsEverySetting()
+{
+    m_emulator.setSetting(0, "7");
+    m_emulator.setSetting(1, "0");
+    m_emulator.setSetting(3, "08");     // a leading zero reads as octal: 0
+    m_emulator.setSetting(12, "35");    // only the first character is the probe
+    m_emulator.setSetting(15, "-1.5");
+    m_emulator.setSetting(28, "59.94");
+    m_emulator.setSetting(23, "2");
+    QCOMPARE(ca410_get_config(m_dev), 0);
+    QCOMPARE(int(m_dev->display_mode), 7);
+    QCOMPARE(int(m_dev->channel), 0);
+    QCOMPARE(int(m_dev->probe_output), 3);
+    QCOMPARE(m_dev->temperature_shift, -1.5);
+    QCOMPARE(m_dev->internal_freq, 59.94);
+    QCOMPARE(int(m_dev->zero_cal_status), 2);
+    // The external frequency is asked only in external sync mode.
+    auto asked = [this](const std::string& cmd) {
+        const auto c = m_emulator.commands();
+        return std::count(c.begin(), c.end(), cmd);
+    };
+    QCOMPARE(asked("STR,16"), 0);
+    QCOMPARE(int(m_emulator.commands().size()), 15);
+    QVERIFY(contains(m_log->errorText, "[ca410_get_config]: External Frequent need 2(Sync Mode), current = [0]\n"));
+
+    m_emulator.setSetting(1, "2");
+    QCOMPARE(ca410_get_config(m_dev), 0);  // sync mode is read before index 9
+    QCOMPARE(asked("STR,16"), 1);
+
+    m_emulator.addFault(Fault::Error, "STR,7", 10);
+    QCOMPARE(ca410_get_config(m_dev), 19);
+    QVERIFY(contains(m_log->errorText, "[ca410_get_config]: id = [5], [measurement speed] err, 19\n"));
+    m_emulator.addFault(Fault::Raw, "STR,0", 0, 1, "OK00\r");
+    QCOMPARE(ca410_get_state(m_dev, 0), 52);
+    QVERIFY(contains(m_log->errorText, "[ca410_get_state]: STR,0  received invalid data\n"));
+    QCOMPARE(ca410_get_config(nullptr), 50);
+}
+
+void TstCa410Dev::ranges()
+{
+    QCOMPARE(ca410_get_range(m_dev, 2), 37);
+    QCOMPARE(ca410_set_range(m_dev, 2, 0, 1), 37);
+    QCOMPARE(ca410_set_range(m_dev, 0, 2, 1), 37);
+    QCOMPARE(ca410_set_range(m_dev, 0, 0, 7), 37);
+    QCOMPARE(ca410_set_range(m_dev, 1, 0, 5), 37);
+    QCOMPARE(ca410_set_range(m_dev, 0, 0, 0), 37);
+    QVERIFY(m_emulator.commands().empty());
+    QVERIFY(contains(m_log->errorText, "[ca410_set_range]: invalid set = [5], need [1:4]or[1:6]\n"));
+
+    QCOMPARE(ca410_set_range(m_dev, 0, 1, 6), 0);
+    QCOMPARE(ca410_set_range(m_dev, 1, 0, 4), 0);
+    QCOMPARE(ca410_get_range(m_dev, 0), 0);
+    QCOMPARE(ca410_get_range(m_dev, 1), 0);
+    QCOMPARE(QList<int>({m_dev->color_range_mode, m_dev->color_range, m_dev->flicker_range_mode, m_dev->flicker_range}),
+             QList<int>({1, 6, 0, 4}));
+    m_emulator.addFault(Fault::Raw, "RGR,", 0, 1, "OK00,1\r");
+    QCOMPARE(ca410_get_range(m_dev, 0), 52);
+}
+
+void TstCa410Dev::measureRepeatsOnceOverRange()
+{
+    m_emulator.setSetting(23, "2");
+    m_emulator.setSetting(0, "7");
+    m_emulator.setMeasurement(10.5, 20.25, 30.125);
+    double xyz[3] = {-1, -1, -1};
+    QCOMPARE(ca410_measure(m_dev, 3, xyz), 37);
+    QVERIFY(m_emulator.commands().empty());
+    QCOMPARE(ca410_measure(m_dev, 1, xyz), 0);
+    QCOMPARE(QList<double>({xyz[0], xyz[1], xyz[2]}), QList<double>({10.5, 20.25, 30.125}));
+    QCOMPARE(ca410_measure(m_dev, 2, nullptr), 0);
+
+    // Over the range once: the repeat answers.
+    m_emulator.clearCommands();
+    m_emulator.addFault(Fault::Error, "MES,", 22);
+    m_emulator.setMeasurement(1, 2, 3);
+    QCOMPARE(ca410_measure(m_dev, 1, xyz), 0);
+    QCOMPARE(xyz[2], 3.0);
+    QCOMPARE(m_emulator.commands().size(), size_t(2));
+
+    // Twice: given up after the repeat, the values untouched.
+    m_emulator.clearCommands();
+    m_emulator.addFault(Fault::Error, "MES,", 22, 2);
+    QCOMPARE(ca410_measure(m_dev, 1, xyz), 23);
+    QCOMPARE(m_emulator.commands().size(), size_t(2));
+    QCOMPARE(xyz[2], 3.0);
+    QVERIFY(contains(m_log->errorText, "[ca410_measure]: out of range, try again\n"));
+    QVERIFY(contains(m_log->errorText, "[ca410_measure]: MES cmd err, 0x17\n"));
+
+    m_emulator.addFault(Fault::Error, "MES,", 10);
+    QCOMPARE(ca410_measure(m_dev, 1, xyz), 19);
+    QVERIFY(contains(m_log->errorText, "[ca410_measure]: check zero calibration or command error\n"));
+    m_emulator.addFault(Fault::Raw, "MES,", 0, 1, "OK00,P1,7,9,9,9,0\r");
+    QCOMPARE(ca410_measure(m_dev, 1, xyz), 48);
+    QCOMPARE(xyz[0], 1.0);
+    QVERIFY(contains(m_log->errorText, "[ca410_measure]: parse [P1,7,9,9,9,0] err\n"));
+}
+
+void TstCa410Dev::userCalibrationOperations()
+{
+    const double white[3] = {95.0, 100.0, 108.5};
+    const double bad[3] = {1.0, NAN, 1.0};
+    const double huge[3] = {1e300, 1.0, 1.0};
+    QCOMPARE(ca410_ch_enter(m_dev, 5, 2026, 12, 6, 24), 37);
+    QCOMPARE(ca410_ch_enter(m_dev, 5, 2026, 12, 0, 1), 37);
+    QCOMPARE(ca410_ch_enter(m_dev, 0, 2026, 12, 6, 1), 37);
+    QCOMPARE(ca410_ch_enter(m_dev, 5, 2100, 12, 6, 1), 37);
+    QCOMPARE(ca410_set_cal_target(m_dev, 0, 2, white), 37);
+    QCOMPARE(ca410_set_cal_target(m_dev, 4, 7, white), 37);
+    QCOMPARE(ca410_set_cal_target(m_dev, 0, 7, nullptr), 37);
+    QCOMPARE(ca410_set_cal_target(m_dev, 0, 7, bad), 37);
+    QCOMPARE(ca410_set_cal_target(m_dev, 0, 7, huge), 37);
+    QCOMPARE(ca410_calmode_set(m_dev, 2), 37);
+    QCOMPARE(ca410_ch_reset(m_dev, 100), 37);
+    QCOMPARE(ca410_set_cal_target(nullptr, 0, 7, white), 50);
+    QVERIFY(m_emulator.commands().empty());
+
+    m_emulator.setSetting(23, "2");
+    m_emulator.setMeasurement(94, 99, 107);
+    QCOMPARE(ca410_calmode_set(m_dev, 1), 0);
+    QCOMPARE(int(m_dev->calmode), 1);
+    QCOMPARE(m_emulator.calibrationMode(), 1);
+    QCOMPARE(ca410_set_cal_target(m_dev, 0, 7, white), 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("UWT,7,95.000000,100.000000,108.500000"));
+    const double blue[3] = {18.25, 7.5, 95.125};
+    QCOMPARE(ca410_set_cal_target(m_dev, 3, 7, blue), 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("UBL,7,18.250000, 7.500000,95.125000"));
+    QCOMPARE(ca410_ch_enter(m_dev, 5, 2026, 1, 6, 9), 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("ETR,5,2026,1,6,9,00,00"));
+    const Ca410Emulator::Channel stored = m_emulator.channel(5);
+    QCOMPARE(stored.calType, 2);
+    QCOMPARE(stored.target[0][2], 108.5);
+    QCOMPARE(stored.target[3][0], 18.25);
+    QCOMPARE(stored.measure[0][1], 99.0);
+
+    m_emulator.addFault(Fault::Error, "URD,", 6);
+    QCOMPARE(ca410_set_cal_target(m_dev, 1, 7, white), 18);
+    QVERIFY(contains(m_log->errorText, "[ca410_set_cal_target]: URD, cmd err, 0x12\n"));
+    QCOMPARE(ca410_ch_reset(m_dev, 5), 0);
+    QCOMPARE(m_emulator.channel(5).calType, 0);
+}
+
+void TstCa410Dev::channelListKeepsWrgbChannels()
+{
+    m_emulator.setChannel(3, wrgbChannel("CAL A"));
+    m_emulator.setChannel(12, wrgbChannel(""));
+    m_emulator.setChannel(40, wrgbChannel("X"));
+    Ca410Emulator::Channel other = wrgbChannel("MATRIX");
+    other.calType = 1;
+    m_emulator.setChannel(20, other);
+
+    // Start quiet: the scan runs at threshold 6 and puts 0 back.
+    QCOMPARE(ca410_get_callist(m_dev), 0);
+    QCOMPARE(glog->debug_level, 0);
+    QCOMPARE(int(m_emulator.commands().size()), 99);
+    QCOMPARE(m_emulator.commands()[41], std::string("TDR,42,1,7"));
+    QStringList got;
+    for (const ca410_calitem* item = m_dev->calitems; item; item = item->next)
+        got << QString("%1=%2").arg(item->channel).arg(item->name);
+    QCOMPARE(got, QStringList({"3=CAL A", "12=CH12", "40=X"}));
+    QCOMPARE(int(m_dev->calitem_count), 3);
+    QVERIFY(contains(m_log->debugText, "[ca410_get_calist]: ch12 no username, reset to [CH12]\n"));
+    QVERIFY(contains(m_log->debugText, "[ca410_get_calist]: add ch=[40] name=[X] calfile_num = [3]\n"));
+    QVERIFY(!contains(m_log->debugText, "total WRGB"));  // logged at 6 after the threshold is back
+
+    QCOMPARE(ca410_free_list(m_dev), 0);
+    QVERIFY(!m_dev->calitems);
+    QCOMPARE(int(m_dev->calitem_count), 0);
+}
+
+void TstCa410Dev::channelListFailuresRestoreTheLogThreshold()
+{
+    m_emulator.setChannel(2, wrgbChannel("A"));
+    clog_set_debug(glog, 3);
+
+    // A failing exchange ends the scan; what was found stays in the record.
+    m_emulator.addFault(Fault::Error, "TDR,5,", 10);
+    QCOMPARE(ca410_get_callist(m_dev), 19);
+    QCOMPARE(glog->debug_level, 3);
+    QCOMPARE(int(m_dev->calitem_count), 1);
+    QVERIFY(contains(m_log->errorText, "[ca410_get_callist]: TDR cmd err, 0x13\n"));
+
+    // A record for another channel; new nodes go after the ones held.
+    m_emulator.setChannel(4, wrgbChannel("B"));
+    m_emulator.addFault(Fault::WrongChannel, "TDR,6,");
+    QCOMPARE(ca410_get_callist(m_dev), 48);
+    QCOMPARE(glog->debug_level, 3);
+    QVERIFY(contains(m_log->errorText, "[ca410_get_callist]: get channel num [7] != [6]\n"));
+    QStringList got;
+    for (const ca410_calitem* item = m_dev->calitems; item; item = item->next)
+        got << QString::number(item->channel);
+    QCOMPARE(got, QStringList({"2", "2", "4"}));
+
+    m_emulator.addFault(Fault::Raw, "TDR,1,", 0, 1, "OK00,C\r");
+    QCOMPARE(ca410_get_callist(m_dev), 48);
+    QCOMPARE(glog->debug_level, 3);
+    QCOMPARE(ca410_get_callist(nullptr), 50);
+}
+
+void TstCa410Dev::calfileChecksTheRecord()
+{
+    m_emulator.setChannel(12, wrgbChannel(""));
+    ca410_calfile file{};
+    file.channel = -7;
+    QCOMPARE(ca410_get_calfile(m_dev, 12, 5, &file), 37);
+    QCOMPARE(ca410_get_calfile(m_dev, 100, 7, &file), 37);
+    QCOMPARE(ca410_ch_info(m_dev, 12, 2), 37);
+    QVERIFY(m_emulator.commands().empty());
+
+    QCOMPARE(ca410_get_calfile(m_dev, 12, 7, &file), 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("TDR,12,1,7"));
+    QCOMPARE(std::string(file.name), std::string("CH12"));
+    QCOMPARE(QList<int>({file.channel, file.cal_type, file.display_mode}), QList<int>({12, 2, 7}));
+    QCOMPARE(file.target[2][1], 72.0);
+    QCOMPARE(file.measure[3][2], 94.0);
+    QCOMPARE(ca410_get_calfile(m_dev, 12, 7, nullptr), 0);
+    QCOMPARE(ca410_ch_info(m_dev, 12, 7), 0);
+
+    // Records that answer for something else, or too little, change nothing.
+    struct Bad {
+        Fault fault;
+        std::string raw;
+        int mode;
+        const char* logged;
+    };
+    const Bad bad[] = {
+        {Fault::WrongChannel, "", 7, "[ca410_get_calfile]: get ch 13 != 12\n"},
+        {Fault::Raw, "OK00,CH12,P1,0,0,CA-410,2,A,0,0,1,2,3\r", 7, "[ca410_get_calfile]: parse 12 item < 41 \n"},
+        {Fault::WrongChannel, "", 0, "[ca410_get_calfile]: get ch 13 != 12\n"},
+        {Fault::Raw, "OK00,CH12" + tdrReply(41).substr(9), 0, "[ca410_get_calfile]: get disp_mode 7 != 0\n"},
+    };
+    for (const Bad& b : bad) {
+        file.channel = -7;
+        m_emulator.addFault(b.fault, "TDR,", 0, 1, b.raw);
+        QCOMPARE(ca410_get_calfile(m_dev, 12, b.mode, &file), 48);
+        QCOMPARE(file.channel, -7);
+        QVERIFY2(contains(m_log->errorText, b.logged), m_log->errorText.c_str());
+    }
+
+    // 41 fields are a complete record; the 42nd (the last date part) may be missing.
+    clog_set_debug(glog, 6);
+    m_emulator.addFault(Fault::Raw, "TDR,", 0, 1, tdrReply(41));
+    QCOMPARE(ca410_get_calfile(m_dev, 5, 7, &file), 0);
+    QCOMPARE(std::string(file.name), std::string("Panel"));
+    QCOMPARE(file.measure[3][2], 35.0);
+    QVERIFY(contains(m_log->debugText, "[ca410_get_calfile]: date: [36:37:38:39:40:]\n"));
+    m_emulator.addFault(Fault::Raw, "TDR,", 0, 1, tdrReply(40));
+    QCOMPARE(ca410_get_calfile(m_dev, 5, 7, &file), 48);
+    m_emulator.addFault(Fault::Raw, "TDR,", 0, 1, tdrReply(40));
+    QCOMPARE(ca410_ch_info(m_dev, 5, 7), 48);
+    QVERIFY(contains(m_log->errorText, "[ca410_ch_info]: parse return data err\n"));
+}
+
+QTEST_APPLESS_MAIN(TstCa410Dev)
+#include "tst_ca410dev.moc"
