@@ -161,6 +161,12 @@ void Ca410Emulator::setSetting(int id, const std::string& value)
     m_settings[id] = value;
 }
 
+void Ca410Emulator::setZeroCalibrationResult(const std::string& status)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_zeroResult = status;
+}
+
 Ca410Emulator::Channel Ca410Emulator::channel(int number) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -406,7 +412,7 @@ Ca410Emulator::Reply Ca410Emulator::zeroCalibration(const std::string&, const Ar
 {
     if (!args.empty())
         return error(10);
-    m_settings[23] = "2";
+    m_settings[23] = m_zeroResult;
     return ok();
 }
 

@@ -64,6 +64,9 @@ public:
 
     std::string setting(int id) const;
     void setSetting(int id, const std::string& value);
+    // The zero-calibration status ZRC leaves behind ("2": done); another value
+    // stands for a calibration the instrument did not complete.
+    void setZeroCalibrationResult(const std::string& status);
     Channel channel(int number) const;
     void setChannel(int number, const Channel& channel);
     int calibrationMode() const;
@@ -136,6 +139,7 @@ private:
     std::map<int, std::string> m_settings;
     std::array<Range, 2> m_ranges{};
     int m_calMode = 0;
+    std::string m_zeroResult = "2";
     std::array<Channel, 100> m_channels{};  // index 0 unused: channels are 1-99
     std::array<std::array<double, 3>, 4> m_pendingTarget{};
     std::array<std::array<double, 3>, 4> m_pendingMeasure{};

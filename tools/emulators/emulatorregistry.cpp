@@ -1,5 +1,6 @@
 #include "emulatorregistry.h"
 
+#include "ca410emulator.h"
 #include "crxxxemulator.h"
 #include "cs2000emulator.h"
 #include "monitoremulator.h"
@@ -35,6 +36,24 @@ bool monitorCommand(PtyDevice& device, const std::string& text)
     return monitor.request(text);
 }
 
+// "xyz X Y Z" sets what the probe sees; "zero S" the status a zero
+// calibration leaves ("2" done, anything else failed).
+bool ca410Command(PtyDevice& device, const std::string& text)
+{
+    auto& ca410 = static_cast<Ca410Emulator&>(device);
+    double x = 0, y = 0, z = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "xyz %lf %lf %lf %c", &x, &y, &z, &tail) == 3) {
+        ca410.setMeasurement(x, y, z);
+        return true;
+    }
+    if (text.compare(0, 5, "zero ") == 0 && text.size() > 5) {
+        ca410.setZeroCalibrationResult(text.substr(5));
+        return true;
+    }
+    return false;
+}
+
 std::vector<EmulatorKind> makeKinds()
 {
     return {
@@ -54,6 +73,8 @@ std::vector<EmulatorKind> makeKinds()
          [](const EmulatorKind::Print&) { return std::make_unique<Cs2000Emulator>(); }, nullptr},
         {"pr6xx", "PR-6xx spectroradiometer",
          [](const EmulatorKind::Print&) { return std::make_unique<Pr6xxEmulator>(); }, nullptr},
+        {"ca410", "CA-410 colorimeter; input \"xyz X Y Z\" sets the reading, \"zero S\" the zero-calibration status",
+         [](const EmulatorKind::Print&) { return std::make_unique<Ca410Emulator>(); }, ca410Command},
     };
 }
 

@@ -1,0 +1,264 @@
+// The exported device interface: result codes, call order and the rule that
+// outputs are written only on success, against the emulated instrument.
+#include "ca410dev.h"
+#include "ca410emulator.h"
+#include "logcapture.h"
+#include "mlink_ca410.h"
+
+#include <QtTest>
+
+namespace {
+
+using Fault = Ca410Emulator::Fault;
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+} // namespace
+
+class TstCa410Api : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase() { ca410DeviceRelease(m_dev); }
+    void init();
+    void cleanup() { m_log.reset(); }
+
+    void openChecksAndSetsLevels();
+    void measuringNeedsInitAndZeroCalibration();
+    void initMapsEachStepsFailure();
+    void outputsOnlyOnSuccess();
+    void channelListIsTheCallersCopy();
+    void userCalibrationCodes();
+
+private:
+    Ca410Emulator m_emulator;
+    ca410_dev* m_dev = nullptr;
+    std::unique_ptr<LogCapture> m_log;
+};
+
+void TstCa410Api::initTestCase()
+{
+    QVERIFY(m_emulator.start());
+    QCOMPARE(ca410DeviceOpen(&m_dev, m_emulator.devicePath().c_str(), 0), 0);
+    QVERIFY(m_dev);
+}
+
+void TstCa410Api::init()
+{
+    m_log = std::make_unique<LogCapture>(0);
+    m_emulator.clearFaults();
+    m_emulator.clearCommands();
+    m_emulator.setZeroCalibrationResult("2");
+}
+
+void TstCa410Api::openChecksAndSetsLevels()
+{
+    ca410_dev* handle = reinterpret_cast<ca410_dev*>(&m_log);
+    QCOMPARE(ca410DeviceOpen(nullptr, m_emulator.devicePath().c_str(), 6), 37);
+    QCOMPARE(ca410DeviceOpen(&handle, nullptr, 6), 37);
+    clog_set_verb(glog, 2);
+    QCOMPARE(ca410DeviceOpen(&handle, "/dev/h7-no-such-port", 0), 40);
+    QCOMPARE(glog->debug_level, 0);  // level 0 keeps both thresholds
+    QCOMPARE(glog->verbosity, 2);
+    QCOMPARE(ca410DeviceOpen(&handle, "/dev/h7-no-such-port", 12), 40);
+    QCOMPARE(glog->debug_level, 8);
+    QCOMPARE(glog->verbosity, 8);
+    QVERIFY(contains(m_log->debugText, "[ca410DeviceOpen]: log level 8\n"));
+    QVERIFY(contains(m_log->errorText, "[ca410DeviceOpen]: ca410_dev_create err\n"));
+    QCOMPARE(handle, reinterpret_cast<ca410_dev*>(&m_log));
+}
+
+void TstCa410Api::measuringNeedsInitAndZeroCalibration()
+{
+    double xyz[3] = {-1, -1, -1};
+    QCOMPARE(ca410MeasureXYZ(m_dev, xyz), 50);
+    QCOMPARE(ca410MeasureXYZ(nullptr, xyz), 50);
+    QVERIFY(m_emulator.commands().empty());
+    QCOMPARE(xyz[0], -1.0);
+
+    // Initialised, but the instrument reports the zero calibration not done.
+    m_emulator.setZeroCalibrationResult("1");
+    QCOMPARE(ca410DeviceInit(m_dev), 0);
+    m_emulator.clearCommands();
+    QCOMPARE(ca410MeasureXYZ(m_dev, xyz), 50);
+    QVERIFY(m_emulator.commands().empty());
+    ca410Stat stat{};
+    QCOMPARE(ca410GetDeviceStat(m_dev, &stat), 0);
+    QCOMPARE(stat.zero_cal, 0);
+
+    m_emulator.setZeroCalibrationResult("2");
+    QCOMPARE(ca410BlackCalibration(m_dev), 0);
+    QCOMPARE(ca410GetDeviceStat(m_dev, &stat), 0);  // the status is what the last read saw
+    QCOMPARE(stat.zero_cal, 1);
+    m_emulator.setMeasurement(1.25, 2.5, 3.75);
+    QCOMPARE(ca410MeasureXYZ(m_dev, xyz), 0);
+    QCOMPARE(QList<double>({xyz[0], xyz[1], xyz[2]}), QList<double>({1.25, 2.5, 3.75}));
+
+    m_emulator.addFault(Fault::Error, "ZRC", 21);
+    QCOMPARE(ca410BlackCalibration(m_dev), 42);
+}
+
+void TstCa410Api::initMapsEachStepsFailure()
+{
+    const struct {
+        const char* prefix;
+        int number;
+        int32_t code;
+    } steps[] = {
+        {"IDO,", 10, 51}, {"RST,", 10, 46}, {"ZRC", 21, 42}, {"STR,", 10, 47}, {"RGR,", 10, 26}, {"MDS,", 10, 54},
+    };
+    for (const auto& step : steps) {
+        m_emulator.addFault(Fault::Error, step.prefix, step.number);
+        QVERIFY2(ca410DeviceInit(m_dev) == step.code, step.prefix);
+    }
+    QVERIFY(contains(m_log->errorText, "[ca410DeviceInit]: zero calibration err, 0x16\n"));
+    QVERIFY(contains(m_log->errorText, "[ca410DevoceInit]: reset measure setting err, 0x13\n"));
+
+    // Information on a handle not yet initialised runs the initialisation, and
+    // passes its failure on.
+    ca410_dev* fresh = nullptr;
+    Ca410Emulator second;
+    QVERIFY(second.start());
+    QCOMPARE(ca410DeviceOpen(&fresh, second.devicePath().c_str(), 0), 0);
+    ca410Info info;
+    memset(&info, 'q', sizeof info);
+    second.addFault(Fault::Error, "ZRC", 21);
+    QCOMPARE(ca410GetDeviceInfo(fresh, &info), 42);
+    QCOMPARE(info.product_name[0], 'q');
+    second.clearCommands();
+    QCOMPARE(ca410GetDeviceInfo(fresh, &info), 0);
+    QCOMPARE(second.commands().front(), std::string("IDO,0,1"));
+    QCOMPARE(second.commands().back(), std::string("MDS,7"));
+    QCOMPARE(std::string(info.product_name), std::string("CA-410"));
+    QCOMPARE(std::string(info.serial_number), std::string("51000001"));
+    QCOMPARE(std::string(info.firmware_version), std::string("1.20.0000"));
+    QCOMPARE(info.product_name[16], 'q');  // only 16 bytes of each field are written
+    second.clearCommands();
+    QCOMPARE(ca410GetDeviceInfo(fresh, &info), 0);
+    QVERIFY(second.commands().empty());
+    QCOMPARE(ca410DeviceRelease(fresh), 0);
+}
+
+void TstCa410Api::outputsOnlyOnSuccess()
+{
+    QCOMPARE(ca410DeviceInit(m_dev), 0);
+    double xyz[3] = {-1, -1, -1};
+    m_emulator.addFault(Fault::Error, "MES,", 24);
+    QCOMPARE(ca410MeasureXYZ(m_dev, xyz), 55);
+    QCOMPARE(xyz[0], -1.0);
+    QCOMPARE(ca410MeasureXYZ(m_dev, nullptr), 37);
+
+    ca410Stat stat{-1, -1, -1};
+    m_emulator.addFault(Fault::Error, "STR,", 10);
+    QCOMPARE(ca410GetDeviceStat(m_dev, &stat), 47);
+    QCOMPARE(stat.channel, -1);
+    QCOMPARE(ca410GetDeviceStat(m_dev, nullptr), 37);
+
+    QCOMPARE(ca410SetChannel(m_dev, 100), 37);
+    QCOMPARE(ca410SetMeasureSpeed(m_dev, 4), 37);
+    m_emulator.addFault(Fault::Error, "FSC,", 10);
+    QCOMPARE(ca410SetMeasureSpeed(m_dev, 2), 19);  // the setting's own code
+    QCOMPARE(ca410SetChannel(m_dev, 9), 0);
+    QCOMPARE(ca410SetMeasureSpeed(m_dev, 3), 0);
+    QCOMPARE(ca410GetDeviceStat(m_dev, &stat), 0);
+    QCOMPARE(QList<int>({stat.channel, stat.measure_speed, stat.zero_cal}), QList<int>({9, 3, 1}));
+
+    ca410Calfile file{};
+    file.channel = -1;
+    QCOMPARE(ca410GetCalfile(m_dev, 100, &file), 37);
+    m_emulator.addFault(Fault::WrongChannel, "TDR,");
+    QCOMPARE(ca410GetCalfile(m_dev, 4, &file), 48);
+    QCOMPARE(file.channel, -1);
+    QCOMPARE(ca410GetCalfile(m_dev, 4, nullptr), 0);
+
+    QCOMPARE(ca410DeleteCalfile(m_dev, 100), 37);
+    m_emulator.addFault(Fault::Error, "MDD,", 16);
+    QCOMPARE(ca410DeleteCalfile(m_dev, 4), 1);
+    QVERIFY(contains(m_log->errorText, "[ca410DeleteCalfile]: ca410_ch_reset err, 0x14\n"));
+    m_emulator.addFault(Fault::Error, "RST,", 10);
+    QCOMPARE(ca410DeviceReset(m_dev), 46);
+    QCOMPARE(ca410DeviceReset(m_dev), 0);
+}
+
+void TstCa410Api::channelListIsTheCallersCopy()
+{
+    Ca410Emulator::Channel channel;
+    channel.calType = 2;
+    channel.name = "CAL A";
+    m_emulator.setChannel(3, channel);
+
+    // A failing scan leaves the caller's outputs alone, the handle its partial list.
+    ca410_calitem* list = reinterpret_cast<ca410_calitem*>(&m_log);
+    int32_t count = -1;
+    m_emulator.addFault(Fault::Error, "TDR,5,", 10);
+    QCOMPARE(ca410GetCallist(m_dev, &list, &count), 44);
+    QCOMPARE(list, reinterpret_cast<ca410_calitem*>(&m_log));
+    QCOMPARE(count, -1);
+
+    // The next call drops the handle's old list first: channel 3 is deleted
+    // now, and no stale copy of it comes back.
+    QCOMPARE(ca410DeleteCalfile(m_dev, 3), 0);
+    QCOMPARE(ca410GetCallist(m_dev, &list, &count), 0);
+    QVERIFY(!list);
+    QCOMPARE(count, 0);
+    QCOMPARE(ca410DeleteCallist(&list), 0);
+    QCOMPARE(ca410DeleteCallist(nullptr), 0);
+}
+
+void TstCa410Api::userCalibrationCodes()
+{
+    QCOMPARE(ca410DeviceInit(m_dev), 0);
+    const double target[3] = {95, 100, 108};
+    double measured[3] = {-1, -1, -1};
+    QCOMPARE(ca410WRGBCalibWhite(m_dev, nullptr, measured), 37);
+    QCOMPARE(ca410WRGBCalibBlue(m_dev, nullptr, measured), 37);
+    const struct {
+        const char* prefix;
+        int number;
+        int32_t code;
+    } white[] = {{"MDS,", 10, 54}, {"UCS,", 10, 47}, {"MES,", 24, 17}, {"UWT,", 6, 18}};
+    for (const auto& step : white) {
+        m_emulator.addFault(Fault::Error, step.prefix, step.number);
+        QVERIFY2(ca410WRGBCalibWhite(m_dev, target, measured) == step.code, step.prefix);
+    }
+    m_emulator.addFault(Fault::Error, "MES,", 24);
+    QCOMPARE(ca410WRGBCalibGreen(m_dev, target, measured), 17);
+    m_emulator.addFault(Fault::Error, "URD,", 6);
+    QCOMPARE(ca410WRGBCalibRed(m_dev, target, measured), 18);
+    QCOMPARE(measured[0], -1.0);
+    QVERIFY(contains(m_log->errorText, "[ca410WRGBCalibRed]: ca410_set_cal_target err, 0x12\n"));
+
+    m_emulator.clearCommands();
+    QCOMPARE(ca410WRGBCalibEnd(m_dev, 0, "A", 2026, 1, 1, 0), 37);
+    QCOMPARE(ca410WRGBCalibEnd(m_dev, 100, "A", 2026, 1, 1, 0), 37);
+    const int dates[][4] = {{1999, 1, 1, 0}, {2100, 1, 1, 0}, {2026, 0, 1, 0}, {2026, 13, 1, 0},
+                            {2026, 1, 0, 0}, {2026, 1, 32, 0}, {2026, 1, 1, -1}, {2026, 1, 1, 24}};
+    for (const auto& d : dates)
+        QCOMPARE(ca410WRGBCalibEnd(m_dev, 7, "A", d[0], d[1], d[2], d[3]), 37);
+    // The channel message has no line end of its own.
+    QVERIFY(contains(m_log->errorText, "[ca410WRGBCalibEnd]: invalid args of calib channel 100, need [1:99]["));
+    QCOMPARE(ca410WRGBCalibEnd(m_dev, 7, "A,B", 2026, 1, 1, 0), 37);
+    QVERIFY(m_emulator.commands().empty());
+
+    m_emulator.addFault(Fault::Error, "ETR,", 16);
+    QCOMPARE(ca410WRGBCalibEnd(m_dev, 7, "A", 2026, 1, 1, 0), 18);
+    QCOMPARE(ca410WRGBCalibEnd(m_dev, 7, "", 2026, 1, 1, 0), 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("IDS,01,07,CH07"));
+    QCOMPARE(ca410WRGBCalibEnd(m_dev, 8, nullptr, 2026, 1, 1, 0), 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("IDS,01,08,CH08"));
+    QCOMPARE(ca410WRGBCalibEnd(m_dev, 9, "A very long name", 2026, 1, 1, 0), 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("IDS,01,09,A very lon"));
+    // Naming is only logged when it fails: the calibration is stored.
+    m_emulator.addFault(Fault::Error, "IDS,", 10);
+    QCOMPARE(ca410WRGBCalibEnd(m_dev, 10, "B", 2026, 1, 1, 0), 0);
+    QVERIFY(contains(m_log->errorText, "[ca410WRBGCalibEnd]: set channel name err, 0x13\n"));
+    QCOMPARE(m_emulator.channel(10).calType, 2);
+}
+
+QTEST_APPLESS_MAIN(TstCa410Api)
+#include "tst_ca410api.moc"

@@ -1,0 +1,253 @@
+/* The CA-410 library as a program uses it: loaded at run time by file name,
+ * its functions bound by name, and driven through a whole session against the
+ * emulator program's CA-410 on a pseudo-terminal.
+ *
+ *   tst_ca410dl <library file> <lumaserve-emulate>
+ */
+#define _POSIX_C_SOURCE 200809L
+
+#include "mlink_ca410.h"
+
+#include <dlfcn.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+static int failures = 0;
+
+#define CHECK(cond)                                                       \
+    do {                                                                  \
+        if (!(cond)) {                                                    \
+            fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
+            ++failures;                                                   \
+        }                                                                 \
+    } while (0)
+
+typedef int32_t (*OpenFn)(ca410_dev **, const char *, int32_t);
+typedef int32_t (*HandleFn)(ca410_dev *);
+typedef int32_t (*InfoFn)(ca410_dev *, ca410Info *);
+typedef int32_t (*StatFn)(ca410_dev *, ca410Stat *);
+typedef int32_t (*XyzFn)(ca410_dev *, double *);
+typedef int32_t (*IntFn)(ca410_dev *, int32_t);
+typedef int32_t (*ListFn)(ca410_dev *, ca410_calitem **, int32_t *);
+typedef int32_t (*DeleteListFn)(ca410_calitem **);
+typedef int32_t (*CalfileFn)(ca410_dev *, int32_t, ca410Calfile *);
+typedef int32_t (*CalibFn)(ca410_dev *, const double *, double *);
+typedef int32_t (*EndFn)(ca410_dev *, int32_t, const char *, int32_t, int32_t, int32_t, int32_t);
+
+/* The names the program binds, in its order, then the others the library offers. */
+static const char *const names[] = {
+    "ca410DeviceOpen",     "ca410DeviceRelease",  "ca410DeviceInit",     "ca410GetCallist",
+    "ca410DeleteCallist",  "ca410GetDeviceInfo",  "ca410GetDeviceStat",  "ca410GetCalfile",
+    "ca410DeleteCalfile",  "ca410MeasureXYZ",     "ca410SetChannel",     "ca410WRGBCalibWhite",
+    "ca410WRGBCalibRed",   "ca410WRGBCalibGreen", "ca410WRGBCalibBlue",  "ca410WRGBCalibEnd",
+    "ca410DeviceReset",    "ca410SetMeasureSpeed", "ca410BlackCalibration",
+};
+enum { NameCount = sizeof names / sizeof names[0] };
+static void *fn[NameCount];
+
+/* Function pointers come back from dlsym as data pointers: copy the bits. */
+static OpenFn open_fn;
+static HandleFn release_fn, init_fn;
+static ListFn list_fn;
+static DeleteListFn delete_list_fn;
+static InfoFn info_fn;
+static StatFn stat_fn;
+static CalfileFn calfile_fn;
+static IntFn delete_calfile_fn, set_channel_fn;
+static XyzFn measure_fn;
+static CalibFn calib_fn[4];
+static EndFn end_fn;
+
+static void bind_all(void)
+{
+    memcpy(&open_fn, &fn[0], sizeof open_fn);
+    memcpy(&release_fn, &fn[1], sizeof release_fn);
+    memcpy(&init_fn, &fn[2], sizeof init_fn);
+    memcpy(&list_fn, &fn[3], sizeof list_fn);
+    memcpy(&delete_list_fn, &fn[4], sizeof delete_list_fn);
+    memcpy(&info_fn, &fn[5], sizeof info_fn);
+    memcpy(&stat_fn, &fn[6], sizeof stat_fn);
+    memcpy(&calfile_fn, &fn[7], sizeof calfile_fn);
+    memcpy(&delete_calfile_fn, &fn[8], sizeof delete_calfile_fn);
+    memcpy(&measure_fn, &fn[9], sizeof measure_fn);
+    memcpy(&set_channel_fn, &fn[10], sizeof set_channel_fn);
+    memcpy(calib_fn, &fn[11], sizeof calib_fn);
+    memcpy(&end_fn, &fn[15], sizeof end_fn);
+}
+
+static pid_t emulator = -1;
+static int to_emulator = -1;
+static int from_emulator = -1;
+
+static int64_t now_ms(void)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (int64_t)t.tv_sec * 1000 + t.tv_nsec / 1000000;
+}
+
+/* Reads one line of the emulator's output within the budget; 0 on time-out. */
+static int read_line(char *line, size_t size, int timeout_ms)
+{
+    size_t n = 0;
+    const int64_t end = now_ms() + timeout_ms;
+    while (n + 1 < size) {
+        const int64_t left = end - now_ms();
+        struct pollfd pfd = {from_emulator, POLLIN, 0};
+        char c;
+        if (left <= 0 || poll(&pfd, 1, (int)left) <= 0 || read(from_emulator, &c, 1) != 1)
+            return 0;
+        if (c == '\n')
+            break;
+        line[n++] = c;
+    }
+    line[n] = '\0';
+    return 1;
+}
+
+static int start_emulator(const char *program, char *path, size_t size)
+{
+    int in[2], out[2];
+    char line[256];
+    if (pipe(in) != 0 || pipe(out) != 0)
+        return 0;
+    emulator = fork();
+    if (emulator == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        close(in[1]);
+        close(out[0]);
+        execl(program, program, "ca410", (char *)NULL);
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    to_emulator = in[1];
+    from_emulator = out[0];
+    if (emulator < 0 || !read_line(line, sizeof line, 10000) || strncmp(line, "ca410 /dev/", 11) != 0)
+        return 0;
+    snprintf(path, size, "%s", line + 6);
+    return 1;
+}
+
+static void stop_emulator(void)
+{
+    int status = 0;
+    int64_t end = now_ms() + 5000;
+    if (to_emulator >= 0)
+        close(to_emulator); /* end of input ends the program */
+    while (emulator > 0 && waitpid(emulator, &status, WNOHANG) == 0) {
+        struct pollfd none = {-1, 0, 0};
+        if (now_ms() > end) {
+            kill(emulator, SIGKILL);
+            waitpid(emulator, &status, 0);
+            break;
+        }
+        poll(&none, 0, 20);
+    }
+    if (from_emulator >= 0)
+        close(from_emulator);
+}
+
+/* Points the emulated probe at X, Y, Z and waits until a measurement sees them. */
+static int show(ca410_dev *dev, double x, double y, double z)
+{
+    char command[128];
+    double xyz[3] = {0, 0, 0};
+    const int64_t end = now_ms() + 5000;
+    snprintf(command, sizeof command, "ca410 xyz %.4f %.4f %.4f\n", x, y, z);
+    if (write(to_emulator, command, strlen(command)) != (ssize_t)strlen(command))
+        return 0;
+    while (now_ms() < end) {
+        if (measure_fn(dev, xyz) == 0 && xyz[0] == x && xyz[1] == y && xyz[2] == z)
+            return 1;
+    }
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    static const double targets[4][3] = {{95.0, 100.0, 108.5}, {41.25, 21.5, 2.0}, {36.0, 72.0, 12.0}, {18.0, 7.25, 95.0}};
+    static const double seen[4][3] = {{94.5, 99.0, 107.0}, {40.0, 20.5, 1.5}, {35.5, 71.0, 11.0}, {17.0, 6.5, 94.0}};
+    char path[200];
+    void *lib;
+    ca410_dev *dev = NULL;
+    ca410Info info;
+    ca410Stat stat;
+    ca410Calfile file;
+    ca410_calitem *list = NULL;
+    int32_t count = -1;
+    int i, c;
+
+    if (argc != 3) {
+        fprintf(stderr, "usage: %s <library> <emulator program>\n", argv[0]);
+        return 2;
+    }
+    lib = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+    if (!lib) {
+        fprintf(stderr, "dlopen: %s\n", dlerror());
+        return 1;
+    }
+    for (i = 0; i < NameCount; ++i) {
+        fn[i] = dlsym(lib, names[i]);
+        if (!fn[i]) {
+            fprintf(stderr, "unresolved: %s\n", names[i]);
+            ++failures;
+        }
+    }
+    bind_all();
+    if (failures || !start_emulator(argv[2], path, sizeof path)) {
+        fprintf(stderr, "no library functions or no emulator\n");
+        stop_emulator();
+        return 1;
+    }
+
+    CHECK(open_fn(&dev, path, 1) == 0 && dev);
+    CHECK(init_fn(dev) == 0);
+    memset(&info, 0, sizeof info);
+    CHECK(info_fn(dev, &info) == 0);
+    CHECK(strcmp(info.product_name, "CA-410") == 0);
+    CHECK(strlen(info.serial_number) > 0 && strlen(info.firmware_version) > 0);
+    CHECK(stat_fn(dev, &stat) == 0 && stat.zero_cal == 1);
+    CHECK(set_channel_fn(dev, 3) == 0);
+    CHECK(stat_fn(dev, &stat) == 0 && stat.channel == 3);
+
+    /* A user calibration into channel 7, each colour measured as shown. */
+    for (c = 0; c < 4; ++c) {
+        double measured[3] = {0, 0, 0};
+        CHECK(show(dev, seen[c][0], seen[c][1], seen[c][2]));
+        CHECK(calib_fn[c](dev, targets[c], measured) == 0);
+        CHECK(memcmp(measured, seen[c], sizeof measured) == 0);
+    }
+    CHECK(end_fn(dev, 7, "", 2026, 12, 6, 18) == 0);
+
+    CHECK(list_fn(dev, &list, &count) == 0);
+    CHECK(count == 1 && list && list->channel == 7 && strcmp(list->name, "CH07") == 0 && !list->next);
+    CHECK(delete_list_fn(&list) == 0 && list == NULL);
+
+    memset(&file, 0, sizeof file);
+    CHECK(calfile_fn(dev, 7, &file) == 0);
+    CHECK(file.channel == 7 && file.cal_type == 2 && strcmp(file.name, "CH07") == 0);
+    for (c = 0; c < 4; ++c) {
+        for (i = 0; i < 3; ++i) {
+            CHECK(file.target[c][i] == targets[c][i]);
+            CHECK(file.measure[c][i] == seen[c][i]);
+        }
+    }
+    CHECK(delete_calfile_fn(dev, 7) == 0);
+    CHECK(calfile_fn(dev, 7, &file) == 0 && file.cal_type == 0);
+    CHECK(release_fn(dev) == 0);
+
+    stop_emulator();
+    dlclose(lib);
+    if (failures)
+        fprintf(stderr, "%d checks failed\n", failures);
+    return failures ? 1 : 0;
+}
