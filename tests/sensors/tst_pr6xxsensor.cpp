@@ -18,7 +18,7 @@ namespace {
 
 // Long enough to tell a reply taken at once from one waited for, also in a
 // sanitized build; short enough to keep the waiting cases quick.
-constexpr int kDeadline = 1500;
+constexpr int kDeadline = 1200;
 
 std::vector<std::string> lines(std::initializer_list<const char*> list)
 {
