@@ -784,15 +784,16 @@ int32_t ca410_ch_enter(ca410_dev *dev, int32_t channel, int32_t year, int32_t mo
 
 namespace {
 
-// Sets the global debug threshold for one scope and puts it back on every
-// way out of it.
+// Lowers the global debug threshold to at most level for one scope and puts
+// it back on every way out of it. Only lowered: a caller who asked for silence
+// gets no scan messages either.
 class DebugThreshold
 {
 public:
     explicit DebugThreshold(int32_t level)
         : m_saved(glog ? glog->debug_level : 0)
     {
-        clog_set_debug(glog, level);
+        clog_set_debug(glog, m_saved < level ? m_saved : level);
     }
     ~DebugThreshold() { restore(); }
     DebugThreshold(const DebugThreshold &) = delete;
