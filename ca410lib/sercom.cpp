@@ -93,6 +93,9 @@ const char *com2fix(const char *text)
             n = snprintf(piece, sizeof piece, "\\%03o", *c);
         else
             n = snprintf(piece, sizeof piece, "%c", *c);
+        // snprintf reports failure as a negative count: never copy on that.
+        if (n <= 0 || n >= static_cast<int>(sizeof piece))
+            continue;
         if (pos + n > Limit) {
             memcpy(out + pos, "...", 4);
             return out;
