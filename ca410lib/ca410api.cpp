@@ -151,11 +151,12 @@ int32_t ca410DeviceReset(ca410_dev *dev)
 
 int32_t ca410GetDeviceInfo(ca410_dev *dev, ca410Info *info)
 {
-    if (!dev || !info) {
+    if (!info) {
         cloge(glog, 0, "[ca410GetDeviceInfo]: invalid args\n");
         return ErrArgs;
     }
-    if (!dev->init) {
+    // A missing handle fails the initialisation, whose code is passed on.
+    if (!dev || !dev->init) {
         const int32_t err = ca410DeviceInit(dev);
         if (err) {
             cloge(glog, 0, "[ca410GetDeviceInfo]: init err, 0x%x\n", err);
@@ -252,11 +253,7 @@ int32_t ca410MeasureXYZ(ca410_dev *dev, double *xyz)
 
 int32_t ca410GetCallist(ca410_dev *dev, ca410_calitem **list, int32_t *count)
 {
-    if (!dev) {
-        cloge(glog, 0, "[ca410GetCallist]: invalid args\n");
-        return ErrArgs;
-    }
-    if (dev->calitems) {
+    if (dev && dev->calitems) {
         clogd(glog, 4, "[ca410GetCallist]: calfile num = [%d], release first\n", dev->calitem_count);
         ca410_free_list(dev);
     }

@@ -129,6 +129,7 @@ void TstCa410Api::initMapsEachStepsFailure()
     memset(&info, 'q', sizeof info);
     second.addFault(Fault::Error, "ZRC", 21);
     QCOMPARE(ca410GetDeviceInfo(fresh, &info), 42);
+    QCOMPARE(ca410GetDeviceInfo(nullptr, &info), 51);
     QCOMPARE(info.product_name[0], 'q');
     second.clearCommands();
     QCOMPARE(ca410GetDeviceInfo(fresh, &info), 0);
@@ -197,6 +198,7 @@ void TstCa410Api::channelListIsTheCallersCopy()
     int32_t count = -1;
     m_emulator.addFault(Fault::Error, "TDR,5,", 10);
     QCOMPARE(ca410GetCallist(m_dev, &list, &count), 44);
+    QCOMPARE(ca410GetCallist(nullptr, &list, &count), 44);
     QCOMPARE(list, reinterpret_cast<ca410_calitem*>(&m_log));
     QCOMPARE(count, -1);
 
