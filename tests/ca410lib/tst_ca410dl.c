@@ -133,7 +133,11 @@ static int start_emulator(const char *program, char *path, size_t size)
     from_emulator = out[0];
     if (emulator < 0 || !read_line(line, sizeof line, 10000) || strncmp(line, "ca410 /dev/", 11) != 0)
         return 0;
-    snprintf(path, size, "%s", line + 6);
+    /* A path that does not fit is a failure, not a truncated path. */
+    size_t length = strlen(line + 6);
+    if (length >= size)
+        return 0;
+    memcpy(path, line + 6, length + 1);
     return 1;
 }
 
