@@ -1,0 +1,62 @@
+#include "sensorlibrary.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibrary>
+#include <QMutex>
+
+namespace {
+QMutex extraMutex;
+QStringList extraDirs;
+} // namespace
+
+QString SensorLibrary::fileName(const QString& baseName)
+{
+#ifdef Q_OS_MACOS
+    return baseName + QStringLiteral(".dylib");
+#else
+    return baseName + QStringLiteral(".so");
+#endif
+}
+
+QStringList SensorLibrary::candidates(const QString& baseName)
+{
+    const QString file = fileName(baseName);
+    QStringList paths;
+    for (const QString& dir : extraDirectories())
+        paths << QDir(dir).filePath(file);
+    if (QCoreApplication::instance())
+        paths << QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("sensorlib/") + file);
+    paths << file;
+    return paths;
+}
+
+void SensorLibrary::setExtraDirectories(const QStringList& directories)
+{
+    QMutexLocker lock(&extraMutex);
+    extraDirs = directories;
+}
+
+QStringList SensorLibrary::extraDirectories()
+{
+    QMutexLocker lock(&extraMutex);
+    return extraDirs;
+}
+
+bool SensorLibrary::load(QLibrary& library, const QString& baseName)
+{
+    const QStringList paths = candidates(baseName);
+    for (const QString& path : paths) {
+        // Only the loader's own search may take a bare name; a missing file in a
+        // directory is simply the next candidate.
+        if (path.contains(QLatin1Char('/')) && !QFileInfo::exists(path))
+            continue;
+        library.setFileName(path);
+        if (library.load())
+            return true;
+        qDebug() << "SensorLibrary: cannot load" << path << library.errorString();
+    }
+    return false;
+}
