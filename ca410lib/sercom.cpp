@@ -83,7 +83,7 @@ const char *com2fix(const char *text)
         return "(null)";
     char *out = buffers[next];
     next = (next + 1) % 3;
-    int pos = 0;
+    size_t pos = 0;
     for (const auto *c = reinterpret_cast<const unsigned char *>(text); *c; ++c) {
         char piece[5];
         int n;
@@ -96,12 +96,13 @@ const char *com2fix(const char *text)
         // snprintf reports failure as a negative count: never copy on that.
         if (n <= 0 || n >= static_cast<int>(sizeof piece))
             continue;
-        if (pos + n > Limit) {
+        const size_t length = static_cast<size_t>(n);
+        if (length > Limit - pos) {
             memcpy(out + pos, "...", 4);
             return out;
         }
-        memcpy(out + pos, piece, static_cast<size_t>(n));
-        pos += n;
+        memcpy(out + pos, piece, length);
+        pos += length;
     }
     out[pos] = '\0';
     return out;
