@@ -5,6 +5,7 @@
 #include "cmonitor.h"
 #include "crxxxcensor.h"
 #include "csensor.h"
+#include "i1d3sensor.h"
 #include "messenger.h"
 
 #include <QDebug>
@@ -44,6 +45,8 @@ Measure::SensorFactory Measure::defaultSensorFactory()
 {
     return [](int type) -> CSensor* {
         switch (type) {
+        case 4:
+            return new I1d3Sensor;
         case 13:
             return new CRXXXCensor;
         default:

@@ -1,0 +1,429 @@
+#include "i1d3sensor.h"
+#include "measure.h"
+#include "mlink_i1d3.h"
+#include "recordingmessenger.h"
+#include "sensorlibrary.h"
+
+#include <QFile>
+#include <QLibrary>
+#include <QLibraryInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+using SimControl = int32_t (*)(i1d3_sim_request*);
+
+const QString kTitle = QStringLiteral("I1Display Pro");
+
+} // namespace
+
+// The i1Display Pro driver against the stand-in library and its simulated
+// instrument. The driver times its readings with the simulation's clock, so a
+// reading the instrument reports as 6000 ms really takes 6 ms.
+class TestI1d3Sensor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void errorTexts_data();
+    void errorTexts();
+    void factoryCreatesTheDriverForType4();
+    void openReadsTheInstrumentAndReleasesIt();
+    void openFailures_data();
+    void openFailures();
+    void missingLibraryNamesTheFile();
+    void libraryWithoutTheFunctionsIsRefused();
+    void fastReadingIsTakenOnceWithTheLedOff();
+    void slowReadingGoesThroughDelayMode();
+    void failedReadings();
+    void calibrationStorage();
+    void slotsAbove17AreRefusedWithoutALibraryCall();
+    void unopenedSensorCallsNothing();
+
+private:
+    int64_t sim(i1d3_sim_op op, int64_t value = 0, const char* function = nullptr, int32_t code = 0);
+    int64_t calls(const char* function) { return sim(I1D3_SIM_CALLS, 0, function); }
+    void setPatch(double x, double y, double z);
+    // A sensor timed by the simulation, opened unless told otherwise.
+    std::unique_ptr<I1d3Sensor> makeSensor(bool open = true);
+
+    QLibrary simLibrary;
+    SimControl control = nullptr;
+};
+
+int64_t TestI1d3Sensor::sim(i1d3_sim_op op, int64_t value, const char* function, int32_t code)
+{
+    i1d3_sim_request request = {};
+    request.op = op;
+    request.value = value;
+    request.code = code;
+    if (function)
+        qstrncpy(request.function, function, sizeof(request.function));
+    if (control(&request) != I1D3_OK)
+        QTest::qFail("the simulated instrument refused a request", __FILE__, __LINE__);
+    return request.value;
+}
+
+void TestI1d3Sensor::setPatch(double x, double y, double z)
+{
+    i1d3_sim_request request = {};
+    request.op = I1D3_SIM_SET_PATCH;
+    request.data[0] = x;
+    request.data[1] = y;
+    request.data[2] = z;
+    QCOMPARE(control(&request), I1D3_OK);
+}
+
+std::unique_ptr<I1d3Sensor> TestI1d3Sensor::makeSensor(bool open)
+{
+    auto sensor = std::make_unique<I1d3Sensor>();
+    sensor->setClock([this] { return qint64(sim(I1D3_SIM_CLOCK)); });
+    if (open && !sensor->init(QString()))
+        qWarning("the simulated instrument did not open");
+    return sensor;
+}
+
+void TestI1d3Sensor::initTestCase()
+{
+    simLibrary.setFileName(QStringLiteral(I1D3_STANDIN_DIR "/")
+                           + SensorLibrary::fileName(QStringLiteral("libmlink_i1d3")));
+    QVERIFY2(simLibrary.load(), qPrintable(simLibrary.errorString()));
+    control = reinterpret_cast<SimControl>(simLibrary.resolve("i1d3SimControl"));
+    QVERIFY(control);
+}
+
+void TestI1d3Sensor::init()
+{
+    SensorLibrary::setExtraDirectories({QStringLiteral(I1D3_STANDIN_DIR)});
+    sim(I1D3_SIM_RESET);
+    // Simulated readings take a thousandth of the time they report.
+    i1d3_sim_request scale = {};
+    scale.op = I1D3_SIM_SET_TIME_SCALE;
+    scale.data[0] = 0.001;
+    QCOMPARE(control(&scale), I1D3_OK);
+}
+
+void TestI1d3Sensor::errorTexts_data()
+{
+    QTest::addColumn<bool>("family");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("notification class ignored") << false << 0x10005 << "Ambient filter should be removed";
+    QTest::newRow("no error") << false << 0 << "No device error";
+    QTest::newRow("last row") << false << 102 << "Usr storage r/w disabled";
+    QTest::newRow("gap below 102") << false << 4 << "Unknown error code";
+    QTest::newRow("above 102") << false << 103 << "Unknown error code";
+    QTest::newRow("only the low byte") << false << 0x7165 << "Invalid input args";
+    QTest::newRow("negative") << false << -1 << "Unknown error code";
+    QTest::newRow("class 26") << true << (26 << 16) << "Unknown inst error code";
+    QTest::newRow("class 25") << true << ((25 << 16) | 5) << "Non-specific error";
+    QTest::newRow("class 0") << true << 0x66 << "No Mlink error";
+    QTest::newRow("unused class 13") << true << (13 << 16) << "Unknown inst error code";
+    QTest::newRow("bits above 23 ignored") << true << ((1 << 24) | (3 << 16))
+                                           << "Internal error - communications needed but not established";
+}
+
+void TestI1d3Sensor::errorTexts()
+{
+    QFETCH(bool, family);
+    QFETCH(int, code);
+    QFETCH(QString, text);
+    QCOMPARE(family ? mlink_err(code) : i1d3_err(code), text);
+}
+
+void TestI1d3Sensor::factoryCreatesTheDriverForType4()
+{
+    std::unique_ptr<CSensor> sensor(Measure::defaultSensorFactory()(4));
+    QVERIFY(dynamic_cast<I1d3Sensor*>(sensor.get()));
+    QCOMPARE(sensor->getName(), kTitle);
+    QVERIFY(!sensor->getHasComPort());
+}
+
+void TestI1d3Sensor::openReadsTheInstrumentAndReleasesIt()
+{
+    RecordingMessenger messenger;
+    sim(I1D3_SIM_SET_USR_ENABLED, 0);
+    auto sensor = makeSensor();
+    QVERIFY(sensor->getIsOpen());
+    QCOMPARE(sensor->getSerialNumber(), QStringLiteral(I1D3_SIM_SERIAL));
+    QCOMPARE(sensor->getFirmwareVersion(), QStringLiteral(I1D3_SIM_FIRMWARE));
+    QCOMPARE(sensor->getUsrEnabled(), 0);
+    QCOMPARE(sim(I1D3_SIM_LED), 1);
+    QVERIFY(messenger.shown().isEmpty());
+
+    // Open already: the library is not asked again.
+    QVERIFY(sensor->init(QString()));
+    QCOMPARE(calls("i1d3DeviceOpen"), 1);
+
+    sensor->release();
+    QVERIFY(!sensor->getIsOpen());
+    QCOMPARE(sim(I1D3_SIM_OPEN_DEVICES), 0);
+
+    // Opened again and then dropped without release(): the handle still goes.
+    QVERIFY(sensor->init(QString()));
+    QCOMPARE(sim(I1D3_SIM_OPEN_DEVICES), 1);
+    sensor.reset();
+    QCOMPARE(sim(I1D3_SIM_OPEN_DEVICES), 0);
+}
+
+void TestI1d3Sensor::openFailures_data()
+{
+    QTest::addColumn<QString>("function");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("open") << "i1d3DeviceOpen" << 0x70062
+                          << "I1d3DeviceOpen 0 err Communications failure,check device plugin!";
+    QTest::newRow("init") << "i1d3DeviceInit" << 0x90013
+                          << "I1d3DeviceInit err, Message from instrument had bad status code";
+    QTest::newRow("info") << "i1d3GetDeviceInfo" << 0x90012
+                          << "I1d3GetDeviceInfo  err, Unable to read full message to instrument";
+    QTest::newRow("usr") << "i1d3GetUsrdataEnableState" << 0x60061
+                         << "i1d3GetUsrdataEnableState err, Internal software error";
+    QTest::newRow("status") << "i1d3GetStatusInfo" << 0x90026
+                            << "I1d3GetDeviceStatus  err, Instrument status is unrecognised format";
+    QTest::newRow("led") << "i1d3SetLedState" << 0x180024
+                         << "I1d3SetLEDControl  err,Parameters to set LED are incorrect";
+}
+
+void TestI1d3Sensor::openFailures()
+{
+    QFETCH(QString, function);
+    QFETCH(int, code);
+    QFETCH(QString, text);
+    RecordingMessenger messenger;
+    sim(I1D3_SIM_FAIL, 1, qPrintable(function), code);
+
+    auto sensor = makeSensor(false);
+    QVERIFY(!sensor->init(QString()));
+    QVERIFY(!sensor->getIsOpen());
+    QCOMPARE(messenger.shown().size(), 1);
+    QCOMPARE(messenger.shown().at(0).icon, Messenger::Icon::Warning);
+    QCOMPARE(messenger.shown().at(0).title, kTitle);
+    QCOMPARE(messenger.shown().at(0).text, text);
+    QCOMPARE(sim(I1D3_SIM_OPEN_DEVICES), 0);
+
+    // The handle given up on the failure is not given up twice, and the
+    // instrument opens on the next attempt.
+    const int64_t releases = calls("i1d3DeviceRelease");
+    sensor->release();
+    QCOMPARE(calls("i1d3DeviceRelease"), releases);
+    QVERIFY(sensor->init(QString()));
+    QCOMPARE(messenger.shown().size(), 1);
+}
+
+void TestI1d3Sensor::missingLibraryNamesTheFile()
+{
+    RecordingMessenger messenger;
+    QTemporaryDir empty;
+    QVERIFY(empty.isValid());
+    SensorLibrary::setExtraDirectories({empty.path()});
+    // Loaded, the stand-in would be found by its name alone.
+    QVERIFY(simLibrary.unload());
+
+    I1d3Sensor sensor;
+    const bool opened = sensor.init(QString());
+    QVERIFY(simLibrary.load());
+    QVERIFY(!opened);
+    QCOMPARE(messenger.shown().size(), 1);
+    QCOMPARE(messenger.shown().at(0).title, kTitle);
+    QCOMPARE(messenger.shown().at(0).text, QStringLiteral("Can not open libmlink_i1d3.so"));
+}
+
+void TestI1d3Sensor::libraryWithoutTheFunctionsIsRefused()
+{
+    RecordingMessenger messenger;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString other = QLibraryInfo::location(QLibraryInfo::LibrariesPath) + QStringLiteral("/libQt5Core.so.5");
+    QVERIFY(QFile::link(other, dir.filePath(SensorLibrary::fileName(QStringLiteral("libmlink_i1d3")))));
+    SensorLibrary::setExtraDirectories({dir.path()});
+
+    I1d3Sensor sensor;
+    QVERIFY(!sensor.init(QString()));
+    QCOMPARE(messenger.shown().size(), 1);
+    QCOMPARE(messenger.shown().at(0).text, QStringLiteral("Error resolve libmlink_i1d3.so"));
+    sensor.release();
+}
+
+void TestI1d3Sensor::fastReadingIsTakenOnceWithTheLedOff()
+{
+    setPatch(12.5, 13.25, 14.0);
+    sim(I1D3_SIM_SET_READING_TIME, 300);
+    auto sensor = makeSensor();
+    QSignalSpy spy(sensor.get(), &CSensor::colorChanged);
+
+    QCOMPARE(sensor->startMeasure(), 500);
+    QCOMPARE(sensor->getMeasureDelay(), 300);
+    QCOMPARE(sim(I1D3_SIM_LED), 0);
+
+    const CColor color = sensor->GetColor();
+    QCOMPARE(calls("i1d3MeasureXYZ"), 1);
+    QCOMPARE(sim(I1D3_SIM_LED), 1);
+    QCOMPARE(color[0], 12.5);
+    QCOMPARE(color[1], 13.25);
+    QCOMPARE(color[2], 14.0);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.at(0).at(0).value<CColor>()[1], 13.25);
+    QCOMPARE(sensor->getLastColor()[2], 14.0);
+}
+
+void TestI1d3Sensor::slowReadingGoesThroughDelayMode()
+{
+    setPatch(0.1, 0.2, 0.3);
+    sim(I1D3_SIM_SET_READING_TIME, 6000);
+    auto sensor = makeSensor();
+
+    QCOMPARE(sensor->startMeasure(), 0);
+    QVERIFY(sensor->isDelayMode());
+    QCOMPARE(sensor->getMeasureDelay(), 6000);
+    // Asked again before collecting: no second reading.
+    QCOMPARE(sensor->startMeasure(), 500);
+    QCOMPARE(calls("i1d3MeasureXYZ"), 1);
+    QCOMPARE(sim(I1D3_SIM_LED), 0);
+
+    QCOMPARE(sensor->GetColor()[1], 0.2);
+    QVERIFY(!sensor->isDelayMode());
+    QCOMPARE(sim(I1D3_SIM_LED), 1);
+    QCOMPARE(calls("i1d3MeasureXYZ"), 1);
+
+    // The last reading was slow: the next one is left to GetColor().
+    QCOMPARE(sensor->startMeasure(), 7000);
+    QCOMPARE(calls("i1d3MeasureXYZ"), 1);
+    QCOMPARE(sim(I1D3_SIM_LED), 1);
+
+    setPatch(40.0, 42.0, 44.0);
+    sim(I1D3_SIM_SET_READING_TIME, 250);
+    const CColor color = sensor->GetColor();
+    QCOMPARE(calls("i1d3MeasureXYZ"), 2);
+    QCOMPARE(color[0], 40.0);
+    QCOMPARE(color[2], 44.0);
+    QCOMPARE(sensor->getMeasureDelay(), 250);
+
+    // Quick again, so startMeasure() measures once more.
+    QCOMPARE(sensor->startMeasure(), 500);
+    QCOMPARE(calls("i1d3MeasureXYZ"), 3);
+}
+
+void TestI1d3Sensor::failedReadings()
+{
+    RecordingMessenger messenger;
+    setPatch(5.0, 6.0, 7.0);
+    auto sensor = makeSensor();
+    QSignalSpy spy(sensor.get(), &CSensor::colorChanged);
+
+    sim(I1D3_SIM_FAIL, 1, "i1d3MeasureXYZ", 0x10016);
+    QCOMPARE(sensor->startMeasure(), 100);
+    QCOMPARE(messenger.shown().size(), 1);
+    QCOMPARE(messenger.shown().at(0).title, kTitle);
+    QCOMPARE(messenger.shown().at(0).text, QStringLiteral("measrueXYZ err, too bright to read accuractly"));
+    // Nothing waits to be collected, so the LED is back on.
+    QCOMPARE(sim(I1D3_SIM_LED), 1);
+
+    // GetColor() measures what startMeasure() could not.
+    QCOMPARE(sensor->GetColor()[0], 5.0);
+    QCOMPARE(spy.size(), 1);
+
+    sim(I1D3_SIM_FAIL, 2, "i1d3MeasureXYZ", 0x70062);
+    QCOMPARE(sensor->startMeasure(), 100);
+    const CColor failed = sensor->GetColor();
+    QCOMPARE(failed[0], 0.0);
+    QCOMPARE(failed[1], 0.0);
+    QCOMPARE(failed[2], 0.0);
+    QCOMPARE(messenger.shown().size(), 3);
+    QCOMPARE(messenger.shown().at(2).text, QStringLiteral("measXYZ err, Communications failure"));
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(sim(I1D3_SIM_LED), 1);
+}
+
+void TestI1d3Sensor::calibrationStorage()
+{
+    i1d3_sim_request store = {};
+    store.op = I1D3_SIM_STORE;
+    store.value = 3;
+    qstrncpy(store.name, "CAL A", sizeof(store.name));
+    for (int i = 0; i < 9; ++i)
+        store.data[i] = 0.5 + i;
+    QCOMPARE(control(&store), I1D3_OK);
+    store.value = 17;
+    qstrncpy(store.name, "last", sizeof(store.name));
+    QCOMPARE(control(&store), I1D3_OK);
+
+    auto sensor = makeSensor();
+    QCOMPARE(sensor->GetCalList(), QStringList({"MAT[3]_CAL A", "MAT[17]_last"}));
+    QCOMPARE(sensor->getCalChannels(), QList<int>({3, 17}));
+    QCOMPARE(calls("i1d3ReleaseCallist"), 1);
+
+    Calfile read = sensor->GetCalfile(0);
+    QCOMPARE(read.GetName(), QStringLiteral("CAL A"));
+    QCOMPARE(read.GetId(), 3);
+    QCOMPARE(read(0, 0), 0.5);
+    QCOMPARE(read(1, 2), 5.5);
+    QCOMPARE(read(2, 2), 8.5);
+    QVERIFY(sensor->GetCalfile(2).GetName().isEmpty());
+    QVERIFY(sensor->GetCalfile(-1).GetName().isEmpty());
+    QCOMPARE(calls("i1d3GetCalfile"), 1);
+
+    // The name is cut to 18 characters, leaving room for the terminating zero.
+    Calfile written;
+    written.SetId(5);
+    written.SetName(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVW"));
+    written.SetData(1, 0, -2.25);
+    QCOMPARE(sensor->SaveCalfile(written), 0);
+    QCOMPARE(sensor->GetCalList().at(1), QStringLiteral("MAT[5]_ABCDEFGHIJKLMNOPQR"));
+    const Calfile back = sensor->GetCalfile(1);
+    QCOMPARE(back(1, 0), -2.25);
+    QCOMPARE(back(0, 0), 0.0);
+
+    QCOMPARE(sensor->DelCalfile(5), 0);
+    QCOMPARE(sensor->DelCalfile(5), 1);
+    QCOMPARE(sensor->GetCalList().size(), 2);
+
+    // With the user storage switched off the list comes back empty.
+    sim(I1D3_SIM_SET_USR_ENABLED, 0);
+    QVERIFY(sensor->GetCalList().isEmpty());
+    QVERIFY(sensor->GetCalfile(0).GetName().isEmpty());
+    QCOMPARE(sensor->SaveCalfile(written), 1);
+}
+
+void TestI1d3Sensor::slotsAbove17AreRefusedWithoutALibraryCall()
+{
+    auto sensor = makeSensor();
+    double row[3] = {1.0, 0.0, 0.0};
+    double* rows[3] = {row, row, row};
+    QCOMPARE(sensor->SaveCalfile(Calfile(rows, 18, QStringLiteral("x"))), 1);
+    QCOMPARE(sensor->SaveCalfile(Calfile(rows, -1, QStringLiteral("x"))), 1);
+    QCOMPARE(sensor->DelCalfile(18), 1);
+    QCOMPARE(sensor->DelCalfile(-1), 1);
+    QCOMPARE(calls("i1d3SaveCalfile"), 0);
+    QCOMPARE(calls("i1d3DeleteCalfile"), 0);
+
+    QCOMPARE(sensor->SaveCalfile(Calfile(rows, 17, QStringLiteral("x"))), 0);
+    QCOMPARE(sensor->DelCalfile(17), 0);
+}
+
+void TestI1d3Sensor::unopenedSensorCallsNothing()
+{
+    RecordingMessenger messenger;
+    I1d3Sensor sensor;
+    QCOMPARE(sensor.startMeasure(), 100);
+    QCOMPARE(messenger.shown().at(0).text, QStringLiteral("measrueXYZ err, Instrument hasn't been initialized"));
+    QCOMPARE(sensor.GetColor()[1], 0.0);
+    QVERIFY(sensor.GetCalList().isEmpty());
+    Calfile calfile;
+    calfile.SetName(QStringLiteral("x"));
+    QCOMPARE(sensor.SaveCalfile(calfile), 1);
+    QCOMPARE(sensor.DelCalfile(0), 1);
+    sensor.release();
+    QVERIFY(!sensor.getIsOpen());
+}
+
+QTEST_GUILESS_MAIN(TestI1d3Sensor)
+#include "tst_i1d3sensor.moc"
