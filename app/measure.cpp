@@ -2,10 +2,12 @@
 
 #include "alignmentprofile.h"
 #include "alignmentthread.h"
+#include "ca410sensor.h"
 #include "cmonitor.h"
 #include "crxxxcensor.h"
 #include "csensor.h"
 #include "i1d3sensor.h"
+#include "k10sensor.h"
 #include "messenger.h"
 
 #include <QDebug>
@@ -47,6 +49,10 @@ Measure::SensorFactory Measure::defaultSensorFactory()
         switch (type) {
         case 4:
             return new I1d3Sensor;
+        case 5:
+            return new K10Sensor;
+        case 7:
+            return new CA410Sensor;
         case 13:
             return new CRXXXCensor;
         default:

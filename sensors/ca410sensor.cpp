@@ -1,0 +1,147 @@
+#include "ca410sensor.h"
+
+#include "messenger.h"
+#include "mlink_ca410.h"
+#include "sensortypes.h"
+
+#include <QDebug>
+
+namespace {
+
+const QString kLibraryName = QStringLiteral("libmlink_ca410");
+// Log level handed to the library.
+constexpr int32_t kLibraryLogLevel = 6;
+
+// The library's entry points, shared by every instance. They are written only
+// once all sixteen have resolved.
+struct Ca410Api {
+    decltype(&ca410DeviceOpen) deviceOpen = nullptr;
+    decltype(&ca410DeviceRelease) deviceRelease = nullptr;
+    decltype(&ca410DeviceInit) deviceInit = nullptr;
+    decltype(&ca410GetCallist) getCallist = nullptr;
+    decltype(&ca410DeleteCallist) deleteCallist = nullptr;
+    decltype(&ca410GetDeviceInfo) getDeviceInfo = nullptr;
+    decltype(&ca410GetDeviceStat) getDeviceStat = nullptr;
+    decltype(&ca410GetCalfile) getCalfile = nullptr;
+    decltype(&ca410DeleteCalfile) deleteCalfile = nullptr;
+    decltype(&ca410MeasureXYZ) measureXYZ = nullptr;
+    decltype(&ca410SetChannel) setChannel = nullptr;
+    decltype(&ca410WRGBCalibWhite) calibWhite = nullptr;
+    decltype(&ca410WRGBCalibRed) calibRed = nullptr;
+    decltype(&ca410WRGBCalibGreen) calibGreen = nullptr;
+    decltype(&ca410WRGBCalibBlue) calibBlue = nullptr;
+    decltype(&ca410WRGBCalibEnd) calibEnd = nullptr;
+};
+Ca410Api api;
+
+} // namespace
+
+CA410Sensor::CA410Sensor(QObject* parent)
+    : LibrarySensor("CA410Sensor", parent)
+{
+    name = strSensors[7];
+}
+
+CA410Sensor::~CA410Sensor() = default;
+
+bool CA410Sensor::bindLibrary()
+{
+    if (!loadLibrary(kLibraryName))
+        return false;
+    Ca410Api bound;
+    // Every name is tried, so the log tells all that are missing.
+    bool ok = resolve(bound.deviceOpen, "ca410DeviceOpen");
+    ok &= resolve(bound.deviceRelease, "ca410DeviceRelease");
+    ok &= resolve(bound.deviceInit, "ca410DeviceInit");
+    ok &= resolve(bound.getCallist, "ca410GetCallist");
+    ok &= resolve(bound.deleteCallist, "ca410DeleteCallist");
+    ok &= resolve(bound.getDeviceInfo, "ca410GetDeviceInfo");
+    ok &= resolve(bound.getDeviceStat, "ca410GetDeviceStat");
+    ok &= resolve(bound.getCalfile, "ca410GetCalfile");
+    ok &= resolve(bound.deleteCalfile, "ca410DeleteCalfile");
+    ok &= resolve(bound.measureXYZ, "ca410MeasureXYZ");
+    ok &= resolve(bound.setChannel, "ca410SetChannel");
+    ok &= resolve(bound.calibWhite, "ca410WRGBCalibWhite");
+    ok &= resolve(bound.calibRed, "ca410WRGBCalibRed");
+    ok &= resolve(bound.calibGreen, "ca410WRGBCalibGreen");
+    ok &= resolve(bound.calibBlue, "ca410WRGBCalibBlue");
+    ok &= resolve(bound.calibEnd, "ca410WRGBCalibEnd");
+    if (!ok) {
+        resolveFailed(kLibraryName);
+        return false;
+    }
+    api = bound;
+    return true;
+}
+
+bool CA410Sensor::init(QString port)
+{
+    if (isOpen)
+        return true;
+    qDebug() << "CA410Sensor init: " << port;
+    if (!bindLibrary())
+        return false;
+
+    const QByteArray path = port.toUtf8();
+    qDebug() << "start init" << path;
+    // The handle is kept only once the instrument is fully set up, so a failed
+    // attempt never leaves one behind for release() to give back a second time.
+    ca410_dev* dev = nullptr;
+    int err = api.deviceOpen(&dev, path.constData(), kLibraryLogLevel);
+    if (err != 0) {
+        Messenger::warning(nullptr, name, tr("ca410DeviceOpen 0 err %1, check device plugin!").arg(err));
+        return false;
+    }
+    qDebug("dev opened");
+    err = api.deviceInit(dev);
+    if (err != 0) {
+        api.deviceRelease(dev);
+        Messenger::warning(nullptr, name, tr("ca410DeviceInit err %1").arg(err));
+        return false;
+    }
+    ca410Info info = {};
+    err = api.getDeviceInfo(dev, &info);
+    if (err != 0) {
+        api.deviceRelease(dev);
+        Messenger::warning(nullptr, name, tr("ca410GetDeviceInfo err %1").arg(err));
+        return false;
+    }
+    const QString product = fieldText(info.product_name, int(sizeof info.product_name));
+    serialNumber = fieldText(info.serial_number, int(sizeof info.serial_number));
+    firmwareVersion = fieldText(info.firmware_version, int(sizeof info.firmware_version));
+    qDebug("Productname: %s", qUtf8Printable(product));
+    qDebug("Serialnum:   %s", qUtf8Printable(serialNumber));
+    qDebug("Firmversion: %s", qUtf8Printable(firmwareVersion));
+    handle = dev;
+    qDebug("init done");
+    return CSensor::init(port);
+}
+
+int CA410Sensor::mac_MeasureXYZ(double* xyz)
+{
+    // Without a handle the library is not bound (or no longer loaded).
+    if (!handle)
+        return NotInitialised;
+    return api.measureXYZ(static_cast<ca410_dev*>(handle), xyz);
+}
+
+void CA410Sensor::mac_DeviceRelease()
+{
+    api.deviceRelease(static_cast<ca410_dev*>(handle));
+}
+
+QStringList CA410Sensor::GetCalList()
+{
+    clearCalList();
+    if (!handle)
+        return calNames;
+    ca410_calitem* list = nullptr;
+    int32_t count = 0;
+    const int err = api.getCallist(static_cast<ca410_dev*>(handle), &list, &count);
+    if (err != 0 || !list)
+        return calNames;
+    for (const ca410_calitem* item = list; item; item = item->next)
+        addCalEntry(item->channel, fieldText(item->name, int(sizeof item->name)));
+    api.deleteCallist(&list);
+    return calNames;
+}

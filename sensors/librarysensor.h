@@ -1,0 +1,80 @@
+#ifndef LIBRARYSENSOR_H
+#define LIBRARYSENSOR_H
+
+#include "csensor.h"
+
+#include <QLibrary>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Common part of the drivers that reach their instrument only through a vendor
+// library loaded at run time (CA-410, K-10): loading and binding the library,
+// and the measuring behaviour they share.
+//
+// A bright reading is taken once, in startMeasure(), and handed out by
+// GetColor(); a dim one (Y below 10) is taken again in GetColor() and the two
+// are averaged, so the monitor is told to wait twice as long.
+class LibrarySensor : public CSensor
+{
+    Q_OBJECT
+
+public:
+    // What startMeasure() returns: the reading failed, it was bright, it was dim.
+    static constexpr int FailedWait = 100;
+    static constexpr int BrightWait = 1000;
+    static constexpr int DimWait = 2000;
+    static constexpr double DimLuminance = 10.0;
+
+    ~LibrarySensor() override;
+
+    void release() override;
+    int startMeasure() override;
+    void stopMeasure() override;
+    CColor GetColor() override;
+
+    bool isMeasured() const { return measured; }
+    bool isLowLight() const { return lowLight; }
+    CColor getReading() const { return reading; }
+    QStringList getCalNames() const { return calNames; }
+    QList<int> getCalChannels() const { return calChannels; }
+
+protected:
+    // tag names the driver in the debug log.
+    LibrarySensor(const char* tag, QObject* parent);
+
+    // Loads baseName (see SensorLibrary); tells the user and returns false when
+    // it cannot be loaded.
+    bool loadLibrary(const QString& baseName);
+    // Resolves symbol into fn; null when the library lacks it.
+    template <typename Fn>
+    bool resolve(Fn& fn, const char* symbol)
+    {
+        fn = reinterpret_cast<Fn>(library.resolve(symbol));
+        return fn != nullptr;
+    }
+    // Tells the user that the loaded library lacks an entry point.
+    void resolveFailed(const QString& baseName);
+    // The identity texts of a device-information record, read no further than
+    // their fields.
+    static QString fieldText(const char* field, int size);
+
+    // The library's reading of X, Y, Z; 0 on success, else the library's code.
+    virtual int mac_MeasureXYZ(double* xyz) = 0;
+    // Gives the open handle back to the library.
+    virtual void mac_DeviceRelease() = 0;
+    CColor mac_GetColor();
+    void clearCalList();
+    void addCalEntry(int channel, const QString& calName);
+
+    const char* const tag;
+    QLibrary library;
+    void* handle = nullptr;
+    CColor reading;
+    bool measured = false;
+    bool lowLight = false;
+    QStringList calNames;
+    QList<int> calChannels;
+};
+
+#endif // LIBRARYSENSOR_H
