@@ -56,7 +56,7 @@ private slots:
     void cleanup();
 
     // Runs first: nothing may have loaded the stand-in into the process yet.
-    void missingLibraryIsNamed();
+    void missingOrForeignLibraryIsNamed();
     void initFailuresGiveTheHandleBack_data();
     void initFailuresGiveTheHandleBack();
     void initReadsTheIdentityOnce();
@@ -67,6 +67,7 @@ private slots:
     void extractFloat_data();
     void extractFloat();
     void parsePackageData();
+    void singleMeasureReadsAPackage_data();
     void singleMeasureReadsAPackage();
     void factoryCreatesTheLibraryDrivers();
 
@@ -107,7 +108,7 @@ void TestK10Sensor::cleanup()
     }
 }
 
-void TestK10Sensor::missingLibraryIsNamed()
+void TestK10Sensor::missingOrForeignLibraryIsNamed()
 {
     SensorLibrary::setExtraDirectories({kStandinDir + QStringLiteral("/h9a-absent")});
     K10Sensor sensor;
@@ -116,6 +117,16 @@ void TestK10Sensor::missingLibraryIsNamed()
     QCOMPARE(m_messenger->shown().size(), 1);
     QCOMPARE(m_messenger->shown().at(0).title, QStringLiteral("K-10"));
     QCOMPARE(m_messenger->shown().at(0).text, QStringLiteral("Can not open libmlink_k10.so"));
+
+    // A library of that name without the K-10 entry points.
+    QTemporaryDir impostor;
+    QVERIFY(QFile::copy(QStringLiteral(CA410_LIBRARY_FILE), impostor.filePath(QStringLiteral("libmlink_k10.so"))));
+    SensorLibrary::setExtraDirectories({impostor.path()});
+    QVERIFY(!sensor.init(kPort));
+    QVERIFY(!sensor.getIsOpen());
+    QCOMPARE(m_messenger->shown().size(), 2);
+    QCOMPARE(m_messenger->shown().at(1).text, QStringLiteral("Error resolve libmlink_k10.so"));
+    sensor.release();
 
     // Loaded only now, so the case above really found nothing.
     QVERIFY2(m_standin.load(), qPrintable(m_standin.errorString()));
@@ -181,14 +192,11 @@ void TestK10Sensor::measuresLikeTheCa410()
     QCOMPARE(m_sensor->GetColor()[0], 20.0);
     QCOMPARE(calls("k10MeasureXYZ"), 1);
 
-    // Dim: read again in GetColor and averaged.
+    // Dim: read again in GetColor.
     QCOMPARE(sim("patch 2 9.99 4"), 0);
     QCOMPARE(m_sensor->startMeasure(), 2000);
     QCOMPARE(sim("patch 4 8.01 6"), 0);
-    const CColor dim = m_sensor->GetColor();
-    QCOMPARE(dim[0], 3.0);
-    QCOMPARE(dim[1], 9.0);
-    QCOMPARE(dim[2], 5.0);
+    QCOMPARE(m_sensor->GetColor()[1], 9.0);
     QCOMPARE(calls("k10MeasureXYZ"), 3);
 
     // Failed: 100, then GetColor reads afresh; failing there too gives zero.
@@ -345,36 +353,31 @@ void TestK10Sensor::parsePackageData()
     QCOMPARE(x, 0.0);
 }
 
+void TestK10Sensor::singleMeasureReadsAPackage_data()
+{
+    QTest::addColumn<QByteArray>("package");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("N0") << QByteArray("N0\x40\x00\x01\x40\x00\x02\x40\x00\x03\0\0\0\0", 15) << true;
+    QTest::newRow("other header") << QByteArray("E1\x40\x00\x01\x40\x00\x02\x40\x00\x03\0\0\0\0", 15) << false;
+    // Too short: given up at the deadline rather than waited for.
+    QTest::newRow("short") << QByteArray("N5\x40", 3) << false;
+}
+
 void TestK10Sensor::singleMeasureReadsAPackage()
 {
-    PackagePeer good(std::string("N0\x40\x00\x01\x40\x00\x02\x40\x00\x03\0\0\0\0", 15));
-    QVERIFY(good.start());
-    SerialPort port(QString::fromStdString(good.devicePath()));
+    QFETCH(QByteArray, package);
+    QFETCH(bool, accepted);
+    PackagePeer peer(package.toStdString());
+    QVERIFY(peer.start());
+    SerialPort port(QString::fromStdString(peer.devicePath()));
     QVERIFY(port.open());
-    double x = 0;
-    double y = 0;
-    double z = 0;
-    QVERIFY(K10Sensor::singleMeasure(port, &x, &y, &z, 2000));
-    QCOMPARE(x, 0.5);
-    QCOMPARE(y, 1.0);
-    QCOMPARE(z, 2.0);
-    port.close();
-
-    PackagePeer wrong(std::string("E1\x40\x00\x01\x40\x00\x02\x40\x00\x03\0\0\0\0", 15));
-    QVERIFY(wrong.start());
-    SerialPort other(QString::fromStdString(wrong.devicePath()));
-    QVERIFY(other.open());
-    QVERIFY(!K10Sensor::singleMeasure(other, &x, &y, &z, 2000));
-
-    // A short package is waited for no longer than asked.
-    PackagePeer shortPeer(std::string("N5\x40", 3));
-    QVERIFY(shortPeer.start());
-    SerialPort third(QString::fromStdString(shortPeer.devicePath()));
-    QVERIFY(third.open());
+    double xyz[3] = {-1, -1, -1};
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(!K10Sensor::singleMeasure(third, &x, &y, &z, 200));
-    QVERIFY(timer.elapsed() < 2000);
+    QCOMPARE(K10Sensor::singleMeasure(port, &xyz[0], &xyz[1], &xyz[2], 300), accepted);
+    QVERIFY(timer.elapsed() < 3000);
+    if (accepted)
+        QCOMPARE(QVector<double>({xyz[0], xyz[1], xyz[2]}), QVector<double>({0.5, 1.0, 2.0}));
 }
 
 void TestK10Sensor::factoryCreatesTheLibraryDrivers()
