@@ -14,17 +14,14 @@ bool Cs2000MV::handler(const QByteArray& reply)
     if (!isSuccess(reply))
         return false;
     int pos = 0;
-    float xyz[3] = {m_x, m_y, m_z};
     int read = 0;
+    // As a scanf would: the numbers read before a fault are kept (readFloat()
+    // stores only what it reads).
     if (ReplyScan::expect(reply, &pos, "OK00,")) {
         while (read < 3 && (read == 0 || ReplyScan::expect(reply, &pos, ","))
-               && ReplyScan::readFloat(reply, &pos, &xyz[read]))
+               && ReplyScan::readFloat(reply, &pos, &m_xyz[read]))
             ++read;
     }
-    // As a scanf would: the numbers that were read are kept.
-    m_x = xyz[0];
-    m_y = xyz[1];
-    m_z = xyz[2];
-    qDebug() << "MV" << m_x << m_y << m_z;
+    qDebug() << "MV" << x() << y() << z();
     return read == 3;
 }

@@ -28,9 +28,9 @@ bool Cs2000MVF::handler(const QByteArray& reply)
 {
     if (!isSuccess(reply) || reply.size() < 19)
         return false;
-    m_x = bigEndianFloat(reply, 5);
-    m_y = bigEndianFloat(reply, 10);
-    m_z = bigEndianFloat(reply, 15);
-    qDebug() << "MV" << m_x << m_y << m_z;
+    m_xyz[0] = bigEndianFloat(reply, 5);
+    m_xyz[1] = bigEndianFloat(reply, 10);
+    m_xyz[2] = bigEndianFloat(reply, 15);
+    qDebug() << "MV" << x() << y() << z();
     return true;
 }

@@ -4,7 +4,6 @@
 #include "cs2000id.h"
 #include "cs2000meas.h"
 #include "cs2000mv.h"
-#include "messenger.h"
 #include "serialport.h"
 
 #include <QDeadlineTimer>
@@ -18,40 +17,20 @@ constexpr int kBusy = 20;
 } // namespace
 
 CS2000Sensor::CS2000Sensor(QObject* parent)
-    : CSensor(parent),
-      port(std::make_unique<SerialPort>()),
-      devicePattern(QStringLiteral("/dev/ttyACM%1"))
+    : StoredPortSensor(parent)
 {
     name = QStringLiteral("CS-2000");
-    hasComPort = true;
 }
 
 CS2000Sensor::~CS2000Sensor() = default;
-
-QString CS2000Sensor::devicePath() const
-{
-    return devicePattern.arg(getComPort());
-}
 
 bool CS2000Sensor::init(QString portArg)
 {
     if (isOpen)
         return true;
-    // The remembered port number names the device, not the argument. A port
-    // left open by a failed attempt is opened afresh, in case the number changed.
-    port->close();
-    port->setPortName(devicePath());
-    if (!port->open()) {
-        Messenger::warning(nullptr, name,
-                           QStringLiteral("%1 %2").arg(tr("Can't open"), port->portName()));
+    // The remembered port number names the device, not the argument.
+    if (!openPort(ReadTimeout))
         return false;
-    }
-    port->setBaudRate(9600);
-    port->setDataBits(SerialPort::Data8);
-    port->setStopBits(SerialPort::OneStop);
-    port->setParity(SerialPort::ParityNone);
-    port->setFlowControl(SerialPort::FlowOff);
-    port->setTimeout(ReadTimeout);
 
     Cs2000Cmd remote(QByteArrayLiteral("RMTS,1\r\n"), 6);
     if (!doCmd(remote))

@@ -1,14 +1,9 @@
 #ifndef CS2000SENSOR_H
 #define CS2000SENSOR_H
 
-#include "csensor.h"
-
-#include <QString>
-
-#include <memory>
+#include "storedportsensor.h"
 
 class Cs2000Cmd;
-class SerialPort;
 
 // Driver of the CS-2000 spectroradiometer: CR LF-terminated ASCII commands whose
 // replies have a fixed length per command. The instrument is opened on the
@@ -18,7 +13,7 @@ class SerialPort;
 //
 // Every call blocks its thread until the instrument answers or the reply
 // deadline passes, so one driver must not be used by two threads at once.
-class CS2000Sensor : public CSensor
+class CS2000Sensor : public StoredPortSensor
 {
     Q_OBJECT
 
@@ -45,17 +40,8 @@ public:
     void setReplyDeadline(int msecs) { replyDeadline = msecs; }
     int getReplyDeadline() const { return replyDeadline; }
 
-    // The device path with "%1" standing for the remembered sensor port number;
-    // "/dev/ttyACM%1" unless changed, for instance to reach a pseudo-terminal.
-    void setDevicePattern(const QString& pattern) { devicePattern = pattern; }
-    QString getDevicePattern() const { return devicePattern; }
-    // The device init() opens.
-    QString devicePath() const;
-
 private:
-    std::unique_ptr<SerialPort> port;
     int replyDeadline = DefaultReplyDeadline;
-    QString devicePattern;
 };
 
 #endif // CS2000SENSOR_H

@@ -10,41 +10,21 @@
 #include <QDebug>
 
 PR6xxSensor::PR6xxSensor(QObject* parent)
-    : CSensor(parent),
-      port(std::make_unique<SerialPort>()),
-      devicePattern(QStringLiteral("/dev/ttyACM%1"))
+    : StoredPortSensor(parent)
 {
     name = QStringLiteral("PR-6xx");
     spectrum = CSpectrum(380, 780, 401);
-    hasComPort = true;
 }
 
 PR6xxSensor::~PR6xxSensor() = default;
-
-QString PR6xxSensor::devicePath() const
-{
-    return devicePattern.arg(getComPort());
-}
 
 bool PR6xxSensor::init(QString portArg)
 {
     if (isOpen)
         return true;
-    // The remembered port number names the device, not the argument. A port
-    // left open by a failed attempt is opened afresh, in case the number changed.
-    port->close();
-    port->setPortName(devicePath());
-    if (!port->open()) {
-        Messenger::warning(nullptr, name,
-                           QStringLiteral("%1 %2").arg(tr("Can't open"), port->portName()));
+    // The remembered port number names the device, not the argument.
+    if (!openPort(ReadTimeout))
         return false;
-    }
-    port->setBaudRate(9600);
-    port->setDataBits(SerialPort::Data8);
-    port->setStopBits(SerialPort::OneStop);
-    port->setParity(SerialPort::ParityNone);
-    port->setFlowControl(SerialPort::FlowOff);
-    port->setTimeout(ReadTimeout);
 
     // Remote mode; its banner carries nothing the driver needs.
     PR6xxCmd remote(QByteArrayLiteral("PHOTO"), 12);

@@ -1,14 +1,9 @@
 #ifndef PR6XXSENSOR_H
 #define PR6XXSENSOR_H
 
-#include "csensor.h"
-
-#include <QString>
-
-#include <memory>
+#include "storedportsensor.h"
 
 class PR6xxCmd;
-class SerialPort;
 
 // Driver of the PR-6xx spectroradiometers: ASCII commands written byte by byte,
 // replies that begin with a five-digit status. The instrument is opened on the
@@ -17,7 +12,7 @@ class SerialPort;
 //
 // Every call blocks its thread until the reply is complete or the collection
 // deadline passes, so one driver must not be used by two threads at once.
-class PR6xxSensor : public CSensor
+class PR6xxSensor : public StoredPortSensor
 {
     Q_OBJECT
 
@@ -47,17 +42,8 @@ public:
     void setCollectDeadline(int msecs) { collectDeadline = msecs; }
     int getCollectDeadline() const { return collectDeadline; }
 
-    // The device path with "%1" standing for the remembered sensor port number;
-    // "/dev/ttyACM%1" unless changed, for instance to reach a pseudo-terminal.
-    void setDevicePattern(const QString& pattern) { devicePattern = pattern; }
-    QString getDevicePattern() const { return devicePattern; }
-    // The device init() opens.
-    QString devicePath() const;
-
 private:
-    std::unique_ptr<SerialPort> port;
     int collectDeadline = DefaultCollectDeadline;
-    QString devicePattern;
 };
 
 #endif // PR6XXSENSOR_H
