@@ -24,46 +24,10 @@ std::string nine(double value)
 
 } // namespace
 
-Cs2000Emulator::Cs2000Emulator()
-    : Cs2000Emulator(Config())
-{
-}
-
-Cs2000Emulator::Cs2000Emulator(Config config)
-    : m_config(std::move(config)),
-      m_scheduler([this](const std::string& bytes) { return send(bytes); })
-{
-}
-
 Cs2000Emulator::~Cs2000Emulator()
 {
-    // Nothing may be sent once the terminal is gone.
-    m_scheduler.stop();
-    stop();
-}
-
-Cs2000Emulator::Config Cs2000Emulator::config() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_config;
-}
-
-void Cs2000Emulator::setConfig(const Config& config)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_config = config;
-}
-
-void Cs2000Emulator::setFault(const std::string& key, const Injected& fault)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_faults[key] = fault;
-}
-
-void Cs2000Emulator::clearFaults()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_faults.clear();
+    // receivedByte() uses this class's members.
+    shutDown();
 }
 
 bool Cs2000Emulator::commandMode() const
@@ -72,84 +36,36 @@ bool Cs2000Emulator::commandMode() const
     return m_commandMode;
 }
 
-std::vector<std::string> Cs2000Emulator::commands() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_commands;
-}
-
-void Cs2000Emulator::clearCommands()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_commands.clear();
-}
-
-bool Cs2000Emulator::waitForCommands(size_t count, std::chrono::milliseconds timeout) const
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [&] { return m_commands.size() >= count; });
-}
-
 std::string Cs2000Emulator::xyzReply(double x, double y, double z)
 {
     return "OK00," + nine(x) + "," + nine(y) + "," + nine(z) + kEnd;
 }
 
-Cs2000Emulator::Injected Cs2000Emulator::takeFault(const std::string& key)
-{
-    auto it = m_faults.find(key);
-    if (it == m_faults.end() || it->second.times == 0)
-        it = key == EndOfMeasurement ? m_faults.end() : m_faults.find(AnyCommand);
-    if (it == m_faults.end() || it->second.times == 0)
-        return Injected();
-    if (it->second.times > 0)
-        --it->second.times;
-    return it->second;
-}
-
 void Cs2000Emulator::reply(const std::string& key, const std::string& normal,
                            std::chrono::milliseconds after)
 {
-    using std::chrono::milliseconds;
-    const Injected fault = takeFault(key);
-    switch (fault.fault) {
-    case Fault::None:
-        m_scheduler.schedule(after, normal);
-        break;
-    case Fault::ErrorReply:
+    // A fault for every command does not touch the message the instrument sends by itself.
+    const Injected fault = takeFault(key, key == EndOfMeasurement ? nullptr : AnyCommand);
+    if (fault.fault == Fault::ErrorReply)
         m_scheduler.schedule(after, error(fault.code));
-        break;
-    case Fault::Short:
-        m_scheduler.schedule(after, normal.substr(0, fault.keep));
-        if (fault.delayMs > 0 && fault.keep < normal.size())
-            m_scheduler.schedule(after + milliseconds(fault.delayMs), normal.substr(fault.keep));
-        break;
-    case Fault::Late:
-        m_scheduler.schedule(after + milliseconds(fault.delayMs), normal);
-        break;
-    case Fault::Silence:
-        break;
-    }
+    else
+        deliver(fault, normal, after);
 }
 
-void Cs2000Emulator::received(const std::string& bytes)
+void Cs2000Emulator::receivedByte(char c)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    for (char c : bytes) {
-        if (c != '\n') {
-            m_partial.push_back(c);
-            continue;
-        }
-        std::string line = m_partial;
-        m_partial.clear();
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        m_commands.push_back(line);
-        const std::string normal = answer(line);
-        if (!normal.empty())
-            reply(line, normal);
+    if (c != '\n') {
+        m_partial.push_back(c);
+        return;
     }
-    m_changed.notify_all();
+    std::string line = m_partial;
+    m_partial.clear();
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    recordCommand(line);
+    const std::string normal = answer(line);
+    if (!normal.empty())
+        reply(line, normal);
 }
 
 std::string Cs2000Emulator::answer(const std::string& line)

@@ -23,77 +23,16 @@ bool endsWith(const std::string& text, const std::string& tail)
 
 } // namespace
 
-Pr6xxEmulator::Pr6xxEmulator()
-    : Pr6xxEmulator(Config())
-{
-}
-
-Pr6xxEmulator::Pr6xxEmulator(Config config)
-    : m_config(std::move(config)),
-      m_scheduler([this](const std::string& bytes) { return send(bytes); })
-{
-}
-
 Pr6xxEmulator::~Pr6xxEmulator()
 {
-    // Nothing may be sent once the terminal is gone.
-    m_scheduler.stop();
-    stop();
-}
-
-Pr6xxEmulator::Config Pr6xxEmulator::config() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_config;
-}
-
-void Pr6xxEmulator::setConfig(const Config& config)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_config = config;
-}
-
-void Pr6xxEmulator::setFault(const std::string& key, const Injected& fault)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_faults[key] = fault;
-}
-
-void Pr6xxEmulator::clearFaults()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_faults.clear();
+    // receivedByte() uses this class's members.
+    shutDown();
 }
 
 bool Pr6xxEmulator::remoteMode() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_remote;
-}
-
-std::vector<std::string> Pr6xxEmulator::commands() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_commands;
-}
-
-std::string Pr6xxEmulator::input() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_input;
-}
-
-void Pr6xxEmulator::clearCommands()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_commands.clear();
-    m_input.clear();
-}
-
-bool Pr6xxEmulator::waitForCommands(size_t count, std::chrono::milliseconds timeout) const
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [&] { return m_commands.size() >= count; });
 }
 
 std::string Pr6xxEmulator::readingReply(const Config& c, int code)
@@ -104,84 +43,51 @@ std::string Pr6xxEmulator::readingReply(const Config& c, int code)
     return text;
 }
 
-Pr6xxEmulator::Injected Pr6xxEmulator::takeFault(const std::string& key)
+void Pr6xxEmulator::receivedByte(char c)
 {
-    auto it = m_faults.find(key);
-    if (it == m_faults.end() || it->second.times == 0)
-        it = m_faults.find(AnyCommand);
-    if (it == m_faults.end() || it->second.times == 0)
-        return Injected();
-    if (it->second.times > 0)
-        --it->second.times;
-    return it->second;
-}
-
-void Pr6xxEmulator::received(const std::string& bytes)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_input += bytes;
-    for (char c : bytes) {
-        if (!m_remote) {
-            // Outside remote mode only "PHOTO" is heard; other bytes are lost.
-            m_partial.push_back(c);
-            if (endsWith(m_partial, "PHOTO")) {
-                m_partial.clear();
-                command("PHOTO");
-            } else if (m_partial.size() > 4) {
-                m_partial.erase(0, m_partial.size() - 4);
-            }
-            continue;
-        }
-        if (m_partial.empty() && c == 'Q') {
-            command("Q");
-            continue;
-        }
-        if (c == '\r') {
-            const std::string line = m_partial;
-            m_partial.clear();
-            command(line);
-            continue;
-        }
+    if (!m_remote) {
+        // Outside remote mode only "PHOTO" is heard; other bytes are lost.
         m_partial.push_back(c);
-        // "PHOTO" has no line end, also when it comes again in remote mode.
-        if (m_partial == "PHOTO") {
+        if (endsWith(m_partial, "PHOTO")) {
             m_partial.clear();
             command("PHOTO");
+        } else if (m_partial.size() > 4) {
+            m_partial.erase(0, m_partial.size() - 4);
         }
+        return;
     }
-    m_changed.notify_all();
+    if (m_partial.empty() && c == 'Q') {
+        command("Q");
+        return;
+    }
+    if (c == '\r') {
+        const std::string line = m_partial;
+        m_partial.clear();
+        command(line);
+        return;
+    }
+    m_partial.push_back(c);
+    // "PHOTO" has no line end, also when it comes again in remote mode.
+    if (m_partial == "PHOTO") {
+        m_partial.clear();
+        command("PHOTO");
+    }
 }
 
 void Pr6xxEmulator::command(const std::string& line)
 {
-    using std::chrono::milliseconds;
-    m_commands.push_back(line);
-    milliseconds after(0);
+    recordCommand(line);
+    std::chrono::milliseconds after(0);
     const std::string normal = answer(line, &after);
     if (normal.empty())
         return;
     const Injected fault = takeFault(line);
-    switch (fault.fault) {
-    case Fault::None:
-        m_scheduler.schedule(after, normal);
-        break;
-    case Fault::ErrorStatus:
+    if (fault.fault == Fault::ErrorStatus)
         m_scheduler.schedule(after, status(fault.code) + normal.substr(std::min<size_t>(5, normal.size())));
-        break;
-    case Fault::Short:
-        m_scheduler.schedule(after, normal.substr(0, fault.keep));
-        if (fault.delayMs > 0 && fault.keep < normal.size())
-            m_scheduler.schedule(after + milliseconds(fault.delayMs), normal.substr(fault.keep));
-        break;
-    case Fault::Late:
-        m_scheduler.schedule(after + milliseconds(fault.delayMs), normal);
-        break;
-    case Fault::Silence:
-        break;
-    case Fault::Garbage:
+    else if (fault.fault == Fault::Garbage)
         m_scheduler.schedule(after, std::string("?#~ noise ~#?") + kEnd);
-        break;
-    }
+    else
+        deliver(fault, normal, after);
 }
 
 std::string Pr6xxEmulator::answer(const std::string& line, std::chrono::milliseconds* after)
