@@ -1,8 +1,7 @@
 #include "cs2000cmd.h"
 #include "cs2000emulator.h"
 #include "cs2000sensor.h"
-#include "emulatedport.h"
-#include "recordingmessenger.h"
+#include "emulatedinstrument.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -19,15 +18,10 @@ namespace {
 // Short, so that the silent cases stay quick; long enough for a sanitized build.
 constexpr int kDeadline = 500;
 
-std::vector<std::string> lines(std::initializer_list<const char*> list)
-{
-    return std::vector<std::string>(list.begin(), list.end());
-}
-
 } // namespace
 
 // The CS-2000 driver against an emulated instrument on a pseudo-terminal.
-class TestCS2000Sensor : public QObject
+class TestCS2000Sensor : public QObject, private EmulatedInstrument<Cs2000Emulator, CS2000Sensor>
 {
     Q_OBJECT
 
@@ -55,37 +49,24 @@ private slots:
 
 private:
     bool open(const Cs2000Emulator::Config& config = Cs2000Emulator::Config());
-
-    std::unique_ptr<EmulatedPort> port;
-    std::unique_ptr<RecordingMessenger> messages;
-    std::unique_ptr<Cs2000Emulator> device;
-    std::unique_ptr<CS2000Sensor> sensor;
 };
 
 void TestCS2000Sensor::initTestCase()
 {
-    qRegisterMetaType<CColor>("CColor");
-    port = std::make_unique<EmulatedPort>();
+    createPort();
     QVERIFY(port->isValid());
 }
 
 void TestCS2000Sensor::cleanup()
 {
-    sensor.reset();
-    device.reset();
-    messages.reset();
-    CSensor::setComPort(EmulatedPort::Number);
+    discardInstrument();
 }
 
 bool TestCS2000Sensor::open(const Cs2000Emulator::Config& config)
 {
-    messages = std::make_unique<RecordingMessenger>();
-    device = std::make_unique<Cs2000Emulator>(config);
-    if (!device->start() || !port->connect(device->devicePath()))
+    if (!startInstrument(config))
         return false;
-    sensor = std::make_unique<CS2000Sensor>();
     sensor->setReplyDeadline(kDeadline);
-    sensor->setDevicePattern(port->pattern());
     return sensor->init(QStringLiteral("ttyACM3"));
 }
 

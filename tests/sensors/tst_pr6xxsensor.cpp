@@ -1,8 +1,7 @@
-#include "emulatedport.h"
+#include "emulatedinstrument.h"
 #include "pr6xxcmd.h"
 #include "pr6xxemulator.h"
 #include "pr6xxsensor.h"
-#include "recordingmessenger.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -20,11 +19,6 @@ namespace {
 // sanitized build; short enough to keep the waiting cases quick.
 constexpr int kDeadline = 1200;
 
-std::vector<std::string> lines(std::initializer_list<const char*> list)
-{
-    return std::vector<std::string>(list.begin(), list.end());
-}
-
 bool near(double a, double b)
 {
     return qAbs(a - b) <= 1e-3 * qMax(1.0, qAbs(b));
@@ -33,7 +27,7 @@ bool near(double a, double b)
 } // namespace
 
 // The PR-6xx driver against an emulated instrument on a pseudo-terminal.
-class TestPR6xxSensor : public QObject
+class TestPR6xxSensor : public QObject, private EmulatedInstrument<Pr6xxEmulator, PR6xxSensor>
 {
     Q_OBJECT
 
@@ -60,37 +54,24 @@ private:
     // Starts the emulator and points a new driver at it, without opening it.
     bool prepare(const Pr6xxEmulator::Config& config = Pr6xxEmulator::Config());
     bool open(const Pr6xxEmulator::Config& config = Pr6xxEmulator::Config());
-
-    std::unique_ptr<EmulatedPort> port;
-    std::unique_ptr<RecordingMessenger> messages;
-    std::unique_ptr<Pr6xxEmulator> device;
-    std::unique_ptr<PR6xxSensor> sensor;
 };
 
 void TestPR6xxSensor::initTestCase()
 {
-    qRegisterMetaType<CColor>("CColor");
-    port = std::make_unique<EmulatedPort>();
+    createPort();
     QVERIFY(port->isValid());
 }
 
 void TestPR6xxSensor::cleanup()
 {
-    sensor.reset();
-    device.reset();
-    messages.reset();
-    CSensor::setComPort(EmulatedPort::Number);
+    discardInstrument();
 }
 
 bool TestPR6xxSensor::prepare(const Pr6xxEmulator::Config& config)
 {
-    messages = std::make_unique<RecordingMessenger>();
-    device = std::make_unique<Pr6xxEmulator>(config);
-    if (!device->start() || !port->connect(device->devicePath()))
+    if (!startInstrument(config))
         return false;
-    sensor = std::make_unique<PR6xxSensor>();
     sensor->setCollectDeadline(kDeadline);
-    sensor->setDevicePattern(port->pattern());
     return true;
 }
 
