@@ -2,6 +2,7 @@
 
 #include "messenger.h"
 #include "mlink_ca410.h"
+#include "sensorlibrary.h"
 #include "sensortypes.h"
 
 #include <QDebug>
@@ -106,9 +107,9 @@ bool CA410Sensor::init(QString port)
         Messenger::warning(nullptr, name, tr("ca410GetDeviceInfo err %1").arg(err));
         return false;
     }
-    const QString product = fieldText(info.product_name, int(sizeof info.product_name));
-    serialNumber = fieldText(info.serial_number, int(sizeof info.serial_number));
-    firmwareVersion = fieldText(info.firmware_version, int(sizeof info.firmware_version));
+    const QString product = SensorLibrary::fieldText(info.product_name, int(sizeof info.product_name));
+    serialNumber = SensorLibrary::fieldText(info.serial_number, int(sizeof info.serial_number));
+    firmwareVersion = SensorLibrary::fieldText(info.firmware_version, int(sizeof info.firmware_version));
     qDebug("Productname: %s", qUtf8Printable(product));
     qDebug("Serialnum:   %s", qUtf8Printable(serialNumber));
     qDebug("Firmversion: %s", qUtf8Printable(firmwareVersion));
@@ -141,7 +142,7 @@ QStringList CA410Sensor::GetCalList()
     if (err != 0 || !list)
         return calNames;
     for (const ca410_calitem* item = list; item; item = item->next)
-        addCalEntry(item->channel, fieldText(item->name, int(sizeof item->name)));
+        addCalEntry(item->channel, SensorLibrary::fieldText(item->name, int(sizeof item->name)));
     api.deleteCallist(&list);
     return calNames;
 }

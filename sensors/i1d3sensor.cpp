@@ -61,11 +61,6 @@ constexpr int kMaxListNodes = 1024;
 // Keeps the wait the monitor is told within range whatever the clock did.
 constexpr qint64 kMaxReadingTime = 24 * 3600 * 1000;
 
-QString fieldText(const char* field, std::size_t size)
-{
-    return QString::fromLatin1(field, int(qstrnlen(field, uint(size))));
-}
-
 qint64 steadyMilliseconds()
 {
     using namespace std::chrono;
@@ -242,12 +237,12 @@ bool I1d3Sensor::openDevice()
     rv = api->getDeviceInfo(handle, &info);
     if (rv != 0)
         return failOpen(tr("I1d3GetDeviceInfo  err, %1"), rv);
-    serialNumber = fieldText(info.serial, sizeof(info.serial));
-    firmwareVersion = fieldText(info.firmware, sizeof(info.firmware));
-    qDebug("Productname: %s", qPrintable(fieldText(info.product, sizeof(info.product))));
+    serialNumber = SensorLibrary::fieldText(info.serial, sizeof(info.serial));
+    firmwareVersion = SensorLibrary::fieldText(info.firmware, sizeof(info.firmware));
+    qDebug("Productname: %s", qPrintable(SensorLibrary::fieldText(info.product, sizeof(info.product))));
     qDebug("Serialnum:   %s", qPrintable(serialNumber));
     qDebug("Firmversion: %s", qPrintable(firmwareVersion));
-    qDebug("Firmdate :   %s", qPrintable(fieldText(info.firmwareDate, sizeof(info.firmwareDate))));
+    qDebug("Firmdate :   %s", qPrintable(SensorLibrary::fieldText(info.firmwareDate, sizeof(info.firmwareDate))));
 
     int32_t enabled = 0;
     rv = api->getUsrdataEnableState(handle, &enabled);
@@ -413,7 +408,7 @@ QStringList I1d3Sensor::GetCalList()
         for (const CalNode* node = head; node && walked < kMaxListNodes; node = node->next, ++walked) {
             const QString entry = QStringLiteral("MAT[%1]_%2")
                                       .arg(QString::number(node->index),
-                                           fieldText(node->name, sizeof(node->name)));
+                                           SensorLibrary::fieldText(node->name, sizeof(node->name)));
             calNames.append(entry);
             calChannels.append(node->index);
             qDebug() << tr("add callist[%1]=[%2]").arg(QString::number(node->index), entry);
@@ -449,7 +444,7 @@ Calfile I1d3Sensor::GetCalfile(int listIndex)
         qDebug("i1d3GetCalfile index%d err,%d", index, rv);
         return calfile;
     }
-    const QString recordName = fieldText(record.name, sizeof(record.name));
+    const QString recordName = SensorLibrary::fieldText(record.name, sizeof(record.name));
     qDebug() << tr("i1d3GetCalfile get %1 %2").arg(QString::number(record.index), recordName);
     calfile.SetName(recordName);
     calfile.SetId(record.index);
@@ -482,7 +477,7 @@ int I1d3Sensor::SaveCalfile(Calfile calfile)
         }
     }
     qDebug() << tr("mac_SaveCalfile: start id=%1 name=%2")
-                    .arg(QString::number(id), fieldText(record.name, sizeof(record.name)));
+                    .arg(QString::number(id), SensorLibrary::fieldText(record.name, sizeof(record.name)));
 
     const int32_t rv = handle ? api->saveCalfile(handle, &record) : kNoDevice;
     if (rv == 0) {

@@ -1,6 +1,7 @@
 #include "k10sensor.h"
 
 #include "messenger.h"
+#include "sensorlibrary.h"
 #include "sensortypes.h"
 #include "serialport.h"
 
@@ -138,9 +139,9 @@ bool K10Sensor::init(QString port)
         Messenger::warning(nullptr, name, tr("K10DeviceInfo err %1").arg(err));
         return false;
     }
-    const QString product = fieldText(info.productName, int(sizeof info.productName));
-    serialNumber = fieldText(info.serialNumber, int(sizeof info.serialNumber));
-    firmwareVersion = fieldText(info.firmwareVersion, int(sizeof info.firmwareVersion));
+    const QString product = SensorLibrary::fieldText(info.productName, int(sizeof info.productName));
+    serialNumber = SensorLibrary::fieldText(info.serialNumber, int(sizeof info.serialNumber));
+    firmwareVersion = SensorLibrary::fieldText(info.firmwareVersion, int(sizeof info.firmwareVersion));
     qDebug("Productname: %s", qUtf8Printable(product));
     qDebug("Serialnum:   %s", qUtf8Printable(serialNumber));
     qDebug("Firmversion: %s", qUtf8Printable(firmwareVersion));
@@ -170,7 +171,7 @@ QStringList K10Sensor::GetCalList()
     if (api.getList(handle, &head) != 0 || !head)
         return calNames;
     for (const K10CalNode* node = head; node; node = node->next)
-        addCalEntry(node->index, fieldText(node->name, int(sizeof node->name)));
+        addCalEntry(node->index, SensorLibrary::fieldText(node->name, int(sizeof node->name)));
     api.releaseList(&head);
     return calNames;
 }
@@ -192,7 +193,7 @@ Calfile K10Sensor::GetCalfile(int listIndex)
         qDebug("k10GetCalibrationMatrix index%d  err, %d", index, err);
         return calfile;
     }
-    const QString recordName = fieldText(record.name, int(sizeof record.name));
+    const QString recordName = SensorLibrary::fieldText(record.name, int(sizeof record.name));
     qDebug() << tr("k10GetCalibrationMarix get %1 %2").arg(QString::number(record.index), recordName);
     calfile.SetName(recordName);
     calfile.SetId(record.index);

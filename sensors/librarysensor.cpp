@@ -50,11 +50,6 @@ void LibrarySensor::release()
     qDebug("%s::release done", tag);
 }
 
-QString LibrarySensor::fieldText(const char* field, int size)
-{
-    return QString::fromUtf8(field, int(qstrnlen(field, uint(size))));
-}
-
 int LibrarySensor::startMeasure()
 {
     qDebug("mac_startMeasure");

@@ -55,9 +55,6 @@ protected:
     }
     // Tells the user that the loaded library lacks an entry point.
     void resolveFailed(const QString& baseName);
-    // The identity texts of a device-information record, read no further than
-    // their fields.
-    static QString fieldText(const char* field, int size);
 
     // The library's reading of X, Y, Z; 0 on success, else the library's code.
     virtual int mac_MeasureXYZ(double* xyz) = 0;

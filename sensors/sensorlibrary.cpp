@@ -60,3 +60,8 @@ bool SensorLibrary::load(QLibrary& library, const QString& baseName)
     }
     return false;
 }
+
+QString SensorLibrary::fieldText(const char* field, std::size_t size)
+{
+    return QString::fromUtf8(field, int(qstrnlen(field, uint(size))));
+}

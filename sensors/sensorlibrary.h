@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
+
 class QLibrary;
 
 // Where the instrument libraries are looked for: first in directories the
@@ -26,6 +28,10 @@ public:
     // Loads the first candidate that loads. On failure the library is left
     // unloaded and false is returned; fileName(baseName) names it to the user.
     static bool load(QLibrary& library, const QString& baseName);
+
+    // A text field of a record the library filled in, read no further than the
+    // field's size, so a missing terminating zero cannot run past it.
+    static QString fieldText(const char* field, std::size_t size);
 };
 
 #endif // SENSORLIBRARY_H
