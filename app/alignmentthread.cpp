@@ -30,6 +30,16 @@ bool AlignmentThread::doAlignment()
     return aligning.load();
 }
 
+std::unique_lock<std::mutex> AlignmentThread::holdIdle()
+{
+    {
+        QMutexLocker lock(&mutex);
+        aligning.store(false);
+    }
+    // Switched off, the period in progress ends after its current pass.
+    return std::unique_lock<std::mutex>(serviceMutex);
+}
+
 QString AlignmentThread::startReply(int waitMs)
 {
     return QString::asprintf("OK00,%05d\r", waitMs);
@@ -52,7 +62,10 @@ void AlignmentThread::run()
         qDebug() << "run -----------------";
         if (exiting.load())
             return;
-        serve();
+        {
+            std::lock_guard<std::mutex> period(serviceMutex);
+            serve();
+        }
         if (exiting.load())
             return;
     }
@@ -121,5 +134,6 @@ void AlignmentThread::serve()
                 monitor->waitForData(IdleWaitMs);
             break;
         }
+        ++passCount;
     }
 }

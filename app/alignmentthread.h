@@ -6,6 +6,7 @@
 #include <QWaitCondition>
 
 #include <atomic>
+#include <mutex>
 
 class Measure;
 
@@ -32,6 +33,14 @@ public:
     // True once an alignment period has flushed the monitor and serves requests;
     // what the display sent before that moment is discarded.
     bool isServing() const { return serving.load(); }
+    // Passes of the service loop so far; lets a caller see that the pass after
+    // a given moment has run.
+    quint64 passes() const { return passCount.load(); }
+
+    // Switches alignment off if it is on and returns once the service has let go
+    // of the owner's sensor and monitor. Until the returned lock is released the
+    // service does not touch them, so the owner may replace or delete them.
+    std::unique_lock<std::mutex> holdIdle();
 
     static QString startReply(int waitMs);
     static QString valueReply(double x, double y, double z);
@@ -45,9 +54,13 @@ private:
     Measure* const owner;
     QMutex mutex;
     QWaitCondition wakeCondition;
+    // Held by the thread for a whole alignment period, from taking the owner's
+    // sensor and monitor to letting go of them.
+    std::mutex serviceMutex;
     std::atomic<bool> aligning{false};
     std::atomic<bool> exiting{false};
     std::atomic<bool> serving{false};
+    std::atomic<quint64> passCount{0};
 };
 
 #endif // ALIGNMENTTHREAD_H

@@ -70,6 +70,7 @@ void Measure::createSensor(int type)
 {
     if (sensor)
         return;
+    const auto idle = holdAlignmentIdle();
     sensor = sensorFactory(type);
     if (!sensor) {
         Messenger::warning(nullptr, tr("Warning"), tr("This sensor is not supported now!"));
@@ -108,6 +109,7 @@ void Measure::releaseSensor()
 {
     if (!sensor)
         return;
+    const auto idle = holdAlignmentIdle();
     if (sensor->getIsOpen())
         sensor->release();
     delete sensor;
@@ -116,6 +118,9 @@ void Measure::releaseSensor()
 
 bool Measure::initMonitor()
 {
+    // A monitor still there would otherwise be lost.
+    releaseMonitor();
+    const auto idle = holdAlignmentIdle();
     monitor = new CMonitor;
     return true;
 }
@@ -136,10 +141,18 @@ void Measure::releaseMonitor()
 {
     if (!monitor)
         return;
+    const auto idle = holdAlignmentIdle();
     if (monitor->GetInit())
         monitor->release();
     delete monitor;
     monitor = nullptr;
+}
+
+std::unique_lock<std::mutex> Measure::holdAlignmentIdle()
+{
+    // Switching alignment off right before a change is legal, and the pass in
+    // progress may still be using the sensor or the monitor.
+    return alignmentThread ? alignmentThread->holdIdle() : std::unique_lock<std::mutex>();
 }
 
 void Measure::SetMatrix(Matrix m)
@@ -188,6 +201,11 @@ bool Measure::GetIsAlignment() const
 bool Measure::isServingAlignment() const
 {
     return alignmentThread && alignmentThread->isServing();
+}
+
+quint64 Measure::alignmentPasses() const
+{
+    return alignmentThread ? alignmentThread->passes() : 0;
 }
 
 void Measure::doColorChanged(CColor raw)

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <mutex>
 
 class AlignmentThread;
 class CMonitor;
@@ -43,6 +44,8 @@ public:
     bool GetIsAlignment() const;
     // True while the alignment thread serves the display's requests.
     bool isServingAlignment() const;
+    // Passes of the alignment service loop so far.
+    quint64 alignmentPasses() const;
     // Writes the profile of the current sensor and matrix; false when there is
     // no sensor or the file cannot be written.
     bool saveProfile(QString fileName);
@@ -78,6 +81,10 @@ public slots:
     void doMonitorPortChanged(int n);
 
 private:
+    // Keeps the alignment service off the sensor and the monitor while they are
+    // replaced or deleted; switches alignment off if it is on.
+    std::unique_lock<std::mutex> holdAlignmentIdle();
+
     CSensor* sensor = nullptr;
     CMonitor* monitor = nullptr;
     AlignmentThread* alignmentThread = nullptr;

@@ -94,6 +94,7 @@ private slots:
     void failedReadingsGetNoReply();
     void matrixIsFixedForAnAlignmentPeriod();
     void destroyingWhileAligningJoinsAfterThePass();
+    void releasingWaitsForThePassInProgress();
     void servesADisplayWithACrInstrument();
 
 private:
@@ -362,6 +363,9 @@ void TestMeasure::zeroWaitSkipsWhatArrivedMeanwhile()
     rig.monitor.sendRaw("MES,1\rMDR,1\r");
     QVERIFY(rig.monitor.waitForReplies(1, 3s));
     QCOMPARE(rig.lastReply(), std::string("OK00,00500"));
+    // The skip happens on the pass after the reply; wait until that pass has run.
+    const quint64 replyPass = rig.measure->alignmentPasses();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.measure->alignmentPasses() >= replyPass + 2, 3000);
 
     // Only what had arrived is skipped: the next request is served again.
     rig.sensor->setStartResult(300);
@@ -427,6 +431,26 @@ void TestMeasure::destroyingWhileAligningJoinsAfterThePass()
     rig.measure.reset();
     QVERIFY(rig.monitor.waitForReplies(1, 3s));
     QCOMPARE(rig.lastReply(), std::string("OK00,01000"));
+}
+
+void TestMeasure::releasingWaitsForThePassInProgress()
+{
+    Rig rig;
+    QVERIFY(rig.connectAll());
+    rig.sensor->setStartDuration(300);
+    rig.sensor->setStartResult(1000);
+    QVERIFY(rig.startAligning());
+    rig.monitor.request("MES,1");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.sensor->insideStart.load(), 3000);
+    // Still aligning: releasing the monitor switches alignment off, and the
+    // monitor goes only after the instrument call's reply has been written.
+    rig.measure->releaseMonitor();
+    QVERIFY(!rig.measure->GetIsAlignment());
+    QVERIFY(!rig.measure->currentMonitor());
+    QVERIFY(rig.monitor.waitForReplies(1, 3s));
+    QCOMPARE(rig.lastReply(), std::string("OK00,01000"));
+    rig.measure->releaseSensor();
+    QVERIFY(!rig.measure->currentSensor());
 }
 
 void TestMeasure::servesADisplayWithACrInstrument()
