@@ -198,6 +198,15 @@ bool Measure::GetIsAlignment() const
     return alignmentThread && alignmentThread->isAligning();
 }
 
+Measure::AlignmentState Measure::alignmentState() const
+{
+    if (!alignmentThread)
+        return AlignmentState::Off;
+    if (alignmentThread->isAligning())
+        return AlignmentState::On;
+    return alignmentThread->isServing() ? AlignmentState::Stopping : AlignmentState::Off;
+}
+
 bool Measure::isServingAlignment() const
 {
     return alignmentThread && alignmentThread->isServing();
@@ -239,8 +248,11 @@ void Measure::doSingleMeasure()
 
 bool Measure::doAlignment()
 {
-    if (sensor && sensor->getIsOpen() && monitor && monitor->GetInit() && alignmentThread)
-        return alignmentThread->doAlignment();
+    if (sensor && sensor->getIsOpen() && monitor && monitor->GetInit() && alignmentThread) {
+        const bool on = alignmentThread->doAlignment();
+        emit alignmentStateChanged(alignmentState());
+        return on;
+    }
     Messenger::critical(nullptr, tr("Error!"), tr("Connect Sensor and Monitor First!"));
     return false;
 }

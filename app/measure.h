@@ -26,6 +26,12 @@ public:
     // Creates the driver for a sensor type, or nullptr for a type without one.
     using SensorFactory = std::function<CSensor*(int type)>;
 
+    // Off: the service sleeps. On: it serves the display. Stopping: switched off,
+    // but the service is still inside an instrument call and holds the sensor and
+    // the monitor until that call returns.
+    enum class AlignmentState { Off, On, Stopping };
+    Q_ENUM(AlignmentState)
+
     explicit Measure(QObject* parent = nullptr);
     ~Measure() override;
 
@@ -42,6 +48,10 @@ public:
     void setSensorPort(int n);
     void setMonitorPort(int n);
     bool GetIsAlignment() const;
+    AlignmentState alignmentState() const;
+    // True unless the service is off and has let go of the sensor and the
+    // monitor: anything else that would use them must wait or be refused.
+    bool isAlignmentBusy() const { return alignmentState() != AlignmentState::Off; }
     // True while the alignment thread serves the display's requests.
     bool isServingAlignment() const;
     // Passes of the alignment service loop so far.
@@ -72,6 +82,8 @@ signals:
     void monitorPortChanged(int port);
     void sensorConnected(bool connected);
     void monitorConnected(bool connected);
+    // Emitted on the main thread whenever alignmentState() changes.
+    void alignmentStateChanged(Measure::AlignmentState state);
 
 public slots:
     void doColorChanged(CColor raw);
