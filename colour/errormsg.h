@@ -3,9 +3,10 @@
 
 #include <QString>
 
-// Reports a fault in a matrix operation: the message goes to the debug log and,
-// when quit is true, the application's event loop is asked to end with -1.
-// The calling operation carries on; it never throws.
-void ErrorMsg(const QString& message, bool quit = true);
+// Reports a fault in a matrix operation to the debug log. The calling operation
+// carries on and its own result (NaN, an empty matrix) carries the failure, as
+// other numeric faults do; the program is never ended for it, since that would
+// lose the operator's unsaved work over one bad reading.
+void ErrorMsg(const QString& message);
 
 #endif // ERRORMSG_H

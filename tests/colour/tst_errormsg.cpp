@@ -1,47 +1,71 @@
+#include "ccolor.h"
+#include "ccolorreference.h"
 #include "errormsg.h"
+#include "matrix.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTimer>
 #include <QtTest>
 
+#include <cmath>
 #include <thread>
 
-// The quit request stays in force for every event loop started after it until the
-// application's main loop runs again, so each case runs the main loop itself.
+// A matrix fault is logged and the program goes on: the running loop keeps
+// running and loops started afterwards (modal dialogs) still wait for their own
+// end instead of returning at once.
 class TestErrorMsg : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void withoutQuitTheLoopRunsOn();
-    void quitEndsTheRunningLoopWithMinusOne();
-    void quitFromAnotherThreadReachesTheMainLoop();
+    void faultIsLoggedAndTheLoopRunsOn();
+    void singularCalibrationLeavesTheProgramRunning();
+    void faultOnAnotherThreadDoesNotEndTheMainLoop();
 };
 
-void TestErrorMsg::quitEndsTheRunningLoopWithMinusOne()
+void TestErrorMsg::faultIsLoggedAndTheLoopRunsOn()
 {
     QTimer::singleShot(0, [] { ErrorMsg(QStringLiteral("mismatched matrices in addition")); });
+    QTimer::singleShot(20, [] { QCoreApplication::exit(7); });
     QTest::ignoreMessage(QtDebugMsg, "\"mismatched matrices in addition\"");
-    QCOMPARE(QCoreApplication::exec(), -1);
+    QCOMPARE(QCoreApplication::exec(), 7);
 }
 
-void TestErrorMsg::quitFromAnotherThreadReachesTheMainLoop()
+void TestErrorMsg::singularCalibrationLeavesTheProgramRunning()
+{
+    // A failed reading of (0, 0, 0) taken as the sensor's red, green and blue.
+    const Matrix zeroPrimaries(0.0, 3, 3);
+    const Matrix reference = Matrix::IdentityMatrix(3);
+    Matrix result;
+    QTimer::singleShot(0, [&] {
+        result = ComputeConversionMatrix(zeroPrimaries, reference, CColor(0.0, 0.0, 0.0),
+                                         CColor(0.9505, 1.0, 1.089));
+        // A modal dialog opened after the fault must still wait for its answer.
+        QEventLoop dialogLoop;
+        QTimer::singleShot(30, &dialogLoop, [&dialogLoop] { dialogLoop.exit(3); });
+        QCOMPARE(dialogLoop.exec(), 3);
+        QCoreApplication::exit(5);
+    });
+    QCOMPARE(QCoreApplication::exec(), 5);
+    // The failure travels in the result, not by ending the program.
+    bool allFinite = result.GetRows() == 3 && result.GetColumns() == 3;
+    for (int r = 0; allFinite && r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            allFinite = allFinite && std::isfinite(result(r, c));
+    QVERIFY(!allFinite);
+}
+
+void TestErrorMsg::faultOnAnotherThreadDoesNotEndTheMainLoop()
 {
     std::thread worker;
     QTimer::singleShot(0, [&worker] {
         worker = std::thread([] { ErrorMsg(QStringLiteral("out-of-bounds index")); });
     });
+    QTimer::singleShot(50, [] { QCoreApplication::exit(9); });
     QTest::ignoreMessage(QtDebugMsg, "\"out-of-bounds index\"");
-    QCOMPARE(QCoreApplication::exec(), -1);
+    QCOMPARE(QCoreApplication::exec(), 9);
     worker.join();
-}
-
-void TestErrorMsg::withoutQuitTheLoopRunsOn()
-{
-    QTimer::singleShot(0, [] { ErrorMsg(QStringLiteral("just logged"), false); });
-    QTimer::singleShot(20, [] { QCoreApplication::exit(7); });
-    QTest::ignoreMessage(QtDebugMsg, "\"just logged\"");
-    QCOMPARE(QCoreApplication::exec(), 7);
 }
 
 QTEST_GUILESS_MAIN(TestErrorMsg)
