@@ -7,7 +7,10 @@
 
 #include <cmath>
 #include <iostream>
+#include <algorithm>
 #include <limits>
+#include <map>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -28,11 +31,18 @@ double& scratchCell()
     return cell;
 }
 
+// One scratch row per width, kept for the thread's life: a row pointer handed out
+// earlier stays valid when a wider matrix asks later, and every column index of
+// the asking matrix lands inside it.
 double* scratchRow(int cols)
 {
-    thread_local std::vector<double> row;
-    row.assign(static_cast<size_t>(cols > 0 ? cols : 1), kNaN);
-    return row.data();
+    thread_local std::map<int, std::unique_ptr<double[]>> rows;
+    const int width = cols > 0 ? cols : 1;
+    std::unique_ptr<double[]>& row = rows[width];
+    if (!row)
+        row = std::make_unique<double[]>(static_cast<size_t>(width));
+    std::fill(row.get(), row.get() + width, kNaN);
+    return row.get();
 }
 
 bool validDimensions(int rows, int cols)

@@ -211,6 +211,20 @@ void TestMatrix::sizeFaultsReportAndStayInside()
     expectReport("out-of-bound index");
     m[2][1] = 9.0;
     QVERIFY(m.IsEmpty());
+
+    // A row handed out for a narrow matrix stays usable after a wider matrix
+    // asks for one, and the wide one takes its last column (ASan catches both).
+    Matrix narrow(0.0, 1, 2);
+    Matrix wide(0.0, 1, 40);
+    expectReport("out-of-bound index");
+    double* narrowRow = narrow[3];
+    expectReport("out-of-bound index");
+    double* wideRow = wide[3];
+    narrowRow[1] = 1.0;
+    wideRow[39] = 2.0;
+    QCOMPARE(narrowRow[1], 1.0);
+    QCOMPARE(wideRow[39], 2.0);
+    QCOMPARE(wide(0, 39), 0.0);
 }
 
 void TestMatrix::divisionByZeroStillDivides()
