@@ -10,6 +10,12 @@ class QWidget;
 // QMessageBox-backed implementation at start-up; tests install one that records
 // what would have been shown and answers without blocking. With none installed,
 // messages go to the warning log and the default answer is taken.
+//
+// Boxes belong to the main thread. A message raised on another thread (a driver
+// failing inside the alignment service) is handed to the main thread and the
+// raising thread carries on at once with the default answer. While such a
+// message waits or is shown, the same message raised again is only counted, so a
+// failing sensor does not stack one box per request.
 class Messenger
 {
 public:
@@ -41,6 +47,14 @@ public:
     static void critical(QWidget* parent, const QString& title, const QString& text);
     static Button question(QWidget* parent, const QString& title, const QString& text,
                            Buttons buttons = Buttons(Yes | No), Button defaultButton = NoButton);
+
+    // The answer a box gives when nobody chooses: the default button, else Ok
+    // when offered.
+    static Button defaultAnswer(Buttons buttons, Button defaultButton);
+
+private:
+    static Button dispatch(QWidget* parent, Icon icon, const QString& title, const QString& text,
+                           Buttons buttons, Button defaultButton);
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(Messenger::Buttons)

@@ -4,10 +4,14 @@
 #include "messenger.h"
 
 #include <QList>
+#include <QMutex>
 #include <QString>
+
+class QThread;
 
 // Records every message box the code under test would show and answers at once.
 // Installs itself on construction and restores the previous messenger when it goes.
+// Safe to call from any thread; each record notes the thread that showed it.
 class RecordingMessenger final : public Messenger
 {
 public:
@@ -16,6 +20,7 @@ public:
         QString title;
         QString text;
         Buttons buttons;
+        QThread* thread;
     };
 
     RecordingMessenger();
@@ -26,12 +31,13 @@ public:
 
     // Answers given to boxes offering a choice, in order; when they run out the
     // default button (or Ok) is the answer.
-    void queueAnswer(Button answer) { m_answers.append(answer); }
+    void queueAnswer(Button answer);
 
-    const QList<Shown>& shown() const { return m_shown; }
-    void clear() { m_shown.clear(); }
+    QList<Shown> shown() const;
+    void clear();
 
 private:
+    mutable QMutex m_mutex;
     QList<Shown> m_shown;
     QList<Button> m_answers;
     Messenger* m_previous = nullptr;
