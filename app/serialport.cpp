@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -47,32 +48,85 @@ speed_t speedFor(int baud)
     }
 }
 
-// Waits until fd is ready for the given events; false on time-out or error.
-bool waitFor(int fd, short events, int msecs)
-{
-    QDeadlineTimer deadline(qMax(0, msecs));
-    for (;;) {
-        pollfd pfd{fd, events, 0};
-        const int ready = ::poll(&pfd, 1, int(deadline.remainingTime()));
-        if (ready > 0)
-            return (pfd.revents & (events | POLLERR | POLLHUP)) != 0 && !(pfd.revents & POLLNVAL);
-        if (ready == 0 || errno != EINTR)
-            return false;
-    }
-}
-
 } // namespace
 
-SerialPort::SerialPort() = default;
+SerialPort::SerialPort()
+    : m_cancelFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+{
+}
 
 SerialPort::SerialPort(const QString& name)
-    : m_name(name)
+    : SerialPort()
 {
+    m_name = name;
 }
 
 SerialPort::~SerialPort()
 {
     close();
+    if (m_cancelFd >= 0)
+        ::close(m_cancelFd);
+}
+
+// Waits until the terminal is ready for the given events. The cancel event is
+// polled beside it, so cancelWaits() from another thread ends a wait already in
+// progress; the port's lock is held meanwhile, which is why that flag is atomic
+// and the eventfd is never closed while the object lives.
+SerialPort::WaitResult SerialPort::waitFor(short events, int msecs)
+{
+    QDeadlineTimer deadline(qMax(0, msecs));
+    for (;;) {
+        if (m_cancelled.load())
+            return WaitResult::Cancelled;
+        pollfd pfd[2] = {{m_fd, events, 0}, {m_cancelFd, POLLIN, 0}};
+        const nfds_t count = m_cancelFd >= 0 ? 2 : 1;
+        const int ready = ::poll(pfd, count, int(deadline.remainingTime()));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0)
+            return WaitResult::Failed;
+        if (m_cancelled.load())
+            return WaitResult::Cancelled;
+        if (ready == 0)
+            return WaitResult::TimedOut;
+        if (pfd[0].revents & POLLNVAL)
+            return WaitResult::Failed;
+        if (pfd[0].revents & (POLLHUP | POLLERR)) {
+            m_hungUp = true;
+            return WaitResult::HungUp;
+        }
+        if (pfd[0].revents & events)
+            return WaitResult::Ready;
+        // Only a stale cancel event woke us: drain it and wait on.
+        eventfd_t value;
+        ::eventfd_read(m_cancelFd, &value);
+    }
+}
+
+void SerialPort::cancelWaits()
+{
+    m_cancelled.store(true);
+    if (m_cancelFd >= 0)
+        ::eventfd_write(m_cancelFd, 1);
+}
+
+void SerialPort::resumeWaits()
+{
+    m_cancelled.store(false);
+    eventfd_t value;
+    if (m_cancelFd >= 0)
+        ::eventfd_read(m_cancelFd, &value);
+}
+
+bool SerialPort::waitsCancelled() const
+{
+    return m_cancelled.load();
+}
+
+bool SerialPort::isHungUp() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_hungUp;
 }
 
 void SerialPort::setPortName(const QString& name)
@@ -114,6 +168,7 @@ bool SerialPort::open()
         return false;
     }
     m_fd = fd;
+    m_hungUp = false;
     if (!applySettings()) {
         ::ioctl(m_fd, TIOCNXCL);
         ::close(m_fd);
@@ -290,7 +345,7 @@ bool SerialPort::flush()
 bool SerialPort::getChar(char* c)
 {
     QMutexLocker lock(&m_mutex);
-    if (m_fd < 0 || !c)
+    if (m_fd < 0 || !c || m_cancelled.load())
         return false;
     for (;;) {
         const ssize_t n = ::read(m_fd, c, 1);
@@ -298,6 +353,8 @@ bool SerialPort::getChar(char* c)
             return true;
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && errno == EIO)
+            m_hungUp = true;
         return false;
     }
 }
@@ -309,16 +366,31 @@ qint64 SerialPort::read(char* data, qint64 maxSize)
         return -1;
     if (maxSize == 0)
         return 0;
-    if (!waitFor(m_fd, POLLIN, m_timeout))
+    const WaitResult waited = waitFor(POLLIN, m_timeout);
+    switch (waited) {
+    case WaitResult::TimedOut:
         return 0;
+    case WaitResult::Cancelled:
+        m_error = QStringLiteral("%1: wait cancelled").arg(m_name);
+        return -1;
+    default:
+        // Ready, or hung up with bytes that may still be waiting: read them.
+        break;
+    }
     for (;;) {
         const ssize_t n = ::read(m_fd, data, size_t(maxSize));
-        if (n >= 0)
+        if (n > 0)
             return n;
-        if (errno == EINTR)
+        if (n < 0 && errno == EINTR)
             continue;
-        if (errno == EAGAIN)
+        if (n < 0 && errno == EAGAIN)
             return 0;
+        // A raw terminal reads 0 when nothing is there; only after a hang-up is
+        // that the end of the line.
+        if (n == 0 && waited != WaitResult::HungUp)
+            return 0;
+        if (n == 0 || errno == EIO)
+            m_hungUp = true;
         setError(QStringLiteral("read"));
         return -1;
     }
@@ -346,7 +418,7 @@ qint64 SerialPort::write(const char* data, qint64 size)
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno == EAGAIN && waitFor(m_fd, POLLOUT, m_timeout))
+        if (n < 0 && errno == EAGAIN && waitFor(POLLOUT, m_timeout) == WaitResult::Ready)
             continue;
         if (n < 0 && errno != EAGAIN)
             setError(QStringLiteral("write"));
@@ -363,7 +435,11 @@ qint64 SerialPort::write(const QByteArray& data)
 bool SerialPort::waitForReadyRead(int msecs)
 {
     QMutexLocker lock(&m_mutex);
-    return m_fd >= 0 && waitFor(m_fd, POLLIN, msecs);
+    if (m_fd < 0)
+        return false;
+    const WaitResult result = waitFor(POLLIN, msecs);
+    return result == WaitResult::Ready || result == WaitResult::HungUp
+           || result == WaitResult::Cancelled;
 }
 
 qint64 SerialPort::bytesAvailable() const

@@ -5,6 +5,8 @@
 #include <QMutex>
 #include <QString>
 
+#include <atomic>
+
 // A serial port over POSIX termios, read by polling: nothing here needs an event
 // loop, so the monitor link and the instrument drivers can use it from the
 // alignment thread as well as from the main thread. Every call takes the port's
@@ -69,16 +71,32 @@ public:
     qint64 write(const char* data, qint64 size);
     qint64 write(const QByteArray& data);
 
-    // True as soon as a byte can be read; false after msecs without one.
+    // True as soon as a byte can be read; false after msecs without one. Also
+    // true at once when the line has hung up or waits are cancelled: the read
+    // that follows then finds nothing, which ends every reply loop at once.
     bool waitForReadyRead(int msecs);
     // Bytes received and not yet read; 0 when closed.
     qint64 bytesAvailable() const;
 
     QString errorString() const;
 
+    // True once the other end has hung up (the device was unplugged or the
+    // terminal's other side closed); cleared when the port is opened again.
+    bool isHungUp() const;
+
+    // Ends every wait on this port at once, from any thread, including a wait
+    // already in progress, and keeps ending them until resumeWaits(). This is how
+    // a driver's long reply wait is interrupted without the driver knowing.
+    void cancelWaits();
+    void resumeWaits();
+    bool waitsCancelled() const;
+
 private:
     bool applySettings();
     void setError(const QString& what);
+    // poll() on the port and the cancel event together; see the .cpp.
+    enum class WaitResult { Ready, TimedOut, HungUp, Cancelled, Failed };
+    WaitResult waitFor(short events, int msecs);
 
     mutable QMutex m_mutex;
     QString m_name;
@@ -90,6 +108,10 @@ private:
     FlowControl m_flow = FlowOff;
     int m_timeout = 500;
     QString m_error;
+    bool m_hungUp = false;
+    // eventfd written by cancelWaits(); polled beside the terminal by every wait.
+    int m_cancelFd = -1;
+    std::atomic<bool> m_cancelled{false};
 };
 
 #endif // SERIALPORT_H
