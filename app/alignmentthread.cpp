@@ -19,15 +19,25 @@ AlignmentThread::~AlignmentThread()
         exiting.store(true);
         wakeCondition.wakeOne();
     }
+    cancelWaits();
     wait();
 }
 
 bool AlignmentThread::doAlignment()
 {
-    QMutexLocker lock(&mutex);
-    aligning.store(!aligning.load());
-    wakeCondition.wakeOne();
-    return aligning.load();
+    bool on = false;
+    {
+        QMutexLocker lock(&mutex);
+        aligning.store(!aligning.load());
+        wakeCondition.wakeOne();
+        on = aligning.load();
+    }
+    // Switched back on before the period ended: its waits must work again.
+    if (on)
+        resumeWaits();
+    else
+        cancelWaits();
+    return on;
 }
 
 std::unique_lock<std::mutex> AlignmentThread::holdIdle()
@@ -35,9 +45,70 @@ std::unique_lock<std::mutex> AlignmentThread::holdIdle()
     {
         QMutexLocker lock(&mutex);
         aligning.store(false);
+        wakeCondition.wakeOne();
     }
+    cancelWaits();
     // Switched off, the period in progress ends after its current pass.
     return std::unique_lock<std::mutex>(serviceMutex);
+}
+
+void AlignmentThread::cancelWaits()
+{
+    std::lock_guard<std::mutex> lock(periodMutex);
+    if (periodSensor)
+        periodSensor->cancelWaits();
+    if (periodMonitor)
+        periodMonitor->cancelWaits();
+}
+
+void AlignmentThread::resumeWaits()
+{
+    std::lock_guard<std::mutex> lock(periodMutex);
+    if (periodSensor)
+        periodSensor->resumeWaits();
+    if (periodMonitor)
+        periodMonitor->resumeWaits();
+}
+
+void AlignmentThread::beginPeriod(CSensor* sensor, CMonitor* monitor)
+{
+    {
+        std::lock_guard<std::mutex> lock(periodMutex);
+        periodSensor = sensor;
+        periodMonitor = monitor;
+        periodActive.store(true);
+    }
+    emit periodChanged();
+}
+
+void AlignmentThread::endPeriod()
+{
+    {
+        std::lock_guard<std::mutex> lock(periodMutex);
+        // Waits cancelled to end this period must not stay cancelled for the
+        // next user of the sensor and the monitor.
+        periodSensor->resumeWaits();
+        periodMonitor->resumeWaits();
+        periodSensor = nullptr;
+        periodMonitor = nullptr;
+        periodActive.store(false);
+    }
+    emit periodChanged();
+}
+
+bool AlignmentThread::waitForMonitor(CMonitor* monitor)
+{
+    for (;;) {
+        {
+            QMutexLocker lock(&mutex);
+            if (!exiting.load() && aligning.load())
+                wakeCondition.wait(&mutex, ReconnectPollMs);
+        }
+        if (exiting.load() || !aligning.load())
+            return false;
+        if (monitor->reopen())
+            return true;
+    }
 }
 
 QString AlignmentThread::startReply(int waitMs)
@@ -84,17 +155,33 @@ void AlignmentThread::serve()
             wakeCondition.wait(&mutex, IdleWaitMs);
         return;
     }
+    beginPeriod(sensor, monitor);
+    struct PeriodEnd {
+        AlignmentThread* thread;
+        ~PeriodEnd()
+        {
+            thread->serving.store(false);
+            thread->endPeriod();
+        }
+    } periodEnd{this};
     monitor->flushBuffer();
     serving.store(true);
-    struct ServingReset {
-        std::atomic<bool>& flag;
-        ~ServingReset() { flag.store(false); }
-    } servingReset{serving};
 
     bool skip = false;
     while (aligning.load()) {
         if (exiting.load())
             return;
+        if (monitor->isHungUp() || !monitor->GetInit()) {
+            qDebug() << "monitor line lost:" << monitor->portPath();
+            monitor->release();
+            emit monitorHungUp();
+            if (!waitForMonitor(monitor))
+                return;
+            qDebug() << "monitor line back:" << monitor->portPath();
+            emit monitorReconnected();
+            skip = false;
+            continue;
+        }
         if (skip) {
             monitor->skipCommand();
             skip = false;

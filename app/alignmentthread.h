@@ -8,12 +8,18 @@
 #include <atomic>
 #include <mutex>
 
+class CMonitor;
+class CSensor;
 class Measure;
 
 // Serves the display's own calibration requests while alignment is on: "MES,1"
 // starts a measurement and is answered "OK00,<ms>", "MDR,1" is answered
 // "OK01,<X>;<Y>;<Z>" with the corrected reading, "MES,0" stops. Between
 // alignment periods the thread sleeps on a wait condition.
+//
+// When the display hangs up (unplugged, which on a line happens all day) the
+// service stops polling that line, reports it, and looks for the same port every
+// ReconnectPollMs until it comes back, then serves again.
 class AlignmentThread : public QThread
 {
     Q_OBJECT
@@ -22,6 +28,8 @@ public:
     // How long one idle pass waits for the monitor before it looks at the
     // on/off switch again.
     static constexpr int IdleWaitMs = 50;
+    // How often a hung-up display's port is looked for again.
+    static constexpr int ReconnectPollMs = 200;
 
     explicit AlignmentThread(Measure* owner, QObject* parent = nullptr);
     // Asks the thread to stop and waits for the pass in progress to finish.
@@ -33,6 +41,9 @@ public:
     // True once an alignment period has flushed the monitor and serves requests;
     // what the display sent before that moment is discarded.
     bool isServing() const { return serving.load(); }
+    // True from taking the owner's sensor and monitor until letting go of them,
+    // which may be a while after alignment was switched off.
+    bool inPeriod() const { return periodActive.load(); }
     // Passes of the service loop so far; lets a caller see that the pass after
     // a given moment has run.
     quint64 passes() const { return passCount.load(); }
@@ -42,14 +53,32 @@ public:
     // service does not touch them, so the owner may replace or delete them.
     std::unique_lock<std::mutex> holdIdle();
 
+    // Ends the serial waits of the period in progress at once (the instrument's
+    // reply, the display's line), so that switching off is not held up by a
+    // reading that may take minutes. Waits inside an outside library go on.
+    void cancelWaits();
+
     static QString startReply(int waitMs);
     static QString valueReply(double x, double y, double z);
+
+signals:
+    // An alignment period began or ended (emitted from the service thread).
+    void periodChanged();
+    // The display's line hung up, or came back and is served again.
+    void monitorHungUp();
+    void monitorReconnected();
 
 protected:
     void run() override;
 
 private:
     void serve();
+    void beginPeriod(CSensor* sensor, CMonitor* monitor);
+    void endPeriod();
+    // Waits for a hung-up display's port to come back; false when alignment is
+    // switched off or the thread is stopped first.
+    bool waitForMonitor(CMonitor* monitor);
+    void resumeWaits();
 
     Measure* const owner;
     QMutex mutex;
@@ -61,6 +90,12 @@ private:
     std::atomic<bool> exiting{false};
     std::atomic<bool> serving{false};
     std::atomic<quint64> passCount{0};
+
+    // The period's sensor and monitor, for cancelWaits() from the main thread.
+    std::mutex periodMutex;
+    CSensor* periodSensor = nullptr;
+    CMonitor* periodMonitor = nullptr;
+    std::atomic<bool> periodActive{false};
 };
 
 #endif // ALIGNMENTTHREAD_H

@@ -227,3 +227,29 @@ bool CMonitor::waitForData(int msecs)
     }
     return port->waitForReadyRead(msecs);
 }
+
+bool CMonitor::isHungUp() const
+{
+    return port->isHungUp();
+}
+
+bool CMonitor::reopen()
+{
+    port->close();
+    return init(port->portName());
+}
+
+QString CMonitor::portPath() const
+{
+    return port->portName();
+}
+
+void CMonitor::cancelWaits()
+{
+    port->cancelWaits();
+}
+
+void CMonitor::resumeWaits()
+{
+    port->resumeWaits();
+}

@@ -52,8 +52,18 @@ public:
     // Bytes that arrived at the port and have not been read into the ring yet.
     qint64 bytesWaiting() const;
     // Sleeps until a byte arrives at the port or msecs have passed; true when
-    // there is something to read.
+    // there is something to read, or the line has hung up, or waits are cancelled.
     bool waitForData(int msecs);
+
+    // True once the display's end of the line has gone (unplugged, switched off).
+    bool isHungUp() const;
+    // Opens the port it was last given again; for a display plugged back in.
+    bool reopen();
+    QString portPath() const;
+
+    // Ends waits on the port at once, from any thread, until resumeWaits().
+    void cancelWaits();
+    void resumeWaits();
 
 private:
     int stored() const;

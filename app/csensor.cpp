@@ -47,9 +47,37 @@ CColor CSensor::GetColor()
 
 void CSensor::MeasureColor()
 {
-    // The context object cancels the call if the sensor is destroyed first; the
-    // virtual call reaches the driver's own GetColor.
-    QTimer::singleShot(measureDelay, this, [this] { GetColor(); });
+    // A child timer, so that the reading dies with the sensor and can be
+    // cancelled before the alignment service takes the instrument over.
+    if (!readingTimer) {
+        readingTimer = new QTimer(this);
+        readingTimer->setSingleShot(true);
+        connect(readingTimer, &QTimer::timeout, this, [this] {
+            collecting = true;
+            GetColor();
+            collecting = false;
+        });
+    }
+    readingTimer->start(measureDelay);
+}
+
+bool CSensor::isReadingPending() const
+{
+    return readingTimer && readingTimer->isActive();
+}
+
+void CSensor::cancelPendingReading()
+{
+    if (readingTimer)
+        readingTimer->stop();
+}
+
+void CSensor::cancelWaits()
+{
+}
+
+void CSensor::resumeWaits()
+{
 }
 
 int CSensor::getComPort()

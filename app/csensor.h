@@ -13,6 +13,8 @@
 // A driver's constructor names the instrument and sets hasComPort; init() opens it
 // and fills the identity; startMeasure() starts a reading and returns the wait in
 // milliseconds; GetColor() collects it and announces it with colorChanged().
+class QTimer;
+
 class CSensor : public QObject
 {
     Q_OBJECT
@@ -29,6 +31,18 @@ public:
     // Collects the reading after measureDelay milliseconds, from the event loop of
     // the thread this object lives in. Returns at once.
     void MeasureColor();
+    // A reading armed by MeasureColor() and not collected yet.
+    bool isReadingPending() const;
+    // Drops the armed reading; nothing is collected for it.
+    void cancelPendingReading();
+    // True while MeasureColor()'s reading is being collected on this thread.
+    bool isCollecting() const { return collecting; }
+
+    // End the driver's waits on its serial line at once, from any thread, until
+    // resumed: how switching alignment off interrupts a reading in progress.
+    // Drivers whose waits are inside an outside library cannot be interrupted.
+    virtual void cancelWaits();
+    virtual void resumeWaits();
 
     QString getName() const { return name; }
     QString getSerialNumber() const { return serialNumber; }
@@ -60,6 +74,10 @@ protected:
     int measureDelay = 0;
     bool isOpen = false;
     bool hasComPort = false;
+
+private:
+    QTimer* readingTimer = nullptr;
+    bool collecting = false;
 };
 
 #endif // CSENSOR_H

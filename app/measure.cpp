@@ -23,6 +23,13 @@ Measure::Measure(QObject* parent)
     release();
     matrix = Matrix::IdentityMatrix(3);
     alignmentThread = new AlignmentThread(this);
+    // Emitted on the service thread, delivered here on the main thread.
+    connect(alignmentThread, &AlignmentThread::periodChanged, this,
+            [this] { emit alignmentStateChanged(alignmentState()); });
+    connect(alignmentThread, &AlignmentThread::monitorHungUp, this,
+            [this] { emit monitorConnected(false); });
+    connect(alignmentThread, &AlignmentThread::monitorReconnected, this,
+            [this] { emit monitorConnected(true); });
     alignmentThread->start(QThread::InheritPriority);
 }
 
@@ -127,8 +134,10 @@ bool Measure::initMonitor()
 
 bool Measure::connectMonitor(QString portName)
 {
-    if (!monitor)
+    if (!monitor) {
+        emit monitorConnected(false);
         return false;
+    }
     if (!monitor->GetInit())
         qDebug() << "Measure connectMonitor " << portName;
     monitor->init(QStringLiteral("/dev/%1").arg(portName));
@@ -204,7 +213,7 @@ Measure::AlignmentState Measure::alignmentState() const
         return AlignmentState::Off;
     if (alignmentThread->isAligning())
         return AlignmentState::On;
-    return alignmentThread->isServing() ? AlignmentState::Stopping : AlignmentState::Off;
+    return alignmentThread->inPeriod() ? AlignmentState::Stopping : AlignmentState::Off;
 }
 
 bool Measure::isServingAlignment() const
@@ -238,7 +247,9 @@ void Measure::doSingleMeasure()
     }
     if (!connectSensor())
         return;
-    if (GetIsAlignment()) {
+    // Also while the service is still finishing its last instrument call: two
+    // threads must never talk to one instrument.
+    if (isAlignmentBusy()) {
         Messenger::warning(nullptr, tr("Single measure"), tr("Alignment is on."));
         return;
     }
@@ -249,6 +260,17 @@ void Measure::doSingleMeasure()
 bool Measure::doAlignment()
 {
     if (sensor && sensor->getIsOpen() && monitor && monitor->GetInit() && alignmentThread) {
+        if (!GetIsAlignment()) {
+            // A single reading collected on this thread right now (a driver's box
+            // runs its own loop) would overlap with the service's calls.
+            if (sensor->isCollecting()) {
+                Messenger::warning(nullptr, tr("Error!"), tr("The sensor is busy with a reading."));
+                return false;
+            }
+            // The service takes the instrument over: a single reading still
+            // armed would run on this thread while the service measures.
+            sensor->cancelPendingReading();
+        }
         const bool on = alignmentThread->doAlignment();
         emit alignmentStateChanged(alignmentState());
         return on;

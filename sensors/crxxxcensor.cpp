@@ -378,3 +378,13 @@ CColor CRXXXCensor::GetColor()
     emit colorChanged(reading);
     return reading;
 }
+
+void CRXXXCensor::cancelWaits()
+{
+    port->cancelWaits();
+}
+
+void CRXXXCensor::resumeWaits()
+{
+    port->resumeWaits();
+}

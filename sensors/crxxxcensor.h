@@ -34,6 +34,8 @@ public:
     int startMeasure() override;
     void stopMeasure() override;
     CColor GetColor() override;
+    void cancelWaits() override;
+    void resumeWaits() override;
 
     bool getHwInfor();
     bool doCmd(const QString& text);

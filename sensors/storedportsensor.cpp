@@ -35,3 +35,13 @@ bool StoredPortSensor::openPort(int readTimeout)
     port->setTimeout(readTimeout);
     return true;
 }
+
+void StoredPortSensor::cancelWaits()
+{
+    port->cancelWaits();
+}
+
+void StoredPortSensor::resumeWaits()
+{
+    port->resumeWaits();
+}

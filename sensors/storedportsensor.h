@@ -26,6 +26,8 @@ public:
     QString getDevicePattern() const { return devicePattern; }
     // The device init() opens.
     QString devicePath() const;
+    void cancelWaits() override;
+    void resumeWaits() override;
 
 protected:
     // Opens devicePath() at 9600 baud, 8N1 without flow control, each read
