@@ -12,6 +12,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QFile>
+#include <QThread>
+
+#include <ctime>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -96,6 +100,12 @@ private slots:
     void destroyingWhileAligningJoinsAfterThePass();
     void releasingWaitsForThePassInProgress();
     void servesADisplayWithACrInstrument();
+    void connectingWithoutAMonitorReportsItDisconnected();
+    void hungUpDisplayIsWaitedForAndServedAgain();
+    void switchingOnDropsAPendingSingleReading();
+    void driverWarningDuringAlignmentIsShownOnceOnTheMainThread();
+    void switchingOffEndsASilentCrReadingAtOnce();
+    void switchingOffDuringAnUninterruptibleCallKeepsTheMainThreadFree();
 
 private:
     QTemporaryDir m_settings;
@@ -486,6 +496,212 @@ void TestMeasure::servesADisplayWithACrInstrument()
     QVERIFY(colorArg(published, 0) == CColor(95.047, 50.0, 217.766));
     QVERIFY(messages.shown().isEmpty());
     measure.reset();
+}
+
+void TestMeasure::connectingWithoutAMonitorReportsItDisconnected()
+{
+    Measure measure;
+    QSignalSpy connected(&measure, &Measure::monitorConnected);
+    QVERIFY(!measure.connectMonitor(QStringLiteral("ttyUSB9")));
+    QCOMPARE(connected.count(), 1);
+    QCOMPARE(connected.at(0).at(0).toBool(), false);
+}
+
+namespace {
+
+double processCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// Points link at the display's terminal, replacing what it pointed at, the way a
+// udev rule keeps one name for whichever display is plugged in.
+bool pointLinkAt(const QString& link, const MonitorEmulator& display)
+{
+    const QString fresh = link + QStringLiteral(".new");
+    QFile::remove(fresh);
+    return QFile::link(QString::fromStdString(display.devicePath()), fresh)
+           && ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(link).constData()) == 0;
+}
+
+} // namespace
+
+void TestMeasure::hungUpDisplayIsWaitedForAndServedAgain()
+{
+    Rig rig;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("display"));
+    auto display = std::make_unique<MonitorEmulator>();
+    QVERIFY(display->start());
+    QVERIFY(pointLinkAt(link, *display));
+    QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyUSB0")));
+    rig.measure->initMonitor();
+    // The controller puts "/dev/" before the name it is given.
+    QVERIFY(rig.measure->connectMonitor(QStringLiteral("..") + link));
+    QSignalSpy connected(rig.measure.get(), &Measure::monitorConnected);
+    QVERIFY(rig.startAligning());
+    display->request("MES,1");
+    QVERIFY(display->waitForReplies(1, 3s));
+
+    // Unplugged in the middle of the session: the device goes, and with it its
+    // name (a terminal number may soon belong to another device).
+    display.reset();
+    QVERIFY(QFile::remove(link));
+    QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 3000);
+    QCOMPARE(connected.at(0).at(0).toBool(), false);
+    QVERIFY(rig.measure->GetIsAlignment());
+
+    // While it is away the service must sleep, not spin.
+    // This thread sleeps through the window, so the figure is the service's.
+    const double cpuBefore = processCpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    QThread::msleep(1000);
+    const double cpuShare = (processCpuSeconds() - cpuBefore) / (double(clock.elapsed()) / 1000.0);
+    qDebug("CPU while the display is away: %.2f %% of a core", cpuShare * 100.0);
+    QVERIFY2(cpuShare < 0.02, qPrintable(QString::number(cpuShare * 100.0) + " %"));
+
+    // Plugged in again on the same name: served again, each request once.
+    display = std::make_unique<MonitorEmulator>();
+    QVERIFY(display->start());
+    QVERIFY(pointLinkAt(link, *display));
+    QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 2, 3000);
+    QCOMPARE(connected.at(1).at(0).toBool(), true);
+    rig.sensor->setStartResult(1500);
+    display->request("MES,1");
+    QVERIFY(display->waitForReplies(1, 3s));
+    display->request("MDR,1");
+    QVERIFY(display->waitForReplies(2, 3s));
+    QVERIFY(!display->waitForReplies(3, 200ms));
+    QCOMPARE(display->replies().at(0).line, std::string("OK00,01500"));
+    QCOMPARE(display->replies().at(1).line, std::string("OK01,001.000;002.000;003.000"));
+    QVERIFY(!rig.measure->doAlignment());
+}
+
+void TestMeasure::switchingOnDropsAPendingSingleReading()
+{
+    Rig rig;
+    QVERIFY(rig.connectAll());
+    rig.sensor->setMeasureDelay(100);
+    rig.sensor->setColorDuration(300);
+    QSignalSpy readings(rig.sensor, &CSensor::colorChanged);
+    // A single reading armed, then alignment switched on before it is collected
+    // while the display asks for a value at once.
+    rig.measure->doSingleMeasure();
+    QVERIFY(rig.sensor->isReadingPending());
+    QVERIFY(rig.startAligning());
+    QVERIFY(!rig.sensor->isReadingPending());
+    rig.monitor.request("MDR,1");
+    QVERIFY(rig.monitor.waitForReplies(1, 3s));
+    QTRY_COMPARE(readings.count(), 1);
+    QTest::qWait(150);
+    QCOMPARE(readings.count(), 1);
+    QCOMPARE(rig.sensor->maxCallsAtOnce.load(), 1);
+
+    // Switched off but still inside the service's instrument call: a single
+    // reading is refused instead of overlapping it.
+    rig.sensor->setStartDuration(400);
+    rig.monitor.request("MES,1");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.sensor->insideStart.load(), 3000);
+    QVERIFY(!rig.measure->doAlignment());
+    QCOMPARE(rig.measure->alignmentState(), Measure::AlignmentState::Stopping);
+    rig.messages.clear();
+    rig.measure->doSingleMeasure();
+    QCOMPARE(rig.messages.shown().size(), 1);
+    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Alignment is on."));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.measure->alignmentState(), Measure::AlignmentState::Off, 3000);
+    QCOMPARE(rig.sensor->maxCallsAtOnce.load(), 1);
+}
+
+void TestMeasure::driverWarningDuringAlignmentIsShownOnceOnTheMainThread()
+{
+    Rig rig;
+    QVERIFY(rig.connectAll());
+    rig.sensor->setStartWarning(QStringLiteral("measrueXYZ err"));
+    QVERIFY(rig.startAligning());
+    // Five requests served while this thread does not get back to its loop, as
+    // while a box is up: the service must not wait for the box.
+    for (size_t i = 1; i <= 5; ++i) {
+        rig.monitor.request("MES,1");
+        QVERIFY(rig.monitor.waitForReplies(i, 3s));
+    }
+    QTRY_COMPARE(rig.messages.shown().size(), 1);
+    QTest::qWait(50);
+    const auto shown = rig.messages.shown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.at(0).text, QStringLiteral("measrueXYZ err"));
+    QCOMPARE(shown.at(0).thread, QThread::currentThread());
+}
+
+void TestMeasure::switchingOffEndsASilentCrReadingAtOnce()
+{
+    RecordingMessenger messages;
+    CrxxxEmulator instrument(CrxxxEmulator::cr250());
+    MonitorEmulator display;
+    QVERIFY(instrument.start());
+    QVERIFY(display.start());
+    auto measure = std::make_unique<Measure>();
+    QVERIFY(measure->initSensor(13, QString::fromStdString(instrument.portName())));
+    measure->initMonitor();
+    QVERIFY(measure->connectMonitor(QString::fromStdString(display.portName())));
+    // The instrument never answers the measurement: the driver would wait for
+    // its two-minute deadline.
+    instrument.setFault("M", CrxxxEmulator::Fault::Silence);
+    QVERIFY(measure->doAlignment());
+    QTRY_VERIFY_WITH_TIMEOUT(measure->isServingAlignment(), 3000);
+    display.request("MDR,1");
+    QTRY_VERIFY_WITH_TIMEOUT(instrument.hasReceived("M"), 3000);
+
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!measure->doAlignment());
+    QTRY_COMPARE_WITH_TIMEOUT(measure->alignmentState(), Measure::AlignmentState::Off, 5000);
+    qDebug("alignment off after %lld ms", clock.elapsed());
+    QVERIFY(clock.elapsed() < 1000);
+    // The interrupted reading gets no reply; the sensor is usable again.
+    QVERIFY(!display.waitForReplies(1, 100ms));
+    QVERIFY(measure->currentSensor()->getIsOpen());
+    measure.reset();
+}
+
+void TestMeasure::switchingOffDuringAnUninterruptibleCallKeepsTheMainThreadFree()
+{
+    Rig rig;
+    QVERIFY(rig.connectAll());
+    // Like a reading inside an outside library, which nothing can interrupt.
+    rig.sensor->setStartDuration(800);
+    rig.sensor->setStartResult(2000);
+    QSignalSpy states(rig.measure.get(), &Measure::alignmentStateChanged);
+    QVERIFY(rig.startAligning());
+    rig.monitor.request("MES,1");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.sensor->insideStart.load(), 3000);
+    states.clear();
+
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!rig.measure->doAlignment());
+    QVERIFY(clock.elapsed() < 200);
+    QCOMPARE(rig.measure->alignmentState(), Measure::AlignmentState::Stopping);
+    QVERIFY(rig.measure->isAlignmentBusy());
+    // The main loop keeps running meanwhile.
+    int ticks = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, [&] {
+        if (rig.measure->alignmentState() == Measure::AlignmentState::Stopping)
+            ++ticks;
+    });
+    tick.start(20);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.measure->alignmentState(), Measure::AlignmentState::Off, 3000);
+    QVERIFY(ticks >= 5);
+    QVERIFY(!states.isEmpty());
+    QCOMPARE(qvariant_cast<Measure::AlignmentState>(states.last().at(0)),
+             Measure::AlignmentState::Off);
+    // The call in progress still got its reply.
+    QVERIFY(rig.monitor.waitForReplies(1, 3s));
+    QCOMPARE(rig.lastReply(), std::string("OK00,02000"));
 }
 
 QTEST_MAIN(TestMeasure)

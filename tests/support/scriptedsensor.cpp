@@ -1,5 +1,7 @@
 #include "scriptedsensor.h"
 
+#include "messenger.h"
+
 #include <QThread>
 
 ScriptedSensor::ScriptedSensor(QObject* parent)
@@ -18,9 +20,31 @@ bool ScriptedSensor::init(QString port)
     return CSensor::init(port);
 }
 
+ScriptedSensor::CallScope::CallScope(ScriptedSensor& s)
+    : sensor(s)
+{
+    const int now = ++sensor.callsInside;
+    int seen = sensor.maxCallsAtOnce.load();
+    while (now > seen && !sensor.maxCallsAtOnce.compare_exchange_weak(seen, now)) {
+    }
+}
+
+ScriptedSensor::CallScope::~CallScope()
+{
+    --sensor.callsInside;
+}
+
+void ScriptedSensor::setStartWarning(const QString& text)
+{
+    startWarning = text;
+}
+
 int ScriptedSensor::startMeasure()
 {
+    const CallScope call(*this);
     ++startCalls;
+    if (!startWarning.isEmpty())
+        Messenger::warning(nullptr, name, startWarning);
     insideStart.store(true);
     if (startDuration.load() > 0)
         QThread::msleep(static_cast<unsigned long>(startDuration.load()));
@@ -30,11 +54,15 @@ int ScriptedSensor::startMeasure()
 
 void ScriptedSensor::stopMeasure()
 {
+    const CallScope call(*this);
     ++stopCalls;
 }
 
 CColor ScriptedSensor::GetColor()
 {
+    const CallScope call(*this);
+    if (colorDuration.load() > 0)
+        QThread::msleep(static_cast<unsigned long>(colorDuration.load()));
     CColor reading;
     {
         QMutexLocker lock(&readingsMutex);

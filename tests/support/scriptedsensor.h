@@ -29,6 +29,12 @@ public:
     void setInitResult(bool ok) { initResult.store(ok); }
     void setHasComPort(bool has) { hasComPort = has; }
     void setSerialNumber(const QString& sn) { serialNumber = sn; }
+    void setMeasureDelay(int ms) { measureDelay = ms; }
+    // How long GetColor blocks (the instrument sending its values).
+    void setColorDuration(int ms) { colorDuration.store(ms); }
+    // A warning the driver raises in every startMeasure, as drivers do when
+    // their instrument refuses.
+    void setStartWarning(const QString& text);
     // Readings handed out by GetColor in order; the last one repeats.
     void queueReading(const CColor& c);
 
@@ -37,8 +43,19 @@ public:
     std::atomic<int> stopCalls{0};
     std::atomic<int> colorCalls{0};
     std::atomic<bool> insideStart{false};
+    // The most instrument calls that were ever in progress at once; a real
+    // instrument library breaks when this exceeds 1.
+    std::atomic<int> maxCallsAtOnce{0};
 
 private:
+    struct CallScope {
+        explicit CallScope(ScriptedSensor& s);
+        ~CallScope();
+        ScriptedSensor& sensor;
+    };
+    std::atomic<int> callsInside{0};
+    std::atomic<int> colorDuration{0};
+    QString startWarning;
     std::atomic<int> startResult{500};
     std::atomic<int> startDuration{0};
     std::atomic<bool> initResult{true};
