@@ -55,7 +55,7 @@ bool printable_name(const char *name)
 int32_t calibrate_colour(ca410_dev *dev, int32_t colour, const double *target, double *measured, const char *fn)
 {
     double values[3] = {};
-    int32_t err = ca410_measure(dev, 1, values);
+    int32_t err = ca410_measure_mode(dev, 1, DisplayXYZ, values);
     if (err) {
         cloge(glog, 0, "[%s]: ca410_measure err, 0x%x\n", fn, err);
         return ErrCalMeasure;
@@ -97,6 +97,9 @@ int32_t ca410DeviceOpen(ca410_dev **handle, const char *path, int32_t level)
 
 int32_t ca410DeviceInit(ca410_dev *dev)
 {
+    // Until every step has succeeded the record mirrors no known settings.
+    if (dev)
+        dev->init = 0;
     int32_t err = ca410_get_firmware_info(dev);
     if (err) {
         cloge(glog, 0, "[ca410DeviceInit]: get firmware err, 0x%x\n", err);
@@ -145,6 +148,9 @@ int32_t ca410DeviceReset(ca410_dev *dev)
         cloge(glog, 0, "[ca410DeviceReset]: ca410_set_reset err, 0x%x\n", err);
         return ErrReset;
     }
+    // The instrument is back at its default settings (display mode 0, not
+    // X, Y, Z): measuring needs a new ca410DeviceInit.
+    dev->init = 0;
     clogd(glog, 5, "[ca410DeviceReset]: done\n");
     return Ok;
 }
@@ -241,7 +247,7 @@ int32_t ca410MeasureXYZ(ca410_dev *dev, double *xyz)
         return ErrArgs;
     }
     double values[3] = {};
-    const int32_t err = ca410_measure(dev, 1, values);
+    const int32_t err = ca410_measure_mode(dev, 1, DisplayXYZ, values);
     if (err) {
         cloge(glog, 0, "[ca410MeasureXYZ]: ca410_measure err, 0x%x\n", err);
         return ErrMeasure;

@@ -2,6 +2,7 @@
 // operation per instrument function, each a checked sequence of command
 // exchanges that keeps the device record current.
 #include "ca410dev.h"
+#include "cnumber.h"
 #include "mlink_ca410.h"
 
 #include <cmath>
@@ -66,6 +67,40 @@ int split_fields(char *text, char **fields, int max)
     for (char *f = strtok_r(text, ",", &save); f && n < max; f = strtok_r(nullptr, ",", &save))
         fields[n++] = f;
     return n;
+}
+
+// Splits text in place at every comma, keeping empty fields, for replies in
+// which a missing value must not let the next one take its place.
+int split_all_fields(char *text, char **fields, int max)
+{
+    int n = 0;
+    for (char *f = text; f && n < max;) {
+        fields[n++] = f;
+        f = strchr(f, ',');
+        if (f)
+            *f++ = '\0';
+    }
+    return n;
+}
+
+// A decimal integer that is the whole field, as the display mode of a reading.
+bool read_whole_int(const char *text, long *value)
+{
+    if (!text || !*text)
+        return false;
+    char *end = nullptr;
+    const long v = strtol(text, &end, 10);
+    if (*end != '\0')
+        return false;
+    *value = v;
+    return true;
+}
+
+// A value of a diagnostic log line: NaN shows what did not parse.
+double logged_value(const char *text)
+{
+    double v = NAN;
+    return c_parse_double(text, &v) ? v : NAN;
 }
 
 // Integers in replies follow the base of their prefix (a leading zero is octal).
@@ -324,6 +359,12 @@ int32_t ca410_get_state(ca410_dev *dev, int32_t index)
         return ErrShort;
     }
     const auto byte = static_cast<uint8_t>(read_int(data));
+    double real = 0;
+    const bool decimal = index == CfgTemperature || index == CfgManualTime || index == CfgIntFreq;
+    if (decimal && !c_parse_double(data, &real)) {
+        cloge(glog, 0, "[ca410_get_state]: STR,%d  received invalid data\n", cfg.id);
+        return ErrShort;
+    }
     switch (index) {
     case CfgDisplayMode:
         dev->display_mode = byte;
@@ -357,11 +398,11 @@ int32_t ca410_get_state(ca410_dev *dev, int32_t index)
         break;
     }
     case CfgTemperature:
-        dev->temperature_shift = strtod(data, nullptr);
+        dev->temperature_shift = real;
         clogd(glog, 6, "[ca410_get_state]: temperature shift = [%.4f]\n", dev->temperature_shift);
         break;
     case CfgManualTime:
-        dev->manual_measure_time = strtod(data, nullptr);
+        dev->manual_measure_time = real;
         clogd(glog, 6, "[ca410_get_state]: manual_mode_measure_time = [%.4f] msec\n", dev->manual_measure_time);
         break;
     case CfgTriggerMode:
@@ -381,7 +422,7 @@ int32_t ca410_get_state(ca410_dev *dev, int32_t index)
         clogd(glog, 6, "[ca410_get_state]: simultaneous measure control = [%d]\n", dev->simultaneous);
         break;
     case CfgIntFreq:
-        dev->internal_freq = strtod(data, nullptr);
+        dev->internal_freq = real;
         clogd(glog, 6, "[ca410_get_state]: internal_freq = [%.4f]Hz\n", dev->internal_freq);
         break;
     default:  // the channel name and the external sync frequency are not kept
@@ -637,6 +678,15 @@ int32_t ca410_measure(ca410_dev *dev, int32_t format, double *xyz)
         cloge(glog, 0, "[ca410_measure]: invalid args\n");
         return ErrArgs;
     }
+    return ca410_measure_mode(dev, format, dev->display_mode, xyz);
+}
+
+int32_t ca410_measure_mode(ca410_dev *dev, int32_t format, int32_t display_mode, double *xyz)
+{
+    if (!dev || !dev->ser) {
+        cloge(glog, 0, "[ca410_measure]: invalid args\n");
+        return ErrArgs;
+    }
     if (format < 1 || format > 2) {
         cloge(glog, 0, "[ca410_measure]: invalid fmt = [%d], need [1:2]\n", format);
         return ErrBadValue;
@@ -660,18 +710,26 @@ int32_t ca410_measure(ca410_dev *dev, int32_t format, double *xyz)
     }
     char copy[sizeof reply];
     copy_text(copy, sizeof copy, reply, sizeof reply);
+    // Empty fields are kept: a missing value must not pass for the next one.
     char *fields[MaxFields];
-    const int n = split_fields(reply, fields, MaxFields);
-    if (n < 7) {
+    const int n = split_all_fields(reply, fields, MaxFields);
+    long mode = -1;
+    double values[3] = {};
+    if (n < 7 || !read_whole_int(fields[1], &mode) || !c_parse_double(fields[2], &values[0])
+        || !c_parse_double(fields[3], &values[1]) || !c_parse_double(fields[4], &values[2])) {
         cloge(glog, 0, "[ca410_measure]: parse [%s] err\n", copy);
         return ErrParse;
     }
-    const auto mode = static_cast<int>(strtol(fields[1], nullptr, 10));
-    const double values[3] = {strtod(fields[2], nullptr), strtod(fields[3], nullptr), strtod(fields[4], nullptr)};
+    // Values of another display mode (x, y, Lv after a reset, say) are no
+    // reading of what was asked for.
+    if (mode != display_mode) {
+        cloge(glog, 0, "[ca410_measure]: get disp_mode %ld != %d\n", mode, display_mode);
+        return ErrParse;
+    }
     if (xyz)
         memcpy(xyz, values, sizeof values);
-    clogd(glog, 6, "[ca410_measure]: disp_mode=[%d]  meas: [%.7f]  [%.7f] [%.7f]\n", mode, values[0], values[1],
-          values[2]);
+    clogd(glog, 6, "[ca410_measure]: disp_mode=[%d]  meas: [%.7f]  [%.7f] [%.7f]\n", static_cast<int>(mode),
+          values[0], values[1], values[2]);
     return Ok;
 }
 
@@ -744,8 +802,13 @@ int32_t ca410_set_cal_target(ca410_dev *dev, int32_t colour, int32_t display_mod
     }
     const int32_t cmd = UWT + colour;  // UWT, URD, UGR, UBL follow each other
     clogd(glog, 7, "[ca410_set_cal_target]: color = %d  disp_mode = %d \n", colour, display_mode);
+    // As "%d,%9f,%9f,%9f", but with a decimal point whatever the process locale.
     char params[96];
-    snprintf(params, sizeof params, "%d,%9f,%9f,%9f", display_mode, xyz[0], xyz[1], xyz[2]);
+    int pos = snprintf(params, sizeof params, "%d", display_mode);
+    for (int i = 0; i < 3; ++i) {
+        params[pos++] = ',';
+        pos += c_format_fixed(params + pos, sizeof params - static_cast<size_t>(pos), xyz[i], 9, 6);
+    }
     char reply[128];
     const int32_t err = ca_command(dev, cmd, params, 0, reply, sizeof reply, nullptr, Timeout);
     if (err) {
@@ -960,10 +1023,12 @@ int32_t ca410_get_calfile(ca410_dev *dev, int32_t channel, int32_t display_mode,
     channel_name(out.name, sizeof out.name, fields[6], channel);
     if (strspn(fields[6], " ") == strlen(fields[6]))
         clogd(glog, 5, "[ca410_get_calfile]: ch%d no name founded, reset to [%s]\n", channel, out.name);
-    for (int c = 0; c < 4; ++c) {
-        for (int i = 0; i < 3; ++i) {
-            out.target[c][i] = strtod(fields[12 + 3 * c + i], nullptr);
-            out.measure[c][i] = strtod(fields[24 + 3 * c + i], nullptr);
+    for (int f = 12; f < 36; ++f) {
+        const int c = (f - 12) % 12 / 3;
+        const int i = f % 3;
+        if (!c_parse_double(fields[f], f < 24 ? &out.target[c][i] : &out.measure[c][i])) {
+            cloge(glog, 0, "[ca410_get_calfile]: field %d [%s] is no number\n", f, fields[f]);
+            return ErrParse;
         }
     }
     *calfile = out;
@@ -1019,8 +1084,7 @@ int32_t ca410_ch_info(ca410_dev *dev, int32_t channel, int32_t display_mode)
     static const char *const colours[4] = {"white", "red", "green", "blue"};
     for (int c = 0; c < 4; ++c)
         clogd(glog, 5, "[ca410_ch_info]:  target %s [%f] [%f] [%f] -- meas [%f] [%f] [%f]\n", colours[c],
-              strtod(fields[12 + 3 * c], nullptr), strtod(fields[13 + 3 * c], nullptr),
-              strtod(fields[14 + 3 * c], nullptr), strtod(fields[24 + 3 * c], nullptr),
-              strtod(fields[25 + 3 * c], nullptr), strtod(fields[26 + 3 * c], nullptr));
+              logged_value(fields[12 + 3 * c]), logged_value(fields[13 + 3 * c]), logged_value(fields[14 + 3 * c]),
+              logged_value(fields[24 + 3 * c]), logged_value(fields[25 + 3 * c]), logged_value(fields[26 + 3 * c]));
     return Ok;
 }

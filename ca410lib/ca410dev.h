@@ -42,6 +42,10 @@ struct ca410_dev {
 int32_t ca410_identity_exchange(ser_com *port, char *answer, int32_t size, int32_t *received,
                                 int32_t timeout_ms);
 
+// ca410_measure for a reading in the given display mode: a reply in another
+// mode, or with a value that is no number, fails with 48.
+int32_t ca410_measure_mode(ca410_dev *dev, int32_t format, int32_t display_mode, double *xyz);
+
 // The probing half of ca410_dev_scan: stores in names a copy of each of the
 // paths on which a CA-410 answers, up to max. Exported so that ports the host
 // enumeration does not list (pseudo-terminals) can be probed too.

@@ -113,10 +113,11 @@ int32_t dump_bytes(clog *log, const char *prefix, const void *data, int32_t offs
     const auto *bytes = static_cast<const uint8_t *>(data);
     // Prefix capped so that one line always fits the fixed buffer.
     char line[64 + 4 + 8 + 1 + 16 * 3 + 2 + 16 + 2];
-    for (int32_t first = 0; first < length; first += 16) {
+    for (int32_t first = 0; first < length; first += length - first > 16 ? 16 : length - first) {
         const int32_t n = length - first < 16 ? length - first : 16;
+        // Summed unsigned: an offset near INT32_MAX must not overflow.
         int pos = snprintf(line, sizeof line, "%.64s%04x:", prefix ? prefix : "",
-                           static_cast<unsigned>(offset + first));
+                           static_cast<uint32_t>(offset) + static_cast<uint32_t>(first));
         for (int32_t i = 0; i < 16; ++i) {
             if (i < n)
                 pos += snprintf(line + pos, sizeof line - pos, " %02x", bytes[first + i]);

@@ -8,16 +8,25 @@ packages=(
     qtbase5-dev libqt5serialport5-dev qttools5-dev-tools qttools5-dev
     xvfb
     colord-data   # CIE colour-matching functions and illuminants the spectral tests check against
+    locales       # a German locale (decimal comma) for the locale-independence tests
 )
 
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The tests run the instrument library under a locale whose decimal separator
+# is a comma; generate it once.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+    echo "Generating the de_DE.UTF-8 locale"
+    $sudo localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+fi

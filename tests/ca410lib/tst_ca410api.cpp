@@ -7,6 +7,9 @@
 
 #include <QtTest>
 
+#include <clocale>
+#include <cstdio>
+
 namespace {
 
 using Fault = Ca410Emulator::Fault;
@@ -34,6 +37,10 @@ private slots:
     void outputsOnlyOnSuccess();
     void channelListIsTheCallersCopy();
     void userCalibrationCodes();
+    void userCalibrationSendsEachStepInOrder();
+    void resetNeedsANewInit();
+    void measureRefusesReadingsOfAnotherKind();
+    void germanLocaleKeepsTheDecimalPoint();
 
 private:
     Ca410Emulator m_emulator;
@@ -234,6 +241,12 @@ void TstCa410Api::userCalibrationCodes()
     QCOMPARE(ca410WRGBCalibRed(m_dev, target, measured), 18);
     QCOMPARE(measured[0], -1.0);
     QVERIFY(contains(m_log->errorText, "[ca410WRGBCalibRed]: ca410_set_cal_target err, 0x12\n"));
+    // Entering a channel needs all four colours.
+    QCOMPARE(ca410WRGBCalibWhite(m_dev, target, measured), 0);
+    QCOMPARE(ca410WRGBCalibEnd(m_dev, 7, "A", 2026, 1, 1, 0), 18);
+    QCOMPARE(ca410WRGBCalibRed(m_dev, target, measured), 0);
+    QCOMPARE(ca410WRGBCalibGreen(m_dev, target, measured), 0);
+    QCOMPARE(ca410WRGBCalibBlue(m_dev, target, measured), 0);
 
     m_emulator.clearCommands();
     QCOMPARE(ca410WRGBCalibEnd(m_dev, 0, "A", 2026, 1, 1, 0), 37);
@@ -259,6 +272,142 @@ void TstCa410Api::userCalibrationCodes()
     QCOMPARE(ca410WRGBCalibEnd(m_dev, 10, "B", 2026, 1, 1, 0), 0);
     QVERIFY(contains(m_log->errorText, "[ca410WRBGCalibEnd]: set channel name err, 0x13\n"));
     QCOMPARE(m_emulator.channel(10).calType, 2);
+}
+
+void TstCa410Api::userCalibrationSendsEachStepInOrder()
+{
+    QCOMPARE(ca410DeviceInit(m_dev), 0);
+    m_emulator.clearCommands();
+    const double white[3] = {95.05, 100.5, 108.88};
+    const double red[3] = {41.25, 21.5, 1.75};
+    m_emulator.setMeasurement(94, 99, 107);
+    double measured[3] = {};
+    QCOMPARE(ca410WRGBCalibWhite(m_dev, white, measured), 0);
+    QCOMPARE(QList<double>({measured[0], measured[1], measured[2]}), QList<double>({94, 99, 107}));
+    m_emulator.setMeasurement(40, 20, 1);
+    QCOMPARE(ca410WRGBCalibRed(m_dev, red, nullptr), 0);
+    // Display mode X, Y, Z and user calibration mode first; then each colour
+    // is measured in the full format before its target is given.
+    const std::vector<std::string> expected = {
+        "MDS,7", "UCS,1", "MES,1", "UWT,7,95.050000,100.500000,108.880000",
+        "MES,1", "URD,7,41.250000,21.500000, 1.750000",
+    };
+    QCOMPARE(m_emulator.commands(), expected);
+    // The instrument kept each target with the reading taken just before it.
+    const double green[3] = {36, 72, 12};
+    const double blue[3] = {18, 7, 95};
+    m_emulator.setMeasurement(35, 71, 11);
+    QCOMPARE(ca410WRGBCalibGreen(m_dev, green, nullptr), 0);
+    m_emulator.setMeasurement(17, 6, 94);
+    QCOMPARE(ca410WRGBCalibBlue(m_dev, blue, nullptr), 0);
+    QCOMPARE(ca410WRGBCalibEnd(m_dev, 11, "Order", 2026, 5, 20, 9), 0);
+    const Ca410Emulator::Channel stored = m_emulator.channel(11);
+    QCOMPARE(QList<double>({stored.measure[0][0], stored.measure[1][0], stored.measure[2][0], stored.measure[3][0]}),
+             QList<double>({94, 40, 35, 17}));
+    QCOMPARE(QList<double>({stored.target[0][2], stored.target[1][2], stored.target[2][2], stored.target[3][2]}),
+             QList<double>({108.88, 1.75, 12, 95}));
+}
+
+void TstCa410Api::resetNeedsANewInit()
+{
+    m_emulator.setMeasurement(95.05, 100.5, 108.88);
+    m_emulator.clearCommands();
+    QCOMPARE(ca410DeviceInit(m_dev), 0);
+    // The initialisation resets the measurement settings (type 2).
+    QCOMPARE(m_emulator.commands().at(1), std::string("RST,0,2"));
+    double xyz[3] = {-1, -1, -1};
+    QCOMPARE(ca410MeasureXYZ(m_dev, xyz), 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("MES,1"));
+
+    m_emulator.clearCommands();
+    QCOMPARE(ca410DeviceReset(m_dev), 0);
+    QCOMPARE(m_emulator.commands(), std::vector<std::string>({"RST,0,2"}));
+    QCOMPARE(m_emulator.setting(0), std::string("0"));  // the instrument shows x, y, Lv again
+    // The handle no longer mirrors the instrument: measuring needs a new init,
+    // and is refused without a word to the instrument.
+    xyz[0] = -1;
+    QCOMPARE(ca410MeasureXYZ(m_dev, xyz), 50);
+    QCOMPARE(xyz[0], -1.0);
+    QCOMPARE(m_emulator.commands().size(), size_t(1));
+    // Measuring below the interface sees the x, y, Lv reading and refuses it.
+    QCOMPARE(ca410_measure(m_dev, 1, xyz), 48);
+    QCOMPARE(xyz[0], -1.0);
+
+    QCOMPARE(ca410DeviceInit(m_dev), 0);
+    QCOMPARE(ca410MeasureXYZ(m_dev, xyz), 0);
+    QCOMPARE(QList<double>({xyz[0], xyz[1], xyz[2]}), QList<double>({95.05, 100.5, 108.88}));
+}
+
+void TstCa410Api::measureRefusesReadingsOfAnotherKind()
+{
+    QCOMPARE(ca410DeviceInit(m_dev), 0);
+    double xyz[3] = {-1, -1, -1};
+    const char* const replies[] = {
+        "OK00,P1,0,0.3127,0.3290,100.0000,0.0000,0\r",
+        "OK00,P1,7,95.0500,,108.8800,0.0000,0\r",
+        "OK00,P1,7,95.0500,--1,108.8800,0.0000,0\r",
+    };
+    for (const char* raw : replies) {
+        m_emulator.addFault(Fault::Raw, "MES,", 0, 1, raw);
+        QVERIFY2(ca410MeasureXYZ(m_dev, xyz) == 55, raw);
+        QCOMPARE(xyz[0], -1.0);
+    }
+    QVERIFY(contains(m_log->errorText, "[ca410MeasureXYZ]: ca410_measure err, 0x30\n"));
+}
+
+void TstCa410Api::germanLocaleKeepsTheDecimalPoint()
+{
+    // As a Qt program does with the user's language; the library must not care.
+    const char* const names[] = {"de_DE.UTF-8", "de_DE.utf8"};
+    const char* set = nullptr;
+    for (const char* name : names)
+        if ((set = setlocale(LC_ALL, name)))
+            break;
+    if (!set)
+        QSKIP("The de_DE.UTF-8 locale is not installed (scripts/install-deps.sh generates it)");
+    struct Restore {
+        ~Restore() { setlocale(LC_ALL, "C"); }
+    } restore;
+    // Only a decimal comma makes this test mean anything.
+    char probe[16];
+    snprintf(probe, sizeof probe, "%.1f", 1.5);
+    QCOMPARE(std::string(probe), std::string("1,5"));
+
+    QCOMPARE(ca410DeviceInit(m_dev), 0);
+    m_emulator.setSetting(15, "-1.5");   // temperature shift
+    m_emulator.setSetting(28, "59.94");  // internal sync frequency
+    ca410Stat stat{};
+    QCOMPARE(ca410GetDeviceStat(m_dev, &stat), 0);
+    QCOMPARE(m_dev->temperature_shift, -1.5);
+    QCOMPARE(m_dev->internal_freq, 59.94);
+    m_emulator.setMeasurement(95.05, 100.5, 108.88);
+    double xyz[3] = {};
+    QCOMPARE(ca410MeasureXYZ(m_dev, xyz), 0);
+    QCOMPARE(QList<double>({xyz[0], xyz[1], xyz[2]}), QList<double>({95.05, 100.5, 108.88}));
+
+    const double targets[4][3] = {{95.05, 100.5, 108.88}, {41.24, 21.26, 1.93}, {35.76, 71.52, 11.92},
+                                  {18.05, 7.22, 95.05}};
+    const double seen[4][3] = {{94.5, 99.25, 107.75}, {40.5, 20.75, 1.5}, {35.25, 70.5, 11.25}, {17.5, 6.75, 94.5}};
+    int32_t (*const steps[4])(ca410_dev*, const double*, double*) = {ca410WRGBCalibWhite, ca410WRGBCalibRed,
+                                                                     ca410WRGBCalibGreen, ca410WRGBCalibBlue};
+    for (int c = 0; c < 4; ++c) {
+        m_emulator.setMeasurement(seen[c][0], seen[c][1], seen[c][2]);
+        double measured[3] = {};
+        QCOMPARE(steps[c](m_dev, targets[c], measured), 0);
+        QCOMPARE(QList<double>({measured[0], measured[1], measured[2]}),
+                 QList<double>({seen[c][0], seen[c][1], seen[c][2]}));
+    }
+    QVERIFY(contains(m_emulator.commands().back(), "UBL,7,18.050000, 7.220000,95.050000"));
+    QCOMPARE(ca410WRGBCalibEnd(m_dev, 12, "Panel", 2026, 5, 20, 9), 0);
+
+    ca410Calfile file{};
+    QCOMPARE(ca410GetCalfile(m_dev, 12, &file), 0);
+    for (int c = 0; c < 4; ++c) {
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(file.target[c][i], targets[c][i]);
+            QCOMPARE(file.measure[c][i], seen[c][i]);
+        }
+    }
 }
 
 QTEST_APPLESS_MAIN(TstCa410Api)

@@ -57,6 +57,8 @@ private slots:
     void configReadsEverySetting();
     void ranges();
     void measureRepeatsOnceOverRange();
+    void measureRefusesReadingsOfAnotherKind();
+    void slowOperationsHaveTheirOwnBudgets();
     void userCalibrationOperations();
     void channelListKeepsWrgbChannels();
     void channelListFailuresRestoreTheLogThreshold();
@@ -290,13 +292,14 @@ void TstCa410Dev::measureRepeatsOnceOverRange()
 {
     m_emulator.setSetting(23, "2");
     m_emulator.setSetting(0, "7");
+    m_dev->display_mode = 7;
     m_emulator.setMeasurement(10.5, 20.25, 30.125);
     double xyz[3] = {-1, -1, -1};
     QCOMPARE(ca410_measure(m_dev, 3, xyz), 37);
     QVERIFY(m_emulator.commands().empty());
     QCOMPARE(ca410_measure(m_dev, 1, xyz), 0);
     QCOMPARE(QList<double>({xyz[0], xyz[1], xyz[2]}), QList<double>({10.5, 20.25, 30.125}));
-    QCOMPARE(ca410_measure(m_dev, 2, nullptr), 0);
+    QCOMPARE(m_emulator.commands().back(), std::string("MES,1"));
 
     // Over the range once: the repeat answers.
     m_emulator.clearCommands();
@@ -324,6 +327,69 @@ void TstCa410Dev::measureRepeatsOnceOverRange()
     QVERIFY(contains(m_log->errorText, "[ca410_measure]: parse [P1,7,9,9,9,0] err\n"));
 }
 
+void TstCa410Dev::measureRefusesReadingsOfAnotherKind()
+{
+    m_emulator.setSetting(23, "2");
+    m_emulator.setSetting(0, "7");
+    m_dev->display_mode = 7;
+    double xyz[3] = {-1, -1, -1};
+    // The short record of "MES,2" lacks the fields of a full reading.
+    QCOMPARE(ca410_measure(m_dev, 2, xyz), 48);
+    QCOMPARE(m_emulator.commands().back(), std::string("MES,2"));
+
+    // x, y, Lv of display mode 0 are no X, Y, Z; a missing or non-numeric
+    // value is no reading. None of them touches the output.
+    const char* const replies[] = {
+        "OK00,P1,0,0.3127,0.3290,100.0000,0.0000,0\r",
+        "OK00,P1,7,95.0500,,108.8800,0.0000,0\r",
+        "OK00,P1,7,95.0500,abc,108.8800,0.0000,0\r",
+        "OK00,P1,7x,95.0500,100.5000,108.8800,0.0000,0\r",
+        "OK00,P1,7,95.0500,100.5000,nan,0.0000,0\r",
+    };
+    for (const char* raw : replies) {
+        m_emulator.addFault(Fault::Raw, "MES,", 0, 1, raw);
+        QVERIFY2(ca410_measure(m_dev, 1, xyz) == 48, raw);
+        QCOMPARE(xyz[0], -1.0);
+    }
+    QVERIFY(contains(m_log->errorText, "[ca410_measure]: get disp_mode 0 != 7\n"));
+    QVERIFY(contains(m_log->errorText, "[ca410_measure]: parse [P1,7,95.0500,abc,108.8800,0.0000,0] err\n"));
+
+    // The record's display mode is the one asked for.
+    m_emulator.setSetting(0, "0");
+    m_dev->display_mode = 0;
+    m_emulator.setMeasurement(40, 50, 10);
+    QCOMPARE(ca410_measure(m_dev, 1, xyz), 0);
+    QCOMPARE(QList<double>({xyz[0], xyz[1], xyz[2]}), QList<double>({0.4, 0.5, 50.0}));
+    m_dev->display_mode = 7;
+    QCOMPARE(ca410_measure(m_dev, 1, xyz), 48);
+}
+
+void TstCa410Dev::slowOperationsHaveTheirOwnBudgets()
+{
+    // Zero calibration has 6 s, a measurement 3 s; other exchanges only 1 s.
+    // A slow answer inside the budget is taken, silence ends near its end.
+    m_emulator.setSetting(23, "2");
+    m_emulator.setSetting(0, "7");
+    m_dev->display_mode = 7;
+    const struct {
+        const char* prefix;
+        int budget;
+    } operations[] = {{"ZRC", 6000}, {"MES,", 3000}};
+    for (const auto& op : operations) {
+        auto run = [&] {
+            return op.budget == 6000 ? ca410_set_istate(m_dev, 13, 0, nullptr) : ca410_measure(m_dev, 1, nullptr);
+        };
+        m_emulator.addFault(Fault::Slow, op.prefix, 1500);
+        QVERIFY2(run() == 0, op.prefix);
+        m_emulator.addFault(Fault::Silence, op.prefix);
+        const int64_t start = msec_time();
+        QVERIFY2(run() == 38, op.prefix);
+        const int64_t took = msec_time() - start;
+        QVERIFY2(took >= op.budget && took <= op.budget * 6 / 5,
+                 qPrintable(QString("%1 took %2 ms").arg(op.prefix).arg(took)));
+    }
+}
+
 void TstCa410Dev::userCalibrationOperations()
 {
     const double white[3] = {95.0, 100.0, 108.5};
@@ -337,14 +403,23 @@ void TstCa410Dev::userCalibrationOperations()
     QVERIFY(m_emulator.commands().empty());
 
     m_emulator.setSetting(23, "2");
+    m_emulator.setSetting(0, "7");
+    m_dev->display_mode = 7;
     m_emulator.setMeasurement(94, 99, 107);
     QCOMPARE(ca410_calmode_set(m_dev, 1), 0);
     QCOMPARE(int(m_dev->calmode), 1);
     QCOMPARE(m_emulator.calibrationMode(), 1);
+    QCOMPARE(ca410_measure(m_dev, 1, nullptr), 0);
     QCOMPARE(ca410_set_cal_target(m_dev, 0, 7, white), 0);
     QCOMPARE(m_emulator.commands().back(), std::string("UWT,7,95.000000,100.000000,108.500000"));
+    const double red[3] = {41, 21, 2};
+    const double green[3] = {36, 72, 12};
     const double blue[3] = {18.25, 7.5, 95.125};
-    QCOMPARE(ca410_set_cal_target(m_dev, 3, 7, blue), 0);
+    const double* const others[] = {red, green, blue};
+    for (int colour = 1; colour <= 3; ++colour) {
+        QCOMPARE(ca410_measure(m_dev, 1, nullptr), 0);
+        QCOMPARE(ca410_set_cal_target(m_dev, colour, 7, others[colour - 1]), 0);
+    }
     QCOMPARE(m_emulator.commands().back(), std::string("UBL,7,18.250000, 7.500000,95.125000"));
     QCOMPARE(ca410_ch_enter(m_dev, 5, 2026, 1, 6, 9), 0);
     QCOMPARE(m_emulator.commands().back(), std::string("ETR,5,2026,1,6,9,00,00"));

@@ -97,6 +97,11 @@ void TstCa410Support::dumpBytesFormatsLinesAndPadsTheLast()
                                  "rx 0020: 78 0d 80 7a"
                                  + std::string(12 * 3, ' ') + "  x..z\n";
     QCOMPARE(log.debugText, expected);
+    // Offsets near the top of the range count on without overflowing.
+    log.clear();
+    QCOMPARE(dump_bytes(glog, "", data, INT32_MAX - 5, 20), 0);
+    QVERIFY2(log.debugText.find("\n8000000a: 78 0d 80 7a") != std::string::npos, log.debugText.c_str());
+    QCOMPARE(log.debugText.compare(0, 9, "7ffffffa:"), 0);
     // An over-long prefix is cut, never overrunning the line.
     log.clear();
     dump_bytes(glog, std::string(500, 'p').c_str(), data, 0, 16);
@@ -116,8 +121,10 @@ void TstCa410Support::threeByteFloats_data()
     QTest::newRow("-2.5") << -2.5 << 0xD0 << 0x00 << 0x02;
     QTest::newRow("0.25") << 0.25 << 0x40 << 0x00 << 0xFF;  // exponent -1 stored as 255
     QTest::newRow("zero") << 0.0 << 0x00 << 0x00 << 0x00;
-    // The mantissa rounds up to 32768 and is halved into the next exponent.
-    QTest::newRow("carry") << 0.99999 << 0x40 << 0x00 << 0x01;
+    // 1.99999 / 2 * 32768 + 0.5 rounds to 32768: the mantissa is halved into
+    // the next exponent (without that, 0x80 0x00 0x01 would read as -0.0).
+    QTest::newRow("carry") << 1.99999 << 0x40 << 0x00 << 0x02;
+    QTest::newRow("below carry") << 1.99996 << 0x7F << 0xFF << 0x01;
 }
 
 void TstCa410Support::threeByteFloats()
@@ -143,6 +150,11 @@ void TstCa410Support::threeByteFloatEdges()
     QCOMPARE(QList<int>({b[0], b[1], b[2]}), QList<int>({1, 2, 3}));
     QCOMPARE(Float2Bytes3Buf(nullptr, 1.0), -1);
     // Exponent byte 128 stays +128; 129 is -127.
+    // Decoding is exact where the value is representable.
+    const uint8_t one[3] = {0x40, 0x00, 0x01};
+    const uint8_t minusOne[3] = {0xC0, 0x00, 0x01};
+    QCOMPARE(Bytes3Buf2Float(one), 1.0);
+    QCOMPARE(Bytes3Buf2Float(minusOne), -1.0);
     const uint8_t big[3] = {0x40, 0x00, 0x80};
     const uint8_t small[3] = {0x40, 0x00, 0x81};
     QCOMPARE(Bytes3Buf2Float(big), std::ldexp(0.5, 128));

@@ -42,6 +42,7 @@ private slots:
     void shortAndMissingRepliesFail();
     void lateRepliesNeverAnswerTheNextCommand();
     void splitRepliesAreJoined();
+    void exchangeKeepsToItsBudget();
     void invalidCommandsAreNeverSent();
     void emulatorKeepsItsState();
     void identityProbe();
@@ -256,6 +257,27 @@ void TstCaCommand::lateRepliesNeverAnswerTheNextCommand()
     QCOMPARE(result, 0);
 }
 
+void TstCaCommand::exchangeKeepsToItsBudget()
+{
+    // An unanswered exchange gives up after its budget, not long after: the
+    // drain before it costs a few tens of milliseconds at most.
+    int32_t result = -1;
+    m_emulator.addFault(Fault::Silence, "STR,");
+    int64_t start = msec_time();
+    QCOMPARE(send(STR, "0", &result, 256, 1000), std::string("<untouched>"));
+    int64_t took = msec_time() - start;
+    QCOMPARE(result, 38);
+    QVERIFY2(took >= 1000 && took <= 1200, qPrintable(QString::number(took)));
+
+    // A reply late by most of the budget is still taken.
+    m_emulator.setSetting(0, "7");
+    m_emulator.addFault(Fault::Slow, "STR,", 800);
+    start = msec_time();
+    QCOMPARE(send(STR, "0", &result, 256, 1000), std::string("7"));
+    took = msec_time() - start;
+    QVERIFY2(took >= 800 && took < 1000, qPrintable(QString::number(took)));
+}
+
 void TstCaCommand::splitRepliesAreJoined()
 {
     m_emulator.setSetting(28, "59.94");
@@ -324,20 +346,53 @@ void TstCaCommand::emulatorKeepsItsState()
     m_emulator.setMeasurement(10.5, 20.25, 30.125);
     QCOMPARE(send(MES, "1", &result), std::string("P1,7,10.5000,20.2500,30.1250,0.0000,0"));
 
-    // A user calibration entered into channel 5 and named is read back by TDR.
-    QCOMPARE(run(26, "1"), 0);  // UCS
+    // "MES,2" asks for the short record, which ends after the three values.
+    QCOMPARE(send(MES, "2", &result), std::string("P1,7,10.5000,20.2500,30.1250"));
+
+    // A user calibration: targets only in user calibration mode, each after a
+    // reading of its own, whose values it keeps; ETR only with all four colours.
+    const char* const white = "7,95.000000,100.000000,108.000000";
+    QCOMPARE(run(26, "0"), 0);      // UCS,0
+    QCOMPARE(run(27, white), 19);   // UWT outside the mode: ER10
+    QCOMPARE(run(26, "1"), 0);      // UCS,1
     QCOMPARE(m_emulator.calibrationMode(), 1);
-    QCOMPARE(run(27, "7,95.000000,100.000000,108.000000"), 0);  // UWT
-    QCOMPARE(run(28, "7, 41.000000, 21.000000,  2.000000"), 0);  // URD
-    QCOMPARE(run(31, "5,2026,12,6,18,00,00"), 0);               // ETR
-    QCOMPARE(run(32, "01,05,Panel A"), 0);                      // IDS
+    QCOMPARE(run(27, white), 17);   // the reading before the mode does not count: ER05
+    QCOMPARE(run(MES, "1"), 0);
+    m_emulator.setMeasurement(1, 2, 3);  // changed after the reading: not what is kept
+    QCOMPARE(run(27, white), 0);
+    QCOMPARE(run(28, "7, 41.000000, 21.000000,  2.000000"), 17);  // URD: the reading is used up
+    QCOMPARE(run(MES, "1"), 0);
+    QCOMPARE(run(28, "7, 41.000000, 21.000000,  2.000000"), 0);
+    QCOMPARE(run(31, "5,2026,12,6,18,00,00"), 18);  // ETR without green and blue: ER06
+    QCOMPARE(run(MES, "1"), 0);
+    QCOMPARE(run(29, "7,36.000000,72.000000,12.000000"), 0);  // UGR
+    QCOMPARE(run(MES, "1"), 0);
+    QCOMPARE(run(30, "7,18.000000,7.000000,95.000000"), 0);   // UBL
+    QCOMPARE(run(31, "5,2026,12,6,18,00,00"), 0);
+    QCOMPARE(run(32, "01,05,Panel A"), 0);                    // IDS
+    QCOMPARE(run(32, "01,00,Zero"), 0);                       // channel 0 can be named too
     const QStringList fields = QString::fromStdString(send(TDR, "5,1,7", &result, 512)).split(',');
     QCOMPARE(fields.size(), 42);
     QCOMPARE(QStringList({fields[0], fields[5], fields[6], fields[8], fields[36]}),
              QStringList({"CH05", "2", "Panel A   ", "7", "2026"}));
-    QCOMPARE(fields[13].toDouble() + fields[15].toDouble() + fields[24].toDouble(), 100.0 + 41.0 + 10.5);
+    // White target Y, red target X, white and red measured X.
+    QCOMPARE(QStringList({fields[13], fields[15], fields[24], fields[27]}),
+             QStringList({"100.0000", "41.0000", "10.5000", "1.0000"}));
+    // TDR answers in the display mode asked for.
+    QCOMPARE(QString::fromStdString(send(TDR, "5,1,0", &result, 512)).split(',').value(8), QString("0"));
+    QCOMPARE(run(TDR, "5,1,2"), 19);
     m_emulator.addFault(Fault::WrongChannel, "TDR,");
     QVERIFY(send(TDR, "5,1,7", &result, 512).compare(0, 5, "CH06,") == 0);
+
+    // Reset types: 1 keeps the display mode, 2 restores the measurement
+    // settings only, 0 everything.
+    QCOMPARE(run(2, "0,1"), 0);
+    QCOMPARE(send(STR, "0", &result), std::string("7"));
+    QCOMPARE(run(2, "0,2"), 0);
+    QCOMPARE(send(STR, "0", &result), std::string("0"));
+    QCOMPARE(m_emulator.calibrationMode(), 1);
+    QCOMPARE(run(2, "0,0"), 0);
+    QCOMPARE(m_emulator.calibrationMode(), 0);
 
     QCOMPARE(run(35, "1,5"), 0);  // MDD deletes the channel
     QCOMPARE(m_emulator.channel(5).calType, 0);

@@ -1,5 +1,7 @@
 #include "ca410emulator.h"
 
+#include "emulatortext.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,13 +22,11 @@ bool toInt(const std::string& text, int* value)
     return true;
 }
 
+// Targets come blank-padded to a fixed width ("%9f"); the number is the rest.
 bool toDouble(const std::string& text, double* value)
 {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    *value = std::strtod(text.c_str(), &end);
-    return *end == '\0';
+    const size_t first = text.find_first_not_of(' ');
+    return first != std::string::npos && EmulatorText::toDouble(text.substr(first), value);
 }
 
 std::vector<std::string> splitFields(const std::string& text)
@@ -47,9 +47,7 @@ std::vector<std::string> splitFields(const std::string& text)
 
 std::string number(double v)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.4f", v);
-    return text;
+    return EmulatorText::fixed(v, 4);
 }
 
 std::string padded(const std::string& text, size_t width)
@@ -339,8 +337,17 @@ Ca410Emulator::Reply Ca410Emulator::reset(const std::string&, const Args& args)
     int type = 0;
     if (args.size() != 2 || args[0] != "0" || !toInt(args[1], &type) || type < 0 || type > 3)
         return error(10);
+    // Type 2 puts the measurement settings (display mode 0 among them) back to
+    // their defaults; type 0 resets everything, the user calibration state and
+    // the selected channel too. Types 1 and 3 concern nothing emulated here.
     if (type == 0 || type == 2)
         resetMeasurementSettings();
+    if (type == 0) {
+        m_settings[3] = "0";
+        m_calMode = 0;
+        m_lastMeasure.reset();
+        m_targetsGiven = 0;
+    }
     return ok();
 }
 
@@ -387,7 +394,7 @@ Ca410Emulator::Reply Ca410Emulator::channelNumber(const std::string&, const Args
 Ca410Emulator::Reply Ca410Emulator::channelName(const std::string&, const Args& args)
 {
     int ch = 0;
-    if (args.size() != 3 || !toInt(args[1], &ch) || ch < 1 || ch > 99 || args[2].size() > 10)
+    if (args.size() != 3 || !toInt(args[1], &ch) || ch < 0 || ch > 99 || args[2].size() > 10)
         return error(10);
     m_channels[static_cast<size_t>(ch)].name = args[2];
     return ok();
@@ -444,6 +451,11 @@ Ca410Emulator::Reply Ca410Emulator::calibrationModeCommand(const std::string&, c
     if (args.size() != 1 || !toInt(args[0], &mode) || mode < 0 || mode > 1)
         return error(10);
     m_calMode = mode;
+    // Entering the mode starts a new calibration: targets and the reading
+    // they refer to are given afresh.
+    if (mode == 1)
+        m_targetsGiven = 0;
+    m_lastMeasure.reset();
     return ok();
 }
 
@@ -455,11 +467,15 @@ Ca410Emulator::Reply Ca410Emulator::target(const std::string& prefix, const Args
     if (args.size() != 4 || !toInt(args[0], &mode) || !toDouble(args[1], &xyz[0]) || !toDouble(args[2], &xyz[1])
         || !toDouble(args[3], &xyz[2]))
         return error(10);
-    if (m_settings[23] != "2")
-        return error(5);  // nothing measured to calibrate against
+    if (m_calMode != 1)
+        return error(10);  // targets are taken in user calibration mode only
+    if (!m_lastMeasure)
+        return error(5);  // no reading of this colour to calibrate against
     m_pendingDisplayMode = mode;
     m_pendingTarget[colour] = xyz;
-    m_pendingMeasure[colour] = m_xyz;
+    m_pendingMeasure[colour] = *m_lastMeasure;
+    m_lastMeasure.reset();  // each colour is measured before its target
+    m_targetsGiven |= 1u << colour;
     return ok();
 }
 
@@ -472,14 +488,16 @@ Ca410Emulator::Reply Ca410Emulator::enterCalibration(const std::string&, const A
     for (size_t i = 0; i < 6; ++i)
         if (!toInt(args[i + 1], &date[i]))
             return error(10);
+    if (m_calMode != 1)
+        return error(10);
+    if (m_targetsGiven != 0xF)
+        return error(6);  // white, red, green and blue are all needed
     Channel& c = m_channels[static_cast<size_t>(ch)];
     c.calType = 2;
     c.displayMode = m_pendingDisplayMode;
     c.target = m_pendingTarget;
     c.measure = m_pendingMeasure;
     c.date = date;
-    m_pendingTarget = {};
-    m_pendingMeasure = {};
     return ok();
 }
 
@@ -502,6 +520,7 @@ Ca410Emulator::Reply Ca410Emulator::measure(const std::string&, const Args& args
         return error(10);  // no zero calibration yet
     int mode = 0;
     toInt(m_settings[0], &mode);
+    m_lastMeasure = m_xyz;
     const double X = m_xyz[0], Y = m_xyz[1], Z = m_xyz[2];
     std::string values;
     if (mode == 0) {
@@ -511,14 +530,19 @@ Ca410Emulator::Reply Ca410Emulator::measure(const std::string&, const Args& args
     } else {
         values = number(X) + "," + number(Y) + "," + number(Z);
     }
-    return ok("P1," + std::to_string(mode) + "," + values + ",0.0000,0");
+    // Format 1 is the full record: probe, display mode, the three values, the
+    // flicker value and the sampling state. Format 2 is the short one, which
+    // ends after the three values.
+    const std::string head = "P1," + std::to_string(mode) + "," + values;
+    return ok(format == 1 ? head + ",0.0000,0" : head);
 }
 
 Ca410Emulator::Reply Ca410Emulator::readChannel(const std::string&, const Args& args)
 {
     int ch = 0;
     int mode = 0;
-    if (args.size() != 3 || !toInt(args[0], &ch) || ch < 0 || ch > 99 || args[1] != "1" || !toInt(args[2], &mode))
+    if (args.size() != 3 || !toInt(args[0], &ch) || ch < 0 || ch > 99 || args[1] != "1" || !toInt(args[2], &mode)
+        || (mode != 0 && mode != 1 && (mode < 5 || mode > 8)))
         return error(10);
     const Channel c = ch >= 1 ? m_channels[static_cast<size_t>(ch)] : Channel{};
     char head[16];
@@ -526,7 +550,7 @@ Ca410Emulator::Reply Ca410Emulator::readChannel(const std::string&, const Args& 
     // 0 channel, 1-3 probe details, 4 model, 5 type, 6 name, 7 spare, 8 display
     // mode, 9-11 spare, 12-23 targets, 24-35 measured values, 36-41 date.
     std::string data = std::string(head) + ",P1,0,0," + m_model + "," + std::to_string(c.calType) + ","
-                       + padded(c.name, 10) + ",0," + std::to_string(c.calType ? c.displayMode : mode) + ",0,0,0";
+                       + padded(c.name, 10) + ",0," + std::to_string(mode) + ",0,0,0";
     for (const auto& xyz : c.target)
         for (double v : xyz)
             data += "," + number(v);

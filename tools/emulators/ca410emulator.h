@@ -7,12 +7,21 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 // An emulated Konica Minolta CA-410 on a pseudo-terminal: carriage-return
 // terminated ASCII commands, one reply line each ("OK00[,data]", "OKnn[,data]"
 // for a warning, "ERnn" for an error).
+//
+// It keeps the instrument's rules rather than forgiving a faulty driver: a
+// calibration target (UWT, URD, UGR, UBL) is taken only in user calibration
+// mode ("UCS,1") and only after a measurement, whose reading it stores; ETR
+// needs all four colours; a measurement reports the current display mode, in
+// the full record for "MES,1" and the short one for "MES,2"; TDR answers in
+// the display mode asked for; reset type 2 restores the measurement settings
+// (display mode 0), type 0 everything.
 //
 // The protocol is split in two steps so that new commands slot in cleanly:
 // execute() turns one command line into a Reply purely from the device state,
@@ -144,6 +153,8 @@ private:
     std::array<std::array<double, 3>, 4> m_pendingTarget{};
     std::array<std::array<double, 3>, 4> m_pendingMeasure{};
     int m_pendingDisplayMode = 7;
+    std::optional<std::array<double, 3>> m_lastMeasure;  // the reading the next target refers to
+    unsigned m_targetsGiven = 0;                         // bit per colour, white first
     bool m_wrongChannel = false;  // the TDR being executed answers for the next channel
 };
 

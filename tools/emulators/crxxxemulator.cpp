@@ -1,5 +1,7 @@
 #include "crxxxemulator.h"
 
+#include "emulatortext.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
@@ -20,9 +22,7 @@ std::string error(const std::string& command, const std::string& code)
 
 std::string number(double value, int decimals)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
+    return EmulatorText::fixed(value, decimals);
 }
 
 std::string frequency(const std::string& command, double hz)
@@ -54,10 +54,7 @@ bool argumentOf(const std::string& line, double* value)
     const size_t space = line.find_last_of(' ');
     if (space == std::string::npos || space + 1 >= line.size())
         return false;
-    char* end = nullptr;
-    const std::string text = line.substr(space + 1);
-    *value = std::strtod(text.c_str(), &end);
-    return end && *end == '\0';
+    return EmulatorText::toDouble(line.substr(space + 1), value);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "cs2000emulator.h"
 
+#include "emulatortext.h"
+
 #include <cstdio>
 
 namespace {
@@ -17,9 +19,7 @@ std::string error(int code)
 // Nine characters: "9.504e+01", or "-9.50e+01" for a negative value.
 std::string nine(double value)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*e", value < 0 ? 2 : 3, value);
-    return text;
+    return EmulatorText::scientific(value, value < 0 ? 2 : 3);
 }
 
 } // namespace

@@ -3,10 +3,12 @@
 #include "ca410emulator.h"
 #include "crxxxemulator.h"
 #include "cs2000emulator.h"
+#include "emulatortext.h"
 #include "monitoremulator.h"
 #include "pr6xxemulator.h"
 
 #include <cstdio>
+#include <sstream>
 
 namespace {
 
@@ -14,9 +16,7 @@ std::unique_ptr<PtyDevice> makeMonitor(const EmulatorKind::Print& print)
 {
     auto monitor = std::make_unique<MonitorEmulator>();
     monitor->setReplyObserver([print](const MonitorEmulator::Reply& reply) {
-        char at[32];
-        std::snprintf(at, sizeof at, "%.1f", reply.atMs);
-        print("monitor reply " + std::string(at) + " " + reply.line);
+        print("monitor reply " + EmulatorText::fixed(reply.atMs, 1) + " " + reply.line);
     });
     return monitor;
 }
@@ -42,8 +42,13 @@ bool ca410Command(PtyDevice& device, const std::string& text)
 {
     auto& ca410 = static_cast<Ca410Emulator&>(device);
     double x = 0, y = 0, z = 0;
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "xyz %lf %lf %lf %c", &x, &y, &z, &tail) == 3) {
+    if (text.compare(0, 4, "xyz ") == 0) {
+        std::istringstream words(text.substr(4));
+        std::string a, b, c, tail;
+        words >> a >> b >> c >> tail;
+        if (!tail.empty() || !EmulatorText::toDouble(a, &x) || !EmulatorText::toDouble(b, &y)
+            || !EmulatorText::toDouble(c, &z))
+            return false;
         ca410.setMeasurement(x, y, z);
         return true;
     }

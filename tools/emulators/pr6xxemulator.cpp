@@ -1,5 +1,7 @@
 #include "pr6xxemulator.h"
 
+#include "emulatortext.h"
+
 #include <cstdio>
 
 namespace {
@@ -37,10 +39,9 @@ bool Pr6xxEmulator::remoteMode() const
 
 std::string Pr6xxEmulator::readingReply(const Config& c, int code)
 {
-    char text[160];
-    std::snprintf(text, sizeof text, "%s,%d,%.*e,%.*e,%.*e\r\n", status(code).c_str(), c.units,
-                  c.decimals[0], c.x, c.decimals[1], c.y, c.decimals[2], c.z);
-    return text;
+    return status(code) + "," + std::to_string(c.units) + "," + EmulatorText::scientific(c.x, c.decimals[0]) + ","
+           + EmulatorText::scientific(c.y, c.decimals[1]) + "," + EmulatorText::scientific(c.z, c.decimals[2])
+           + kEnd;
 }
 
 void Pr6xxEmulator::receivedByte(char c)
