@@ -15,7 +15,9 @@
 #include <QFile>
 #include <QThread>
 
+#include <clocale>
 #include <ctime>
+#include <string>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -315,6 +317,18 @@ void TestMeasure::replyFormats()
              QStringLiteral("OK01,012.346;020.500;030.000\r"));
     QCOMPARE(AlignmentThread::valueReply(-1.5, 0, 1234.5678),
              QStringLiteral("OK01,-01.500;000.000;1234.568\r"));
+
+    // The display reads a decimal point whatever language the station's user
+    // has chosen, as a Qt program takes the C library's locale from it.
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        QSKIP("the de_DE.UTF-8 locale is not installed");
+    const QLocale previousDefault;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QString german = AlignmentThread::valueReply(12.3456, 20.5, 30);
+    QLocale::setDefault(previousDefault);
+    std::setlocale(LC_ALL, previous.c_str());
+    QCOMPARE(german, QStringLiteral("OK01,012.346;020.500;030.000\r"));
 }
 
 void TestMeasure::startAndStopRequests()
