@@ -63,6 +63,13 @@ AlignmentWidget::AlignmentWidget(Measure* measureController, QWidget* parent)
     matrixTable->horizontalHeader()->hide();
     matrixTable->verticalHeader()->hide();
     matrixTable->setFixedSize(302, 92);
+    // The nine cells share the fixed size; no scrolling for three rows.
+    matrixTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    matrixTable->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    matrixTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    matrixTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    matrixTable->setSelectionMode(QAbstractItemView::NoSelection);
+    matrixTable->setFocusPolicy(Qt::NoFocus);
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 3; ++c)
             matrixTable->setItem(r, c, new QTableWidgetItem(QString()));

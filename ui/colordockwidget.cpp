@@ -26,6 +26,9 @@ ColorDockWidget::ColorDockWidget(QWidget* parent)
     table->setVerticalHeaderLabels(labels);
     table->horizontalHeader()->hide();
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->setFocusPolicy(Qt::NoFocus);
+    table->horizontalHeader()->setStretchLastSection(true);
     for (int row = 0; row < labels.size(); ++row)
         table->setItem(row, 0, new QTableWidgetItem(QString()));
 
