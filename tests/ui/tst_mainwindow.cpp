@@ -306,7 +306,7 @@ void TestMainWindow::saveWritesTheTypedNameOnly()
     rig.measure()->SetMatrix(sampleMatrix());
     rig.dialogs.queueText(QStringLiteral("abc"));
     rig.window->doSaveProfile();
-    QCOMPARE(QDir(m_work).entryList(QDir::Files), QStringList{QStringLiteral("abc.alg")});
+    QCOMPARE(QDir(m_work).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("abc.alg")});
     AlignmentProfile saved;
     QCOMPARE(saved.read(QStringLiteral("abc.alg")), AlignmentProfile::ReadResult::Ok);
     QCOMPARE(saved.serialNumber(), rig.serialNumber);
@@ -320,7 +320,7 @@ void TestMainWindow::saveWritesTheTypedNameOnly()
     rig.window->doSaveAsProfile();
     QCOMPARE(rig.dialogs.asked(), (QStringList{QStringLiteral("Input"), QStringLiteral("Input"),
                                                QStringLiteral("Input"), QStringLiteral("Save profile")}));
-    QCOMPARE(QDir(m_work).entryList(QDir::Files), QStringList{QStringLiteral("abc.alg")});
+    QCOMPARE(QDir(m_work).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("abc.alg")});
     QCOMPARE(rig.messages.shown().size(), 1);
 
     // Save As takes the name as chosen.
@@ -370,7 +370,7 @@ void TestMainWindow::failedSaveIsReportedAndKeepsTheOldFile()
     QVERIFY(oldFile.open(QIODevice::ReadOnly));
     QCOMPARE(oldFile.readAll(), oldBytes);
     // No half-written file is left beside it either.
-    QCOMPARE(QDir(m_work).entryList(QDir::Files), QStringList{QStringLiteral("keep.alg")});
+    QCOMPARE(QDir(m_work).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.alg")});
 }
 
 void TestMainWindow::statusBarToggle()
