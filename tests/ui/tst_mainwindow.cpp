@@ -9,6 +9,7 @@
 #include "recordingmessenger.h"
 #include "scripteddialogprovider.h"
 #include "scriptedsensor.h"
+#include "sensorlibrary.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -141,6 +142,7 @@ private slots:
     void profileOpenedBeforeThePortKeepsItsMatrix();
     void profileOfAnotherInstrumentIsRefusedAtThePort();
     void emptyPortEntriesRelease();
+    void aboutNamesVersionLibrariesAndSettings();
 
 private:
     QTemporaryDir m_home;
@@ -464,6 +466,33 @@ void TestMainWindow::emptyPortEntriesRelease()
     QVERIFY(shown(rig.messages, QStringLiteral("Open Profile"),
                   QStringLiteral("No Sensor connected, Connect Sensor first,")));
     QVERIFY(rig.dialogs.asked().isEmpty());
+}
+
+void TestMainWindow::aboutNamesVersionLibrariesAndSettings()
+{
+    // One library where the program is told to look; the others nowhere.
+    const QString libDir = m_home.filePath(QStringLiteral("libs"));
+    QVERIFY(QDir().mkpath(libDir));
+    const QString i1d3 = QDir(libDir).filePath(SensorLibrary::fileName(QStringLiteral("libmlink_i1d3")));
+    QFile placeholder(i1d3);
+    QVERIFY(placeholder.open(QIODevice::WriteOnly));
+    placeholder.close();
+    SensorLibrary::setExtraDirectories({libDir});
+
+    Rig rig;
+    rig.action(QStringLiteral("&About"))->trigger();
+    SensorLibrary::setExtraDirectories({});
+    QCOMPARE(rig.messages.shown().size(), 1);
+    const auto& about = rig.messages.shown().at(0);
+    QCOMPARE(about.title, QStringLiteral("Huelink Trimline"));
+    QVERIFY2(about.text.contains(QString::fromLatin1(qVersion())), qPrintable(about.text));
+    QVERIFY2(about.text.contains(SensorLibrary::fileName(QStringLiteral("libmlink_i1d3")) + QStringLiteral(": ") + i1d3), qPrintable(about.text));
+    QVERIFY2(about.text.contains(SensorLibrary::fileName(QStringLiteral("libmlink_k10")) + QStringLiteral(": not found")), qPrintable(about.text));
+    QVERIFY(about.text.contains(SensorLibrary::fileName(QStringLiteral("libmlink_ca410"))));
+    const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("NVX"),
+                             QStringLiteral("Brightfold-alignment"));
+    QVERIFY2(settings.fileName().startsWith(m_home.path()), qPrintable(settings.fileName()));
+    QVERIFY2(about.text.contains(settings.fileName()), qPrintable(about.text));
 }
 
 int main(int argc, char* argv[])
