@@ -279,10 +279,13 @@ bool Measure::doAlignment()
     return false;
 }
 
-bool Measure::saveProfile(QString fileName)
+bool Measure::saveProfile(QString fileName, QString* error)
 {
-    if (!sensor)
+    if (!sensor) {
+        if (error)
+            *error = tr("Sensor not connected!");
         return false;
+    }
     const AlignmentProfile profile(sensorType, sensor->getSerialNumber(), correctionMatrix());
-    return profile.write(fileName);
+    return profile.write(fileName, error);
 }

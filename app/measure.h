@@ -56,9 +56,10 @@ public:
     bool isServingAlignment() const;
     // Passes of the alignment service loop so far.
     quint64 alignmentPasses() const;
-    // Writes the profile of the current sensor and matrix; false when there is
-    // no sensor or the file cannot be written.
-    bool saveProfile(QString fileName);
+    // Writes the profile of the current sensor and matrix, whole or not at all;
+    // false when there is no sensor or the file cannot be written, with the
+    // reason in error.
+    bool saveProfile(QString fileName, QString* error = nullptr);
 
     CSensor* currentSensor() const { return sensor; }
     CMonitor* currentMonitor() const { return monitor; }

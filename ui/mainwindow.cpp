@@ -1,6 +1,5 @@
 #include "mainwindow.h"
 
-#include "alignmentprofile.h"
 #include "alignmentwidget.h"
 #include "colordockwidget.h"
 #include "csensor.h"
@@ -78,12 +77,6 @@ MainWindow::MainWindow(QWidget* parent)
     // The service also changes state on its own: it finishes stopping after the
     // instrument call in progress, or stops when the display hangs up.
     connect(measure, &Measure::alignmentStateChanged, this, &MainWindow::showAlignmentState);
-    stoppingWatch = new QTimer(this);
-    stoppingWatch->setInterval(100);
-    connect(stoppingWatch, &QTimer::timeout, this, [this] {
-        if (measure->alignmentState() != shownState)
-            showAlignmentState(measure->alignmentState());
-    });
 
     resize(600, 440);
     setWindowTitle(tr("Huelink Trimline"));
@@ -302,12 +295,8 @@ void MainWindow::doSaveAsProfile()
 
 void MainWindow::saveProfileAs(const QString& fileName)
 {
-    // Written here rather than through the controller so that a failure can
-    // say why.
-    const AlignmentProfile profile(measure->getSensorType(), measure->currentSensor()->getSerialNumber(),
-                                   measure->correctionMatrix());
     QString reason;
-    if (!profile.write(fileName, &reason)) {
+    if (!measure->saveProfile(fileName, &reason)) {
         Messenger::warning(this, tr("Save"),
                            tr("The profile %1 could not be saved: %2")
                                .arg(QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath()),
@@ -347,11 +336,6 @@ void MainWindow::doAlignment()
 
 void MainWindow::showAlignmentState(Measure::AlignmentState state)
 {
-    shownState = state;
-    if (state == Measure::AlignmentState::Stopping)
-        stoppingWatch->start();
-    else
-        stoppingWatch->stop();
     switch (state) {
     case Measure::AlignmentState::On:
         alignmentAct->setText(tr("Stop&l"));

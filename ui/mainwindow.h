@@ -90,8 +90,6 @@ private:
     // Set when the user closed the window while the service was still stopping.
     bool closeWhenStopped = false;
     // Looks again while the service is stopping, in case its end is not announced.
-    QTimer* stoppingWatch = nullptr;
-    Measure::AlignmentState shownState = Measure::AlignmentState::Off;
 };
 
 #endif // MAINWINDOW_H
