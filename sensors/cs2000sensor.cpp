@@ -107,18 +107,18 @@ bool CS2000Sensor::doCmd(Cs2000Cmd& cmd)
     QByteArray reply(length, '\0');
     int received = 0;
     const QDeadlineTimer deadline(replyDeadline);
-    // Wait for the first bytes; each read waits up to the port's read timeout.
-    while (received == 0) {
-        const qint64 n = port->read(reply.data(), length);
-        if (n < 0)
+    // The first bytes may take until the deadline; the rest of a reply that
+    // has begun follows within the read timeout, and a reply read in pieces is
+    // still one reply.
+    while (received < length) {
+        const int wait = received == 0 ? int(qMin<qint64>(deadline.remainingTime(), ReadTimeout)) : ReadTimeout;
+        if (!port->waitForReadyRead(wait)) {
+            if (received == 0 && !deadline.hasExpired())
+                continue;
             break;
-        received = int(n);
-        if (received == 0 && deadline.hasExpired())
-            break;
-    }
-    // The rest of a reply that has begun follows within the read timeout; a
-    // reply read in pieces is still one reply.
-    while (received > 0 && received < length) {
+        }
+        // Readable yet nothing to read: the line has hung up, or the wait was
+        // called off. Waiting on would only spin until the deadline.
         const qint64 n = port->read(reply.data() + received, length - received);
         if (n <= 0)
             break;

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <thread>
 
 using namespace std::chrono_literals;
 using Fault = Cs2000Emulator::Fault;
@@ -45,6 +46,7 @@ private slots:
     void failedReading_data();
     void failedReading();
     void replyInPieces();
+    void hungUpLineEndsTheWaitAtOnce();
     void stopAndRelease();
 
 private:
@@ -328,6 +330,40 @@ void TestCS2000Sensor::replyInPieces()
     const CColor color = sensor->GetColor();
     QCOMPARE(color[0], 12.5);
     QVERIFY(qAbs(color[1] - 100.0) < 1e-3);
+}
+
+void TestCS2000Sensor::hungUpLineEndsTheWaitAtOnce()
+{
+    Cs2000Emulator::Config config;
+    config.measureSeconds = 1;
+    config.measureMs = 50;
+    QVERIFY(open(config));
+    // The full deadline: a driver that waits on a dead line would take 40 s.
+    sensor->setReplyDeadline(CS2000Sensor::DefaultReplyDeadline);
+    device->setFault("MEDR,2,0,01", Injected{Fault::Silence});
+    QCOMPARE(sensor->startMeasure(), 2000);
+    const size_t sent = device->commands().size();
+
+    // The instrument is unplugged while the driver waits for the values.
+    std::thread unplug([this, sent] {
+        if (device->waitForCommands(sent + 1, 5s))
+            device->stop();
+    });
+    QSignalSpy spy(sensor.get(), &CSensor::colorChanged);
+    QElapsedTimer clock;
+    clock.start();
+    const CColor color = sensor->GetColor();
+    const qint64 elapsed = clock.elapsed();
+    unplug.join();
+    QVERIFY(color.IsNoData());
+    QCOMPARE(spy.count(), 0);
+    QVERIFY2(elapsed < 2000, qPrintable(QString::number(elapsed)));
+
+    // Every later command fails at once too.
+    clock.restart();
+    QCOMPARE(sensor->startMeasure(), 0);
+    QVERIFY(sensor->GetColor().IsNoData());
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestCS2000Sensor::stopAndRelease()

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <thread>
 
 using namespace std::chrono_literals;
 using Fault = Pr6xxEmulator::Fault;
@@ -48,6 +49,7 @@ private slots:
     void replyCompletedLate();
     void failedReading_data();
     void failedReading();
+    void hungUpLineEndsTheWaitAtOnce();
     void releaseSendsALoneQ();
 
 private:
@@ -270,6 +272,35 @@ void TestPR6xxSensor::failedReading()
     QVERIFY(color.IsNoData());
     QCOMPARE(spy.count(), 1);
     QVERIFY(qvariant_cast<CColor>(spy.first().first()).IsNoData());
+}
+
+void TestPR6xxSensor::hungUpLineEndsTheWaitAtOnce()
+{
+    QVERIFY(open());
+    // The full deadline: a driver that waits on a dead line would take 9 s.
+    sensor->setCollectDeadline(PR6xxSensor::DefaultCollectDeadline);
+    device->setFault("M2", Injected{Fault::Silence});
+    const size_t sent = device->commands().size();
+
+    // The instrument is unplugged while the driver waits for the reading.
+    std::thread unplug([this, sent] {
+        if (device->waitForCommands(sent + 1, 5s))
+            device->stop();
+    });
+    QSignalSpy spy(sensor.get(), &CSensor::colorChanged);
+    QElapsedTimer clock;
+    clock.start();
+    const CColor color = sensor->GetColor();
+    const qint64 elapsed = clock.elapsed();
+    unplug.join();
+    QVERIFY(color.IsNoData());
+    QCOMPARE(spy.count(), 1);
+    QVERIFY2(elapsed < 2000, qPrintable(QString::number(elapsed)));
+
+    // A reading on the dead line fails at once too.
+    clock.restart();
+    QVERIFY(sensor->GetColor().IsNoData());
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestPR6xxSensor::releaseSendsALoneQ()
