@@ -13,6 +13,38 @@
 
 using Fault = Ca410Emulator::Fault;
 
+namespace {
+
+// The files mapped into this process now.
+QStringList mappedFiles()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return {};
+    QStringList files;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const int slash = line.indexOf('/');
+        if (slash >= 0)
+            files << QString::fromLocal8Bit(line.mid(slash));
+    }
+    return files;
+}
+
+// How many descriptors of this process lead to the device at path.
+int descriptorsOn(const QString& path)
+{
+    const QString device = QFileInfo(path).canonicalFilePath();
+    QDir fds(QStringLiteral("/proc/self/fd"));
+    int count = 0;
+    for (const QString& fd : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
+        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == device)
+            ++count;
+    }
+    return count;
+}
+
+} // namespace
+
 class TestCA410Sensor : public QObject
 {
     Q_OBJECT
@@ -32,6 +64,8 @@ private slots:
     void failedReadingIsTakenAgainInGetColor();
     void calListNamesUserChannels();
     void releaseUnbindsAndInitOpensAgain();
+    void destroyingGivesThePortBack();
+    void retriedInitLeavesNoLibraryMapped();
 
 private:
     QString port() const { return QStringLiteral("/dev/%1").arg(QString::fromStdString(m_emulator.portName())); }
@@ -253,6 +287,42 @@ void TestCA410Sensor::releaseUnbindsAndInitOpensAgain()
     m_emulator.setMeasurement(30.0, 40.0, 50.0);
     QCOMPARE(m_sensor->startMeasure(), 1000);
     QCOMPARE(m_sensor->GetColor()[2], 50.0);
+}
+
+void TestCA410Sensor::destroyingGivesThePortBack()
+{
+    if (m_sensor)
+        m_sensor->release();
+    m_sensor.reset();
+    const int before = descriptorsOn(port());
+    QVERIFY(openSensor());
+    QCOMPARE(descriptorsOn(port()), before + 1);
+
+    // An owner that forgets release(): the port must not stay open and locked.
+    m_sensor.reset();
+    QCOMPARE(descriptorsOn(port()), before);
+    QVERIFY(openSensor());
+}
+
+void TestCA410Sensor::retriedInitLeavesNoLibraryMapped()
+{
+    if (m_sensor)
+        m_sensor->release();
+    m_sensor.reset();
+    // A copy of its own, so that only this driver's loads of it are seen.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString name = SensorLibrary::fileName(QStringLiteral("libmlink_ca410"));
+    QVERIFY(QFile::copy(QDir(QStringLiteral(CA410_LIBRARY_DIR)).filePath(name), dir.filePath(name)));
+    const QString copy = QFileInfo(dir.filePath(name)).canonicalFilePath();
+    SensorLibrary::setExtraDirectories({dir.path()});
+
+    CA410Sensor sensor;
+    QVERIFY(!sensor.init(QStringLiteral("/dev/h9a-no-such-port")));
+    QVERIFY(sensor.init(port()));
+    QVERIFY(mappedFiles().contains(copy));
+    sensor.release();
+    QVERIFY2(!mappedFiles().contains(copy), qPrintable(copy));
 }
 
 QTEST_GUILESS_MAIN(TestCA410Sensor)
