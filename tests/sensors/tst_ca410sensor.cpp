@@ -181,13 +181,20 @@ void TestCA410Sensor::dimReadingIsAveragedWithASecond()
 {
     QVERIFY(openSensor());
     m_emulator.setMeasurement(2.0, 9.99, 3.0);
+    // Each reading's duration becomes the delay: the instrument takes 300 ms
+    // over the first and 700 ms over the second.
+    m_emulator.addFault(Fault::Slow, "MES", 300);
     QCOMPARE(m_sensor->startMeasure(), 2000);
     QVERIFY(m_sensor->isLowLight());
-    QVERIFY(m_sensor->getMeasureDelay() >= 0);
+    QVERIFY2(m_sensor->getMeasureDelay() >= 300 && m_sensor->getMeasureDelay() < 700,
+             qPrintable(QString::number(m_sensor->getMeasureDelay())));
     m_emulator.setMeasurement(4.0, 8.01, 5.0);
+    m_emulator.addFault(Fault::Slow, "MES", 700);
 
     QSignalSpy spy(m_sensor.get(), &CSensor::colorChanged);
     const CColor color = m_sensor->GetColor();
+    QVERIFY2(m_sensor->getMeasureDelay() >= 700 && m_sensor->getMeasureDelay() < 1500,
+             qPrintable(QString::number(m_sensor->getMeasureDelay())));
     QCOMPARE(color[0], 3.0);
     QCOMPARE(color[1], 9.0);
     QCOMPARE(color[2], 4.0);
