@@ -41,6 +41,7 @@ private slots:
     void startMeasure_data();
     void startMeasure();
     void startMeasureFails();
+    void refusedStartCollectsNoReading();
     void reading_data();
     void reading();
     void failedReading_data();
@@ -243,6 +244,26 @@ void TestCS2000Sensor::startMeasureFails()
     device->setFault("MEAS,1", Injected{Fault::ErrorReply, 3});
     QCOMPARE(sensor->startMeasure(), 0);
     QCOMPARE(sensor->getMeasureDelay(), 5000);
+}
+
+void TestCS2000Sensor::refusedStartCollectsNoReading()
+{
+    // A measurement that would end after the refusal's short reply has been
+    // waited out (one read timeout) and within the wait for the end message.
+    Cs2000Emulator::Config config;
+    config.measureSeconds = 1;
+    config.measureMs = CS2000Sensor::ReadTimeout + 400;
+    QVERIFY(open(config));
+    sensor->setReplyDeadline(1500);
+    device->setFault("MEAS,1", Injected{Fault::ErrorReply, 3});
+    QCOMPARE(sensor->startMeasure(), 0);
+
+    // The instrument measures nothing: the wait for its end message runs out
+    // and no values are asked for.
+    QSignalSpy spy(sensor.get(), &CSensor::colorChanged);
+    QVERIFY(sensor->GetColor().IsNoData());
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(device->commands(), lines({"RMTS,1", "IDDR", "MEAS,1"}));
 }
 
 void TestCS2000Sensor::reading_data()
