@@ -128,8 +128,25 @@ bool CS2000Sensor::doCmd(Cs2000Cmd& cmd)
     if (received != length) {
         qDebug() << "CS-2000:" << command.trimmed() << "reply of" << received << "bytes, expected"
                  << length;
-        port->flush();
+        discardRestOfReply();
         return false;
     }
     return cmd.handler(reply);
+}
+
+void CS2000Sensor::discardRestOfReply()
+{
+    // The next command may send nothing (the wait for the end of a
+    // measurement) and so has no write to flush before; a remainder still on
+    // its way must not become the start of its reply.
+    port->flush();
+    const QDeadlineTimer limit(DiscardLimit);
+    char scrap[64];
+    while (!limit.hasExpired()) {
+        if (!port->waitForReadyRead(int(qMin<qint64>(limit.remainingTime(), ReadTimeout))))
+            break;
+        // Readable yet nothing to read: hung up or called off.
+        if (port->read(scrap, sizeof scrap) <= 0)
+            break;
+    }
 }

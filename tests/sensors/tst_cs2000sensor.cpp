@@ -42,6 +42,7 @@ private slots:
     void startMeasure();
     void startMeasureFails();
     void refusedStartCollectsNoReading();
+    void lateRemainderIsNotTakenForTheEndMessage();
     void reading_data();
     void reading();
     void failedReading_data();
@@ -264,6 +265,29 @@ void TestCS2000Sensor::refusedStartCollectsNoReading()
     QVERIFY(sensor->GetColor().IsNoData());
     QCOMPARE(spy.count(), 0);
     QCOMPARE(device->commands(), lines({"RMTS,1", "IDDR", "MEAS,1"}));
+}
+
+void TestCS2000Sensor::lateRemainderIsNotTakenForTheEndMessage()
+{
+    // The start reply breaks off after "OK00,"; the rest comes after the
+    // driver has given up on it (one read timeout), and the instrument, which
+    // did start, ends its measurement a good while later.
+    const int restAfter = CS2000Sensor::ReadTimeout + 300;
+    Cs2000Emulator::Config config;
+    config.measureSeconds = 1;
+    config.measureMs = restAfter + 2 * CS2000Sensor::ReadTimeout;
+    config.x = 33.5;
+    QVERIFY(open(config));
+    sensor->setReplyDeadline(4000);
+    device->setFault("MEAS,1", Injected{Fault::Short, 0, 5, restAfter, 1});
+    QCOMPARE(sensor->startMeasure(), 0);
+
+    // Nothing is sent before the wait for the end message, so only what the
+    // failed start threw away keeps the late "001" out of it.
+    const CColor color = sensor->GetColor();
+    QVERIFY(!color.IsNoData());
+    QCOMPARE(color[0], 33.5);
+    QCOMPARE(device->commands(), lines({"RMTS,1", "IDDR", "MEAS,1", "MEDR,2,0,01"}));
 }
 
 void TestCS2000Sensor::reading_data()
