@@ -113,7 +113,8 @@ bool CS2000Sensor::doCmd(Cs2000Cmd& cmd)
     while (received < length) {
         const int wait = received == 0 ? int(qMin<qint64>(deadline.remainingTime(), ReadTimeout)) : ReadTimeout;
         if (!port->waitForReadyRead(wait)) {
-            if (received == 0 && !deadline.hasExpired())
+            // A closed port answers at once, so only an open one is waited on.
+            if (received == 0 && !deadline.hasExpired() && port->isOpen())
                 continue;
             break;
         }

@@ -113,8 +113,12 @@ bool PR6xxSensor::doCmd(PR6xxCmd& cmd)
             qDebug("CMD:%s timeout", command.constData());
             break;
         }
-        if (!port->waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), ReadTimeout))))
+        if (!port->waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), ReadTimeout)))) {
+            // A closed port answers at once, so only an open one is waited on.
+            if (!port->isOpen())
+                break;
             continue;
+        }
         char chunk[64];
         const qint64 n = port->read(chunk, qMin<qint64>(sizeof chunk, length - reply.size()));
         // Readable yet nothing to read: the line has hung up (the device went

@@ -2,6 +2,7 @@
 #include "cs2000emulator.h"
 #include "cs2000sensor.h"
 #include "emulatedinstrument.h"
+#include "serialport.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -18,6 +19,13 @@ namespace {
 
 // Short, so that the silent cases stay quick; long enough for a sanitized build.
 constexpr int kDeadline = 500;
+
+// A driver whose port the test can reach, to close it from another thread.
+class ReachableCS2000 : public CS2000Sensor
+{
+public:
+    SerialPort* serialPort() const { return port.get(); }
+};
 
 } // namespace
 
@@ -49,6 +57,7 @@ private slots:
     void failedReading();
     void replyInPieces();
     void hungUpLineEndsTheWaitAtOnce();
+    void portClosedDuringTheWaitEndsIt();
     void stopAndRelease();
 
 private:
@@ -409,6 +418,32 @@ void TestCS2000Sensor::hungUpLineEndsTheWaitAtOnce()
     QCOMPARE(sensor->startMeasure(), 0);
     QVERIFY(sensor->GetColor().IsNoData());
     QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestCS2000Sensor::portClosedDuringTheWaitEndsIt()
+{
+    messages = std::make_unique<RecordingMessenger>();
+    device = std::make_unique<Cs2000Emulator>();
+    QVERIFY(device->start());
+    QVERIFY(port->connect(device->devicePath()));
+    ReachableCS2000 driver;
+    driver.setDevicePattern(port->pattern());
+    QVERIFY(driver.init(QStringLiteral("ttyACM3")));
+    device->setFault("MEAS,1", Injected{Fault::Silence});
+    const size_t sent = device->commands().size();
+
+    // The port is closed while the driver waits, with the full deadline, for
+    // the start reply: a closed port answers every wait at once.
+    std::thread closer([&] {
+        if (device->waitForCommands(sent + 1, 5s))
+            driver.serialPort()->close();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(driver.startMeasure(), 0);
+    const qint64 elapsed = clock.elapsed();
+    closer.join();
+    QVERIFY2(elapsed < 4000, qPrintable(QString::number(elapsed)));
 }
 
 void TestCS2000Sensor::stopAndRelease()
