@@ -43,7 +43,11 @@ CA410Sensor::CA410Sensor(QObject* parent)
     name = strSensors[7];
 }
 
-CA410Sensor::~CA410Sensor() = default;
+CA410Sensor::~CA410Sensor()
+{
+    // An owner that forgets release() must not leave the instrument held.
+    closeLibrary();
+}
 
 bool CA410Sensor::bindLibrary()
 {
@@ -141,7 +145,8 @@ QStringList CA410Sensor::GetCalList()
     const int err = api.getCallist(static_cast<ca410_dev*>(handle), &list, &count);
     if (err != 0 || !list)
         return calNames;
-    for (const ca410_calitem* item = list; item; item = item->next)
+    int walked = 0;
+    for (const ca410_calitem* item = list; item && walked < MaxCalListEntries; item = item->next, ++walked)
         addCalEntry(item->channel, SensorLibrary::fieldText(item->name, int(sizeof item->name)));
     api.deleteCallist(&list);
     return calNames;

@@ -107,18 +107,19 @@ bool CS2000Sensor::doCmd(Cs2000Cmd& cmd)
     QByteArray reply(length, '\0');
     int received = 0;
     const QDeadlineTimer deadline(replyDeadline);
-    // Wait for the first bytes; each read waits up to the port's read timeout.
-    while (received == 0) {
-        const qint64 n = port->read(reply.data(), length);
-        if (n < 0)
+    // The first bytes may take until the deadline; the rest of a reply that
+    // has begun follows within the read timeout, and a reply read in pieces is
+    // still one reply.
+    while (received < length) {
+        const int wait = received == 0 ? int(qMin<qint64>(deadline.remainingTime(), ReadTimeout)) : ReadTimeout;
+        if (!port->waitForReadyRead(wait)) {
+            // A closed port answers at once, so only an open one is waited on.
+            if (received == 0 && !deadline.hasExpired() && port->isOpen())
+                continue;
             break;
-        received = int(n);
-        if (received == 0 && deadline.hasExpired())
-            break;
-    }
-    // The rest of a reply that has begun follows within the read timeout; a
-    // reply read in pieces is still one reply.
-    while (received > 0 && received < length) {
+        }
+        // Readable yet nothing to read: the line has hung up, or the wait was
+        // called off. Waiting on would only spin until the deadline.
         const qint64 n = port->read(reply.data() + received, length - received);
         if (n <= 0)
             break;
@@ -128,8 +129,25 @@ bool CS2000Sensor::doCmd(Cs2000Cmd& cmd)
     if (received != length) {
         qDebug() << "CS-2000:" << command.trimmed() << "reply of" << received << "bytes, expected"
                  << length;
-        port->flush();
+        discardRestOfReply();
         return false;
     }
     return cmd.handler(reply);
+}
+
+void CS2000Sensor::discardRestOfReply()
+{
+    // The next command may send nothing (the wait for the end of a
+    // measurement) and so has no write to flush before; a remainder still on
+    // its way must not become the start of its reply.
+    port->flush();
+    const QDeadlineTimer limit(DiscardLimit);
+    char scrap[64];
+    while (!limit.hasExpired()) {
+        if (!port->waitForReadyRead(int(qMin<qint64>(limit.remainingTime(), ReadTimeout))))
+            break;
+        // Readable yet nothing to read: hung up or called off.
+        if (port->read(scrap, sizeof scrap) <= 0)
+            break;
+    }
 }

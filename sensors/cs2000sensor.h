@@ -22,6 +22,9 @@ public:
     // How long one read of a reply waits for more bytes.
     static constexpr int ReadTimeout = 800;
     static constexpr int MinimumMeasureTime = 2000;
+    // The longest time spent throwing away the rest of a broken reply, so a
+    // line that keeps chattering cannot hold the driver.
+    static constexpr int DiscardLimit = 4 * ReadTimeout;
 
     explicit CS2000Sensor(QObject* parent = nullptr);
     ~CS2000Sensor() override;
@@ -41,6 +44,10 @@ public:
     int getReplyDeadline() const { return replyDeadline; }
 
 private:
+    // Throws away what is left of a reply that came short or late, until the
+    // line has been quiet for one read timeout.
+    void discardRestOfReply();
+
     int replyDeadline = DefaultReplyDeadline;
 };
 

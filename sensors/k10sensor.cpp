@@ -83,7 +83,11 @@ K10Sensor::K10Sensor(QObject* parent)
     name = strSensors[5];
 }
 
-K10Sensor::~K10Sensor() = default;
+K10Sensor::~K10Sensor()
+{
+    // An owner that forgets release() must not leave the instrument held.
+    closeLibrary();
+}
 
 bool K10Sensor::bindLibrary()
 {
@@ -170,7 +174,8 @@ QStringList K10Sensor::GetCalList()
     K10CalNode* head = nullptr;
     if (api.getList(handle, &head) != 0 || !head)
         return calNames;
-    for (const K10CalNode* node = head; node; node = node->next)
+    int walked = 0;
+    for (const K10CalNode* node = head; node && walked < MaxCalListEntries; node = node->next, ++walked)
         addCalEntry(node->index, SensorLibrary::fieldText(node->name, int(sizeof node->name)));
     api.releaseList(&head);
     return calNames;

@@ -20,12 +20,15 @@ LibrarySensor::LibrarySensor(const char* tag_, QObject* parent)
 
 LibrarySensor::~LibrarySensor()
 {
-    // The handle is given back by release(); the owner calls it first.
+    // The subclass has given the handle back by now (closeLibrary()).
     qDebug("~%s()", tag);
 }
 
 bool LibrarySensor::loadLibrary(const QString& baseName)
 {
+    // A library left loaded by a failed attempt would stay mapped for good
+    // once the loader is pointed at a file again.
+    closeLibrary();
     if (SensorLibrary::load(library, baseName))
         return true;
     Messenger::warning(nullptr, name, tr("Can not open %1").arg(SensorLibrary::fileName(baseName)));
@@ -37,15 +40,20 @@ void LibrarySensor::resolveFailed(const QString& baseName)
     Messenger::warning(nullptr, name, tr("Error resolve %1").arg(SensorLibrary::fileName(baseName)));
 }
 
-void LibrarySensor::release()
+void LibrarySensor::closeLibrary()
 {
-    qDebug("%s:: release start", tag);
     if (library.isLoaded()) {
         if (handle)
             mac_DeviceRelease();
         handle = nullptr;
         library.unload();
     }
+}
+
+void LibrarySensor::release()
+{
+    qDebug("%s:: release start", tag);
+    closeLibrary();
     CSensor::release();
     qDebug("%s::release done", tag);
 }

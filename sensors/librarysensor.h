@@ -25,6 +25,9 @@ public:
     static constexpr int BrightWait = 1000;
     static constexpr int DimWait = 2000;
     static constexpr double DimLuminance = 10.0;
+    // Calibration-list entries read at most; a list from an outside library
+    // that runs in a circle or has lost its end is cut here.
+    static constexpr int MaxCalListEntries = 1024;
 
     ~LibrarySensor() override;
 
@@ -43,9 +46,13 @@ protected:
     // tag names the driver in the debug log.
     LibrarySensor(const char* tag, QObject* parent);
 
-    // Loads baseName (see SensorLibrary); tells the user and returns false when
-    // it cannot be loaded.
+    // Loads baseName (see SensorLibrary) afresh, after giving back what an
+    // earlier attempt left loaded; tells the user and returns false when it
+    // cannot be loaded.
     bool loadLibrary(const QString& baseName);
+    // Gives the handle back and unloads the library. Subclasses call it from
+    // their destructors, where their mac_DeviceRelease() is still theirs.
+    void closeLibrary();
     // Resolves symbol into fn; null when the library lacks it.
     template <typename Fn>
     bool resolve(Fn& fn, const char* symbol)

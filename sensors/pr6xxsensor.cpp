@@ -113,11 +113,21 @@ bool PR6xxSensor::doCmd(PR6xxCmd& cmd)
             qDebug("CMD:%s timeout", command.constData());
             break;
         }
+        if (!port->waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), ReadTimeout)))) {
+            // A closed port answers at once, so only an open one is waited on.
+            if (!port->isOpen())
+                break;
+            continue;
+        }
         char chunk[64];
         const qint64 n = port->read(chunk, qMin<qint64>(sizeof chunk, length - reply.size()));
-        // A port that fails now (the device went away) will not recover in time.
-        if (n < 0)
+        // Readable yet nothing to read: the line has hung up (the device went
+        // away) or the wait was called off. Waiting on would only spin until
+        // the deadline.
+        if (n <= 0) {
+            qDebug("CMD: %s line closed", command.constData());
             break;
+        }
         reply.append(chunk, int(n));
     } while (reply.size() < length);
     qDebug("RSP: %d|%s", reply.size(), reply.constData());

@@ -47,6 +47,10 @@ QStringList SensorLibrary::extraDirectories()
 
 bool SensorLibrary::load(QLibrary& library, const QString& baseName)
 {
+    // A new file name on a loaded library drops the loader's hold on the old
+    // load without unloading it.
+    if (library.isLoaded())
+        library.unload();
     const QStringList paths = candidates(baseName);
     for (const QString& path : paths) {
         // Only the loader's own search may take a bare name; a missing file in a

@@ -25,8 +25,9 @@ public:
     static void setExtraDirectories(const QStringList& directories);
     static QStringList extraDirectories();
 
-    // Loads the first candidate that loads. On failure the library is left
-    // unloaded and false is returned; fileName(baseName) names it to the user.
+    // Loads the first candidate that loads, unloading first what the loader
+    // held. On failure the library is left unloaded and false is returned;
+    // fileName(baseName) names it to the user.
     static bool load(QLibrary& library, const QString& baseName);
 
     // A text field of a record the library filled in, read no further than the

@@ -13,6 +13,38 @@
 
 using Fault = Ca410Emulator::Fault;
 
+namespace {
+
+// The files mapped into this process now.
+QStringList mappedFiles()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return {};
+    QStringList files;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const int slash = line.indexOf('/');
+        if (slash >= 0)
+            files << QString::fromLocal8Bit(line.mid(slash));
+    }
+    return files;
+}
+
+// How many descriptors of this process lead to the device at path.
+int descriptorsOn(const QString& path)
+{
+    const QString device = QFileInfo(path).canonicalFilePath();
+    QDir fds(QStringLiteral("/proc/self/fd"));
+    int count = 0;
+    for (const QString& fd : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
+        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == device)
+            ++count;
+    }
+    return count;
+}
+
+} // namespace
+
 class TestCA410Sensor : public QObject
 {
     Q_OBJECT
@@ -32,6 +64,8 @@ private slots:
     void failedReadingIsTakenAgainInGetColor();
     void calListNamesUserChannels();
     void releaseUnbindsAndInitOpensAgain();
+    void destroyingGivesThePortBack();
+    void retriedInitLeavesNoLibraryMapped();
 
 private:
     QString port() const { return QStringLiteral("/dev/%1").arg(QString::fromStdString(m_emulator.portName())); }
@@ -147,13 +181,20 @@ void TestCA410Sensor::dimReadingIsAveragedWithASecond()
 {
     QVERIFY(openSensor());
     m_emulator.setMeasurement(2.0, 9.99, 3.0);
+    // Each reading's duration becomes the delay: the instrument takes 300 ms
+    // over the first and 700 ms over the second.
+    m_emulator.addFault(Fault::Slow, "MES", 300);
     QCOMPARE(m_sensor->startMeasure(), 2000);
     QVERIFY(m_sensor->isLowLight());
-    QVERIFY(m_sensor->getMeasureDelay() >= 0);
+    QVERIFY2(m_sensor->getMeasureDelay() >= 300 && m_sensor->getMeasureDelay() < 700,
+             qPrintable(QString::number(m_sensor->getMeasureDelay())));
     m_emulator.setMeasurement(4.0, 8.01, 5.0);
+    m_emulator.addFault(Fault::Slow, "MES", 700);
 
     QSignalSpy spy(m_sensor.get(), &CSensor::colorChanged);
     const CColor color = m_sensor->GetColor();
+    QVERIFY2(m_sensor->getMeasureDelay() >= 700 && m_sensor->getMeasureDelay() < 1500,
+             qPrintable(QString::number(m_sensor->getMeasureDelay())));
     QCOMPARE(color[0], 3.0);
     QCOMPARE(color[1], 9.0);
     QCOMPARE(color[2], 4.0);
@@ -253,6 +294,42 @@ void TestCA410Sensor::releaseUnbindsAndInitOpensAgain()
     m_emulator.setMeasurement(30.0, 40.0, 50.0);
     QCOMPARE(m_sensor->startMeasure(), 1000);
     QCOMPARE(m_sensor->GetColor()[2], 50.0);
+}
+
+void TestCA410Sensor::destroyingGivesThePortBack()
+{
+    if (m_sensor)
+        m_sensor->release();
+    m_sensor.reset();
+    const int before = descriptorsOn(port());
+    QVERIFY(openSensor());
+    QCOMPARE(descriptorsOn(port()), before + 1);
+
+    // An owner that forgets release(): the port must not stay open and locked.
+    m_sensor.reset();
+    QCOMPARE(descriptorsOn(port()), before);
+    QVERIFY(openSensor());
+}
+
+void TestCA410Sensor::retriedInitLeavesNoLibraryMapped()
+{
+    if (m_sensor)
+        m_sensor->release();
+    m_sensor.reset();
+    // A copy of its own, so that only this driver's loads of it are seen.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString name = SensorLibrary::fileName(QStringLiteral("libmlink_ca410"));
+    QVERIFY(QFile::copy(QDir(QStringLiteral(CA410_LIBRARY_DIR)).filePath(name), dir.filePath(name)));
+    const QString copy = QFileInfo(dir.filePath(name)).canonicalFilePath();
+    SensorLibrary::setExtraDirectories({dir.path()});
+
+    CA410Sensor sensor;
+    QVERIFY(!sensor.init(QStringLiteral("/dev/h9a-no-such-port")));
+    QVERIFY(sensor.init(port()));
+    QVERIFY(mappedFiles().contains(copy));
+    sensor.release();
+    QVERIFY2(!mappedFiles().contains(copy), qPrintable(copy));
 }
 
 QTEST_GUILESS_MAIN(TestCA410Sensor)

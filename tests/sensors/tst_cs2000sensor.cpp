@@ -2,12 +2,14 @@
 #include "cs2000emulator.h"
 #include "cs2000sensor.h"
 #include "emulatedinstrument.h"
+#include "serialport.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
+#include <thread>
 
 using namespace std::chrono_literals;
 using Fault = Cs2000Emulator::Fault;
@@ -17,6 +19,13 @@ namespace {
 
 // Short, so that the silent cases stay quick; long enough for a sanitized build.
 constexpr int kDeadline = 500;
+
+// A driver whose port the test can reach, to close it from another thread.
+class ReachableCS2000 : public CS2000Sensor
+{
+public:
+    SerialPort* serialPort() const { return port.get(); }
+};
 
 } // namespace
 
@@ -40,11 +49,15 @@ private slots:
     void startMeasure_data();
     void startMeasure();
     void startMeasureFails();
+    void refusedStartCollectsNoReading();
+    void lateRemainderIsNotTakenForTheEndMessage();
     void reading_data();
     void reading();
     void failedReading_data();
     void failedReading();
     void replyInPieces();
+    void hungUpLineEndsTheWaitAtOnce();
+    void portClosedDuringTheWaitEndsIt();
     void stopAndRelease();
 
 private:
@@ -243,6 +256,49 @@ void TestCS2000Sensor::startMeasureFails()
     QCOMPARE(sensor->getMeasureDelay(), 5000);
 }
 
+void TestCS2000Sensor::refusedStartCollectsNoReading()
+{
+    // A measurement that would end after the refusal's short reply has been
+    // waited out (one read timeout) and within the wait for the end message.
+    Cs2000Emulator::Config config;
+    config.measureSeconds = 1;
+    config.measureMs = CS2000Sensor::ReadTimeout + 400;
+    QVERIFY(open(config));
+    sensor->setReplyDeadline(1500);
+    device->setFault("MEAS,1", Injected{Fault::ErrorReply, 3});
+    QCOMPARE(sensor->startMeasure(), 0);
+
+    // The instrument measures nothing: the wait for its end message runs out
+    // and no values are asked for.
+    QSignalSpy spy(sensor.get(), &CSensor::colorChanged);
+    QVERIFY(sensor->GetColor().IsNoData());
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(device->commands(), lines({"RMTS,1", "IDDR", "MEAS,1"}));
+}
+
+void TestCS2000Sensor::lateRemainderIsNotTakenForTheEndMessage()
+{
+    // The start reply breaks off after "OK00,"; the rest comes after the
+    // driver has given up on it (one read timeout), and the instrument, which
+    // did start, ends its measurement a good while later.
+    const int restAfter = CS2000Sensor::ReadTimeout + 300;
+    Cs2000Emulator::Config config;
+    config.measureSeconds = 1;
+    config.measureMs = restAfter + 2 * CS2000Sensor::ReadTimeout;
+    config.x = 33.5;
+    QVERIFY(open(config));
+    sensor->setReplyDeadline(4000);
+    device->setFault("MEAS,1", Injected{Fault::Short, 0, 5, restAfter, 1});
+    QCOMPARE(sensor->startMeasure(), 0);
+
+    // Nothing is sent before the wait for the end message, so only what the
+    // failed start threw away keeps the late "001" out of it.
+    const CColor color = sensor->GetColor();
+    QVERIFY(!color.IsNoData());
+    QCOMPARE(color[0], 33.5);
+    QCOMPARE(device->commands(), lines({"RMTS,1", "IDDR", "MEAS,1", "MEDR,2,0,01"}));
+}
+
 void TestCS2000Sensor::reading_data()
 {
     QTest::addColumn<int>("busyReplies");
@@ -328,6 +384,66 @@ void TestCS2000Sensor::replyInPieces()
     const CColor color = sensor->GetColor();
     QCOMPARE(color[0], 12.5);
     QVERIFY(qAbs(color[1] - 100.0) < 1e-3);
+}
+
+void TestCS2000Sensor::hungUpLineEndsTheWaitAtOnce()
+{
+    Cs2000Emulator::Config config;
+    config.measureSeconds = 1;
+    config.measureMs = 50;
+    QVERIFY(open(config));
+    // The full deadline: a driver that waits on a dead line would take 40 s.
+    sensor->setReplyDeadline(CS2000Sensor::DefaultReplyDeadline);
+    device->setFault("MEDR,2,0,01", Injected{Fault::Silence});
+    QCOMPARE(sensor->startMeasure(), 2000);
+    const size_t sent = device->commands().size();
+
+    // The instrument is unplugged while the driver waits for the values.
+    std::thread unplug([this, sent] {
+        if (device->waitForCommands(sent + 1, 5s))
+            device->stop();
+    });
+    QSignalSpy spy(sensor.get(), &CSensor::colorChanged);
+    QElapsedTimer clock;
+    clock.start();
+    const CColor color = sensor->GetColor();
+    const qint64 elapsed = clock.elapsed();
+    unplug.join();
+    QVERIFY(color.IsNoData());
+    QCOMPARE(spy.count(), 0);
+    QVERIFY2(elapsed < 2000, qPrintable(QString::number(elapsed)));
+
+    // Every later command fails at once too.
+    clock.restart();
+    QCOMPARE(sensor->startMeasure(), 0);
+    QVERIFY(sensor->GetColor().IsNoData());
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestCS2000Sensor::portClosedDuringTheWaitEndsIt()
+{
+    messages = std::make_unique<RecordingMessenger>();
+    device = std::make_unique<Cs2000Emulator>();
+    QVERIFY(device->start());
+    QVERIFY(port->connect(device->devicePath()));
+    ReachableCS2000 driver;
+    driver.setDevicePattern(port->pattern());
+    QVERIFY(driver.init(QStringLiteral("ttyACM3")));
+    device->setFault("MEAS,1", Injected{Fault::Silence});
+    const size_t sent = device->commands().size();
+
+    // The port is closed while the driver waits, with the full deadline, for
+    // the start reply: a closed port answers every wait at once.
+    std::thread closer([&] {
+        if (device->waitForCommands(sent + 1, 5s))
+            driver.serialPort()->close();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(driver.startMeasure(), 0);
+    const qint64 elapsed = clock.elapsed();
+    closer.join();
+    QVERIFY2(elapsed < 4000, qPrintable(QString::number(elapsed)));
 }
 
 void TestCS2000Sensor::stopAndRelease()

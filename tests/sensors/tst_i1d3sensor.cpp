@@ -43,6 +43,7 @@ private slots:
     void libraryWithoutTheFunctionsIsRefused();
     void fastReadingIsTakenOnceWithTheLedOff();
     void slowReadingGoesThroughDelayMode();
+    void delayModeOnTheSteadyClock();
     void failedReadings();
     void calibrationStorage();
     void slotsAbove17AreRefusedWithoutALibraryCall();
@@ -310,6 +311,35 @@ void TestI1d3Sensor::slowReadingGoesThroughDelayMode()
     // Quick again, so startMeasure() measures once more.
     QCOMPARE(sensor->startMeasure(), 500);
     QCOMPARE(calls("i1d3MeasureXYZ"), 3);
+}
+
+void TestI1d3Sensor::delayModeOnTheSteadyClock()
+{
+    // The driver's own clock measures real time against a fixed 5001 ms, so
+    // this case cannot be scaled down: the readings really take about 5 s.
+    i1d3_sim_request scale = {};
+    scale.op = I1D3_SIM_SET_TIME_SCALE;
+    scale.data[0] = 1.0;
+    QCOMPARE(control(&scale), I1D3_OK);
+    I1d3Sensor sensor;
+    QVERIFY(sensor.init(QString()));
+
+    // Just under: taken at once. The margin allows for a late wake-up.
+    sim(I1D3_SIM_SET_READING_TIME, 4700);
+    QCOMPARE(sensor.startMeasure(), 500);
+    QVERIFY(!sensor.isDelayMode());
+    QVERIFY2(sensor.getMeasureDelay() >= 4700 && sensor.getMeasureDelay() < I1d3Sensor::SlowReading,
+             qPrintable(QString::number(sensor.getMeasureDelay())));
+    sensor.GetColor();
+
+    // Just over: delay mode.
+    sim(I1D3_SIM_SET_READING_TIME, 5200);
+    QCOMPARE(sensor.startMeasure(), 0);
+    QVERIFY(sensor.isDelayMode());
+    QVERIFY2(sensor.getMeasureDelay() >= 5200 && sensor.getMeasureDelay() < 7000,
+             qPrintable(QString::number(sensor.getMeasureDelay())));
+    QCOMPARE(calls("i1d3MeasureXYZ"), 2);
+    sensor.release();
 }
 
 void TestI1d3Sensor::failedReadings()

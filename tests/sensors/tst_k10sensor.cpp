@@ -22,6 +22,21 @@ namespace {
 const QString kStandinDir = QStringLiteral(K10_STANDIN_DIR);
 const QString kPort = QStringLiteral("/dev/ttyK10SIM");
 
+// The files mapped into this process now.
+QStringList mappedFiles()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return {};
+    QStringList files;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const int slash = line.indexOf('/');
+        if (slash >= 0)
+            files << QString::fromLocal8Bit(line.mid(slash));
+    }
+    return files;
+}
+
 // A K-10 answering "\rN5\r" on a pseudo-terminal with a fixed package.
 class PackagePeer : public PtyDevice
 {
@@ -64,6 +79,9 @@ private slots:
     void calListAndStoredMatrices();
     void savingAndDeletingKeepToSlots0To95();
     void releaseGivesTheHandleBack();
+    void cyclicCalListStopsAt1024Entries();
+    void destroyingGivesTheHandleBack();
+    void retriedInitLeavesNoLibraryMapped();
     void extractFloat_data();
     void extractFloat();
     void parsePackageData();
@@ -105,6 +123,7 @@ void TestK10Sensor::cleanup()
     if (m_control) {
         QCOMPARE(sim("open"), 0);
         QCOMPARE(sim("badhandles"), 0);
+        QCOMPARE(sim("lists"), 0);
     }
 }
 
@@ -227,6 +246,7 @@ void TestK10Sensor::calListAndStoredMatrices()
     QCOMPARE(m_sensor->GetCalList(), QStringList({QStringLiteral("MAT[3]_CAL_A"), QStringLiteral("MAT[40]_Panel-B"),
                                                   QStringLiteral("MAT[96]_ROGUE")}));
     QCOMPARE(m_sensor->getCalChannels(), QList<int>({3, 40, 96}));
+    QCOMPARE(calls("k10DeviceReleaseList"), 1);
 
     const Calfile first = m_sensor->GetCalfile(0);
     QCOMPARE(first.GetName(), QStringLiteral("CAL_A"));
@@ -248,6 +268,8 @@ void TestK10Sensor::calListAndStoredMatrices()
 
     QCOMPARE(sim("fail k10DeviceGetList 5"), 0);
     QVERIFY(m_sensor->GetCalList().isEmpty());
+    // Nothing was handed out, so nothing is given back.
+    QCOMPARE(calls("k10DeviceReleaseList"), 1);
     QVERIFY(m_sensor->getCalChannels().isEmpty());
     QVERIFY(m_messenger->shown().isEmpty());
 }
@@ -306,6 +328,58 @@ void TestK10Sensor::releaseGivesTheHandleBack()
     QCOMPARE(calls("k10MeasureXYZ"), measured);
     QCOMPARE(calls("k10DeleteCalibrationMatrix"), 0);
     QCOMPARE(calls("k10DeviceRelease"), 1);
+}
+
+void TestK10Sensor::cyclicCalListStopsAt1024Entries()
+{
+    QCOMPARE(sim("store 3 A 1 0 0 0 1 0 0 0 1"), 0);
+    QCOMPARE(sim("store 7 B 1 0 0 0 1 0 0 0 1"), 0);
+    QCOMPARE(sim("store 9 C 1 0 0 0 1 0 0 0 1"), 0);
+    QCOMPARE(sim("cyclic"), 0);
+    m_sensor = std::make_unique<K10Sensor>();
+    QVERIFY(m_sensor->init(kPort));
+
+    const QStringList names = m_sensor->GetCalList();
+    QCOMPARE(names.size(), 1024);
+    QCOMPARE(m_sensor->getCalChannels().size(), 1024);
+    QCOMPARE(names.at(0), QStringLiteral("MAT[3]_A"));
+    QCOMPARE(names.at(3), QStringLiteral("MAT[3]_A"));
+    QCOMPARE(names.at(1022), QStringLiteral("MAT[9]_C"));
+    // The list is given back all the same (cleanup() checks none is left).
+    QCOMPARE(calls("k10DeviceReleaseList"), 1);
+}
+
+void TestK10Sensor::destroyingGivesTheHandleBack()
+{
+    m_sensor = std::make_unique<K10Sensor>();
+    QVERIFY(m_sensor->init(kPort));
+    QCOMPARE(sim("open"), 1);
+    // An owner that forgets release(): the instrument must not stay held.
+    m_sensor.reset();
+    QCOMPARE(sim("open"), 0);
+    QCOMPARE(calls("k10DeviceRelease"), 1);
+}
+
+void TestK10Sensor::retriedInitLeavesNoLibraryMapped()
+{
+    // A copy of its own, so the stand-in this test steers keeps its own mapping
+    // and only the driver's loads of the copy are seen.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath(SensorLibrary::fileName(QStringLiteral("libmlink_k10")));
+    QVERIFY(QFile::copy(m_standin.fileName(), file));
+    const QString copy = QFileInfo(file).canonicalFilePath();
+    SensorLibrary::setExtraDirectories({dir.path()});
+
+    m_sensor = std::make_unique<K10Sensor>();
+    // Loaded, then refused: the library takes no empty port name.
+    QVERIFY(!m_sensor->init(QString()));
+    QVERIFY(!m_sensor->getIsOpen());
+    QVERIFY(m_sensor->init(kPort));
+    QVERIFY(m_sensor->getIsOpen());
+    QVERIFY(mappedFiles().contains(copy));
+    m_sensor->release();
+    QVERIFY2(!mappedFiles().contains(copy), qPrintable(copy));
 }
 
 void TestK10Sensor::extractFloat_data()

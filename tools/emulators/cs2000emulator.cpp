@@ -91,7 +91,13 @@ std::string Cs2000Emulator::answer(const std::string& line)
         char time[32];
         std::snprintf(time, sizeof time, "OK00,%03d\r\n", c.measureSeconds);
         const std::string started = time;
-        reply(line, started);
+        const Injected fault = takeFault(line);
+        if (fault.fault == Fault::ErrorReply) {
+            // A refused start measures nothing, so no end message follows.
+            m_scheduler.schedule(milliseconds(0), error(fault.code));
+            return std::string();
+        }
+        deliver(fault, started, milliseconds(0));
         const int total = c.measureMs >= 0 ? c.measureMs : c.measureSeconds * 1000;
         for (int i = 0; i < c.busyReplies; ++i)
             m_scheduler.schedule(milliseconds(total + i * c.busyIntervalMs), error(20));

@@ -10,7 +10,8 @@
 // or with "ER" and a two-digit code, and end in CR LF. Only "RMTS,1" is taken
 // outside command mode. "MEAS,1" answers at once with the measuring time in
 // seconds; when the measurement is done the instrument sends "OK00" by itself,
-// after as many "ER20" (still measuring) messages as configured.
+// after as many "ER20" (still measuring) messages as configured. A start
+// refused with an error reply measures nothing and sends nothing more.
 //
 // Faults are injected per command line (without its CR LF), "END" for the
 // end-of-measurement message, or "*" for every command; every command and every

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 static_assert(offsetof(k10Info, serial_number) == 32 && offsetof(k10Info, firmware_version) == 64,
               "device information layout");
@@ -57,10 +58,16 @@ struct Instrument {
     std::map<std::string, int> calls;
     std::set<const k10_dev*> open;
     int badHandles = 0;
+    // Lists handed out link their last node back to the first, as a corrupt
+    // list from a faulty library would.
+    bool cyclic = false;
 };
 
 std::mutex mutex;
 Instrument sim;
+// The nodes of every list handed out and not yet given back, by head. Freed
+// from here rather than by following the links, which may run in a circle.
+std::map<const k10CalNode*, std::vector<k10CalNode*>> lists;
 
 // Counts the call and answers an injected fault, if one is due.
 int32_t enter(const char* function)
@@ -171,6 +178,12 @@ int32_t control(const std::string& line)
         const auto it = sim.calls.find(function);
         return it == sim.calls.end() ? 0 : it->second;
     }
+    if (word == "cyclic") {
+        sim.cyclic = true;
+        return 0;
+    }
+    if (word == "lists")
+        return int32_t(lists.size());
     if (word == "badhandles")
         return sim.badHandles;
     if (word == "open")
@@ -269,35 +282,48 @@ int32_t k10DeviceGetList(k10_dev* dev, k10CalNode** head)
         return K10_ERR_HANDLE;
     if (!head)
         return K10_ERR_ARGS;
-    k10CalNode* first = nullptr;
-    k10CalNode** tail = &first;
+    std::vector<k10CalNode*> nodes;
     for (int i = 0; i < kSimSlots; ++i) {
         const Slot& slot = sim.slots[size_t(i)];
         if (!slot.used)
             continue;
         auto* node = new (std::nothrow) k10CalNode{};
         if (!node) {
-            k10DeviceReleaseList(&first);
+            for (k10CalNode* made : nodes)
+                delete made;
             return K10_ERR_MEMORY;
         }
         copyField(node->name, sizeof node->name, slot.name);
         node->index = i;
-        *tail = node;
-        tail = &node->next;
+        if (!nodes.empty())
+            nodes.back()->next = node;
+        nodes.push_back(node);
     }
-    *head = first;
+    if (nodes.empty()) {
+        *head = nullptr;
+        return K10_OK;
+    }
+    if (sim.cyclic)
+        nodes.back()->next = nodes.front();
+    *head = nodes.front();
+    lists[nodes.front()] = std::move(nodes);
     return K10_OK;
 }
 
 int32_t k10DeviceReleaseList(k10CalNode** head)
 {
+    std::lock_guard<std::mutex> lock(mutex);
+    ++sim.calls[__func__];
     if (!head)
         return K10_ERR_ARGS;
-    for (k10CalNode* node = *head; node;) {
-        k10CalNode* next = node->next;
+    if (!*head)
+        return K10_OK;
+    const auto it = lists.find(*head);
+    if (it == lists.end())
+        return K10_ERR_ARGS;
+    for (k10CalNode* node : it->second)
         delete node;
-        node = next;
-    }
+    lists.erase(it);
     *head = nullptr;
     return K10_OK;
 }

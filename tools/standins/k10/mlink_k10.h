@@ -64,7 +64,8 @@ MLINK_K10_API int32_t k10MeasureXYZ(k10_dev *dev, double *xyz);
 
 /* Steers the simulated instrument with one text command; returns the command's
  * answer (0 when it has none) or -1 for a command it does not know:
- *   "reset"                       defaults: nothing stored, no faults, counts 0
+ *   "reset"                       defaults: nothing stored, no faults, counts 0;
+ *                                 open handles and lists stay the caller's
  *   "patch X Y Z"                 what the probe sees
  *   "reading MS"                  how long a reading takes on the instrument
  *   "scale F"                     real time spent per instrument millisecond
@@ -73,9 +74,12 @@ MLINK_K10_API int32_t k10MeasureXYZ(k10_dev *dev, double *xyz);
  *                                 of FUNCTION return CODE and do nothing
  *   "store INDEX NAME M00..M22"   puts a matrix at INDEX 0-127, past the checks
  *   "stored INDEX"                1 when INDEX holds a matrix, else 0
+ *   "cyclic"                      lists handed out from now on run in a circle:
+ *                                 the last node links back to the first
  *   "calls FUNCTION"              calls of FUNCTION since the last reset
  *   "badhandles"                  calls made with a handle that is not open
- *   "open"                        handles open now */
+ *   "open"                        handles open now
+ *   "lists"                       lists handed out and not yet given back */
 MLINK_K10_API int32_t k10SimControl(const char *command);
 
 #ifdef __cplusplus
