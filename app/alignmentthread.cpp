@@ -135,7 +135,12 @@ void AlignmentThread::run()
             return;
         {
             std::lock_guard<std::mutex> period(serviceMutex);
-            serve();
+            // Switched on and off again before this thread woke, or woken only
+            // to let go of the instruments: no period begins. The monitor is
+            // left alone, as the main thread may be replacing it; the next
+            // period flushes it when it begins.
+            if (aligning.load())
+                serve();
         }
         if (exiting.load())
             return;
