@@ -112,16 +112,19 @@ int32_t discard_input(ser_com *p, const char *terminators, bool *ended)
 }
 
 // Discards stale input before an exchange: what the port holds, then whatever
-// keeps arriving until the line has been quiet for a few character times. A
+// keeps arriving until the line has been quiet for a few character times. An
+// empty port that owes no reply has nothing under way, and the drain ends at
+// once. A
 // reply still owed by an exchange that timed out is waited for until its
-// terminator, up to the ceiling, so that it cannot answer this exchange's
-// command. A line that never
+// terminator, as long as no pause reaches the ceiling, so that it cannot answer
+// this exchange's command. A line that never
 // falls silent is drained for at most the exchange's own budget.
 void drain_input(ser_com *p, const char *terminators, int32_t timeout_ms)
 {
     const double start = usec_time();
     const double limit_us = 1000.0 * (timeout_ms > DrainCeilingMs ? timeout_ms : DrainCeilingMs);
-    const double owed_until = start + 1000.0 * DrainCeilingMs;
+    // An owed reply is waited for until the ceiling has passed without a byte.
+    double owed_until = start + 1000.0 * DrainCeilingMs;
     int64_t quiet_us = QuietCharacters * character_us(p);
     if (quiet_us > 1000 * DrainCeilingMs)
         quiet_us = 1000 * DrainCeilingMs;
@@ -130,11 +133,13 @@ void drain_input(ser_com *p, const char *terminators, int32_t timeout_ms)
         bool ended = false;
         const int32_t got = discard_input(p, terminators, &ended);
         // Readable but empty after a wait: the peer hung up.
-        if (got < 0 || (got == 0 && !first))
+        if (got < 0 || (got == 0 && (!first || !owed)))
             break;
         if (ended)
             owed = false;
         const double now = usec_time();
+        if (got > 0)
+            owed_until = now + 1000.0 * DrainCeilingMs;
         if (now - start >= limit_us)
             break;
         // A reply that has not ended is waited for up to the ceiling; past it,
