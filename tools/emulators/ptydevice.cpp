@@ -127,6 +127,7 @@ bool PtyDevice::writeAll(const char* data, size_t size)
             return false;
         }
         done += static_cast<size_t>(n);
+        m_sent.fetch_add(static_cast<size_t>(n));
     }
     return true;
 }

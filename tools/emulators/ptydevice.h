@@ -69,8 +69,9 @@ public:
     // rate when paced; returns when the last byte is out. Safe from any thread.
     bool send(const std::string& bytes);
 
-    // Total number of bytes received so far.
+    // Total number of bytes received and sent so far.
     size_t bytesReceived() const { return m_received.load(); }
+    size_t bytesSent() const { return m_sent.load(); }
 
 protected:
     // Called on the emulator's thread with each chunk of received bytes.
@@ -87,6 +88,7 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stop{false};
     std::atomic<size_t> m_received{0};
+    std::atomic<size_t> m_sent{0};
     std::atomic<bool> m_paced{false};
     std::atomic<int64_t> m_processingUs{0};
     // Monotonic times in nanoseconds: when the last received chunk was handed
