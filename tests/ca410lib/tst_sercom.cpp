@@ -313,7 +313,7 @@ void TstSerCom::drainReadsOnWhileStaleBytesKeepComing()
     // A stray reply no exchange waits for, at 9600 baud: 60 characters take
     // 69 ms, so most of it arrives while the next exchange drains.
     const PtyDevice::Line line{9600, 7, PtyDevice::Line::Even, 2};
-    m_peer.setLine(line);
+    m_peer.setSerialLine(line);
     m_peer.setPaced(true);
     QCOMPARE(ser_com_setport(m_port, 0, 7, 0, 0, 0), 0);
     std::thread stray([this] { m_peer.send(std::string(59, 'S') + "\r"); });

@@ -6,6 +6,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <termios.h>
 #include <unistd.h>
 
@@ -99,13 +102,13 @@ std::string PtyDevice::portName() const
     return m_path.compare(0, prefix.size(), prefix) == 0 ? m_path.substr(prefix.size()) : m_path;
 }
 
-PtyDevice::Line PtyDevice::line() const
+PtyDevice::Line PtyDevice::serialLine() const
 {
     std::lock_guard<std::mutex> lock(m_lineMutex);
     return m_line;
 }
 
-void PtyDevice::setLine(const Line& line)
+void PtyDevice::setSerialLine(const Line& line)
 {
     std::lock_guard<std::mutex> lock(m_lineMutex);
     m_line = line;
@@ -149,7 +152,7 @@ bool PtyDevice::send(const std::string& bytes)
         return writeAll(bytes.data(), bytes.size());
     }
     start = std::max(start, m_sendFreeNs);
-    const int64_t characterNs = line().characterTime().count();
+    const int64_t characterNs = serialLine().characterTime().count();
     const size_t burst = size_t(std::max<int64_t>(1, burstNs / std::max<int64_t>(characterNs, 1)));
     // Each burst is written when its last character has fully crossed the
     // line, as a reader at the far end of a real line would get it.
@@ -165,6 +168,11 @@ bool PtyDevice::send(const std::string& bytes)
 
 void PtyDevice::serve()
 {
+#ifdef __linux__
+    // Paced arrivals are timed by this thread's sleeps; the default slack of
+    // 50 us would be added to every one.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
     char buffer[4096];
     // When the last character received so far has crossed the line.
     int64_t arrivedNs = 0;
@@ -179,7 +187,7 @@ void PtyDevice::serve()
         if (m_paced.load()) {
             // The program wrote the chunk at once; on the line its characters
             // follow each other, after any still under way.
-            arrivedNs = std::max(arrivedNs, monotonicNs()) + n * line().characterTime().count();
+            arrivedNs = std::max(arrivedNs, monotonicNs()) + n * serialLine().characterTime().count();
             sleepUntilNs(arrivedNs);
         }
         m_lastReceivedNs.store(monotonicNs());

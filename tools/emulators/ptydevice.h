@@ -57,8 +57,8 @@ public:
     // The name under /dev, for example "pts/5", as a user would pick it.
     std::string portName() const;
 
-    Line line() const;
-    void setLine(const Line& line);
+    Line serialLine() const;
+    void setSerialLine(const Line& line);
     bool isPaced() const { return m_paced.load(); }
     void setPaced(bool paced) { m_paced.store(paced); }
     // How long the device takes before it answers a command.
