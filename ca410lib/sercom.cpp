@@ -51,8 +51,8 @@ int32_t elapsed_since(int64_t start)
     return static_cast<int32_t>(msec_time() - start);
 }
 
-// The drain waits for a late reply at most this long, and never longer than
-// this for the line to fall quiet.
+// An owed reply is given up after a pause this long, and no wait for the line
+// to fall quiet is longer.
 constexpr int32_t DrainCeilingMs = 20;
 // Characters of silence after which the line counts as quiet: a sender in the
 // middle of a reply leaves no gap of that length.
@@ -114,11 +114,10 @@ int32_t discard_input(ser_com *p, const char *terminators, bool *ended)
 // Discards stale input before an exchange: what the port holds, then whatever
 // keeps arriving until the line has been quiet for a few character times. An
 // empty port that owes no reply has nothing under way, and the drain ends at
-// once. A
-// reply still owed by an exchange that timed out is waited for until its
-// terminator, as long as no pause reaches the ceiling, so that it cannot answer
-// this exchange's command. A line that never
-// falls silent is drained for at most the exchange's own budget.
+// once. A reply still owed by an exchange that timed out is waited for until
+// its terminator, as long as no pause reaches the ceiling, so that it cannot
+// answer this exchange's command. A line that never falls silent is drained
+// for at most the exchange's own budget.
 void drain_input(ser_com *p, const char *terminators, int32_t timeout_ms)
 {
     const double start = usec_time();
