@@ -95,6 +95,9 @@ typedef struct ser_com {
     uint32_t parity; /* 0 not configured, 1 none, 2 odd, 3 even */
     uint32_t stop;   /* 0 not configured, 1 or 2 stop bits */
     uint32_t word;   /* 0 not configured, 1..4 for 5..8 data bits */
+    /* Kept by the exchanges: 1 after one ended without its reply, which may
+     * still come and is then waited for by the next exchange's drain. */
+    int32_t reply_owed;
 } ser_com;
 
 MLINK_CA410_API ser_com *new_ser_com(const char *path);

@@ -51,6 +51,105 @@ int32_t elapsed_since(int64_t start)
     return static_cast<int32_t>(msec_time() - start);
 }
 
+// An owed reply is given up after a pause this long, and no wait for the line
+// to fall quiet is longer.
+constexpr int32_t DrainCeilingMs = 20;
+// Characters of silence after which the line counts as quiet: a sender in the
+// middle of a reply leaves no gap of that length.
+constexpr int64_t QuietCharacters = 4;
+
+// Microseconds one character takes on the port's line: start bit, data bits,
+// parity bit and stop bits.
+int64_t character_us(const ser_com *p)
+{
+    static const int64_t rates[] = {0, 110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600,
+                                    115200, 230400, 921600};
+    const int64_t rate = p->baud >= 1 && p->baud < sizeof rates / sizeof rates[0] ? rates[p->baud] : 9600;
+    const int64_t data = p->word >= 1 && p->word <= 4 ? 4 + p->word : 8;
+    const int64_t parity = p->parity >= 2 ? 1 : 0;
+    const int64_t stop = p->stop == 2 ? 2 : 1;
+    return (1 + data + parity + stop) * 1000000 / rate;
+}
+
+// Waits at most `us` microseconds for input: 1 when there is some, 0 when
+// none came, -1 on failure.
+int wait_input(int fd, int64_t us)
+{
+    pollfd pfd{fd, POLLIN | POLLPRI, 0};
+#ifdef __linux__
+    const timespec ts{static_cast<time_t>(us / 1000000), static_cast<long>(us % 1000000) * 1000};
+    const int ready = ppoll(&pfd, 1, &ts, nullptr);
+#else
+    const int ready = poll(&pfd, 1, static_cast<int>((us + 999) / 1000));
+#endif
+    if (ready < 0)
+        return errno == EINTR ? 0 : -1;
+    return ready > 0 ? 1 : 0;
+}
+
+// Reads and drops what the port holds now; -1 when reading fails. *ended is
+// set when a byte is one of the terminators.
+int32_t discard_input(ser_com *p, const char *terminators, bool *ended)
+{
+    int32_t total = 0;
+    char scratch[500];
+    for (;;) {
+        // The port returns at once with what is there (no minimum count).
+        const ssize_t n = read(p->fd, scratch, sizeof scratch);
+        if (n < 0)
+            return errno == EAGAIN || errno == EINTR ? total : -1;
+        if (n == 0)
+            return total;
+        total += static_cast<int32_t>(n);
+        if (terminators && *terminators) {
+            for (ssize_t i = 0; i < n; ++i)
+                if (scratch[i] != '\0' && strchr(terminators, scratch[i]))
+                    *ended = true;
+        } else {
+            *ended = true;
+        }
+    }
+}
+
+// Discards stale input before an exchange: what the port holds, then whatever
+// keeps arriving until the line has been quiet for a few character times. An
+// empty port that owes no reply has nothing under way, and the drain ends at
+// once. A reply still owed by an exchange that timed out is waited for until
+// its terminator, as long as no pause reaches the ceiling, so that it cannot
+// answer this exchange's command. A line that never falls silent is drained
+// for at most the exchange's own budget.
+void drain_input(ser_com *p, const char *terminators, int32_t timeout_ms)
+{
+    const double start = usec_time();
+    const double limit_us = 1000.0 * (timeout_ms > DrainCeilingMs ? timeout_ms : DrainCeilingMs);
+    // An owed reply is waited for until the ceiling has passed without a byte.
+    double owed_until = start + 1000.0 * DrainCeilingMs;
+    int64_t quiet_us = QuietCharacters * character_us(p);
+    if (quiet_us > 1000 * DrainCeilingMs)
+        quiet_us = 1000 * DrainCeilingMs;
+    bool owed = p->reply_owed != 0;
+    for (bool first = true;; first = false) {
+        bool ended = false;
+        const int32_t got = discard_input(p, terminators, &ended);
+        // Readable but empty after a wait: the peer hung up.
+        if (got < 0 || (got == 0 && (!first || !owed)))
+            break;
+        if (ended)
+            owed = false;
+        const double now = usec_time();
+        if (got > 0)
+            owed_until = now + 1000.0 * DrainCeilingMs;
+        if (now - start >= limit_us)
+            break;
+        // A reply that has not ended is waited for up to the ceiling; past it,
+        // or once it has ended, only bytes that keep coming hold the drain.
+        const int64_t wait_us = owed && now < owed_until ? static_cast<int64_t>(owed_until - now) : quiet_us;
+        if (wait_input(p->fd, wait_us) != 1)
+            break;
+    }
+    p->reply_owed = 0;
+}
+
 } // namespace
 
 const char *baud_rate_to_str(uint32_t code)
@@ -407,10 +506,8 @@ int32_t ser_com_write(ser_com *p, const char *data, int32_t length, int32_t time
 
 namespace {
 
-// quiet: the caller expects the budget to run out (the drain), so running out
-// is not reported on the error channel.
 int32_t read_until(ser_com *p, char *buffer, int32_t size, int32_t *received, const char *terminators,
-                   int32_t count, int32_t timeout_ms, bool quiet)
+                   int32_t count, int32_t timeout_ms)
 {
     if (received)
         *received = 0;
@@ -483,8 +580,7 @@ int32_t read_until(ser_com *p, char *buffer, int32_t size, int32_t *received, co
     if (received)
         *received = stored;
     if (budget < 1 && room > 0 && hits < count) {
-        if (!quiet)
-            cloge(glog, 0, "[ser_com_read]: took %d  msec out of %d msec\n", elapsed_since(start), timeout_ms);
+        cloge(glog, 0, "[ser_com_read]: took %d  msec out of %d msec\n", elapsed_since(start), timeout_ms);
         err |= SER_COM_TIMEOUT;
     }
     if (debug_on(7))
@@ -498,7 +594,7 @@ int32_t read_until(ser_com *p, char *buffer, int32_t size, int32_t *received, co
 int32_t ser_com_read(ser_com *p, char *buffer, int32_t size, int32_t *received, const char *terminators,
                      int32_t count, int32_t timeout_ms)
 {
-    return read_until(p, buffer, size, received, terminators, count, timeout_ms, false);
+    return read_until(p, buffer, size, received, terminators, count, timeout_ms);
 }
 
 int32_t ser_com_write_read_ex(ser_com *p, const char *data, int32_t length, char *buffer, int32_t size,
@@ -513,21 +609,11 @@ int32_t ser_com_write_read_ex(ser_com *p, const char *data, int32_t length, char
     }
     clogd(glog, 8, "[ser_com_write_read_ex] : rfirstw =%d  tc=[%s] ntc=%d ---   start\n", drain_first,
           terminators ? terminators : "", count);
-    if (drain_first) {
-        // Discard stale replies. A line that never falls silent is drained for
-        // at most the exchange's own budget, so the drain cannot last for ever.
-        const int32_t level = glog ? glog->debug_level : 0;
-        clog_set_debug(glog, 0);
-        const int64_t start = msec_time();
-        char scratch[500];
-        int32_t got = 0;
-        do {
-            if (read_until(p, scratch, sizeof scratch, &got, nullptr, 500, 20, true) & SER_COM_FATAL)
-                break;
-        } while (got > 0 && elapsed_since(start) < (timeout_ms > 20 ? timeout_ms : 20));
-        clog_set_debug(glog, level);
-    }
+    if (drain_first)
+        drain_input(p, terminators, timeout_ms);
     int32_t err = ser_com_write(p, data, length, timeout_ms);
+    // Until the reply is in, the device may still answer this command.
+    p->reply_owed = 1;
     if (err) {
         if (err & SER_COM_TIMEOUT)
             clogd(glog, 8, "[ser_com_write_read_ex] ist_write timeout %d ms, err 0x%x\n", timeout_ms, err);
@@ -536,6 +622,8 @@ int32_t ser_com_write_read_ex(ser_com *p, const char *data, int32_t length, char
         return err;
     }
     err = ser_com_read(p, buffer, size, received, terminators, count, timeout_ms);
+    if (!err)
+        p->reply_owed = 0;
     if (err & SER_COM_TIMEOUT)
         clogd(glog, 8, "[ser_com_write_read_ex] 2nd_read timeout %d ms, err 0x%x\n", timeout_ms, err);
     else

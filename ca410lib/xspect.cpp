@@ -6,6 +6,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <vector>
+
+// The observer at each integration point of a converter, so that a spectrum
+// sampled on whole nanometres needs no interpolation of the observer.
+struct xsp2cie_weights {
+    double wl_start = 0.0;
+    double wl_end = 0.0;
+    int32_t step = 0;
+    std::vector<double> observer[3];
+};
 
 namespace {
 
@@ -182,8 +193,139 @@ MLINK_CA410_API int32_t xspect_dump(const xspect *sp)
 
 MLINK_CA410_API void xsp2cie_del(xsp2cie *conv)
 {
+    if (conv)
+        delete conv->weights;
     std::free(conv);
 }
+
+namespace {
+
+// Whole nanometres, kept well inside the range where doubles hold integers.
+bool wholeNanometre(double wl)
+{
+    return std::isfinite(wl) && std::fabs(wl) < 1e9 && std::floor(wl) == wl;
+}
+
+// The observer at every point the general conversion visits, through the very
+// interpolation it uses; null when the points are not on whole nanometres.
+xsp2cie_weights *prepareWeights(const xsp2cie *conv)
+{
+    constexpr double MaxPoints = 1e6;
+    if (conv->step < 1 || !wholeNanometre(conv->wl_start) || !std::isfinite(conv->wl_end)
+        || (conv->wl_end - conv->wl_start) / conv->step > MaxPoints)
+        return nullptr;
+    auto *weights = new (std::nothrow) xsp2cie_weights;
+    if (!weights)
+        return nullptr;
+    weights->wl_start = conv->wl_start;
+    weights->wl_end = conv->wl_end;
+    weights->step = conv->step;
+    for (double w = conv->wl_start; w < conv->wl_end; w += conv->step) {
+        for (int j = 0; j < 3; ++j) {
+            double obs = 0.0;
+            if (getval_xspec(&conv->observer[j], &obs, w) < 0) {
+                delete weights;
+                return nullptr;
+            }
+            weights->observer[j].push_back(obs);
+        }
+    }
+    return weights;
+}
+
+// The sums of the general conversion for a spectrum sampled every few whole
+// nanometres (spacings the linear interpolation serves) from a whole
+// nanometre: the integration points fall on samples or between two, at
+// fractions the general path would compute alike.
+bool sumOnCoarseSharedGrid(const xsp2cie *conv, const xspect *spectrum, long spacing, double sums[3])
+{
+    const xsp2cie_weights *weights = conv->weights;
+    const long points = static_cast<long>(weights->observer[0].size());
+    const long n = spectrum->count;
+    const long span = (n - 1) * spacing;
+    const long first = static_cast<long>(conv->wl_start - spectrum->wl_short);
+    const double *v = spectrum->values;
+    for (int j = 0; j < 3; ++j)
+        sums[j] = 0.0;
+    for (long p = 0; p < points; ++p) {
+        const long k = first + p * conv->step;
+        double s;
+        if (k <= 0) {
+            s = v[0];
+        } else if (k >= span) {
+            s = v[n - 1];
+        } else {
+            const double x = static_cast<double>((n - 1) * k) / static_cast<double>(span);
+            const long i = k / spacing;
+            const double t = x - static_cast<double>(i);
+            s = (1.0 - t) * v[i] + t * v[i + 1];
+        }
+        if (spectrum->norm != 1.0)
+            s /= spectrum->norm;
+        for (int j = 0; j < 3; ++j)
+            sums[j] += weights->observer[j][static_cast<size_t>(p)] * s;
+    }
+    return true;
+}
+
+// The sums of the general conversion for a spectrum on whole nanometres,
+// through the observer prepared for the converter; false for any other grid,
+// which the general path converts. Sampled every nanometre, each integration
+// point falls on a sample (or is clamped to the first or last), so the sum is
+// the observer weights times the samples, in the order the general path adds
+// them.
+bool sumOnSharedGrid(const xsp2cie *conv, const xspect *spectrum, double sums[3])
+{
+    const xsp2cie_weights *weights = conv->weights;
+    if (!weights || !conv->emissive || weights->step != conv->step || weights->wl_start != conv->wl_start
+        || weights->wl_end != conv->wl_end || !wholeNanometre(spectrum->wl_short))
+        return false;
+    const double spacing = (spectrum->wl_long - spectrum->wl_short) / (spectrum->count - 1);
+    // Wider spacings are interpolated by cubics: left to the general path.
+    if (spacing < 1.0 || spacing >= kLinearBelowSpacing || std::floor(spacing) != spacing
+        || spectrum->wl_short + spacing * (spectrum->count - 1) != spectrum->wl_long)
+        return false;
+    if (spacing > 1.0)
+        return sumOnCoarseSharedGrid(conv, spectrum, static_cast<long>(spacing), sums);
+    const double *ox = weights->observer[0].data();
+    const double *oy = weights->observer[1].data();
+    const double *oz = weights->observer[2].data();
+    const long points = static_cast<long>(weights->observer[0].size());
+    const long last = spectrum->count - 1;
+    const long step = conv->step;
+    // Sample index of integration point p: first + p * step, clamped.
+    const long first = static_cast<long>(conv->wl_start - spectrum->wl_short);
+    const double *v = spectrum->values;
+    const double norm = spectrum->norm;
+    double sx = 0.0, sy = 0.0, sz = 0.0;
+    const auto add = [&](long p, double s) {
+        sx += ox[p] * s;
+        sy += oy[p] * s;
+        sz += oz[p] * s;
+    };
+    long p = 0;
+    // Points before the first sample take its value.
+    const double head = norm == 1.0 ? v[0] : v[0] / norm;
+    for (; p < points && first + p * step <= 0; ++p)
+        add(p, head);
+    if (norm == 1.0) {
+        for (; p < points && first + p * step < last; ++p)
+            add(p, v[first + p * step]);
+    } else {
+        for (; p < points && first + p * step < last; ++p)
+            add(p, v[first + p * step] / norm);
+    }
+    // Points from the last sample on take its value.
+    const double tail = norm == 1.0 ? v[last] : v[last] / norm;
+    for (; p < points; ++p)
+        add(p, tail);
+    sums[0] = sx;
+    sums[1] = sy;
+    sums[2] = sz;
+    return true;
+}
+
+} // namespace
 
 MLINK_CA410_API int32_t xsp2cie_sconvert(xsp2cie *conv, xspect *spectrumOut, double xyz[3],
                                          const xspect *spectrum)
@@ -192,7 +334,8 @@ MLINK_CA410_API int32_t xsp2cie_sconvert(xsp2cie *conv, xspect *spectrumOut, dou
         return -1;
     double sums[3] = {0.0, 0.0, 0.0};
     double illuminantY = 0.0;
-    for (int j = 0; j < 3; ++j) {
+    const bool shared = sumOnSharedGrid(conv, spectrum, sums);
+    for (int j = 0; j < 3 && !shared; ++j) {
         for (double w = conv->wl_start; w < conv->wl_end; w += conv->step) {
             double illum = 1.0;
             if (!conv->emissive && getval_xspec(&conv->illuminant, &illum, w) < 0)
@@ -262,6 +405,7 @@ MLINK_CA410_API xsp2cie *new_xsp2cie(int32_t observerType, const xspect *customO
     conv->wl_end = conv->observer[0].wl_long;
     conv->del = xsp2cie_del;
     conv->convert = xsp2cie_convert;
+    conv->weights = prepareWeights(conv);
     return conv;
 }
 

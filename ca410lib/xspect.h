@@ -67,6 +67,7 @@ MLINK_CA410_API int32_t xspect_dump(const xspect *sp);
 #define XSPECT_CIE_XYZ 0
 
 typedef struct xsp2cie xsp2cie;
+struct xsp2cie_weights;
 struct xsp2cie {
     xspect illuminant;
     int32_t emissive;
@@ -78,6 +79,13 @@ struct xsp2cie {
     double wl_end;
     void (*del)(xsp2cie *conv);
     int32_t (*convert)(xsp2cie *conv, double xyz[3], const xspect *spectrum);
+    /* Private to the library: the observer sampled at the integration points,
+     * prepared by new_xsp2cie for converters whose integration starts on a
+     * whole nanometre, and freed by xsp2cie_del. Spectra on whole nanometres
+     * are then converted with a plain weighted sum. The observer is taken as
+     * it was at creation; a converter built or copied by hand sets this to
+     * null and is converted sample by sample. */
+    struct xsp2cie_weights *weights;
 };
 
 /* A converter for emission spectra to XYZ; null for an observer type without

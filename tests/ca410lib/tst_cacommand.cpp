@@ -41,6 +41,7 @@ private slots:
     void longDataIsCutToTheBuffer();
     void shortAndMissingRepliesFail();
     void lateRepliesNeverAnswerTheNextCommand();
+    void lateRepliesDuringAndAfterTheDrainNeverAnswer();
     void splitRepliesAreJoined();
     void exchangeKeepsToItsBudget();
     void invalidCommandsAreNeverSent();
@@ -276,6 +277,30 @@ void TstCaCommand::exchangeKeepsToItsBudget()
     QCOMPARE(send(STR, "0", &result, 256, 1000), std::string("7"));
     took = msec_time() - start;
     QVERIFY2(took >= 800 && took < 1000, qPrintable(QString::number(took)));
+}
+
+void TstCaCommand::lateRepliesDuringAndAfterTheDrainNeverAnswer()
+{
+    // At the instrument's own line rate a channel record takes 68 ms: the
+    // exchange gives up while it is still arriving, and the next command's
+    // drain has to swallow the rest as it comes.
+    m_emulator.setPaced(true);
+    m_emulator.setSetting(0, "7");
+    m_emulator.setSetting(1, "3");
+    int32_t result = -1;
+    QCOMPARE(send(TDR, "5,1,7", &result, 512, 30), std::string("<untouched>"));
+    QCOMPARE(result, 38);
+    QCOMPARE(send(STR, "0", &result), std::string("7"));
+    QCOMPARE(result, 0);
+
+    // A reply that starts only after the exchange gave up, while the next
+    // exchange is draining.
+    m_emulator.addFault(Fault::Slow, "STR,", 36);
+    QCOMPARE(send(STR, "0", &result, 256, 30), std::string("<untouched>"));
+    QCOMPARE(result, 38);
+    QCOMPARE(send(STR, "1", &result), std::string("3"));
+    QCOMPARE(result, 0);
+    m_emulator.setPaced(false);
 }
 
 void TstCaCommand::splitRepliesAreJoined()

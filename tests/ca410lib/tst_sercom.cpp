@@ -6,6 +6,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -79,6 +80,8 @@ private slots:
     void tooSmallBufferIsRefusedWithoutReading();
     void exchangeDrainsStaleInput();
     void drainEndsOnALineThatNeverFallsSilent();
+    void drainOfAQuietLineTakesNoFixedTime();
+    void drainReadsOnWhileStaleBytesKeepComing();
     void writeReturnsWhenThePeerStopsReading();
     void hangUpIsReportedAtOnce();
     void logTexts();
@@ -287,6 +290,42 @@ void TstSerCom::drainEndsOnALineThatNeverFallsSilent()
     do
         ser_com_read(m_port, drain, sizeof drain, &got, nullptr, 500, 30);
     while (got > 0);
+}
+
+void TstSerCom::drainOfAQuietLineTakesNoFixedTime()
+{
+    // A few character times of silence end the drain; the quickest of a few
+    // exchanges shows it, whatever else the machine is doing.
+    double quickestMs = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        char buffer[64];
+        int32_t got = 0;
+        const double start = usec_time();
+        QCOMPARE(ser_com_write_read_ex(m_port, "PING\r", 0, buffer, sizeof buffer, &got, "\r", 1, 1000, 1), 0);
+        quickestMs = std::min(quickestMs, (usec_time() - start) / 1000.0);
+        QCOMPARE(std::string(buffer), std::string("PONG\r"));
+    }
+    QVERIFY2(quickestMs < 10.0, qPrintable(QString::number(quickestMs)));
+}
+
+void TstSerCom::drainReadsOnWhileStaleBytesKeepComing()
+{
+    // A stray reply no exchange waits for, at 9600 baud: 60 characters take
+    // 69 ms, so most of it arrives while the next exchange drains.
+    const PtyDevice::Line line{9600, 7, PtyDevice::Line::Even, 2};
+    m_peer.setSerialLine(line);
+    m_peer.setPaced(true);
+    QCOMPARE(ser_com_setport(m_port, 0, 7, 0, 0, 0), 0);
+    std::thread stray([this] { m_peer.send(std::string(59, 'S') + "\r"); });
+    QVERIFY(waitReadable(m_port));
+    char buffer[64];
+    int32_t got = 0;
+    const int32_t err = ser_com_write_read_ex(m_port, "PING\r", 0, buffer, sizeof buffer, &got, "\r", 1, 1000, 1);
+    stray.join();
+    m_peer.setPaced(false);
+    QCOMPARE(ser_com_setport(m_port, 0, 10, 0, 0, 0), 0);
+    QCOMPARE(err, 0);
+    QCOMPARE(std::string(buffer), std::string("PONG\r"));
 }
 
 void TstSerCom::writeReturnsWhenThePeerStopsReading()

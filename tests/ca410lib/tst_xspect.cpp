@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <random>
 #include <unistd.h>
 
 namespace {
@@ -103,6 +104,8 @@ private slots:
     void malformedSpectraAreRefused();
     void converterConstruction();
     void emissiveScaleAndClamp();
+    void interpolationAtSamplesGivesTheSamples();
+    void sharedGridAndGeneralPathsAgree();
     void dumpFormat();
     void dmatrixBounds_data();
     void dmatrixBounds();
@@ -419,6 +422,73 @@ void TestXspect::threeByThree()
     Clamp3(clamped, signedValues);
     QCOMPARE(clamped[0], 0.0);
     QCOMPARE(clamped[2], 3.0);
+}
+
+void TestXspect::interpolationAtSamplesGivesTheSamples()
+{
+    // Whole-nanometre spectra can skip interpolation only because it returns
+    // the stored sample exactly at every sample's wavelength.
+    for (const xspect* observer : {ob_CIE_1931_2, ob_CIE_1964_10}) {
+        for (int j = 0; j < 3; ++j) {
+            const xspect& sp = observer[j];
+            for (int k = 0; k < sp.count; ++k) {
+                double value = -1.0;
+                QCOMPARE(getval_xspec(&sp, &value, sp.wl_short + k), 1);
+                QVERIFY2(value == sp.values[k], qPrintable(QStringLiteral("%1 nm").arg(sp.wl_short + k)));
+            }
+        }
+    }
+}
+
+void TestXspect::sharedGridAndGeneralPathsAgree()
+{
+    struct Grid {
+        double first;
+        double last;
+        int count;
+    };
+    const Grid grids[] = {
+        {380, 780, 401},   // the usual 1 nm spectrum
+        {360, 830, 471},   // exactly the observer's range
+        {300, 900, 601},   // wider than the observer on both sides
+        {420, 700, 281},   // narrower: the ends are held
+        {829, 830, 2},     // the last point alone inside
+        {380, 780, 81},    // 5 nm
+        {381, 779, 200},   // 2 nm
+        {300, 900, 201},   // 3 nm, wider than the observer
+        {380, 780, 41},    // 10 nm, interpolated by cubics
+        {380.5, 779.5, 400}, // off the whole nanometres
+    };
+    std::mt19937 random(20260612);
+    std::uniform_real_distribution<double> sample(0.0, 2.0);
+    for (const int type : {XSPECT_OBS_CIE_1931_2, XSPECT_OBS_CIE_1964_10}) {
+        xsp2cie* conv = new_xsp2cie(type, nullptr, XSPECT_CIE_XYZ);
+        QVERIFY(conv && conv->weights);
+        // The same converter without prepared weights takes the general path.
+        xsp2cie general = *conv;
+        general.weights = nullptr;
+        for (const Grid& grid : grids) {
+            for (int round = 0; round < 20; ++round) {
+                xspect sp{};
+                sp.count = grid.count;
+                sp.wl_short = grid.first;
+                sp.wl_long = grid.last;
+                sp.norm = round % 4 == 3 ? 2.5 : 1.0;
+                for (int k = 0; k < sp.count; ++k)
+                    sp.values[k] = sample(random);
+                double fast[3] = {};
+                double slow[3] = {};
+                QCOMPARE(xsp2cie_convert(conv, fast, &sp), 0);
+                QCOMPARE(xsp2cie_convert(&general, slow, &sp), 0);
+                for (int j = 0; j < 3; ++j)
+                    QVERIFY2(std::fabs(fast[j] - slow[j]) <= 1e-12 * std::fabs(slow[j]),
+                             qPrintable(QStringLiteral("observer %1, %2-%3 nm in %4, component %5: %6 against %7")
+                                            .arg(type).arg(grid.first).arg(grid.last).arg(grid.count).arg(j)
+                                            .arg(fast[j], 0, 'g', 17).arg(slow[j], 0, 'g', 17)));
+            }
+        }
+        xsp2cie_del(conv);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestXspect)

@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     dev.ser = port;
     ca_command(&dev, 23, nullptr, 0, nullptr, 0, nullptr, 1000);  // zero calibration, so MES answers
 
-    std::printf("ca_command exchanges, %d rounds each, 20 ms drain of stale input included\n", rounds);
+    std::printf("ca_command exchanges, %d rounds each, drain of stale input included\n", rounds);
     bool ok = bench(&dev, "STR,0 (read one setting)", 19, "0", rounds);
     ok = ok && bench(&dev, "MES,1 (measure)", 38, "1", rounds);
     ok = ok && bench(&dev, "TDR,1,1,7 (channel data)", 25, "1,1,7", rounds);

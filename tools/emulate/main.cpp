@@ -1,8 +1,9 @@
 // Serves emulated devices on pseudo-terminals, for trying the program and its
 // tests without instruments:
 //
-//   lumaserve-emulate monitor cr250
+//   lumaserve-emulate [--paced] monitor cr250
 //
+// --paced makes every device keep the time of its serial line.
 // prints one line per device, "<kind> <device path>", then reads its input:
 // "<kind> <text>" (or "<number> <text>", counting the devices from 1) hands the
 // text to that device; a monitor sends it as a request and prints each reply as
@@ -40,7 +41,9 @@ void printLine(const std::string& line)
 
 void usage(std::FILE* to)
 {
-    std::fputs("usage: lumaserve-emulate KIND...\nkinds:\n", to);
+    std::fputs("usage: lumaserve-emulate [--paced] KIND...\n"
+               "  --paced  send and receive at the device's serial line rate\nkinds:\n",
+               to);
     for (const EmulatorKind& kind : emulatorKinds())
         std::fprintf(to, "  %-10s %s\n", kind.name.c_str(), kind.summary.c_str());
 }
@@ -83,7 +86,12 @@ int main(int argc, char* argv[])
         return 2;
     }
     std::vector<Served> served;
+    bool paced = false;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--paced") == 0) {
+            paced = true;
+            continue;
+        }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             usage(stdout);
             return 0;
@@ -96,7 +104,12 @@ int main(int argc, char* argv[])
         }
         served.push_back(Served{kind, kind->create(printLine)});
     }
+    if (served.empty()) {
+        usage(stderr);
+        return 2;
+    }
     for (Served& s : served) {
+        s.device->setPaced(paced);
         if (!s.device->start()) {
             std::fprintf(stderr, "lumaserve-emulate: no pseudo-terminal for %s: %s\n",
                          s.kind->name.c_str(), std::strerror(errno));

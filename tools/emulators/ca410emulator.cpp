@@ -70,6 +70,7 @@ const SimpleSetting simpleSettings[] = {
 } // namespace
 
 Ca410Emulator::Ca410Emulator()
+    : PtyDevice(Line{38400, 7, Line::Even, 2})
 {
     resetMeasurementSettings();
     m_settings[3] = "0";

@@ -95,7 +95,8 @@ CrxxxEmulator::Config CrxxxEmulator::cr250()
 }
 
 CrxxxEmulator::CrxxxEmulator(Config config)
-    : m_config(std::move(config))
+    : PtyDevice(Line{115200, 8, Line::None, 1}),
+      m_config(std::move(config))
 {
 }
 

@@ -37,8 +37,10 @@ public:
 
     static constexpr const char* AnyCommand = "*";
 
+    // Both spectroradiometers talk at 9600 baud, 8 data bits, no parity, 1 stop bit.
     explicit InstrumentEmulator(Config config = Config())
-        : m_config(std::move(config)),
+        : PtyDevice(Line{9600, 8, Line::None, 1}),
+          m_config(std::move(config)),
           m_scheduler([this](const std::string& bytes) { return send(bytes); })
     {
     }

@@ -1,7 +1,8 @@
 #include "monitoremulator.h"
 
 MonitorEmulator::MonitorEmulator()
-    : m_epoch(std::chrono::steady_clock::now())
+    : PtyDevice(Line{9600, 8, Line::None, 2}),
+      m_epoch(std::chrono::steady_clock::now())
 {
 }
 

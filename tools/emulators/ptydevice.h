@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -14,10 +15,32 @@
 // Subclasses implement the device's protocol in received() and answer with
 // send(). The emulator keeps its own handle on the terminal side open, so the
 // device path stays valid while the program under test opens and closes it.
+//
+// A pseudo-terminal moves bytes at once. With pacing on, the device keeps the
+// time of the serial line it stands for: what it sends goes out at the line's
+// character rate, what it receives is handled when its last character would
+// have arrived, and a reply starts no earlier than the processing time after
+// the command. Pacing is off by default, so tests that do not look at time
+// stay fast.
 class PtyDevice
 {
 public:
+    // The serial line the device is connected by.
+    struct Line {
+        enum Parity { None, Odd, Even };
+        int baud = 9600;
+        int dataBits = 8;
+        Parity parity = None;
+        int stopBits = 1;
+
+        // One start bit, the data bits, the parity bit and the stop bits.
+        int bitsPerCharacter() const { return 1 + dataBits + (parity == None ? 0 : 1) + stopBits; }
+        std::chrono::nanoseconds characterTime() const;
+        std::chrono::nanoseconds wireTime(size_t characters) const;
+    };
+
     PtyDevice();
+    explicit PtyDevice(const Line& line);
     virtual ~PtyDevice();
     PtyDevice(const PtyDevice&) = delete;
     PtyDevice& operator=(const PtyDevice&) = delete;
@@ -34,11 +57,21 @@ public:
     // The name under /dev, for example "pts/5", as a user would pick it.
     std::string portName() const;
 
-    // Writes bytes towards the program under test. Safe from any thread.
+    Line serialLine() const;
+    void setSerialLine(const Line& line);
+    bool isPaced() const { return m_paced.load(); }
+    void setPaced(bool paced) { m_paced.store(paced); }
+    // How long the device takes before it answers a command.
+    std::chrono::microseconds processingTime() const { return std::chrono::microseconds(m_processingUs.load()); }
+    void setProcessingTime(std::chrono::microseconds time) { m_processingUs.store(time.count()); }
+
+    // Writes bytes towards the program under test, at the line's character
+    // rate when paced; returns when the last byte is out. Safe from any thread.
     bool send(const std::string& bytes);
 
-    // Total number of bytes received so far.
+    // Total number of bytes received and sent so far.
     size_t bytesReceived() const { return m_received.load(); }
+    size_t bytesSent() const { return m_sent.load(); }
 
 protected:
     // Called on the emulator's thread with each chunk of received bytes.
@@ -46,6 +79,7 @@ protected:
 
 private:
     void serve();
+    bool writeAll(const char* data, size_t size);
 
     int m_master = -1;
     int m_slave = -1;
@@ -54,6 +88,15 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stop{false};
     std::atomic<size_t> m_received{0};
+    std::atomic<size_t> m_sent{0};
+    std::atomic<bool> m_paced{false};
+    std::atomic<int64_t> m_processingUs{0};
+    // Monotonic times in nanoseconds: when the last received chunk was handed
+    // on, and when the line towards the program falls free.
+    std::atomic<int64_t> m_lastReceivedNs{0};
+    int64_t m_sendFreeNs = 0;
+    mutable std::mutex m_lineMutex;
+    Line m_line;
     std::mutex m_writeMutex;
 };
 
