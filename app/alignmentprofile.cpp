@@ -5,6 +5,7 @@
 #include <QDataStream>
 #include <QDebug>
 #include <QFile>
+#include <QSaveFile>
 
 #include <utility>
 
@@ -18,17 +19,43 @@ AlignmentProfile::AlignmentProfile(int sensorType, QString serialNumber, Matrix 
 {
 }
 
-bool AlignmentProfile::write(const QString& fileName) const
+bool AlignmentProfile::write(const QString& fileName, QString* error) const
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    const auto fail = [error](const QString& reason) {
+        if (error)
+            *error = reason;
         return false;
-    QDataStream out(&file);
-    out.setVersion(kStreamVersion);
-    out << Magic << FormatVersion << qint32(m_sensorType - 1) << m_serialNumber << m_matrix;
+    };
+
+    QByteArray bytes;
+    {
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out.setVersion(kStreamVersion);
+        out << Magic << FormatVersion << qint32(m_sensorType - 1) << m_serialNumber << m_matrix;
+    }
     qDebug() << "SN" << m_serialNumber;
-    file.close();
-    return out.status() == QDataStream::Ok && file.error() == QFileDevice::NoError;
+
+    // A full disk or a crash half-way must neither leave a damaged profile nor
+    // destroy the one that was there: the new file replaces it only once it is
+    // complete. Unbuffered, so that a short write is seen here; a buffered one
+    // would only surface when the file is closed, where it goes unreported.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(file.errorString());
+    const qint64 written = file.write(bytes);
+    if (written != bytes.size()) {
+        const QString reason = written < 0 || file.error() != QFileDevice::NoError
+                                   ? file.errorString()
+                                   : QStringLiteral("only %1 of %2 bytes could be written (is the disk full?)")
+                                         .arg(written)
+                                         .arg(bytes.size());
+        file.cancelWriting();
+        file.commit();
+        return fail(reason);
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
 }
 
 AlignmentProfile::ReadResult AlignmentProfile::read(const QString& fileName)

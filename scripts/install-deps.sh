@@ -7,6 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev libqt5serialport5-dev qttools5-dev-tools qttools5-dev
     xvfb
+    fonts-dejavu-core   # a font the offscreen platform renders the screenshots with
     colord-data   # CIE colour-matching functions and illuminants the spectral tests check against
     locales       # a German locale (decimal comma) for the locale-independence tests
 )

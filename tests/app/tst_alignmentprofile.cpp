@@ -139,7 +139,9 @@ void TestAlignmentProfile::missingFilesAreQuiet()
 void TestAlignmentProfile::unwritableFileFails()
 {
     const AlignmentProfile profile(7, QStringLiteral("x"), Matrix::IdentityMatrix(3));
-    QVERIFY(!profile.write(path(QStringLiteral("no/such/dir/p.alg"))));
+    QString reason;
+    QVERIFY(!profile.write(path(QStringLiteral("no/such/dir/p.alg")), &reason));
+    QVERIFY(!reason.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestAlignmentProfile)

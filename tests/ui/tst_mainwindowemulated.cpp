@@ -1,0 +1,131 @@
+#include "alignmentwidget.h"
+#include "application.h"
+#include "colordockwidget.h"
+#include "crxxxemulator.h"
+#include "mainwindow.h"
+#include "measure.h"
+#include "monitoremulator.h"
+#include "portlister.h"
+#include "recordingmessenger.h"
+#include "scripteddialogprovider.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace std::chrono_literals;
+
+// The whole program as a user drives it, with an emulated CR-250 and an emulated
+// display on pseudo-terminals named on the command line.
+class TestMainWindowEmulated : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void measuresAndServesTheDisplay();
+
+private:
+    QTemporaryDir m_home;
+};
+
+namespace {
+
+QAction* findAction(const QWidget& window, const QString& text)
+{
+    for (QAction* a : window.findChildren<QAction*>()) {
+        if (a->text() == text)
+            return a;
+    }
+    return nullptr;
+}
+
+void choose(QComboBox* combo, int index)
+{
+    QVERIFY(combo);
+    QVERIFY(index > 0 && index < combo->count());
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+} // namespace
+
+void TestMainWindowEmulated::initTestCase()
+{
+    QVERIFY(m_home.isValid());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_home.filePath(QStringLiteral("config")));
+    QVERIFY(QDir::setCurrent(m_home.path()));
+}
+
+void TestMainWindowEmulated::measuresAndServesTheDisplay()
+{
+    RecordingMessenger messages;
+    ScriptedDialogProvider dialogs;
+    CrxxxEmulator instrument(CrxxxEmulator::cr250());
+    MonitorEmulator display;
+    QVERIFY(instrument.start());
+    QVERIFY(display.start());
+    const QString instrumentPort = QString::fromStdString(instrument.portName());
+    const QString displayPort = QString::fromStdString(display.portName());
+    // What "Lumaserve --port pts/N --port pts/M" does.
+    PortLister::setExtraPorts({QStringLiteral("/dev/") + instrumentPort, displayPort});
+
+    MainWindow window;
+    window.show();
+    AlignmentWidget* panel = window.alignmentWidget();
+    auto* typeCombo = window.findChild<QComboBox*>(QStringLiteral("typeCombo"));
+    auto* sensorPorts = window.findChild<QComboBox*>(QStringLiteral("sensorPortCombo"));
+    auto* monitorPorts = window.findChild<QComboBox*>(QStringLiteral("monitorPortCombo"));
+    QCOMPARE(monitorPorts->findText(displayPort), panel->ports().indexOf(displayPort));
+
+    const int crType = typeCombo->findText(QStringLiteral("CR100/CR250"));
+    QCOMPARE(crType, 13);
+    choose(typeCombo, crType);
+    QVERIFY(sensorPorts->isEnabled());
+    choose(sensorPorts, sensorPorts->findText(instrumentPort));
+    QVERIFY(window.findChild<QPushButton*>(QStringLiteral("sensorButton"))->isEnabled());
+    choose(monitorPorts, monitorPorts->findText(displayPort));
+    QVERIFY(window.findChild<QLabel*>(QStringLiteral("monitorIcon"))->isEnabled());
+    QVERIFY2(messages.shown().isEmpty(), qPrintable(messages.shown().value(0).text));
+
+    // A single reading reaches the value window through the identity matrix.
+    findAction(window, QStringLiteral("S&ingle measure"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(window.valueWindow()->valueText(1), QStringLiteral("21.260"), 5000);
+    QCOMPARE(window.valueWindow()->valueText(0), QStringLiteral("41.240"));
+    QCOMPARE(window.valueWindow()->valueText(2), QStringLiteral("1.930"));
+
+    findAction(window, QStringLiteral("A&lignment"))->trigger();
+    QCOMPARE(window.statusText(), QStringLiteral("Alignment..."));
+    QTRY_VERIFY_WITH_TIMEOUT(window.controller()->isServingAlignment(), 3000);
+    display.request("MES,1");
+    QVERIFY(display.waitForReplies(1, 5s));
+    QVERIFY(display.replies().back().line.rfind("OK00,", 0) == 0);
+    display.request("MDR,1");
+    QVERIFY(display.waitForReplies(2, 5s));
+    QCOMPARE(display.replies().back().line, std::string("OK01,041.240;021.260;001.930"));
+
+    QVERIFY(!window.close());
+    QCOMPARE(messages.shown().size(), 1);
+    QCOMPARE(messages.shown().at(0).text, QStringLiteral("Alignment is on."));
+
+    messages.queueAnswer(Messenger::Yes);
+    findAction(window, QStringLiteral("Stop&l"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(window.statusText(), QStringLiteral("Ready."), 5000);
+    QCOMPARE(window.controller()->alignmentState(), Measure::AlignmentState::Off);
+    QVERIFY(window.close());
+    QVERIFY(!window.isVisible());
+    PortLister::setExtraPorts({});
+}
+
+int main(int argc, char* argv[])
+{
+    Application app(argc, argv);
+    TestMainWindowEmulated test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mainwindowemulated.moc"

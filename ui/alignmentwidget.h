@@ -1,0 +1,83 @@
+#ifndef ALIGNMENTWIDGET_H
+#define ALIGNMENTWIDGET_H
+
+#include "matrix.h"
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class Measure;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+// The central panel: the user picks the sensor type, the sensor's port, a
+// profile and the monitor's port here; it shows the correction matrix and
+// whether sensor, monitor and alignment are on.
+class AlignmentWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit AlignmentWidget(Measure* measure, QWidget* parent = nullptr);
+
+    // Lists the serial ports again; the port boxes are refilled by doPortscan().
+    void getPort();
+    void doPortscan();
+    // Lists the profiles of the current working directory.
+    void initProfileCombox();
+    // Reads a profile and applies it to the sensor whose serial number it holds.
+    void openProfile(QString fileName);
+
+    QStringList ports() const { return portList; }
+    QString pendingProfileSerial() const { return profileSerial; }
+
+signals:
+    void sensorPortChanged(int index);
+    void monitorPortChanged(int index);
+    void sensorClicked();
+
+public slots:
+    void sensorTypeChanged(QString type);
+    void matrixChanged(Matrix m);
+    void doSensorPortChanged(int index);
+    void doMonitorPortChanged(int index);
+    void doSensorConnected(bool on);
+    void doMonitorConnected(bool on);
+    void doAlignmentChanged(bool on);
+    void doSensorHasCom(bool on);
+    void doTypeChang(int type);
+    void doPortChang(int index);
+    void doMonPortChg(int index);
+    void doProfileChang(QString name);
+    void doSensorClick();
+    void doMonPortUpdate();
+    void doSenPortUpdate();
+
+private:
+    // Refuses a change while the alignment service may use the instruments and
+    // selects the remembered entry again.
+    bool refuseWhileAligning(QComboBox* combo, int lastIndex);
+    void redrawMatrix();
+    void resetProfileList();
+    bool sensorIsOpen() const;
+
+    QComboBox* typeCombo = nullptr;
+    int lastTypeIndex = 0;
+    int lastMonitorPortIndex = 0;
+    int lastSensorPortIndex = 0;
+    QComboBox* sensorPortCombo = nullptr;
+    QComboBox* profileCombo = nullptr;
+    QComboBox* monitorPortCombo = nullptr;
+    QLabel* monitorIcon = nullptr;
+    QPushButton* sensorButton = nullptr;
+    QLabel* matrixIcon = nullptr;
+    QStringList portList;
+    QTableWidget* matrixTable = nullptr;
+    Measure* measure = nullptr;
+    QString profileSerial;
+};
+
+#endif // ALIGNMENTWIDGET_H

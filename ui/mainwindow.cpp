@@ -1,0 +1,424 @@
+#include "mainwindow.h"
+
+#include "alignmentprofile.h"
+#include "alignmentwidget.h"
+#include "colordockwidget.h"
+#include "csensor.h"
+#include "dialogprovider.h"
+#include "iconresources.h"
+#include "messenger.h"
+#include "sensorlibrary.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLibrary>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+namespace {
+const QString kAlignmentIcon = QStringLiteral(":/icons/resource/alignment.png");
+const QString kStopAlignmentIcon = QStringLiteral(":/icons/resource/stop_alignment.png");
+const QString kProfileFilter = QStringLiteral("Profiles (*.alg)");
+
+// Where a library the drivers load would come from, without keeping it loaded.
+QString libraryLocation(const QString& baseName)
+{
+    for (const QString& path : SensorLibrary::candidates(baseName)) {
+        if (path.contains(QLatin1Char('/'))) {
+            if (QFileInfo::exists(path))
+                return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+            continue;
+        }
+        QLibrary library(path);
+        if (library.load()) {
+            const QString found = library.fileName();
+            library.unload();
+            return QObject::tr("%1 (on the system's library path)").arg(found);
+        }
+    }
+    return QString();
+}
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+{
+    initIconResources();
+    setWindowIcon(QIcon(QStringLiteral(":/icons/resource/app.png")));
+
+    colorDock = new ColorDockWidget(this);
+    colorDock->setObjectName(QStringLiteral("colorDock"));
+    colorDock->setAllowedAreas(Qt::LeftDockWidgetArea);
+    colorDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable
+                           | QDockWidget::DockWidgetFloatable);
+    addDockWidget(Qt::LeftDockWidgetArea, colorDock);
+    colorDock->show();
+
+    measure = new Measure(this);
+    connect(measure, &Measure::colorChanged, colorDock, &ColorDockWidget::doColorChanged);
+
+    createActions();
+    createToolBars();
+    createStatusBar();
+
+    alignment = new AlignmentWidget(measure, this);
+    setCentralWidget(alignment);
+    connect(measure, &Measure::matrixChanged, alignment, &AlignmentWidget::matrixChanged);
+    connect(measure, &Measure::sensorConnected, alignment, &AlignmentWidget::doSensorConnected);
+    connect(measure, &Measure::monitorConnected, alignment, &AlignmentWidget::doMonitorConnected);
+    connect(alignment, &AlignmentWidget::sensorClicked, this, &MainWindow::showSensorDlg);
+    // The service also changes state on its own: it finishes stopping after the
+    // instrument call in progress, or stops when the display hangs up.
+    connect(measure, &Measure::alignmentStateChanged, this, &MainWindow::showAlignmentState);
+    stoppingWatch = new QTimer(this);
+    stoppingWatch->setInterval(100);
+    connect(stoppingWatch, &QTimer::timeout, this, [this] {
+        if (measure->alignmentState() != shownState)
+            showAlignmentState(measure->alignmentState());
+    });
+
+    resize(600, 440);
+    setWindowTitle(tr("Huelink Trimline"));
+}
+
+MainWindow::~MainWindow()
+{
+    qDebug() << "~MainWindow start";
+    // The controller stops the service and releases the instruments; nothing it
+    // announces on the way may reach the half-destroyed window.
+    measure->disconnect();
+    delete measure;
+    measure = nullptr;
+    qDebug() << "~MainWindow end";
+}
+
+void MainWindow::createActions()
+{
+    fileMenu = menuBar()->addMenu(tr("&File"));
+    openAct = new QAction(QIcon(QStringLiteral(":/icons/resource/new.png")), tr("&Open"), this);
+    openAct->setShortcut(QKeySequence(tr("Ctrl+O")));
+    connect(openAct, &QAction::triggered, this, &MainWindow::doNewProfile);
+    saveAct = new QAction(QIcon(QStringLiteral(":/icons/resource/save.png")), tr("&Save"), this);
+    saveAct->setShortcut(QKeySequence(tr("Ctrl+S")));
+    connect(saveAct, &QAction::triggered, this, &MainWindow::doSaveProfile);
+    saveAsAct = new QAction(QIcon(QStringLiteral(":/icons/resource/save.png")), tr("Save As"), this);
+    saveAsAct->setShortcut(QKeySequence(tr("Ctrl+D")));
+    connect(saveAsAct, &QAction::triggered, this, &MainWindow::doSaveAsProfile);
+    quitAct = new QAction(tr("&Quit"), this);
+    quitAct->setShortcut(QKeySequence(tr("Ctrl+X")));
+    connect(quitAct, &QAction::triggered, this, &MainWindow::doQuit);
+    fileMenu->addAction(openAct);
+    fileMenu->addAction(saveAct);
+    fileMenu->addAction(saveAsAct);
+    fileMenu->addSeparator();
+    fileMenu->addAction(quitAct);
+
+    measureMenu = menuBar()->addMenu(tr("&Measure"));
+    singleAct = new QAction(QIcon(QStringLiteral(":/icons/resource/single.png")), tr("S&ingle measure"), this);
+    singleAct->setShortcut(QKeySequence(tr("Ctrl+I")));
+    connect(singleAct, &QAction::triggered, this, &MainWindow::doSingleMeasure);
+    alignmentAct = new QAction(QIcon(kAlignmentIcon), tr("A&lignment"), this);
+    alignmentAct->setShortcut(QKeySequence(tr("Ctrl+L")));
+    connect(alignmentAct, &QAction::triggered, this, &MainWindow::doAlignment);
+    portscanAct = new QAction(QIcon(QStringLiteral(":/icons/resource/scan.png")), tr("P&ortscan"), this);
+    portscanAct->setShortcut(QKeySequence(tr("Ctrl+P")));
+    connect(portscanAct, &QAction::triggered, this, &MainWindow::doPortscan);
+    measureMenu->addAction(singleAct);
+    measureMenu->addAction(alignmentAct);
+
+    viewMenu = menuBar()->addMenu(tr("&View"));
+    fileToolBarAct = new QAction(tr("&File Tool bar"), this);
+    fileToolBarAct->setCheckable(true);
+    fileToolBarAct->setChecked(true);
+    connect(fileToolBarAct, &QAction::triggered, this, &MainWindow::doToggleFileToolBar);
+    measureToolBarAct = new QAction(tr("&Measure Tool bar"), this);
+    measureToolBarAct->setCheckable(true);
+    measureToolBarAct->setChecked(true);
+    connect(measureToolBarAct, &QAction::triggered, this, &MainWindow::doToggleMeasureToolBar);
+    statusBarAct = new QAction(tr("&Status bar"), this);
+    statusBarAct->setCheckable(true);
+    statusBarAct->setChecked(true);
+    connect(statusBarAct, &QAction::triggered, this, &MainWindow::doToggleStatusBar);
+    valueWindowAct = colorDock->toggleViewAction();
+    viewMenu->addAction(fileToolBarAct);
+    viewMenu->addAction(measureToolBarAct);
+    viewMenu->addAction(statusBarAct);
+    viewMenu->addSeparator();
+    viewMenu->addAction(valueWindowAct);
+
+    advanceMenu = menuBar()->addMenu(tr("A&dvance"));
+    calibrateAct = new QAction(QIcon(QStringLiteral(":/icons/resource/matrix.png")), tr("Calib&rate"), this);
+    calibrateAct->setShortcut(QKeySequence(tr("Ctrl+R")));
+    connect(calibrateAct, &QAction::triggered, this, &MainWindow::doCalibrate);
+    advanceMenu->addAction(calibrateAct);
+
+    helpMenu = menuBar()->addMenu(tr("&Help"));
+    aboutAct = new QAction(QIcon(QStringLiteral(":/icons/resource/Calibration1.png")), tr("&About"), this);
+    aboutAct->setShortcut(QKeySequence(tr("Ctrl+A")));
+    connect(aboutAct, &QAction::triggered, this, &MainWindow::doAbout);
+    helpMenu->addAction(aboutAct);
+}
+
+void MainWindow::createToolBars()
+{
+    const auto makeToolBar = [this](const QString& title, const QString& name) {
+        auto* bar = new QToolBar(title, this);
+        bar->setObjectName(name);
+        bar->setAllowedAreas(Qt::AllToolBarAreas);
+        bar->setOrientation(Qt::Horizontal);
+        addToolBar(Qt::TopToolBarArea, bar);
+        return bar;
+    };
+    fileToolBar = makeToolBar(tr("File"), QStringLiteral("fileToolBar"));
+    fileToolBar->addAction(openAct);
+    fileToolBar->addAction(saveAct);
+    measureToolBar = makeToolBar(tr("Measure"), QStringLiteral("measureToolBar"));
+    measureToolBar->addAction(singleAct);
+    measureToolBar->addAction(alignmentAct);
+    measureToolBar->addAction(portscanAct);
+    measureToolBar->addAction(calibrateAct);
+    helpToolBar = makeToolBar(tr("Help"), QStringLiteral("helpToolBar"));
+    helpToolBar->addAction(aboutAct);
+}
+
+void MainWindow::createStatusBar()
+{
+    statusLabel = new QLabel(tr("Ready."), this);
+    statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    statusLabel->setMinimumSize(100, 20);
+    statusLabel->setFrameShape(QFrame::WinPanel);
+    statusLabel->setFrameShadow(QFrame::Sunken);
+    statusBar()->addWidget(statusLabel, 0);
+}
+
+QString MainWindow::statusText() const
+{
+    return statusLabel->text();
+}
+
+QString MainWindow::aboutText()
+{
+    QStringList lines;
+    lines << tr("Lumaserve %1").arg(QStringLiteral(LUMASERVE_VERSION));
+    lines << tr("Qt %1 (built with %2)").arg(QString::fromLatin1(qVersion()),
+                                             QStringLiteral(QT_VERSION_STR));
+    lines << QString() << tr("Instrument libraries:");
+    for (const QString& name : {QStringLiteral("libmlink_ca410"), QStringLiteral("libmlink_i1d3"),
+                                QStringLiteral("libmlink_k10")}) {
+        const QString location = libraryLocation(name);
+        lines << (location.isEmpty() ? tr("%1: not found").arg(SensorLibrary::fileName(name))
+                                     : tr("%1: %2").arg(SensorLibrary::fileName(name), location));
+    }
+    const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("NVX"),
+                             QStringLiteral("Brightfold-alignment"));
+    lines << QString() << tr("Settings: %1").arg(QDir::toNativeSeparators(settings.fileName()));
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool MainWindow::refuseWhileAligning()
+{
+    if (!measure->isAlignmentBusy())
+        return false;
+    Messenger::warning(this, tr("Warning"), tr("Alignment is on."));
+    return true;
+}
+
+bool MainWindow::sensorIsConnected() const
+{
+    const CSensor* sensor = measure->currentSensor();
+    return sensor && sensor->getIsOpen();
+}
+
+void MainWindow::doQuit()
+{
+    qDebug() << "MainWindow::doQuit() start";
+    close();
+    qDebug() << "MainWindow::doQuit() done";
+}
+
+void MainWindow::doAbout()
+{
+    Messenger::information(this, tr("Huelink Trimline"), aboutText());
+}
+
+void MainWindow::doToggleFileToolBar(bool on)
+{
+    fileToolBar->setVisible(on);
+}
+
+void MainWindow::doToggleMeasureToolBar(bool on)
+{
+    measureToolBar->setVisible(on);
+}
+
+void MainWindow::doToggleStatusBar(bool on)
+{
+    statusBar()->setVisible(on);
+}
+
+void MainWindow::doNewProfile()
+{
+    if (!sensorIsConnected()) {
+        Messenger::warning(this, tr("Open Profile"), tr("No Sensor connected, Connect Sensor first,"));
+        return;
+    }
+    const QString fileName = DialogProvider::current().openFileName(this, tr("Open profile"),
+                                                                    QDir::currentPath(), kProfileFilter);
+    alignment->openProfile(fileName);
+}
+
+void MainWindow::doSaveProfile()
+{
+    if (!sensorIsConnected()) {
+        Messenger::warning(this, tr("Save"), tr("Connect Sensor first!"));
+        return;
+    }
+    bool ok = false;
+    const QString name = DialogProvider::current().text(this, tr("Input"), tr("ProfileName:"),
+                                                        QString(), &ok);
+    if (ok && !name.isEmpty())
+        saveProfileAs(name + QStringLiteral(".alg"));
+}
+
+void MainWindow::doSaveAsProfile()
+{
+    if (!sensorIsConnected()) {
+        Messenger::warning(this, tr("Save"), tr("Connect Sensor first!"));
+        return;
+    }
+    const QString fileName = DialogProvider::current().saveFileName(this, tr("Save profile"),
+                                                                    QDir::currentPath(), kProfileFilter);
+    if (!fileName.isEmpty())
+        saveProfileAs(fileName);
+}
+
+void MainWindow::saveProfileAs(const QString& fileName)
+{
+    // Written here rather than through the controller so that a failure can
+    // say why.
+    const AlignmentProfile profile(measure->getSensorType(), measure->currentSensor()->getSerialNumber(),
+                                   measure->correctionMatrix());
+    QString reason;
+    if (!profile.write(fileName, &reason)) {
+        Messenger::warning(this, tr("Save"),
+                           tr("The profile %1 could not be saved: %2")
+                               .arg(QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath()),
+                                    reason));
+    }
+}
+
+void MainWindow::doSingleMeasure()
+{
+    if (refuseWhileAligning())
+        return;
+    measure->doSingleMeasure();
+}
+
+void MainWindow::doAlignment()
+{
+    switch (measure->alignmentState()) {
+    case Measure::AlignmentState::Stopping:
+        Messenger::warning(this, tr("Warning"),
+                           tr("Alignment is stopping: the instrument has not answered yet."));
+        return;
+    case Measure::AlignmentState::On:
+        if (Messenger::current().show(this, Messenger::Icon::Warning, QString(),
+                                      tr("Do you want to stop alignment now?"),
+                                      Messenger::Buttons(Messenger::Yes | Messenger::No),
+                                      Messenger::NoButton)
+            != Messenger::Yes)
+            return;
+        break;
+    case Measure::AlignmentState::Off:
+        break;
+    }
+    measure->doAlignment();
+    // Also on a refusal, which changes no state and so sends no signal.
+    showAlignmentState(measure->alignmentState());
+}
+
+void MainWindow::showAlignmentState(Measure::AlignmentState state)
+{
+    shownState = state;
+    if (state == Measure::AlignmentState::Stopping)
+        stoppingWatch->start();
+    else
+        stoppingWatch->stop();
+    switch (state) {
+    case Measure::AlignmentState::On:
+        alignmentAct->setText(tr("Stop&l"));
+        alignmentAct->setIcon(QIcon(kStopAlignmentIcon));
+        alignmentAct->setEnabled(true);
+        statusLabel->setText(tr("Alignment..."));
+        break;
+    case Measure::AlignmentState::Stopping:
+        alignmentAct->setText(tr("A&lignment"));
+        alignmentAct->setIcon(QIcon(kAlignmentIcon));
+        alignmentAct->setEnabled(false);
+        statusLabel->setText(tr("Stopping alignment: waiting for the instrument..."));
+        break;
+    case Measure::AlignmentState::Off:
+        alignmentAct->setText(tr("A&lignment"));
+        alignmentAct->setIcon(QIcon(kAlignmentIcon));
+        alignmentAct->setEnabled(true);
+        statusLabel->setText(tr("Ready."));
+        break;
+    }
+    alignment->doAlignmentChanged(state == Measure::AlignmentState::On);
+    if (state == Measure::AlignmentState::Off && closeWhenStopped) {
+        closeWhenStopped = false;
+        // Not from inside the controller's signal.
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
+void MainWindow::doCalibrate()
+{
+    if (refuseWhileAligning())
+        return;
+    // The calibrate dialog is not part of the program yet.
+    qDebug() << "MainWindow::doCalibrate(): no calibrate dialog yet";
+}
+
+void MainWindow::doPortscan()
+{
+    if (refuseWhileAligning())
+        return;
+    alignment->getPort();
+    alignment->doPortscan();
+}
+
+void MainWindow::showSensorDlg()
+{
+    if (refuseWhileAligning())
+        return;
+    // The features dialog is not part of the program yet.
+    qDebug() << "MainWindow::showSensorDlg(): no features dialog yet";
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    switch (measure->alignmentState()) {
+    case Measure::AlignmentState::On:
+        Messenger::warning(this, tr("Warning"), tr("Alignment is on."));
+        event->ignore();
+        return;
+    case Measure::AlignmentState::Stopping:
+        // Closing now would wait for the instrument with a frozen window; close
+        // once the service has let go of it.
+        closeWhenStopped = true;
+        event->ignore();
+        return;
+    case Measure::AlignmentState::Off:
+        event->accept();
+        return;
+    }
+}

@@ -1,0 +1,97 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include "measure.h"
+
+#include <QMainWindow>
+
+class AlignmentWidget;
+class ColorDockWidget;
+class QAction;
+class QLabel;
+class QMenu;
+class QTimer;
+class QToolBar;
+
+// The program's window: the value window docked on the left, the alignment panel
+// in the centre, and the commands in menus and tool bars. It owns the
+// measurement controller and refuses whatever would disturb the sensor or the
+// monitor while the alignment service may be using them.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    Measure* controller() const { return measure; }
+    AlignmentWidget* alignmentWidget() const { return alignment; }
+    ColorDockWidget* valueWindow() const { return colorDock; }
+    QString statusText() const;
+
+    // The About box's text: version, Qt, instrument libraries, settings file.
+    static QString aboutText();
+
+public slots:
+    void doQuit();
+    void doAbout();
+    void doToggleFileToolBar(bool on);
+    void doToggleMeasureToolBar(bool on);
+    void doToggleStatusBar(bool on);
+    void doNewProfile();
+    void doSaveProfile();
+    void doSaveAsProfile();
+    void doSingleMeasure();
+    void doAlignment();
+    void doCalibrate();
+    void doPortscan();
+    void showSensorDlg();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createActions();
+    void createToolBars();
+    void createStatusBar();
+    // Warns and returns true while the alignment service may be using the
+    // instruments, including while it finishes a call after being switched off.
+    bool refuseWhileAligning();
+    bool sensorIsConnected() const;
+    void saveProfileAs(const QString& fileName);
+    void showAlignmentState(Measure::AlignmentState state);
+
+    QMenu* fileMenu = nullptr;
+    QAction* openAct = nullptr;
+    QAction* saveAct = nullptr;
+    QAction* saveAsAct = nullptr;
+    QAction* quitAct = nullptr;
+    QMenu* measureMenu = nullptr;
+    QAction* singleAct = nullptr;
+    QAction* alignmentAct = nullptr;
+    QAction* portscanAct = nullptr;
+    QMenu* viewMenu = nullptr;
+    QAction* fileToolBarAct = nullptr;
+    QAction* measureToolBarAct = nullptr;
+    QAction* statusBarAct = nullptr;
+    QAction* valueWindowAct = nullptr;
+    QMenu* advanceMenu = nullptr;
+    QAction* calibrateAct = nullptr;
+    QMenu* helpMenu = nullptr;
+    QAction* aboutAct = nullptr;
+    QToolBar* fileToolBar = nullptr;
+    QToolBar* measureToolBar = nullptr;
+    QToolBar* helpToolBar = nullptr;
+    AlignmentWidget* alignment = nullptr;
+    QLabel* statusLabel = nullptr;
+    ColorDockWidget* colorDock = nullptr;
+    Measure* measure = nullptr;
+    // Set when the user closed the window while the service was still stopping.
+    bool closeWhenStopped = false;
+    // Looks again while the service is stopping, in case its end is not announced.
+    QTimer* stoppingWatch = nullptr;
+    Measure::AlignmentState shownState = Measure::AlignmentState::Off;
+};
+
+#endif // MAINWINDOW_H
