@@ -29,6 +29,12 @@ QTableWidget* makeTable(int rows, int cols, const QString& objectName, QWidget* 
     table->setObjectName(objectName);
     table->horizontalHeader()->hide();
     table->verticalHeader()->hide();
+    // Every row in view within the dialog's fixed height, without scroll bars
+    // taking the room of a column.
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     return table;
 }
 

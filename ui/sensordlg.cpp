@@ -118,6 +118,12 @@ void SensorDlg::buildCalibrationGroup(QVBoxLayout* layout)
     matrixTable->horizontalHeader()->hide();
     matrixTable->verticalHeader()->hide();
     matrixTable->setFixedSize(302, 92);
+    // The nine cells fill the fixed size, with no scroll bar taking the room of
+    // a cell.
+    matrixTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    matrixTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    matrixTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    matrixTable->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 3; ++c)
             matrixTable->setItem(r, c, new QTableWidgetItem(QString()));
