@@ -8,6 +8,7 @@ packages=(
     qtbase5-dev libqt5serialport5-dev qttools5-dev-tools qttools5-dev
     xvfb
     fonts-dejavu-core   # a font the offscreen platform renders the screenshots with
+    fonts-wqy-microhei  # Chinese glyphs for the screenshots of the translated program
     colord-data   # CIE colour-matching functions and illuminants the spectral tests check against
     locales       # a German locale (decimal comma) for the locale-independence tests
 )

@@ -1,11 +1,13 @@
 #include "mainwindow.h"
 
 #include "alignmentwidget.h"
+#include "calibratedialog.h"
 #include "colordockwidget.h"
 #include "csensor.h"
 #include "dialogprovider.h"
 #include "iconresources.h"
 #include "messenger.h"
+#include "sensordlg.h"
 #include "sensorlibrary.h"
 
 #include <QAction>
@@ -368,8 +370,9 @@ void MainWindow::doCalibrate()
 {
     if (refuseWhileAligning())
         return;
-    // The calibrate dialog is not part of the program yet.
-    qDebug() << "MainWindow::doCalibrate(): no calibrate dialog yet";
+    CalibrateDialog dialog(measure, this);
+    if (dialog.exec() == QDialog::Accepted)
+        measure->SetMatrix(dialog.calibrateMatrix());
 }
 
 void MainWindow::doPortscan()
@@ -384,8 +387,13 @@ void MainWindow::showSensorDlg()
 {
     if (refuseWhileAligning())
         return;
-    // The features dialog is not part of the program yet.
-    qDebug() << "MainWindow::showSensorDlg(): no features dialog yet";
+    CSensor* sensor = measure->currentSensor();
+    if (!sensor) {
+        Messenger::warning(this, tr("Warning"), tr("Sensor not connected!"));
+        return;
+    }
+    SensorDlg dialog(sensor, measure);
+    dialog.exec();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -1,27 +1,47 @@
-// Takes the pictures of the main window shown in the README:
+// Takes the pictures of the main window and its dialogs shown in the README:
 //
 //   lumaserve-screenshots OUTDIR
 //
 // serves an emulated CR-250 and an emulated display on pseudo-terminals, picks
 // them in the window as a user would, takes a reading, and writes
 // OUTDIR/mainwindow-off.png and, with alignment on, OUTDIR/mainwindow-on.png.
-// Run it on the offscreen platform (QT_QPA_PLATFORM=offscreen).
+// Then the calibrate dialog after a computed matrix, the features dialog of the
+// CR-250 and that of the stand-in i1Display Pro with a stored matrix read out,
+// in English (OUTDIR/<dialog>-en.png) and, with the program's Chinese
+// translation, in Chinese (OUTDIR/<dialog>-zh.png, and mainwindow-zh.png).
+// Run it on the offscreen platform (QT_QPA_PLATFORM=offscreen); the Chinese
+// pictures need a CJK font.
 
 #include "alignmentwidget.h"
 #include "application.h"
+#include "calibratedialog.h"
 #include "colordockwidget.h"
 #include "crxxxemulator.h"
+#include "i1d3sensor.h"
 #include "mainwindow.h"
 #include "measure.h"
 #include "monitoremulator.h"
+#include "mlink_i1d3.h"
 #include "portlister.h"
+#include "sensordlg.h"
+#include "sensorlibrary.h"
+#include "translation.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QLibrary>
+#include <QLineEdit>
+#include <QLocale>
 #include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
 #include <QTest>
+#include <QTranslator>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -36,10 +56,10 @@ bool choose(MainWindow& window, const char* comboName, const QString& entry)
     return true;
 }
 
-bool save(MainWindow& window, const QDir& outDir, const char* name)
+bool save(QWidget& window, const QDir& outDir, const QString& name)
 {
     QTest::qWait(200); // let the layout settle before the picture
-    const QString path = outDir.filePath(QString::fromLatin1(name));
+    const QString path = outDir.filePath(name);
     if (!window.grab().save(path, "PNG")) {
         std::fprintf(stderr, "lumaserve-screenshots: cannot write %s\n", qPrintable(path));
         return false;
@@ -52,6 +72,113 @@ bool fail(const char* what)
 {
     std::fprintf(stderr, "lumaserve-screenshots: %s\n", what);
     return false;
+}
+
+// sRGB primaries and D65 white as a reference instrument might read them.
+const double kReference[4][3] = {
+    {41.24, 21.26, 1.93},
+    {35.76, 71.52, 11.92},
+    {18.05, 7.22, 95.05},
+    {95.05, 100.0, 108.9},
+};
+
+void setCell(QTableWidget* table, int row, int col, double value)
+{
+    table->item(row, col)->setText(QString::number(value, 'f', 5));
+}
+
+// The calibrate dialog with the white patch shown and a matrix computed from a
+// sensor that reads 3 % low in X and 2 % high in Z.
+bool calibrateDialog(MainWindow& window, const QDir& outDir, const QString& suffix)
+{
+    CalibrateDialog dialog(window.controller(), &window);
+    auto* sensorTable = dialog.findChild<QTableWidget*>(QStringLiteral("sensorTable"));
+    auto* referenceTable = dialog.findChild<QTableWidget*>(QStringLiteral("referenceTable"));
+    for (int r = 0; r < 4; ++r) {
+        setCell(sensorTable, r, 0, kReference[r][0] * 0.97);
+        setCell(sensorTable, r, 1, kReference[r][1]);
+        setCell(sensorTable, r, 2, kReference[r][2] * 1.02);
+        for (int c = 0; c < 3; ++c)
+            setCell(referenceTable, r, c, kReference[r][c]);
+    }
+    dialog.findChild<QPushButton*>(QStringLiteral("calibrateButton"))->click();
+    dialog.findChild<QRadioButton*>(QStringLiteral("whiteButton"))->click();
+    dialog.show();
+    return save(dialog, outDir, QStringLiteral("calibratedialog-%1.png").arg(suffix));
+}
+
+bool sensorDialog(CSensor* sensor, Measure* controller, const QDir& outDir, const QString& name)
+{
+    SensorDlg dialog(sensor, controller);
+    dialog.show();
+    return save(dialog, outDir, name);
+}
+
+// The stand-in i1Display Pro with one matrix stored, listed and read out.
+bool i1d3Dialog(Measure* controller, const QDir& outDir, const QString& suffix)
+{
+    QLibrary standin(QDir(QStringLiteral(I1D3_STANDIN_DIR))
+                         .filePath(SensorLibrary::fileName(QStringLiteral("libmlink_i1d3"))));
+    using Control = int32_t (*)(i1d3_sim_request*);
+    const auto control = reinterpret_cast<Control>(standin.resolve("i1d3SimControl"));
+    if (!control)
+        return fail("no stand-in i1Display Pro library");
+    i1d3_sim_request request = {};
+    request.op = I1D3_SIM_RESET;
+    control(&request);
+    request = {};
+    request.op = I1D3_SIM_STORE;
+    request.value = 3;
+    qstrncpy(request.name, "OLED panel", sizeof(request.name));
+    const double stored[9] = {1.0213, -0.0118, 0.0042, 0.0087, 0.9931, -0.0025, -0.0016, 0.0104, 1.0378};
+    std::copy(std::begin(stored), std::end(stored), std::begin(request.data));
+    control(&request);
+
+    SensorLibrary::setExtraDirectories({QStringLiteral(I1D3_STANDIN_DIR)});
+    I1d3Sensor sensor;
+    if (!sensor.init(QString()))
+        return fail("the stand-in i1Display Pro did not open");
+    SensorDlg dialog(&sensor, controller);
+    dialog.findChild<QPushButton*>(QStringLiteral("scanButton"))->click();
+    dialog.findChild<QPushButton*>(QStringLiteral("readButton"))->click();
+    dialog.show();
+    const bool saved = save(dialog, outDir, QStringLiteral("sensordlg-i1d3-%1.png").arg(suffix));
+    sensor.release();
+    SensorLibrary::setExtraDirectories({});
+    return saved;
+}
+
+// The window with the emulated CR-250 connected, and its dialogs.
+bool dialogs(MainWindow& window, const QDir& outDir, const QString& suffix)
+{
+    return calibrateDialog(window, outDir, suffix)
+        && sensorDialog(window.controller()->currentSensor(), window.controller(), outDir,
+                        QStringLiteral("sensordlg-cr250-%1.png").arg(suffix))
+        && i1d3Dialog(window.controller(), outDir, suffix);
+}
+
+bool chinese(const QDir& outDir)
+{
+    QTranslator translator;
+    if (!installTranslation(*QCoreApplication::instance(), QLocale(QLocale::Chinese, QLocale::China),
+                            translator, QStringLiteral(PROGRAM_DIR)))
+        return fail("no Chinese translation beside the program");
+    CrxxxEmulator instrument(CrxxxEmulator::cr250());
+    if (!instrument.start())
+        return fail("no pseudo-terminal for the emulated CR-250");
+    const QString instrumentPort = QString::fromStdString(instrument.portName());
+    PortLister::setExtraPorts({instrumentPort});
+
+    MainWindow window;
+    window.show();
+    if (!choose(window, "typeCombo", QStringLiteral("CR100/CR250")) || !choose(window, "sensorPortCombo", instrumentPort))
+        return fail("cannot pick the emulated CR-250");
+    window.doSingleMeasure();
+    if (!QTest::qWaitFor([&] { return !window.valueWindow()->valueText(1).isEmpty(); }, 5000))
+        return fail("no reading from the emulated CR-250");
+    const bool ok = save(window, outDir, QStringLiteral("mainwindow-zh.png")) && dialogs(window, outDir, QStringLiteral("zh"));
+    QCoreApplication::removeTranslator(&translator);
+    return ok;
 }
 
 bool run(const QDir& outDir)
@@ -73,20 +200,20 @@ bool run(const QDir& outDir)
     window.doSingleMeasure();
     if (!QTest::qWaitFor([&] { return !window.valueWindow()->valueText(1).isEmpty(); }, 5000))
         return fail("no reading from the emulated CR-250");
-    if (!save(window, outDir, "mainwindow-off.png"))
+    if (!save(window, outDir, QStringLiteral("mainwindow-off.png")))
         return false;
 
     window.doAlignment();
     if (!QTest::qWaitFor([&] { return window.controller()->isServingAlignment(); }, 5000))
         return fail("the alignment service did not start");
-    if (!save(window, outDir, "mainwindow-on.png"))
+    if (!save(window, outDir, QStringLiteral("mainwindow-on.png")))
         return false;
 
     // Off again without the question box, so the window may close.
     window.controller()->doAlignment();
     if (!QTest::qWaitFor([&] { return !window.controller()->isAlignmentBusy(); }, 5000))
         return fail("the alignment service did not stop");
-    return true;
+    return dialogs(window, outDir, QStringLiteral("en"));
 }
 
 } // namespace
@@ -101,5 +228,5 @@ int main(int argc, char* argv[])
     const QDir outDir(QString::fromLocal8Bit(argv[1]));
     if (!QDir().mkpath(outDir.path()))
         return 1;
-    return run(outDir) ? 0 : 1;
+    return run(outDir) && chinese(outDir) ? 0 : 1;
 }

@@ -1,0 +1,701 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN" sourcelanguage="en">
+<context>
+    <name>AlignmentWidget</name>
+    <message>
+        <source>Sensor features</source>
+        <translation>传感器功能</translation>
+    </message>
+    <message>
+        <source>Sensor</source>
+        <translation>传感器</translation>
+    </message>
+    <message>
+        <source>Type:</source>
+        <translation>类型:</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>端口:</translation>
+    </message>
+    <message>
+        <source>Profile:</source>
+        <translation>配置文件:</translation>
+    </message>
+    <message>
+        <source>Monitor</source>
+        <translation>显示器</translation>
+    </message>
+    <message>
+        <source>Calibrate matrix:</source>
+        <translation>校准矩阵:</translation>
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation>配置文件</translation>
+    </message>
+    <message>
+        <source>Parse Error!</source>
+        <translation>解析错误!</translation>
+    </message>
+    <message>
+        <source>Sensor SN Error!</source>
+        <translation>传感器序列号错误!</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Alignment is on.</source>
+        <translation>对齐正在进行。</translation>
+    </message>
+    <message>
+        <source>Connect Monitor Error!</source>
+        <translation>连接显示器出错!</translation>
+    </message>
+</context>
+<context>
+    <name>CA410Sensor</name>
+    <message>
+        <source>ca410DeviceOpen 0 err %1, check device plugin!</source>
+        <translation>ca410DeviceOpen 0 出错 %1,请检查设备连接!</translation>
+    </message>
+    <message>
+        <source>ca410DeviceInit err %1</source>
+        <translation>ca410DeviceInit 出错 %1</translation>
+    </message>
+    <message>
+        <source>ca410GetDeviceInfo err %1</source>
+        <translation>ca410GetDeviceInfo 出错 %1</translation>
+    </message>
+</context>
+<context>
+    <name>CRXXXCensor</name>
+    <message>
+        <source>Can&apos;t open %1!</source>
+        <translation>无法打开 %1!</translation>
+    </message>
+    <message>
+        <source>CRXXX Hardware Information Read Error</source>
+        <translation>CRXXX 硬件信息读取错误</translation>
+    </message>
+</context>
+<context>
+    <name>CSensor</name>
+    <message>
+        <source>Unknow sensor</source>
+        <translation>未知传感器</translation>
+    </message>
+</context>
+<context>
+    <name>CalibrateDialog</name>
+    <message>
+        <source>Sensor value:</source>
+        <translation>传感器值:</translation>
+    </message>
+    <message>
+        <source>Reference value:</source>
+        <translation>参考值:</translation>
+    </message>
+    <message>
+        <source>Color:</source>
+        <translation>颜色:</translation>
+    </message>
+    <message>
+        <source>Red</source>
+        <translation>红</translation>
+    </message>
+    <message>
+        <source>Green</source>
+        <translation>绿</translation>
+    </message>
+    <message>
+        <source>Blue</source>
+        <translation>蓝</translation>
+    </message>
+    <message>
+        <source>White</source>
+        <translation>白</translation>
+    </message>
+    <message>
+        <source>Calibrate matrix:</source>
+        <translation>校准矩阵:</translation>
+    </message>
+    <message>
+        <source>Measure</source>
+        <translation>测量</translation>
+    </message>
+    <message>
+        <source>Calibrate</source>
+        <translation>校准</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Invalid value at %1 row %2col!</source>
+        <translation>第 %1 行第 %2 列的值无效!</translation>
+    </message>
+    <message>
+        <source>Invalid value at 4 row %1col!</source>
+        <translation>第 4 行第 %1 列的值无效!</translation>
+    </message>
+    <message>
+        <source>Abnormal matrix!</source>
+        <translation>矩阵异常!</translation>
+    </message>
+</context>
+<context>
+    <name>ColorDockWidget</name>
+    <message>
+        <source>Value window</source>
+        <translation>数值窗口</translation>
+    </message>
+</context>
+<context>
+    <name>I1d3Sensor</name>
+    <message>
+        <source>Can not open %1</source>
+        <translation>无法打开 %1</translation>
+    </message>
+    <message>
+        <source>Error resolve %1</source>
+        <translation>无法解析 %1</translation>
+    </message>
+    <message>
+        <source>I1d3DeviceOpen 0 err %1,check device plugin!</source>
+        <translation>I1d3DeviceOpen 0 出错 %1,请检查设备连接!</translation>
+    </message>
+    <message>
+        <source>I1d3DeviceInit err, %1</source>
+        <translation>I1d3DeviceInit 出错, %1</translation>
+    </message>
+    <message>
+        <source>I1d3GetDeviceInfo  err, %1</source>
+        <translation>I1d3GetDeviceInfo 出错, %1</translation>
+    </message>
+    <message>
+        <source>i1d3GetUsrdataEnableState err, %1</source>
+        <translation>i1d3GetUsrdataEnableState 出错, %1</translation>
+    </message>
+    <message>
+        <source>I1d3GetDeviceStatus  err, %1</source>
+        <translation>I1d3GetDeviceStatus 出错, %1</translation>
+    </message>
+    <message>
+        <source>I1d3SetLEDControl  err,%1</source>
+        <translation>I1d3SetLEDControl 出错, %1</translation>
+    </message>
+    <message>
+        <source>measrueXYZ err, %1</source>
+        <translation>测量 XYZ 出错, %1</translation>
+    </message>
+    <message>
+        <source>measXYZ err, %1</source>
+        <translation>测量 XYZ 出错, %1</translation>
+    </message>
+    <message>
+        <source>add callist[%1]=[%2]</source>
+        <translation>加入校准列表[%1]=[%2]</translation>
+    </message>
+    <message>
+        <source>mac_GetCalList: get %1</source>
+        <translation>mac_GetCalList: 得到 %1 项</translation>
+    </message>
+    <message>
+        <source>i1d3GetCalfile get %1 %2</source>
+        <translation>i1d3GetCalfile 读取 %1 %2</translation>
+    </message>
+    <message>
+        <source>mac_SaveCalfile: start id=%1 name=%2</source>
+        <translation>mac_SaveCalfile: 开始 编号=%1 名称=%2</translation>
+    </message>
+</context>
+<context>
+    <name>K10Sensor</name>
+    <message>
+        <source>K10DeviceOpen 0 err %1, check device plugin!</source>
+        <translation>K10DeviceOpen 0 出错 %1,请检查设备连接!</translation>
+    </message>
+    <message>
+        <source>K10DeviceInit err %1</source>
+        <translation>K10DeviceInit 出错 %1</translation>
+    </message>
+    <message>
+        <source>K10DeviceInfo err %1</source>
+        <translation>K10DeviceInfo 出错 %1</translation>
+    </message>
+    <message>
+        <source>k10GetCalibrationMarix get %1 %2</source>
+        <translation>k10GetCalibrationMarix 读取 %1 %2</translation>
+    </message>
+    <message>
+        <source>mac_SaveCalfile: start id=%1 name=%2</source>
+        <translation>mac_SaveCalfile: 开始 编号=%1 名称=%2</translation>
+    </message>
+</context>
+<context>
+    <name>LibrarySensor</name>
+    <message>
+        <source>Can not open %1</source>
+        <translation>无法打开 %1</translation>
+    </message>
+    <message>
+        <source>Error resolve %1</source>
+        <translation>无法解析 %1</translation>
+    </message>
+    <message>
+        <source>measureXYZ err, %1</source>
+        <translation>测量 XYZ 出错, %1</translation>
+    </message>
+    <message>
+        <source>measXYZ err, %1</source>
+        <translation>测量 XYZ 出错, %1</translation>
+    </message>
+    <message>
+        <source>add callist[%1]=[%2]</source>
+        <translation>加入校准列表[%1]=[%2]</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Huelink Trimline</source>
+        <translation>Huelink Trimline 显示器对齐</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>文件(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>打开(&amp;O)</translation>
+    </message>
+    <message>
+        <source>Ctrl+O</source>
+        <translation>Ctrl+O</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>保存(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Ctrl+S</source>
+        <translation>Ctrl+S</translation>
+    </message>
+    <message>
+        <source>Save As</source>
+        <translation>另存为</translation>
+    </message>
+    <message>
+        <source>Ctrl+D</source>
+        <translation>Ctrl+D</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>退出(&amp;Q)</translation>
+    </message>
+    <message>
+        <source>Ctrl+X</source>
+        <translation>Ctrl+X</translation>
+    </message>
+    <message>
+        <source>&amp;Measure</source>
+        <translation>测量(&amp;M)</translation>
+    </message>
+    <message>
+        <source>S&amp;ingle measure</source>
+        <translation>单次测量(&amp;I)</translation>
+    </message>
+    <message>
+        <source>Ctrl+I</source>
+        <translation>Ctrl+I</translation>
+    </message>
+    <message>
+        <source>A&amp;lignment</source>
+        <translation>对齐(&amp;L)</translation>
+    </message>
+    <message>
+        <source>Ctrl+L</source>
+        <translation>Ctrl+L</translation>
+    </message>
+    <message>
+        <source>P&amp;ortscan</source>
+        <translation>端口扫描(&amp;O)</translation>
+    </message>
+    <message>
+        <source>Ctrl+P</source>
+        <translation>Ctrl+P</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>视图(&amp;V)</translation>
+    </message>
+    <message>
+        <source>&amp;File Tool bar</source>
+        <translation>文件工具栏(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;Measure Tool bar</source>
+        <translation>测量工具栏(&amp;M)</translation>
+    </message>
+    <message>
+        <source>&amp;Status bar</source>
+        <translation>状态栏(&amp;S)</translation>
+    </message>
+    <message>
+        <source>A&amp;dvance</source>
+        <translation>高级(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Calib&amp;rate</source>
+        <translation>校准(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Ctrl+R</source>
+        <translation>Ctrl+R</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>帮助(&amp;H)</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>关于(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Ctrl+A</source>
+        <translation>Ctrl+A</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>Measure</source>
+        <translation>测量</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
+        <source>Ready.</source>
+        <translation>就绪。</translation>
+    </message>
+    <message>
+        <source>Lumaserve %1</source>
+        <translation>Lumaserve %1</translation>
+    </message>
+    <message>
+        <source>Qt %1 (built with %2)</source>
+        <translation>Qt %1(编译时版本 %2)</translation>
+    </message>
+    <message>
+        <source>Instrument libraries:</source>
+        <translation>仪器库:</translation>
+    </message>
+    <message>
+        <source>%1: not found</source>
+        <translation>%1:未找到</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1:%2</translation>
+    </message>
+    <message>
+        <source>Settings: %1</source>
+        <translation>设置:%1</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Alignment is on.</source>
+        <translation>对齐正在进行。</translation>
+    </message>
+    <message>
+        <source>Open Profile</source>
+        <translation>打开配置文件</translation>
+    </message>
+    <message>
+        <source>No Sensor connected, Connect Sensor first,</source>
+        <translation>传感器未连接,请先连接传感器。</translation>
+    </message>
+    <message>
+        <source>Open profile</source>
+        <translation>打开配置文件</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Connect Sensor first!</source>
+        <translation>请先连接传感器!</translation>
+    </message>
+    <message>
+        <source>Input</source>
+        <translation>输入</translation>
+    </message>
+    <message>
+        <source>ProfileName:</source>
+        <translation>配置文件名:</translation>
+    </message>
+    <message>
+        <source>Save profile</source>
+        <translation>保存配置文件</translation>
+    </message>
+    <message>
+        <source>The profile %1 could not be saved: %2</source>
+        <translation>无法保存配置文件 %1:%2</translation>
+    </message>
+    <message>
+        <source>Alignment is stopping: the instrument has not answered yet.</source>
+        <translation>对齐正在停止:仪器尚未应答。</translation>
+    </message>
+    <message>
+        <source>Do you want to stop alignment now?</source>
+        <translation>现在要停止对齐吗?</translation>
+    </message>
+    <message>
+        <source>Stop&amp;l</source>
+        <translation>停止(&amp;L)</translation>
+    </message>
+    <message>
+        <source>Alignment...</source>
+        <translation>对齐中...</translation>
+    </message>
+    <message>
+        <source>Stopping alignment: waiting for the instrument...</source>
+        <translation>正在停止对齐:等待仪器...</translation>
+    </message>
+    <message>
+        <source>Sensor not connected!</source>
+        <translation>传感器未连接!</translation>
+    </message>
+</context>
+<context>
+    <name>Measure</name>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>This sensor is not supported now!</source>
+        <translation>目前不支持此传感器!</translation>
+    </message>
+    <message>
+        <source>Single measure</source>
+        <translation>单次测量</translation>
+    </message>
+    <message>
+        <source>Sensor not connected!</source>
+        <translation>传感器未连接!</translation>
+    </message>
+    <message>
+        <source>Alignment is on.</source>
+        <translation>对齐正在进行。</translation>
+    </message>
+    <message>
+        <source>Error!</source>
+        <translation>错误!</translation>
+    </message>
+    <message>
+        <source>The sensor is busy with a reading.</source>
+        <translation>传感器正在测量。</translation>
+    </message>
+    <message>
+        <source>Connect Sensor and Monitor First!</source>
+        <translation>请先连接传感器和显示器!</translation>
+    </message>
+</context>
+<context>
+    <name>PR6xxSensor</name>
+    <message>
+        <source>Get SN failed.</source>
+        <translation>读取序列号失败。</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>%1 (on the system&apos;s library path)</source>
+        <translation>%1(位于系统库路径中)</translation>
+    </message>
+</context>
+<context>
+    <name>SensorDlg</name>
+    <message>
+        <source>Sensor Features:</source>
+        <translation>传感器功能:</translation>
+    </message>
+    <message>
+        <source>USB</source>
+        <translation>USB</translation>
+    </message>
+    <message>
+        <source>SN :</source>
+        <translation>序列号:</translation>
+    </message>
+    <message>
+        <source>FW :</source>
+        <translation>固件:</translation>
+    </message>
+    <message>
+        <source>Port :</source>
+        <translation>端口:</translation>
+    </message>
+    <message>
+        <source>Calibration File:</source>
+        <translation>校准文件:</translation>
+    </message>
+    <message>
+        <source>Maxmum Name Size 19 bytes</source>
+        <translation>名称最长 19 字节</translation>
+    </message>
+    <message>
+        <source>ScanList</source>
+        <translation>扫描列表</translation>
+    </message>
+    <message>
+        <source>ReadOut</source>
+        <translation>读出</translation>
+    </message>
+    <message>
+        <source>WriteIn</source>
+        <translation>写入</translation>
+    </message>
+    <message>
+        <source>MatrixRead</source>
+        <translation>读取矩阵</translation>
+    </message>
+    <message>
+        <source>MatrixWrite</source>
+        <translation>写入矩阵</translation>
+    </message>
+    <message>
+        <source>Disabled</source>
+        <translation>已禁用</translation>
+    </message>
+    <message>
+        <source>Enabled</source>
+        <translation>已启用</translation>
+    </message>
+    <message>
+        <source>UserStorage:</source>
+        <translation>用户存储:</translation>
+    </message>
+    <message>
+        <source>File List:</source>
+        <translation>文件列表:</translation>
+    </message>
+    <message>
+        <source>Matrix Name:</source>
+        <translation>矩阵名称:</translation>
+    </message>
+    <message>
+        <source>Matrix Index:</source>
+        <translation>矩阵编号:</translation>
+    </message>
+    <message>
+        <source>Meter:</source>
+        <translation>仪器:</translation>
+    </message>
+    <message>
+        <source>Profile:</source>
+        <translation>配置文件:</translation>
+    </message>
+    <message>
+        <source>Sync Mode:</source>
+        <translation>同步模式:</translation>
+    </message>
+    <message>
+        <source>Freq(Hz):</source>
+        <translation>频率(Hz):</translation>
+    </message>
+    <message>
+        <source>CalibMode:</source>
+        <translation>校准模式:</translation>
+    </message>
+    <message>
+        <source>CalibValue:</source>
+        <translation>校准值:</translation>
+    </message>
+    <message>
+        <source>Speed:</source>
+        <translation>速度:</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Error in Read file %1</source>
+        <translation>读取文件 %1 出错</translation>
+    </message>
+    <message>
+        <source>Invalid Matrix Name and Index</source>
+        <translation>矩阵名称和编号无效</translation>
+    </message>
+    <message>
+        <source>Matrix Name length &gt; 19 bytes</source>
+        <translation>矩阵名称长度超过 19 字节</translation>
+    </message>
+    <message>
+        <source>Invalid Matrix Index %1</source>
+        <translation>矩阵编号 %1 无效</translation>
+    </message>
+    <message>
+        <source>Invalid Matrix Index %1, [0,95] acceptable</source>
+        <translation>矩阵编号 %1 无效,允许范围 [0,95]</translation>
+    </message>
+    <message>
+        <source>Invalid Matrix value at row%1 col%2</source>
+        <translation>第 %1 行第 %2 列的矩阵值无效</translation>
+    </message>
+    <message>
+        <source>Infomation</source>
+        <translation>信息</translation>
+    </message>
+    <message>
+        <source>Matrix%1 %2 Saved</source>
+        <translation>矩阵 %1 %2 已保存</translation>
+    </message>
+    <message>
+        <source>Save Matrix%1  %2, err</source>
+        <translation>保存矩阵 %1 %2 出错</translation>
+    </message>
+    <message>
+        <source>Invalid Matrix Index</source>
+        <translation>矩阵编号无效</translation>
+    </message>
+    <message>
+        <source>Invalid Matrix Index %1, need [0,95]</source>
+        <translation>矩阵编号 %1 无效,须在 [0,95] 内</translation>
+    </message>
+    <message>
+        <source>Matrix%1 Deleted</source>
+        <translation>矩阵 %1 已删除</translation>
+    </message>
+    <message>
+        <source>Delete Matrix%1, err</source>
+        <translation>删除矩阵 %1 出错</translation>
+    </message>
+</context>
+<context>
+    <name>StoredPortSensor</name>
+    <message>
+        <source>Can&apos;t open</source>
+        <translation>无法打开</translation>
+    </message>
+</context>
+</TS>

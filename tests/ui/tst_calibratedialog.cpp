@@ -1,0 +1,354 @@
+#include "application.h"
+#include "calibratedialog.h"
+#include "mainwindow.h"
+#include "measure.h"
+#include "modaldialog.h"
+#include "recordingmessenger.h"
+#include "scriptedsensor.h"
+
+#include <QImage>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// Rows red, green, blue, white; columns X, Y, Z: sRGB primaries and D65 white.
+const double kPatches[4][3] = {
+    {41.24, 21.26, 1.93},
+    {35.76, 71.52, 11.92},
+    {18.05, 7.22, 95.05},
+    {95.05, 100.0, 108.9},
+};
+
+Matrix sampleMatrix()
+{
+    const double values[] = {1.25, 0.5, -0.125, 0.0, 0.75, 0.0, 0.03125, 0.0, 2.0};
+    return Matrix(values, 3, 3);
+}
+
+bool nearlyEqual(const Matrix& a, const Matrix& b, double tolerance)
+{
+    if (a.GetRows() != 3 || a.GetColumns() != 3 || b.GetRows() != 3 || b.GetColumns() != 3)
+        return false;
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            if (!(std::fabs(a(r, c) - b(r, c)) <= tolerance))
+                return false;
+        }
+    }
+    return true;
+}
+
+// A controller whose sensor is a scripted one.
+struct Rig {
+    Rig()
+    {
+        measure.setSensorFactory([this](int) -> CSensor* {
+            sensor = new ScriptedSensor;
+            return sensor;
+        });
+        measure.initSensor(7, QString());
+        measure.SetMatrix(sampleMatrix());
+        dialog = std::make_unique<CalibrateDialog>(&measure);
+    }
+
+    QTableWidget* table(const char* name) const
+    {
+        return dialog->findChild<QTableWidget*>(QString::fromLatin1(name));
+    }
+    QRadioButton* colour(const char* name) const
+    {
+        return dialog->findChild<QRadioButton*>(QString::fromLatin1(name));
+    }
+    QPushButton* button(const char* name) const
+    {
+        return dialog->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    QString cell(const char* tableName, int r, int c) const { return table(tableName)->item(r, c)->text(); }
+    void setCell(const char* tableName, int r, int c, const QString& text) const
+    {
+        table(tableName)->item(r, c)->setText(text);
+    }
+    // Both tables with the given patch values; the reference scaled by factor.
+    void fill(double referenceFactor) const
+    {
+        for (int r = 0; r < 4; ++r) {
+            for (int c = 0; c < 3; ++c) {
+                setCell("sensorTable", r, c, QString::number(kPatches[r][c]));
+                setCell("referenceTable", r, c, QString::number(kPatches[r][c] * referenceFactor));
+            }
+        }
+    }
+    QStringList matrixTexts() const
+    {
+        QStringList texts;
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c)
+                texts << cell("matrixTable", r, c);
+        }
+        return texts;
+    }
+
+    RecordingMessenger messages;
+    Measure measure;
+    ScriptedSensor* sensor = nullptr; // owned by the controller
+    std::unique_ptr<CalibrateDialog> dialog;
+};
+
+} // namespace
+
+class TestCalibrateDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void opensWithTheControllersMatrix();
+    void readingFillsTheCheckedColoursRowOnly();
+    void unreadableCellsAreReported_data();
+    void unreadableCellsAreReported();
+    void unusableMatricesAreRefused_data();
+    void unusableMatricesAreRefused();
+    void computesTheMatrix_data();
+    void computesTheMatrix();
+    void acceptedMatrixReachesTheController();
+    void patchIsPaintedBelowTheControls_data();
+    void patchIsPaintedBelowTheControls();
+};
+
+void TestCalibrateDialog::opensWithTheControllersMatrix()
+{
+    Rig rig;
+    QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), sampleMatrix(), 0.0));
+    QCOMPARE(rig.matrixTexts(), QStringList({"1.25000", "0.50000", "-0.12500", "0.00000", "0.75000",
+                                             "0.00000", "0.03125", "0.00000", "2.00000"}));
+    for (const char* name : {"redButton", "greenButton", "blueButton", "whiteButton"})
+        QVERIFY(!rig.colour(name)->isChecked());
+}
+
+void TestCalibrateDialog::readingFillsTheCheckedColoursRowOnly()
+{
+    Rig rig;
+    for (int r : {0, 2, 3}) {
+        for (int c = 0; c < 3; ++c)
+            rig.setCell("sensorTable", r, c, QStringLiteral("kept %1").arg(r));
+    }
+    // Before a colour is chosen, readings reach no row.
+    emit rig.measure.rawColorChanged(CColor(1.0, 2.0, 3.0));
+    for (int r = 0; r < 4; ++r)
+        QCOMPARE(rig.cell("sensorTable", r, 0).isEmpty(), r == 1);
+
+    rig.sensor->queueReading(CColor(12.345678, 0.5, 98.7654321));
+    QTest::mouseClick(rig.colour("greenButton"), Qt::LeftButton);
+    QVERIFY(rig.colour("greenButton")->isChecked());
+    rig.button("measureButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.cell("sensorTable", 1, 0), QStringLiteral("12.34568"), 5000);
+    QCOMPARE(rig.cell("sensorTable", 1, 1), QStringLiteral("0.50000"));
+    QCOMPARE(rig.cell("sensorTable", 1, 2), QStringLiteral("98.76543"));
+    for (int r : {0, 2, 3}) {
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(rig.cell("sensorTable", r, c), QStringLiteral("kept %1").arg(r));
+    }
+    QVERIFY(rig.messages.shown().isEmpty());
+}
+
+void TestCalibrateDialog::unreadableCellsAreReported_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("reference blue Z empty") << "referenceTable" << 2 << 2 << QString()
+                                            << "Invalid value at 3 row 3col!";
+    QTest::newRow("sensor white Y empty") << "sensorTable" << 3 << 1 << QString()
+                                          << "Invalid value at 4 row 2col!";
+    QTest::newRow("sensor red Y decimal comma") << "sensorTable" << 0 << 1 << "21,26"
+                                                << "Invalid value at 1 row 2col!";
+    QTest::newRow("reference white X a word") << "referenceTable" << 3 << 0 << "white"
+                                              << "Invalid value at 4 row 1col!";
+}
+
+void TestCalibrateDialog::unreadableCellsAreReported()
+{
+    QFETCH(QString, table);
+    QFETCH(int, row);
+    QFETCH(int, col);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+
+    Rig rig;
+    rig.fill(1.0);
+    rig.setCell(table.toLatin1().constData(), row, col, text);
+    const QStringList shownBefore = rig.matrixTexts();
+    rig.button("calibrateButton")->click();
+
+    QCOMPARE(rig.messages.shown().size(), 1);
+    QCOMPARE(rig.messages.shown().at(0).icon, Messenger::Icon::Critical);
+    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Error"));
+    QCOMPARE(rig.messages.shown().at(0).text, message);
+    QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), sampleMatrix(), 0.0));
+    QCOMPARE(rig.matrixTexts(), shownBefore);
+}
+
+void TestCalibrateDialog::unusableMatricesAreRefused_data()
+{
+    QTest::addColumn<QString>("zeroTable");
+    QTest::addColumn<int>("firstRow");
+    QTest::addColumn<int>("lastRow");
+    QTest::newRow("reference primaries all zero") << "referenceTable" << 0 << 2;
+    // A failed reading taken as every primary.
+    QTest::newRow("sensor primaries all zero") << "sensorTable" << 0 << 2;
+    // Primaries fine, but a white of zero makes the balanced sensor matrix singular.
+    QTest::newRow("sensor white zero") << "sensorTable" << 3 << 3;
+}
+
+void TestCalibrateDialog::unusableMatricesAreRefused()
+{
+    QFETCH(QString, zeroTable);
+    QFETCH(int, firstRow);
+    QFETCH(int, lastRow);
+
+    Rig rig;
+    rig.fill(1.0);
+    for (int r = firstRow; r <= lastRow; ++r) {
+        for (int c = 0; c < 3; ++c)
+            rig.setCell(zeroTable.toLatin1().constData(), r, c, QStringLiteral("0"));
+    }
+    const QStringList shownBefore = rig.matrixTexts();
+    rig.button("calibrateButton")->click();
+
+    QCOMPARE(rig.messages.shown().size(), 1);
+    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Error"));
+    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Abnormal matrix!"));
+    QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), sampleMatrix(), 0.0));
+    QCOMPARE(rig.matrixTexts(), shownBefore);
+}
+
+void TestCalibrateDialog::computesTheMatrix_data()
+{
+    QTest::addColumn<double>("factor");
+    QTest::newRow("reference equal to the sensor") << 1.0;
+    // A reference reading everything twice as high needs twice the identity.
+    QTest::newRow("reference twice the sensor") << 2.0;
+}
+
+void TestCalibrateDialog::computesTheMatrix()
+{
+    QFETCH(double, factor);
+    Rig rig;
+    rig.fill(factor);
+    // Typed with surrounding blanks, as a paste from elsewhere may bring.
+    rig.setCell("sensorTable", 0, 0, QStringLiteral(" 41.24 "));
+    rig.button("calibrateButton")->click();
+    QVERIFY2(rig.messages.shown().isEmpty(), qPrintable(rig.messages.shown().value(0).text));
+
+    const Matrix expected = Matrix::IdentityMatrix(3) * factor;
+    QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), expected, 1e-9));
+    const QString diagonal = QString::number(factor, 'f', 5);
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            const double shown = rig.cell("matrixTable", r, c).toDouble();
+            QCOMPARE(shown, r == c ? factor : 0.0);
+        }
+        QCOMPARE(rig.cell("matrixTable", r, r), diagonal);
+    }
+}
+
+void TestCalibrateDialog::acceptedMatrixReachesTheController()
+{
+    RecordingMessenger messages;
+    MainWindow window;
+    Measure* measure = window.controller();
+    measure->SetMatrix(sampleMatrix());
+    QSignalSpy changes(measure, &Measure::matrixChanged);
+
+    // A letter in the table: the dialog closes as accepted and the controller
+    // keeps the matrix that was shown before the edit.
+    bool accepted = false;
+    whenModal<CalibrateDialog>([&](CalibrateDialog* dialog) {
+        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("matrixTable"));
+        table->item(1, 1)->setText(QStringLiteral("0.7x"));
+        dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        accepted = dialog->result() == QDialog::Accepted;
+    });
+    window.doCalibrate();
+    QVERIFY(accepted);
+    QVERIFY(nearlyEqual(measure->correctionMatrix(), sampleMatrix(), 0.0));
+
+    // An edited number is adopted and handed over.
+    changes.clear();
+    whenModal<CalibrateDialog>([&](CalibrateDialog* dialog) {
+        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("matrixTable"));
+        table->item(1, 1)->setText(QStringLiteral("1.5"));
+        table->item(2, 0)->setText(QStringLiteral("-0.25"));
+        dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+    });
+    window.doCalibrate();
+    Matrix expected = sampleMatrix();
+    expected(1, 1) = 1.5;
+    expected(2, 0) = -0.25;
+    QVERIFY(nearlyEqual(measure->correctionMatrix(), expected, 0.0));
+    QCOMPARE(changes.size(), 1);
+
+    // Closed without OK: the controller is not touched.
+    changes.clear();
+    whenModal<CalibrateDialog>([&](CalibrateDialog* dialog) {
+        dialog->findChild<QTableWidget*>(QStringLiteral("matrixTable"))->item(0, 0)->setText("9");
+        dialog->reject();
+    });
+    window.doCalibrate();
+    QCOMPARE(changes.size(), 0);
+    QVERIFY(nearlyEqual(measure->correctionMatrix(), expected, 0.0));
+    QVERIFY(messages.shown().isEmpty());
+}
+
+void TestCalibrateDialog::patchIsPaintedBelowTheControls_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QColor>("patch");
+    QTest::newRow("white") << "whiteButton" << QColor(127, 127, 127);
+    QTest::newRow("red") << "redButton" << QColor(127, 0, 0);
+    QTest::newRow("blue") << "blueButton" << QColor(0, 0, 127);
+}
+
+void TestCalibrateDialog::patchIsPaintedBelowTheControls()
+{
+    QFETCH(QString, button);
+    QFETCH(QColor, patch);
+
+    Rig rig;
+    rig.dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.dialog.get()));
+    QWidget* controls = rig.dialog->findChild<QWidget*>(QStringLiteral("container"));
+    const int below = controls->geometry().bottom() + 20;
+    QVERIFY(below < rig.dialog->height() - 20);
+    const QList<QPoint> points = {QPoint(5, below), QPoint(rig.dialog->width() / 2, rig.dialog->height() / 2),
+                                  QPoint(rig.dialog->width() - 5, rig.dialog->height() - 5)};
+
+    // Nothing chosen, nothing painted.
+    QImage before = rig.dialog->grab().toImage();
+    for (const QPoint& p : points)
+        QVERIFY(before.pixelColor(p) != patch);
+
+    QTest::mouseClick(rig.colour(button.toLatin1().constData()), Qt::LeftButton);
+    QImage after = rig.dialog->grab().toImage();
+    for (const QPoint& p : points)
+        QCOMPARE(after.pixelColor(p), patch);
+    // The controls themselves stay unpainted.
+    QVERIFY(after.pixelColor(controls->geometry().center()) != patch);
+}
+
+int main(int argc, char* argv[])
+{
+    Application app(argc, argv);
+    TestCalibrateDialog test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_calibratedialog.moc"

@@ -1,0 +1,194 @@
+#include "application.h"
+#include "mainwindow.h"
+#include "translation.h"
+
+#include <QFile>
+#include <QHash>
+#include <QLocale>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+namespace {
+
+struct Entry {
+    QString context;
+    QString source;
+    QString comment;
+    QString translation;
+    QString type; // "unfinished", "vanished", "obsolete" or empty when finished
+};
+
+QString keyOf(const Entry& e)
+{
+    return e.context + QLatin1Char('\x1f') + e.source + QLatin1Char('\x1f') + e.comment;
+}
+
+// The messages of a Qt translation source, or an error text.
+QList<Entry> readTs(const QString& path, QString* error)
+{
+    QList<Entry> entries;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot open %1").arg(path);
+        return entries;
+    }
+    QXmlStreamReader xml(&file);
+    QString context;
+    Entry current;
+    bool inMessage = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            const QStringRef name = xml.name();
+            if (name == QLatin1String("name") && !inMessage) {
+                context = xml.readElementText();
+            } else if (name == QLatin1String("message")) {
+                inMessage = true;
+                current = Entry();
+                current.context = context;
+            } else if (inMessage && name == QLatin1String("source")) {
+                current.source = xml.readElementText();
+            } else if (inMessage && name == QLatin1String("comment")) {
+                current.comment = xml.readElementText();
+            } else if (inMessage && name == QLatin1String("translation")) {
+                current.type = xml.attributes().value(QLatin1String("type")).toString();
+                current.translation = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            }
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("message")) {
+            inMessage = false;
+            entries.append(current);
+        }
+    }
+    if (xml.hasError())
+        *error = QStringLiteral("%1: %2 at line %3").arg(path, xml.errorString()).arg(xml.lineNumber());
+    return entries;
+}
+
+QStringList placeholders(const QString& text)
+{
+    static const QRegularExpression marker(QStringLiteral("%L?\\d+"));
+    QStringList found;
+    auto it = marker.globalMatch(text);
+    while (it.hasNext())
+        found << it.next().captured();
+    found.sort();
+    found.removeDuplicates();
+    return found;
+}
+
+bool hasMnemonic(QString text)
+{
+    static const QRegularExpression mnemonic(QStringLiteral("&[^&\\s]"));
+    return text.replace(QStringLiteral("&&"), QString()).contains(mnemonic);
+}
+
+QString describe(const Entry& e)
+{
+    return QStringLiteral("%1 \"%2\"").arg(e.context, e.source);
+}
+
+} // namespace
+
+class TestChineseTranslation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyTextHasAFinishedTranslation();
+    void chineseSystemGetsTheTranslatedWindow();
+};
+
+void TestChineseTranslation::everyTextHasAFinishedTranslation()
+{
+    QString error;
+    const QList<Entry> translated = readTs(QStringLiteral(TRANSLATION_FILE), &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(!translated.isEmpty());
+
+    // What the sources hold now, as Qt's own extractor sees it.
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    const QString freshPath = scratch.filePath(QStringLiteral("fresh.ts"));
+    QStringList arguments{QStringLiteral("-silent"), QStringLiteral("-no-obsolete"),
+                          QStringLiteral("-locations"), QStringLiteral("none")};
+    arguments << QStringLiteral(TRANSLATED_DIRS).split(QLatin1Char(','));
+    arguments << QStringLiteral("-ts") << freshPath;
+    QProcess lupdate;
+    lupdate.setWorkingDirectory(QStringLiteral(SOURCE_ROOT));
+    lupdate.setProcessChannelMode(QProcess::MergedChannels);
+    lupdate.start(QStringLiteral(LUPDATE_EXECUTABLE), arguments);
+    QVERIFY2(lupdate.waitForFinished(120000), "lupdate did not finish");
+    QVERIFY2(lupdate.exitStatus() == QProcess::NormalExit && lupdate.exitCode() == 0,
+             lupdate.readAll().constData());
+    const QList<Entry> fresh = readTs(freshPath, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(fresh.size() > 100);
+
+    QStringList problems;
+    QHash<QString, Entry> byKey;
+    for (const Entry& e : translated) {
+        byKey.insert(keyOf(e), e);
+        if (!e.type.isEmpty())
+            problems << QStringLiteral("%1 is %2").arg(describe(e), e.type);
+        else if (e.translation.trimmed().isEmpty())
+            problems << QStringLiteral("%1 has an empty translation").arg(describe(e));
+        else if (placeholders(e.translation) != placeholders(e.source))
+            problems << QStringLiteral("%1 has other placeholders: \"%2\"").arg(describe(e), e.translation);
+        else if (hasMnemonic(e.source) && !hasMnemonic(e.translation))
+            problems << QStringLiteral("%1 lost its shortcut letter: \"%2\"").arg(describe(e), e.translation);
+    }
+    QSet<QString> inSources;
+    for (const Entry& e : fresh) {
+        inSources.insert(keyOf(e));
+        if (!byKey.contains(keyOf(e)))
+            problems << QStringLiteral("%1 has no translation").arg(describe(e));
+    }
+    for (const Entry& e : translated) {
+        if (!inSources.contains(keyOf(e)))
+            problems << QStringLiteral("%1 is no longer in the sources").arg(describe(e));
+    }
+    QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("\n") + problems.join(QLatin1Char('\n'))));
+}
+
+void TestChineseTranslation::chineseSystemGetsTheTranslatedWindow()
+{
+    QString error;
+    QString chineseTitle;
+    for (const Entry& e : readTs(QStringLiteral(TRANSLATION_FILE), &error)) {
+        if (e.context == QLatin1String("MainWindow") && e.source == QLatin1String("Huelink Trimline"))
+            chineseTitle = e.translation;
+    }
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(!chineseTitle.isEmpty());
+    QVERIFY(chineseTitle != QLatin1String("Huelink Trimline"));
+
+    // The compiled translation beside the program, as the program loads it.
+    QTranslator translator;
+    QVERIFY(installTranslation(*QCoreApplication::instance(), QLocale(QLocale::Chinese, QLocale::China),
+                               translator, QStringLiteral(PROGRAM_DIR)));
+    {
+        MainWindow window;
+        QCOMPARE(window.windowTitle(), chineseTitle);
+    }
+    QCoreApplication::removeTranslator(&translator);
+
+    QTranslator unused;
+    QVERIFY(!installTranslation(*QCoreApplication::instance(), QLocale(QLocale::English, QLocale::UnitedStates),
+                                unused, QStringLiteral(PROGRAM_DIR)));
+    MainWindow window;
+    QCOMPARE(window.windowTitle(), QStringLiteral("Huelink Trimline"));
+}
+
+int main(int argc, char* argv[])
+{
+    Application app(argc, argv);
+    TestChineseTranslation test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_chinesetranslation.moc"

@@ -1,0 +1,580 @@
+#include "application.h"
+#include "ca410sensor.h"
+#include "crxxxcensor.h"
+#include "crxxxemulator.h"
+#include "i1d3sensor.h"
+#include "k10sensor.h"
+#include "mainwindow.h"
+#include "measure.h"
+#include "mlink_i1d3.h"
+#include "modaldialog.h"
+#include "recordingmessenger.h"
+#include "scriptedsensor.h"
+#include "sensordlg.h"
+#include "sensorlibrary.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLibrary>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString kI1d3Dir = QStringLiteral(I1D3_STANDIN_DIR);
+const QString kK10Dir = QStringLiteral(K10_STANDIN_DIR);
+const QString kName19 = QStringLiteral("Panel-19-characters");
+// What the drivers store of it: 18 characters and the record's terminating zero.
+const QString kStoredName = kName19.left(18);
+
+// Values a user types, with the decimal point whatever the locale.
+const char* const kTyped[3][3] = {
+    {"1.025", "-0.0125", "0.5"},
+    {"0.003", "0.98765", "0"},
+    {"-0.25", "0.0625", "1.125"},
+};
+
+Matrix sampleMatrix()
+{
+    const double values[] = {1.25, 0.5, -0.125, 0.0, 0.75, 0.0, 0.03125, 0.0, 2.0};
+    return Matrix(values, 3, 3);
+}
+
+// The features dialog of one sensor, looked at through its widgets' names.
+struct Dialog {
+    Dialog(CSensor* sensor, Measure* controller)
+        : dialog(std::make_unique<SensorDlg>(sensor, controller))
+    {
+    }
+
+    template <typename T>
+    T* child(const char* name) const
+    {
+        return dialog->findChild<T*>(QString::fromLatin1(name));
+    }
+    QLineEdit* edit(const char* name) const { return child<QLineEdit>(name); }
+    QComboBox* combo(const char* name) const { return child<QComboBox>(name); }
+    QPushButton* button(const char* name) const { return child<QPushButton>(name); }
+    QTableWidget* table() const { return child<QTableWidget>("matrixTable"); }
+    QString cell(int r, int c) const { return table()->item(r, c)->text(); }
+
+    void typeMatrix() const
+    {
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c)
+                table()->item(r, c)->setText(QString::fromLatin1(kTyped[r][c]));
+        }
+    }
+    void clearMatrix() const
+    {
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c)
+                table()->item(r, c)->setText(QString());
+        }
+    }
+    // The name and index a user types, then "WriteIn".
+    void write(const QString& name, const QString& index) const
+    {
+        edit("matrixNameEdit")->setText(name);
+        edit("matrixIndexEdit")->setText(index);
+        button("writeButton")->click();
+    }
+    QStringList items(const char* comboName) const
+    {
+        QStringList list;
+        QComboBox* box = combo(comboName);
+        for (int i = 0; i < box->count(); ++i)
+            list << box->itemText(i);
+        return list;
+    }
+
+    std::unique_ptr<SensorDlg> dialog;
+};
+
+bool matrixEquals(const Matrix& m, const char* const expected[3][3])
+{
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            if (m(r, c) != QByteArray(expected[r][c]).toDouble())
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+class TestSensorDlg : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void i1d3WriteInChecksEveryInput();
+    void i1d3WrittenMatrixReadsBackAsTyped();
+    void i1d3ReadOutWithoutAnEntryDoesNothing();
+    void i1d3WithoutUserStorageKeepsTheControllersMatrix();
+    void k10WritesDeletesAndReadsBack();
+    void cr100CalibrationAndSyncModes();
+    void cr250SpeedAndFrequency();
+    void ca410ShowsItsIdentityOnly();
+    void mainWindowOpensTheDialogForTheCurrentSensor();
+
+private:
+    int64_t i1d3Sim(i1d3_sim_op op, int64_t value = 0, const char* function = nullptr, int32_t code = 0);
+    int k10Sim(const QByteArray& command);
+    std::unique_ptr<CRXXXCensor> openCr(const CrxxxEmulator::Config& config);
+
+    QLibrary i1d3Library;
+    QLibrary k10Library;
+    int32_t (*i1d3Control)(i1d3_sim_request*) = nullptr;
+    int32_t (*k10Control)(const char*) = nullptr;
+    std::unique_ptr<RecordingMessenger> messages;
+    std::unique_ptr<Measure> controller;
+    std::unique_ptr<CrxxxEmulator> crDevice;
+};
+
+int64_t TestSensorDlg::i1d3Sim(i1d3_sim_op op, int64_t value, const char* function, int32_t code)
+{
+    i1d3_sim_request request = {};
+    request.op = op;
+    request.value = value;
+    request.code = code;
+    if (function)
+        qstrncpy(request.function, function, sizeof(request.function));
+    if (i1d3Control(&request) != I1D3_OK)
+        qWarning("the simulated i1Display Pro refused a request");
+    return request.value;
+}
+
+int TestSensorDlg::k10Sim(const QByteArray& command)
+{
+    return k10Control(command.constData());
+}
+
+std::unique_ptr<CRXXXCensor> TestSensorDlg::openCr(const CrxxxEmulator::Config& config)
+{
+    crDevice = std::make_unique<CrxxxEmulator>(config);
+    if (!crDevice->start())
+        return nullptr;
+    auto sensor = std::make_unique<CRXXXCensor>();
+    sensor->setReadDeadline(5000);
+    if (!sensor->init(QString::fromStdString(crDevice->devicePath())))
+        return nullptr;
+    crDevice->clearCommands();
+    return sensor;
+}
+
+void TestSensorDlg::initTestCase()
+{
+    i1d3Library.setFileName(QDir(kI1d3Dir).filePath(SensorLibrary::fileName(QStringLiteral("libmlink_i1d3"))));
+    QVERIFY2(i1d3Library.load(), qPrintable(i1d3Library.errorString()));
+    i1d3Control = reinterpret_cast<int32_t (*)(i1d3_sim_request*)>(i1d3Library.resolve("i1d3SimControl"));
+    QVERIFY(i1d3Control);
+    k10Library.setFileName(QDir(kK10Dir).filePath(SensorLibrary::fileName(QStringLiteral("libmlink_k10"))));
+    QVERIFY2(k10Library.load(), qPrintable(k10Library.errorString()));
+    k10Control = reinterpret_cast<int32_t (*)(const char*)>(k10Library.resolve("k10SimControl"));
+    QVERIFY(k10Control);
+}
+
+void TestSensorDlg::init()
+{
+    SensorLibrary::setExtraDirectories({kI1d3Dir, kK10Dir});
+    i1d3Sim(I1D3_SIM_RESET);
+    QCOMPARE(k10Sim("reset"), 0);
+    messages = std::make_unique<RecordingMessenger>();
+    controller = std::make_unique<Measure>();
+    controller->SetMatrix(sampleMatrix());
+}
+
+void TestSensorDlg::cleanup()
+{
+    controller.reset();
+    crDevice.reset();
+    messages.reset();
+    SensorLibrary::setExtraDirectories({});
+}
+
+void TestSensorDlg::i1d3WriteInChecksEveryInput()
+{
+    I1d3Sensor sensor;
+    QVERIFY(sensor.init(QString()));
+    Dialog d(&sensor, controller.get());
+    QVERIFY(d.child<QGroupBox>("calibrationGroup"));
+    QCOMPARE(d.edit("serialEdit")->text(), QStringLiteral(I1D3_SIM_SERIAL));
+    QCOMPARE(d.edit("portEdit")->text(), QStringLiteral("USB"));
+    QCOMPARE(d.combo("storageBox")->currentText(), QStringLiteral("Enabled"));
+    QVERIFY(!d.combo("storageBox")->isEnabled());
+    // The 25-character hint is held to the name's limit.
+    QCOMPARE(d.edit("matrixNameEdit")->text(), QStringLiteral("Maxmum Name Size 19"));
+    QVERIFY(d.edit("matrixIndexEdit")->text().isEmpty());
+
+    // The index takes digits only, at most two of them here.
+    QTest::keyClicks(d.edit("matrixIndexEdit"), QStringLiteral("-x4a72"));
+    QCOMPARE(d.edit("matrixIndexEdit")->text(), QStringLiteral("47"));
+
+    struct Case {
+        const char* what;
+        QString name;
+        QString index;
+        int emptyRow; // -1: the table is complete
+        int emptyCol;
+        QString message;
+    };
+    const Case cases[] = {
+        {"no name", QString(), "5", -1, -1, "Invalid Matrix Name and Index"},
+        {"no index", kName19, QString(), -1, -1, "Invalid Matrix Name and Index"},
+        {"index 96", kName19, "96", -1, -1, "Invalid Matrix Index 96, [0,95] acceptable"},
+        {"empty cell", kName19, "5", 1, 2, "Invalid Matrix value at row2 col3"},
+        // The instrument keeps slots 0 to 17; the driver refuses the rest.
+        {"slot 18", kName19, "18", -1, -1, "Save Matrix18  Panel-19-characters, err"},
+        {"slot 95", QStringLiteral("far"), "95", -1, -1, "Save Matrix95  far, err"},
+    };
+    for (const Case& c : cases) {
+        messages->clear();
+        d.typeMatrix();
+        if (c.emptyRow >= 0)
+            d.table()->item(c.emptyRow, c.emptyCol)->setText(QString());
+        d.write(c.name, c.index);
+        QVERIFY2(messages->shown().size() == 1, c.what);
+        QCOMPARE(messages->shown().at(0).icon, Messenger::Icon::Critical);
+        QCOMPARE(messages->shown().at(0).title, QStringLiteral("Error"));
+        QCOMPARE(messages->shown().at(0).text, c.message);
+        QVERIFY2(i1d3Sim(I1D3_SIM_CALLS, 0, "i1d3SaveCalfile") == 0, c.what);
+    }
+
+    // A freshly opened dialog's table fails at its first cell.
+    Dialog fresh(&sensor, controller.get());
+    messages->clear();
+    fresh.write(QStringLiteral("fresh"), QStringLiteral("3"));
+    QCOMPARE(messages->shown().size(), 1);
+    QCOMPARE(messages->shown().at(0).text, QStringLiteral("Invalid Matrix value at row1 col1"));
+    QCOMPARE(i1d3Sim(I1D3_SIM_CALLS, 0, "i1d3SaveCalfile"), 0);
+
+    // The instrument refusing a valid record is reported too.
+    d.typeMatrix();
+    messages->clear();
+    i1d3Sim(I1D3_SIM_FAIL, 1, "i1d3SaveCalfile", I1D3_ERR_COMMS);
+    d.write(QStringLiteral("lost"), QStringLiteral("2"));
+    QCOMPARE(messages->shown().size(), 1);
+    QCOMPARE(messages->shown().at(0).text, QStringLiteral("Save Matrix2  lost, err"));
+    sensor.release();
+}
+
+void TestSensorDlg::i1d3WrittenMatrixReadsBackAsTyped()
+{
+    I1d3Sensor sensor;
+    QVERIFY(sensor.init(QString()));
+    Dialog d(&sensor, controller.get());
+    d.typeMatrix();
+    // The cell being edited is selected; its text is what is written.
+    d.table()->setCurrentCell(0, 0);
+    d.write(kName19, QStringLiteral("7"));
+    QCOMPARE(messages->shown().size(), 1);
+    QCOMPARE(messages->shown().at(0).title, QStringLiteral("Infomation"));
+    QCOMPARE(messages->shown().at(0).text, QStringLiteral("Matrix7 Panel-19-characters Saved"));
+    QCOMPARE(i1d3Sim(I1D3_SIM_CALLS, 0, "i1d3SaveCalfile"), 1);
+    // Answered with OK, the list is read again.
+    QCOMPARE(d.items("fileListBox"), QStringList({"MAT[7]_" + kStoredName}));
+
+    d.clearMatrix();
+    d.edit("matrixNameEdit")->clear();
+    d.edit("matrixIndexEdit")->clear();
+    d.button("readButton")->click();
+    QCOMPARE(messages->shown().size(), 1);
+    QCOMPARE(d.edit("matrixNameEdit")->text(), kStoredName);
+    QCOMPARE(d.edit("matrixIndexEdit")->text(), QStringLiteral("7"));
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            QCOMPARE(d.cell(r, c), QString::number(QByteArray(kTyped[r][c]).toDouble(), 'f', 6));
+        }
+    }
+    // Read back by the driver from the instrument itself, not from the table.
+    QCOMPARE(sensor.GetCalList(), QStringList({"MAT[7]_" + kStoredName}));
+    const Calfile stored = sensor.GetCalfile(0);
+    QCOMPARE(stored.GetName(), kStoredName);
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(stored(r, c), QByteArray(kTyped[r][c]).toDouble());
+    }
+    sensor.release();
+}
+
+void TestSensorDlg::i1d3ReadOutWithoutAnEntryDoesNothing()
+{
+    I1d3Sensor sensor;
+    QVERIFY(sensor.init(QString()));
+    Dialog d(&sensor, controller.get());
+    d.typeMatrix();
+    const QString name = d.edit("matrixNameEdit")->text();
+
+    // Not scanned yet: the blank entry names nothing.
+    QCOMPARE(d.items("fileListBox"), QStringList({" "}));
+    d.button("readButton")->click();
+    // Scanned, and the instrument holds nothing.
+    d.button("scanButton")->click();
+    QCOMPARE(d.combo("fileListBox")->count(), 0);
+    d.button("readButton")->click();
+    QVERIFY(messages->shown().isEmpty());
+    QCOMPARE(i1d3Sim(I1D3_SIM_CALLS, 0, "i1d3GetCalfile"), 0);
+    QCOMPARE(d.edit("matrixNameEdit")->text(), name);
+    QCOMPARE(d.cell(2, 2), QStringLiteral("1.125"));
+
+    // An entry the instrument then fails to read is reported with its name.
+    i1d3_sim_request store = {};
+    store.op = I1D3_SIM_STORE;
+    store.value = 3;
+    qstrncpy(store.name, "stored", sizeof(store.name));
+    QCOMPARE(i1d3Control(&store), I1D3_OK);
+    d.button("scanButton")->click();
+    QCOMPARE(d.items("fileListBox"), QStringList({"MAT[3]_stored"}));
+    i1d3Sim(I1D3_SIM_FAIL, 1, "i1d3GetCalfile", I1D3_ERR_COMMS);
+    d.button("readButton")->click();
+    QCOMPARE(messages->shown().size(), 1);
+    QCOMPARE(messages->shown().at(0).title, QStringLiteral("I1Display Pro"));
+    QCOMPARE(messages->shown().at(0).text, QStringLiteral("Error in Read file MAT[3]_stored"));
+    QCOMPARE(d.edit("matrixNameEdit")->text(), name);
+    sensor.release();
+}
+
+void TestSensorDlg::i1d3WithoutUserStorageKeepsTheControllersMatrix()
+{
+    i1d3Sim(I1D3_SIM_SET_USR_ENABLED, 0);
+    I1d3Sensor sensor;
+    QVERIFY(sensor.init(QString()));
+    QCOMPARE(sensor.getUsrEnabled(), 0);
+    Dialog d(&sensor, controller.get());
+    QCOMPARE(d.combo("storageBox")->currentText(), QStringLiteral("Disabled"));
+    for (const char* name : {"scanButton", "readButton", "writeButton"})
+        QVERIFY2(!d.button(name)->isEnabled(), name);
+    QVERIFY(!d.combo("fileListBox")->isEnabled());
+    QVERIFY(d.button("curReadButton")->isEnabled());
+    QVERIFY(d.button("curWriteButton")->isEnabled());
+
+    d.button("curReadButton")->click();
+    QCOMPARE(d.cell(0, 0), QStringLiteral("1.25000"));
+    QCOMPARE(d.cell(0, 2), QStringLiteral("-0.12500"));
+    QCOMPARE(d.cell(2, 0), QStringLiteral("0.03125"));
+    QCOMPARE(d.cell(2, 2), QStringLiteral("2.00000"));
+
+    QSignalSpy changes(controller.get(), &Measure::matrixChanged);
+    d.table()->item(1, 2)->setText(QString());
+    d.button("curWriteButton")->click();
+    QCOMPARE(messages->shown().size(), 1);
+    QCOMPARE(messages->shown().at(0).text, QStringLiteral("Invalid Matrix value at row2 col3"));
+    QCOMPARE(changes.size(), 0);
+    QCOMPARE(controller->correctionMatrix(), sampleMatrix());
+
+    d.typeMatrix();
+    d.button("curWriteButton")->click();
+    QCOMPARE(messages->shown().size(), 1);
+    QCOMPARE(changes.size(), 1);
+    QVERIFY(matrixEquals(controller->correctionMatrix(), kTyped));
+    sensor.release();
+}
+
+void TestSensorDlg::k10WritesDeletesAndReadsBack()
+{
+    K10Sensor sensor;
+    QVERIFY(sensor.init(QStringLiteral("/dev/ttyK10SIM")));
+    Dialog d(&sensor, controller.get());
+    QVERIFY(!d.combo("storageBox"));
+    QVERIFY(d.button("scanButton")->isEnabled());
+
+    // Three digits here, so 96 and above can be typed and are refused.
+    d.typeMatrix();
+    for (const char* index : {"96", "100"}) {
+        messages->clear();
+        d.write(kName19, QString::fromLatin1(index));
+        QCOMPARE(messages->shown().size(), 1);
+        QCOMPARE(messages->shown().at(0).text,
+                 QStringLiteral("Invalid Matrix Index %1, [0,95] acceptable").arg(QLatin1String(index)));
+    }
+    QCOMPARE(k10Sim("calls k10SaveCalibrationMatrix"), 0);
+
+    messages->clear();
+    d.write(kName19, QStringLiteral("42"));
+    QCOMPARE(messages->shown().size(), 1);
+    QCOMPARE(messages->shown().at(0).text, QStringLiteral("Matrix42 Panel-19-characters Saved"));
+    QCOMPARE(k10Sim("stored 42"), 1);
+    QCOMPARE(d.items("fileListBox"), QStringList({"MAT[42]_" + kStoredName}));
+    d.clearMatrix();
+    d.button("readButton")->click();
+    QCOMPARE(messages->shown().size(), 1);
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(d.cell(r, c).toDouble(), QByteArray(kTyped[r][c]).toDouble());
+    }
+
+    // The instrument refusing the write.
+    messages->clear();
+    QCOMPARE(k10Sim("fail k10SaveCalibrationMatrix 6"), 0);
+    d.typeMatrix();
+    d.write(QStringLiteral("full"), QStringLiteral("43"));
+    QCOMPARE(messages->shown().size(), 1);
+    QCOMPARE(messages->shown().at(0).text, QStringLiteral("Save Matrix43  full, err"));
+    QCOMPARE(k10Sim("stored 43"), 0);
+
+    // Deleting: every check, then the slot emptied and the list read again.
+    struct Case {
+        QString index;
+        QString message;
+    };
+    const Case refused[] = {
+        {QString(), QStringLiteral("Invalid Matrix Index")},
+        {QStringLiteral("96"), QStringLiteral("Invalid Matrix Index 96, need [0,95]")},
+        {QStringLiteral("41"), QStringLiteral("Delete Matrix41, err")},
+    };
+    for (const Case& c : refused) {
+        messages->clear();
+        d.edit("matrixIndexEdit")->setText(c.index);
+        d.dialog->doCalDel();
+        QCOMPARE(messages->shown().size(), 1);
+        QCOMPARE(messages->shown().at(0).icon, Messenger::Icon::Critical);
+        QCOMPARE(messages->shown().at(0).text, c.message);
+    }
+    QCOMPARE(k10Sim("stored 42"), 1);
+    QCOMPARE(k10Sim("store 5 other 1 0 0 0 1 0 0 0 1"), 0);
+    messages->clear();
+    d.edit("matrixIndexEdit")->setText(QStringLiteral("42"));
+    d.dialog->doCalDel();
+    QCOMPARE(messages->shown().size(), 1);
+    QCOMPARE(messages->shown().at(0).title, QStringLiteral("Infomation"));
+    QCOMPARE(messages->shown().at(0).text, QStringLiteral("Matrix42 Deleted"));
+    QCOMPARE(k10Sim("stored 42"), 0);
+    QCOMPARE(d.items("fileListBox"), QStringList({"MAT[5]_other"}));
+    sensor.release();
+}
+
+void TestSensorDlg::cr100CalibrationAndSyncModes()
+{
+    std::unique_ptr<CRXXXCensor> sensor = openCr(CrxxxEmulator::cr100());
+    QVERIFY(sensor);
+    QCOMPARE(sensor->getName(), QStringLiteral("CR-100"));
+    QCOMPARE(sensor->getCalibMode(), 0);
+    Dialog d(sensor.get(), controller.get());
+    QVERIFY(!d.child<QGroupBox>("calibrationGroup"));
+    QVERIFY(!d.combo("speedBox"));
+    QCOMPARE(d.edit("serialEdit")->text(), QStringLiteral("10012345"));
+    QCOMPARE(d.edit("portEdit")->text(), sensor->getPortName());
+    QVERIFY(crDevice->commands().empty());
+
+    // Calibration mode 0 has no values; mode 1 offers the matrices.
+    QCOMPARE(d.items("calibModeBox"), QStringList({"Factory", "User1", "User2"}));
+    QCOMPARE(d.combo("calibValueBox")->count(), 0);
+    d.combo("calibModeBox")->setCurrentIndex(1);
+    QCOMPARE(d.items("calibValueBox"), QStringList({"Panel A", "Panel B"}));
+    QCOMPARE(d.combo("calibValueBox")->currentIndex(), sensor->getMatrixIndex());
+    QCOMPARE(sensor->getCalibMode(), 1);
+    QVERIFY(crDevice->hasReceived("SM UserCalibMode 1"));
+    d.combo("calibValueBox")->setCurrentIndex(0);
+    QVERIFY(crDevice->hasReceived("SM Matrix 0"));
+    QCOMPARE(sensor->getMatrixIndex(), 0);
+    d.combo("calibModeBox")->setCurrentIndex(2);
+    QCOMPARE(d.items("calibValueBox"), QStringList({"Match 1", "Match 2", "Match 3"}));
+    QCOMPARE(d.combo("calibValueBox")->currentIndex(), sensor->getMatchIndex());
+    d.combo("calibModeBox")->setCurrentIndex(0);
+    QCOMPARE(d.combo("calibValueBox")->count(), 0);
+    QCOMPARE(sensor->getCalibMode(), 0);
+
+    // The frequency can be edited in sync mode 2 only.
+    QCOMPARE(sensor->getSyncMode(), 1);
+    QVERIFY(d.edit("freqEdit")->isReadOnly());
+    d.combo("syncModeBox")->setCurrentIndex(2);
+    QVERIFY(crDevice->hasReceived("SM SyncMode 2"));
+    QVERIFY(!d.edit("freqEdit")->isReadOnly());
+    d.combo("syncModeBox")->setCurrentIndex(0);
+    QVERIFY(d.edit("freqEdit")->isReadOnly());
+    QCOMPARE(sensor->getSyncMode(), 0);
+    QVERIFY(messages->shown().isEmpty());
+}
+
+void TestSensorDlg::cr250SpeedAndFrequency()
+{
+    std::unique_ptr<CRXXXCensor> sensor = openCr(CrxxxEmulator::cr250());
+    QVERIFY(sensor);
+    QCOMPARE(sensor->getSyncMode(), 2);
+    Dialog d(sensor.get(), controller.get());
+    QVERIFY(!d.combo("calibModeBox"));
+    QVERIFY(!d.edit("freqEdit")->isReadOnly());
+    QCOMPARE(d.edit("freqEdit")->text(), QString::number(sensor->getSyncFreq()));
+    QCOMPARE(d.combo("speedBox")->currentText(), QStringLiteral("Fast"));
+    QVERIFY(crDevice->commands().empty());
+
+    d.combo("speedBox")->setCurrentIndex(2);
+    QVERIFY(crDevice->hasReceived("SM Speed 2"));
+    QCOMPARE(sensor->getSpeedMode(), 2);
+
+    d.edit("freqEdit")->setText(QStringLiteral("120"));
+    QVERIFY(crDevice->hasReceived("SM SyncFreq 120"));
+    QCOMPARE(sensor->getSyncFreq(), 120);
+    d.combo("syncModeBox")->setCurrentIndex(1);
+    QVERIFY(d.edit("freqEdit")->isReadOnly());
+    d.combo("syncModeBox")->setCurrentIndex(2);
+    QVERIFY(!d.edit("freqEdit")->isReadOnly());
+}
+
+void TestSensorDlg::ca410ShowsItsIdentityOnly()
+{
+    CA410Sensor sensor;
+    Dialog d(&sensor, controller.get());
+    QVERIFY(d.child<QGroupBox>("featuresGroup"));
+    QCOMPARE(d.dialog->findChildren<QGroupBox*>().size(), 1);
+    QCOMPARE(d.dialog->findChildren<QComboBox*>().size(), 0);
+    QCOMPARE(d.dialog->findChildren<QLineEdit*>().size(), 3);
+    QVERIFY(!d.table());
+    // Slots of parts it does not have do nothing.
+    d.dialog->doCalScan();
+    d.dialog->doCalRead();
+    d.dialog->doCalWrite();
+    d.dialog->doCurWrite();
+    QVERIFY(messages->shown().isEmpty());
+    QCOMPARE(controller->correctionMatrix(), sampleMatrix());
+}
+
+void TestSensorDlg::mainWindowOpensTheDialogForTheCurrentSensor()
+{
+    MainWindow window;
+    int opened = 0;
+    QPointer<QTimer> watch = whenModal<SensorDlg>([&](SensorDlg*) { ++opened; }, 300);
+    window.showSensorDlg();
+    QTRY_VERIFY(watch.isNull());
+    QCOMPARE(opened, 0);
+    QCOMPARE(messages->shown().size(), 1);
+    QCOMPARE(messages->shown().at(0).icon, Messenger::Icon::Warning);
+    QCOMPARE(messages->shown().at(0).text, QStringLiteral("Sensor not connected!"));
+
+    window.controller()->setSensorFactory([](int) -> CSensor* {
+        auto* sensor = new ScriptedSensor;
+        sensor->setSerialNumber(QStringLiteral("SN-77"));
+        return sensor;
+    });
+    QVERIFY(window.controller()->initSensor(7, QString()));
+    QString serial;
+    whenModal<SensorDlg>([&](SensorDlg* dialog) {
+        ++opened;
+        serial = dialog->findChild<QLineEdit*>(QStringLiteral("serialEdit"))->text();
+    });
+    window.showSensorDlg();
+    QCOMPARE(opened, 1);
+    QCOMPARE(serial, QStringLiteral("SN-77"));
+    QCOMPARE(messages->shown().size(), 1);
+}
+
+int main(int argc, char* argv[])
+{
+    Application app(argc, argv);
+    TestSensorDlg test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_sensordlg.moc"

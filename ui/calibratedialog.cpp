@@ -1,0 +1,262 @@
+#include "calibratedialog.h"
+
+#include "ccolorreference.h"
+#include "measure.h"
+#include "messenger.h"
+#include "plainnumber.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kColumnWidth = 80;
+// The patch is shown at half level so the sensor reads it within its range.
+constexpr int kHalfLevel = 127;
+
+QTableWidget* makeTable(int rows, int cols, const QString& objectName, QWidget* parent)
+{
+    auto* table = new QTableWidget(rows, cols, parent);
+    table->setObjectName(objectName);
+    table->horizontalHeader()->hide();
+    table->verticalHeader()->hide();
+    // Every row in view within the dialog's fixed height, without scroll bars
+    // taking the room of a column.
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    return table;
+}
+
+void fillWithEmptyItems(QTableWidget* table)
+{
+    for (int r = 0; r < table->rowCount(); ++r) {
+        for (int c = 0; c < table->columnCount(); ++c)
+            table->setItem(r, c, new QTableWidgetItem(QString()));
+    }
+    for (int c = 0; c < 3; ++c)
+        table->setColumnWidth(c, kColumnWidth);
+}
+
+QString fixed5(double value)
+{
+    return QString::number(value, 'f', 5);
+}
+
+bool readCell(const QTableWidget* table, int row, int col, double* value)
+{
+    const QTableWidgetItem* item = table->item(row, col);
+    return item && parsePlainDouble(item->text(), value);
+}
+
+bool allFinite(const Matrix& m)
+{
+    if (m.GetRows() != 3 || m.GetColumns() != 3)
+        return false;
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            if (!std::isfinite(m(r, c)))
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+CalibrateDialog::CalibrateDialog(Measure* measure_, QWidget* parent)
+    : QDialog(parent)
+    , measure(measure_)
+    , matrix(measure_->correctionMatrix())
+{
+    container = new QWidget(this);
+    container->setObjectName(QStringLiteral("container"));
+
+    auto* sensorGroup = new QGroupBox(tr("Sensor value:"), container);
+    sensorTable = makeTable(4, 3, QStringLiteral("sensorTable"), sensorGroup);
+    auto* sensorLayout = new QVBoxLayout(sensorGroup);
+    sensorLayout->addWidget(sensorTable);
+
+    auto* referenceGroup = new QGroupBox(tr("Reference value:"), container);
+    referenceTable = makeTable(4, 3, QStringLiteral("referenceTable"), referenceGroup);
+    auto* referenceLayout = new QVBoxLayout(referenceGroup);
+    referenceLayout->addWidget(referenceTable);
+
+    auto* colorGroup = new QGroupBox(tr("Color:"), container);
+    redButton = new QRadioButton(tr("Red"), colorGroup);
+    redButton->setObjectName(QStringLiteral("redButton"));
+    greenButton = new QRadioButton(tr("Green"), colorGroup);
+    greenButton->setObjectName(QStringLiteral("greenButton"));
+    blueButton = new QRadioButton(tr("Blue"), colorGroup);
+    blueButton->setObjectName(QStringLiteral("blueButton"));
+    whiteButton = new QRadioButton(tr("White"), colorGroup);
+    whiteButton->setObjectName(QStringLiteral("whiteButton"));
+    auto* colorLayout = new QVBoxLayout(colorGroup);
+    for (QRadioButton* button : {redButton, greenButton, blueButton, whiteButton}) {
+        connect(button, &QRadioButton::clicked, this, &CalibrateDialog::doChangeColor);
+        colorLayout->addWidget(button);
+    }
+
+    auto* matrixGroup = new QGroupBox(tr("Calibrate matrix:"), container);
+    matrixTable = makeTable(3, 3, QStringLiteral("matrixTable"), matrixGroup);
+    auto* measureButton = new QPushButton(tr("Measure"), matrixGroup);
+    measureButton->setObjectName(QStringLiteral("measureButton"));
+    connect(measureButton, &QPushButton::clicked, this, &CalibrateDialog::doMeasure);
+    auto* calibrateButton = new QPushButton(tr("Calibrate"), matrixGroup);
+    calibrateButton->setObjectName(QStringLiteral("calibrateButton"));
+    connect(calibrateButton, &QPushButton::clicked, this, &CalibrateDialog::doCalibrate);
+    auto* okButton = new QPushButton(tr("OK"), matrixGroup);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    connect(okButton, &QPushButton::clicked, this, &CalibrateDialog::accept);
+    auto* matrixLayout = new QGridLayout(matrixGroup);
+    matrixLayout->addWidget(matrixTable, 0, 0, 3, 3);
+    matrixLayout->addWidget(measureButton, 3, 0);
+    matrixLayout->addWidget(calibrateButton, 3, 1);
+    matrixLayout->addWidget(okButton, 3, 2);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(sensorGroup);
+    row->addWidget(colorGroup);
+    row->addWidget(referenceGroup);
+    row->addWidget(matrixGroup);
+
+    for (QTableWidget* table : {sensorTable, referenceTable, matrixTable})
+        fillWithEmptyItems(table);
+
+    container->setLayout(row);
+    container->setMaximumHeight(172);
+    container->setMaximumWidth(895);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(container, 4);
+    layout->addStretch();
+
+    resize(920, 700);
+    updateCalibrateMatrix();
+    connect(measure, &Measure::rawColorChanged, this, &CalibrateDialog::updateColor);
+}
+
+CalibrateDialog::~CalibrateDialog() = default;
+
+int CalibrateDialog::checkedRow() const
+{
+    const QRadioButton* buttons[] = {redButton, greenButton, blueButton, whiteButton};
+    for (int row = 0; row < 4; ++row) {
+        if (buttons[row]->isChecked())
+            return row;
+    }
+    return -1;
+}
+
+void CalibrateDialog::doMeasure()
+{
+    // The raw reading comes back through rawColorChanged.
+    measure->doSingleMeasure();
+}
+
+void CalibrateDialog::doChangeColor()
+{
+    update();
+}
+
+void CalibrateDialog::updateColor(CColor raw)
+{
+    const int row = checkedRow();
+    if (row < 0)
+        return;
+    for (int c = 0; c < 3; ++c)
+        sensorTable->item(row, c)->setText(fixed5(raw[c]));
+}
+
+void CalibrateDialog::updateCalibrateMatrix()
+{
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c)
+            matrixTable->item(r, c)->setText(fixed5(matrix(r, c)));
+    }
+}
+
+void CalibrateDialog::showError(const QString& text)
+{
+    Messenger::critical(this, tr("Error"), text);
+}
+
+void CalibrateDialog::doCalibrate()
+{
+    Matrix sensor(0.0, 3, 3);
+    Matrix reference(0.0, 3, 3);
+    CColor sensorWhite(1.0, 1.0, 1.0);
+    CColor referenceWhite(1.0, 1.0, 1.0);
+
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            double value = 0.0;
+            if (!readCell(sensorTable, i, j, &value)) {
+                showError(tr("Invalid value at %1 row %2col!").arg(i + 1).arg(j + 1));
+                return;
+            }
+            sensor(j, i) = value;
+            if (!readCell(referenceTable, i, j, &value)) {
+                showError(tr("Invalid value at %1 row %2col!").arg(i + 1).arg(j + 1));
+                return;
+            }
+            reference(j, i) = value;
+        }
+        if (!readCell(sensorTable, 3, i, &sensorWhite[i])
+            || !readCell(referenceTable, 3, i, &referenceWhite[i])) {
+            showError(tr("Invalid value at 4 row %1col!").arg(i + 1));
+            return;
+        }
+    }
+
+    // A singular sensor matrix (a failed reading of 0, 0, 0 taken as a primary)
+    // cannot be inverted: the result would be infinities or NaN that corrupt
+    // every later reading and every reply to the display.
+    if (reference.Determinant() == 0.0 || sensor.Determinant() == 0.0) {
+        showError(tr("Abnormal matrix!"));
+        return;
+    }
+    const Matrix computed = ComputeConversionMatrix(sensor, reference, sensorWhite, referenceWhite);
+    if (!allFinite(computed)) {
+        showError(tr("Abnormal matrix!"));
+        return;
+    }
+    matrix = computed;
+    updateCalibrateMatrix();
+}
+
+void CalibrateDialog::accept()
+{
+    Matrix typed(0.0, 3, 3);
+    bool complete = true;
+    for (int r = 0; r < 3 && complete; ++r) {
+        for (int c = 0; c < 3 && complete; ++c)
+            complete = readCell(matrixTable, r, c, &typed(r, c));
+    }
+    if (complete)
+        matrix = typed;
+    QDialog::accept();
+}
+
+void CalibrateDialog::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    const int row = checkedRow();
+    if (row < 0)
+        return;
+    static const QColor patches[] = {QColor(kHalfLevel, 0, 0), QColor(0, kHalfLevel, 0),
+                                     QColor(0, 0, kHalfLevel),
+                                     QColor(kHalfLevel, kHalfLevel, kHalfLevel)};
+    const int top = container->geometry().bottom() + 1 + 8;
+    QPainter painter(this);
+    painter.fillRect(QRect(0, top, width(), height() - top), patches[row]);
+}

@@ -1,0 +1,57 @@
+#ifndef CALIBRATEDIALOG_H
+#define CALIBRATEDIALOG_H
+
+#include "ccolor.h"
+#include "matrix.h"
+
+#include <QDialog>
+
+class Measure;
+class QRadioButton;
+class QTableWidget;
+class QWidget;
+
+// Computes a correction matrix for the connected sensor from red, green, blue
+// and white: the sensor's raw readings of the four patches against the values
+// a reference instrument gave for them. The area below the controls shows the
+// chosen patch at half level, for the sensor to read.
+class CalibrateDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CalibrateDialog(Measure* measure, QWidget* parent = nullptr);
+    ~CalibrateDialog() override;
+
+    // The controller's matrix at first; replaced by Calibrate and by OK.
+    const Matrix& calibrateMatrix() const { return matrix; }
+
+public slots:
+    void doMeasure();
+    void doCalibrate();
+    void doChangeColor();
+    void updateColor(CColor raw);
+    void accept() override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // The table row of the checked colour (red 0 ... white 3), or -1.
+    int checkedRow() const;
+    void updateCalibrateMatrix();
+    void showError(const QString& text);
+
+    QWidget* container = nullptr;
+    QTableWidget* sensorTable = nullptr;
+    QTableWidget* referenceTable = nullptr;
+    QTableWidget* matrixTable = nullptr;
+    QRadioButton* redButton = nullptr;
+    QRadioButton* greenButton = nullptr;
+    QRadioButton* blueButton = nullptr;
+    QRadioButton* whiteButton = nullptr;
+    Measure* measure = nullptr;
+    Matrix matrix;
+};
+
+#endif // CALIBRATEDIALOG_H

@@ -1,0 +1,81 @@
+#ifndef SENSORDLG_H
+#define SENSORDLG_H
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+
+class CRXXXCensor;
+class CSensor;
+class Calfile;
+class I1d3Sensor;
+class K10Sensor;
+class Measure;
+class QComboBox;
+class QGridLayout;
+class QLineEdit;
+class QTableWidget;
+class QVBoxLayout;
+
+// Shows what the connected instrument is and works with what it keeps in its
+// own memory: the calibration matrices of an i1Display Pro or a K-10, and the
+// modes of a CR-100 or CR-250, each applied as soon as the user changes it.
+// The same matrix table also reads and replaces the controller's matrix.
+class SensorDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // sensor must not be null; neither it nor the controller is owned.
+    SensorDlg(CSensor* sensor, Measure* controller, QWidget* parent = nullptr);
+    ~SensorDlg() override;
+
+public slots:
+    void doChgCalibMode(int mode);
+    void doChgCalibValue(int index);
+    void doChgSyncMode(int mode);
+    void doChgSyncFreq(const QString& text);
+    void doChgSpeedMode(int mode);
+    void doCalScan();
+    void doCalRead();
+    void doCalWrite();
+    void doCalDel();
+    void doCurRead();
+    void doCurWrite();
+
+private:
+    void buildCalibrationGroup(QVBoxLayout* layout);
+    void buildCrSelectors(QGridLayout* grid);
+    bool hasCalibrationStorage() const { return i1d3 || k10; }
+    QStringList driverCalList();
+    Calfile driverCalfile(int position);
+    int driverSaveCalfile(const Calfile& calfile);
+    // Shows the driver's list again after a write or a delete.
+    void rescan();
+    // Commits an edit still open in the matrix table before its texts are read.
+    void commitPendingEdit(int row, int col);
+    void showError(const QString& text);
+
+    CSensor* sensor = nullptr;
+    // The sensor as the driver class its name says it is; at most one is set.
+    I1d3Sensor* i1d3 = nullptr;
+    K10Sensor* k10 = nullptr;
+    CRXXXCensor* cr = nullptr;
+
+    QLineEdit* serialEdit = nullptr;
+    QLineEdit* firmwareEdit = nullptr;
+    QLineEdit* portEdit = nullptr;
+    QComboBox* storageBox = nullptr;
+    QComboBox* syncModeBox = nullptr;
+    QLineEdit* freqEdit = nullptr;
+    QComboBox* calibModeBox = nullptr;
+    QComboBox* calibValueBox = nullptr;
+    QComboBox* speedBox = nullptr;
+    QComboBox* fileListBox = nullptr;
+    QLineEdit* matrixNameEdit = nullptr;
+    QLineEdit* matrixIndexEdit = nullptr;
+    QTableWidget* matrixTable = nullptr;
+    Measure* controller = nullptr;
+};
+
+#endif // SENSORDLG_H
