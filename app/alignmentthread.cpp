@@ -201,22 +201,26 @@ void AlignmentThread::serve()
                 skip = true;
                 t = 500;
             }
-            monitor->writeInstrument(startReply(t));
+            const QString reply = startReply(t);
+            monitor->writeInstrument(reply);
+            emit requestServed(code, reply, noDataColor, noDataColor);
             break;
         }
         case CMonitor::StopMeasure:
             qDebug() << "cmd stop measure   --------------------  ";
             sensor->stopMeasure();
+            emit requestServed(code, QString(), noDataColor, noDataColor);
             break;
         case CMonitor::SendValue: {
             qDebug() << "cmd read val   -----------------------   ";
             const CColor raw = sensor->GetColor();
-            if (raw.IsNoData())
-                break;
-            const CColor corrected = matrix * raw;
-            if (corrected.IsNoData())
-                break;
-            monitor->writeInstrument(valueReply(corrected[0], corrected[1], corrected[2]));
+            const CColor corrected = raw.IsNoData() ? noDataColor : CColor(matrix * raw);
+            QString reply;
+            if (!corrected.IsNoData()) {
+                reply = valueReply(corrected[0], corrected[1], corrected[2]);
+                monitor->writeInstrument(reply);
+            }
+            emit requestServed(code, reply, raw, corrected);
             break;
         }
         default:

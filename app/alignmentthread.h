@@ -1,6 +1,8 @@
 #ifndef ALIGNMENTTHREAD_H
 #define ALIGNMENTTHREAD_H
 
+#include "ccolor.h"
+
 #include <QMutex>
 #include <QThread>
 #include <QWaitCondition>
@@ -67,6 +69,10 @@ signals:
     // The display's line hung up, or came back and is served again.
     void monitorHungUp();
     void monitorReconnected();
+    // A request of the display was handled: its command code, the reply sent
+    // (empty for none) and, for a value request, the raw and corrected reading
+    // (no-data otherwise).
+    void requestServed(int command, QString reply, CColor raw, CColor corrected);
 
 protected:
     void run() override;

@@ -30,6 +30,7 @@ Measure::Measure(QObject* parent)
             [this] { emit monitorConnected(false); });
     connect(alignmentThread, &AlignmentThread::monitorReconnected, this,
             [this] { emit monitorConnected(true); });
+    connect(alignmentThread, &AlignmentThread::requestServed, this, &Measure::alignmentRequestServed);
     alignmentThread->start(QThread::InheritPriority);
 }
 
@@ -48,6 +49,15 @@ void Measure::release()
     alignmentThread = nullptr;
     releaseSensor();
     releaseMonitor();
+}
+
+QString Measure::devicePath(const QString& port)
+{
+    // A full path (a symlink a udev rule keeps for whichever device is plugged
+    // in) is kept as given, so the device is reopened by that name.
+    if (port.startsWith(QLatin1Char('/')))
+        return port;
+    return QStringLiteral("/dev/%1").arg(port);
 }
 
 Measure::SensorFactory Measure::defaultSensorFactory()
@@ -93,7 +103,7 @@ bool Measure::initSensor(int type, QString port)
     if (!sensor)
         return false;
     if (sensor->getHasComPort()) {
-        sensorPortPath = QStringLiteral("/dev/%1").arg(port);
+        sensorPortPath = devicePath(port);
         qDebug() << "Measure initSensor " << sensorPortPath;
     } else {
         sensorPortPath = port;
@@ -140,7 +150,7 @@ bool Measure::connectMonitor(QString portName)
     }
     if (!monitor->GetInit())
         qDebug() << "Measure connectMonitor " << portName;
-    monitor->init(QStringLiteral("/dev/%1").arg(portName));
+    monitor->init(devicePath(portName));
     const bool open = monitor->GetInit();
     emit monitorConnected(open);
     return open;

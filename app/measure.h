@@ -70,6 +70,10 @@ public:
     int getMonitorPort() const { return monitorPort; }
     QString getSensorPortPath() const { return sensorPortPath; }
 
+    // The device path of a port: a name under /dev as the window lists it
+    // ("ttyACM0", "pts/3"), or a full path, kept as it stands.
+    static QString devicePath(const QString& port);
+
     // The drivers the factory knows; replaceable so tests can supply doubles.
     static SensorFactory defaultSensorFactory();
     void setSensorFactory(SensorFactory factory);
@@ -83,6 +87,10 @@ signals:
     void monitorPortChanged(int port);
     void sensorConnected(bool connected);
     void monitorConnected(bool connected);
+    // One request of the display handled by the alignment service, delivered on
+    // the main thread: the command (CMonitor::Command), the reply sent (empty
+    // when none was), and for a value request the raw and corrected reading.
+    void alignmentRequestServed(int command, QString reply, CColor raw, CColor corrected);
     // Emitted on the main thread whenever alignmentState() changes.
     void alignmentStateChanged(Measure::AlignmentState state);
 

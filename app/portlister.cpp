@@ -19,6 +19,12 @@ QList<PortLister::Port> PortLister::systemPorts()
         const QSerialPortInfo& info = infos.at(i);
         qDebug() << "sys" << i << info.systemLocation() << "port=" << info.portName();
         Port port{info.portName(), info.systemLocation(), true};
+        if (info.hasVendorIdentifier())
+            port.vendorId = info.vendorIdentifier();
+        if (info.hasProductIdentifier())
+            port.productId = info.productIdentifier();
+        port.serialNumber = info.serialNumber();
+        port.description = info.description();
 #ifdef Q_OS_LINUX
         if (port.name.startsWith(QLatin1String("ttyS")))
             port.hasUart = kernelReportsUart(port.name);

@@ -18,6 +18,12 @@ public:
         QString systemLocation; // for example "/dev/ttyUSB0"
         // False for an on-board port whose kernel driver reports no UART type.
         bool hasUart = true;
+        // What the system knows of a USB device behind the port; zero ids and
+        // empty texts where it knows nothing.
+        quint16 vendorId = 0;
+        quint16 productId = 0;
+        QString serialNumber = QString();
+        QString description = QString();
     };
 
     // The ports the system reports, in its order.

@@ -104,6 +104,7 @@ private slots:
     void servesADisplayWithACrInstrument();
     void connectingWithoutAMonitorReportsItDisconnected();
     void hungUpDisplayIsWaitedForAndServedAgain();
+    void portsAreNamesUnderDevOrFullPaths();
     void switchingOnDropsAPendingSingleReading();
     void driverWarningDuringAlignmentIsShownOnceOnTheMainThread();
     void switchingOffEndsASilentCrReadingAtOnce();
@@ -593,6 +594,34 @@ void TestMeasure::hungUpDisplayIsWaitedForAndServedAgain()
     QCOMPARE(display->replies().at(0).line, std::string("OK00,01500"));
     QCOMPARE(display->replies().at(1).line, std::string("OK01,001.000;002.000;003.000"));
     QVERIFY(!rig.measure->doAlignment());
+}
+
+void TestMeasure::portsAreNamesUnderDevOrFullPaths()
+{
+    QCOMPARE(Measure::devicePath(QStringLiteral("pts/3")), QStringLiteral("/dev/pts/3"));
+    QCOMPARE(Measure::devicePath(QStringLiteral("/tmp/line4/display")), QStringLiteral("/tmp/line4/display"));
+
+    // A link given by its full path is opened, and kept as the sensor's path.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    MonitorEmulator display;
+    QVERIFY(display.start());
+    const QString link = dir.filePath(QStringLiteral("display"));
+    QVERIFY(pointLinkAt(link, display));
+    Measure measure;
+    measure.initMonitor();
+    QVERIFY(measure.connectMonitor(link));
+    QCOMPARE(measure.currentMonitor()->portPath(), link);
+    Rig rig;
+    rig.measure->createSensor(7);
+    rig.sensor->setHasComPort(true);
+    QVERIFY(rig.measure->initSensor(7, link));
+    QCOMPARE(rig.measure->getSensorPortPath(), link);
+    rig.measure->releaseSensor();
+    rig.measure->createSensor(7);
+    rig.sensor->setHasComPort(true);
+    QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyACM0")));
+    QCOMPARE(rig.measure->getSensorPortPath(), QStringLiteral("/dev/ttyACM0"));
 }
 
 void TestMeasure::switchingOnDropsAPendingSingleReading()

@@ -1,0 +1,45 @@
+#include "portscommand.h"
+
+#include "exitcode.h"
+#include "portlister.h"
+
+#include <QCommandLineParser>
+
+QString PortsCommand::summary() const
+{
+    return QStringLiteral("List the serial ports an instrument or a display can be on.");
+}
+
+int PortsCommand::run(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const int parsed = parse(parser, arguments,
+                             QStringLiteral("Lists the serial ports the window offers, one per "
+                                            "line: name, device path, USB vendor:product, serial "
+                                            "number and description where the system knows them."));
+    if (parsed >= 0)
+        return parsed;
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+
+    int listed = 0;
+    for (const PortLister::Port& port : PortLister::systemPorts()) {
+        // The window's rule, so both offer the same ports.
+        if (!PortLister::isOffered(port))
+            continue;
+        QStringList fields{port.name, port.systemLocation};
+        fields << ((port.vendorId || port.productId)
+                       ? QStringLiteral("usb %1:%2")
+                             .arg(port.vendorId, 4, 16, QLatin1Char('0'))
+                             .arg(port.productId, 4, 16, QLatin1Char('0'))
+                       : QStringLiteral("-"));
+        fields << (port.serialNumber.isEmpty() ? QStringLiteral("-") : QStringLiteral("serial ") + port.serialNumber);
+        if (!port.description.isEmpty())
+            fields << port.description;
+        printLine(fields.join(QLatin1Char('\t')));
+        ++listed;
+    }
+    if (listed == 0)
+        printError(QStringLiteral("No serial port found."));
+    return ExitDone;
+}

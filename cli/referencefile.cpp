@@ -1,0 +1,97 @@
+#include "referencefile.h"
+
+#include <QFile>
+#include <QList>
+#include <QLocale>
+
+#include <cmath>
+
+namespace {
+
+QString at(int line, int column, const QString& what)
+{
+    return QStringLiteral("line %1, column %2: %3").arg(line).arg(column).arg(what);
+}
+
+} // namespace
+
+QString ReferenceFile::patchName(int patch)
+{
+    static const char* const names[PatchCount] = {"red", "green", "blue", "white"};
+    return QLatin1String(names[patch]);
+}
+
+bool ReferenceFile::read(const QString& fileName, QString* error)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    return parse(file.readAll(), error);
+}
+
+bool ReferenceFile::parse(const QByteArray& text, QString* error)
+{
+    CColor values[PatchCount];
+    bool seen[PatchCount] = {};
+    QList<QByteArray> lines = text.split('\n');
+    // The newline ending the last line starts no line of its own.
+    if (text.endsWith('\n'))
+        lines.removeLast();
+    int lineNumber = 0;
+    for (const QByteArray& raw : lines) {
+        ++lineNumber;
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList fields = line.split(QLatin1Char(','));
+        const QString first = fields.at(0).trimmed();
+        if (first.compare(QLatin1String("colour"), Qt::CaseInsensitive) == 0
+            || first.compare(QLatin1String("color"), Qt::CaseInsensitive) == 0)
+            continue;
+        int patch = -1;
+        for (int p = 0; p < PatchCount; ++p) {
+            if (first.compare(patchName(p), Qt::CaseInsensitive) == 0)
+                patch = p;
+        }
+        if (patch < 0) {
+            *error = at(lineNumber, 1,
+                        QStringLiteral("'%1' is no colour; expected red, green, blue or white").arg(first));
+            return false;
+        }
+        if (seen[patch]) {
+            *error = at(lineNumber, 1, QStringLiteral("%1 is given twice").arg(patchName(patch)));
+            return false;
+        }
+        if (fields.size() < 4) {
+            *error = at(lineNumber, fields.size() + 1,
+                        QStringLiteral("missing value; expected colour,X,Y,Z"));
+            return false;
+        }
+        if (fields.size() > 4) {
+            *error = at(lineNumber, 5, QStringLiteral("too many fields; expected colour,X,Y,Z"));
+            return false;
+        }
+        for (int i = 0; i < 3; ++i) {
+            bool ok = false;
+            const QString field = fields.at(i + 1).trimmed();
+            const double value = QLocale::c().toDouble(field, &ok);
+            if (!ok || !std::isfinite(value)) {
+                *error = at(lineNumber, i + 2, QStringLiteral("'%1' is not a number").arg(field));
+                return false;
+            }
+            values[patch][i] = value;
+        }
+        seen[patch] = true;
+    }
+    for (int p = 0; p < PatchCount; ++p) {
+        if (!seen[p]) {
+            *error = at(lineNumber + 1, 1, QStringLiteral("no line for %1").arg(patchName(p)));
+            return false;
+        }
+    }
+    for (int p = 0; p < PatchCount; ++p)
+        m_values[p] = values[p];
+    return true;
+}

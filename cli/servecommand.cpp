@@ -1,0 +1,97 @@
+#include "servecommand.h"
+
+#include "alignmentservice.h"
+#include "exitcode.h"
+#include "measure.h"
+#include "sensorsession.h"
+#include "servelog.h"
+#include "signalwatcher.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QEventLoop>
+
+QString ServeCommand::summary() const
+{
+    return QStringLiteral("Serve the display's alignment requests until SIGINT or SIGTERM.");
+}
+
+int ServeCommand::run(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption sensorOption(
+        QStringLiteral("sensor"),
+        QStringLiteral("Sensor type: its number or its name (%1).").arg(SensorSession::typeListText()),
+        QStringLiteral("TYPE"));
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QStringLiteral("The sensor's port: a name under /dev (ttyACM0, pts/3) or a full path."),
+        QStringLiteral("P"));
+    const QCommandLineOption monitorOption(
+        QStringLiteral("monitor"),
+        QStringLiteral("The display's port, named like --port. A symlink is kept as given and "
+                       "reopened by that name when the display comes back."),
+        QStringLiteral("M"));
+    const QCommandLineOption profileOption(
+        QStringLiteral("profile"), QStringLiteral("Apply this profile (of this very sensor)."),
+        QStringLiteral("F.alg"));
+    const QCommandLineOption logOption(
+        QStringLiteral("log"),
+        QStringLiteral("Append every request to this CSV file: time, request, reply, raw and "
+                       "corrected X, Y, Z."),
+        QStringLiteral("FILE.csv"));
+    const QCommandLineOption replyTimeoutOption = SensorSession::replyTimeoutOption();
+    parser.addOptions({sensorOption, portOption, monitorOption, profileOption, logOption, replyTimeoutOption});
+    const int parsed = parse(
+        parser, arguments,
+        QStringLiteral("Runs the alignment service: answers the display's MES,1, MDR,1 and MES,0 "
+                       "with the sensor's corrected readings and prints every request and reply "
+                       "with a timestamp. When the display's or the sensor's port hangs up or "
+                       "vanishes, waits for it on the same path and serves again. SIGINT and "
+                       "SIGTERM stop it after the request in progress, with exit code 0."));
+    if (parsed >= 0)
+        return parsed;
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    AlignmentService::Settings settings;
+    if (!parser.isSet(sensorOption))
+        return usageError(QStringLiteral("--sensor is required"));
+    if (!SensorSession::parseType(parser.value(sensorOption), &settings.sensorType))
+        return usageError(QStringLiteral("unknown sensor type '%1'").arg(parser.value(sensorOption)));
+    int replyTimeoutMs = 0;
+    if (!SensorSession::parseReplyTimeout(parser.value(replyTimeoutOption), &replyTimeoutMs))
+        return usageError(QStringLiteral("--reply-timeout needs a number of seconds above 0, at most 3600"));
+    if (!parser.isSet(monitorOption) || parser.value(monitorOption).isEmpty())
+        return usageError(QStringLiteral("--monitor is required"));
+    settings.sensorPort = parser.value(portOption);
+    settings.monitorPort = parser.value(monitorOption);
+    settings.profile = parser.value(profileOption);
+    settings.replyTimeoutMs = replyTimeoutMs;
+
+    ServeLog log;
+    if (parser.isSet(logOption)) {
+        QString error;
+        if (!log.open(parser.value(logOption), &error)) {
+            printError(QStringLiteral("Cannot open the log file %1: %2").arg(parser.value(logOption), error));
+            return ExitFile;
+        }
+    }
+
+    // Watching before anything is opened: a stop while starting is not lost.
+    SignalWatcher signalWatcher;
+    Measure measure;
+    AlignmentService service(measure, settings, log.isOpen() ? &log : nullptr);
+    QEventLoop loop;
+    QObject::connect(&signalWatcher, &SignalWatcher::received, &service, &AlignmentService::stop);
+    QObject::connect(&service, &AlignmentService::finished, &loop, &QEventLoop::exit);
+    if (const int started = service.start(); started != ExitDone)
+        return started;
+    const int result = loop.exec();
+    // Off means the service has left its last pass, so the report of the request
+    // it was serving is already queued; it belongs in the log too.
+    QCoreApplication::sendPostedEvents();
+    printLine(QStringLiteral("%1 stopped").arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs)));
+    log.close();
+    return result;
+}

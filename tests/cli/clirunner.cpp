@@ -1,0 +1,101 @@
+#include "clirunner.h"
+
+#include <QDeadlineTimer>
+
+#include <csignal>
+
+QString CliRunner::program()
+{
+    return QStringLiteral(LUMASERVE_CLI_PROGRAM);
+}
+
+CliRunner::Result CliRunner::run(const QStringList& arguments, int timeoutMs,
+                                 const QStringList& extraEnvironment)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& entry : extraEnvironment)
+        environment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(environment);
+    process.start(program(), arguments);
+    process.closeWriteChannel();
+    Result result;
+    result.finished = process.waitForFinished(timeoutMs);
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+CliRunner::CliRunner(const QStringList& arguments)
+    : m_process(std::make_unique<QProcess>())
+{
+    m_process->start(program(), arguments);
+    m_process->waitForStarted(10000);
+}
+
+CliRunner::~CliRunner()
+{
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->kill();
+        m_process->waitForFinished(5000);
+    }
+}
+
+QByteArray CliRunner::out()
+{
+    m_out += m_process->readAllStandardOutput();
+    return m_out;
+}
+
+QByteArray CliRunner::err()
+{
+    m_err += m_process->readAllStandardError();
+    return m_err;
+}
+
+bool CliRunner::waitForOut(const QByteArray& text, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!out().contains(text)) {
+        if (deadline.hasExpired() || m_process->state() == QProcess::NotRunning)
+            return out().contains(text);
+        m_process->waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), 100)));
+    }
+    return true;
+}
+
+bool CliRunner::waitForErr(const QByteArray& text, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!err().contains(text)) {
+        if (deadline.hasExpired() || m_process->state() == QProcess::NotRunning)
+            return err().contains(text);
+        // waitForReadyRead() follows standard output only; the wait on the
+        // finished state wakes on either channel's data as well.
+        m_process->waitForFinished(int(qMin<qint64>(deadline.remainingTime(), 100)));
+    }
+    return true;
+}
+
+bool CliRunner::signalAndWait(int signalNumber, int timeoutMs)
+{
+    ::kill(pid_t(m_process->processId()), signalNumber);
+    return m_process->waitForFinished(timeoutMs);
+}
+
+CliRunner::Result CliRunner::finish(int timeoutMs)
+{
+    Result result;
+    result.finished = m_process->state() == QProcess::NotRunning || m_process->waitForFinished(timeoutMs);
+    result.exitCode = (result.finished && m_process->exitStatus() == QProcess::NormalExit)
+                          ? m_process->exitCode()
+                          : -1;
+    result.out = out();
+    result.err = err();
+    return result;
+}

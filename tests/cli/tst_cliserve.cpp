@@ -1,0 +1,274 @@
+// `serve` run as the real program under conditions of a production line: a
+// display unplugged and another plugged in on the same name, a sensor that goes
+// and comes back, and the service manager stopping it in the middle of a reading.
+#include "clirunner.h"
+#include "crxxxemulator.h"
+#include "monitoremulator.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Points link at the device's terminal, replacing what it pointed at, the way a
+// udev rule keeps one name for whichever device is plugged in. Terminal numbers
+// are reused by other processes' terminals, so the name must be a link.
+bool pointLinkAt(const QString& link, const PtyDevice& device)
+{
+    const QString fresh = link + QStringLiteral(".new");
+    QFile::remove(fresh);
+    return QFile::link(QString::fromStdString(device.devicePath()), fresh)
+           && std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(link).constData()) == 0;
+}
+
+// Splits a CSV line, honouring quoted fields.
+QStringList csvFields(const QString& line)
+{
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"') && i + 1 < line.size() && line.at(i + 1) == QLatin1Char('"')) {
+                field += c;
+                ++i;
+            } else if (c == QLatin1Char('"')) {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == QLatin1Char(',')) {
+            fields << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    fields << field;
+    return fields;
+}
+
+QStringList logLines(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray content = file.readAll();
+    // A complete file ends with its last line's newline.
+    if (!content.endsWith('\n'))
+        return {QStringLiteral("<incomplete>")};
+    return QString::fromUtf8(content).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class TestCliServe : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void missingPortsAndUnwritableLogAreRefused();
+    void servesAcrossADisplayHangUp();
+    void servesAgainWhenTheSensorComesBack();
+    void sigtermDuringAReadingEndsCleanlyWithACompleteLog();
+
+private:
+    std::unique_ptr<CrxxxEmulator> sensor;
+    std::unique_ptr<QTemporaryDir> dir;
+    QString path(const char* name) const { return dir->filePath(QLatin1String(name)); }
+    QString sensorPort() const { return QString::fromStdString(sensor->devicePath()); }
+};
+
+void TestCliServe::init()
+{
+    sensor = std::make_unique<CrxxxEmulator>(CrxxxEmulator::cr250());
+    QVERIFY(sensor->start());
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+}
+
+void TestCliServe::cleanup()
+{
+    sensor.reset();
+    dir.reset();
+}
+
+void TestCliServe::missingPortsAndUnwritableLogAreRefused()
+{
+    MonitorEmulator display;
+    QVERIFY(display.start());
+    const QString monitor = QString::fromStdString(display.devicePath());
+
+    const auto noMonitor = CliRunner::run({"serve", "--sensor", "13", "--port", sensorPort(),
+                                           "--monitor", path("display")});
+    QCOMPARE(noMonitor.exitCode, 2);
+    QVERIFY2(noMonitor.err.contains("display"), noMonitor.err.constData());
+
+    const auto noSensor = CliRunner::run({"serve", "--sensor", "13", "--port", path("sensor"),
+                                          "--monitor", monitor});
+    QCOMPARE(noSensor.exitCode, 2);
+
+    const auto badLog = CliRunner::run({"serve", "--sensor", "13", "--port", sensorPort(),
+                                        "--monitor", monitor, "--log", path("no/such/dir/log.csv")});
+    QCOMPARE(badLog.exitCode, 3);
+    QVERIFY2(badLog.err.contains("log file"), badLog.err.constData());
+    // Nothing was answered by a service that never started.
+    QVERIFY(display.replies().empty());
+}
+
+void TestCliServe::servesAcrossADisplayHangUp()
+{
+    const QString link = path("display");
+    const QString log = path("serve.csv");
+    auto display = std::make_unique<MonitorEmulator>();
+    QVERIFY(display->start());
+    QVERIFY(pointLinkAt(link, *display));
+
+    CliRunner cli({"serve", "--sensor", "CR100/CR250", "--port", sensorPort(), "--monitor", link,
+                   "--log", log});
+    QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
+    display->request("MES,1");
+    QVERIFY(display->waitForReplies(1, 5s));
+    display->request("MDR,1");
+    QVERIFY(display->waitForReplies(2, 5s));
+    QCOMPARE(display->replies().at(0).line, std::string("OK00,00100"));
+    QCOMPARE(display->replies().at(1).line, std::string("OK01,041.240;021.260;001.930"));
+
+    // Unplugged in the middle of the session; its terminal and its name go.
+    display.reset();
+    QVERIFY(QFile::remove(link));
+    QVERIFY2(cli.waitForOut("hung up; waiting"), cli.out().constData());
+
+    // The next display on the same name, with another reading to give.
+    auto config = sensor->config();
+    config.x = 95.05;
+    config.y = 100.0;
+    config.z = 108.9;
+    sensor->setConfig(config);
+    display = std::make_unique<MonitorEmulator>();
+    QVERIFY(display->start());
+    QVERIFY(pointLinkAt(link, *display));
+    QVERIFY2(cli.waitForOut("is back; serving again"), cli.out().constData());
+    display->request("MES,1");
+    QVERIFY(display->waitForReplies(1, 5s));
+    display->request("MDR,1");
+    QVERIFY(display->waitForReplies(2, 5s));
+    display->request("MES,0");
+    QVERIFY(cli.waitForOut("MES,0 -> (no reply)"));
+    // Each request answered once.
+    QVERIFY(!display->waitForReplies(3, 300ms));
+    QCOMPARE(display->replies().at(0).line, std::string("OK00,00100"));
+    QCOMPARE(display->replies().at(1).line, std::string("OK01,095.050;100.000;108.900"));
+
+    QVERIFY(cli.signalAndWait(SIGTERM, 5000));
+    const auto result = cli.finish(0);
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(!result.err.contains("ERROR"), result.err.constData());
+    const QString out = QString::fromLocal8Bit(result.out);
+    QCOMPARE(out.count(QStringLiteral("MDR,1 -> OK01")), 2);
+    QVERIFY(out.contains(QStringLiteral("raw 95.0500 100.0000 108.9000")));
+
+    const QStringList lines = logLines(log);
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines.at(0), QStringLiteral("time,request,reply,raw_X,raw_Y,raw_Z,X,Y,Z"));
+    const QStringList requests{"MES,1", "MDR,1", "MES,1", "MDR,1", "MES,0"};
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList f = csvFields(lines.at(i));
+        QCOMPARE(f.size(), 9);
+        QVERIFY(QDateTime::fromString(f.at(0), Qt::ISODateWithMs).isValid());
+        QCOMPARE(f.at(1), requests.at(i - 1));
+    }
+    const QStringList second = csvFields(lines.at(4));
+    QCOMPARE(second.at(2), QStringLiteral("OK01,095.050;100.000;108.900"));
+    QCOMPARE(second.at(3).toDouble(), 95.05);
+    QCOMPARE(second.at(8).toDouble(), 108.9);
+}
+
+void TestCliServe::servesAgainWhenTheSensorComesBack()
+{
+    const QString sensorLink = path("sensor");
+    QVERIFY(pointLinkAt(sensorLink, *sensor));
+    MonitorEmulator display;
+    QVERIFY(display.start());
+
+    CliRunner cli({"serve", "--sensor", "13", "--port", sensorLink, "--monitor",
+                   QString::fromStdString(display.devicePath())});
+    QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
+    display.request("MDR,1");
+    QVERIFY2(display.waitForReplies(1, 5s), (cli.out() + cli.err()).constData());
+
+    sensor.reset();
+    QVERIFY(QFile::remove(sensorLink));
+    QVERIFY2(cli.waitForOut("sensor port " + sensorLink.toLocal8Bit() + " hung up"), cli.out().constData());
+    // While the sensor is away the display's requests go unanswered.
+    display.request("MDR,1");
+    QVERIFY(!display.waitForReplies(2, 300ms));
+
+    auto config = CrxxxEmulator::cr250();
+    config.x = 1.5;
+    sensor = std::make_unique<CrxxxEmulator>(config);
+    QVERIFY(sensor->start());
+    QVERIFY(pointLinkAt(sensorLink, *sensor));
+    QVERIFY2(cli.waitForOut("serving again"), cli.out().constData());
+    display.request("MDR,1");
+    QVERIFY(display.waitForReplies(2, 5s));
+    QVERIFY(!display.waitForReplies(3, 300ms));
+    QCOMPARE(display.replies().at(1).line, std::string("OK01,001.500;021.260;001.930"));
+
+    QVERIFY(cli.signalAndWait(SIGINT, 5000));
+    QCOMPARE(cli.finish(0).exitCode, 0);
+}
+
+void TestCliServe::sigtermDuringAReadingEndsCleanlyWithACompleteLog()
+{
+    const QString log = path("serve.csv");
+    MonitorEmulator display;
+    QVERIFY(display.start());
+    CliRunner cli({"serve", "--sensor", "13", "--port", sensorPort(), "--monitor",
+                   QString::fromStdString(display.devicePath()), "--log", log});
+    QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
+    for (size_t i = 1; i <= 3; ++i) {
+        display.request("MDR,1");
+        QVERIFY(display.waitForReplies(i, 5s));
+    }
+    QTRY_COMPARE(logLines(log).size(), 4);
+
+    // The instrument takes its time (it may take two minutes); the stop must
+    // not wait for it.
+    sensor->setFault("M", CrxxxEmulator::Fault::Silence);
+    sensor->clearCommands();
+    display.request("MDR,1");
+    QVERIFY(sensor->waitForCommands(1, 5s));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(cli.signalAndWait(SIGTERM, 5000));
+    qDebug("stopped %lld ms after SIGTERM", clock.elapsed());
+    QVERIFY(clock.elapsed() < 2000);
+    const auto result = cli.finish(0);
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.out.contains("stopped"), result.out.constData());
+    QCOMPARE(display.replies().size(), size_t(3));
+
+    const QStringList lines = logLines(log);
+    // The interrupted request is recorded unanswered after the three served.
+    QCOMPARE(lines.size(), 5);
+    for (int i = 1; i < lines.size(); ++i)
+        QCOMPARE(csvFields(lines.at(i)).size(), 9);
+    QCOMPARE(csvFields(lines.at(4)).at(2), QString());
+}
+
+QTEST_GUILESS_MAIN(TestCliServe)
+#include "tst_cliserve.moc"
