@@ -9,8 +9,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <vector>
 
 namespace {
+
+// The records handed out and not yet released.
+std::vector<const ca410_dev *> &live_devices()
+{
+    static std::vector<const ca410_dev *> devices;
+    return devices;
+}
 
 enum {
     IDO = 1,
@@ -163,6 +172,12 @@ const char *field_or_empty(char **fields, int count, int index)
 
 } // namespace
 
+bool ca410_dev_live(const ca410_dev *dev)
+{
+    const auto &devices = live_devices();
+    return dev && std::find(devices.begin(), devices.end(), dev) != devices.end();
+}
+
 int32_t ca410_dev_probe(const char *const *paths, int32_t npaths, char **names, int32_t max, int32_t *count)
 {
     if (!names || !count || max <= 0 || npaths < 0 || (npaths > 0 && !paths)) {
@@ -263,6 +278,7 @@ ca410_dev *ca410_dev_create(const char *path)
     copy_text(dev->name, sizeof dev->name, answer + 5, 6);
     dev->init = 0;
     dev->ser = port;
+    live_devices().push_back(dev);
     clogd(glog, 6, "[cri_dev_create]: name=%s\n", dev->name);
     return dev;
 }
@@ -271,6 +287,13 @@ int32_t ca410_dev_release(ca410_dev *dev)
 {
     if (!dev)
         return 0;
+    auto &devices = live_devices();
+    const auto known = std::find(devices.begin(), devices.end(), dev);
+    if (known == devices.end()) {
+        cloge(glog, 0, "[ca410_dev_release]: unknown or released handle\n");
+        return 0;
+    }
+    devices.erase(known);
     ser_com_del(dev->ser);
     int freed = 0;
     for (ca410_calitem *item = dev->calitems; item;) {
