@@ -250,6 +250,15 @@ ca410_dev *ca410_dev_create(const char *path)
         cloge(glog, 0, "[ca410_dev_create]: ser_com_setport err\n");
         return nullptr;
     }
+    return ca410_dev_create_on(port);
+}
+
+ca410_dev *ca410_dev_create_on(ser_com *port)
+{
+    if (!port) {
+        cloge(glog, 0, "[ca410_dev_create]: new_ser_com err\n");
+        return nullptr;
+    }
     auto *dev = static_cast<ca410_dev *>(calloc(1, sizeof(ca410_dev)));
     if (!dev) {
         ser_com_del(port);
@@ -259,9 +268,9 @@ ca410_dev *ca410_dev_create(const char *path)
     char answer[128];
     int32_t received = 0;
     if (ca410_identity_exchange(port, answer, sizeof answer, &received, 2000) != 0) {
+        cloge(glog, 0, "[ca410_dev_create]: ser_com_write_read_ex %s err\n", port->path ? port->path : "");
         ser_com_del(port);
         free(dev);
-        cloge(glog, 0, "[ca410_dev_create]: ser_com_write_read_ex %s err\n", path);
         return nullptr;
     }
     answer[received] = '\0';
