@@ -7,6 +7,8 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev libqt5serialport5-dev qttools5-dev-tools qttools5-dev
     xvfb
+    clang libclang-rt-14-dev  # libFuzzer and the sanitizers' runtimes for scripts/fuzz.sh
+    ccache
     colord-data   # CIE colour-matching functions and illuminants the spectral tests check against
     locales       # a German locale (decimal comma) for the locale-independence tests
 )

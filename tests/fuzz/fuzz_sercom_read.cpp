@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -42,11 +43,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     port->fd = fds[0];
     std::vector<char> buffer(static_cast<size_t>(bufferSize) + 1, '\x55');
     int32_t received = -1;
-    ser_com_read(port, buffer.data(), bufferSize, &received, terminators.c_str(), count, 200);
+    const int32_t err =
+        ser_com_read(port, buffer.data(), bufferSize, &received, terminators.c_str(), count, 200);
     if (bufferSize >= 3) {
-        // The promise of the interface: a count within the buffer and a
-        // terminated text.
-        if (received < 0 || received > bufferSize - 1 || buffer[static_cast<size_t>(received)] != '\0')
+        // The promise of the interface: a terminated text within the buffer and,
+        // unless the line failed, the count of what it holds.
+        if (std::memchr(buffer.data(), '\0', static_cast<size_t>(bufferSize)) == nullptr)
+            std::abort();
+        if (received < 0 || received > bufferSize - 1)
+            std::abort();
+        if (!(err & SER_COM_FATAL) && buffer[static_cast<size_t>(received)] != '\0')
             std::abort();
     }
     // Closed here, not by the library, which pauses after closing a terminal.

@@ -15,7 +15,7 @@ namespace {
 
 // How long the driver may stay silent before it gets the next reply unasked,
 // and how long anything on the line may take at most.
-constexpr int kUnaskedAfterMs = 20;
+constexpr int kUnaskedAfterMs = 5;
 constexpr int kLongestWaitMs = 2000;
 
 } // namespace
