@@ -31,6 +31,17 @@ enum {
 enum { CfgDisplayMode = 0, CfgChannel = 2, CfgChannelName = 3, CfgSpeed = 5, CfgZeroCal = 13 };
 enum { DisplayXYZ = 7, ZeroCalDone = 2, MaxLevel = 8 };
 
+// A released or unknown handle is treated as a missing one, so every function
+// answers it with its code for a missing handle instead of reading freed memory.
+ca410_dev *live(ca410_dev *dev)
+{
+    if (dev && !ca410_dev_live(dev)) {
+        cloge(glog, 0, "[ca410]: unknown or released handle\n");
+        return nullptr;
+    }
+    return dev;
+}
+
 void free_items(ca410_calitem *item)
 {
     while (item) {
@@ -97,6 +108,7 @@ int32_t ca410DeviceOpen(ca410_dev **handle, const char *path, int32_t level)
 
 int32_t ca410DeviceInit(ca410_dev *dev)
 {
+    dev = live(dev);
     // Until every step has succeeded the record mirrors no known settings.
     if (dev)
         dev->init = 0;
@@ -137,12 +149,14 @@ int32_t ca410DeviceInit(ca410_dev *dev)
 
 int32_t ca410DeviceRelease(ca410_dev *dev)
 {
+    dev = live(dev);
     ca410_dev_release(dev);
     return Ok;
 }
 
 int32_t ca410DeviceReset(ca410_dev *dev)
 {
+    dev = live(dev);
     const int32_t err = ca410_set_reset(dev, 2);
     if (err) {
         cloge(glog, 0, "[ca410DeviceReset]: ca410_set_reset err, 0x%x\n", err);
@@ -157,6 +171,7 @@ int32_t ca410DeviceReset(ca410_dev *dev)
 
 int32_t ca410GetDeviceInfo(ca410_dev *dev, ca410Info *info)
 {
+    dev = live(dev);
     if (!info) {
         cloge(glog, 0, "[ca410GetDeviceInfo]: invalid args\n");
         return ErrArgs;
@@ -178,6 +193,7 @@ int32_t ca410GetDeviceInfo(ca410_dev *dev, ca410Info *info)
 
 int32_t ca410GetDeviceStat(ca410_dev *dev, ca410Stat *stat)
 {
+    dev = live(dev);
     if (!stat) {
         cloge(glog, 0, "[ca410GetDeviceStat]: invalid args\n");
         return ErrArgs;
@@ -197,6 +213,7 @@ int32_t ca410GetDeviceStat(ca410_dev *dev, ca410Stat *stat)
 
 int32_t ca410SetChannel(ca410_dev *dev, int32_t channel)
 {
+    dev = live(dev);
     if (channel < 0 || channel > 99) {
         cloge(glog, 0, "[ca410SetChannel]: invalid args of ch=%d, need [0:99]\n", channel);
         return ErrArgs;
@@ -212,6 +229,7 @@ int32_t ca410SetChannel(ca410_dev *dev, int32_t channel)
 
 int32_t ca410SetMeasureSpeed(ca410_dev *dev, int32_t speed)
 {
+    dev = live(dev);
     if (speed < 0 || speed > 3) {
         cloge(glog, 0, "[ca410SetMeasureSpeed]: invalid args of speed %d, need [0:3]\n", speed);
         return ErrArgs;
@@ -227,6 +245,7 @@ int32_t ca410SetMeasureSpeed(ca410_dev *dev, int32_t speed)
 
 int32_t ca410BlackCalibration(ca410_dev *dev)
 {
+    dev = live(dev);
     const int32_t err = ca410_set_istate(dev, CfgZeroCal, 0, nullptr);
     if (err) {
         cloge(glog, 0, "[ca410BlackCalibration]: ca410_set_istate err, 0x%x\n", err);
@@ -238,6 +257,7 @@ int32_t ca410BlackCalibration(ca410_dev *dev)
 
 int32_t ca410MeasureXYZ(ca410_dev *dev, double *xyz)
 {
+    dev = live(dev);
     if (!dev || dev->init != 1 || dev->zero_cal_status != ZeroCalDone) {
         cloge(glog, 0, "[ca410MeasureXYZ]: dev not init, need zero calibration first\n");
         return ErrNotInit;
@@ -259,6 +279,7 @@ int32_t ca410MeasureXYZ(ca410_dev *dev, double *xyz)
 
 int32_t ca410GetCallist(ca410_dev *dev, ca410_calitem **list, int32_t *count)
 {
+    dev = live(dev);
     if (dev && dev->calitems) {
         clogd(glog, 4, "[ca410GetCallist]: calfile num = [%d], release first\n", dev->calitem_count);
         ca410_free_list(dev);
@@ -316,6 +337,7 @@ int32_t ca410DeleteCallist(ca410_calitem **list)
 
 int32_t ca410GetCalfile(ca410_dev *dev, int32_t channel, ca410Calfile *calfile)
 {
+    dev = live(dev);
     if (channel < 0 || channel > 99) {
         cloge(glog, 0, "[ca410GetCalfile]: invalid args of channel %d, need [0:99]\n", channel);
         return ErrArgs;
@@ -344,6 +366,7 @@ int32_t ca410GetCalfile(ca410_dev *dev, int32_t channel, ca410Calfile *calfile)
 
 int32_t ca410DeleteCalfile(ca410_dev *dev, int32_t channel)
 {
+    dev = live(dev);
     if (channel < 0 || channel > 99) {
         cloge(glog, 0, "[ca410DeleteCalfile]: invid args of channel %d, need [0:99]\n", channel);
         return ErrArgs;
@@ -359,6 +382,7 @@ int32_t ca410DeleteCalfile(ca410_dev *dev, int32_t channel)
 
 int32_t ca410WRGBCalibWhite(ca410_dev *dev, const double *target, double *measured)
 {
+    dev = live(dev);
     if (!target) {
         cloge(glog, 0, "[ca410WRGBCalibWhite]: invalid args of white target XYZ\n");
         return ErrArgs;
@@ -378,6 +402,7 @@ int32_t ca410WRGBCalibWhite(ca410_dev *dev, const double *target, double *measur
 
 int32_t ca410WRGBCalibRed(ca410_dev *dev, const double *target, double *measured)
 {
+    dev = live(dev);
     if (!target) {
         cloge(glog, 0, "[ca410WRGBCalibRed]: invalid args of red target XYZ\n");
         return ErrArgs;
@@ -387,6 +412,7 @@ int32_t ca410WRGBCalibRed(ca410_dev *dev, const double *target, double *measured
 
 int32_t ca410WRGBCalibGreen(ca410_dev *dev, const double *target, double *measured)
 {
+    dev = live(dev);
     if (!target) {
         cloge(glog, 0, "[ca410WRGBCalibGreen]: invalid args of green target XYZ\n");
         return ErrArgs;
@@ -396,6 +422,7 @@ int32_t ca410WRGBCalibGreen(ca410_dev *dev, const double *target, double *measur
 
 int32_t ca410WRGBCalibBlue(ca410_dev *dev, const double *target, double *measured)
 {
+    dev = live(dev);
     if (!target) {
         cloge(glog, 0, "[ca410WRGBCalibBlue]: invalid args of blue target XYZ\n");
         return ErrArgs;
@@ -406,6 +433,7 @@ int32_t ca410WRGBCalibBlue(ca410_dev *dev, const double *target, double *measure
 int32_t ca410WRGBCalibEnd(ca410_dev *dev, int32_t channel, const char *name, int32_t year, int32_t month,
                           int32_t day, int32_t hour)
 {
+    dev = live(dev);
     if (channel < 1 || channel > 99) {
         cloge(glog, 0, "[ca410WRGBCalibEnd]: invalid args of calib channel %d, need [1:99]", channel);
         return ErrArgs;

@@ -9,8 +9,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <vector>
 
 namespace {
+
+// The records handed out and not yet released.
+std::vector<const ca410_dev *> &live_devices()
+{
+    static std::vector<const ca410_dev *> devices;
+    return devices;
+}
 
 enum {
     IDO = 1,
@@ -163,6 +172,12 @@ const char *field_or_empty(char **fields, int count, int index)
 
 } // namespace
 
+bool ca410_dev_live(const ca410_dev *dev)
+{
+    const auto &devices = live_devices();
+    return dev && std::find(devices.begin(), devices.end(), dev) != devices.end();
+}
+
 int32_t ca410_dev_probe(const char *const *paths, int32_t npaths, char **names, int32_t max, int32_t *count)
 {
     if (!names || !count || max <= 0 || npaths < 0 || (npaths > 0 && !paths)) {
@@ -235,6 +250,15 @@ ca410_dev *ca410_dev_create(const char *path)
         cloge(glog, 0, "[ca410_dev_create]: ser_com_setport err\n");
         return nullptr;
     }
+    return ca410_dev_create_on(port);
+}
+
+ca410_dev *ca410_dev_create_on(ser_com *port)
+{
+    if (!port) {
+        cloge(glog, 0, "[ca410_dev_create]: new_ser_com err\n");
+        return nullptr;
+    }
     auto *dev = static_cast<ca410_dev *>(calloc(1, sizeof(ca410_dev)));
     if (!dev) {
         ser_com_del(port);
@@ -244,9 +268,9 @@ ca410_dev *ca410_dev_create(const char *path)
     char answer[128];
     int32_t received = 0;
     if (ca410_identity_exchange(port, answer, sizeof answer, &received, 2000) != 0) {
+        cloge(glog, 0, "[ca410_dev_create]: ser_com_write_read_ex %s err\n", port->path ? port->path : "");
         ser_com_del(port);
         free(dev);
-        cloge(glog, 0, "[ca410_dev_create]: ser_com_write_read_ex %s err\n", path);
         return nullptr;
     }
     answer[received] = '\0';
@@ -263,6 +287,7 @@ ca410_dev *ca410_dev_create(const char *path)
     copy_text(dev->name, sizeof dev->name, answer + 5, 6);
     dev->init = 0;
     dev->ser = port;
+    live_devices().push_back(dev);
     clogd(glog, 6, "[cri_dev_create]: name=%s\n", dev->name);
     return dev;
 }
@@ -271,6 +296,13 @@ int32_t ca410_dev_release(ca410_dev *dev)
 {
     if (!dev)
         return 0;
+    auto &devices = live_devices();
+    const auto known = std::find(devices.begin(), devices.end(), dev);
+    if (known == devices.end()) {
+        cloge(glog, 0, "[ca410_dev_release]: unknown or released handle\n");
+        return 0;
+    }
+    devices.erase(known);
     ser_com_del(dev->ser);
     int freed = 0;
     for (ca410_calitem *item = dev->calitems; item;) {

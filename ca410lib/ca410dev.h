@@ -36,6 +36,11 @@ struct ca410_dev {
     ca410_calitem *calitems;
 };
 
+// True for a record made by ca410_dev_create and not yet released. Callers of
+// the exported interface may hand back a released or foreign handle, which
+// must then never be read.
+bool ca410_dev_live(const ca410_dev *dev);
+
 // Sends "IDO,0,1" on an open port and reads the answer line within the budget.
 // A reply of 12 bytes or more without its carriage return still counts, as the
 // identity is in its first 12 bytes. Returns the transport's error word.

@@ -27,6 +27,9 @@ MLINK_CA410_API double **dmatrix(int32_t nrl, int32_t nrh, int32_t ncl, int32_t 
         nch = ncl;
     const int64_t rows = int64_t(nrh) - nrl + 1;
     const int64_t cols = int64_t(nch) - ncl + 1;
+    // Each bound first, so that the product below cannot overflow.
+    if (rows > kMaxElements || cols > kMaxElements)
+        return nullptr;
     const int64_t lead = ncl > 0 ? ncl : 0;               // room for row pointer - ncl
     const int64_t trail = nch < -1 ? -(int64_t(nch) + 1) : 0; // room when every column is negative
     const int64_t elements = lead + rows * cols + trail;

@@ -86,6 +86,16 @@ MLINK_CA410_API int32_t Float2Bytes3Buf(uint8_t *b, double value);
 #define SER_COM_WRITE_FAIL 0x800
 #define SER_COM_READ_FAIL 0x400
 
+/* A transport that is no terminal device, such as an instrument simulated in
+ * memory. A port made by new_ser_com_on hands every write and read to these
+ * functions, which take and return what ser_com_write and ser_com_read do
+ * (read gets a zeroed buffer of size bytes and must leave it zero-terminated). */
+typedef struct ser_com_ops {
+    int32_t (*write)(void *context, const char *data, int32_t length, int32_t timeout_ms);
+    int32_t (*read)(void *context, char *buffer, int32_t size, int32_t *received, const char *terminators,
+                    int32_t count, int32_t timeout_ms);
+} ser_com_ops;
+
 typedef struct ser_com {
     char *path;      /* owned copy of the device path */
     int32_t fd;      /* -1 while closed */
@@ -98,9 +108,13 @@ typedef struct ser_com {
     /* Kept by the exchanges: 1 after one ended without its reply, which may
      * still come and is then waited for by the next exchange's drain. */
     int32_t reply_owed;
+    const ser_com_ops *ops; /* null for a terminal device */
+    void *ops_context;
 } ser_com;
 
 MLINK_CA410_API ser_com *new_ser_com(const char *path);
+/* An open port over the given transport; ops must outlive it. */
+MLINK_CA410_API ser_com *new_ser_com_on(const ser_com_ops *ops, void *context);
 MLINK_CA410_API int32_t ser_com_del(ser_com *p);
 MLINK_CA410_API int32_t ser_com_is_open(ser_com *p);
 MLINK_CA410_API int32_t ser_com_close(ser_com *p);
@@ -178,6 +192,9 @@ typedef struct ca410_calfile {
 MLINK_CA410_API int32_t ca410_dev_scan(char **names, int32_t max, int32_t *count);
 /* Opens and identifies the instrument on path; null when it is no CA-410. */
 MLINK_CA410_API ca410_dev *ca410_dev_create(const char *path);
+/* The same on a port that is already open and set up; the record takes the
+ * port over, and so does the failure (it deletes the port). */
+MLINK_CA410_API ca410_dev *ca410_dev_create_on(ser_com *port);
 MLINK_CA410_API int32_t ca410_dev_release(ca410_dev *dev);
 MLINK_CA410_API int32_t ca410_set_reset(ca410_dev *dev, int32_t type);
 MLINK_CA410_API int32_t ca410_get_firmware_info(ca410_dev *dev);

@@ -226,6 +226,21 @@ ser_com *new_ser_com(const char *path)
     return p;
 }
 
+ser_com *new_ser_com_on(const ser_com_ops *ops, void *context)
+{
+    if (!ops || !ops->write || !ops->read) {
+        cloge(glog, 0, "[new_ser_com_on]: invalid args\n");
+        return nullptr;
+    }
+    ser_com *p = new_ser_com(nullptr);
+    if (p) {
+        p->ops = ops;
+        p->ops_context = context;
+        p->is_open = 1;
+    }
+    return p;
+}
+
 int32_t ser_com_del(ser_com *p)
 {
     if (!p)
@@ -241,7 +256,7 @@ int32_t ser_com_is_open(ser_com *p)
 {
     if (!p)
         return 0;
-    p->is_open = p->fd != -1 ? 1 : 0;
+    p->is_open = (p->fd != -1 || p->ops) ? 1 : 0;
     return p->is_open;
 }
 
@@ -457,7 +472,7 @@ int32_t ser_com_write(ser_com *p, const char *data, int32_t length, int32_t time
     if (debug_on(7))
         clogd(glog, 7, "[ser_com_write]: start write [%s]  mstime %d\n",
               length > 0 ? com2hex(data, length) : com2fix(data), static_cast<int>(msec_time()));
-    if (!p || p->fd == -1) {
+    if (!p || (p->fd == -1 && !p->ops)) {
         cloge(glog, 0, "[ser_com_write]  dev not init\n");
         return SER_COM_FATAL;
     }
@@ -465,6 +480,8 @@ int32_t ser_com_write(ser_com *p, const char *data, int32_t length, int32_t time
         cloge(glog, 0, "[ser_com_write]: invalid args\n");
         return SER_COM_FATAL;
     }
+    if (p->ops)
+        return p->ops->write(p->ops_context, data, length, timeout_ms);
     size_t remaining = length > 0 ? static_cast<size_t>(length) : strlen(data);
     const char *next = data;
     const int64_t start = msec_time();
@@ -511,7 +528,7 @@ int32_t read_until(ser_com *p, char *buffer, int32_t size, int32_t *received, co
 {
     if (received)
         *received = 0;
-    if (!p || p->fd == -1) {
+    if (!p || (p->fd == -1 && !p->ops)) {
         cloge(glog, 0, "[ser_com_read] dev not init\n");
         return SER_COM_FATAL;
     }
@@ -520,6 +537,16 @@ int32_t read_until(ser_com *p, char *buffer, int32_t size, int32_t *received, co
         return SER_COM_FATAL;
     }
     memset(buffer, 0, static_cast<size_t>(size));
+    if (p->ops) {
+        int32_t got = 0;
+        const int32_t err = p->ops->read(p->ops_context, buffer, size, &got, terminators, count, timeout_ms);
+        // Whatever the transport did, the caller gets a terminated buffer and
+        // a count within it.
+        buffer[size - 1] = '\0';
+        if (received)
+            *received = got < 0 ? 0 : (got > size - 1 ? size - 1 : got);
+        return err;
+    }
     clogd(glog, 8, "[ser_com_read]: start bufsize=[%d]  timeout=[%d]ms,  ntc=[%d]\n", size, timeout_ms, count);
 
     const bool has_terminators = terminators && *terminators;
@@ -603,7 +630,7 @@ int32_t ser_com_write_read_ex(ser_com *p, const char *data, int32_t length, char
 {
     if (received)
         *received = 0;
-    if (!p || p->fd == -1) {
+    if (!p || (p->fd == -1 && !p->ops)) {
         cloge(glog, 0, "[ser_com_write_read_ex]: dev not init\n");
         return SER_COM_FATAL;
     }

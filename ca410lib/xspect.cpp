@@ -21,6 +21,12 @@ struct xsp2cie_weights {
 namespace {
 
 constexpr double kLinearBelowSpacing = 5.01;
+// Physical wavelengths, in nm. Beyond them the index arithmetic of the
+// interpolation leaves the range of int, and a converter's 1 nm walk over the
+// observer's range no longer ends in reasonable time (or at all, once adding a
+// step leaves the wavelength unchanged).
+constexpr double kShortestWavelength = 1.0;
+constexpr double kLongestWavelength = 10000.0;
 // Emission spectra in W/(sr m^2 nm) integrate to cd/m^2 divided by 1000.
 constexpr double kEmissiveScale = 0.683002;
 
@@ -38,8 +44,8 @@ constexpr xspect makeNoIlluminant()
 
 bool wellFormed(const xspect *sp)
 {
-    return sp && sp->count >= 2 && sp->count <= XSPECT_MAX_BANDS && std::isfinite(sp->wl_short)
-           && std::isfinite(sp->wl_long) && sp->wl_long > sp->wl_short;
+    return sp && sp->count >= 2 && sp->count <= XSPECT_MAX_BANDS && sp->wl_short >= kShortestWavelength
+           && sp->wl_long <= kLongestWavelength && sp->wl_long > sp->wl_short;
 }
 
 // Clamps wl into the spectrum's range; 1 when it was inside, 0 when clamped.
@@ -166,6 +172,8 @@ MLINK_CA410_API int32_t getval_raw_xspec(const xspect *sp, double *out, double w
 
 MLINK_CA410_API int32_t getval_xspec(const xspect *sp, double *out, double wl)
 {
+    if (!out)
+        return -1;
     double raw = 0.0;
     const int32_t rc = getval_raw_xspec(sp, &raw, wl);
     if (rc < 0)
@@ -374,8 +382,10 @@ MLINK_CA410_API xsp2cie *new_xsp2cie(int32_t observerType, const xspect *customO
         return nullptr;
     }
     if (observerType == XSPECT_OBS_CUSTOM) {
-        if (!customObserver) {
-            std::printf("new_xsp2cie: custom observer missing\n");
+        // Checked like any spectrum: the conversion walks the observer's range.
+        if (!customObserver || !wellFormed(&customObserver[0]) || !wellFormed(&customObserver[1])
+            || !wellFormed(&customObserver[2])) {
+            std::printf("new_xsp2cie: custom observer missing or malformed\n");
             std::free(conv);
             return nullptr;
         }

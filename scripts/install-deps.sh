@@ -9,6 +9,8 @@ packages=(
     xvfb
     fonts-dejavu-core   # a font the offscreen platform renders the screenshots with
     fonts-wqy-microhei  # Chinese glyphs for the screenshots of the translated program
+    clang libclang-rt-14-dev  # libFuzzer and the sanitizers' runtimes for scripts/fuzz.sh
+    ccache
     colord-data   # CIE colour-matching functions and illuminants the spectral tests check against
     locales       # a German locale (decimal comma) for the locale-independence tests
 )

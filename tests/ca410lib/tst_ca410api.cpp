@@ -9,6 +9,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -41,6 +42,7 @@ private slots:
     void resetNeedsANewInit();
     void measureRefusesReadingsOfAnotherKind();
     void germanLocaleKeepsTheDecimalPoint();
+    void releasedAndUnknownHandlesCountAsMissing();
 
 private:
     Ca410Emulator m_emulator;
@@ -408,6 +410,55 @@ void TstCa410Api::germanLocaleKeepsTheDecimalPoint()
             QCOMPARE(file.measure[c][i], seen[c][i]);
         }
     }
+}
+
+void TstCa410Api::releasedAndUnknownHandlesCountAsMissing()
+{
+    Ca410Emulator other;
+    QVERIFY(other.start());
+    ca410_dev* released = nullptr;
+    QCOMPARE(ca410DeviceOpen(&released, other.devicePath().c_str(), 0), 0);
+    QCOMPARE(ca410DeviceInit(released), 0);
+    QCOMPARE(ca410DeviceRelease(released), 0);
+    // A pointer the library never handed out, full of what a stale record
+    // might hold.
+    alignas(8) unsigned char junk[512];
+    std::memset(junk, 0xff, sizeof junk);
+    ca410_dev* const unknown = reinterpret_cast<ca410_dev*>(junk);
+
+    const double target[3] = {1, 2, 3};
+    for (ca410_dev* dev : {released, unknown}) {
+        double xyz[3] = {-1, -1, -1};
+        ca410Info info{};
+        ca410Stat stat{};
+        ca410Calfile calfile{};
+        ca410_calitem* list = nullptr;
+        int32_t count = -1;
+        QCOMPARE(ca410DeviceInit(dev), 51);
+        QCOMPARE(ca410DeviceReset(dev), 46);
+        QCOMPARE(ca410GetDeviceInfo(dev, &info), 51);
+        QCOMPARE(ca410GetDeviceStat(dev, &stat), 47);
+        QCOMPARE(ca410SetChannel(dev, 3), ca410SetChannel(nullptr, 3));
+        QCOMPARE(ca410SetMeasureSpeed(dev, 1), ca410SetMeasureSpeed(nullptr, 1));
+        QVERIFY(ca410SetChannel(dev, 3) != 0);
+        QCOMPARE(ca410BlackCalibration(dev), 42);
+        QCOMPARE(ca410MeasureXYZ(dev, xyz), 50);
+        QCOMPARE(ca410GetCallist(dev, &list, &count), 44);
+        QCOMPARE(ca410GetCalfile(dev, 4, &calfile), ca410GetCalfile(nullptr, 4, &calfile));
+        QVERIFY(ca410GetCalfile(dev, 4, &calfile) != 0);
+        QCOMPARE(ca410DeleteCalfile(dev, 4), 1);
+        QCOMPARE(ca410WRGBCalibWhite(dev, target, xyz), 54);
+        QCOMPARE(ca410WRGBCalibRed(dev, target, xyz), 17);
+        QCOMPARE(ca410WRGBCalibGreen(dev, target, xyz), 17);
+        QCOMPARE(ca410WRGBCalibBlue(dev, target, xyz), 17);
+        QCOMPARE(ca410WRGBCalibEnd(dev, 5, "x", 2024, 1, 2, 3), 18);
+        QCOMPARE(ca410DeviceRelease(dev), 0);
+        QCOMPARE(xyz[0], -1.0);
+        QVERIFY(!list);
+        QCOMPARE(count, -1);
+    }
+    // The live handle is unaffected.
+    QCOMPARE(ca410DeviceInit(m_dev), 0);
 }
 
 QTEST_APPLESS_MAIN(TstCa410Api)

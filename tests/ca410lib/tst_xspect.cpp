@@ -102,6 +102,7 @@ private slots:
     void interpolationMethodFollowsTheSpacing();
     void clampingFlags();
     void malformedSpectraAreRefused();
+    void unphysicalSpectraAreRefused();
     void converterConstruction();
     void emissiveScaleAndClamp();
     void interpolationAtSamplesGivesTheSamples();
@@ -252,6 +253,49 @@ void TestXspect::malformedSpectraAreRefused()
     QCOMPARE(xsp2cie_convert(conv, nullptr, &il_none), -1);
     QCOMPARE(xyz[1], 2.0);
     xsp2cie_del(conv);
+}
+
+void TestXspect::unphysicalSpectraAreRefused()
+{
+    // Finite but far outside any wavelength a spectrum can have: the index
+    // arithmetic of either method would leave the range of int.
+    xspect far = quadratic(XSPECT_MAX_BANDS, 400.0, 700.0);
+    far.wl_short = -1e306;
+    far.wl_long = 0.0;
+    double v = 123.0;
+    QCOMPARE(getval_raw_xspec_poly3(&far, &v, -5e305), -1);
+    QCOMPARE(getval_raw_xspec_lin(&far, &v, -5e305), -1);
+    far.wl_short = 1e17;
+    far.wl_long = 2e17;
+    QCOMPARE(getval_raw_xspec(&far, &v, 1.5e17), -1);
+    QCOMPARE(v, 123.0);
+    double xyz[3] = {1, 2, 3};
+    xsp2cie* conv = new_xsp2cie(XSPECT_OBS_CIE_1931_2, nullptr, XSPECT_CIE_XYZ);
+    QCOMPARE(xsp2cie_convert(conv, xyz, &far), -1);
+    xsp2cie_del(conv);
+
+    // The header promises -1 for a null output, not a write through it.
+    QCOMPARE(getval_xspec(&il_none, nullptr, 500.0), -1);
+
+    // A custom observer the converter could not walk in 1 nm steps (at 1e17 a
+    // step no longer changes the wavelength) is refused when it is made, and so
+    // is a malformed one in any of the three places.
+    const struct { double shortWl, longWl; int index; } observers[] = {
+        {1e17, 2e17, 0}, {0.0, 1e12, 0}, {360.0, 1e12, 2}, {-1e306, 0.0, 1},
+    };
+    for (const auto& o : observers) {
+        xspect custom[3] = {ob_CIE_1931_2[0], ob_CIE_1931_2[1], ob_CIE_1931_2[2]};
+        custom[o.index].wl_short = o.shortWl;
+        custom[o.index].wl_long = o.longWl;
+        xsp2cie* c = nullptr;
+        const QString out = captureStdout([&] { c = new_xsp2cie(XSPECT_OBS_CUSTOM, custom, XSPECT_CIE_XYZ); });
+        QVERIFY2(!c, qPrintable(QStringLiteral("%1 .. %2").arg(o.shortWl).arg(o.longWl)));
+        QVERIFY(out.startsWith(QStringLiteral("new_xsp2cie: custom observer")));
+    }
+
+    // Bounds whose product overflows 64 bits are refused before they are multiplied.
+    QVERIFY(!dmatrix(INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX));
+    QVERIFY(!dmatrix(0, INT32_MAX, 0, INT32_MAX));
 }
 
 void TestXspect::converterConstruction()

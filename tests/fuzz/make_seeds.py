@@ -1,0 +1,127 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of every fuzz target into corpus/<target>/.
+
+The seeds are ordinary, valid inputs (well-formed spectra, replies an
+instrument gives, a profile as the program writes it); the fuzzer grows its own
+corpus from them. Regression seeds of mended faults are kept beside them under
+names starting with "regress-" and are not written by this script."""
+import os
+import struct
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def put(target, name, data):
+    d = os.path.join(HERE, "corpus", target)
+    os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, name), "wb") as f:
+        f.write(data)
+
+
+def i32(v):
+    return struct.pack(">i", v)
+
+
+def f64(v):
+    return struct.pack(">d", v)
+
+
+def spectrum(count, short, long, values, norm=1.0):
+    return i32(count) + f64(short) + f64(long) + f64(norm) + b"".join(f64(v) for v in values)
+
+
+def xspect():
+    smooth = [((400 + i * 5 - 500) ** 2) / 100.0 for i in range(41)]
+    put("fuzz_xspect", "interpolate-linear", b"\x00" + spectrum(41, 400, 600, smooth) + f64(452.5))
+    put("fuzz_xspect", "interpolate-cubic", b"\x00" + spectrum(21, 400, 600, smooth[::2]) + f64(517.0))
+    flat = [1.0] * 81
+    put("fuzz_xspect", "convert-1931", b"\x01\x03" + spectrum(81, 380, 780, flat) + b"\x00")
+    put("fuzz_xspect", "convert-1964", b"\x01\x04" + spectrum(81, 380, 780, flat) + b"\x00")
+    bar = [max(0.0, 1.0 - abs(i - 24) / 24.0) for i in range(48)]
+    observer = b"".join(spectrum(48, 360, 830, bar) for _ in range(3))
+    put("fuzz_xspect", "convert-custom", b"\x02" + observer + spectrum(81, 380, 780, flat))
+    put("fuzz_xspect", "dmatrix", b"\x03" + i32(1) + i32(3) + i32(-2) + i32(4))
+    m = [0.4124, 0.3576, 0.1805, 0.2126, 0.7152, 0.0722, 0.0193, 0.1192, 0.9505]
+    put("fuzz_xspect", "three-by-three", b"\x04" + b"".join(f64(v) for v in m + m[::-1]))
+
+
+def sercom():
+    put("fuzz_sercom_read", "one-reply", bytes([64, 1]) + b"\r\n" + b"OK00,P1,7,95.05,100.0,108.88\r")
+    put("fuzz_sercom_read", "two-lines", bytes([128, 2]) + b"\r\n" + b"OK00\rOK00,1,2\r")
+    put("fuzz_sercom_read", "byte-count", bytes([32, 5]) + b"\n" + b"\x02\x10\x20\x30\x40\x50")
+
+
+IDENTITY = b"OK00,CA-410,0,CA-410         ,1.20.0000,51000001"
+CONFIG = [b"OK00,7", b"OK00,0", b"OK00,5", b"OK00,CH05      ", b"OK00,0", b"OK00,1", b"OK00,0",
+          b"OK00,1", b"OK00,1", b"OK00,0.0000", b"OK00,60.00", b"OK00,100.0", b"OK00,0",
+          b"OK00,0", b"OK00,2", b"OK00,0", b"OK00,0", b"OK00,60.00"]
+MEASURE = b"OK00,P1,7,95.0500,100.0000,108.8800,0.0000,0"
+
+
+def channel(ch, name=b"USER      "):
+    values = b",".join(b"%.4f" % v for v in [95.0, 100.0, 108.0, 41.0, 21.0, 2.0, 35.0, 71.0, 11.0,
+                                               18.0, 7.0, 95.0] * 2)
+    return (b"OK00,CH%02d,P1,0,0,CA-410,2," % ch) + name + b",0,7,0,0,0," + values + b",2024,5,6,7,8,9"
+
+
+def ca410():
+    init = [IDENTITY, b"OK00", b"OK00"] + CONFIG + [b"OK00,0,1", b"OK00"]
+    seeds = {
+        "init": (0, [IDENTITY] + init),
+        "info": (1, [IDENTITY] + init),
+        "stat": (2, [IDENTITY] + CONFIG),
+        "measure": (3, [IDENTITY] + init + [MEASURE]),
+        "callist": (4, [IDENTITY] + [channel(c) if c in (3, 7) else b"OK00,CH%02d,P1,0,0,CA-410,0" % c
+                                     for c in range(1, 100)]),
+        "calfile": (5, [IDENTITY, channel(5)]),
+        "user-calibration": (6, [IDENTITY, b"OK00", b"OK00"] + [MEASURE, b"OK00"] * 4 + [b"OK00", b"OK00"]),
+        "settings": (7, [IDENTITY] + [b"OK00"] * 6 + [MEASURE, b"OK00,7", b"OK00,0,1", channel(9)]),
+        "warning-and-error": (0, [IDENTITY, IDENTITY, b"OK10", b"ER10"]),
+    }
+    for name, (op, replies) in seeds.items():
+        put("fuzz_ca410_device", name, bytes([op, 9]) + b"\n".join(replies))
+
+
+def profile():
+    # Qt 5.1 data stream: magic, version, type - 1, serial number (UTF-16), matrix.
+    serial = "51000001".encode("utf-16-be")
+    matrix = i32(3) + i32(3) + b"".join(f64(v) for v in [1.01, 0.02, -0.01, 0.0, 0.98, 0.01, 0.0, 0.0, 1.03])
+    data = i32(0x12345678) + i32(0x01000002) + i32(6) + struct.pack(">I", len(serial)) + serial + matrix
+    put("fuzz_alignmentprofile", "ca410", data)
+    put("fuzz_matrix", "stream", b"\x00" + matrix)
+    put("fuzz_matrix", "text-read", b"\x01\x02\x02" + b"Rows: 3\nCols: 3\nData:\n1\n0\n0\n0\n1\n0\n0\n0\n1\n")
+    put("fuzz_matrix", "text-input", b"\x02\x01\x01" + b"[[1, 2], [3, 4]]")
+
+
+def monitor():
+    put("fuzz_cmonitor", "session", b"MES,1\r\xffMDR,1\r\xffMES,0\r")
+    put("fuzz_cmonitor", "crlf-and-noise", b"\r\nMES,1\r\n\xffxyz\rMDR,1\r")
+
+
+def drivers():
+    ff = b"\xff"
+    cr = [b"OK:RC:ID:CR250-0042\r\n", b"OK:RC:Model:CR-250\r\n", b"OK:RC:UserCalibMode:1\r\n",
+          b"OK:RS:UserCalibMode:2\r\n", b"1,Factory\r\n", b"2,User\r\n", b"OK:RC:Matrix:0\r\n",
+          b"OK:RS:Matrix:1\r\n", b"0,Matrix0\r\n", b"OK:RC:Match:0\r\n", b"OK:RS:Match:1\r\n",
+          b"0,Match0\r\n", b"OK:RC:Speed:0\r\n", b"OK:RS:Speed:1\r\n", b"0,Normal\r\n",
+          b"OK:RC:SyncMode:0\r\n", b"OK:RS:SyncMode:1\r\n", b"0,None\r\n"]
+    put("fuzz_crxxx", "hardware-info", b"\x00" + ff.join(cr + [b"OK:M\r\n", b"OK:RM:XYZ:95.05,100.0,108.88\r\n"]))
+    cs = [b"OK00\r\n", b"OK00,CS-2000 ,10,1234567\r\n", b"OK00,3\r\n", b"OK00\r\n",
+          b"OK00,9.5050e+01,1.0000e+02,1.0888e+02\r\n"]
+    put("fuzz_cs2000", "measure", b"\x01" + ff.join(cs))
+    pr = [b" REMOTE MODE", b"000,PR-655,12345\r\n", b"0000\r\n", b"0000\r\n",
+          b"0000,111,9.505e+01,1.000e+02,1.089e+02\r\n"]
+    put("fuzz_pr6xx", "measure", b"\x01" + ff.join(pr))
+    package = bytes([0x02, 0x5f, 0x0c, 0x07, 0x40, 0x00, 0x07, 0x6c, 0xe1, 0x07, 0x00, 0x00, 0x00, 0x00, 0x03])
+    put("fuzz_k10port", "package", b"\x00" + package)
+
+
+if __name__ == "__main__":
+    xspect()
+    sercom()
+    ca410()
+    profile()
+    monitor()
+    drivers()
+    sys.exit(0)

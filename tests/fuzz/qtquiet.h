@@ -1,0 +1,20 @@
+#ifndef QTQUIET_H
+#define QTQUIET_H
+
+// Formats every Qt log message and throws it away, so a fuzzer's millions of
+// driver diagnostics cost no terminal output but still run their formatting.
+
+#include <QString>
+#include <QtGlobal>
+
+inline void quietQtHandler(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    (void)message.size();
+}
+
+inline void quietQtLog()
+{
+    qInstallMessageHandler(quietQtHandler);
+}
+
+#endif // QTQUIET_H
