@@ -7,6 +7,7 @@
 #include "matrixtext.h"
 #include "measure.h"
 #include "referencefile.h"
+#include "sensoroptions.h"
 #include "sensorsession.h"
 
 #include <QCommandLineParser>
@@ -45,14 +46,7 @@ QString CalibrateCommand::summary() const
 int CalibrateCommand::run(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const QCommandLineOption sensorOption(
-        QStringLiteral("sensor"),
-        QStringLiteral("Sensor type: its number or its name (%1).").arg(SensorSession::typeListText()),
-        QStringLiteral("TYPE"));
-    const QCommandLineOption portOption(
-        QStringLiteral("port"),
-        QStringLiteral("The sensor's port: a name under /dev (ttyACM0, pts/3) or a full path."),
-        QStringLiteral("P"));
+    SensorOptions sensorOptions;
     const QCommandLineOption referenceOption(
         QStringLiteral("reference"),
         QStringLiteral("CSV file of the reference instrument's X, Y, Z: one line per colour, "
@@ -65,26 +59,18 @@ int CalibrateCommand::run(const QStringList& arguments)
     const QCommandLineOption yesOption(
         QStringLiteral("yes"),
         QStringLiteral("Measure the patches one after the other without asking the operator."));
-    const QCommandLineOption replyTimeoutOption = SensorSession::replyTimeoutOption();
-    parser.addOptions({sensorOption, portOption, referenceOption, outOption, yesOption, replyTimeoutOption});
-    const int parsed = parse(parser, arguments,
-                             QStringLiteral("Measures the red, green, blue and white patches, "
-                                            "computes the correction matrix that maps them onto "
-                                            "the reference values, prints it with the residual "
-                                            "of each colour, and writes the profile bound to the "
-                                            "sensor's serial number."));
+    sensorOptions.addTo(parser, {referenceOption, outOption, yesOption});
+    const int parsed = parseOptionsOnly(
+        parser, arguments,
+        QStringLiteral("Measures the red, green, blue and white patches, "
+                       "computes the correction matrix that maps them onto "
+                       "the reference values, prints it with the residual "
+                       "of each colour, and writes the profile bound to the "
+                       "sensor's serial number."));
     if (parsed >= 0)
         return parsed;
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-    int type = 0;
-    if (!parser.isSet(sensorOption))
-        return usageError(QStringLiteral("--sensor is required"));
-    if (!SensorSession::parseType(parser.value(sensorOption), &type))
-        return usageError(QStringLiteral("unknown sensor type '%1'").arg(parser.value(sensorOption)));
-    int replyTimeoutMs = 0;
-    if (!SensorSession::parseReplyTimeout(parser.value(replyTimeoutOption), &replyTimeoutMs))
-        return usageError(QStringLiteral("--reply-timeout needs a number of seconds above 0, at most 3600"));
+    if (const QString error = sensorOptions.read(parser); !error.isEmpty())
+        return usageError(error);
     if (!parser.isSet(referenceOption))
         return usageError(QStringLiteral("--reference is required"));
     if (!parser.isSet(outOption) || parser.value(outOption).isEmpty())
@@ -110,8 +96,9 @@ int CalibrateCommand::run(const QStringList& arguments)
 
     Measure measure;
     SensorSession session(measure);
-    session.setReplyTimeout(replyTimeoutMs);
-    if (const int opened = session.open(type, parser.value(portOption)); opened != ExitDone)
+    session.setReplyTimeout(sensorOptions.replyTimeoutMs());
+    if (const int opened = session.open(sensorOptions.sensorType(), sensorOptions.port());
+        opened != ExitDone)
         return opened;
 
     CColor measured[ReferenceFile::PatchCount];
@@ -162,7 +149,7 @@ int CalibrateCommand::run(const QStringList& arguments)
     }
 
     const QString serial = measure.currentSensor()->getSerialNumber();
-    const AlignmentProfile profile(type, serial, matrix);
+    const AlignmentProfile profile(sensorOptions.sensorType(), serial, matrix);
     if (!profile.write(parser.value(outOption), &error)) {
         printError(QStringLiteral("Cannot write the profile %1: %2").arg(parser.value(outOption), error));
         return ExitFile;

@@ -61,6 +61,16 @@ int Command::parse(QCommandLineParser& parser, const QStringList& arguments,
     return -1;
 }
 
+int Command::parseOptionsOnly(QCommandLineParser& parser, const QStringList& arguments,
+                              const QString& description) const
+{
+    if (const int parsed = parse(parser, arguments, description); parsed >= 0)
+        return parsed;
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    return -1;
+}
+
 int Command::usageError(const QString& text) const
 {
     printError(QStringLiteral("%1 %2: %3").arg(QCoreApplication::applicationName(), name(), text));

@@ -32,6 +32,10 @@ protected:
     // the command should go on, else the exit code to return.
     int parse(QCommandLineParser& parser, const QStringList& arguments,
               const QString& description) const;
+    // parse() for a command that takes options only: any other argument is a
+    // usage error.
+    int parseOptionsOnly(QCommandLineParser& parser, const QStringList& arguments,
+                         const QString& description) const;
     // Reports a usage error and returns ExitUsage.
     int usageError(const QString& text) const;
 };

@@ -2,6 +2,7 @@
 
 #include "exitcode.h"
 #include "measure.h"
+#include "sensoroptions.h"
 #include "sensorsession.h"
 #include "signalwatcher.h"
 
@@ -106,14 +107,7 @@ QString MeasureCommand::textBlock(int index, const CColor& raw, const CColor& co
 int MeasureCommand::run(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const QCommandLineOption sensorOption(
-        QStringLiteral("sensor"),
-        QStringLiteral("Sensor type: its number or its name (%1).").arg(SensorSession::typeListText()),
-        QStringLiteral("TYPE"));
-    const QCommandLineOption portOption(
-        QStringLiteral("port"),
-        QStringLiteral("The sensor's port: a name under /dev (ttyACM0, pts/3) or a full path."),
-        QStringLiteral("P"));
+    SensorOptions sensorOptions;
     const QCommandLineOption profileOption(
         QStringLiteral("profile"), QStringLiteral("Apply this profile (of this very sensor)."),
         QStringLiteral("F.alg"));
@@ -126,26 +120,17 @@ int MeasureCommand::run(const QStringList& arguments)
     const QCommandLineOption formatOption(QStringLiteral("format"),
                                           QStringLiteral("text (default), csv or json."),
                                           QStringLiteral("FORMAT"), QStringLiteral("text"));
-    const QCommandLineOption replyTimeoutOption = SensorSession::replyTimeoutOption();
-    parser.addOptions({sensorOption, portOption, profileOption, countOption, intervalOption,
-                       formatOption, replyTimeoutOption});
-    const int parsed = parse(parser, arguments,
-                             QStringLiteral("Takes readings with the sensor and prints the raw and "
-                                            "the corrected X, Y, Z with x, y, u', v', R, G, B and "
-                                            "the colour temperature."));
+    sensorOptions.addTo(parser, {profileOption, countOption, intervalOption, formatOption});
+    const int parsed = parseOptionsOnly(
+        parser, arguments,
+        QStringLiteral("Takes readings with the sensor and prints the raw and "
+                       "the corrected X, Y, Z with x, y, u', v', R, G, B and "
+                       "the colour temperature."));
     if (parsed >= 0)
         return parsed;
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
-    int type = 0;
-    if (!parser.isSet(sensorOption))
-        return usageError(QStringLiteral("--sensor is required"));
-    if (!SensorSession::parseType(parser.value(sensorOption), &type))
-        return usageError(QStringLiteral("unknown sensor type '%1'").arg(parser.value(sensorOption)));
-    int replyTimeoutMs = 0;
-    if (!SensorSession::parseReplyTimeout(parser.value(replyTimeoutOption), &replyTimeoutMs))
-        return usageError(QStringLiteral("--reply-timeout needs a number of seconds above 0, at most 3600"));
+    if (const QString error = sensorOptions.read(parser); !error.isEmpty())
+        return usageError(error);
     bool ok = false;
     const int count = parser.value(countOption).toInt(&ok);
     if (!ok || count < 1)
@@ -164,8 +149,9 @@ int MeasureCommand::run(const QStringList& arguments)
 
     Measure measure;
     SensorSession session(measure);
-    session.setReplyTimeout(replyTimeoutMs);
-    if (const int opened = session.open(type, parser.value(portOption)); opened != ExitDone)
+    session.setReplyTimeout(sensorOptions.replyTimeoutMs());
+    if (const int opened = session.open(sensorOptions.sensorType(), sensorOptions.port());
+        opened != ExitDone)
         return opened;
     if (parser.isSet(profileOption)) {
         if (const int applied = session.applyProfile(parser.value(profileOption)); applied != ExitDone)

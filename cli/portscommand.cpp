@@ -13,14 +13,13 @@ QString PortsCommand::summary() const
 int PortsCommand::run(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const int parsed = parse(parser, arguments,
-                             QStringLiteral("Lists the serial ports the window offers, one per "
-                                            "line: name, device path, USB vendor:product, serial "
-                                            "number and description where the system knows them."));
+    const int parsed = parseOptionsOnly(
+        parser, arguments,
+        QStringLiteral("Lists the serial ports the window offers, one per "
+                       "line: name, device path, USB vendor:product, serial "
+                       "number and description where the system knows them."));
     if (parsed >= 0)
         return parsed;
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
     int listed = 0;
     for (const PortLister::Port& port : PortLister::systemPorts()) {

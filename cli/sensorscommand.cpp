@@ -38,14 +38,13 @@ QString SensorsCommand::summary() const
 int SensorsCommand::run(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const int parsed = parse(parser, arguments,
-                             QStringLiteral("Lists the sensor types by number and name, whether "
-                                            "the program drives them, how they are connected, "
-                                            "and where each instrument library was found."));
+    const int parsed = parseOptionsOnly(
+        parser, arguments,
+        QStringLiteral("Lists the sensor types by number and name, whether "
+                       "the program drives them, how they are connected, "
+                       "and where each instrument library was found."));
     if (parsed >= 0)
         return parsed;
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
     const Measure::SensorFactory factory = Measure::defaultSensorFactory();
     for (int type = 1; type < kSensorTypeCount; ++type) {

@@ -10,7 +10,6 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QLocale>
 #include <QTimer>
 
 bool SensorSession::parseType(const QString& text, int* type)
@@ -38,29 +37,6 @@ QString SensorSession::typeListText()
     for (int i = 1; i < kSensorTypeCount; ++i)
         types << QStringLiteral("%1 %2").arg(i).arg(strSensors[i]);
     return types.join(QStringLiteral(", "));
-}
-
-QCommandLineOption SensorSession::replyTimeoutOption()
-{
-    return QCommandLineOption(
-        QStringLiteral("reply-timeout"),
-        QStringLiteral("Seconds to wait for each reply of a CR-100/CR-250 before it counts as "
-                       "silent (default: the driver's 120)."),
-        QStringLiteral("S"));
-}
-
-bool SensorSession::parseReplyTimeout(const QString& text, int* msecs)
-{
-    if (text.isEmpty()) {
-        *msecs = 0;
-        return true;
-    }
-    bool ok = false;
-    const double seconds = QLocale::c().toDouble(text, &ok);
-    if (!ok || !(seconds > 0.0) || seconds > 3600.0)
-        return false;
-    *msecs = qMax(1, qRound(seconds * 1000.0));
-    return true;
 }
 
 bool SensorSession::initSensor(int type, const QString& port)

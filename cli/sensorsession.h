@@ -3,7 +3,6 @@
 
 #include "ccolor.h"
 
-#include <QCommandLineOption>
 #include <QString>
 
 class Measure;
@@ -20,11 +19,6 @@ public:
     static bool parseType(const QString& text, int* type);
     // The types as --help lists them.
     static QString typeListText();
-
-    // The --reply-timeout option the measuring commands share, and its value in
-    // milliseconds (0 when not given); false for a value that is no time.
-    static QCommandLineOption replyTimeoutOption();
-    static bool parseReplyTimeout(const QString& text, int* msecs);
 
     // How long the driver waits for each reply of an instrument on a port the
     // program drives itself (the CR-100/CR-250, which otherwise allows slow

@@ -3,7 +3,7 @@
 #include "alignmentservice.h"
 #include "exitcode.h"
 #include "measure.h"
-#include "sensorsession.h"
+#include "sensoroptions.h"
 #include "servelog.h"
 #include "signalwatcher.h"
 
@@ -20,14 +20,7 @@ QString ServeCommand::summary() const
 int ServeCommand::run(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const QCommandLineOption sensorOption(
-        QStringLiteral("sensor"),
-        QStringLiteral("Sensor type: its number or its name (%1).").arg(SensorSession::typeListText()),
-        QStringLiteral("TYPE"));
-    const QCommandLineOption portOption(
-        QStringLiteral("port"),
-        QStringLiteral("The sensor's port: a name under /dev (ttyACM0, pts/3) or a full path."),
-        QStringLiteral("P"));
+    SensorOptions sensorOptions;
     const QCommandLineOption monitorOption(
         QStringLiteral("monitor"),
         QStringLiteral("The display's port, named like --port. A symlink is kept as given and "
@@ -41,9 +34,8 @@ int ServeCommand::run(const QStringList& arguments)
         QStringLiteral("Append every request to this CSV file: time, request, reply, raw and "
                        "corrected X, Y, Z."),
         QStringLiteral("FILE.csv"));
-    const QCommandLineOption replyTimeoutOption = SensorSession::replyTimeoutOption();
-    parser.addOptions({sensorOption, portOption, monitorOption, profileOption, logOption, replyTimeoutOption});
-    const int parsed = parse(
+    sensorOptions.addTo(parser, {monitorOption, profileOption, logOption});
+    const int parsed = parseOptionsOnly(
         parser, arguments,
         QStringLiteral("Runs the alignment service: answers the display's MES,1, MDR,1 and MES,0 "
                        "with the sensor's corrected readings and prints every request and reply "
@@ -52,22 +44,16 @@ int ServeCommand::run(const QStringList& arguments)
                        "SIGTERM stop it after the request in progress, with exit code 0."));
     if (parsed >= 0)
         return parsed;
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     AlignmentService::Settings settings;
-    if (!parser.isSet(sensorOption))
-        return usageError(QStringLiteral("--sensor is required"));
-    if (!SensorSession::parseType(parser.value(sensorOption), &settings.sensorType))
-        return usageError(QStringLiteral("unknown sensor type '%1'").arg(parser.value(sensorOption)));
-    int replyTimeoutMs = 0;
-    if (!SensorSession::parseReplyTimeout(parser.value(replyTimeoutOption), &replyTimeoutMs))
-        return usageError(QStringLiteral("--reply-timeout needs a number of seconds above 0, at most 3600"));
+    if (const QString error = sensorOptions.read(parser); !error.isEmpty())
+        return usageError(error);
     if (!parser.isSet(monitorOption) || parser.value(monitorOption).isEmpty())
         return usageError(QStringLiteral("--monitor is required"));
-    settings.sensorPort = parser.value(portOption);
+    settings.sensorType = sensorOptions.sensorType();
+    settings.sensorPort = sensorOptions.port();
     settings.monitorPort = parser.value(monitorOption);
     settings.profile = parser.value(profileOption);
-    settings.replyTimeoutMs = replyTimeoutMs;
+    settings.replyTimeoutMs = sensorOptions.replyTimeoutMs();
 
     ServeLog log;
     if (parser.isSet(logOption)) {
