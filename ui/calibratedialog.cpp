@@ -8,10 +8,12 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -22,6 +24,40 @@ namespace {
 constexpr int kColumnWidth = 80;
 // The patch is shown at half level so the sensor reads it within its range.
 constexpr int kHalfLevel = 127;
+// Narrow group margins: three tables of three whole columns and the colour
+// choice share the dialog's fixed width.
+constexpr int kGroupMargin = 4;
+
+// The widest values the cells show: five decimals of a reading up to 999 and
+// a small negative matrix coefficient.
+const char* const kWidestValues[] = {"100.00000", "-0.00012"};
+
+// The cell font: the table's own, made smaller until every value fits a column
+// whole, so nothing is elided within the dialog's fixed width.
+QFont cellFont(const QTableWidget* table)
+{
+    // The item delegate keeps a focus-frame margin plus one pixel on each
+    // side of the text, and the grid line takes the last pixel of the column.
+    const int textMargin = table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1;
+    const int room = kColumnWidth - 1 - 2 * textMargin;
+    QFont font = table->font();
+    const auto fits = [room](const QFont& f) {
+        const QFontMetrics metrics(f);
+        for (const char* value : kWidestValues) {
+            if (metrics.horizontalAdvance(QLatin1String(value)) > room)
+                return false;
+        }
+        return true;
+    };
+    if (font.pointSizeF() > 0) {
+        while (!fits(font) && font.pointSizeF() > 5.0)
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+    } else {
+        while (!fits(font) && font.pixelSize() > 7)
+            font.setPixelSize(font.pixelSize() - 1);
+    }
+    return font;
+}
 
 QTableWidget* makeTable(int rows, int cols, const QString& objectName, QWidget* parent)
 {
@@ -29,12 +65,21 @@ QTableWidget* makeTable(int rows, int cols, const QString& objectName, QWidget* 
     table->setObjectName(objectName);
     table->horizontalHeader()->hide();
     table->verticalHeader()->hide();
-    // Every row in view within the dialog's fixed height, without scroll bars
-    // taking the room of a column.
-    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->setFont(cellFont(table));
+    // Rows as high as the text plus the grid line, so every row is in view
+    // within the dialog's fixed height without scroll bars taking the room of
+    // a column.
+    const int rowHeight = table->fontMetrics().height() + 3;
+    table->verticalHeader()->setMinimumSectionSize(rowHeight);
+    table->verticalHeader()->setDefaultSectionSize(rowHeight);
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    table->setTextElideMode(Qt::ElideNone);
+    table->setWordWrap(false);
+    // Exactly the cells, neither squeezed by the layout nor stretched into an
+    // empty fourth column.
+    const int frame = 2 * table->frameWidth();
+    table->setFixedSize(cols * kColumnWidth + frame, rows * rowHeight + frame);
     return table;
 }
 
@@ -85,11 +130,13 @@ CalibrateDialog::CalibrateDialog(Measure* measure_, QWidget* parent)
     auto* sensorGroup = new QGroupBox(tr("Sensor value:"), container);
     sensorTable = makeTable(4, 3, QStringLiteral("sensorTable"), sensorGroup);
     auto* sensorLayout = new QVBoxLayout(sensorGroup);
+    sensorLayout->setContentsMargins(kGroupMargin, kGroupMargin, kGroupMargin, kGroupMargin);
     sensorLayout->addWidget(sensorTable);
 
     auto* referenceGroup = new QGroupBox(tr("Reference value:"), container);
     referenceTable = makeTable(4, 3, QStringLiteral("referenceTable"), referenceGroup);
     auto* referenceLayout = new QVBoxLayout(referenceGroup);
+    referenceLayout->setContentsMargins(kGroupMargin, kGroupMargin, kGroupMargin, kGroupMargin);
     referenceLayout->addWidget(referenceTable);
 
     auto* colorGroup = new QGroupBox(tr("Color:"), container);
@@ -102,6 +149,7 @@ CalibrateDialog::CalibrateDialog(Measure* measure_, QWidget* parent)
     whiteButton = new QRadioButton(tr("White"), colorGroup);
     whiteButton->setObjectName(QStringLiteral("whiteButton"));
     auto* colorLayout = new QVBoxLayout(colorGroup);
+    colorLayout->setContentsMargins(kGroupMargin, kGroupMargin, kGroupMargin, kGroupMargin);
     for (QRadioButton* button : {redButton, greenButton, blueButton, whiteButton}) {
         connect(button, &QRadioButton::clicked, this, &CalibrateDialog::doChangeColor);
         colorLayout->addWidget(button);
@@ -119,6 +167,7 @@ CalibrateDialog::CalibrateDialog(Measure* measure_, QWidget* parent)
     okButton->setObjectName(QStringLiteral("okButton"));
     connect(okButton, &QPushButton::clicked, this, &CalibrateDialog::accept);
     auto* matrixLayout = new QGridLayout(matrixGroup);
+    matrixLayout->setContentsMargins(kGroupMargin, kGroupMargin, kGroupMargin, kGroupMargin);
     matrixLayout->addWidget(matrixTable, 0, 0, 3, 3);
     matrixLayout->addWidget(measureButton, 3, 0);
     matrixLayout->addWidget(calibrateButton, 3, 1);

@@ -6,7 +6,11 @@
 #include "recordingmessenger.h"
 #include "scriptedsensor.h"
 
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QImage>
+#include <QScrollBar>
+#include <QStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -119,6 +123,7 @@ private slots:
     void acceptedMatrixReachesTheController();
     void patchIsPaintedBelowTheControls_data();
     void patchIsPaintedBelowTheControls();
+    void everyValueIsShownWhole();
 };
 
 void TestCalibrateDialog::opensWithTheControllersMatrix()
@@ -342,6 +347,64 @@ void TestCalibrateDialog::patchIsPaintedBelowTheControls()
         QCOMPARE(after.pixelColor(p), patch);
     // The controls themselves stay unpainted.
     QVERIFY(after.pixelColor(controls->geometry().center()) != patch);
+}
+
+// Within the dialog's fixed size, every cell of the three tables shows its
+// widest value whole: no elision, no cut-off row, no scroll bar.
+void TestCalibrateDialog::everyValueIsShownWhole()
+{
+    Rig rig;
+    const QStringList widest = {QStringLiteral("100.00000"), QStringLiteral("-0.00012")};
+    for (const char* name : {"sensorTable", "referenceTable", "matrixTable"}) {
+        QTableWidget* table = rig.table(name);
+        for (int r = 0; r < table->rowCount(); ++r) {
+            for (int c = 0; c < table->columnCount(); ++c)
+                table->item(r, c)->setText(widest[(r + c) % 2]);
+        }
+    }
+    rig.dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.dialog.get()));
+
+    QWidget* container = rig.dialog->findChild<QWidget*>(QStringLiteral("container"));
+    QVERIFY(container->height() <= 172);
+    QVERIFY(container->width() <= 895);
+    const QList<QGroupBox*> groups = container->findChildren<QGroupBox*>();
+    QCOMPARE(groups.size(), 4);
+    for (const QGroupBox* group : groups) {
+        QVERIFY2(container->rect().contains(group->geometry()), qPrintable(group->title()));
+        QCOMPARE(group->y(), groups.first()->y());
+    }
+
+    for (const char* name : {"sensorTable", "referenceTable", "matrixTable"}) {
+        QTableWidget* table = rig.table(name);
+        const auto* group = qobject_cast<const QGroupBox*>(table->parentWidget());
+        QVERIFY(group);
+        QVERIFY2(group->contentsRect().contains(table->geometry()), name);
+        QVERIFY2(!table->horizontalScrollBar()->isVisible() && !table->verticalScrollBar()->isVisible(), name);
+        QCOMPARE(table->verticalScrollBar()->maximum(), 0);
+        QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+        // The delegate's margin on each side of the text.
+        const int textMargin = table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1;
+        for (int r = 0; r < table->rowCount(); ++r) {
+            for (int c = 0; c < table->columnCount(); ++c) {
+                const QString where = QStringLiteral("%1 (%2, %3)").arg(QLatin1String(name)).arg(r).arg(c);
+                QCOMPARE(table->columnWidth(c), 80);
+                const QTableWidgetItem* item = table->item(r, c);
+                const QRect cell = table->visualItemRect(item);
+                QVERIFY2(table->viewport()->rect().contains(cell), qPrintable(where));
+                // The item's own font if it has one, else the table's.
+                const QVariant itemFont = item->data(Qt::FontRole);
+                const QFontMetrics metrics(itemFont.isValid() ? itemFont.value<QFont>() : table->font());
+                QVERIFY2(metrics.horizontalAdvance(item->text()) + 2 * textMargin <= cell.width(), qPrintable(where));
+                QVERIFY2(metrics.height() <= cell.height(), qPrintable(where));
+            }
+        }
+    }
+
+    // Measure, Calibrate and OK sit under the matrix.
+    const QTableWidget* matrix = rig.table("matrixTable");
+    for (const char* name : {"measureButton", "calibrateButton", "okButton"})
+        QVERIFY2(rig.button(name)->y() >= matrix->geometry().bottom(), name);
 }
 
 int main(int argc, char* argv[])
