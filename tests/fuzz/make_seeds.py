@@ -117,6 +117,53 @@ def drivers():
     put("fuzz_k10port", "package", b"\x00" + package)
 
 
+def librarysensors():
+    # Driver byte, operations up to 0xff, then the library's answers: a code
+    # byte (0 is success) before each call's output, little-endian numbers.
+    def xyz(x, y, z):
+        return struct.pack("<3d", x, y, z)
+
+    def text(value, size):
+        return value.ljust(size, b" ")[:size]
+
+    def callist(entries, name_size, with_count, loop=0):
+        data = bytes([len(entries)]) + (b"\x00" if with_count else b"")
+        for index, name in entries:
+            data += bytes([index]) + text(name, name_size)
+        return data + bytes([loop])
+
+    saved = bytes([6, 3]) + b"USER3\x00" + bytes([144, 128, 128, 128, 144, 128, 128, 128, 144])
+    cal_ops = bytes([4, 5, 0, 5, 1]) + saved + bytes([7, 3, 8])
+    ca410_init = b"\x00\x00" + b"\x00" + b"\x00" + text(b"CA-410", 32) + text(b"51000001", 32) + text(b"1.20", 16)
+    k10_init = b"\x00\x00" + b"\x00" + b"\x00" + text(b"K-10A", 32) + text(b"K10-0042", 32) + text(b"2.3", 32)
+    i1d3_init = (b"\x00\x00" + b"\x00" + b"\x00" + text(b"i1Display Pro", 34) + text(b"A01234", 32)
+                 + text(b"2.28", 32) + text(b"2019-04-01", 32) + b"\x00" + struct.pack("<i", 1)
+                 + b"\x00" + struct.pack("<iid", 0, 1, 0.2) + b"\x00")
+    bright, dim = xyz(95.05, 100.0, 108.88), xyz(0.9, 1.0, 1.1)
+    seeds = {
+        "ca410-measure": (0, [1, 2, 8, 9], ca410_init + b"\x00" + bright + b"\x00"),
+        "ca410-dim": (0, [1, 2, 8], ca410_init + b"\x00" + dim + b"\x00" + dim + b"\x00"),
+        "ca410-callist": (0, [4, 8], ca410_init + b"\x00"
+                          + callist([(1, b"WHITE"), (3, b"PANEL-A")], 11, True) + b"\x00" + b"\x00"),
+        "ca410-cyclic": (0, [4], ca410_init + b"\x00" + callist([(1, b"A"), (2, b"B")], 11, True, 0x80)
+                         + b"\x00\x00"),
+        "ca410-open-fails": (0, [0, 1], b"\xe0" + struct.pack("<i", 7) + b"\xe0" + struct.pack("<i", 7)),
+        "k10-measure": (1, [1, 2, 8], k10_init + b"\x00" + bright + b"\x00"),
+        "k10-dim": (1, [1, 2], k10_init + b"\x00" + dim + b"\x00" + dim + b"\x00"),
+        "k10-calibration": (1, list(cal_ops), k10_init + b"\x00" + callist([(0, b"Factory"), (1, b"User")], 20, False)
+                            + b"\x00" + b"\x00" + struct.pack("<i", 0) + text(b"Factory", 20)
+                            + struct.pack("<9d", 1, 0, 0, 0, 1, 0, 0, 0, 1) + b"\x00" * 4),
+        "i1d3-measure": (2, [1, 2, 8], i1d3_init + b"\x00" + b"\x00" + bright + b"\x00\x00"),
+        "i1d3-slow": (2, [10, 60, 1, 2, 1, 2, 8], i1d3_init + (b"\x00" + b"\x00" + bright + b"\x00") * 3),
+        "i1d3-calibration": (2, list(cal_ops), i1d3_init + b"\x00" + callist([(0, b"Factory"), (2, b"User")], 20, True)
+                             + b"\x00" + b"\x00" + struct.pack("<i", 0) + text(b"Factory", 20)
+                             + struct.pack("<9d", 1, 0, 0, 0, 1, 0, 0, 0, 1) + b"\x00" * 4),
+        "i1d3-init-fails": (2, [0], b"\x00\x00" + b"\xe0" + struct.pack("<i", 0x40015) + b"\x00"),
+    }
+    for name, (driver, ops, answers) in seeds.items():
+        put("fuzz_librarysensors", name, bytes([driver]) + bytes(ops) + b"\xff" + answers)
+
+
 if __name__ == "__main__":
     xspect()
     sercom()
@@ -124,4 +171,5 @@ if __name__ == "__main__":
     profile()
     monitor()
     drivers()
+    librarysensors()
     sys.exit(0)

@@ -1,0 +1,551 @@
+// A hostile outside instrument library. Built once per file name the drivers
+// load (HOSTILE_CA410, HOSTILE_K10 or HOSTILE_I1D3 picks the entry points), it
+// answers every call from the bytes last handed to hostileSetInput(): result
+// codes, record bytes without terminating zeros, raw doubles (NaN, infinities,
+// huge values) and calibration lists of any length, with lying counts and
+// links that run in a circle.
+//
+// What it hands out stays its own: a list given back is freed at once (so a
+// driver reading it afterwards is caught), and what was never given back is
+// freed with the next input. A device handle released twice or used after its
+// release aborts; hostileSetInput() reports the handles still open.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <vector>
+
+#define HOSTILE_API extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+class Source
+{
+public:
+    void set(const uint8_t* data, size_t size)
+    {
+        bytes.assign(data, data + size);
+        pos = 0;
+    }
+
+    uint8_t byte() { return pos < bytes.size() ? bytes[pos++] : 0; }
+
+    int32_t int32()
+    {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i)
+            v |= uint32_t(byte()) << (8 * i);
+        return static_cast<int32_t>(v);
+    }
+
+    double number()
+    {
+        uint64_t bits = 0;
+        for (int i = 0; i < 8; ++i)
+            bits |= uint64_t(byte()) << (8 * i);
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        return v;
+    }
+
+    // Mostly success, so the fuzzer gets past the first calls; a byte of 0xe0
+    // or more is followed by any code at all.
+    int32_t code() { return byte() < 0xe0 ? 0 : int32(); }
+
+    // An index that is usually a small slot number but may be anything.
+    int32_t index()
+    {
+        const uint8_t b = byte();
+        return b < 0xf0 ? int32_t(b % 100) : int32();
+    }
+
+    void fill(void* target, size_t size)
+    {
+        auto* out = static_cast<uint8_t*>(target);
+        for (size_t i = 0; i < size; ++i)
+            out[i] = byte();
+    }
+
+private:
+    std::vector<uint8_t> bytes;
+    size_t pos = 0;
+};
+
+Source in;
+
+// Open device handles; each is a fresh allocation so a stale one is noticed.
+std::set<void*> liveHandles;
+
+void* openHandle()
+{
+    // A successful open may still hand out no handle at all.
+    if (in.byte() == 0xee)
+        return nullptr;
+    void* handle = std::malloc(1);
+    liveHandles.insert(handle);
+    return handle;
+}
+
+void checkHandle(void* handle)
+{
+    if (handle && !liveHandles.count(handle))
+        std::abort(); // used after its release, or never handed out
+}
+
+void releaseHandle(void* handle)
+{
+    if (!handle)
+        return;
+    if (!liveHandles.erase(handle))
+        std::abort(); // released twice
+    std::free(handle);
+}
+
+void readXYZ(double* xyz)
+{
+    for (int i = 0; i < 3; ++i)
+        xyz[i] = in.number();
+}
+
+// Lists handed out and not given back yet.
+template <typename Node, int32_t Node::*Index>
+struct ListPool {
+    std::vector<std::unique_ptr<Node[]>> lists;
+
+    // A list of up to 255 entries with names filling their whole field; its
+    // last link may lead back into the list.
+    Node* make(int32_t* count)
+    {
+        const int length = in.byte();
+        if (count)
+            *count = in.byte() == 0xdd ? in.int32() : length;
+        if (length == 0)
+            return nullptr;
+        std::unique_ptr<Node[]> nodes(new Node[size_t(length)]());
+        for (int i = 0; i < length; ++i) {
+            nodes[i].*Index = in.index();
+            in.fill(nodes[i].name, sizeof nodes[i].name);
+            nodes[i].next = i + 1 < length ? &nodes[i + 1] : nullptr;
+        }
+        const uint8_t loop = in.byte();
+        if (loop & 0x80)
+            nodes[length - 1].next = &nodes[(loop & 0x7f) % length];
+        Node* head = nodes.get();
+        lists.push_back(std::move(nodes));
+        return head;
+    }
+
+    // Frees the list *head starts, if it is one handed out; anything else is
+    // left alone. Giving back twice or giving back nothing is harmless.
+    void give(Node** head)
+    {
+        if (!head)
+            return;
+        for (auto it = lists.begin(); it != lists.end(); ++it) {
+            if (it->get() == *head) {
+                lists.erase(it);
+                break;
+            }
+        }
+        *head = nullptr;
+    }
+
+    void clear() { lists.clear(); }
+};
+
+} // namespace
+
+#if defined(HOSTILE_CA410)
+
+#include "mlink_ca410.h"
+
+namespace {
+ListPool<ca410_calitem, &ca410_calitem::channel> pool;
+} // namespace
+
+HOSTILE_API int32_t ca410DeviceOpen(ca410_dev** handle, const char*, int32_t)
+{
+    const int32_t rv = in.code();
+    if (handle)
+        *handle = rv == 0 ? static_cast<ca410_dev*>(openHandle()) : nullptr;
+    return rv;
+}
+
+HOSTILE_API int32_t ca410DeviceRelease(ca410_dev* dev)
+{
+    releaseHandle(dev);
+    return in.code();
+}
+
+HOSTILE_API int32_t ca410DeviceInit(ca410_dev* dev)
+{
+    checkHandle(dev);
+    return in.code();
+}
+
+HOSTILE_API int32_t ca410GetCallist(ca410_dev* dev, ca410_calitem** list, int32_t* count)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    *list = pool.make(count);
+    return rv;
+}
+
+HOSTILE_API int32_t ca410DeleteCallist(ca410_calitem** list)
+{
+    pool.give(list);
+    return in.code();
+}
+
+HOSTILE_API int32_t ca410GetDeviceInfo(ca410_dev* dev, ca410Info* info)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    in.fill(info, sizeof *info);
+    return rv;
+}
+
+HOSTILE_API int32_t ca410GetDeviceStat(ca410_dev* dev, ca410Stat* stat)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    in.fill(stat, sizeof *stat);
+    return rv;
+}
+
+HOSTILE_API int32_t ca410GetCalfile(ca410_dev* dev, int32_t, ca410Calfile* calfile)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    in.fill(calfile, sizeof *calfile);
+    return rv;
+}
+
+HOSTILE_API int32_t ca410DeleteCalfile(ca410_dev* dev, int32_t)
+{
+    checkHandle(dev);
+    return in.code();
+}
+
+HOSTILE_API int32_t ca410MeasureXYZ(ca410_dev* dev, double* xyz)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    readXYZ(xyz);
+    return rv;
+}
+
+HOSTILE_API int32_t ca410SetChannel(ca410_dev* dev, int32_t)
+{
+    checkHandle(dev);
+    return in.code();
+}
+
+namespace {
+int32_t calibStep(ca410_dev* dev, const double* target, double* measured)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    volatile double sink = target ? target[0] + target[1] + target[2] : 0.0;
+    (void)sink;
+    if (measured)
+        readXYZ(measured);
+    return rv;
+}
+} // namespace
+
+HOSTILE_API int32_t ca410WRGBCalibWhite(ca410_dev* dev, const double* target, double* measured)
+{
+    return calibStep(dev, target, measured);
+}
+
+HOSTILE_API int32_t ca410WRGBCalibRed(ca410_dev* dev, const double* target, double* measured)
+{
+    return calibStep(dev, target, measured);
+}
+
+HOSTILE_API int32_t ca410WRGBCalibGreen(ca410_dev* dev, const double* target, double* measured)
+{
+    return calibStep(dev, target, measured);
+}
+
+HOSTILE_API int32_t ca410WRGBCalibBlue(ca410_dev* dev, const double* target, double* measured)
+{
+    return calibStep(dev, target, measured);
+}
+
+HOSTILE_API int32_t ca410WRGBCalibEnd(ca410_dev* dev, int32_t, const char* name, int32_t, int32_t, int32_t,
+                                      int32_t)
+{
+    checkHandle(dev);
+    if (name)
+        (void)std::strlen(name);
+    return in.code();
+}
+
+#elif defined(HOSTILE_K10)
+
+namespace {
+// The records as the K-10 library lays them out.
+struct K10Info {
+    char productName[32];
+    char serialNumber[32];
+    char firmwareVersion[32];
+};
+struct K10CalNode {
+    char name[20];
+    int32_t index;
+    K10CalNode* next;
+};
+struct K10CalRecord {
+    int32_t index;
+    char name[20];
+    double matrix[3][3];
+};
+static_assert(offsetof(K10CalNode, index) == 20 && offsetof(K10CalNode, next) == 24, "list node layout");
+static_assert(offsetof(K10CalRecord, matrix) == 24 && sizeof(K10CalRecord) == 96, "record layout");
+
+ListPool<K10CalNode, &K10CalNode::index> pool;
+constexpr int32_t kMaxSlot = 95;
+} // namespace
+
+HOSTILE_API int32_t k10DeviceOpen(void** handle, const char*, int32_t)
+{
+    const int32_t rv = in.code();
+    if (handle)
+        *handle = rv == 0 ? openHandle() : nullptr;
+    return rv;
+}
+
+HOSTILE_API int32_t k10DeviceRelease(void* dev)
+{
+    releaseHandle(dev);
+    return in.code();
+}
+
+HOSTILE_API int32_t k10DeviceInit(void* dev)
+{
+    checkHandle(dev);
+    return in.code();
+}
+
+HOSTILE_API int32_t k10DeviceGetList(void* dev, K10CalNode** head)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    *head = pool.make(nullptr);
+    return rv;
+}
+
+HOSTILE_API int32_t k10DeviceReleaseList(K10CalNode** head)
+{
+    pool.give(head);
+    return in.code();
+}
+
+HOSTILE_API int32_t k10DeviceGetInfo(void* dev, K10Info* info)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    in.fill(info, sizeof *info);
+    return rv;
+}
+
+HOSTILE_API int32_t k10GetCalibrationMatrix(void* dev, int32_t index, K10CalRecord* record)
+{
+    checkHandle(dev);
+    if (index < 0 || index > kMaxSlot)
+        std::abort(); // the driver checks the slot before asking
+    const int32_t rv = in.code();
+    in.fill(record, sizeof *record);
+    return rv;
+}
+
+HOSTILE_API int32_t k10SaveCalibrationMatrix(void* dev, K10CalRecord record)
+{
+    checkHandle(dev);
+    // The record's name is zero-terminated and its slot valid.
+    if (!std::memchr(record.name, 0, sizeof record.name) || record.index < 0 || record.index > kMaxSlot)
+        std::abort();
+    return in.code();
+}
+
+HOSTILE_API int32_t k10DeleteCalibrationMatrix(void* dev, int32_t index)
+{
+    checkHandle(dev);
+    if (index < 0 || index > kMaxSlot)
+        std::abort();
+    return in.code();
+}
+
+HOSTILE_API int32_t k10MeasureXYZ(void* dev, double* xyz)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    readXYZ(xyz);
+    return rv;
+}
+
+#elif defined(HOSTILE_I1D3)
+
+namespace {
+// The records as the i1Display Pro library lays them out.
+struct DeviceInfo {
+    char product[34];
+    char serial[32];
+    char firmware[32];
+    char firmwareDate[32];
+};
+struct Status {
+    int32_t diffuserPosition;
+    int32_t ledState;
+    double integrationTime;
+};
+struct CalNode {
+    int32_t index;
+    char name[20];
+    CalNode* next;
+};
+struct CalRecord {
+    int32_t index;
+    char name[20];
+    double matrix[3][3];
+};
+static_assert(offsetof(DeviceInfo, firmwareDate) == 98, "device information layout");
+static_assert(offsetof(CalNode, next) == 24 && offsetof(CalRecord, matrix) == 24, "list and record layout");
+
+ListPool<CalNode, &CalNode::index> pool;
+constexpr int32_t kMaxSlot = 17;
+} // namespace
+
+HOSTILE_API int32_t i1d3DeviceOpen(void** handle, const char*, int32_t)
+{
+    const int32_t rv = in.code();
+    if (handle)
+        *handle = rv == 0 ? openHandle() : nullptr;
+    return rv;
+}
+
+HOSTILE_API int32_t i1d3DeviceInit(void* dev)
+{
+    checkHandle(dev);
+    return in.code();
+}
+
+HOSTILE_API int32_t i1d3DeviceRelease(void* dev)
+{
+    releaseHandle(dev);
+    return in.code();
+}
+
+HOSTILE_API int32_t i1d3GetDeviceInfo(void* dev, DeviceInfo* info)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    in.fill(info, sizeof *info);
+    return rv;
+}
+
+HOSTILE_API int32_t i1d3GetStatusInfo(void* dev, Status* status)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    in.fill(status, sizeof *status);
+    return rv;
+}
+
+HOSTILE_API int32_t i1d3SetIntegrationTime(void* dev, double)
+{
+    checkHandle(dev);
+    return in.code();
+}
+
+HOSTILE_API int32_t i1d3SetLedState(void* dev, int32_t)
+{
+    checkHandle(dev);
+    return in.code();
+}
+
+HOSTILE_API int32_t i1d3ReadDiffuserPosition(void* dev, int32_t* position)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    *position = in.int32();
+    return rv;
+}
+
+HOSTILE_API int32_t i1d3MeasureXYZ(void* dev, double* xyz)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    readXYZ(xyz);
+    return rv;
+}
+
+HOSTILE_API int32_t i1d3GetUsrdataEnableState(void* dev, int32_t* enabled)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    *enabled = in.int32();
+    return rv;
+}
+
+HOSTILE_API int32_t i1d3GetCallist(void* dev, CalNode** head, int32_t* count)
+{
+    checkHandle(dev);
+    const int32_t rv = in.code();
+    *head = pool.make(count);
+    return rv;
+}
+
+HOSTILE_API int32_t i1d3ReleaseCallist(void* dev, CalNode** head)
+{
+    checkHandle(dev);
+    pool.give(head);
+    return in.code();
+}
+
+HOSTILE_API int32_t i1d3GetCalfile(void* dev, int32_t index, CalRecord* record)
+{
+    checkHandle(dev);
+    if (index < 0 || index > kMaxSlot)
+        std::abort(); // the driver checks the slot before asking
+    const int32_t rv = in.code();
+    in.fill(record, sizeof *record);
+    return rv;
+}
+
+HOSTILE_API int32_t i1d3SaveCalfile(void* dev, const CalRecord* record)
+{
+    checkHandle(dev);
+    if (!std::memchr(record->name, 0, sizeof record->name) || record->index < 0 || record->index > kMaxSlot)
+        std::abort();
+    return in.code();
+}
+
+HOSTILE_API int32_t i1d3DeleteCalfile(void* dev, int32_t index)
+{
+    checkHandle(dev);
+    if (index < 0 || index > kMaxSlot)
+        std::abort();
+    return in.code();
+}
+
+#else
+#error "no library chosen"
+#endif
+
+// Sets the bytes the next calls answer from, frees the lists not given back and
+// returns how many device handles were still open (and closes them).
+HOSTILE_API int hostileSetInput(const uint8_t* data, size_t size)
+{
+    in.set(data, size);
+    pool.clear();
+    const int open = int(liveHandles.size());
+    for (void* handle : liveHandles)
+        std::free(handle);
+    liveHandles.clear();
+    return open;
+}
