@@ -29,6 +29,19 @@ bool MonitorEmulator::request(const std::string& command)
     return send(line(command));
 }
 
+double MonitorEmulator::monotonicToElapsedMs(int64_t ns) const
+{
+    // steady_clock is CLOCK_MONOTONIC, the clock PtyDevice's times are taken on.
+    const int64_t epochNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(m_epoch.time_since_epoch()).count();
+    return double(ns - epochNs) / 1e6;
+}
+
+double MonitorEmulator::lastSendDoneMs() const
+{
+    return monotonicToElapsedMs(lastSendDoneNs());
+}
+
 double MonitorEmulator::elapsedMs() const
 {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - m_epoch)
@@ -111,12 +124,15 @@ void MonitorEmulator::received(const std::string& bytes)
     std::function<void(const Reply&)> observer;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        const double readMs = monotonicToElapsedMs(chunkReadNs());
         for (char c : bytes) {
             if (c != '\r') {
+                if (m_partial.empty())
+                    m_partialFirstByteMs = readMs;
                 m_partial.push_back(c);
                 continue;
             }
-            m_replies.push_back(Reply{m_partial, elapsedMs()});
+            m_replies.push_back(Reply{m_partial, elapsedMs(), m_partial.empty() ? readMs : m_partialFirstByteMs});
             complete.push_back(m_replies.back());
             m_partial.clear();
         }

@@ -30,6 +30,9 @@ public:
     struct Reply {
         std::string line;  // without its CR
         double atMs = 0.0; // arrival, in ms after the emulator was built
+        // When the chunk holding the reply's first byte was read from the
+        // terminal, before the line's pacing: the program's own reply time.
+        double firstByteMs = 0.0;
     };
 
     MonitorEmulator();
@@ -53,18 +56,22 @@ public:
     void setReplyObserver(std::function<void(const Reply&)> observer);
 
     double elapsedMs() const;
+    // When the last request went out whole, on the elapsedMs() scale.
+    double lastSendDoneMs() const;
 
 protected:
     void received(const std::string& bytes) override;
 
 private:
     void stopScript();
+    double monotonicToElapsedMs(int64_t ns) const;
 
     const std::chrono::steady_clock::time_point m_epoch;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     LineEnding m_ending = LineEnding::Cr;
     std::string m_partial;
+    double m_partialFirstByteMs = 0.0;
     std::vector<Reply> m_replies;
     std::function<void(const Reply&)> m_observer;
     std::vector<double> m_sentTimes;

@@ -142,14 +142,19 @@ bool PtyDevice::send(const std::string& bytes)
         return false;
     const int64_t processingNs = m_processingUs.load() * 1000;
     const bool paced = m_paced.load();
-    if (!paced && processingNs <= 0)
-        return writeAll(bytes.data(), bytes.size());
+    if (!paced && processingNs <= 0) {
+        const bool written = writeAll(bytes.data(), bytes.size());
+        m_lastSendDoneNs.store(monotonicNs());
+        return written;
+    }
 
     // The reply starts once the command is handled and the line is free.
     int64_t start = std::max(monotonicNs(), m_lastReceivedNs.load() + processingNs);
     if (!paced) {
         sleepUntilNs(start);
-        return writeAll(bytes.data(), bytes.size());
+        const bool written = writeAll(bytes.data(), bytes.size());
+        m_lastSendDoneNs.store(monotonicNs());
+        return written;
     }
     start = std::max(start, m_sendFreeNs);
     const int64_t characterNs = serialLine().characterTime().count();
@@ -162,6 +167,7 @@ bool PtyDevice::send(const std::string& bytes)
         if (!writeAll(bytes.data() + at, n))
             return false;
     }
+    m_lastSendDoneNs.store(monotonicNs());
     m_sendFreeNs = start + int64_t(bytes.size()) * characterNs;
     return true;
 }
@@ -184,6 +190,7 @@ void PtyDevice::serve()
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
         if (n <= 0)
             continue;
+        m_chunkReadNs = monotonicNs();
         if (m_paced.load()) {
             // The program wrote the chunk at once; on the line its characters
             // follow each other, after any still under way.

@@ -73,9 +73,16 @@ public:
     size_t bytesReceived() const { return m_received.load(); }
     size_t bytesSent() const { return m_sent.load(); }
 
+    // Monotonic time (CLOCK_MONOTONIC, in ns) at which send() wrote its last
+    // byte to the terminal: when the program could first read all of it.
+    int64_t lastSendDoneNs() const { return m_lastSendDoneNs.load(); }
+
 protected:
     // Called on the emulator's thread with each chunk of received bytes.
     virtual void received(const std::string& bytes) = 0;
+    // Inside received(): when the chunk was read from the terminal, before any
+    // pacing wait; what the program's own timing is measured against.
+    int64_t chunkReadNs() const { return m_chunkReadNs; }
 
 private:
     void serve();
@@ -95,6 +102,8 @@ private:
     // on, and when the line towards the program falls free.
     std::atomic<int64_t> m_lastReceivedNs{0};
     int64_t m_sendFreeNs = 0;
+    std::atomic<int64_t> m_lastSendDoneNs{0};
+    int64_t m_chunkReadNs = 0;
     mutable std::mutex m_lineMutex;
     Line m_line;
     std::mutex m_writeMutex;
