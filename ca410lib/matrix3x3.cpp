@@ -13,7 +13,9 @@ namespace {
 // whose following slots hold the row pointers, and one block of doubles padded
 // so that every row pointer, offset by the first column, still points into it.
 // With nrl <= 0, m[nrl] is slot 1; with nrl > 0, m[r] is slot 1 + r.
-constexpr int64_t kMaxElements = int64_t(1) << 28;
+// The padding grows with the first column, so a 1 x 1 matrix at column 2^27
+// would cost a gigabyte: bounds that need more than 128 MiB are refused.
+constexpr int64_t kMaxElements = int64_t(1) << 24;
 
 } // namespace
 

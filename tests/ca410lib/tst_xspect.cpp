@@ -296,6 +296,13 @@ void TestXspect::unphysicalSpectraAreRefused()
     // Bounds whose product overflows 64 bits are refused before they are multiplied.
     QVERIFY(!dmatrix(INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX));
     QVERIFY(!dmatrix(0, INT32_MAX, 0, INT32_MAX));
+    // A small matrix far out in its columns needs its padding allocated too;
+    // beyond 2^24 elements that is refused rather than taking half a gigabyte.
+    QVERIFY(!dmatrix(3, 3, 1 << 26, 1 << 26));
+    double** farColumns = dmatrix(3, 3, 1 << 20, 1 << 20);
+    QVERIFY(farColumns);
+    farColumns[3][1 << 20] = 1.0;
+    free_dmatrix(farColumns, 3);
 }
 
 void TestXspect::converterConstruction()

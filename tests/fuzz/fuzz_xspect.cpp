@@ -63,7 +63,7 @@ void bounds(FuzzInput& in)
     const int64_t cols = nch < ncl ? 1 : int64_t(nch) - ncl + 1;
     // Allocations the library accepts are only made when they are small; bounds
     // beyond what it accepts must be refused without allocating anything.
-    constexpr int64_t kRefused = int64_t(1) << 28;
+    constexpr int64_t kRefused = int64_t(1) << 24;
     const bool small = rows <= 4096 && cols <= 4096 && rows * cols <= (1 << 16);
     if (!small && rows <= kRefused && cols <= kRefused)
         return;
