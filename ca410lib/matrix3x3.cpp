@@ -36,7 +36,7 @@ MLINK_CA410_API double **dmatrix(int32_t nrl, int32_t nrh, int32_t ncl, int32_t 
     const int64_t trail = nch < -1 ? -(int64_t(nch) + 1) : 0; // room when every column is negative
     const int64_t elements = lead + rows * cols + trail;
     // With a positive first row the pointer array still starts at row 0.
-    const int64_t slots = 1 + (nrl > 0 ? nrl : 0) + rows;
+    const int64_t slots = int64_t(1) + (nrl > 0 ? int64_t(nrl) : 0) + rows;
     if (elements > kMaxElements || slots > kMaxElements)
         return nullptr;
 

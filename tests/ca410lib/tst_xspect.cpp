@@ -296,6 +296,9 @@ void TestXspect::unphysicalSpectraAreRefused()
     // Bounds whose product overflows 64 bits are refused before they are multiplied.
     QVERIFY(!dmatrix(INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX));
     QVERIFY(!dmatrix(0, INT32_MAX, 0, INT32_MAX));
+    // The pointer array still starts at row 0, so the last possible first row
+    // needs INT32_MAX + 1 slots: counted in 64 bits and refused.
+    QVERIFY(!dmatrix(INT32_MAX, INT32_MAX, 0, 0));
     // A small matrix far out in its columns needs its padding allocated too;
     // beyond 2^24 elements that is refused rather than taking half a gigabyte.
     QVERIFY(!dmatrix(3, 3, 1 << 26, 1 << 26));
