@@ -2,6 +2,7 @@
 // name, a pseudo-terminal and the emulated instrument.
 #include "ca410emulator.h"
 #include "ca410sensor.h"
+#include "mappedfiles.h"
 #include "recordingmessenger.h"
 #include "sensorlibrary.h"
 
@@ -14,21 +15,6 @@
 using Fault = Ca410Emulator::Fault;
 
 namespace {
-
-// The files mapped into this process now.
-QStringList mappedFiles()
-{
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    if (!maps.open(QIODevice::ReadOnly))
-        return {};
-    QStringList files;
-    for (const QByteArray& line : maps.readAll().split('\n')) {
-        const int slash = line.indexOf('/');
-        if (slash >= 0)
-            files << QString::fromLocal8Bit(line.mid(slash));
-    }
-    return files;
-}
 
 // How many descriptors of this process lead to the device at path.
 int descriptorsOn(const QString& path)

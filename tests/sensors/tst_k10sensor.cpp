@@ -3,6 +3,7 @@
 // bound to a library.
 #include "ca410sensor.h"
 #include "k10sensor.h"
+#include "mappedfiles.h"
 #include "measure.h"
 #include "ptydevice.h"
 #include "recordingmessenger.h"
@@ -21,21 +22,6 @@ namespace {
 
 const QString kStandinDir = QStringLiteral(K10_STANDIN_DIR);
 const QString kPort = QStringLiteral("/dev/ttyK10SIM");
-
-// The files mapped into this process now.
-QStringList mappedFiles()
-{
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    if (!maps.open(QIODevice::ReadOnly))
-        return {};
-    QStringList files;
-    for (const QByteArray& line : maps.readAll().split('\n')) {
-        const int slash = line.indexOf('/');
-        if (slash >= 0)
-            files << QString::fromLocal8Bit(line.mid(slash));
-    }
-    return files;
-}
 
 // A K-10 answering "\rN5\r" on a pseudo-terminal with a fixed package.
 class PackagePeer : public PtyDevice
