@@ -698,4 +698,15 @@
         <translation>无法打开</translation>
     </message>
 </context>
+<context>
+    <name>TablePaste</name>
+    <message>
+        <source>Paste</source>
+        <translation>粘贴</translation>
+    </message>
+    <message>
+        <source>Only numbers can be pasted here; &quot;%1&quot; is not a number.</source>
+        <translation>此处只能粘贴数字；&quot;%1&quot; 不是数字。</translation>
+    </message>
+</context>
 </TS>

@@ -4,6 +4,7 @@
 #include "measure.h"
 #include "messenger.h"
 #include "plainnumber.h"
+#include "tablepaste.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -179,8 +180,10 @@ CalibrateDialog::CalibrateDialog(Measure* measure_, QWidget* parent)
     row->addWidget(referenceGroup);
     row->addWidget(matrixGroup);
 
-    for (QTableWidget* table : {sensorTable, referenceTable, matrixTable})
+    for (QTableWidget* table : {sensorTable, referenceTable, matrixTable}) {
         fillWithEmptyItems(table);
+        TablePaste::install(table);
+    }
 
     container->setLayout(row);
     container->setMaximumHeight(172);

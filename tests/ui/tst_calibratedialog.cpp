@@ -6,6 +6,7 @@
 #include "recordingmessenger.h"
 #include "scriptedsensor.h"
 
+#include <QClipboard>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QImage>
@@ -124,6 +125,10 @@ private slots:
     void patchIsPaintedBelowTheControls_data();
     void patchIsPaintedBelowTheControls();
     void everyValueIsShownWhole();
+    void pasteFillsFromTheCurrentCell_data();
+    void pasteFillsFromTheCurrentCell();
+    void pasteOfTextChangesNothing();
+    void pastedReferenceValuesAreCalibratedWith();
 };
 
 void TestCalibrateDialog::opensWithTheControllersMatrix()
@@ -405,6 +410,104 @@ void TestCalibrateDialog::everyValueIsShownWhole()
     const QTableWidget* matrix = rig.table("matrixTable");
     for (const char* name : {"measureButton", "calibrateButton", "okButton"})
         QVERIFY2(rig.button(name)->y() >= matrix->geometry().bottom(), name);
+}
+
+void TestCalibrateDialog::pasteFillsFromTheCurrentCell_data()
+{
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QStringList>("expected"); // reference table, row by row, "-" unchanged
+
+    QStringList untouched;
+    for (int i = 0; i < 12; ++i)
+        untouched << QStringLiteral("-");
+    QStringList oneRow = untouched;
+    oneRow[4] = "1.5";
+    oneRow[5] = "2.25";
+    QTest::newRow("tabs, one row at row 1 col 1") << "1.5\t2.25\n" << oneRow;
+    QTest::newRow("commas with blanks") << " 1.5 , 2.25 " << oneRow;
+    QTest::newRow("spreadsheet line ends") << "1.5\t2.25\r\n" << oneRow;
+
+    // Rows of four from cell (1, 1): what falls past the table's right and
+    // bottom edges is dropped.
+    QStringList block = untouched;
+    block[4] = "1";
+    block[5] = "2";
+    block[7] = "4";
+    block[8] = "5";
+    block[10] = "7";
+    block[11] = "8";
+    QTest::newRow("block clipped at the edges") << "1\t2\t3\n4\t5\t6\n7\t8\t9\n10\t11\t12\n" << block;
+}
+
+void TestCalibrateDialog::pasteFillsFromTheCurrentCell()
+{
+    QFETCH(QString, clipboard);
+    QFETCH(QStringList, expected);
+    Rig rig;
+    QTableWidget* table = rig.table("referenceTable");
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 3; ++c)
+            rig.setCell("referenceTable", r, c, QStringLiteral("-"));
+    }
+    table->setCurrentCell(1, 1);
+    QApplication::clipboard()->setText(clipboard);
+    QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);
+
+    QStringList cells;
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 3; ++c)
+            cells << rig.cell("referenceTable", r, c);
+    }
+    QCOMPARE(cells, expected);
+    QVERIFY(rig.messages.shown().isEmpty());
+}
+
+void TestCalibrateDialog::pasteOfTextChangesNothing()
+{
+    Rig rig;
+    QTableWidget* table = rig.table("sensorTable");
+    rig.fill(1.0);
+    const QString before = rig.cell("sensorTable", 0, 0);
+    table->setCurrentCell(0, 0);
+    // A header line copied with the numbers, "nan", an empty field: the whole
+    // paste is refused, not half taken.
+    for (const QString& text : {QStringLiteral("X\tY\tZ\n1\t2\t3"), QStringLiteral("7\tnan\t1"),
+                                QStringLiteral("1.5\t\t3")}) {
+        QApplication::clipboard()->setText(text);
+        QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(rig.cell("sensorTable", 0, 0), before);
+    }
+    const QList<RecordingMessenger::Shown> shown = rig.messages.shown();
+    QCOMPARE(shown.size(), 3);
+    QVERIFY(shown.at(0).text.contains(QStringLiteral("\"X\"")));
+    QVERIFY(shown.at(1).text.contains(QStringLiteral("\"nan\"")));
+}
+
+void TestCalibrateDialog::pastedReferenceValuesAreCalibratedWith()
+{
+    Rig rig;
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 3; ++c)
+            rig.setCell("sensorTable", r, c, QString::number(kPatches[r][c]));
+    }
+    // Four rows copied at once, twice the sensor's values: the matrix doubles.
+    QString text;
+    for (int r = 0; r < 4; ++r) {
+        text += QStringLiteral("%1\t%2\t%3\n")
+                    .arg(kPatches[r][0] * 2, 0, 'f', 4)
+                    .arg(kPatches[r][1] * 2, 0, 'f', 4)
+                    .arg(kPatches[r][2] * 2, 0, 'f', 4);
+    }
+    QTableWidget* table = rig.table("referenceTable");
+    table->setCurrentCell(0, 0);
+    QApplication::clipboard()->setText(text);
+    QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);
+    rig.button("calibrateButton")->click();
+    QVERIFY(rig.messages.shown().isEmpty());
+    Matrix doubled = Matrix::IdentityMatrix(3);
+    for (int i = 0; i < 3; ++i)
+        doubled(i, i) = 2.0;
+    QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), doubled, 1e-9));
 }
 
 int main(int argc, char* argv[])
