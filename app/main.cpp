@@ -3,14 +3,25 @@
 #include "mainwindow.h"
 #include "portlister.h"
 #include "qmessageboxmessenger.h"
+#include "printingmessenger.h"
 #include "qtdialogprovider.h"
+#include "simulatedstation.h"
+#include "stationwindow.h"
 #include "translation.h"
+#include "walkthrough.h"
 
 #include <QCommandLineParser>
+#include <QDir>
+#include <QGuiApplication>
 #include <QLocale>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTextStream>
 #include <QTranslator>
 
+#include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -19,6 +30,19 @@ const QCommandLineOption portOption(
     QStringLiteral("Also offer the serial port NAME under /dev (for example pts/3 for an emulated "
                    "device) in both port lists; may be repeated."),
     QStringLiteral("NAME"));
+
+const QCommandLineOption simulateOption(
+    QStringLiteral("simulate"),
+    QStringLiteral("Start a simulated station beside the program: a display under alignment that aligns "
+                   "itself, and every sensor the program knows (CA410, CR-100, CR-250, i1Display Pro, "
+                   "K-10), on pseudo-terminals and stand-in libraries, with a \"Simulated station\" "
+                   "window of its own."));
+
+const QCommandLineOption walkthroughOption(
+    QStringLiteral("walkthrough"),
+    QStringLiteral("With --simulate: play the whole job once through the window with the CA410 "
+                   "(connect, align, calibrate, align again, save, restart, reopen), print each step "
+                   "and its figures, and exit: 0 when every step came out right, 1 otherwise."));
 
 void describeCommandLine(QCoreApplication& app, QCommandLineParser& parser)
 {
@@ -29,6 +53,53 @@ void describeCommandLine(QCoreApplication& app, QCommandLineParser& parser)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(portOption);
+    parser.addOption(simulateOption);
+    parser.addOption(walkthroughOption);
+}
+
+void printLine(const QString& line)
+{
+    QTextStream out(stdout);
+    out << line << Qt::endl;
+}
+
+// The story of the walkthrough on standard output; the profile it saves goes
+// to a directory of its own, so nothing is left behind.
+int playWalkthrough(SimulatedStation& station)
+{
+    QTemporaryDir workDir;
+    if (!workDir.isValid() || !QDir::setCurrent(workDir.path())) {
+        std::fprintf(stderr, "Lumaserve: no temporary directory for the walkthrough's profile\n");
+        return 1;
+    }
+    printLine(QStringLiteral("Simulated station:"));
+    for (const SimulatedStation::Device& device : station.devices()) {
+        printLine(QStringLiteral("   %1 %2 (%3)")
+                      .arg(device.name.leftJustified(24), device.port.isEmpty() ? QStringLiteral("-") : device.port,
+                           device.how));
+    }
+    PrintingMessenger messenger(printLine);
+    Messenger* before = Messenger::install(&messenger);
+    StationWindow stationWindow(station);
+    stationWindow.show();
+    Walkthrough walkthrough(station);
+    walkthrough.setPrinter(printLine);
+    const bool ok = walkthrough.run(SimulatedWorld::Instrument::CA410);
+    Messenger::install(before);
+    return ok ? 0 : 1;
+}
+
+// The station's window to the right of the program's, where the screen allows.
+void placeBeside(QWidget& stationWindow, const QWidget& mainWindow)
+{
+    const QRect frame = mainWindow.frameGeometry();
+    QPoint at(frame.right() + 12, frame.top());
+    if (const QScreen* screen = mainWindow.screen()) {
+        const QRect room = screen->availableGeometry();
+        if (at.x() + stationWindow.width() > room.right())
+            at.setX(qMax(room.left(), room.right() - stationWindow.width()));
+    }
+    stationWindow.move(at);
 }
 
 // --help and --version must work where no display is available.
@@ -72,10 +143,28 @@ int main(int argc, char* argv[])
     QtDialogProvider dialogs;
     DialogProvider::install(&dialogs);
 
+    std::unique_ptr<SimulatedStation> station;
+    if (parser.isSet(simulateOption) || parser.isSet(walkthroughOption)) {
+        station = std::make_unique<SimulatedStation>(SimulatedStation::defaultStandinDirectory());
+        QString error;
+        if (!station->start(&error)) {
+            std::fprintf(stderr, "Lumaserve: the simulated station cannot start: %s\n", qUtf8Printable(error));
+            return 1;
+        }
+    }
+
     int result = 0;
-    {
+    if (station && parser.isSet(walkthroughOption)) {
+        result = playWalkthrough(*station);
+    } else {
         MainWindow window;
         window.show();
+        std::unique_ptr<StationWindow> stationWindow;
+        if (station) {
+            stationWindow = std::make_unique<StationWindow>(*station);
+            stationWindow->show();
+            placeBeside(*stationWindow, window);
+        }
         result = app.exec();
     }
     DialogProvider::install(nullptr);

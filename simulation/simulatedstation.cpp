@@ -1,0 +1,202 @@
+#include "simulatedstation.h"
+
+#include "ca410emulator.h"
+#include "crxxxemulator.h"
+#include "idleport.h"
+#include "portlister.h"
+#include "screenpatchwatcher.h"
+#include "sensorlibrary.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+using Instrument = SimulatedWorld::Instrument;
+using PatchSource = void (*)(void* context, double* xyz);
+using SetPatchSource = int32_t (*)(PatchSource source, void* context);
+
+QString portName(const PtyDevice& device)
+{
+    return QString::fromStdString(device.portName());
+}
+
+} // namespace
+
+SimulatedStation::SimulatedStation(const QString& standinDirectory, QObject* parent)
+    : QObject(parent)
+    , m_standinDirectory(standinDirectory)
+    , m_firmware(std::make_unique<AligningFirmware>(m_world))
+    , m_ca410(std::make_unique<Ca410Emulator>())
+    , m_cr100(std::make_unique<CrxxxEmulator>(CrxxxEmulator::cr100()))
+    , m_cr250(std::make_unique<CrxxxEmulator>(CrxxxEmulator::cr250()))
+    , m_k10Port(std::make_unique<IdlePort>())
+{
+    qRegisterMetaType<AligningFirmware::Progress>();
+    m_ca410->setReadingSource([this] { return m_world.sensorReading(Instrument::CA410); });
+    m_cr100->setReadingSource([this] { return m_world.sensorReading(Instrument::CR100); });
+    m_cr250->setReadingSource([this] { return m_world.sensorReading(Instrument::CR250); });
+    // The firmware reports on its own thread; the window hears of it on the main one.
+    m_firmware->setProgressObserver([this](const AligningFirmware::Progress& progress) {
+        QMetaObject::invokeMethod(
+            this, [this, progress] { emit alignmentProgress(progress); }, Qt::QueuedConnection);
+    });
+}
+
+SimulatedStation::~SimulatedStation()
+{
+    m_firmware->setProgressObserver(nullptr);
+    m_firmware->cancelAlignment();
+    if (m_started) {
+        PortLister::setExtraPorts(m_portsBefore);
+        SensorLibrary::setExtraDirectories(m_directoriesBefore);
+    }
+    unhookStandin(m_i1d3Library, "i1d3SimSetPatchSource");
+    unhookStandin(m_k10Library, "k10SimSetPatchSource");
+}
+
+void SimulatedStation::readWorld(void* context, double* xyz)
+{
+    const auto* source = static_cast<const SourceContext*>(context);
+    const Xyz reading = source->world->sensorReading(source->instrument);
+    for (size_t i = 0; i < 3; ++i)
+        xyz[i] = reading[i];
+}
+
+QString SimulatedStation::defaultStandinDirectory()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("standins"));
+}
+
+bool SimulatedStation::hookStandin(QLibrary& library, const QString& baseName, const char* symbol,
+                                   Instrument instrument, QString* error)
+{
+    const QString path = QDir(m_standinDirectory).filePath(SensorLibrary::fileName(baseName));
+    library.setFileName(path);
+    if (!QFileInfo::exists(path) || !library.load()) {
+        *error = tr("The stand-in library %1 cannot be loaded: %2").arg(path, library.errorString());
+        return false;
+    }
+    auto setSource = reinterpret_cast<SetPatchSource>(library.resolve(symbol));
+    if (!setSource) {
+        *error = tr("%1 is no stand-in library: it lacks %2.").arg(path, QLatin1String(symbol));
+        return false;
+    }
+    void* context = instrument == Instrument::K10 ? static_cast<void*>(&m_k10Context)
+                                                  : static_cast<void*>(&m_i1d3Context);
+    setSource(readWorld, context);
+    return true;
+}
+
+void SimulatedStation::unhookStandin(QLibrary& library, const char* symbol)
+{
+    if (!library.isLoaded())
+        return;
+    if (auto setSource = reinterpret_cast<SetPatchSource>(library.resolve(symbol)))
+        setSource(nullptr, nullptr);
+    library.unload();
+}
+
+bool SimulatedStation::start(QString* error)
+{
+    if (m_started)
+        return true;
+    QString reason;
+    for (PtyDevice* device : std::initializer_list<PtyDevice*>{m_firmware.get(), m_ca410.get(), m_cr100.get(),
+                                                              m_cr250.get(), m_k10Port.get()}) {
+        if (!device->start()) {
+            reason = tr("No pseudo-terminal could be opened for the simulated devices.");
+            break;
+        }
+    }
+    // The station holds its own load of each stand-in, so the program's drivers
+    // find the same library, already reading the world.
+    if (reason.isEmpty())
+        hookStandin(m_i1d3Library, QStringLiteral("libmlink_i1d3"), "i1d3SimSetPatchSource",
+                    Instrument::I1DisplayPro, &reason);
+    if (reason.isEmpty())
+        hookStandin(m_k10Library, QStringLiteral("libmlink_k10"), "k10SimSetPatchSource", Instrument::K10,
+                    &reason);
+    if (!reason.isEmpty()) {
+        if (error)
+            *error = reason;
+        return false;
+    }
+
+    m_portsBefore = PortLister::extraPorts();
+    m_directoriesBefore = SensorLibrary::extraDirectories();
+    QStringList ports = m_portsBefore;
+    for (const Device& device : devices())
+        ports << device.port;
+    ports.removeDuplicates();
+    PortLister::setExtraPorts(ports);
+    SensorLibrary::setExtraDirectories(QStringList{m_standinDirectory} + m_directoriesBefore);
+    m_watcher = new ScreenPatchWatcher(m_world, this);
+    m_started = true;
+    return true;
+}
+
+QList<SimulatedStation::Device> SimulatedStation::devices() const
+{
+    return {
+        {tr("Display under alignment"), portName(*m_firmware), tr("aligning firmware on a pseudo-terminal")},
+        {QStringLiteral("CA410"), portName(*m_ca410), tr("libmlink_ca410 and the CA-410 emulator")},
+        {QStringLiteral("CR-100"), portName(*m_cr100), tr("CR-100 emulator")},
+        {QStringLiteral("CR-250"), portName(*m_cr250), tr("CR-250 emulator")},
+        {QStringLiteral("K-10"), portName(*m_k10Port), tr("stand-in libmlink_k10")},
+        {QStringLiteral("i1Display Pro"), QString(), tr("stand-in libmlink_i1d3 (no port)")},
+    };
+}
+
+QString SimulatedStation::sensorPort(Instrument instrument) const
+{
+    switch (instrument) {
+    case Instrument::CA410:
+        return portName(*m_ca410);
+    case Instrument::CR100:
+        return portName(*m_cr100);
+    case Instrument::CR250:
+        return portName(*m_cr250);
+    case Instrument::K10:
+        return portName(*m_k10Port);
+    case Instrument::I1DisplayPro:
+        break;
+    }
+    return QString();
+}
+
+QString SimulatedStation::displayPort() const
+{
+    return portName(*m_firmware);
+}
+
+AligningFirmware::Progress SimulatedStation::progress() const
+{
+    return m_firmware->progress();
+}
+
+QString SimulatedStation::referenceReadingText() const
+{
+    const Xyz xyz = m_world.referenceReading();
+    // Tabs and decimal points, as a spreadsheet copies and the dialog pastes.
+    QStringList fields;
+    for (double value : xyz)
+        fields << QString::number(value, 'f', 4);
+    return fields.join(QLatin1Char('\t'));
+}
+
+bool SimulatedStation::looksAtScreenPatch() const
+{
+    return m_world.screenPatch().has_value();
+}
+
+void SimulatedStation::startDisplayAlignment()
+{
+    m_firmware->startAlignment();
+}
+
+void SimulatedStation::cancelDisplayAlignment()
+{
+    m_firmware->cancelAlignment();
+}

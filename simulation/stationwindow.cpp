@@ -1,0 +1,197 @@
+#include "stationwindow.h"
+
+#include "simulatedstation.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kRefreshMs = 200;
+
+QString upvpDistance(double value)
+{
+    return QString::number(value, 'f', 4);
+}
+
+} // namespace
+
+StationWindow::StationWindow(SimulatedStation& station_, QWidget* parent)
+    : QWidget(parent)
+    , station(station_)
+{
+    setWindowTitle(tr("Simulated station"));
+    setObjectName(QStringLiteral("stationWindow"));
+
+    auto* deviceBox = new QGroupBox(tr("Devices"), this);
+    const QList<SimulatedStation::Device> devices = station.devices();
+    deviceTable = new QTableWidget(devices.size(), 3, deviceBox);
+    deviceTable->setObjectName(QStringLiteral("deviceTable"));
+    deviceTable->setHorizontalHeaderLabels({tr("Device"), tr("Port"), tr("Served by")});
+    deviceTable->verticalHeader()->hide();
+    deviceTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    deviceTable->setSelectionMode(QAbstractItemView::NoSelection);
+    deviceTable->setFocusPolicy(Qt::NoFocus);
+    for (int row = 0; row < devices.size(); ++row) {
+        const SimulatedStation::Device& device = devices.at(row);
+        deviceTable->setItem(row, 0, new QTableWidgetItem(device.name));
+        deviceTable->setItem(row, 1, new QTableWidgetItem(device.port.isEmpty() ? tr("(none)") : device.port));
+        deviceTable->setItem(row, 2, new QTableWidgetItem(device.how));
+    }
+    deviceTable->resizeColumnsToContents();
+    deviceTable->horizontalHeader()->setStretchLastSection(true);
+    deviceTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    deviceTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    int tableHeight = deviceTable->horizontalHeader()->sizeHint().height() + 2 * deviceTable->frameWidth();
+    for (int row = 0; row < devices.size(); ++row)
+        tableHeight += deviceTable->rowHeight(row);
+    deviceTable->setFixedHeight(tableHeight);
+    auto* deviceLayout = new QVBoxLayout(deviceBox);
+    deviceLayout->addWidget(deviceTable);
+
+    auto* referenceBox = new QGroupBox(tr("Reference instrument"), this);
+    lookingAt = new QLabel(referenceBox);
+    lookingAt->setObjectName(QStringLiteral("lookingAt"));
+    referenceLabel = new QLabel(referenceBox);
+    referenceLabel->setObjectName(QStringLiteral("referenceLabel"));
+    referenceLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont mono = referenceLabel->font();
+    mono.setStyleHint(QFont::Monospace);
+    mono.setFamily(QStringLiteral("monospace"));
+    referenceLabel->setFont(mono);
+    copyButton = new QPushButton(tr("Copy"), referenceBox);
+    copyButton->setObjectName(QStringLiteral("copyButton"));
+    copyButton->setToolTip(tr("Copy X, Y and Z for pasting into the calibrate dialog's reference table"));
+    connect(copyButton, &QPushButton::clicked, this, &StationWindow::copyReference);
+    auto* referenceRow = new QHBoxLayout;
+    referenceRow->addWidget(referenceLabel, 1);
+    referenceRow->addWidget(copyButton);
+    auto* referenceLayout = new QVBoxLayout(referenceBox);
+    referenceLayout->addWidget(lookingAt);
+    referenceLayout->addLayout(referenceRow);
+
+    auto* displayBox = new QGroupBox(tr("Display under alignment"), this);
+    alignButton = new QPushButton(tr("Align display"), displayBox);
+    alignButton->setObjectName(QStringLiteral("alignButton"));
+    alignButton->setToolTip(tr("Let the display's firmware run its own alignment; switch alignment on in "
+                               "the program first"));
+    connect(alignButton, &QPushButton::clicked, &station, &SimulatedStation::startDisplayAlignment);
+    cancelButton = new QPushButton(tr("Cancel"), displayBox);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->setEnabled(false);
+    connect(cancelButton, &QPushButton::clicked, &station, &SimulatedStation::cancelDisplayAlignment);
+    progressBar = new QProgressBar(displayBox);
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    progressBar->setRange(0, 1);
+    progressBar->setValue(0);
+    progressBar->setFormat(QStringLiteral("%v / %m"));
+    activityLabel = new QLabel(tr("Idle"), displayBox);
+    activityLabel->setObjectName(QStringLiteral("activityLabel"));
+    activityLabel->setWordWrap(true);
+    trueErrorLabel = new QLabel(displayBox);
+    trueErrorLabel->setObjectName(QStringLiteral("trueErrorLabel"));
+    toldErrorLabel = new QLabel(tr("-"), displayBox);
+    toldErrorLabel->setObjectName(QStringLiteral("toldErrorLabel"));
+    gainsLabel = new QLabel(displayBox);
+    gainsLabel->setObjectName(QStringLiteral("gainsLabel"));
+    runList = new QListWidget(displayBox);
+    runList->setObjectName(QStringLiteral("runList"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(alignButton);
+    buttons->addWidget(cancelButton);
+    buttons->addStretch();
+    auto* figures = new QFormLayout;
+    figures->addRow(tr("True white error (\u0394u'v' from D65):"), trueErrorLabel);
+    figures->addRow(tr("White error as measured:"), toldErrorLabel);
+    figures->addRow(tr("RGB gains:"), gainsLabel);
+    auto* displayLayout = new QVBoxLayout(displayBox);
+    displayLayout->addLayout(buttons);
+    displayLayout->addWidget(progressBar);
+    displayLayout->addWidget(activityLabel);
+    displayLayout->addLayout(figures);
+    displayLayout->addWidget(new QLabel(tr("Alignments:"), displayBox));
+    displayLayout->addWidget(runList, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(deviceBox);
+    layout->addWidget(referenceBox);
+    layout->addWidget(displayBox, 1);
+
+    connect(&station, &SimulatedStation::alignmentProgress, this, &StationWindow::showProgress);
+    connect(&refreshTimer, &QTimer::timeout, this, &StationWindow::refreshReference);
+    refreshTimer.start(kRefreshMs);
+    refreshReference();
+    showProgress(station.progress());
+    resize(460, 620);
+}
+
+QString StationWindow::referenceText() const
+{
+    return shownReference;
+}
+
+void StationWindow::copyReference()
+{
+    refreshReference();
+    QApplication::clipboard()->setText(shownReference);
+}
+
+void StationWindow::refreshReference()
+{
+    if (station.looksAtScreenPatch()) {
+        const std::array<int, 3> rgb = station.world().screenPatch().value_or(std::array<int, 3>{});
+        lookingAt->setText(tr("Looking at the calibrate dialog's patch (%1, %2, %3)")
+                               .arg(rgb[0])
+                               .arg(rgb[1])
+                               .arg(rgb[2]));
+    } else {
+        lookingAt->setText(tr("Looking at the display under alignment"));
+    }
+    shownReference = station.referenceReadingText();
+    const QStringList xyz = shownReference.split(QLatin1Char('\t'));
+    if (xyz.size() == 3)
+        referenceLabel->setText(tr("X %1   Y %2   Z %3").arg(xyz.at(0), xyz.at(1), xyz.at(2)));
+    // The firmware's gains and true white change only through an alignment, but
+    // a restarted window should show them at once.
+    if (!station.firmware().isAligning())
+        trueErrorLabel->setText(upvpDistance(station.world().trueWhiteError()));
+}
+
+void StationWindow::showProgress(const AligningFirmware::Progress& progress)
+{
+    alignButton->setEnabled(!progress.running);
+    cancelButton->setEnabled(progress.running);
+    progressBar->setRange(0, qMax(progress.steps, 1));
+    progressBar->setValue(progress.running || progress.finished ? progress.step : 0);
+    if (!progress.activity.empty())
+        activityLabel->setText(QString::fromStdString(progress.activity));
+    trueErrorLabel->setText(upvpDistance(progress.trueWhiteError));
+    if (progress.step > 0)
+        toldErrorLabel->setText(upvpDistance(progress.toldWhiteError));
+    gainsLabel->setText(QStringLiteral("%1  %2  %3")
+                            .arg(QString::number(progress.gains[0], 'f', 4),
+                                 QString::number(progress.gains[1], 'f', 4),
+                                 QString::number(progress.gains[2], 'f', 4)));
+    if (wasRunning && !progress.running && progress.finished) {
+        const QString outcome =
+            progress.succeeded
+                ? tr("Run %1: true white error %2, as measured %3")
+                      .arg(runList->count() + 1)
+                      .arg(upvpDistance(progress.trueWhiteError), upvpDistance(progress.toldWhiteError))
+                : tr("Run %1 failed: %2").arg(runList->count() + 1).arg(QString::fromStdString(progress.error));
+        runList->addItem(outcome);
+        runList->scrollToBottom();
+    }
+    wasRunning = progress.running;
+}

@@ -1,0 +1,56 @@
+#ifndef STATIONWINDOW_H
+#define STATIONWINDOW_H
+
+#include "aligningfirmware.h"
+
+#include <QTimer>
+#include <QWidget>
+
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class SimulatedStation;
+
+// The "Simulated station" window: which pseudo-terminal is which device, the
+// reference instrument's reading of what the sensors look at (to copy into the
+// calibrate dialog), and the display under alignment: a button that starts its
+// own alignment, its progress, and the white it really shows against D65.
+class StationWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit StationWindow(SimulatedStation& station, QWidget* parent = nullptr);
+
+    // The reading shown, as copied: X, Y, Z separated by tabs.
+    QString referenceText() const;
+
+public slots:
+    void copyReference();
+    void showProgress(const AligningFirmware::Progress& progress);
+
+private slots:
+    void refreshReference();
+
+private:
+    SimulatedStation& station;
+    QTableWidget* deviceTable = nullptr;
+    QLabel* lookingAt = nullptr;
+    QLabel* referenceLabel = nullptr;
+    QPushButton* copyButton = nullptr;
+    QPushButton* alignButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QProgressBar* progressBar = nullptr;
+    QLabel* activityLabel = nullptr;
+    QLabel* trueErrorLabel = nullptr;
+    QLabel* toldErrorLabel = nullptr;
+    QLabel* gainsLabel = nullptr;
+    QListWidget* runList = nullptr;
+    QTimer refreshTimer;
+    QString shownReference;
+    bool wasRunning = false;
+};
+
+#endif // STATIONWINDOW_H

@@ -1,0 +1,260 @@
+// The whole job on the simulated station, through the program's real window
+// and dialogs, for each kind of sensor: the display aligned with an
+// uncorrected sensor keeps about that sensor's own error; calibrated against
+// the reference in the calibrate dialog, the same alignment puts its white on
+// target, and the profile brings the matrix back after a restart.
+#include "application.h"
+#include "displaymodel.h"
+#include "mainwindow.h"
+#include "measure.h"
+#include "portlister.h"
+#include "recordingmessenger.h"
+#include "sensorlibrary.h"
+#include "simulatedstation.h"
+#include "walkthrough.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <array>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+using Instrument = SimulatedWorld::Instrument;
+using Matrix3 = std::array<std::array<double, 3>, 3>;
+
+Matrix3 inverse(const Matrix3& m)
+{
+    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1])
+                       - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0])
+                       + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    Matrix3 inv{};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            // Cofactor of (c, r), for the adjugate.
+            const int r1 = (c + 1) % 3, r2 = (c + 2) % 3, c1 = (r + 1) % 3, c2 = (r + 2) % 3;
+            inv[size_t(r)][size_t(c)] = (m[size_t(r1)][size_t(c1)] * m[size_t(r2)][size_t(c2)]
+                                         - m[size_t(r1)][size_t(c2)] * m[size_t(r2)][size_t(c1)])
+                                        / det;
+        }
+    }
+    return inv;
+}
+
+Xyz times(const Matrix3& m, const Xyz& v)
+{
+    Xyz out{};
+    for (size_t r = 0; r < 3; ++r)
+        out[r] = m[r][0] * v[0] + m[r][1] * v[1] + m[r][2] * v[2];
+    return out;
+}
+
+// Where a display aligned on this sensor's uncorrected readings ends: the
+// white that the sensor sees as D65 is E^-1 x D65.
+double predictedUncorrectedError(const Matrix3& mismatch)
+{
+    const DisplayModel::Chromaticity d65 = DisplayModel::targetWhite();
+    const Xyz target{{d65.x / d65.y, 1.0, (1.0 - d65.x - d65.y) / d65.y}};
+    return DisplayModel::whiteError(times(inverse(mismatch), target));
+}
+
+// How far matrix x mismatch is from the identity: 0 when the matrix undoes
+// the sensor's error exactly.
+double residual(const Matrix& matrix, const Matrix3& mismatch)
+{
+    double worst = 0.0;
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            double sum = 0.0;
+            for (int k = 0; k < 3; ++k)
+                sum += matrix(r, k) * mismatch[size_t(k)][size_t(c)];
+            worst = std::max(worst, std::fabs(sum - (r == c ? 1.0 : 0.0)));
+        }
+    }
+    return worst;
+}
+
+double largestDifference(const Matrix& a, const Matrix& b)
+{
+    double worst = 0.0;
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c)
+            worst = std::max(worst, std::fabs(a(r, c) - b(r, c)));
+    }
+    return worst;
+}
+
+} // namespace
+
+class TestWalkthrough : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void wholeJob_data();
+    void wholeJob();
+    void k10StoresTheMatrixAndReadsItBack();
+    void stationRefusesAMissingStandinLibrary();
+
+private:
+    std::unique_ptr<QTemporaryDir> workDir;
+    std::unique_ptr<RecordingMessenger> messages;
+    std::unique_ptr<SimulatedStation> station;
+    QString startDir;
+    QStringList story;
+};
+
+void TestWalkthrough::initTestCase()
+{
+    startDir = QDir::currentPath();
+    workDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(workDir->isValid());
+    QVERIFY(QDir::setCurrent(workDir->path()));
+    messages = std::make_unique<RecordingMessenger>();
+    // The CA-410 library where the build puts it; the station adds its stand-ins.
+    SensorLibrary::setExtraDirectories({QStringLiteral(CA410_LIBRARY_DIR)});
+    station = std::make_unique<SimulatedStation>(QStringLiteral(STANDIN_DIR));
+    QString error;
+    QVERIFY2(station->start(&error), qPrintable(error));
+}
+
+void TestWalkthrough::cleanupTestCase()
+{
+    station.reset();
+    QVERIFY(SensorLibrary::extraDirectories() == QStringList({QStringLiteral(CA410_LIBRARY_DIR)}));
+    QDir::setCurrent(startDir);
+}
+
+void TestWalkthrough::wholeJob_data()
+{
+    QTest::addColumn<int>("instrument");
+    QTest::newRow("CA410") << int(Instrument::CA410);
+    QTest::newRow("CR-250") << int(Instrument::CR250);
+    QTest::newRow("i1Display Pro") << int(Instrument::I1DisplayPro);
+    QTest::newRow("K-10") << int(Instrument::K10);
+}
+
+void TestWalkthrough::wholeJob()
+{
+    QFETCH(int, instrument);
+    const auto sensor = Instrument(instrument);
+    const Matrix3 mismatch = station->world().mismatch(sensor);
+    messages->clear();
+    story.clear();
+
+    Walkthrough walkthrough(*station);
+    walkthrough.setProfileName(QStringLiteral("line-%1").arg(instrument));
+    walkthrough.setPrinter([this](const QString& line) { story << line; });
+    const bool ok = walkthrough.run(sensor);
+    QVERIFY2(ok, qPrintable(walkthrough.failure() + QLatin1Char('\n') + story.join(QLatin1Char('\n'))));
+    QVERIFY2(messages->shown().isEmpty(), qPrintable(messages->shown().value(0).text));
+    const Walkthrough::Figures& figures = walkthrough.figures();
+
+    // Uncorrected, the display takes on the sensor's own error: far from the
+    // target, where this sensor's mismatch says it must end.
+    const double predicted = predictedUncorrectedError(mismatch);
+    QVERIFY2(figures.identityWhiteError > 0.002, qPrintable(QString::number(figures.identityWhiteError)));
+    QVERIFY2(std::fabs(figures.identityWhiteError - predicted) < 0.0006,
+             qPrintable(QStringLiteral("%1 vs %2").arg(figures.identityWhiteError).arg(predicted)));
+
+    // The calibrated matrix undoes the mismatch, so the white lands on D65.
+    QVERIFY2(residual(figures.matrix, mismatch) < 0.005,
+             qPrintable(QString::number(residual(figures.matrix, mismatch))));
+    QVERIFY2(figures.correctedWhiteError < 0.0005, qPrintable(QString::number(figures.correctedWhiteError)));
+
+    // Restarted with the profile: the same matrix, the same result, and the
+    // display really shows it.
+    QVERIFY(QFile::exists(figures.profilePath));
+    QVERIFY2(largestDifference(figures.reopenedMatrix, figures.matrix) < 1e-5,
+             qPrintable(QString::number(largestDifference(figures.reopenedMatrix, figures.matrix))));
+    QVERIFY(largestDifference(walkthrough.window()->controller()->correctionMatrix(), figures.matrix) < 1e-5);
+    QVERIFY2(figures.reopenedWhiteError < 0.0005, qPrintable(QString::number(figures.reopenedWhiteError)));
+    QCOMPARE(station->world().trueWhiteError(), figures.reopenedWhiteError);
+    QVERIFY(figures.factoryWhiteError > figures.identityWhiteError);
+}
+
+void TestWalkthrough::k10StoresTheMatrixAndReadsItBack()
+{
+    messages->clear();
+    Walkthrough walkthrough(*station);
+    QVERIFY(walkthrough.openWindow());
+    QVERIFY2(walkthrough.connectInstruments(Instrument::K10), qPrintable(walkthrough.failure()));
+    MainWindow* window = walkthrough.window();
+    const double stored[3][3] = {{1.0213, -0.0125, 0.0041}, {0.0087, 0.9876, -0.0032}, {-0.0015, 0.0221, 1.0342}};
+
+    bool played = false;
+    QStringList readBack;
+    QTimer::singleShot(0, this, [&] {
+        QWidget* dialog = nullptr;
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        for (QWidget* w : windows) {
+            if (w->isVisible() && w->inherits("SensorDlg"))
+                dialog = w;
+        }
+        if (!dialog)
+            return;
+        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("matrixTable"));
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c)
+                table->item(r, c)->setText(QString::number(stored[r][c], 'f', 4));
+        }
+        dialog->findChild<QLineEdit*>(QStringLiteral("matrixNameEdit"))->setText(QStringLiteral("Line 3 panel"));
+        dialog->findChild<QLineEdit*>(QStringLiteral("matrixIndexEdit"))->setText(QStringLiteral("7"));
+        dialog->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c)
+                table->item(r, c)->setText(QString());
+        }
+        dialog->findChild<QPushButton*>(QStringLiteral("scanButton"))->click();
+        auto* list = dialog->findChild<QComboBox*>(QStringLiteral("fileListBox"));
+        const int entry = list->findText(QStringLiteral("MAT[7]_Line 3 panel"));
+        if (entry >= 0) {
+            list->setCurrentIndex(entry);
+            dialog->findChild<QPushButton*>(QStringLiteral("readButton"))->click();
+            for (int r = 0; r < 3; ++r) {
+                for (int c = 0; c < 3; ++c)
+                    readBack << table->item(r, c)->text();
+            }
+        }
+        played = true;
+        QMetaObject::invokeMethod(dialog, "reject");
+    });
+    window->showSensorDlg();
+    QVERIFY(played);
+    QCOMPARE(readBack.size(), 9);
+    for (int i = 0; i < 9; ++i)
+        QCOMPARE(readBack.at(i).toDouble(), stored[i / 3][i % 3]);
+    QVERIFY(!messages->shown().isEmpty());
+    QCOMPARE(messages->shown().first().text, QStringLiteral("Matrix7 Line 3 panel Saved"));
+}
+
+void TestWalkthrough::stationRefusesAMissingStandinLibrary()
+{
+    QTemporaryDir empty;
+    const QStringList portsBefore = PortLister::extraPorts();
+    SimulatedStation broken(empty.path());
+    QString error;
+    QVERIFY(!broken.start(&error));
+    QVERIFY2(error.contains(QStringLiteral("libmlink_i1d3")), qPrintable(error));
+    // Nothing of a station that did not start is offered to the program.
+    QCOMPARE(PortLister::extraPorts(), portsBefore);
+}
+
+int main(int argc, char* argv[])
+{
+    Application app(argc, argv);
+    TestWalkthrough test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_walkthrough.moc"
