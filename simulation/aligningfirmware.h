@@ -70,6 +70,9 @@ public:
 
 private:
     void run();
+    // The whole sequence; false with the reason in error when it cannot finish.
+    bool align(std::string* error);
+    void applyGains(const Rgb& gains);
     // Shows the patch, asks for a measurement and returns what it was told;
     // false (and error set) when the program does not answer in time or the
     // alignment was cancelled.
@@ -85,6 +88,8 @@ private:
     std::function<void(const Progress&)> m_observer;
     std::chrono::milliseconds m_replyTimeout{5000};
     bool m_cancel = false;
+    // Guards m_thread: starting, and joining the run before the next or at the end.
+    std::mutex m_threadMutex;
     std::thread m_thread;
 };
 

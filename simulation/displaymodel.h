@@ -34,6 +34,12 @@ public:
     // D65 as the alignment's target white.
     static Chromaticity targetWhite();
     static Chromaticity chromaticity(const Xyz& xyz);
+    // The colour of that chromaticity at that luminance (Y); black for y = 0.
+    static Xyz fromChromaticity(Chromaticity c, double luminance);
+    // How much of each of three colours adds up to the target: weights with
+    // w0 c0 + w1 c1 + w2 c2 = target. False when the colours do not span the
+    // space (one is a mix of the others) or a weight is not finite.
+    static bool solve(const std::array<Xyz, 3>& colours, const Xyz& target, Rgb* weights);
     // CIE 1976 u', v'.
     static std::array<double, 2> upvp(const Xyz& xyz);
     // Distance between the two colours' chromaticities in the u'v' diagram.

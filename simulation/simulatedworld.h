@@ -62,6 +62,8 @@ public:
     static std::string instrumentName(Instrument instrument);
 
 private:
+    Xyz trueReadingLocked() const;
+
     mutable std::mutex m_mutex;
     const DisplayModel m_display;
     Rgb m_patch{{1.0, 1.0, 1.0}};

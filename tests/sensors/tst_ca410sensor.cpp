@@ -48,6 +48,7 @@ private slots:
     void dimReadingIsAveragedWithASecond();
     void brightReadingIsTakenOnce();
     void failedReadingIsTakenAgainInGetColor();
+    void readingSourceFeedsEveryMeasurement();
     void calListNamesUserChannels();
     void releaseUnbindsAndInitOpensAgain();
     void destroyingGivesThePortBack();
@@ -236,6 +237,37 @@ void TestCA410Sensor::failedReadingIsTakenAgainInGetColor()
     QCOMPARE(color[2], 0.0);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(m_messenger->shown().last().text, QStringLiteral("measXYZ err, 55"));
+}
+
+void TestCA410Sensor::readingSourceFeedsEveryMeasurement()
+{
+    QVERIFY(openSensor());
+    m_emulator.setMeasurement(1.0, 1.0, 1.0);
+    // A probe looking at something that changes: each measurement sees the next value.
+    int taken = 0;
+    m_emulator.setReadingSource([&taken] {
+        ++taken;
+        return std::array<double, 3>{{40.0 + taken, 50.0 + taken, 60.25}};
+    });
+    QCOMPARE(m_sensor->startMeasure(), 1000);
+    CColor color = m_sensor->GetColor();
+    QCOMPARE(color[0], 41.0);
+    QCOMPARE(color[1], 51.0);
+    QCOMPARE(color[2], 60.25);
+    QCOMPARE(m_sensor->startMeasure(), 1000);
+    QCOMPARE(m_sensor->GetColor()[1], 52.0);
+    QCOMPARE(taken, 2);
+    QCOMPARE(measurements(), 2);
+
+    // Without a source the fixed values are measured again.
+    m_emulator.setReadingSource(nullptr);
+    m_emulator.setMeasurement(70.0, 80.0, 90.0);
+    QCOMPARE(m_sensor->startMeasure(), 1000);
+    color = m_sensor->GetColor();
+    QCOMPARE(color[0], 70.0);
+    QCOMPARE(color[1], 80.0);
+    QCOMPARE(color[2], 90.0);
+    QCOMPARE(taken, 2);
 }
 
 void TestCA410Sensor::calListNamesUserChannels()

@@ -62,6 +62,7 @@ private slots:
     void syncFrequencyIsClamped();
     void syncFrequencyRangeUnreadable();
     void reading();
+    void readingFromASource();
     void failedReadings_data();
     void failedReadings();
 
@@ -483,6 +484,31 @@ void TestCRXXXCensor::reading()
     QCOMPARE(emitted[1], config.y);
     // The reading travels in the result only.
     QCOMPARE(sensor->getLastColor()[0], before[0]);
+}
+
+void TestCRXXXCensor::readingFromASource()
+{
+    const CrxxxEmulator::Config config = CrxxxEmulator::cr250();
+    QVERIFY(open(config));
+    int taken = 0;
+    device->setReadingSource([&taken] {
+        ++taken;
+        return std::array<double, 3>{{12.5 * taken, 20.25, 3.125}};
+    });
+    CColor c = sensor->GetColor();
+    QCOMPARE(c[0], 12.5);
+    QCOMPARE(c[1], 20.25);
+    QCOMPARE(c[2], 3.125);
+    QCOMPARE(sensor->GetColor()[0], 25.0);
+    QCOMPARE(taken, 2);
+
+    // Without a source the configured values come back.
+    device->setReadingSource(nullptr);
+    c = sensor->GetColor();
+    QCOMPARE(c[0], config.x);
+    QCOMPARE(c[1], config.y);
+    QCOMPARE(c[2], config.z);
+    QCOMPARE(taken, 2);
 }
 
 void TestCRXXXCensor::failedReadings_data()

@@ -17,6 +17,18 @@
 namespace {
 
 using SimControl = int32_t (*)(i1d3_sim_request*);
+using PatchSource = void (*)(void*, double*);
+using SetPatchSource = int32_t (*)(PatchSource, void*);
+
+// Counts the readings it feeds, each one brighter.
+void countingPatch(void* context, double* xyz)
+{
+    int& taken = *static_cast<int*>(context);
+    ++taken;
+    xyz[0] = 30.5;
+    xyz[1] = 40.0 + taken;
+    xyz[2] = 50.25;
+}
 
 const QString kTitle = QStringLiteral("I1Display Pro");
 
@@ -45,6 +57,7 @@ private slots:
     void slowReadingGoesThroughDelayMode();
     void delayModeOnTheSteadyClock();
     void failedReadings();
+    void patchSourceFeedsReadings();
     void calibrationStorage();
     void slotsAbove17AreRefusedWithoutALibraryCall();
     void unopenedSensorCallsNothing();
@@ -371,6 +384,33 @@ void TestI1d3Sensor::failedReadings()
     QCOMPARE(messenger.shown().at(2).text, QStringLiteral("measXYZ err, Communications failure"));
     QCOMPARE(spy.size(), 1);
     QCOMPARE(sim(I1D3_SIM_LED), 1);
+}
+
+void TestI1d3Sensor::patchSourceFeedsReadings()
+{
+    const auto setSource = reinterpret_cast<SetPatchSource>(simLibrary.resolve("i1d3SimSetPatchSource"));
+    QVERIFY(setSource);
+    setPatch(10.0, 20.0, 30.0);
+    sim(I1D3_SIM_SET_READING_TIME, 300);
+    auto sensor = makeSensor();
+    int taken = 0;
+    QCOMPARE(setSource(countingPatch, &taken), I1D3_OK);
+    QCOMPARE(sensor->startMeasure(), 500);
+    CColor color = sensor->GetColor();
+    QCOMPARE(color[0], 30.5);
+    QCOMPARE(color[1], 41.0);
+    QCOMPARE(color[2], 50.25);
+    QCOMPARE(taken, int(calls("i1d3MeasureXYZ")));
+
+    // A null source: the fixed patch again.
+    QCOMPARE(setSource(nullptr, nullptr), I1D3_OK);
+    const int before = taken;
+    QCOMPARE(sensor->startMeasure(), 500);
+    color = sensor->GetColor();
+    QCOMPARE(color[0], 10.0);
+    QCOMPARE(color[1], 20.0);
+    QCOMPARE(color[2], 30.0);
+    QCOMPARE(taken, before);
 }
 
 void TestI1d3Sensor::calibrationStorage()

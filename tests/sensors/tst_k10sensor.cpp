@@ -23,6 +23,16 @@ namespace {
 const QString kStandinDir = QStringLiteral(K10_STANDIN_DIR);
 const QString kPort = QStringLiteral("/dev/ttyK10SIM");
 
+// Counts the readings it feeds, each one brighter.
+void countingPatch(void* context, double* xyz)
+{
+    int& taken = *static_cast<int*>(context);
+    ++taken;
+    xyz[0] = 30.5;
+    xyz[1] = 40.0 + taken;
+    xyz[2] = 50.25;
+}
+
 // A K-10 answering "\rN5\r" on a pseudo-terminal with a fixed package.
 class PackagePeer : public PtyDevice
 {
@@ -62,6 +72,7 @@ private slots:
     void initFailuresGiveTheHandleBack();
     void initReadsTheIdentityOnce();
     void measuresLikeTheCa410();
+    void patchSourceFeedsReadings();
     void calListAndStoredMatrices();
     void savingAndDeletingKeepToSlots0To95();
     void releaseGivesTheHandleBack();
@@ -218,6 +229,34 @@ void TestK10Sensor::measuresLikeTheCa410()
     QCOMPARE(m_messenger->shown().last().text, QStringLiteral("measXYZ err, 9"));
     QCOMPARE(spy.count(), 4);
     QCOMPARE(spy.last().at(0).value<CColor>()[1], 0.0);
+}
+
+void TestK10Sensor::patchSourceFeedsReadings()
+{
+    using SetPatchSource = int32_t (*)(void (*)(void*, double*), void*);
+    const auto setSource = reinterpret_cast<SetPatchSource>(m_standin.resolve("k10SimSetPatchSource"));
+    QVERIFY(setSource);
+    m_sensor = std::make_unique<K10Sensor>();
+    QVERIFY(m_sensor->init(kPort));
+    QCOMPARE(sim("reading 3000"), 0);
+    QCOMPARE(sim("patch 10 20 30"), 0);
+    int taken = 0;
+    QCOMPARE(setSource(countingPatch, &taken), 0);
+    QCOMPARE(m_sensor->startMeasure(), 1000);
+    CColor color = m_sensor->GetColor();
+    QCOMPARE(color[0], 30.5);
+    QCOMPARE(color[1], 41.0);
+    QCOMPARE(color[2], 50.25);
+    QCOMPARE(taken, calls("k10MeasureXYZ"));
+
+    // A null source: the fixed patch again.
+    QCOMPARE(setSource(nullptr, nullptr), 0);
+    QCOMPARE(m_sensor->startMeasure(), 1000);
+    color = m_sensor->GetColor();
+    QCOMPARE(color[0], 10.0);
+    QCOMPARE(color[1], 20.0);
+    QCOMPARE(color[2], 30.0);
+    QCOMPARE(taken, 1);
 }
 
 void TestK10Sensor::calListAndStoredMatrices()

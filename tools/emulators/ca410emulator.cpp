@@ -116,6 +116,12 @@ void Ca410Emulator::setMeasurement(double X, double Y, double Z)
     m_xyz = {{X, Y, Z}};
 }
 
+void Ca410Emulator::setReadingSource(std::function<std::array<double, 3>()> source)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_source = std::move(source);
+}
+
 void Ca410Emulator::addFault(Fault fault, const std::string& prefix, int value, int times, const std::string& raw)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -521,8 +527,9 @@ Ca410Emulator::Reply Ca410Emulator::measure(const std::string&, const Args& args
         return error(10);  // no zero calibration yet
     int mode = 0;
     toInt(m_settings[0], &mode);
-    m_lastMeasure = m_xyz;
-    const double X = m_xyz[0], Y = m_xyz[1], Z = m_xyz[2];
+    const std::array<double, 3> xyz = m_source ? m_source() : m_xyz;
+    m_lastMeasure = xyz;
+    const double X = xyz[0], Y = xyz[1], Z = xyz[2];
     std::string values;
     if (mode == 0) {
         // x, y and luminance

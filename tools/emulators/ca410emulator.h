@@ -5,6 +5,7 @@
 
 #include <array>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -58,6 +59,11 @@ public:
                      const std::string& serial);
     // The tristimulus values the probe sees.
     void setMeasurement(double X, double Y, double Z);
+    // Where every measurement takes its tristimulus values from instead, for a
+    // probe that looks at something changing; an empty function goes back to
+    // setMeasurement()'s values. Called on the emulator's thread while it
+    // handles the command: it must not call back into the emulator.
+    void setReadingSource(std::function<std::array<double, 3>()> source);
 
     // Applies fault to the next `times` commands beginning with `prefix`
     // (empty: any command; times < 0: for ever). Earlier rules match first.
@@ -145,6 +151,7 @@ private:
     std::string m_version = "1.20.0000";
     std::string m_serial = "51000001";
     std::array<double, 3> m_xyz{{95.05, 100.0, 108.88}};
+    std::function<std::array<double, 3>()> m_source;
     std::map<int, std::string> m_settings;
     std::array<Range, 2> m_ranges{};
     int m_calMode = 0;

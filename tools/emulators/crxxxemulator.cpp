@@ -117,6 +117,12 @@ void CrxxxEmulator::setConfig(const Config& config)
     m_config = config;
 }
 
+void CrxxxEmulator::setReadingSource(std::function<std::array<double, 3>()> source)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_source = std::move(source);
+}
+
 void CrxxxEmulator::setFault(const std::string& command, Fault fault, const std::string& errorCode,
                              int times)
 {
@@ -220,8 +226,10 @@ std::string CrxxxEmulator::answer(const std::string& line)
         return ok(line, c.model);
     if (line == "M")
         return ok(line);
-    if (line == "RM XYZ")
-        return ok(line, number(c.x, 4) + "," + number(c.y, 4) + "," + number(c.z, 4));
+    if (line == "RM XYZ") {
+        const std::array<double, 3> xyz = m_source ? m_source() : std::array<double, 3>{{c.x, c.y, c.z}};
+        return ok(line, number(xyz[0], 4) + "," + number(xyz[1], 4) + "," + number(xyz[2], 4));
+    }
     if (line == "RC SyncMode")
         return list(line, std::to_string(c.syncModes.size()), c.syncModes, 0);
     if (line == "RS SyncMode")

@@ -3,8 +3,10 @@
 
 #include "ptydevice.h"
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -61,6 +63,11 @@ public:
 
     Config config() const;
     void setConfig(const Config& config);
+    // Where the measurement reply takes its X, Y, Z from instead of the
+    // configuration, for a probe that looks at something changing; an empty
+    // function goes back to the configuration's values. Called on the
+    // emulator's thread while it answers: it must not call back into the emulator.
+    void setReadingSource(std::function<std::array<double, 3>()> source);
 
     // Applies the fault to the next `times` uses of the command; -1 for all.
     void setFault(const std::string& command, Fault fault, const std::string& errorCode = "-100",
@@ -90,6 +97,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     Config m_config;
+    std::function<std::array<double, 3>()> m_source;
     std::map<std::string, Injected> m_faults;
     std::vector<std::string> m_commands;
     std::string m_partial;

@@ -69,6 +69,8 @@ struct Slot {
 
 struct Instrument {
     double patch[3] = {95.05, 100.0, 108.9};
+    void (*patchSource)(void*, double*) = nullptr;
+    void* patchContext = nullptr;
     int64_t readingTime = 200;
     double timeScale = 1.0;
     int32_t usrEnabled = 1;
@@ -253,6 +255,8 @@ int32_t i1d3MeasureXYZ(i1d3_dev* dev, double* xyz)
 {
     double values[3];
     std::chrono::duration<double, std::milli> wait;
+    void (*source)(void*, double*) = nullptr;
+    void* context = nullptr;
     {
         std::lock_guard<std::mutex> lock(mutex);
         const int32_t rv = enter(MeasureXYZ, dev);
@@ -261,9 +265,14 @@ int32_t i1d3MeasureXYZ(i1d3_dev* dev, double* xyz)
         if (!xyz)
             return I1D3_ERR_BAD_ARGS;
         std::copy(sim.patch, sim.patch + 3, values);
+        source = sim.patchSource;
+        context = sim.patchContext;
         sim.clock += sim.readingTime;
         wait = std::chrono::duration<double, std::milli>(double(sim.readingTime) * sim.timeScale);
     }
+    // Outside the lock: the source may take locks of its own.
+    if (source)
+        source(context, values);
     // The reading blocks like the instrument's, scaled; the lock is not held so
     // that a test can still steer the instrument meanwhile.
     if (wait.count() > 0.0)
@@ -443,6 +452,14 @@ int32_t i1d3SimControl(i1d3_sim_request* request)
     default:
         return I1D3_ERR_BAD_ARGS;
     }
+}
+
+int32_t i1d3SimSetPatchSource(void (*source)(void* context, double* xyz), void* context)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    sim.patchSource = source;
+    sim.patchContext = source ? context : nullptr;
+    return I1D3_OK;
 }
 
 } // extern "C"

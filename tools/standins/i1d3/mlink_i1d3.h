@@ -122,6 +122,13 @@ typedef struct i1d3_sim_request {
 /* I1D3_OK, or I1D3_ERR_BAD_ARGS for an unknown op, function name or slot. */
 MLINK_I1D3_API int32_t i1d3SimControl(i1d3_sim_request *request);
 
+/* Where the patch in front of the instrument comes from instead of
+ * I1D3_SIM_SET_PATCH, for a simulation in which it changes: every reading calls
+ * source(context, xyz) to fill X, Y, Z, on the thread taking the reading and
+ * without the library's lock held. A null source goes back to the fixed patch;
+ * I1D3_SIM_RESET does too. Returns I1D3_OK. */
+MLINK_I1D3_API int32_t i1d3SimSetPatchSource(void (*source)(void *context, double *xyz), void *context);
+
 #ifdef __cplusplus
 }
 #endif

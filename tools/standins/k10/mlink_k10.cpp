@@ -51,6 +51,8 @@ struct Instrument {
     std::string serial = "K10SIM0001";
     std::string firmware = "2.01";
     double xyz[3] = {95.05, 100.0, 108.88};
+    void (*patchSource)(void*, double*) = nullptr;
+    void* patchContext = nullptr;
     int readingMs = 500;
     double scale = 1.0;
     std::array<Slot, kSimSlots> slots{};
@@ -268,8 +270,19 @@ int32_t k10MeasureXYZ(k10_dev* dev, double* xyz)
     }
     std::this_thread::sleep_for(duration);
     // The patch seen at the end of the reading is the one reported.
-    std::lock_guard<std::mutex> lock(mutex);
-    memcpy(xyz, sim.xyz, sizeof sim.xyz);
+    double values[3];
+    void (*source)(void*, double*) = nullptr;
+    void* context = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        memcpy(values, sim.xyz, sizeof values);
+        source = sim.patchSource;
+        context = sim.patchContext;
+    }
+    // Outside the lock: the source may take locks of its own.
+    if (source)
+        source(context, values);
+    memcpy(xyz, values, sizeof values);
     return K10_OK;
 }
 
@@ -387,6 +400,14 @@ int32_t k10SimControl(const char* command)
     const std::string line(command, strnlen(command, kMaxCommand));
     std::lock_guard<std::mutex> lock(mutex);
     return control(line);
+}
+
+int32_t k10SimSetPatchSource(void (*source)(void* context, double* xyz), void* context)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    sim.patchSource = source;
+    sim.patchContext = source ? context : nullptr;
+    return K10_OK;
 }
 
 } // extern "C"

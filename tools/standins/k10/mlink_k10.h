@@ -82,6 +82,13 @@ MLINK_K10_API int32_t k10MeasureXYZ(k10_dev *dev, double *xyz);
  *   "lists"                       lists handed out and not yet given back */
 MLINK_K10_API int32_t k10SimControl(const char *command);
 
+/* Where the patch the probe sees comes from instead of "patch", for a
+ * simulation in which it changes: every reading ends by calling
+ * source(context, xyz) to fill X, Y, Z, on the thread taking the reading and
+ * without the library's lock held. A null source goes back to the fixed patch;
+ * "reset" does too. Returns K10_OK. */
+MLINK_K10_API int32_t k10SimSetPatchSource(void (*source)(void *context, double *xyz), void *context);
+
 #ifdef __cplusplus
 }
 #endif
