@@ -86,6 +86,11 @@ int playWalkthrough(SimulatedStation& station)
     walkthrough.setPrinter(printLine);
     const bool ok = walkthrough.run(SimulatedWorld::Instrument::CA410);
     Messenger::install(before);
+    printLine(QString());
+    printLine(QStringLiteral("To see the window and play it yourself, start the station on a desktop: "
+                             "bash scripts/run.sh, or build/Lumaserve --simulate. Pick a sensor and its port, "
+                             "the display's port, switch alignment on and press \"Align display\" in the "
+                             "\"Simulated station\" window."));
     return ok ? 0 : 1;
 }
 

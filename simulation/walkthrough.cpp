@@ -6,6 +6,7 @@
 #include "dialogprovider.h"
 #include "mainwindow.h"
 #include "measure.h"
+#include "messenger.h"
 #include "simulatedstation.h"
 
 #include <QApplication>
@@ -57,6 +58,36 @@ public:
 private:
     QString m_name;
     DialogProvider* m_previous;
+};
+
+// The user's "Yes" to the question the window asks before it stops alignment;
+// any other box goes to the messenger installed before.
+class YesToQuestions final : public Messenger
+{
+public:
+    explicit YesToQuestions(std::function<void(const QString&)> printer)
+        : m_printer(std::move(printer))
+        , m_previous(Messenger::install(this))
+    {
+    }
+    ~YesToQuestions() override { Messenger::install(m_previous); }
+
+    Button show(QWidget* parent, Icon icon, const QString& title, const QString& text, Buttons buttons,
+                Button defaultButton) override
+    {
+        if (!buttons.testFlag(Yes)) {
+            Messenger& next = m_previous ? *m_previous : Messenger::current();
+            return &next == this ? defaultAnswer(buttons, defaultButton)
+                                 : next.show(parent, icon, title, text, buttons, defaultButton);
+        }
+        if (m_printer)
+            m_printer(QStringLiteral("   The window asks \"%1\": Yes.").arg(text));
+        return Yes;
+    }
+
+private:
+    std::function<void(const QString&)> m_printer;
+    Messenger* m_previous;
 };
 
 QString fixed(double value, int decimals = 4)
@@ -242,11 +273,18 @@ bool Walkthrough::takeReading()
 bool Walkthrough::setAlignment(bool on)
 {
     Measure* measure = m_window->controller();
-    if ((measure->alignmentState() == Measure::AlignmentState::On) != on)
+    if ((measure->alignmentState() == Measure::AlignmentState::On) != on) {
+        YesToQuestions answer(m_printer);
         m_window->doAlignment();
-    const Measure::AlignmentState wanted = on ? Measure::AlignmentState::On : Measure::AlignmentState::Off;
-    return waitFor([measure, wanted] { return measure->alignmentState() == wanted; }, kStateTimeoutMs,
-                   on ? QStringLiteral("alignment to switch on") : QStringLiteral("alignment to switch off"));
+    }
+    // Switched on, the service flushes what the display sent before; requests
+    // count only once it serves.
+    if (on) {
+        return waitFor([measure] { return measure->isServingAlignment(); }, kStateTimeoutMs,
+                       QStringLiteral("alignment to switch on"));
+    }
+    return waitFor([measure] { return measure->alignmentState() == Measure::AlignmentState::Off; },
+                   kStateTimeoutMs, QStringLiteral("alignment to switch off"));
 }
 
 bool Walkthrough::alignDisplay(double* trueWhiteError)
@@ -362,7 +400,7 @@ bool Walkthrough::calibrateInDialog(QWidget* dialog)
         if (referenceCells.join(QLatin1Char('\t')) != reference)
             return fail(QStringLiteral("the reference values did not paste into the %1 row").arg(QLatin1String(names[row])));
         print(QStringLiteral("   %1 patch: sensor %2 | reference %3")
-                  .arg(QLatin1String(names[row]).leftJustified(5), sensorCells.join(QLatin1Char(' ')),
+                  .arg(QString::fromLatin1(names[row]).leftJustified(5), sensorCells.join(QLatin1Char(' ')),
                        referenceCells.join(QLatin1Char(' '))));
     }
     calibrateButton->click();
