@@ -49,13 +49,14 @@ StationWindow::StationWindow(SimulatedStation& station_, QWidget* parent)
         deviceTable->setItem(row, 2, new QTableWidgetItem(device.how));
     }
     deviceTable->resizeColumnsToContents();
-    deviceTable->horizontalHeader()->setStretchLastSection(true);
     deviceTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     deviceTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     int tableHeight = deviceTable->horizontalHeader()->sizeHint().height() + 2 * deviceTable->frameWidth();
     for (int row = 0; row < devices.size(); ++row)
         tableHeight += deviceTable->rowHeight(row);
     deviceTable->setFixedHeight(tableHeight);
+    // Every port and what serves it readable without scrolling.
+    deviceTable->setMinimumWidth(deviceTable->horizontalHeader()->length() + 2 * deviceTable->frameWidth() + 4);
     auto* deviceLayout = new QVBoxLayout(deviceBox);
     deviceLayout->addWidget(deviceTable);
 
@@ -133,7 +134,8 @@ StationWindow::StationWindow(SimulatedStation& station_, QWidget* parent)
     refreshTimer.start(kRefreshMs);
     refreshReference();
     showProgress(station.progress());
-    resize(460, 620);
+    deviceTable->horizontalHeader()->setStretchLastSection(true);
+    resize(sizeHint().width(), 620);
 }
 
 QString StationWindow::referenceText() const

@@ -25,17 +25,22 @@
 #include "portlister.h"
 #include "sensordlg.h"
 #include "sensorlibrary.h"
+#include "simulatedstation.h"
+#include "stationwindow.h"
 #include "translation.h"
+#include "walkthrough.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QLibrary>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
 
@@ -218,6 +223,53 @@ bool run(const QDir& outDir)
 
 } // namespace
 
+// The "Simulated station" window beside the main window, after the display
+// aligned itself twice: with the CA410 uncorrected, then calibrated.
+bool stationBesideWindow(const QDir& outDir)
+{
+    const QStringList directoriesBefore = SensorLibrary::extraDirectories();
+    SensorLibrary::setExtraDirectories({QStringLiteral(CA410_LIBRARY_DIR)});
+    QTemporaryDir workDir;
+    const QString startDir = QDir::currentPath();
+    QDir::setCurrent(workDir.path());
+    bool ok = false;
+    {
+        SimulatedStation station(QStringLiteral(I1D3_STANDIN_DIR));
+        QString error;
+        if (!station.start(&error))
+            return fail(qPrintable(error));
+        StationWindow stationWindow(station);
+        stationWindow.show();
+        Walkthrough walkthrough(station);
+        ok = walkthrough.openWindow() && walkthrough.connectInstruments(SimulatedWorld::Instrument::CA410)
+             && walkthrough.alignDisplay(nullptr) && walkthrough.calibrate() && walkthrough.alignDisplay(nullptr)
+             && walkthrough.takeReading();
+        if (!ok) {
+            fail(qPrintable(walkthrough.failure()));
+        } else {
+            QTest::qWait(400); // the station's reference reading refreshes
+            const QPixmap main = walkthrough.window()->grab();
+            const QPixmap side = stationWindow.grab();
+            const int gap = 16;
+            QPixmap both(main.width() + gap + side.width(), qMax(main.height(), side.height()));
+            both.fill(QColor(0x4a, 0x52, 0x5e));
+            QPainter painter(&both);
+            painter.drawPixmap(0, 0, main);
+            painter.drawPixmap(main.width() + gap, 0, side);
+            painter.end();
+            const QString path = outDir.filePath(QStringLiteral("station-beside-mainwindow.png"));
+            ok = both.save(path, "PNG");
+            if (ok)
+                std::printf("%s\n", qPrintable(path));
+            else
+                fail("cannot write the station picture");
+        }
+    }
+    QDir::setCurrent(startDir);
+    SensorLibrary::setExtraDirectories(directoriesBefore);
+    return ok;
+}
+
 int main(int argc, char* argv[])
 {
     Application app(argc, argv);
@@ -228,5 +280,5 @@ int main(int argc, char* argv[])
     const QDir outDir(QString::fromLocal8Bit(argv[1]));
     if (!QDir().mkpath(outDir.path()))
         return 1;
-    return run(outDir) && chinese(outDir) ? 0 : 1;
+    return run(outDir) && stationBesideWindow(outDir) && chinese(outDir) ? 0 : 1;
 }
