@@ -165,6 +165,19 @@ void TestAligningFirmware::uncorrectedSensorLeavesItsOwnError()
     const Xyz lastGrey = station.world.display().emitted(r.back().level, result.gains);
     QVERIFY(std::abs(r.back().truth[1] - lastGrey[1]) < 1e-9);
 
+    // Each reading was asked for once the time announced for it had passed.
+    const std::vector<MonitorEmulator::Reply> replies = station.firmware->replies();
+    QCOMPARE(replies.size(), 2 * r.size());
+    for (size_t i = 0; i + 1 < replies.size(); i += 2) {
+        QVERIFY(replies[i].line.rfind("OK00,", 0) == 0);
+        QVERIFY(replies[i + 1].line.rfind("OK01,", 0) == 0);
+        bool ok = false;
+        const int announced = QByteArray::fromStdString(replies[i].line.substr(5)).toInt(&ok);
+        QVERIFY(ok && announced > 0);
+        QVERIFY2(replies[i + 1].atMs - replies[i].atMs >= announced,
+                 QByteArray::number(replies[i + 1].atMs - replies[i].atMs));
+    }
+
     // Every change was reported, on the firmware's thread, ending with the result.
     std::lock_guard<std::mutex> lock(seenMutex);
     QVERIFY(seen.size() >= r.size());
