@@ -14,9 +14,14 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cerrno>
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using Instrument = SimulatedWorld::Instrument;
@@ -102,6 +107,7 @@ private slots:
     void alignmentSwitchedOffFailsWithinTheTimeout();
     void cancelEndsTheWaitForAReplyAtOnce();
     void destroyingWhileAligningEndsPromptly();
+    void destroyingWhileRepliesPourInIsSafe();
 };
 
 void TestAligningFirmware::uncorrectedSensorLeavesItsOwnError()
@@ -328,6 +334,43 @@ void TestAligningFirmware::destroyingWhileAligningEndsPromptly()
         QVERIFY2(clock.elapsed() < 1000, QByteArray::number(clock.elapsed()));
         QVERIFY(published.load() > 0);
     }
+}
+
+void TestAligningFirmware::destroyingWhileRepliesPourInIsSafe()
+{
+    SimulatedWorld world;
+    auto firmware = std::make_unique<AligningFirmware>(world);
+    QVERIFY(firmware->start());
+    firmware->setReplyTimeout(20s);
+    QVERIFY(firmware->startAlignment());
+
+    // A program that keeps answering with lines nobody asked for, right
+    // through the firmware's end.
+    const int fd = ::open(firmware->devicePath().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    std::atomic<bool> done{false};
+    std::thread chatter([&] {
+        const std::string line = "OK01,001.000;002.000;003.000\r";
+        while (!done.load()) {
+            const ssize_t n = ::write(fd, line.data(), line.size());
+            if (n < 0 && errno != EAGAIN && errno != EINTR)
+                break; // the terminal is gone
+            if (n < 0) {
+                pollfd p{fd, POLLOUT, 0};
+                ::poll(&p, 1, 10);
+            }
+        }
+    });
+    const bool flowing = firmware->waitForReplies(50, 5s);
+    QElapsedTimer clock;
+    clock.start();
+    firmware.reset();
+    const qint64 took = clock.elapsed();
+    done = true;
+    chatter.join();
+    ::close(fd);
+    QVERIFY(flowing);
+    QVERIFY2(took < 1000, QByteArray::number(took));
 }
 
 QTEST_MAIN(TestAligningFirmware)
