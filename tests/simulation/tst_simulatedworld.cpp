@@ -1,0 +1,352 @@
+// The simulated station's world: colour maths from the CIE definitions, the
+// display model, what each instrument reads and from which patch.
+#include "displaymodel.h"
+#include "simulatedworld.h"
+
+#include <QtTest>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+using Instrument = SimulatedWorld::Instrument;
+
+namespace {
+
+const Instrument kAll[] = {Instrument::CA410, Instrument::CR100, Instrument::CR250, Instrument::I1DisplayPro,
+                           Instrument::K10};
+
+// u' v' straight from x, y (CIE 1976 UCS), a different road from the code's XYZ one.
+std::array<double, 2> upvpOf(double x, double y)
+{
+    const double d = -2.0 * x + 12.0 * y + 3.0;
+    return {{4.0 * x / d, 9.0 * y / d}};
+}
+
+Xyz times(const std::array<std::array<double, 3>, 3>& m, const Xyz& v)
+{
+    Xyz r{};
+    for (size_t i = 0; i < 3; ++i)
+        r[i] = m[i][0] * v[0] + m[i][1] * v[1] + m[i][2] * v[2];
+    return r;
+}
+
+bool near(const Xyz& a, const Xyz& b, double relative)
+{
+    for (size_t i = 0; i < 3; ++i) {
+        if (std::abs(a[i] - b[i]) > relative * std::max(1.0, std::abs(b[i])))
+            return false;
+    }
+    return true;
+}
+
+QByteArray text(const Xyz& v)
+{
+    return QByteArray::number(v[0], 'f', 6) + ", " + QByteArray::number(v[1], 'f', 6) + ", "
+        + QByteArray::number(v[2], 'f', 6);
+}
+
+} // namespace
+
+class TestSimulatedWorld : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void upvpFromTheCieDefinitions_data();
+    void upvpFromTheCieDefinitions();
+    void primariesAddUpToTheNativeWhite();
+    void emittedFollowsGammaAndGains();
+    void screenPatchOverridesTheDisplay();
+    void sensorMismatchesAreNearIdentityButDistinct();
+    void readingIsMismatchTimesTruthPlusNoise();
+    void eachSensorAlignsTheDisplayOffTarget();
+    void concurrentReadersAndWriters();
+};
+
+void TestSimulatedWorld::upvpFromTheCieDefinitions_data()
+{
+    QTest::addColumn<double>("x");
+    QTest::addColumn<double>("y");
+    QTest::addColumn<double>("up");
+    QTest::addColumn<double>("vp");
+    // Published u' v' of the standard illuminants (to 4 places) and the exact
+    // equal-energy point, 4/19 and 9/19.
+    QTest::newRow("D65") << 0.3127 << 0.3290 << 0.1978 << 0.4683;
+    QTest::newRow("illuminant A") << 0.44757 << 0.40745 << 0.2560 << 0.5243;
+    QTest::newRow("equal energy") << 1.0 / 3.0 << 1.0 / 3.0 << 4.0 / 19.0 << 9.0 / 19.0;
+    QTest::newRow("D50") << 0.3457 << 0.3585 << 0.2092 << 0.4881;
+}
+
+void TestSimulatedWorld::upvpFromTheCieDefinitions()
+{
+    QFETCH(double, x);
+    QFETCH(double, y);
+    QFETCH(double, up);
+    QFETCH(double, vp);
+    // Any luminance: chromaticity does not depend on it.
+    for (double luminance : {1.0, 80.0, 250.0}) {
+        const Xyz xyz = DisplayModel::fromChromaticity({x, y}, luminance);
+        QVERIFY(std::abs(xyz[1] - luminance) < 1e-12);
+        const DisplayModel::Chromaticity back = DisplayModel::chromaticity(xyz);
+        QVERIFY(std::abs(back.x - x) < 1e-12 && std::abs(back.y - y) < 1e-12);
+        const std::array<double, 2> uv = DisplayModel::upvp(xyz);
+        QVERIFY2(std::abs(uv[0] - up) < 6e-5 && std::abs(uv[1] - vp) < 6e-5,
+                 QByteArray::number(uv[0], 'f', 6) + " " + QByteArray::number(uv[1], 'f', 6));
+        const std::array<double, 2> exact = upvpOf(x, y);
+        QVERIFY(std::abs(uv[0] - exact[0]) < 1e-12 && std::abs(uv[1] - exact[1]) < 1e-12);
+        const double fromD65 = std::hypot(exact[0] - 0.197830, exact[1] - 0.468320);
+        QVERIFY(std::abs(DisplayModel::whiteError(xyz) - fromD65) < 1e-5);
+    }
+    const Xyz a = DisplayModel::fromChromaticity({x, y}, 10.0);
+    const Xyz b = DisplayModel::fromChromaticity({0.3127, 0.3290}, 200.0);
+    const std::array<double, 2> ua = upvpOf(x, y);
+    const std::array<double, 2> ub = upvpOf(0.3127, 0.3290);
+    QVERIFY(std::abs(DisplayModel::deltaUpVp(a, b) - std::hypot(ua[0] - ub[0], ua[1] - ub[1])) < 1e-12);
+    QCOMPARE(DisplayModel::targetWhite().x, 0.3127);
+    QCOMPARE(DisplayModel::targetWhite().y, 0.3290);
+}
+
+void TestSimulatedWorld::primariesAddUpToTheNativeWhite()
+{
+    const DisplayModel display;
+    QCOMPARE(display.gamma(), 2.2);
+    QCOMPARE(display.whiteLuminance(), 250.0);
+    const DisplayModel::Chromaticity expected[3] = {{0.640, 0.330}, {0.300, 0.600}, {0.150, 0.060}};
+    Xyz sum{};
+    for (int i = 0; i < 3; ++i) {
+        const Xyz p = display.primary(i);
+        const DisplayModel::Chromaticity c = DisplayModel::chromaticity(p);
+        QVERIFY2(std::abs(c.x - expected[i].x) < 1e-12 && std::abs(c.y - expected[i].y) < 1e-12, text(p));
+        QVERIFY(p[1] > 0.0);
+        for (size_t k = 0; k < 3; ++k)
+            sum[k] += p[k];
+    }
+    QVERIFY2(near(sum, DisplayModel::fromChromaticity({0.2900, 0.3050}, 250.0), 1e-12), text(sum));
+    QVERIFY(near(display.emitted({{1.0, 1.0, 1.0}}), sum, 1e-12));
+    // Bluish, far enough from D65 that the firmware has work to do.
+    QVERIFY(DisplayModel::whiteError(sum) > 0.01);
+    QCOMPARE(display.primary(3), Xyz{});
+
+    // Another panel: wide-gamut primaries, a D65 native white, 100 cd/m2.
+    const DisplayModel wide({0.680, 0.320}, {0.265, 0.690}, {0.150, 0.060}, {0.3127, 0.3290}, 2.4, 100.0);
+    const Xyz white = wide.emitted({{1.0, 1.0, 1.0}});
+    QVERIFY2(near(white, DisplayModel::fromChromaticity({0.3127, 0.3290}, 100.0), 1e-12), text(white));
+    QVERIFY(DisplayModel::whiteError(white) < 1e-12);
+    QVERIFY(std::abs(DisplayModel::chromaticity(wide.primary(1)).x - 0.265) < 1e-12);
+}
+
+void TestSimulatedWorld::emittedFollowsGammaAndGains()
+{
+    const DisplayModel display;
+    const Xyz red = display.primary(0);
+    const Xyz green = display.primary(1);
+    const Xyz blue = display.primary(2);
+    const double half = std::pow(0.5, 2.2);
+    QVERIFY(near(display.emitted({{0.5, 0.0, 0.0}}), Xyz{{red[0] * half, red[1] * half, red[2] * half}}, 1e-12));
+    const Xyz grey = display.emitted({{0.5, 0.5, 0.5}});
+    QVERIFY(std::abs(grey[1] - 250.0 * half) < 1e-9);
+
+    // Gains scale each channel in linear light, after the gamma.
+    const Rgb gains{{1.0, 0.5, 0.25}};
+    const Xyz weighted = display.emitted({{1.0, 1.0, 1.0}}, gains);
+    Xyz expected{};
+    for (size_t k = 0; k < 3; ++k)
+        expected[k] = red[k] + 0.5 * green[k] + 0.25 * blue[k];
+    QVERIFY(near(weighted, expected, 1e-12));
+    const Xyz dimGreen = display.emitted({{0.0, 0.25, 0.0}}, gains);
+    QVERIFY(std::abs(dimGreen[1] - 0.5 * std::pow(0.25, 2.2) * green[1]) < 1e-12);
+
+    // Drive levels outside 0..1 are clipped like a panel's.
+    QVERIFY(near(display.emitted({{1.5, -0.2, 1.0}}), display.emitted({{1.0, 0.0, 1.0}}), 1e-12));
+    QCOMPARE(display.emitted({{0.0, 0.0, 0.0}}), Xyz{});
+}
+
+void TestSimulatedWorld::screenPatchOverridesTheDisplay()
+{
+    SimulatedWorld world;
+    world.setNoise(0.0);
+    const DisplayModel& display = world.display();
+    QCOMPARE(world.displayGains(), SimulatedWorld::factoryGains());
+    QCOMPARE(SimulatedWorld::factoryGains(), (Rgb{{1.0, 1.0, 1.0}}));
+    world.setDisplayPatch({{0.5, 1.0, 0.25}});
+    world.setDisplayGains({{0.9, 0.8, 0.7}});
+    QCOMPARE(world.displayPatch(), (Rgb{{0.5, 1.0, 0.25}}));
+    const Xyz underAlignment = display.emitted({{0.5, 1.0, 0.25}}, {{0.9, 0.8, 0.7}});
+    QVERIFY(near(world.trueReading(), underAlignment, 1e-12));
+    const Xyz whiteWithGains = display.emitted({{1.0, 1.0, 1.0}}, {{0.9, 0.8, 0.7}});
+    QVERIFY(near(world.trueWhite(), whiteWithGains, 1e-12));
+    QVERIFY(std::abs(world.trueWhiteError() - DisplayModel::whiteError(whiteWithGains)) < 1e-15);
+
+    // The dialog's patch, at factory gains, is what every instrument sees.
+    QVERIFY(!world.screenPatch());
+    world.setScreenPatch(std::array<int, 3>{{255, 128, 0}});
+    QVERIFY(world.screenPatch());
+    QCOMPARE(*world.screenPatch(), (std::array<int, 3>{{255, 128, 0}}));
+    const Xyz painted = display.emitted({{1.0, 128.0 / 255.0, 0.0}}, SimulatedWorld::factoryGains());
+    QVERIFY2(near(world.trueReading(), painted, 1e-12), text(world.trueReading()));
+    QVERIFY(near(world.referenceReading(), painted, 1e-12));
+    for (Instrument instrument : kAll)
+        QVERIFY(near(world.sensorReading(instrument), times(world.mismatch(instrument), painted), 1e-12));
+    // The display under alignment keeps its own white meanwhile.
+    QVERIFY(near(world.trueWhite(), whiteWithGains, 1e-12));
+
+    world.setScreenPatch(std::nullopt);
+    QVERIFY(!world.screenPatch());
+    QVERIFY(near(world.trueReading(), underAlignment, 1e-12));
+    QVERIFY(near(world.sensorReading(Instrument::K10), times(world.mismatch(Instrument::K10), underAlignment),
+                 1e-12));
+}
+
+void TestSimulatedWorld::sensorMismatchesAreNearIdentityButDistinct()
+{
+    const SimulatedWorld world;
+    std::vector<std::string> names;
+    for (Instrument a : kAll) {
+        const auto m = world.mismatch(a);
+        double largest = 0.0;
+        for (size_t i = 0; i < 3; ++i) {
+            for (size_t j = 0; j < 3; ++j) {
+                const double deviation = std::abs(m[i][j] - (i == j ? 1.0 : 0.0));
+                QVERIFY2(deviation <= 0.05, qPrintable(QString::fromStdString(SimulatedWorld::instrumentName(a))));
+                largest = std::max(largest, deviation);
+            }
+        }
+        // A real error, not a rounding one.
+        QVERIFY(largest >= 0.01);
+        for (Instrument b : kAll) {
+            if (a == b)
+                continue;
+            const auto n = world.mismatch(b);
+            double difference = 0.0;
+            for (size_t i = 0; i < 3; ++i)
+                for (size_t j = 0; j < 3; ++j)
+                    difference = std::max(difference, std::abs(m[i][j] - n[i][j]));
+            QVERIFY(difference >= 0.005);
+        }
+        names.push_back(SimulatedWorld::instrumentName(a));
+        QVERIFY(!names.back().empty());
+    }
+    std::sort(names.begin(), names.end());
+    QVERIFY(std::unique(names.begin(), names.end()) == names.end());
+    QCOMPARE(SimulatedWorld::instrumentName(Instrument::CR250), std::string("CR-250"));
+}
+
+void TestSimulatedWorld::readingIsMismatchTimesTruthPlusNoise()
+{
+    SimulatedWorld world;
+    QCOMPARE(world.noise(), 0.0002);
+    world.setDisplayPatch({{0.8, 0.6, 0.4}});
+    const Xyz truth = world.trueReading();
+
+    // Without noise: exactly the mismatch applied to the truth.
+    world.setNoise(0.0);
+    QCOMPARE(world.noise(), 0.0);
+    for (Instrument instrument : kAll) {
+        const Xyz expected = times(world.mismatch(instrument), truth);
+        QVERIFY(near(world.sensorReading(instrument), expected, 1e-13));
+        QVERIFY(near(world.sensorReading(instrument), expected, 1e-13));
+    }
+    QVERIFY(near(world.referenceReading(), truth, 0.0));
+
+    // With it: scattered around that value with the relative spread asked for.
+    world.setNoise(0.0002);
+    const Xyz expected = times(world.mismatch(Instrument::CA410), truth);
+    const int n = 4000;
+    std::array<double, 3> sum{}, squares{};
+    for (int i = 0; i < n; ++i) {
+        const Xyz r = world.sensorReading(Instrument::CA410);
+        for (size_t k = 0; k < 3; ++k) {
+            const double relative = r[k] / expected[k] - 1.0;
+            sum[k] += relative;
+            squares[k] += relative * relative;
+        }
+    }
+    for (size_t k = 0; k < 3; ++k) {
+        const double mean = sum[k] / n;
+        const double sigma = std::sqrt(squares[k] / n - mean * mean);
+        QVERIFY2(std::abs(mean) < 2e-5, QByteArray::number(mean));
+        QVERIFY2(sigma > 0.00017 && sigma < 0.00023, QByteArray::number(sigma));
+    }
+    // The reference instrument has none.
+    QVERIFY(near(world.referenceReading(), truth, 0.0));
+
+    // Seeded: the same seed tells the same story, another seed another.
+    SimulatedWorld same;
+    SimulatedWorld again;
+    SimulatedWorld other(DisplayModel(), 7u);
+    const Xyz a = same.sensorReading(Instrument::CR250);
+    QCOMPARE(again.sensorReading(Instrument::CR250), a);
+    QVERIFY(other.sensorReading(Instrument::CR250) != a);
+    QVERIFY(same.sensorReading(Instrument::CR250) != a);
+}
+
+void TestSimulatedWorld::eachSensorAlignsTheDisplayOffTarget()
+{
+    // What the display's firmware does, through each sensor with no
+    // correction: gains from the primaries read, so that the white read is D65.
+    for (Instrument instrument : kAll) {
+        SimulatedWorld world;
+        world.setNoise(0.0);
+        std::array<Xyz, 3> primaries{};
+        for (size_t i = 0; i < 3; ++i) {
+            Rgb level{};
+            level[i] = 1.0;
+            world.setDisplayPatch(level);
+            primaries[i] = world.sensorReading(instrument);
+        }
+        Rgb gains{};
+        QVERIFY(DisplayModel::solve(primaries, DisplayModel::fromChromaticity(DisplayModel::targetWhite(), 1.0),
+                                    &gains));
+        const double top = std::max({gains[0], gains[1], gains[2]});
+        for (double& g : gains) {
+            QVERIFY(g > 0.0);
+            g /= top;
+        }
+        world.setDisplayGains(gains);
+        world.setDisplayPatch({{1.0, 1.0, 1.0}});
+        const QByteArray name = QByteArray::fromStdString(SimulatedWorld::instrumentName(instrument));
+        // The sensor believes the white is on target ...
+        QVERIFY2(DisplayModel::whiteError(world.sensorReading(instrument)) < 1e-9, name);
+        // ... while it is off by its own error, well above what a corrected sensor leaves.
+        const double error = world.trueWhiteError();
+        QVERIFY2(error > 0.004 && error < 0.010, name + " " + QByteArray::number(error));
+        qDebug("%s aligns the white %.4f u'v' off D65", name.constData(), error);
+    }
+}
+
+void TestSimulatedWorld::concurrentReadersAndWriters()
+{
+    SimulatedWorld world;
+    std::atomic<bool> stop{false};
+    std::atomic<int> bad{0};
+    std::vector<std::thread> readers;
+    for (Instrument instrument : kAll) {
+        readers.emplace_back([&, instrument] {
+            for (int i = 0; i < 3000 && !stop.load(); ++i) {
+                const Xyz r = world.sensorReading(instrument);
+                const Xyz t = world.trueReading();
+                const double e = world.trueWhiteError();
+                if (!(std::isfinite(r[0]) && std::isfinite(r[1]) && std::isfinite(r[2]) && r[1] >= 0.0
+                      && std::isfinite(t[1]) && std::isfinite(e)))
+                    ++bad;
+            }
+        });
+    }
+    for (int i = 0; i < 3000; ++i) {
+        const double level = (i % 256) / 255.0;
+        world.setDisplayPatch({{level, 1.0 - level, 0.5}});
+        world.setDisplayGains({{1.0, 0.9 + 0.1 * level, 0.8}});
+        world.setScreenPatch(i % 3 ? std::optional<std::array<int, 3>>() : std::array<int, 3>{{i % 256, 10, 200}});
+        world.setNoise(i % 2 ? 0.0 : 0.0002);
+    }
+    stop = true;
+    for (std::thread& t : readers)
+        t.join();
+    QCOMPARE(bad.load(), 0);
+}
+
+QTEST_MAIN(TestSimulatedWorld)
+#include "tst_simulatedworld.moc"
