@@ -5,6 +5,7 @@
 #include "qmessageboxmessenger.h"
 #include "printingmessenger.h"
 #include "qtdialogprovider.h"
+#include "screenpatchwatcher.h"
 #include "simulatedstation.h"
 #include "stationwindow.h"
 #include "translation.h"
@@ -149,6 +150,7 @@ int main(int argc, char* argv[])
     DialogProvider::install(&dialogs);
 
     std::unique_ptr<SimulatedStation> station;
+    std::unique_ptr<ScreenPatchWatcher> patchWatcher;
     if (parser.isSet(simulateOption) || parser.isSet(walkthroughOption)) {
         station = std::make_unique<SimulatedStation>(SimulatedStation::defaultStandinDirectory());
         QString error;
@@ -156,6 +158,8 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "Lumaserve: the simulated station cannot start: %s\n", qUtf8Printable(error));
             return 1;
         }
+        // The sensors look at the calibrate dialog's patch while it is shown.
+        patchWatcher = std::make_unique<ScreenPatchWatcher>(station->world());
     }
 
     int result = 0;

@@ -4,7 +4,6 @@
 #include "crxxxemulator.h"
 #include "idleport.h"
 #include "portlister.h"
-#include "screenpatchwatcher.h"
 #include "sensorlibrary.h"
 
 #include <QCoreApplication>
@@ -132,7 +131,6 @@ bool SimulatedStation::start(QString* error)
     ports.removeDuplicates();
     PortLister::setExtraPorts(ports);
     SensorLibrary::setExtraDirectories(QStringList{m_standinDirectory} + m_directoriesBefore);
-    m_watcher = new ScreenPatchWatcher(m_world, this);
     m_started = true;
     return true;
 }

@@ -15,7 +15,6 @@
 class Ca410Emulator;
 class CrxxxEmulator;
 class IdlePort;
-class ScreenPatchWatcher;
 
 // A station without instruments: the display under alignment with its own
 // aligning firmware, and every sensor the program knows, all looking at one
@@ -91,7 +90,6 @@ private:
     SourceContext m_k10Context{&m_world, SimulatedWorld::Instrument::K10};
     QLibrary m_i1d3Library;
     QLibrary m_k10Library;
-    ScreenPatchWatcher* m_watcher = nullptr;
     QStringList m_portsBefore;
     QStringList m_directoriesBefore;
     bool m_started = false;

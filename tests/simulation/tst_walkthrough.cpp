@@ -9,6 +9,7 @@
 #include "measure.h"
 #include "portlister.h"
 #include "recordingmessenger.h"
+#include "screenpatchwatcher.h"
 #include "sensorlibrary.h"
 #include "simulatedstation.h"
 #include "walkthrough.h"
@@ -110,6 +111,7 @@ private:
     std::unique_ptr<QTemporaryDir> workDir;
     std::unique_ptr<RecordingMessenger> messages;
     std::unique_ptr<SimulatedStation> station;
+    std::unique_ptr<ScreenPatchWatcher> watcher;
     QString startDir;
     QStringList story;
 };
@@ -126,10 +128,12 @@ void TestWalkthrough::initTestCase()
     station = std::make_unique<SimulatedStation>(QStringLiteral(STANDIN_DIR));
     QString error;
     QVERIFY2(station->start(&error), qPrintable(error));
+    watcher = std::make_unique<ScreenPatchWatcher>(station->world());
 }
 
 void TestWalkthrough::cleanupTestCase()
 {
+    watcher.reset();
     station.reset();
     QVERIFY(SensorLibrary::extraDirectories() == QStringList({QStringLiteral(CA410_LIBRARY_DIR)}));
     QDir::setCurrent(startDir);

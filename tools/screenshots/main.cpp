@@ -25,6 +25,7 @@
 #include "portlister.h"
 #include "sensordlg.h"
 #include "sensorlibrary.h"
+#include "screenpatchwatcher.h"
 #include "simulatedstation.h"
 #include "stationwindow.h"
 #include "translation.h"
@@ -238,6 +239,7 @@ bool stationBesideWindow(const QDir& outDir)
         QString error;
         if (!station.start(&error))
             return fail(qPrintable(error));
+        ScreenPatchWatcher watcher(station.world());
         StationWindow stationWindow(station);
         stationWindow.show();
         Walkthrough walkthrough(station);
