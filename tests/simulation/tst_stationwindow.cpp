@@ -1,0 +1,162 @@
+// The "Simulated station" window: which port is which device, the reference
+// reading as it is pasted into the calibrate dialog, and the display's runs.
+#include "application.h"
+#include "calibratedialog.h"
+#include "measure.h"
+#include "portlister.h"
+#include "screenpatchwatcher.h"
+#include "sensorlibrary.h"
+#include "simulatedstation.h"
+#include "stationwindow.h"
+
+#include <QClipboard>
+#include <QDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QRadioButton>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <memory>
+
+class TestStationWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void listsEveryDeviceWithItsPort();
+    void copiesTheReferenceWithDecimalPoints();
+    void sensorsLookAtTheDialogsPatchWhileItIsShown();
+    void finishedRunsAreListed();
+
+private:
+    std::unique_ptr<SimulatedStation> station;
+};
+
+void TestStationWindow::initTestCase()
+{
+    station = std::make_unique<SimulatedStation>(QStringLiteral(STANDIN_DIR));
+    QString error;
+    QVERIFY2(station->start(&error), qPrintable(error));
+}
+
+void TestStationWindow::cleanupTestCase()
+{
+    station.reset();
+}
+
+void TestStationWindow::listsEveryDeviceWithItsPort()
+{
+    StationWindow window(*station);
+    auto* table = window.findChild<QTableWidget*>(QStringLiteral("deviceTable"));
+    QVERIFY(table);
+    const QList<SimulatedStation::Device> devices = station->devices();
+    QCOMPARE(table->rowCount(), devices.size());
+    QStringList shown;
+    for (int row = 0; row < table->rowCount(); ++row)
+        shown << table->item(row, 0)->text() + QLatin1Char('=') + table->item(row, 1)->text();
+    QVERIFY(shown.contains(QStringLiteral("CR-250=") + station->sensorPort(SimulatedWorld::Instrument::CR250)));
+    QVERIFY(shown.contains(QStringLiteral("CA410=") + station->sensorPort(SimulatedWorld::Instrument::CA410)));
+    QVERIFY(shown.contains(QStringLiteral("Display under alignment=") + station->displayPort()));
+    // The ports are the ones the program offers.
+    for (const SimulatedStation::Device& device : devices) {
+        if (!device.port.isEmpty())
+            QVERIFY2(PortLister::extraPorts().contains(device.port), qPrintable(device.port));
+    }
+}
+
+void TestStationWindow::copiesTheReferenceWithDecimalPoints()
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    station->world().setDisplayPatch(Rgb{{1.0, 1.0, 1.0}});
+    StationWindow window(*station);
+    window.findChild<QPushButton*>(QStringLiteral("copyButton"))->click();
+    QLocale::setDefault(before);
+
+    const QStringList fields = QApplication::clipboard()->text().split(QLatin1Char('\t'));
+    QCOMPARE(fields.size(), 3);
+    const Xyz truth = station->world().referenceReading();
+    for (int i = 0; i < 3; ++i) {
+        bool ok = false;
+        const double value = QLocale::c().toDouble(fields.at(i), &ok);
+        QVERIFY2(ok, qPrintable(fields.at(i)));
+        QVERIFY(std::fabs(value - truth[size_t(i)]) < 0.0001);
+    }
+}
+
+void TestStationWindow::sensorsLookAtTheDialogsPatchWhileItIsShown()
+{
+    ScreenPatchWatcher watcher(station->world());
+    StationWindow window(*station);
+    auto* lookingAt = window.findChild<QLabel*>(QStringLiteral("lookingAt"));
+    QVERIFY(!station->world().screenPatch());
+
+    Measure measure;
+    CalibrateDialog dialog(&measure);
+    dialog.findChild<QRadioButton*>(QStringLiteral("redButton"))->click();
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    using Patch = std::optional<std::array<int, 3>>;
+    QTRY_COMPARE_WITH_TIMEOUT(station->world().screenPatch(), Patch(std::array<int, 3>{{127, 0, 0}}), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(lookingAt->text().contains(QStringLiteral("127, 0, 0")), 2000);
+    // The reference reads the patch through the display, not the display's own picture.
+    const Xyz red = station->world().display().emitted(Rgb{{127 / 255.0, 0.0, 0.0}});
+    QVERIFY(std::fabs(station->world().referenceReading()[0] - red[0]) < 1e-9);
+
+    dialog.findChild<QRadioButton*>(QStringLiteral("blueButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(station->world().screenPatch(), Patch(std::array<int, 3>{{0, 0, 127}}), 2000);
+
+    dialog.hide();
+    QTRY_VERIFY_WITH_TIMEOUT(!station->world().screenPatch(), 2000);
+}
+
+void TestStationWindow::finishedRunsAreListed()
+{
+    StationWindow window(*station);
+    auto* runs = window.findChild<QListWidget*>(QStringLiteral("runList"));
+    AligningFirmware::Progress progress;
+    progress.running = true;
+    progress.steps = 8;
+    window.showProgress(progress);
+    QCOMPARE(runs->count(), 0);
+    QVERIFY(!window.findChild<QPushButton*>(QStringLiteral("alignButton"))->isEnabled());
+
+    progress.running = false;
+    progress.finished = true;
+    progress.succeeded = true;
+    progress.step = 8;
+    progress.trueWhiteError = 0.0045;
+    progress.toldWhiteError = 0.0001;
+    window.showProgress(progress);
+    QCOMPARE(runs->count(), 1);
+    QCOMPARE(runs->item(0)->text(), QStringLiteral("Run 1: true white error 0.0045, as measured 0.0001"));
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("trueErrorLabel"))->text(), QStringLiteral("0.0045"));
+    // The same finished state again (a late repeat) is not a second run.
+    window.showProgress(progress);
+    QCOMPARE(runs->count(), 1);
+
+    progress.running = true;
+    window.showProgress(progress);
+    progress.running = false;
+    progress.succeeded = false;
+    progress.error = "no reply to MES,1 within 5 s: is alignment switched on?";
+    window.showProgress(progress);
+    QCOMPARE(runs->count(), 2);
+    QCOMPARE(runs->item(1)->text(),
+             QStringLiteral("Run 2 failed: no reply to MES,1 within 5 s: is alignment switched on?"));
+    QVERIFY(window.findChild<QPushButton*>(QStringLiteral("alignButton"))->isEnabled());
+}
+
+int main(int argc, char* argv[])
+{
+    Application app(argc, argv);
+    TestStationWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_stationwindow.moc"
