@@ -3,11 +3,10 @@
 #include "aligningfirmware.h"
 #include "alignmentwidget.h"
 #include "csensor.h"
-#include "dialogprovider.h"
 #include "mainwindow.h"
 #include "measure.h"
-#include "messenger.h"
 #include "simulatedstation.h"
+#include "walkthroughanswers.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -34,61 +33,6 @@ constexpr int kReadingTimeoutMs = 20000;
 constexpr int kPatchSeenTimeoutMs = 5000;
 constexpr int kStateTimeoutMs = 10000;
 constexpr int kPollMs = 20;
-
-// Answers the profile name asked for on Save; everything else is cancelled.
-class ProfileNameAnswer final : public DialogProvider
-{
-public:
-    explicit ProfileNameAnswer(const QString& name)
-        : m_name(name)
-        , m_previous(DialogProvider::install(this))
-    {
-    }
-    ~ProfileNameAnswer() override { DialogProvider::install(m_previous); }
-
-    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString text(QWidget*, const QString&, const QString&, const QString&, bool* ok) override
-    {
-        if (ok)
-            *ok = true;
-        return m_name;
-    }
-
-private:
-    QString m_name;
-    DialogProvider* m_previous;
-};
-
-// The user's "Yes" to the question the window asks before it stops alignment;
-// any other box goes to the messenger installed before.
-class YesToQuestions final : public Messenger
-{
-public:
-    explicit YesToQuestions(std::function<void(const QString&)> printer)
-        : m_printer(std::move(printer))
-        , m_previous(Messenger::install(this))
-    {
-    }
-    ~YesToQuestions() override { Messenger::install(m_previous); }
-
-    Button show(QWidget* parent, Icon icon, const QString& title, const QString& text, Buttons buttons,
-                Button defaultButton) override
-    {
-        if (!buttons.testFlag(Yes)) {
-            Messenger& next = m_previous ? *m_previous : Messenger::current();
-            return &next == this ? defaultAnswer(buttons, defaultButton)
-                                 : next.show(parent, icon, title, text, buttons, defaultButton);
-        }
-        if (m_printer)
-            m_printer(QStringLiteral("   The window asks \"%1\": Yes.").arg(text));
-        return Yes;
-    }
-
-private:
-    std::function<void(const QString&)> m_printer;
-    Messenger* m_previous;
-};
 
 QString fixed(double value, int decimals = 4)
 {
@@ -274,7 +218,7 @@ bool Walkthrough::setAlignment(bool on)
 {
     Measure* measure = m_window->controller();
     if ((measure->alignmentState() == Measure::AlignmentState::On) != on) {
-        YesToQuestions answer(m_printer);
+        WalkthroughAnswers answers(m_profileName, m_printer);
         m_window->doAlignment();
     }
     // Switched on, the service flushes what the display sent before; requests
@@ -420,7 +364,7 @@ bool Walkthrough::saveProfile()
     print(QStringLiteral("%1. Save the profile as \"%2\".").arg(++m_step).arg(m_profileName));
     QFile::remove(fileName);
     {
-        ProfileNameAnswer answer(m_profileName);
+        WalkthroughAnswers answers(m_profileName, m_printer);
         m_window->doSaveProfile();
     }
     if (!QFileInfo::exists(fileName))
