@@ -272,8 +272,12 @@ bool Walkthrough::calibrate()
         return fail(QStringLiteral("alignment is still on"));
     bool played = false;
     bool opened = false;
-    // The dialog is modal: the steps inside it run from its own event loop.
-    QTimer::singleShot(0, this, [this, &played, &opened] {
+    // The dialog is modal: the steps inside it run from its own event loop. The
+    // timer goes with this call, so a dialog refused by the window leaves
+    // nothing behind to fire later.
+    QTimer inside;
+    inside.setSingleShot(true);
+    connect(&inside, &QTimer::timeout, this, [this, &played, &opened] {
         QWidget* dialog = nullptr;
         opened = waitFor([&dialog] { return (dialog = visibleDialog("CalibrateDialog")) != nullptr; },
                          kStateTimeoutMs, QStringLiteral("the calibrate dialog"));
@@ -286,6 +290,7 @@ bool Walkthrough::calibrate()
             QMetaObject::invokeMethod(dialog, "reject");
         }
     });
+    inside.start(0);
     m_window->doCalibrate();
     if (!opened || !played)
         return m_failure.isEmpty() ? fail(QStringLiteral("the calibrate dialog did not open")) : false;

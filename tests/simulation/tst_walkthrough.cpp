@@ -106,6 +106,7 @@ private slots:
     void wholeJob();
     void k10StoresTheMatrixAndReadsItBack();
     void stationRefusesAMissingStandinLibrary();
+    void walkthroughStopsAtAStepThatFails();
 
 private:
     std::unique_ptr<QTemporaryDir> workDir;
@@ -198,7 +199,9 @@ void TestWalkthrough::k10StoresTheMatrixAndReadsItBack()
 
     bool played = false;
     QStringList readBack;
-    QTimer::singleShot(0, this, [&] {
+    QTimer inside;
+    inside.setSingleShot(true);
+    connect(&inside, &QTimer::timeout, this, [&] {
         QWidget* dialog = nullptr;
         const QWidgetList windows = QApplication::topLevelWidgets();
         for (QWidget* w : windows) {
@@ -233,6 +236,7 @@ void TestWalkthrough::k10StoresTheMatrixAndReadsItBack()
         played = true;
         QMetaObject::invokeMethod(dialog, "reject");
     });
+    inside.start(0);
     window->showSensorDlg();
     QVERIFY(played);
     QCOMPARE(readBack.size(), 9);
@@ -252,6 +256,26 @@ void TestWalkthrough::stationRefusesAMissingStandinLibrary()
     QVERIFY2(error.contains(QStringLiteral("libmlink_i1d3")), qPrintable(error));
     // Nothing of a station that did not start is offered to the program.
     QCOMPARE(PortLister::extraPorts(), portsBefore);
+}
+
+void TestWalkthrough::walkthroughStopsAtAStepThatFails()
+{
+    // The sensor's port is no longer offered: the story stops there, says why,
+    // and does not go on to align with nothing connected.
+    const QStringList ports = PortLister::extraPorts();
+    QStringList without = ports;
+    without.removeAll(station->sensorPort(Instrument::CR250));
+    PortLister::setExtraPorts(without);
+    Walkthrough walkthrough(*station);
+    QStringList lines;
+    walkthrough.setPrinter([&lines](const QString& line) { lines << line; });
+    const bool ok = walkthrough.run(Instrument::CR250);
+    PortLister::setExtraPorts(ports);
+    QVERIFY(!ok);
+    QVERIFY2(walkthrough.failure().contains(QStringLiteral("is not offered")), qPrintable(walkthrough.failure()));
+    QVERIFY(lines.last().startsWith(QStringLiteral("FAILED: ")));
+    QVERIFY(std::isnan(walkthrough.figures().identityWhiteError));
+    QVERIFY(!station->firmware().isAligning());
 }
 
 int main(int argc, char* argv[])
