@@ -160,7 +160,7 @@ int StationStory::alignDisplay(Measure& measure, double* trueWhiteError)
     // Requests the display sends before the service reads its line are dropped.
     if (!runUntil(loop, kServiceTimeoutMs) || !serving) {
         Command::printError(QStringLiteral("The alignment service did not take up the display's line within %1 s.")
-                                .arg(kServiceTimeoutMs / 1000));
+                                .arg(kServiceTimeoutMs / 1000.0));
         return ExitInstrument;
     }
 
@@ -187,14 +187,14 @@ int StationStory::alignDisplay(Measure& measure, double* trueWhiteError)
 
     service.stop();
     if (!finished && (!runUntil(loop, kServiceTimeoutMs) || !finished)) {
-        Command::printError(QStringLiteral("The alignment service did not stop within %1 s.").arg(kServiceTimeoutMs / 1000));
+        Command::printError(QStringLiteral("The alignment service did not stop within %1 s.").arg(kServiceTimeoutMs / 1000.0));
         return ExitInstrument;
     }
     if (serviceResult != ExitDone)
         return serviceResult;
     if (!ended) {
         Command::printError(QStringLiteral("The display's alignment did not end within %1 s; cancelled.")
-                                .arg(kAlignmentTimeoutMs / 1000));
+                                .arg(kAlignmentTimeoutMs / 1000.0));
         return ExitInstrument;
     }
     const AligningFirmware::Progress result = firmware.progress();
