@@ -72,7 +72,7 @@ bool runUntil(QEventLoop& loop, int msecs)
 class ScreenPatch
 {
 public:
-    ScreenPatch(SimulatedWorld& world)
+    explicit ScreenPatch(SimulatedWorld& world)
         : m_world(world)
     {
     }
@@ -107,7 +107,7 @@ void StationStory::printStep(const QString& text)
     Command::printLine(QStringLiteral("%1. %2").arg(++m_step).arg(text));
 }
 
-int StationStory::connectSensor(SensorSession& session)
+int StationStory::connectSensor(Measure& measure, SensorSession& session)
 {
     const QString port = m_station.sensorPort(m_instrument);
     printStep(QStringLiteral("Connect the %1%2 and the display under alignment on %3.")
@@ -115,6 +115,8 @@ int StationStory::connectSensor(SensorSession& session)
                        port.isEmpty() ? QString() : QStringLiteral(" on ") + port, m_station.displayPort()));
     if (const int opened = session.open(m_sensorType, port); opened != ExitDone)
         return opened;
+    Command::printLine(QStringLiteral("   Sensor connected: serial number %1.")
+                           .arg(measure.currentSensor()->getSerialNumber()));
     return ExitDone;
 }
 
@@ -314,7 +316,7 @@ int StationStory::run()
     {
         Measure measure;
         SensorSession session(measure);
-        int result = connectSensor(session);
+        int result = connectSensor(measure, session);
         if (result == ExitDone)
             result = takeReading(session);
         if (result == ExitDone)
@@ -332,7 +334,7 @@ int StationStory::run()
     {
         Measure measure;
         SensorSession session(measure);
-        int result = connectSensor(session);
+        int result = connectSensor(measure, session);
         if (result == ExitDone)
             result = reopenProfile(measure, session);
         if (result == ExitDone)

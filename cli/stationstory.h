@@ -55,7 +55,7 @@ public:
     const Figures& figures() const { return m_figures; }
 
 private:
-    int connectSensor(SensorSession& session);
+    int connectSensor(Measure& measure, SensorSession& session);
     int takeReading(SensorSession& session);
     int alignDisplay(Measure& measure, double* trueWhiteError);
     int calibrate(Measure& measure, SensorSession& session);
