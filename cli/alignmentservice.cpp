@@ -54,6 +54,7 @@ AlignmentService::AlignmentService(Measure& measure, Settings settings, ServeLog
             return;
         m_announceTimer.stop();
         Command::printLine(QStringLiteral("%1 %2").arg(now(), m_announcement));
+        emit serving();
     });
 }
 
@@ -77,8 +78,13 @@ int AlignmentService::start()
 {
     SensorSession session(m_measure);
     session.setReplyTimeout(m_settings.replyTimeoutMs);
-    if (const int opened = session.open(m_settings.sensorType, m_settings.sensorPort); opened != ExitDone)
-        return opened;
+    // Opening it again would make the driver take a port it holds already.
+    const CSensor* sensor = m_measure.currentSensor();
+    const bool open = sensor && sensor->getIsOpen() && m_measure.getSensorType() == m_settings.sensorType;
+    if (!open) {
+        if (const int opened = session.open(m_settings.sensorType, m_settings.sensorPort); opened != ExitDone)
+            return opened;
+    }
     if (!m_settings.profile.isEmpty()) {
         if (const int applied = session.applyProfile(m_settings.profile); applied != ExitDone)
             return applied;
@@ -147,7 +153,8 @@ void AlignmentService::onRequestServed(int command, const QString& reply, const 
                             shownReply.isEmpty() ? QStringLiteral("(no reply)") : shownReply);
     if (command == CMonitor::SendValue)
         text += QStringLiteral("  raw %1  corrected %2").arg(tripleText(raw), tripleText(corrected));
-    Command::printLine(text);
+    if (m_settings.printRequests)
+        Command::printLine(text);
     if (m_log && m_log->isOpen() && !m_log->append(ServeLog::line(time, requestText(command), shownReply, raw, corrected)))
         Command::printError(QStringLiteral("Cannot write to the log file."));
 }

@@ -26,6 +26,8 @@ public:
         QString monitorPort;
         QString profile;
         int replyTimeoutMs = 0; // 0: the driver's own
+        // Every request and its reply on standard output.
+        bool printRequests = true;
     };
 
     // How often a vanished port is looked for again.
@@ -34,7 +36,8 @@ public:
     AlignmentService(Measure& measure, Settings settings, ServeLog* log, QObject* parent = nullptr);
 
     // Opens sensor and monitor and switches alignment on; an exit code other
-    // than ExitDone when that fails.
+    // than ExitDone when that fails. A sensor of the type that the controller
+    // has open already is served as it stands, with the matrix it has.
     int start();
 
 public slots:
@@ -43,6 +46,8 @@ public slots:
     void stop();
 
 signals:
+    // The service reads the display's line: requests sent from now on are answered.
+    void serving();
     void finished(int exitCode);
 
 private:

@@ -1,7 +1,7 @@
 #include "calibratecommand.h"
 
 #include "alignmentprofile.h"
-#include "ccolorreference.h"
+#include "correctionmatrix.h"
 #include "csensor.h"
 #include "exitcode.h"
 #include "matrixtext.h"
@@ -12,7 +12,6 @@
 
 #include <QCommandLineParser>
 
-#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -23,17 +22,6 @@ bool operatorConfirms(const QString& patch)
     Command::printError(QStringLiteral("Show the %1 patch on the display and press Enter.").arg(patch));
     char line[256];
     return std::fgets(line, sizeof line, stdin) != nullptr;
-}
-
-// Three columns that span (almost) no volume: the determinant against the
-// largest it could be for columns of these lengths (Hadamard's bound).
-bool isSingular(const Matrix& columns)
-{
-    double bound = 1.0;
-    for (int c = 0; c < 3; ++c)
-        bound *= std::sqrt(columns(0, c) * columns(0, c) + columns(1, c) * columns(1, c)
-                           + columns(2, c) * columns(2, c));
-    return !(std::fabs(columns.Determinant()) > 1e-9 * bound);
 }
 
 } // namespace
@@ -83,12 +71,10 @@ int CalibrateCommand::run(const QStringList& arguments)
         printError(QStringLiteral("%1: %2").arg(parser.value(referenceOption), error));
         return ExitFile;
     }
-    Matrix referencePrimaries(0.0, 3, 3);
-    for (int patch = ReferenceFile::Red; patch <= ReferenceFile::Blue; ++patch) {
-        for (int i = 0; i < 3; ++i)
-            referencePrimaries(i, patch) = reference.value(patch)[i];
-    }
-    if (isSingular(referencePrimaries)) {
+    CColor referenceValues[ReferenceFile::PatchCount];
+    for (int patch = 0; patch < ReferenceFile::PatchCount; ++patch)
+        referenceValues[patch] = reference.value(patch);
+    if (CorrectionMatrix::isSingular(CorrectionMatrix::primaries(referenceValues))) {
         printError(QStringLiteral("%1: the reference primaries are linearly dependent (abnormal matrix).")
                        .arg(parser.value(referenceOption)));
         return ExitFile;
@@ -119,34 +105,18 @@ int CalibrateCommand::run(const QStringList& arguments)
                            QString::number(measured[patch][2], 'f', 5)));
     }
 
-    // Columns red, green, blue, as the calibrate dialog fills them.
-    Matrix measuredPrimaries(0.0, 3, 3);
-    for (int patch = ReferenceFile::Red; patch <= ReferenceFile::Blue; ++patch) {
-        for (int i = 0; i < 3; ++i)
-            measuredPrimaries(i, patch) = measured[patch][i];
-    }
-    // Readings of one patch taken for another give a matrix of infinities.
-    if (isSingular(measuredPrimaries)) {
+    if (CorrectionMatrix::isSingular(CorrectionMatrix::primaries(measured))) {
         printError(QStringLiteral("The measured red, green and blue are linearly dependent: was each "
                                   "patch shown when it was measured? Nothing written."));
         return ExitInstrument;
     }
-    const Matrix matrix = ComputeConversionMatrix(measuredPrimaries, referencePrimaries,
-                                                  measured[ReferenceFile::White],
-                                                  reference.value(ReferenceFile::White));
+    const Matrix matrix = CorrectionMatrix::compute(measured, referenceValues);
     printLine(QStringLiteral("Correction matrix:"));
     for (const QString& row : MatrixText::format(matrix))
         printLine(row);
     printLine(QStringLiteral("Residual after correction (corrected - reference):"));
-    for (int patch = 0; patch < ReferenceFile::PatchCount; ++patch) {
-        const CColor corrected = matrix * measured[patch];
-        const CColor target = reference.value(patch);
-        printLine(QStringLiteral("%1 dX %2  dY %3  dZ %4")
-                      .arg((ReferenceFile::patchName(patch) + QLatin1Char(':')).leftJustified(6),
-                           QString::number(corrected[0] - target[0], 'f', 5),
-                           QString::number(corrected[1] - target[1], 'f', 5),
-                           QString::number(corrected[2] - target[2], 'f', 5)));
-    }
+    for (const QString& line : CorrectionMatrix::residualLines(matrix, measured, referenceValues))
+        printLine(line);
 
     const QString serial = measure.currentSensor()->getSerialNumber();
     const AlignmentProfile profile(sensorOptions.sensorType(), serial, matrix);

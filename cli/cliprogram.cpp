@@ -7,6 +7,7 @@
 #include "profilecommand.h"
 #include "sensorscommand.h"
 #include "servecommand.h"
+#include "simulatecommand.h"
 
 #include <QCoreApplication>
 
@@ -18,6 +19,7 @@ CliProgram::CliProgram()
     m_commands.push_back(std::make_unique<ServeCommand>());
     m_commands.push_back(std::make_unique<CalibrateCommand>());
     m_commands.push_back(std::make_unique<ProfileCommand>());
+    m_commands.push_back(std::make_unique<SimulateCommand>());
 }
 
 CliProgram::~CliProgram() = default;

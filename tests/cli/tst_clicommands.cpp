@@ -99,7 +99,7 @@ void TestCliCommands::helpDescribesEveryCommandAndTheExitCodes()
 {
     const auto top = CliRunner::run({QStringLiteral("--help")});
     QCOMPARE(top.exitCode, 0);
-    for (const char* command : {"ports", "sensors", "measure", "serve", "calibrate", "profile"}) {
+    for (const char* command : {"ports", "sensors", "measure", "serve", "calibrate", "profile", "simulate"}) {
         QVERIFY2(top.out.contains(QByteArray("  ") + command), command);
         const auto own = CliRunner::run({QLatin1String(command), QStringLiteral("--help")});
         QCOMPARE(own.exitCode, 0);
@@ -109,6 +109,9 @@ void TestCliCommands::helpDescribesEveryCommandAndTheExitCodes()
     const auto measure = CliRunner::run({QStringLiteral("measure"), QStringLiteral("--help")});
     for (const char* option : {"--sensor", "--port", "--profile", "--count", "--interval", "--format"})
         QVERIFY2(measure.out.contains(option), option);
+    const auto simulate = CliRunner::run({QStringLiteral("simulate"), QStringLiteral("--help")});
+    for (const char* option : {"--sensor", "--profile-dir", "--standin-dir", "--verbose"})
+        QVERIFY2(simulate.out.contains(option), option);
 }
 
 void TestCliCommands::badArgumentsAreUsageErrors_data()

@@ -1,0 +1,157 @@
+#include "simulatecommand.h"
+
+#include "exitcode.h"
+#include "sensorsession.h"
+#include "sensortypes.h"
+#include "simulatedstation.h"
+#include "stationstory.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+
+using Instrument = SimulatedWorld::Instrument;
+
+// The program's type number of each simulated instrument.
+int typeOf(Instrument instrument)
+{
+    const QString name = [instrument] {
+        switch (instrument) {
+        case Instrument::CA410:
+            return QStringLiteral("CA410");
+        case Instrument::CR100:
+        case Instrument::CR250:
+            return QStringLiteral("CR100/CR250");
+        case Instrument::I1DisplayPro:
+            return QStringLiteral("I1Display Pro");
+        case Instrument::K10:
+            return QStringLiteral("K-10");
+        }
+        return QString();
+    }();
+    int type = 0;
+    return SensorSession::parseType(name, &type) ? type : 0;
+}
+
+// A file name for the instrument's profile: "CR-250" gives "simulated-cr-250.alg".
+QString profileFileName(Instrument instrument)
+{
+    QString name = QString::fromStdString(SimulatedWorld::instrumentName(instrument)).toLower();
+    for (QChar& c : name) {
+        if (!c.isLetterOrNumber())
+            c = QLatin1Char('-');
+    }
+    return QStringLiteral("simulated-%1.alg").arg(name);
+}
+
+} // namespace
+
+QString SimulateCommand::summary() const
+{
+    return QStringLiteral("Play the whole job on the simulated station, without instruments.");
+}
+
+bool SimulateCommand::parseSensor(const QString& text, Instrument* instrument, int* type, QString* error)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.compare(QLatin1String("CR-100"), Qt::CaseInsensitive) == 0
+        || trimmed.compare(QLatin1String("CR-250"), Qt::CaseInsensitive) == 0) {
+        *instrument = trimmed.endsWith(QLatin1String("100")) ? Instrument::CR100 : Instrument::CR250;
+        *type = typeOf(*instrument);
+        return true;
+    }
+    int parsed = 0;
+    if (!SensorSession::parseType(trimmed, &parsed)) {
+        *error = QStringLiteral("unknown sensor type '%1'").arg(text);
+        return false;
+    }
+    for (Instrument candidate : {Instrument::CA410, Instrument::CR250, Instrument::I1DisplayPro, Instrument::K10}) {
+        if (typeOf(candidate) == parsed) {
+            *instrument = candidate;
+            *type = parsed;
+            return true;
+        }
+    }
+    *error = QStringLiteral("the %1 is not simulated; the station has the CA410, CR-100, CR-250, "
+                            "I1Display Pro and K-10")
+                 .arg(strSensors[parsed]);
+    return false;
+}
+
+int SimulateCommand::run(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption sensorOption(
+        QStringLiteral("sensor"),
+        QStringLiteral("The simulated sensor: CA410 (7, the default), CR100/CR250 (13, the CR-250), "
+                       "CR-100, CR-250, I1Display Pro (4) or K-10 (5)."),
+        QStringLiteral("TYPE"), QStringLiteral("CA410"));
+    const QCommandLineOption profileDirOption(
+        QStringLiteral("profile-dir"),
+        QStringLiteral("Where the profile is written and reopened from (default: a temporary "
+                       "directory, removed at the end)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption standinDirOption(
+        QStringLiteral("standin-dir"),
+        QStringLiteral("Where the stand-in i1Display Pro and K-10 libraries are (default: "
+                       "\"standins\" beside the program)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption verboseOption(
+        QStringLiteral("verbose"),
+        QStringLiteral("Also print every request of the display and the reply it got."));
+    parser.addOptions({sensorOption, profileDirOption, standinDirOption, verboseOption});
+    const int parsed = parseOptionsOnly(
+        parser, arguments,
+        QStringLiteral("Starts the simulated station (the display under alignment with its own "
+                       "aligning firmware, and the simulated sensors, on pseudo-terminals and "
+                       "stand-in libraries) and plays the whole job on it: connect the sensor and "
+                       "the display, take a reading, let the display align itself with the "
+                       "sensor uncorrected, calibrate the sensor on red, green, blue and white "
+                       "against the reference instrument, align again, save the profile, start "
+                       "anew with the profile and align once more. Prints each step and its "
+                       "figures. It ends with 0 only when the display's true white error is above "
+                       "0.002 du'v' with the sensor uncorrected, below 0.0005 with the calibrated "
+                       "sensor and again after reopening the profile, whose matrix must be the "
+                       "saved one; 4 when the story ran but a figure is not so."));
+    if (parsed >= 0)
+        return parsed;
+    Instrument instrument = Instrument::CA410;
+    int type = 0;
+    QString error;
+    if (!parseSensor(parser.value(sensorOption), &instrument, &type, &error))
+        return usageError(error);
+    if (parser.isSet(profileDirOption) && parser.value(profileDirOption).isEmpty())
+        return usageError(QStringLiteral("--profile-dir needs a directory"));
+    if (parser.isSet(standinDirOption) && parser.value(standinDirOption).isEmpty())
+        return usageError(QStringLiteral("--standin-dir needs a directory"));
+
+    std::unique_ptr<QTemporaryDir> temporary;
+    QString profileDir = parser.value(profileDirOption);
+    if (profileDir.isEmpty()) {
+        temporary = std::make_unique<QTemporaryDir>();
+        if (!temporary->isValid()) {
+            printError(QStringLiteral("Cannot make a temporary directory for the profile: %1")
+                           .arg(temporary->errorString()));
+            return ExitFile;
+        }
+        profileDir = temporary->path();
+    } else if (!QDir().mkpath(profileDir)) {
+        printError(QStringLiteral("Cannot make the profile directory %1.").arg(profileDir));
+        return ExitFile;
+    }
+
+    SimulatedStation station(parser.isSet(standinDirOption) ? parser.value(standinDirOption)
+                                                            : SimulatedStation::defaultStandinDirectory());
+    if (!station.start(&error)) {
+        printError(QStringLiteral("The simulated station cannot start: %1").arg(error));
+        return ExitInstrument;
+    }
+    StationStory story(station, instrument, type,
+                       QDir(profileDir).absoluteFilePath(profileFileName(instrument)));
+    story.setPrintRequests(parser.isSet(verboseOption));
+    return story.run();
+}

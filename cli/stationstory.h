@@ -1,0 +1,76 @@
+#ifndef STATIONSTORY_H
+#define STATIONSTORY_H
+
+#include "matrix.h"
+#include "simulatedworld.h"
+
+#include <QString>
+
+#include <limits>
+
+class Measure;
+class SensorSession;
+class SimulatedStation;
+
+// The whole job on a simulated station, played with the command-line
+// program's own core: connect the sensor and the display, take a reading, let
+// the display align itself with the sensor uncorrected, calibrate the sensor
+// against the reference instrument, align again, save the profile, start anew
+// with the profile and align once more. Every step and its figures go to
+// standard output, failures to standard error.
+class StationStory
+{
+public:
+    struct Figures {
+        static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+        double factoryWhiteError = kNone;   // the display as it leaves the factory
+        double identityWhiteError = kNone;  // aligned with the sensor uncorrected
+        double correctedWhiteError = kNone; // aligned with the calibrated sensor
+        double reopenedWhiteError = kNone;  // aligned again after starting anew with the profile
+        Matrix matrix = Matrix::IdentityMatrix(3);
+        Matrix reopenedMatrix = Matrix::IdentityMatrix(3);
+    };
+
+    // What the figures must be for the story to count as told right: an
+    // uncorrected sensor leaves its own error on the display, a calibrated one
+    // puts the white on target, and the profile brings the same matrix back.
+    static constexpr double kUncorrectedAtLeast = 0.002;
+    static constexpr double kCorrectedBelow = 0.0005;
+    static constexpr double kMatrixTolerance = 1e-6;
+    // How long the display may take for one whole alignment, on top of the
+    // firmware's own wait for each reply.
+    static constexpr int kAlignmentTimeoutMs = 180000;
+
+    // sensorType: the program's type number for the instrument.
+    StationStory(SimulatedStation& station, SimulatedWorld::Instrument instrument, int sensorType,
+                 const QString& profilePath);
+
+    // Also print every request of the display and the reply it got.
+    void setPrintRequests(bool print) { m_printRequests = print; }
+
+    // Plays it; the exit code (see exitcode.h, and ExitFigures when the story
+    // ran but a figure is out of bounds).
+    int run();
+
+    const Figures& figures() const { return m_figures; }
+
+private:
+    int connectSensor(Measure& measure, SensorSession& session);
+    int takeReading(SensorSession& session);
+    int alignDisplay(Measure& measure, double* trueWhiteError);
+    int calibrate(Measure& measure, SensorSession& session);
+    int saveProfile(Measure& measure);
+    int reopenProfile(Measure& measure, SensorSession& session);
+    int checkFigures() const;
+    void printStep(const QString& text);
+
+    SimulatedStation& m_station;
+    const SimulatedWorld::Instrument m_instrument;
+    const int m_sensorType;
+    const QString m_profilePath;
+    bool m_printRequests = false;
+    Figures m_figures;
+    int m_step = 0;
+};
+
+#endif // STATIONSTORY_H
