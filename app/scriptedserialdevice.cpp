@@ -48,7 +48,8 @@ qint64 ScriptedSerialDevice::read(char* data, qint64 maxSize)
         return 0;
     std::memcpy(data, m_pending.constData() + m_readPos, size_t(n));
     m_readPos += n;
-    // Read byte by byte, a long reply would otherwise be moved once per byte.
+    // Kept until all is read: removing from the front at every read would move
+    // a long reply once per byte when a driver reads it byte by byte.
     if (m_readPos == m_pending.size())
         discardInput();
     return n;
