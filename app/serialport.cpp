@@ -1,7 +1,10 @@
 #include "serialport.h"
 
+#include "serialdevice.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QHash>
 #include <QMutexLocker>
 
 #include <cerrno>
@@ -48,7 +51,29 @@ speed_t speedFor(int baud)
     }
 }
 
+// The devices registered by port name, shared by every port of the process.
+struct DeviceRegistry {
+    QMutex mutex;
+    QHash<QString, std::shared_ptr<SerialDevice>> devices;
+};
+
+DeviceRegistry& registry()
+{
+    static DeviceRegistry instance;
+    return instance;
+}
+
 } // namespace
+
+void SerialPort::setDevice(const QString& name, std::shared_ptr<SerialDevice> device)
+{
+    DeviceRegistry& r = registry();
+    QMutexLocker lock(&r.mutex);
+    if (device)
+        r.devices.insert(name, std::move(device));
+    else
+        r.devices.remove(name);
+}
 
 SerialPort::SerialPort()
     : m_cancelFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
@@ -74,6 +99,20 @@ SerialPort::~SerialPort()
 // and the eventfd is never closed while the object lives.
 SerialPort::WaitResult SerialPort::waitFor(short events, int msecs)
 {
+    if (m_device) {
+        // A device takes every write at once; only reads wait, and as the
+        // device decides.
+        if (m_cancelled.load())
+            return WaitResult::Cancelled;
+        const bool ready = (events & POLLIN) == 0 || m_device->waitForReadyRead(qMax(0, msecs));
+        if (m_cancelled.load())
+            return WaitResult::Cancelled;
+        if (m_device->isHungUp()) {
+            m_hungUp = true;
+            return WaitResult::HungUp;
+        }
+        return ready ? WaitResult::Ready : WaitResult::TimedOut;
+    }
     QDeadlineTimer deadline(qMax(0, msecs));
     for (;;) {
         if (m_cancelled.load())
@@ -144,8 +183,17 @@ QString SerialPort::portName() const
 bool SerialPort::open()
 {
     QMutexLocker lock(&m_mutex);
-    if (m_fd >= 0)
+    if (opened())
         return true;
+    {
+        DeviceRegistry& r = registry();
+        QMutexLocker registryLock(&r.mutex);
+        m_device = r.devices.value(m_name);
+    }
+    if (m_device) {
+        m_hungUp = false;
+        return true;
+    }
     // Non-blocking, so that opening does not wait for carrier detect.
     const int fd = ::open(QFile::encodeName(m_name).constData(),
                           O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -181,12 +229,13 @@ bool SerialPort::open()
 bool SerialPort::isOpen() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_fd >= 0;
+    return opened();
 }
 
 void SerialPort::close()
 {
     QMutexLocker lock(&m_mutex);
+    m_device.reset();
     if (m_fd < 0)
         return;
     ::ioctl(m_fd, TIOCNXCL);
@@ -339,14 +388,24 @@ int SerialPort::timeout() const
 bool SerialPort::flush()
 {
     QMutexLocker lock(&m_mutex);
+    if (m_device) {
+        m_device->discardInput();
+        return true;
+    }
     return m_fd >= 0 && ::tcflush(m_fd, TCIOFLUSH) == 0;
 }
 
 bool SerialPort::getChar(char* c)
 {
     QMutexLocker lock(&m_mutex);
-    if (m_fd < 0 || !c || m_cancelled.load())
+    if (!opened() || !c || m_cancelled.load())
         return false;
+    if (m_device) {
+        if (m_device->read(c, 1) == 1)
+            return true;
+        m_hungUp = m_hungUp || m_device->isHungUp();
+        return false;
+    }
     for (;;) {
         const ssize_t n = ::read(m_fd, c, 1);
         if (n == 1)
@@ -362,7 +421,7 @@ bool SerialPort::getChar(char* c)
 qint64 SerialPort::read(char* data, qint64 maxSize)
 {
     QMutexLocker lock(&m_mutex);
-    if (m_fd < 0 || !data || maxSize < 0)
+    if (!opened() || !data || maxSize < 0)
         return -1;
     if (maxSize == 0)
         return 0;
@@ -376,6 +435,15 @@ qint64 SerialPort::read(char* data, qint64 maxSize)
     default:
         // Ready, or hung up with bytes that may still be waiting: read them.
         break;
+    }
+    if (m_device) {
+        const qint64 n = m_device->read(data, maxSize);
+        if (n > 0)
+            return n;
+        if (waited != WaitResult::HungUp)
+            return 0;
+        m_error = QStringLiteral("%1: read: hung up").arg(m_name);
+        return -1;
     }
     for (;;) {
         const ssize_t n = ::read(m_fd, data, size_t(maxSize));
@@ -407,8 +475,16 @@ QByteArray SerialPort::read(qint64 maxSize)
 qint64 SerialPort::write(const char* data, qint64 size)
 {
     QMutexLocker lock(&m_mutex);
-    if (m_fd < 0 || (!data && size > 0) || size < 0)
+    if (!opened() || (!data && size > 0) || size < 0)
         return -1;
+    if (m_device) {
+        const qint64 n = size > 0 ? m_device->write(data, size) : 0;
+        if (n < 0) {
+            m_hungUp = true;
+            m_error = QStringLiteral("%1: write: hung up").arg(m_name);
+        }
+        return n;
+    }
     qint64 done = 0;
     while (done < size) {
         const ssize_t n = ::write(m_fd, data + done, size_t(size - done));
@@ -435,7 +511,7 @@ qint64 SerialPort::write(const QByteArray& data)
 bool SerialPort::waitForReadyRead(int msecs)
 {
     QMutexLocker lock(&m_mutex);
-    if (m_fd < 0)
+    if (!opened())
         return false;
     const WaitResult result = waitFor(POLLIN, msecs);
     return result == WaitResult::Ready || result == WaitResult::HungUp
@@ -445,6 +521,8 @@ bool SerialPort::waitForReadyRead(int msecs)
 qint64 SerialPort::bytesAvailable() const
 {
     QMutexLocker lock(&m_mutex);
+    if (m_device)
+        return m_device->bytesAvailable();
     int n = 0;
     if (m_fd < 0 || ::ioctl(m_fd, FIONREAD, &n) != 0)
         return 0;

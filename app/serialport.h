@@ -6,6 +6,9 @@
 #include <QString>
 
 #include <atomic>
+#include <memory>
+
+class SerialDevice;
 
 // A serial port over POSIX termios, read by polling: nothing here needs an event
 // loop, so the monitor link and the instrument drivers can use it from the
@@ -15,6 +18,11 @@
 // Line settings may be given before or after open(); before, they are applied
 // when the port opens. The port is opened non-blocking and raw; reads wait only
 // where a call says so, and then never longer than its time-out.
+//
+// A name with a SerialDevice registered for it (setDevice()) is not opened as a
+// file: the port then reads and writes through that device, and line settings
+// are only kept. This is how a driver or the monitor link talks to an
+// instrument in memory without knowing it.
 class SerialPort
 {
 public:
@@ -91,16 +99,23 @@ public:
     void resumeWaits();
     bool waitsCancelled() const;
 
+    // Ports opened on name from now on use device instead of a terminal; a null
+    // device makes the name a path again. Ports already open keep what they had.
+    static void setDevice(const QString& name, std::shared_ptr<SerialDevice> device);
+
 private:
     bool applySettings();
     void setError(const QString& what);
     // poll() on the port and the cancel event together; see the .cpp.
     enum class WaitResult { Ready, TimedOut, HungUp, Cancelled, Failed };
     WaitResult waitFor(short events, int msecs);
+    bool opened() const { return m_fd >= 0 || m_device; }
 
     mutable QMutex m_mutex;
     QString m_name;
     int m_fd = -1;
+    // Set instead of m_fd while open on a registered device.
+    std::shared_ptr<SerialDevice> m_device;
     int m_baud = 9600;
     DataBits m_dataBits = Data8;
     Parity m_parity = ParityNone;

@@ -1,6 +1,7 @@
 // The alignment profile reader on whatever a *.alg file holds.
 #include "alignmentprofile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QString>
 
@@ -10,24 +11,41 @@
 
 namespace {
 
-QString profilePath()
+// The reader takes a file name, so every input is written to a file first: in
+// memory where the system has a tmpfs for it, since a disk write per input
+// would cost more than the read. Removed when the run ends.
+class ProfileFile
 {
-    static const QString path = QStringLiteral("/tmp/fuzz_alignmentprofile_%1.alg").arg(getpid());
-    return path;
-}
+public:
+    ProfileFile()
+        : m_path(QStringLiteral("%1/fuzz_alignmentprofile_%2.alg")
+                     .arg(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath())
+                     .arg(getpid()))
+    {
+    }
+    ~ProfileFile() { QFile::remove(m_path); }
+    ProfileFile(const ProfileFile&) = delete;
+    ProfileFile& operator=(const ProfileFile&) = delete;
+    const QString& path() const { return m_path; }
+
+private:
+    QString m_path;
+};
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    static const ProfileFile profileFile;
     {
-        QFile file(profilePath());
+        QFile file(profileFile.path());
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             std::abort();
-        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+        if (file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) != qint64(size))
+            std::abort();
     }
     AlignmentProfile profile;
-    if (profile.read(profilePath()) == AlignmentProfile::ReadResult::Ok) {
+    if (profile.read(profileFile.path()) == AlignmentProfile::ReadResult::Ok) {
         // What was accepted must be what the reader promises.
         const Matrix m = profile.matrix();
         if (m.GetRows() != 3 || m.GetColumns() != 3)

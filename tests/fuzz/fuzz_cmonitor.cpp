@@ -1,73 +1,72 @@
 // The monitor link's ring and command parser on whatever the display sends.
-// The input arrives on a pseudo-terminal in pieces cut at 0xff bytes, and the
-// monitor is polled after each piece as the alignment thread polls it.
+// The display is one in memory behind the monitor's serial port: the input is
+// cut into pieces at 0xff bytes, each wait of the monitor for data brings the
+// next piece, and the monitor is polled after each piece as the alignment
+// thread polls it.
 #include "cmonitor.h"
 #include "fuzzinput.h"
 #include "qtquiet.h"
+#include "scriptedserialdevice.h"
+#include "serialport.h"
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <climits>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
-struct Line {
-    int master = -1;
-    int slave = -1;
-    CMonitor monitor;
-};
-
-Line* line = nullptr;
+// Not a path: the port finds the device registered under it.
+const QString kPort = QStringLiteral("scripted:display");
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    quietQtLog();
-    line = new Line;
-    char name[PATH_MAX];
-    if (openpty(&line->master, &line->slave, name, nullptr, nullptr) != 0)
-        std::abort();
-    termios tio{};
-    tcgetattr(line->slave, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(line->slave, TCSANOW, &tio);
-    if (!line->monitor.init(QString::fromLocal8Bit(name)))
-        std::abort();
+    // FUZZ_VERBOSE=1 shows the log when replaying an input.
+    if (!std::getenv("FUZZ_VERBOSE"))
+        quietQtLog();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    // The terminal buffers a few KiB.
-    if (size > 2048)
+    if (size > 4096)
         return 0;
-    CMonitor& monitor = line->monitor;
-    monitor.flushBuffer();
+    QList<QByteArray> pieces;
     FuzzInput in(data, size);
-    while (!in.empty()) {
-        const std::string piece = in.piece('\xff');
-        if (!piece.empty()) {
-            if (write(line->master, piece.data(), piece.size()) != static_cast<ssize_t>(piece.size()))
-                std::abort();
-            monitor.waitForData(100);
-        }
-        for (int polls = 0; polls < 64; ++polls) {
-            const int command = monitor.readCommand();
-            if (command < CMonitor::NoCommand || command > CMonitor::SendValue)
-                std::abort();
-            if (monitor.bufAvailable() < 0 || monitor.bufAvailable() > CMonitor::BufferSize)
-                std::abort();
-            if (command == CMonitor::NoCommand && monitor.bytesWaiting() == 0)
-                break;
-        }
-        monitor.BufHasCommand();
-        monitor.findBufCommand();
+    while (!in.empty())
+        pieces.append(QByteArray::fromStdString(in.piece('\xff')));
+
+    // An empty piece is polled like the others but brings nothing.
+    QList<QByteArray> sent;
+    for (const QByteArray& piece : pieces) {
+        if (!piece.isEmpty())
+            sent.append(piece);
     }
-    monitor.skipCommand();
+    SerialPort::setDevice(kPort, std::make_shared<ScriptedSerialDevice>(sent, '\r'));
+    {
+        CMonitor monitor;
+        if (!monitor.init(kPort))
+            std::abort();
+        for (const QByteArray& piece : pieces) {
+            if (!piece.isEmpty() && !monitor.waitForData(100))
+                std::abort();
+            for (int polls = 0; polls < 64; ++polls) {
+                const int command = monitor.readCommand();
+                if (command < CMonitor::NoCommand || command > CMonitor::SendValue)
+                    std::abort();
+                if (monitor.bufAvailable() < 0 || monitor.bufAvailable() > CMonitor::BufferSize)
+                    std::abort();
+                if (command == CMonitor::NoCommand && monitor.bytesWaiting() == 0)
+                    break;
+            }
+            monitor.BufHasCommand();
+            monitor.findBufCommand();
+        }
+        monitor.skipCommand();
+        // Everything sent has been taken, so the display has gone.
+        if (!monitor.isHungUp())
+            std::abort();
+    }
+    SerialPort::setDevice(kPort, nullptr);
     return 0;
 }

@@ -1,56 +1,66 @@
 // A serial instrument driver (CR-100/CR-250, CS-2000, PR-6xx, or the K-10's
 // direct package read, chosen when the target is built) on whatever its
-// instrument replies, through a pseudo-terminal.
+// instrument replies, through a serial port whose far end is an instrument in
+// memory: each command gets the next reply, a wait without one the next reply
+// unasked, and once the replies are used up the line hangs up, so no driver
+// wait takes real time.
 //
 // Input: one operation byte, then the replies separated by 0xff bytes, in the
-// order the driver asks for them.
+// order the driver asks for them. An empty reply is a wait that times out.
 #include "fuzzinput.h"
-#include "ptypeer.h"
 #include "qtquiet.h"
 
 #include "crxxxcensor.h"
 #include "cs2000sensor.h"
 #include "k10sensor.h"
 #include "pr6xxsensor.h"
+#include "scriptedserialdevice.h"
 #include "serialport.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QSettings>
 
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
 constexpr int kPortNumber = 3;
+// Not a path: the port finds the device registered under it.
+const QString kPattern = QStringLiteral("scripted:ttyACM%1");
 
-// The CS-2000 and PR-6xx open the ttyACM device numbered by the remembered port:
-// a link of that name in a directory of this process leads to the terminal.
-QString linkDir()
+QList<QByteArray> replies(FuzzInput& in)
 {
-    static const QString dir = QStringLiteral("/tmp/fuzz_serialdriver_%1").arg(getpid());
-    return dir;
-}
-
-std::vector<std::string> replies(FuzzInput& in)
-{
-    std::vector<std::string> list;
+    QList<QByteArray> list;
     while (!in.empty() && list.size() < 64)
-        list.push_back(in.piece('\xff'));
+        list.append(QByteArray::fromStdString(in.piece('\xff')));
     return list;
 }
 
-template <typename Sensor>
-void storedPortSensor(Sensor& sensor, const PtyPeer& peer, uint8_t op)
+// Plays the replies on the port name for as long as it lives.
+class Instrument
 {
-    const QString link = linkDir() + QStringLiteral("/ttyACM%1").arg(kPortNumber);
-    QFile::remove(link);
-    if (!QFile::link(QString::fromStdString(peer.path()), link))
-        std::abort();
-    sensor.setDevicePattern(linkDir() + QStringLiteral("/ttyACM%1"));
+public:
+    Instrument(const QString& name, QList<QByteArray> replies, char commandEnd)
+        : m_name(name)
+    {
+        SerialPort::setDevice(m_name, std::make_shared<ScriptedSerialDevice>(std::move(replies), commandEnd));
+    }
+    ~Instrument() { SerialPort::setDevice(m_name, nullptr); }
+    Instrument(const Instrument&) = delete;
+    Instrument& operator=(const Instrument&) = delete;
+
+private:
+    QString m_name;
+};
+
+template <typename Sensor>
+void storedPortSensor(Sensor& sensor, uint8_t op)
+{
+    sensor.setDevicePattern(kPattern);
     if (sensor.init(QString())) {
         if (op & 1)
             sensor.startMeasure();
@@ -65,10 +75,14 @@ void storedPortSensor(Sensor& sensor, const PtyPeer& peer, uint8_t op)
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    quietQtLog();
+    // FUZZ_VERBOSE=1 shows the log when replaying an input.
+    if (!std::getenv("FUZZ_VERBOSE"))
+        quietQtLog();
     new QCoreApplication(*argc, *argv);
-    QDir().mkpath(linkDir());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, linkDir());
+    // The remembered port number lives in the settings: keep them out of the home directory.
+    const QString dir = QStringLiteral("/tmp/fuzz_serialdriver_%1").arg(getpid());
+    QDir().mkpath(dir);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir);
     CSensor::setComPort(kPortNumber);
     return 0;
 }
@@ -79,13 +93,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     FuzzInput in(data, size);
     const uint8_t op = in.byte();
+    const QString port = kPattern.arg(kPortNumber);
 #if defined(FUZZ_DRIVER_CRXXX)
-    PtyPeer peer(replies(in), '\r');
-    if (!peer.isValid())
-        std::abort();
+    Instrument instrument(port, replies(in), '\r');
     CRXXXCensor sensor;
     sensor.setReadDeadline(1000);
-    if (sensor.init(QString::fromStdString(peer.path()))) {
+    if (sensor.init(port)) {
         switch (op % 7) {
         case 0: sensor.startMeasure(); sensor.GetColor(); break;
         case 1: sensor.setCalibMode(op >> 3); break;
@@ -98,30 +111,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     sensor.release();
 #elif defined(FUZZ_DRIVER_CS2000)
-    PtyPeer peer(replies(in), '\n');
-    if (!peer.isValid())
-        std::abort();
+    Instrument instrument(port, replies(in), '\n');
     CS2000Sensor sensor;
     sensor.setReplyDeadline(1000);
-    storedPortSensor(sensor, peer, op);
+    storedPortSensor(sensor, op);
 #elif defined(FUZZ_DRIVER_PR6XX)
-    PtyPeer peer(replies(in), '\r');
-    if (!peer.isValid())
-        std::abort();
+    Instrument instrument(port, replies(in), '\r');
     PR6xxSensor sensor;
     sensor.setCollectDeadline(1000);
-    storedPortSensor(sensor, peer, op);
+    storedPortSensor(sensor, op);
 #elif defined(FUZZ_DRIVER_K10PORT)
-    const std::vector<std::string> list = replies(in);
+    const QList<QByteArray> list = replies(in);
     double x = 0, y = 0, z = 0;
-    for (const std::string& package : list)
-        K10Sensor::parsePackageData(QByteArray::fromStdString(package), &x, &y, &z);
-    PtyPeer peer(list, '\0');
-    if (!peer.isValid())
-        std::abort();
-    SerialPort port(QString::fromStdString(peer.path()));
-    if (port.open())
-        K10Sensor::singleMeasure(port, &x, &y, &z, 500 + op);
+    for (const QByteArray& package : list)
+        K10Sensor::parsePackageData(package, &x, &y, &z);
+    Instrument instrument(port, list, '\0');
+    SerialPort serial(port);
+    if (serial.open())
+        K10Sensor::singleMeasure(serial, &x, &y, &z, 500 + op);
 #else
 #error "no driver chosen"
 #endif

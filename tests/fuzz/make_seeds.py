@@ -100,20 +100,51 @@ def monitor():
 
 
 def drivers():
+    # Whole sessions: opening, a reading and letting go, each reply in the
+    # length and form the driver asks for, in the order it asks.
     ff = b"\xff"
-    cr = [b"OK:RC:ID:CR250-0042\r\n", b"OK:RC:Model:CR-250\r\n", b"OK:RC:UserCalibMode:1\r\n",
-          b"OK:RS:UserCalibMode:2\r\n", b"1,Factory\r\n", b"2,User\r\n", b"OK:RC:Matrix:0\r\n",
-          b"OK:RS:Matrix:1\r\n", b"0,Matrix0\r\n", b"OK:RC:Match:0\r\n", b"OK:RS:Match:1\r\n",
-          b"0,Match0\r\n", b"OK:RC:Speed:0\r\n", b"OK:RS:Speed:1\r\n", b"0,Normal\r\n",
-          b"OK:RC:SyncMode:0\r\n", b"OK:RS:SyncMode:1\r\n", b"0,None\r\n"]
-    put("fuzz_crxxx", "hardware-info", b"\x00" + ff.join(cr + [b"OK:M\r\n", b"OK:RM:XYZ:95.05,100.0,108.88\r\n"]))
-    cs = [b"OK00\r\n", b"OK00,CS-2000 ,10,1234567\r\n", b"OK00,3\r\n", b"OK00\r\n",
-          b"OK00,9.5050e+01,1.0000e+02,1.0888e+02\r\n"]
-    put("fuzz_cs2000", "measure", b"\x01" + ff.join(cs))
-    pr = [b" REMOTE MODE", b"000,PR-655,12345\r\n", b"0000\r\n", b"0000\r\n",
-          b"0000,111,9.505e+01,1.000e+02,1.089e+02\r\n"]
-    put("fuzz_pr6xx", "measure", b"\x01" + ff.join(pr))
-    package = bytes([0x02, 0x5f, 0x0c, 0x07, 0x40, 0x00, 0x07, 0x6c, 0xe1, 0x07, 0x00, 0x00, 0x00, 0x00, 0x03])
+
+    def crlf(*lines):
+        return [line + b"\r\n" for line in lines]
+
+    # CR-100: identity, model, the three mode lists with their choices, manual
+    # sync with its frequency; then the operation the first byte picks.
+    cr100 = crlf(b"OK:RC:ID:CR100-0042", b"OK:RC:Model:CR-100",
+                 b"OK:RC:UserCalibMode:2", b"1,Factory", b"2,User", b"OK:RS:UserCalibMode:User",
+                 b"OK:RC:Matrix:1", b"0,Matrix0", b"OK:RS:Matrix:0",
+                 b"OK:RC:Match:None",
+                 b"OK:RC:SyncMode:2", b"0,None", b"1,Manual", b"OK:RS:SyncMode:Manual",
+                 b"OK:RS:SyncFreq:60.00 Hz")
+    reading = crlf(b"OK:M", b"OK:RM:XYZ:95.05,100.0,108.88")
+    put("fuzz_crxxx", "cr100-measure", b"\x00" + ff.join(cr100 + reading))
+    put("fuzz_crxxx", "cr100-dark", b"\x00" + ff.join(cr100 + crlf(b"ER:-304:Low luminance")))
+    put("fuzz_crxxx", "cr100-sync-frequency", b"\x05" + ff.join(
+        cr100 + crlf(b"OK:RC:MinSyncFreq:10.00 Hz", b"OK:RC:MaxSyncFreq:240.00 Hz", b"OK:SM:SyncFreq")))
+    cr250 = crlf(b"OK:RC:ID:CR250-0042", b"OK:RC:Model:CR-250",
+                 b"OK:RC:Speed:2", b"0,Normal", b"1,Fast", b"OK:RS:Speed:Fast",
+                 b"OK:RC:SyncMode:1", b"0,None", b"OK:RS:SyncMode:None")
+    put("fuzz_crxxx", "cr250-measure", b"\x00" + ff.join(cr250 + reading))
+    put("fuzz_crxxx", "cr250-speed", b"\x06" + ff.join(cr250 + crlf(b"OK:SM:Speed")))
+
+    # CS-2000: fixed-length replies. Remote mode, identity, a measurement of
+    # three seconds, its end (busy once), the reading, remote mode off.
+    ok = b"OK00\r\n"
+    identity = b"OK00,CS-2000 ,10,1234567\r\n"
+    xyz = b"OK00,9.505e+01,1.000e+02,1.089e+02\r\n"
+    assert len(identity) == 26 and len(xyz) == 36
+    put("fuzz_cs2000", "measure", b"\x01" + ff.join([ok, identity, b"OK00,003\r\n", b"ER20\r\n", ok, xyz, ok]))
+    put("fuzz_cs2000", "measure-and-cancel", b"\x03" + ff.join([ok, identity, b"OK00,003\r\n", ok, xyz, ok, ok]))
+
+    # PR-6xx: remote-mode banner, serial number, units, exposure, a reading.
+    status = b"00000\r\n"
+    serial = b"00000,12345678\r\n"
+    measured = b"00000,0,9.505e+01,1.000e+02,1.089e+02\r\n"
+    assert len(serial) == 16 and len(measured) == 39
+    put("fuzz_pr6xx", "measure", b"\x01" + ff.join([b" REMOTE MODE", serial, status, status, measured]))
+
+    # K-10: "N5", X, Y and Z each as mantissa high, low and exponent, CR LF, padding.
+    package = b"N5" + bytes([0x5f, 0x0d, 8, 0x64, 0x00, 8, 0x6c, 0xe1, 8]) + b"\r\n\x00\x00"
+    assert len(package) == 15
     put("fuzz_k10port", "package", b"\x00" + package)
 
 

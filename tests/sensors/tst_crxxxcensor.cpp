@@ -1,6 +1,8 @@
 #include "crxxxcensor.h"
 #include "crxxxemulator.h"
 #include "recordingmessenger.h"
+#include "scriptedserialdevice.h"
+#include "serialport.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -56,6 +58,7 @@ private slots:
     void longestLineThatFits();
     void bareCrLfIsReadWithTheNextLine();
     void hungUpLineFailsAtOnce();
+    void instrumentInMemory();
     void setters_data();
     void setters();
     void syncFrequencyIsClamped_data();
@@ -353,6 +356,50 @@ void TestCRXXXCensor::hungUpLineFailsAtOnce()
     QVERIFY(sensor->GetColor().IsNoData());
     QVERIFY(!sensor->setSyncMode(0));
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestCRXXXCensor::instrumentInMemory()
+{
+    // Not a path: the port finds the instrument registered under it.
+    const QString name = QStringLiteral("scripted:cr250");
+    const auto instrument = std::make_shared<ScriptedSerialDevice>(
+        QList<QByteArray>{"OK:RC:ID:CR250-0042\r\n", "OK:RC:Model:CR-250\r\n", "OK:RC:Speed:2\r\n",
+                          "0,Normal\r\n", "1,Fast\r\n", "OK:RS:Speed:Fast\r\n", "OK:RC:SyncMode:0\r\n",
+                          "OK:RS:SyncMode:None\r\n", "OK:M\r\n", "OK:RM:XYZ:95.05,100.0,108.88\r\n",
+                          "OK:M\r\n", "OK:RM:XYZ:95"},
+        '\r');
+    struct Registration {
+        QString name;
+        ~Registration() { SerialPort::setDevice(name, nullptr); }
+    } registration{name};
+    SerialPort::setDevice(name, instrument);
+
+    messages = std::make_unique<RecordingMessenger>();
+    sensor = std::make_unique<CRXXXCensor>();
+    // Far longer than the test may take: a wait really waited out fails it.
+    sensor->setReadDeadline(30000);
+    QVERIFY(sensor->init(name));
+    QCOMPARE(sensor->getModel(), QStringLiteral("CR-250"));
+    QCOMPARE(sensor->getSerialNumber(), QStringLiteral("CR250-0042"));
+    QCOMPARE(sensor->getSpeedList(), (QStringList{QStringLiteral("Normal"), QStringLiteral("Fast")}));
+    QCOMPARE(sensor->getSpeedMode(), 1);
+
+    const CColor reading = sensor->GetColor();
+    QCOMPARE(reading[0], 95.05);
+    QCOMPARE(reading[1], 100.0);
+    QCOMPARE(reading[2], 108.88);
+    QCOMPARE(instrument->written(),
+             QByteArray("RC ID\rRC Model\rRC Speed\rRS Speed\rRC SyncMode\rRS SyncMode\rM\rRM XYZ\r"));
+
+    // The instrument goes away in the middle of its last reply: the driver's
+    // wait for the rest ends at once, with a failed reading.
+    QElapsedTimer clock;
+    clock.start();
+    const CColor failed = sensor->GetColor();
+    QVERIFY(clock.elapsed() < 1000);
+    QVERIFY(failed.IsNoData());
+    QCOMPARE(instrument->repliesLeft(), 0);
+    QVERIFY(messages->shown().isEmpty());
 }
 
 void TestCRXXXCensor::setters_data()
