@@ -13,6 +13,10 @@
 namespace {
 
 using Instrument = SimulatedWorld::Instrument;
+
+// The K-10 reads as fast as the real one, not at the stand-in's leisurely
+// default; the display waits what the program announces on top of it.
+constexpr const char* kK10ReadingCommand = "reading 100";
 using PatchSource = void (*)(void* context, double* xyz);
 using SetPatchSource = int32_t (*)(PatchSource source, void* context);
 
@@ -114,9 +118,13 @@ bool SimulatedStation::start(QString* error)
     if (reason.isEmpty())
         hookStandin(m_i1d3Library, QStringLiteral("libmlink_i1d3"), "i1d3SimSetPatchSource",
                     Instrument::I1DisplayPro, &reason);
-    if (reason.isEmpty())
-        hookStandin(m_k10Library, QStringLiteral("libmlink_k10"), "k10SimSetPatchSource", Instrument::K10,
-                    &reason);
+    if (reason.isEmpty()
+        && hookStandin(m_k10Library, QStringLiteral("libmlink_k10"), "k10SimSetPatchSource", Instrument::K10,
+                       &reason)) {
+        using Control = int32_t (*)(const char*);
+        if (auto control = reinterpret_cast<Control>(m_k10Library.resolve("k10SimControl")))
+            control(kK10ReadingCommand);
+    }
     if (!reason.isEmpty()) {
         if (error)
             *error = reason;
