@@ -208,7 +208,7 @@ bool Walkthrough::takeReading()
     disconnect(counter);
     if (!ok)
         return false;
-    print(QStringLiteral("%1. Single measure of the display's white: %2 (Y in cd/m\u00b2).")
+    print(QStringLiteral("%1. Single measure of what the display shows: %2 (Y in cd/m\u00b2).")
               .arg(++m_step)
               .arg(xyzText(last)));
     return true;
