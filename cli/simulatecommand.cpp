@@ -19,20 +19,7 @@ using Instrument = SimulatedWorld::Instrument;
 // The program's type number of each simulated instrument.
 int typeOf(Instrument instrument)
 {
-    const QString name = [instrument] {
-        switch (instrument) {
-        case Instrument::CA410:
-            return QStringLiteral("CA410");
-        case Instrument::CR100:
-        case Instrument::CR250:
-            return QStringLiteral("CR100/CR250");
-        case Instrument::I1DisplayPro:
-            return QStringLiteral("I1Display Pro");
-        case Instrument::K10:
-            return QStringLiteral("K-10");
-        }
-        return QString();
-    }();
+    const QString name = SimulatedStation::sensorTypeName(instrument);
     int type = 0;
     return SensorSession::parseType(name, &type) ? type : 0;
 }

@@ -72,6 +72,22 @@ QString SimulatedStation::defaultStandinDirectory()
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("standins"));
 }
 
+QString SimulatedStation::sensorTypeName(Instrument instrument)
+{
+    switch (instrument) {
+    case Instrument::CA410:
+        return QStringLiteral("CA410");
+    case Instrument::CR100:
+    case Instrument::CR250:
+        return QStringLiteral("CR100/CR250");
+    case Instrument::I1DisplayPro:
+        return QStringLiteral("I1Display Pro");
+    case Instrument::K10:
+        return QStringLiteral("K-10");
+    }
+    return QString();
+}
+
 bool SimulatedStation::hookStandin(QLibrary& library, const QString& baseName, const char* symbol,
                                    Instrument instrument, QString* error)
 {

@@ -58,6 +58,8 @@ public:
 
     // The directory of the stand-ins beside the program, as the build lays it out.
     static QString defaultStandinDirectory();
+    // The program's name for the instrument's sensor type ("CR100/CR250" for both CRs).
+    static QString sensorTypeName(SimulatedWorld::Instrument instrument);
 
 public slots:
     void startDisplayAlignment();

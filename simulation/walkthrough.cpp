@@ -103,22 +103,6 @@ void Walkthrough::setAlignmentTimeout(int msecs)
     m_alignmentTimeoutMs = msecs;
 }
 
-QString Walkthrough::sensorTypeName(Instrument sensor)
-{
-    switch (sensor) {
-    case Instrument::CA410:
-        return QStringLiteral("CA410");
-    case Instrument::CR100:
-    case Instrument::CR250:
-        return QStringLiteral("CR100/CR250");
-    case Instrument::I1DisplayPro:
-        return QStringLiteral("I1Display Pro");
-    case Instrument::K10:
-        return QStringLiteral("K-10");
-    }
-    return QString();
-}
-
 void Walkthrough::print(const QString& line) const
 {
     if (m_printer)
@@ -170,7 +154,7 @@ bool Walkthrough::openWindow()
 bool Walkthrough::connectInstruments(Instrument sensor)
 {
     Measure* measure = m_window->controller();
-    const QString type = sensorTypeName(sensor);
+    const QString type = SimulatedStation::sensorTypeName(sensor);
     const QString port = m_station.sensorPort(sensor);
     print(QStringLiteral("%1. Connect the %2%3 and the display under alignment on %4.")
               .arg(++m_step)

@@ -64,9 +64,6 @@ public:
     const Figures& figures() const { return m_figures; }
     QString failure() const { return m_failure; }
 
-    // The program's name for the instrument's sensor type.
-    static QString sensorTypeName(SimulatedWorld::Instrument sensor);
-
 private:
     void print(const QString& line) const;
     bool fail(const QString& why);

@@ -4,6 +4,7 @@
 #include "alignmentprofile.h"
 #include "clirunner.h"
 #include "displaymodel.h"
+#include "mismatchcheck.h"
 #include "sensortypes.h"
 #include "simulatedworld.h"
 
@@ -19,57 +20,11 @@
 namespace {
 
 using Instrument = SimulatedWorld::Instrument;
-using Matrix3 = std::array<std::array<double, 3>, 3>;
+using MismatchCheck::predictedUncorrectedError;
+using MismatchCheck::residual;
 
 // A whole story waits the measuring times the instruments announce.
 constexpr int kStoryTimeoutMs = 150000;
-
-Matrix3 inverse(const Matrix3& m)
-{
-    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1])
-                       - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0])
-                       + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-    Matrix3 inv{};
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) {
-            // Cofactor of (c, r), for the adjugate.
-            const int r1 = (c + 1) % 3, r2 = (c + 2) % 3, c1 = (r + 1) % 3, c2 = (r + 2) % 3;
-            inv[size_t(r)][size_t(c)] = (m[size_t(r1)][size_t(c1)] * m[size_t(r2)][size_t(c2)]
-                                         - m[size_t(r1)][size_t(c2)] * m[size_t(r2)][size_t(c1)])
-                                        / det;
-        }
-    }
-    return inv;
-}
-
-// Where a display aligned on this sensor's uncorrected readings ends: the
-// white that the sensor sees as D65 is E^-1 x D65.
-double predictedUncorrectedError(const Matrix3& mismatch)
-{
-    const DisplayModel::Chromaticity d65 = DisplayModel::targetWhite();
-    const Xyz target{{d65.x / d65.y, 1.0, (1.0 - d65.x - d65.y) / d65.y}};
-    const Matrix3 inv = inverse(mismatch);
-    Xyz white{};
-    for (size_t r = 0; r < 3; ++r)
-        white[r] = inv[r][0] * target[0] + inv[r][1] * target[1] + inv[r][2] * target[2];
-    return DisplayModel::whiteError(white);
-}
-
-// How far matrix x mismatch is from the identity: 0 when the matrix undoes
-// the sensor's error exactly.
-double residual(const Matrix& matrix, const Matrix3& mismatch)
-{
-    double worst = 0.0;
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) {
-            double sum = 0.0;
-            for (int k = 0; k < 3; ++k)
-                sum += matrix(r, k) * mismatch[size_t(k)][size_t(c)];
-            worst = std::max(worst, std::fabs(sum - (r == c ? 1.0 : 0.0)));
-        }
-    }
-    return worst;
-}
 
 // The figure printed after label, or NaN when there is none.
 double figure(const QString& out, const QString& label)
@@ -135,7 +90,7 @@ void TestCliSimulate::wholeStory()
 
     // Uncorrected, the display takes on the sensor's own error; calibrated, its
     // white lands on D65, and again with the profile reopened.
-    const Matrix3 mismatch = SimulatedWorld().mismatch(Instrument(instrument));
+    const MismatchCheck::Matrix3 mismatch = SimulatedWorld().mismatch(Instrument(instrument));
     const double uncorrected = figure(out, QStringLiteral("uncorrected sensor:"));
     const double corrected = figure(out, QStringLiteral("calibrated sensor:"));
     const double reopened = figure(out, QStringLiteral("after reopening the profile:"));

@@ -7,6 +7,7 @@
 #include "displaymodel.h"
 #include "mainwindow.h"
 #include "measure.h"
+#include "mismatchcheck.h"
 #include "portlister.h"
 #include "recordingmessenger.h"
 #include "screenpatchwatcher.h"
@@ -30,58 +31,8 @@
 namespace {
 
 using Instrument = SimulatedWorld::Instrument;
-using Matrix3 = std::array<std::array<double, 3>, 3>;
-
-Matrix3 inverse(const Matrix3& m)
-{
-    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1])
-                       - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0])
-                       + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-    Matrix3 inv{};
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) {
-            // Cofactor of (c, r), for the adjugate.
-            const int r1 = (c + 1) % 3, r2 = (c + 2) % 3, c1 = (r + 1) % 3, c2 = (r + 2) % 3;
-            inv[size_t(r)][size_t(c)] = (m[size_t(r1)][size_t(c1)] * m[size_t(r2)][size_t(c2)]
-                                         - m[size_t(r1)][size_t(c2)] * m[size_t(r2)][size_t(c1)])
-                                        / det;
-        }
-    }
-    return inv;
-}
-
-Xyz times(const Matrix3& m, const Xyz& v)
-{
-    Xyz out{};
-    for (size_t r = 0; r < 3; ++r)
-        out[r] = m[r][0] * v[0] + m[r][1] * v[1] + m[r][2] * v[2];
-    return out;
-}
-
-// Where a display aligned on this sensor's uncorrected readings ends: the
-// white that the sensor sees as D65 is E^-1 x D65.
-double predictedUncorrectedError(const Matrix3& mismatch)
-{
-    const DisplayModel::Chromaticity d65 = DisplayModel::targetWhite();
-    const Xyz target{{d65.x / d65.y, 1.0, (1.0 - d65.x - d65.y) / d65.y}};
-    return DisplayModel::whiteError(times(inverse(mismatch), target));
-}
-
-// How far matrix x mismatch is from the identity: 0 when the matrix undoes
-// the sensor's error exactly.
-double residual(const Matrix& matrix, const Matrix3& mismatch)
-{
-    double worst = 0.0;
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) {
-            double sum = 0.0;
-            for (int k = 0; k < 3; ++k)
-                sum += matrix(r, k) * mismatch[size_t(k)][size_t(c)];
-            worst = std::max(worst, std::fabs(sum - (r == c ? 1.0 : 0.0)));
-        }
-    }
-    return worst;
-}
+using MismatchCheck::predictedUncorrectedError;
+using MismatchCheck::residual;
 
 double largestDifference(const Matrix& a, const Matrix& b)
 {
@@ -153,7 +104,7 @@ void TestWalkthrough::wholeJob()
 {
     QFETCH(int, instrument);
     const auto sensor = Instrument(instrument);
-    const Matrix3 mismatch = station->world().mismatch(sensor);
+    const MismatchCheck::Matrix3 mismatch = station->world().mismatch(sensor);
     messages->clear();
     story.clear();
 
