@@ -42,16 +42,6 @@ QString xyzText(const CColor& c)
     return QStringLiteral("X %1  Y %2  Z %3").arg(fixed(c[0]), fixed(c[1]), fixed(c[2]));
 }
 
-double largestDifference(const Matrix& a, const Matrix& b)
-{
-    double worst = 0.0;
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c)
-            worst = std::max(worst, std::fabs(a(r, c) - b(r, c)));
-    }
-    return worst;
-}
-
 // Runs the event loop until quit or msecs have passed; false on the deadline.
 bool runUntil(QEventLoop& loop, int msecs)
 {
@@ -273,7 +263,7 @@ int StationStory::reopenProfile(Measure& measure, SensorSession& session)
         return applied;
     m_figures.reopenedMatrix = measure.correctionMatrix();
     Command::printLine(QStringLiteral("   The matrix in use (largest difference from the saved one: %1):")
-                           .arg(QString::number(largestDifference(m_figures.reopenedMatrix, m_figures.matrix), 'g', 3)));
+                           .arg(QString::number(m_figures.reopenedMatrixDrift(), 'g', 3)));
     for (const QString& row : MatrixText::format(m_figures.reopenedMatrix))
         Command::printLine(QStringLiteral("     ") + row);
     return ExitDone;
@@ -281,18 +271,7 @@ int StationStory::reopenProfile(Measure& measure, SensorSession& session)
 
 int StationStory::checkFigures() const
 {
-    QStringList wrong;
-    if (!(m_figures.identityWhiteError > kUncorrectedAtLeast))
-        wrong << QStringLiteral("with the sensor uncorrected the display's true white error is %1, not above %2")
-                     .arg(fixed(m_figures.identityWhiteError, 6), QString::number(kUncorrectedAtLeast));
-    if (!(m_figures.correctedWhiteError < kCorrectedBelow))
-        wrong << QStringLiteral("with the calibrated sensor the display's true white error is %1, not below %2")
-                     .arg(fixed(m_figures.correctedWhiteError, 6), QString::number(kCorrectedBelow));
-    if (!(largestDifference(m_figures.reopenedMatrix, m_figures.matrix) <= kMatrixTolerance))
-        wrong << QStringLiteral("the reopened profile's matrix differs from the saved one");
-    if (!(m_figures.reopenedWhiteError < kCorrectedBelow))
-        wrong << QStringLiteral("after reopening the profile the display's true white error is %1, not below %2")
-                     .arg(fixed(m_figures.reopenedWhiteError, 6), QString::number(kCorrectedBelow));
+    const QStringList wrong = m_figures.whatIsWrong();
     for (const QString& text : wrong)
         Command::printError(QStringLiteral("Not as it must be: %1.").arg(text));
     return wrong.isEmpty() ? ExitDone : ExitFigures;

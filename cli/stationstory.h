@@ -3,6 +3,7 @@
 
 #include "matrix.h"
 #include "simulatedworld.h"
+#include "storyfigures.h"
 
 #include <QString>
 
@@ -21,22 +22,8 @@ class SimulatedStation;
 class StationStory
 {
 public:
-    struct Figures {
-        static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-        double factoryWhiteError = kNone;   // the display as it leaves the factory
-        double identityWhiteError = kNone;  // aligned with the sensor uncorrected
-        double correctedWhiteError = kNone; // aligned with the calibrated sensor
-        double reopenedWhiteError = kNone;  // aligned again after starting anew with the profile
-        Matrix matrix = Matrix::IdentityMatrix(3);
-        Matrix reopenedMatrix = Matrix::IdentityMatrix(3);
-    };
+    using Figures = StoryFigures;
 
-    // What the figures must be for the story to count as told right: an
-    // uncorrected sensor leaves its own error on the display, a calibrated one
-    // puts the white on target, and the profile brings the same matrix back.
-    static constexpr double kUncorrectedAtLeast = 0.002;
-    static constexpr double kCorrectedBelow = 0.0005;
-    static constexpr double kMatrixTolerance = 1e-6;
     // How long the display may take for one whole alignment, on top of the
     // firmware's own wait for each reply.
     static constexpr int kAlignmentTimeoutMs = 180000;

@@ -402,6 +402,9 @@ bool Walkthrough::run(Instrument sensor)
         return false;
     if (!restart(sensor) || !alignDisplay(&m_figures.reopenedWhiteError))
         return false;
+    const QStringList wrong = m_figures.whatIsWrong();
+    if (!wrong.isEmpty())
+        return fail(wrong.join(QStringLiteral("; ")));
     print(QStringLiteral("Done: the display's true white error went from %1 (uncorrected sensor) to %2 "
                          "(calibrated sensor), and %3 after reopening the profile.")
               .arg(fixed(m_figures.identityWhiteError), fixed(m_figures.correctedWhiteError),

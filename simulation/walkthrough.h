@@ -1,14 +1,13 @@
 #ifndef WALKTHROUGH_H
 #define WALKTHROUGH_H
 
-#include "matrix.h"
 #include "simulatedworld.h"
+#include "storyfigures.h"
 
 #include <QObject>
 #include <QString>
 
 #include <functional>
-#include <limits>
 #include <memory>
 
 class MainWindow;
@@ -27,16 +26,7 @@ class Walkthrough : public QObject
     Q_OBJECT
 
 public:
-    struct Figures {
-        static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-        double factoryWhiteError = kNone;   // the display as it leaves the factory
-        double identityWhiteError = kNone;  // aligned with the sensor uncorrected
-        double correctedWhiteError = kNone; // aligned with the calibrated sensor
-        double reopenedWhiteError = kNone;  // aligned again after restart and reopening the profile
-        Matrix matrix = Matrix::IdentityMatrix(3);         // the calibrated matrix in use
-        Matrix reopenedMatrix = Matrix::IdentityMatrix(3); // in use after reopening the profile
-        QString profilePath;
-    };
+    using Figures = StoryFigures;
 
     explicit Walkthrough(SimulatedStation& station, QObject* parent = nullptr);
     ~Walkthrough() override;
@@ -48,7 +38,8 @@ public:
     void setAlignmentTimeout(int msecs);
 
     // Plays the story in the current directory; false, with failure() set,
-    // as soon as a step does not come out as a user would expect.
+    // as soon as a step does not come out as a user would expect, or when the
+    // figures are not as they must be.
     bool run(SimulatedWorld::Instrument sensor);
 
     // The steps, for callers that play only part of the story.

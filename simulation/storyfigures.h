@@ -1,0 +1,35 @@
+#ifndef STORYFIGURES_H
+#define STORYFIGURES_H
+
+#include "matrix.h"
+
+#include <QStringList>
+
+#include <limits>
+
+// The figures of one play of the simulated station's story, and what they
+// must be for it to have come out right: an uncorrected sensor leaves its own
+// error on the display, a calibrated one puts the white on target, and the
+// profile brings the same matrix back. Errors are the display's true white
+// error, in u'v' from D65.
+struct StoryFigures {
+    static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    static constexpr double kUncorrectedAtLeast = 0.002;
+    static constexpr double kCorrectedBelow = 0.0005;
+    static constexpr double kMatrixTolerance = 1e-6;
+
+    double factoryWhiteError = kNone;   // the display as it leaves the factory
+    double identityWhiteError = kNone;  // aligned with the sensor uncorrected
+    double correctedWhiteError = kNone; // aligned with the calibrated sensor
+    double reopenedWhiteError = kNone;  // aligned again after starting anew with the profile
+    Matrix matrix = Matrix::IdentityMatrix(3);         // the calibrated matrix in use
+    Matrix reopenedMatrix = Matrix::IdentityMatrix(3); // in use after reopening the profile
+    QString profilePath;
+
+    // The largest difference between an element of the reopened matrix and the saved one.
+    double reopenedMatrixDrift() const;
+    // One sentence for each figure that is not as it must be; empty when all are.
+    QStringList whatIsWrong() const;
+};
+
+#endif // STORYFIGURES_H
