@@ -58,6 +58,7 @@ private slots:
     void k10StoresTheMatrixAndReadsItBack();
     void stationRefusesAMissingStandinLibrary();
     void walkthroughStopsAtAStepThatFails();
+    void walkthroughFailsOnFiguresOutOfBounds();
 
 private:
     std::unique_ptr<QTemporaryDir> workDir;
@@ -227,6 +228,21 @@ void TestWalkthrough::walkthroughStopsAtAStepThatFails()
     QVERIFY(lines.last().startsWith(QStringLiteral("FAILED: ")));
     QVERIFY(std::isnan(walkthrough.figures().identityWhiteError));
     QVERIFY(!station->firmware().isAligning());
+}
+
+void TestWalkthrough::walkthroughFailsOnFiguresOutOfBounds()
+{
+    // A sensor this noisy cannot be calibrated to put the white on target:
+    // every step is carried out, but the story must not count as told right.
+    const double noise = station->world().noise();
+    station->world().setNoise(0.03);
+    Walkthrough walkthrough(*station);
+    walkthrough.setProfileName(QStringLiteral("noisy"));
+    const bool ok = walkthrough.run(Instrument::CR250);
+    station->world().setNoise(noise);
+    QVERIFY(!ok);
+    QVERIFY2(walkthrough.failure().contains(QStringLiteral("not below 0.0005")), qPrintable(walkthrough.failure()));
+    QVERIFY(!std::isnan(walkthrough.figures().reopenedWhiteError));
 }
 
 int main(int argc, char* argv[])
