@@ -84,6 +84,7 @@ int playWalkthrough(SimulatedStation& station)
     StationWindow stationWindow(station);
     stationWindow.show();
     Walkthrough walkthrough(station);
+    walkthrough.setStationWindow(&stationWindow);
     walkthrough.setPrinter(printLine);
     const bool ok = walkthrough.run(SimulatedWorld::Instrument::CA410);
     Messenger::install(before);

@@ -202,6 +202,9 @@ CalibrateDialog::CalibrateDialog(Measure* measure_, QWidget* parent)
     layout->addWidget(container, 4);
     layout->addStretch();
 
+    // Modal to the window that opened it, not to the whole program: another
+    // window the reference values are copied from stays usable meanwhile.
+    setWindowModality(Qt::WindowModal);
     resize(920, 700);
     updateCalibrateMatrix();
     connect(measure, &Measure::rawColorChanged, this, &CalibrateDialog::updateColor);

@@ -243,6 +243,7 @@ bool stationBesideWindow(const QDir& outDir)
         StationWindow stationWindow(station);
         stationWindow.show();
         Walkthrough walkthrough(station);
+        walkthrough.setStationWindow(&stationWindow);
         ok = walkthrough.openWindow() && walkthrough.connectInstruments(SimulatedWorld::Instrument::CA410)
              && walkthrough.alignDisplay(nullptr) && walkthrough.calibrate() && walkthrough.alignDisplay(nullptr)
              && walkthrough.takeReading();
