@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -36,6 +37,7 @@ private slots:
     void sensorsLookAtTheDialogsPatchWhileItIsShown();
     void finishedRunsAreListed();
     void copyIsClickableWhileTheCalibrateDialogIsOpen();
+    void closingTheMainWindowEndsTheProgram();
 
 private:
     std::unique_ptr<SimulatedStation> station;
@@ -232,6 +234,23 @@ void TestStationWindow::copyIsClickableWhileTheCalibrateDialogIsOpen()
     // Without the dialog the program's window takes the same click.
     clickAsUser(statusBar);
     QVERIFY(mainWindowPresses.presses > 0);
+}
+
+void TestStationWindow::closingTheMainWindowEndsTheProgram()
+{
+    MainWindow window;
+    window.show();
+    StationWindow stationWindow(*station);
+    stationWindow.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&stationWindow));
+    QTimer::singleShot(0, &window, &QWidget::close);
+    // Bounded: a program that stays up is ended with another code.
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+    giveUp.start(10000);
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!window.isVisible());
 }
 
 int main(int argc, char* argv[])
