@@ -136,6 +136,9 @@ int main(int argc, char* argv[])
     // Before the application object, which takes its window icon from them.
     initIconResources();
     Application app(argc, argv);
+    // Qt's own texts (the standard buttons) beside the program's.
+    QTranslator qtTranslator;
+    installQtTranslation(app, QLocale::system(), qtTranslator);
     QTranslator translator;
     installTranslation(app, QLocale::system(), translator);
 
