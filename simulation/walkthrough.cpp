@@ -396,7 +396,8 @@ bool Walkthrough::copyReference(QString* copied)
         return false;
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->clear();
-    clickAsUser(copyButton);
+    if (!clickAsUser(copyButton))
+        return fail(QStringLiteral("the station window is not on the screen"));
     *copied = clipboard->text();
     if (copied->isEmpty() || *copied != window->referenceText())
         return fail(QStringLiteral("the station window's Copy button did not take the click"));
