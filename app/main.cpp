@@ -84,6 +84,7 @@ int playWalkthrough(SimulatedStation& station)
     StationWindow stationWindow(station);
     stationWindow.show();
     Walkthrough walkthrough(station);
+    walkthrough.setStationWindow(&stationWindow);
     walkthrough.setPrinter(printLine);
     const bool ok = walkthrough.run(SimulatedWorld::Instrument::CA410);
     Messenger::install(before);
@@ -135,6 +136,9 @@ int main(int argc, char* argv[])
     // Before the application object, which takes its window icon from them.
     initIconResources();
     Application app(argc, argv);
+    // Qt's own texts (the standard buttons) beside the program's.
+    QTranslator qtTranslator;
+    installQtTranslation(app, QLocale::system(), qtTranslator);
     QTranslator translator;
     installTranslation(app, QLocale::system(), translator);
 

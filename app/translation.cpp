@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -14,6 +15,22 @@ bool installTranslation(QCoreApplication& app, const QLocale& locale, QTranslato
     const QString dir = directory.isEmpty() ? QCoreApplication::applicationDirPath() : directory;
     if (!translator.load(QStringLiteral("Lumaserve_zh_CN"), dir)) {
         qDebug() << "No Chinese translation in" << dir;
+        return false;
+    }
+    return app.installTranslator(&translator);
+}
+
+bool installQtTranslation(QCoreApplication& app, const QLocale& locale, QTranslator& translator,
+                          const QString& directory)
+{
+    if (locale.language() != QLocale::Chinese)
+        return false;
+    // Qt's translations come with Qt (on Debian in qttranslations5-l10n), not
+    // with the program.
+    const QString dir =
+        directory.isEmpty() ? QLibraryInfo::location(QLibraryInfo::TranslationsPath) : directory;
+    if (!translator.load(QStringLiteral("qtbase_zh_CN"), dir)) {
+        qDebug() << "No Chinese translation of Qt in" << dir;
         return false;
     }
     return app.installTranslator(&translator);

@@ -692,6 +692,148 @@
     </message>
 </context>
 <context>
+    <name>SimulatedStation</name>
+    <message>
+        <source>The stand-in library %1 cannot be loaded: %2</source>
+        <translation>无法加载替身库 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 is no stand-in library: it lacks %2.</source>
+        <translation>%1 不是替身库：缺少 %2。</translation>
+    </message>
+    <message>
+        <source>No pseudo-terminal could be opened for the simulated devices.</source>
+        <translation>无法为模拟设备打开伪终端。</translation>
+    </message>
+    <message>
+        <source>Display under alignment</source>
+        <translation>待校准显示器</translation>
+    </message>
+    <message>
+        <source>aligning firmware on a pseudo-terminal</source>
+        <translation>伪终端上的自校准固件</translation>
+    </message>
+    <message>
+        <source>libmlink_ca410 and the CA-410 emulator</source>
+        <translation>libmlink_ca410 与 CA-410 模拟器</translation>
+    </message>
+    <message>
+        <source>CR-100 emulator</source>
+        <translation>CR-100 模拟器</translation>
+    </message>
+    <message>
+        <source>CR-250 emulator</source>
+        <translation>CR-250 模拟器</translation>
+    </message>
+    <message>
+        <source>stand-in libmlink_k10</source>
+        <translation>替身 libmlink_k10</translation>
+    </message>
+    <message>
+        <source>stand-in libmlink_i1d3 (no port)</source>
+        <translation>替身 libmlink_i1d3（无端口）</translation>
+    </message>
+</context>
+<context>
+    <name>StationWindow</name>
+    <message>
+        <source>Simulated station</source>
+        <translation>模拟工位</translation>
+    </message>
+    <message>
+        <source>Devices</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>Served by</source>
+        <translation>提供者</translation>
+    </message>
+    <message>
+        <source>(none)</source>
+        <translation>（无）</translation>
+    </message>
+    <message>
+        <source>Reference instrument</source>
+        <translation>参考仪器</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>复制</translation>
+    </message>
+    <message>
+        <source>Copy X, Y and Z for pasting into the calibrate dialog&apos;s reference table</source>
+        <translation>复制 X、Y、Z，以粘贴到校准对话框的参考值表中</translation>
+    </message>
+    <message>
+        <source>Display under alignment</source>
+        <translation>待校准显示器</translation>
+    </message>
+    <message>
+        <source>Align display</source>
+        <translation>校准显示器</translation>
+    </message>
+    <message>
+        <source>Let the display&apos;s firmware run its own alignment; switch alignment on in the program first</source>
+        <translation>让显示器固件自行校准；请先在程序中开启校准</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Idle</source>
+        <translation>空闲</translation>
+    </message>
+    <message>
+        <source>-</source>
+        <translation>-</translation>
+    </message>
+    <message>
+        <source>True white error (Δu&apos;v&apos; from D65):</source>
+        <translation>真实白点误差（与 D65 的 Δu&apos;v&apos;）：</translation>
+    </message>
+    <message>
+        <source>White error as measured:</source>
+        <translation>测得的白点误差：</translation>
+    </message>
+    <message>
+        <source>RGB gains:</source>
+        <translation>RGB 增益：</translation>
+    </message>
+    <message>
+        <source>Alignments:</source>
+        <translation>校准记录：</translation>
+    </message>
+    <message>
+        <source>Looking at the calibrate dialog&apos;s patch (%1, %2, %3)</source>
+        <translation>正在测量校准对话框的色块 (%1, %2, %3)</translation>
+    </message>
+    <message>
+        <source>Looking at the display under alignment</source>
+        <translation>正在测量待校准显示器</translation>
+    </message>
+    <message>
+        <source>X %1   Y %2   Z %3</source>
+        <translation>X %1   Y %2   Z %3</translation>
+    </message>
+    <message>
+        <source>Run %1: true white error %2, as measured %3</source>
+        <translation>第 %1 次：真实白点误差 %2，测得 %3</translation>
+    </message>
+    <message>
+        <source>Run %1 failed: %2</source>
+        <translation>第 %1 次失败：%2</translation>
+    </message>
+</context>
+<context>
     <name>StoredPortSensor</name>
     <message>
         <source>Can&apos;t open</source>

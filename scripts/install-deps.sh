@@ -9,6 +9,7 @@ packages=(
     xvfb
     fonts-dejavu-core   # a font the offscreen platform renders the screenshots with
     fonts-wqy-microhei  # Chinese glyphs for the screenshots of the translated program
+    qttranslations5-l10n  # Qt's own Chinese (standard buttons), loaded beside the program's
     clang libclang-rt-14-dev  # libFuzzer and the sanitizers' runtimes for scripts/fuzz.sh
     ccache
     colord-data   # CIE colour-matching functions and illuminants the spectral tests check against

@@ -32,6 +32,9 @@ StationWindow::StationWindow(SimulatedStation& station_, QWidget* parent)
 {
     setWindowTitle(tr("Simulated station"));
     setObjectName(QStringLiteral("stationWindow"));
+    // A companion of the program's window: closing that one ends the program
+    // even while this one is open.
+    setAttribute(Qt::WA_QuitOnClose, false);
 
     auto* deviceBox = new QGroupBox(tr("Devices"), this);
     const QList<SimulatedStation::Device> devices = station.devices();

@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "measure.h"
 #include "simulatedstation.h"
+#include "stationwindow.h"
 #include "walkthroughanswers.h"
 
 #include <QApplication>
@@ -17,10 +18,12 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <QWindow>
 
 #include <cmath>
 
@@ -78,6 +81,25 @@ bool patchShowsRow(const std::optional<std::array<int, 3>>& patch, int row)
     return true;
 }
 
+// A left click on the widget as the window system hands it over: to the
+// widget's window, which passes it on unless a modal dialog blocks the window.
+bool clickAsUser(QWidget* widget)
+{
+    QWidget* window = widget->window();
+    QWindow* handle = window->windowHandle();
+    if (!handle || !window->isVisible())
+        return false;
+    const QPoint inWindow = widget->mapTo(window, widget->rect().center());
+    const QPoint onScreen = window->mapToGlobal(inWindow);
+    QMouseEvent press(QEvent::MouseButtonPress, inWindow, inWindow, onScreen, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(handle, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, inWindow, inWindow, onScreen, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(handle, &release);
+    return true;
+}
+
 } // namespace
 
 Walkthrough::Walkthrough(SimulatedStation& station, QObject* parent)
@@ -91,6 +113,11 @@ Walkthrough::~Walkthrough() = default;
 void Walkthrough::setPrinter(std::function<void(const QString&)> printer)
 {
     m_printer = std::move(printer);
+}
+
+void Walkthrough::setStationWindow(StationWindow* window)
+{
+    m_stationWindow = window;
 }
 
 void Walkthrough::setProfileName(const QString& name)
@@ -316,10 +343,11 @@ bool Walkthrough::calibrateInDialog(QWidget* dialog)
         if (!measured)
             return false;
 
-        // The reference instrument's values, copied from the station and pasted
-        // into the row as from a spreadsheet.
-        const QString reference = m_station.referenceReadingText();
-        QApplication::clipboard()->setText(reference);
+        // The reference instrument's values, copied in the station's window
+        // and pasted into the row as from a spreadsheet.
+        QString reference;
+        if (!copyReference(&reference))
+            return false;
         referenceTable->setCurrentCell(row, 0);
         QKeyEvent paste(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier);
         QApplication::sendEvent(referenceTable, &paste);
@@ -344,6 +372,35 @@ bool Walkthrough::calibrateInDialog(QWidget* dialog)
             cells << matrixTable->item(r, c)->text();
     }
     print(QStringLiteral("   Calibrate: matrix %1").arg(cells.join(QLatin1Char(' '))));
+    return true;
+}
+
+StationWindow* Walkthrough::stationWindow()
+{
+    if (!m_stationWindow) {
+        m_ownStationWindow = std::make_unique<StationWindow>(m_station);
+        m_ownStationWindow->show();
+        m_stationWindow = m_ownStationWindow.get();
+    }
+    return m_stationWindow;
+}
+
+bool Walkthrough::copyReference(QString* copied)
+{
+    StationWindow* window = stationWindow();
+    auto* copyButton = window->findChild<QPushButton*>(QStringLiteral("copyButton"));
+    if (!copyButton)
+        return fail(QStringLiteral("the station window has no Copy button"));
+    if (!waitFor([window] { return window->isVisible() && window->windowHandle(); }, kStateTimeoutMs,
+                 QStringLiteral("the station window")))
+        return false;
+    QClipboard* clipboard = QApplication::clipboard();
+    clipboard->clear();
+    if (!clickAsUser(copyButton))
+        return fail(QStringLiteral("the station window is not on the screen"));
+    *copied = clipboard->text();
+    if (copied->isEmpty() || *copied != window->referenceText())
+        return fail(QStringLiteral("the station window's Copy button did not take the click"));
     return true;
 }
 

@@ -13,12 +13,13 @@
 class MainWindow;
 class QWidget;
 class SimulatedStation;
+class StationWindow;
 
 // The whole job on a simulated station, played through the program's own
 // window and dialogs as a user would: connect a sensor and the display, let the
 // display align itself with the identity matrix, calibrate the sensor against
-// the reference instrument in the calibrate dialog (pasting the reference's
-// values), align again, save the profile, start the window anew, open the
+// the reference instrument in the calibrate dialog (the reference's values
+// copied with the station window's Copy button and pasted), align again, save the profile, start the window anew, open the
 // profile and align once more. Each step is told to the printer with its
 // figures.
 class Walkthrough : public QObject
@@ -32,6 +33,9 @@ public:
     ~Walkthrough() override;
 
     void setPrinter(std::function<void(const QString& line)> printer);
+    // The station's window whose Copy button is pressed; without one the
+    // walkthrough opens its own.
+    void setStationWindow(StationWindow* window);
     // The name the profile is saved under, without ".alg".
     void setProfileName(const QString& name);
     // How long the display's whole alignment may take (default 3 minutes).
@@ -63,9 +67,15 @@ private:
     bool choose(const char* comboName, const QString& entry);
     bool setAlignment(bool on);
     bool calibrateInDialog(QWidget* dialog);
+    StationWindow* stationWindow();
+    // Clicks the station window's Copy button as a user does; the text it put
+    // on the clipboard in *copied.
+    bool copyReference(QString* copied);
 
     SimulatedStation& m_station;
     std::unique_ptr<MainWindow> m_window;
+    StationWindow* m_stationWindow = nullptr;
+    std::unique_ptr<StationWindow> m_ownStationWindow;
     std::function<void(const QString&)> m_printer;
     QString m_profileName = QStringLiteral("walkthrough");
     int m_alignmentTimeoutMs = 180000;

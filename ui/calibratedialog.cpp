@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -75,6 +76,9 @@ QTableWidget* makeTable(int rows, int cols, const QString& objectName, QWidget* 
     table->verticalHeader()->setDefaultSectionSize(rowHeight);
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes on to the next control, the arrows move between the cells: a
+    // table that kept Tab for its cells would keep the keyboard in it for good.
+    table->setTabKeyNavigation(false);
     table->setTextElideMode(Qt::ElideNone);
     table->setWordWrap(false);
     // Exactly the cells, neither squeezed by the layout nor stretched into an
@@ -185,6 +189,12 @@ CalibrateDialog::CalibrateDialog(Measure* measure_, QWidget* parent)
         TablePaste::install(table);
     }
 
+    // Tab follows the groups as they are shown, left to right.
+    QWidget* const tabOrder[] = {sensorTable,    redButton,   greenButton,    blueButton,      whiteButton,
+                                 referenceTable, matrixTable, measureButton, calibrateButton, okButton};
+    for (size_t i = 1; i < std::size(tabOrder); ++i)
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
     container->setLayout(row);
     container->setMaximumHeight(172);
     container->setMaximumWidth(895);
@@ -192,6 +202,9 @@ CalibrateDialog::CalibrateDialog(Measure* measure_, QWidget* parent)
     layout->addWidget(container, 4);
     layout->addStretch();
 
+    // Modal to the window that opened it, not to the whole program: another
+    // window the reference values are copied from stays usable meanwhile.
+    setWindowModality(Qt::WindowModal);
     resize(920, 700);
     updateCalibrateMatrix();
     connect(measure, &Measure::rawColorChanged, this, &CalibrateDialog::updateColor);

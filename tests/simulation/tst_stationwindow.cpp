@@ -2,7 +2,9 @@
 // reading as it is pasted into the calibrate dialog, and the display's runs.
 #include "application.h"
 #include "calibratedialog.h"
+#include "mainwindow.h"
 #include "measure.h"
+#include "modaldialog.h"
 #include "portlister.h"
 #include "screenpatchwatcher.h"
 #include "sensorlibrary.h"
@@ -16,7 +18,9 @@
 #include <QLocale>
 #include <QRadioButton>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -32,6 +36,8 @@ private slots:
     void copiesTheReferenceWithDecimalPoints();
     void sensorsLookAtTheDialogsPatchWhileItIsShown();
     void finishedRunsAreListed();
+    void copyIsClickableWhileTheCalibrateDialogIsOpen();
+    void closingTheMainWindowEndsTheProgram();
 
 private:
     std::unique_ptr<SimulatedStation> station;
@@ -150,6 +156,101 @@ void TestStationWindow::finishedRunsAreListed()
     QCOMPARE(runs->item(1)->text(),
              QStringLiteral("Run 2 failed: no reply to MES,1 within 5 s: is alignment switched on?"));
     QVERIFY(window.findChild<QPushButton*>(QStringLiteral("alignButton"))->isEnabled());
+}
+
+namespace {
+
+// Presses and releases the left button over the widget as the window system
+// delivers a user's click: to the widget's window, where a modal dialog
+// that blocks the window swallows it.
+void clickAsUser(QWidget* widget)
+{
+    QWidget* window = widget->window();
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      widget->mapTo(window, widget->rect().center()));
+}
+
+// Counts the mouse presses that reach any widget of a window.
+class PressCounter : public QObject
+{
+public:
+    explicit PressCounter(const QWidget* window_)
+        : window(window_)
+    {
+        QApplication::instance()->installEventFilter(this);
+    }
+
+    int presses = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()
+            && static_cast<QWidget*>(watched)->window() == window)
+            ++presses;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    const QWidget* window;
+};
+
+} // namespace
+
+// The README's recipe: with the calibrate dialog open, Copy in the station's
+// window while the program's own window waits for the dialog.
+void TestStationWindow::copyIsClickableWhileTheCalibrateDialogIsOpen()
+{
+    station->world().setDisplayPatch(Rgb{{1.0, 1.0, 1.0}});
+    StationWindow stationWindow(*station);
+    stationWindow.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&stationWindow));
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* copy = stationWindow.findChild<QPushButton*>(QStringLiteral("copyButton"));
+    QVERIFY(copy);
+    // The status bar: a click there changes nothing, only its arrival counts.
+    QWidget* statusBar = window.statusBar();
+    PressCounter mainWindowPresses(&window);
+
+    bool opened = false;
+    QString copied;
+    int pressesOnTheMainWindow = -1;
+    whenModal<CalibrateDialog>([&](CalibrateDialog* dialog) {
+        opened = dialog->isVisible();
+        QApplication::clipboard()->setText(QStringLiteral("not copied"));
+        clickAsUser(copy);
+        copied = QApplication::clipboard()->text();
+        clickAsUser(statusBar);
+        pressesOnTheMainWindow = mainWindowPresses.presses;
+    });
+    window.doCalibrate();
+    QVERIFY(opened);
+    QVERIFY(!stationWindow.referenceText().isEmpty());
+    QCOMPARE(copied, stationWindow.referenceText());
+    // The dialog still keeps the program's window from being used meanwhile.
+    QCOMPARE(pressesOnTheMainWindow, 0);
+    // Without the dialog the program's window takes the same click.
+    clickAsUser(statusBar);
+    QVERIFY(mainWindowPresses.presses > 0);
+}
+
+void TestStationWindow::closingTheMainWindowEndsTheProgram()
+{
+    MainWindow window;
+    window.show();
+    StationWindow stationWindow(*station);
+    stationWindow.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&stationWindow));
+    QTimer::singleShot(0, &window, &QWidget::close);
+    // Bounded: a program that stays up is ended with another code.
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+    giveUp.start(10000);
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!window.isVisible());
 }
 
 int main(int argc, char* argv[])

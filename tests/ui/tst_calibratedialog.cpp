@@ -122,6 +122,8 @@ private slots:
     void computesTheMatrix_data();
     void computesTheMatrix();
     void acceptedMatrixReachesTheController();
+    void tabWalksThroughEveryControl();
+    void arrowsMoveWithinATable();
     void patchIsPaintedBelowTheControls_data();
     void patchIsPaintedBelowTheControls();
     void everyValueIsShownWhole();
@@ -242,31 +244,42 @@ void TestCalibrateDialog::unusableMatricesAreRefused()
 
 void TestCalibrateDialog::computesTheMatrix_data()
 {
-    QTest::addColumn<double>("factor");
-    QTest::newRow("reference equal to the sensor") << 1.0;
-    // A reference reading everything twice as high needs twice the identity.
-    QTest::newRow("reference twice the sensor") << 2.0;
+    // The reference reads every patch as relation x sensor; the matrix found
+    // must be that relation, element for element.
+    QTest::addColumn<Matrix>("relation");
+    QTest::newRow("reference equal to the sensor") << Matrix::IdentityMatrix(3);
+    QTest::newRow("reference twice the sensor") << Matrix::IdentityMatrix(3) * 2.0;
+    // Not symmetric, so a matrix stored or shown transposed is caught.
+    const double mixing[] = {1.05, 0.08, -0.02, -0.03, 0.97, 0.06, 0.01, -0.05, 1.12};
+    QTest::newRow("reference mixing the sensor's channels") << Matrix(mixing, 3, 3);
 }
 
 void TestCalibrateDialog::computesTheMatrix()
 {
-    QFETCH(double, factor);
+    QFETCH(Matrix, relation);
     Rig rig;
-    rig.fill(factor);
+    for (int r = 0; r < 4; ++r) {
+        CColor sensor(kPatches[r][0], kPatches[r][1], kPatches[r][2]);
+        const Matrix reference = relation * sensor;
+        for (int c = 0; c < 3; ++c) {
+            rig.setCell("sensorTable", r, c, QString::number(kPatches[r][c], 'f', 4));
+            rig.setCell("referenceTable", r, c, QString::number(reference(c, 0), 'g', 17));
+        }
+    }
     // Typed with surrounding blanks, as a paste from elsewhere may bring.
     rig.setCell("sensorTable", 0, 0, QStringLiteral(" 41.24 "));
     rig.button("calibrateButton")->click();
     QVERIFY2(rig.messages.shown().isEmpty(), qPrintable(rig.messages.shown().value(0).text));
 
-    const Matrix expected = Matrix::IdentityMatrix(3) * factor;
-    QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), expected, 1e-9));
-    const QString diagonal = QString::number(factor, 'f', 5);
+    QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), relation, 1e-9));
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 3; ++c) {
-            const double shown = rig.cell("matrixTable", r, c).toDouble();
-            QCOMPARE(shown, r == c ? factor : 0.0);
+            const QString where = QStringLiteral("(%1, %2)").arg(r).arg(c);
+            const QString shown = rig.cell("matrixTable", r, c);
+            QVERIFY2(std::fabs(shown.toDouble() - relation(r, c)) <= 0.5e-5, qPrintable(where + " " + shown));
+            // Five decimals, as every value the dialog shows.
+            QCOMPARE(shown.section(QLatin1Char('.'), 1).size(), 5);
         }
-        QCOMPARE(rig.cell("matrixTable", r, r), diagonal);
     }
 }
 
@@ -316,6 +329,73 @@ void TestCalibrateDialog::acceptedMatrixReachesTheController()
     QCOMPARE(changes.size(), 0);
     QVERIFY(nearlyEqual(measure->correctionMatrix(), expected, 0.0));
     QVERIFY(messages.shown().isEmpty());
+}
+
+// A keyboard user reaches every control with Tab, in the order the dialog
+// shows them, left to right; no table keeps the focus to itself. The colour
+// choice is one stop, as for any group of exclusive buttons.
+void TestCalibrateDialog::tabWalksThroughEveryControl()
+{
+    Rig rig;
+    rig.dialog->show();
+    QVERIFY(QTest::qWaitForWindowActive(rig.dialog.get()));
+    const QWidgetList colours = {rig.colour("redButton"), rig.colour("greenButton"), rig.colour("blueButton"),
+                                 rig.colour("whiteButton")};
+    const QList<QWidgetList> stops = {{rig.table("sensorTable")},    colours,
+                                      {rig.table("referenceTable")}, {rig.table("matrixTable")},
+                                      {rig.button("measureButton")}, {rig.button("calibrateButton")},
+                                      {rig.button("okButton")}};
+    for (const QWidgetList& stop : stops) {
+        for (const QWidget* widget : stop)
+            QVERIFY(widget);
+    }
+    const auto name = [](const QWidget* w) { return w ? w->objectName() : QStringLiteral("(none)"); };
+    const auto check = [&](int key, Qt::KeyboardModifiers modifiers, int stop, const QString& what) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+        return stops.at(stop).contains(QApplication::focusWidget())
+            ? QString()
+            : QStringLiteral("%1 went to %2, not %3").arg(what, name(QApplication::focusWidget()),
+                                                           name(stops.at(stop).first()));
+    };
+
+    // From the last cell of the first table onwards, and round to the start.
+    rig.table("sensorTable")->setCurrentCell(3, 2);
+    rig.table("sensorTable")->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), rig.table("sensorTable"));
+    for (int step = 1; step <= stops.size(); ++step) {
+        const QString wrong = check(Qt::Key_Tab, Qt::NoModifier, step % stops.size(), QStringLiteral("Tab %1").arg(step));
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    }
+    // And back with Shift+Tab, from the first cell of a table as well.
+    rig.table("matrixTable")->setCurrentCell(0, 0);
+    rig.table("matrixTable")->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), rig.table("matrixTable"));
+    for (int stop = 2; stop >= 0; --stop) {
+        const QString wrong = check(Qt::Key_Backtab, Qt::ShiftModifier, stop, QStringLiteral("Shift+Tab"));
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    }
+}
+
+void TestCalibrateDialog::arrowsMoveWithinATable()
+{
+    Rig rig;
+    rig.dialog->show();
+    QVERIFY(QTest::qWaitForWindowActive(rig.dialog.get()));
+    for (const char* tableName : {"sensorTable", "referenceTable", "matrixTable"}) {
+        QTableWidget* table = rig.table(tableName);
+        table->setCurrentCell(0, 0);
+        table->setFocus(Qt::TabFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), table);
+        QTest::keyClick(table, Qt::Key_Right);
+        QCOMPARE(table->currentColumn(), 1);
+        QTest::keyClick(table, Qt::Key_Down);
+        QCOMPARE(table->currentRow(), 1);
+        QTest::keyClick(table, Qt::Key_Left);
+        QCOMPARE(table->currentColumn(), 0);
+        QTest::keyClick(table, Qt::Key_Up);
+        QCOMPARE(table->currentRow(), 0);
+        QCOMPARE(QApplication::focusWidget(), table);
+    }
 }
 
 void TestCalibrateDialog::patchIsPaintedBelowTheControls_data()

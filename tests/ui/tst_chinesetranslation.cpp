@@ -1,7 +1,12 @@
 #include "application.h"
 #include "mainwindow.h"
+#include "simulatedstation.h"
+#include "stationwindow.h"
 #include "translation.h"
 
+#include <QDialogButtonBox>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QFile>
 #include <QHash>
 #include <QLocale>
@@ -87,6 +92,18 @@ bool hasMnemonic(QString text)
     return text.replace(QStringLiteral("&&"), QString()).contains(mnemonic);
 }
 
+// A text of Qt's own in Chinese: other than the English, with Chinese characters.
+bool isChinese(const QString& text, const QString& english)
+{
+    if (text == english)
+        return false;
+    for (const QChar c : text) {
+        if (c.script() == QChar::Script_Han)
+            return true;
+    }
+    return false;
+}
+
 QString describe(const Entry& e)
 {
     return QStringLiteral("%1 \"%2\"").arg(e.context, e.source);
@@ -101,6 +118,7 @@ class TestChineseTranslation : public QObject
 private slots:
     void everyTextHasAFinishedTranslation();
     void chineseSystemGetsTheTranslatedWindow();
+    void standardButtonsAndTheStationWindowAreChinese();
 };
 
 void TestChineseTranslation::everyTextHasAFinishedTranslation()
@@ -182,6 +200,64 @@ void TestChineseTranslation::chineseSystemGetsTheTranslatedWindow()
                                 unused, QStringLiteral(PROGRAM_DIR)));
     MainWindow window;
     QCOMPARE(window.windowTitle(), QStringLiteral("Huelink Trimline"));
+}
+
+void TestChineseTranslation::standardButtonsAndTheStationWindowAreChinese()
+{
+    QString error;
+    QHash<QString, QString> station;
+    for (const Entry& e : readTs(QStringLiteral(TRANSLATION_FILE), &error)) {
+        if (e.context == QLatin1String("StationWindow"))
+            station.insert(e.source, e.translation);
+    }
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QHash<QString, QString> stationButtons = {{QStringLiteral("copyButton"), QStringLiteral("Copy")},
+                                                    {QStringLiteral("alignButton"), QStringLiteral("Align display")},
+                                                    {QStringLiteral("cancelButton"), QStringLiteral("Cancel")}};
+    QStringList stationTexts = stationButtons.values();
+    stationTexts << QStringLiteral("Simulated station");
+    for (const QString& source : stationTexts) {
+        QVERIFY2(!station.value(source).isEmpty(), qPrintable(source));
+        QVERIFY2(station.value(source) != source, qPrintable(source));
+    }
+
+    // Both translations, as the program installs them on a Chinese system.
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    QTranslator qtTranslator;
+    QVERIFY(installQtTranslation(*QCoreApplication::instance(), chinese, qtTranslator));
+    QTranslator translator;
+    QVERIFY(installTranslation(*QCoreApplication::instance(), chinese, translator, QStringLiteral(PROGRAM_DIR)));
+    {
+        const QList<QPair<QDialogButtonBox::StandardButton, QString>> standard = {
+            {QDialogButtonBox::Ok, QStringLiteral("OK")},
+            {QDialogButtonBox::Cancel, QStringLiteral("Cancel")},
+            {QDialogButtonBox::Yes, QStringLiteral("&Yes")},
+            {QDialogButtonBox::No, QStringLiteral("&No")}};
+        QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Yes
+                             | QDialogButtonBox::No);
+        for (const auto& button : standard) {
+            const QString text = box.button(button.first)->text();
+            QVERIFY2(isChinese(text, button.second), qPrintable(button.second + QStringLiteral(" shows ") + text));
+        }
+        // The question the window asks before switching alignment off.
+        QMessageBox question(QMessageBox::Warning, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+        QVERIFY(isChinese(question.button(QMessageBox::Yes)->text(), QStringLiteral("&Yes")));
+        QVERIFY(isChinese(question.button(QMessageBox::No)->text(), QStringLiteral("&No")));
+
+        // A station that is not started: the window shows it all the same.
+        SimulatedStation simulated{QString()};
+        StationWindow window(simulated);
+        QCOMPARE(window.windowTitle(), station.value(QStringLiteral("Simulated station")));
+        for (auto it = stationButtons.cbegin(); it != stationButtons.cend(); ++it) {
+            const auto* button = window.findChild<QPushButton*>(it.key());
+            QVERIFY2(button, qPrintable(it.key()));
+            QCOMPARE(button->text(), station.value(it.value()));
+        }
+    }
+    QCoreApplication::removeTranslator(&translator);
+    QCoreApplication::removeTranslator(&qtTranslator);
+    QDialogButtonBox box(QDialogButtonBox::Ok);
+    QCOMPARE(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("OK"));
 }
 
 int main(int argc, char* argv[])

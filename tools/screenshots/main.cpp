@@ -7,8 +7,8 @@
 // OUTDIR/mainwindow-off.png and, with alignment on, OUTDIR/mainwindow-on.png.
 // Then the calibrate dialog after a computed matrix, the features dialog of the
 // CR-250 and that of the stand-in i1Display Pro with a stored matrix read out,
-// in English (OUTDIR/<dialog>-en.png) and, with the program's Chinese
-// translation, in Chinese (OUTDIR/<dialog>-zh.png, and mainwindow-zh.png).
+// in English (OUTDIR/<dialog>-en.png) and, with the program's and Qt's Chinese
+// translations, in Chinese (OUTDIR/<dialog>-zh.png, and mainwindow-zh.png).
 // Run it on the offscreen platform (QT_QPA_PLATFORM=offscreen); the Chinese
 // pictures need a CJK font.
 
@@ -165,6 +165,11 @@ bool dialogs(MainWindow& window, const QDir& outDir, const QString& suffix)
 
 bool chinese(const QDir& outDir)
 {
+    // Qt's own texts as well, as the program loads both on a Chinese system.
+    QTranslator qtTranslator;
+    if (!installQtTranslation(*QCoreApplication::instance(), QLocale(QLocale::Chinese, QLocale::China),
+                              qtTranslator))
+        return fail("no Chinese translation of Qt (Debian: qttranslations5-l10n)");
     QTranslator translator;
     if (!installTranslation(*QCoreApplication::instance(), QLocale(QLocale::Chinese, QLocale::China),
                             translator, QStringLiteral(PROGRAM_DIR)))
@@ -184,6 +189,7 @@ bool chinese(const QDir& outDir)
         return fail("no reading from the emulated CR-250");
     const bool ok = save(window, outDir, QStringLiteral("mainwindow-zh.png")) && dialogs(window, outDir, QStringLiteral("zh"));
     QCoreApplication::removeTranslator(&translator);
+    QCoreApplication::removeTranslator(&qtTranslator);
     return ok;
 }
 
@@ -243,6 +249,7 @@ bool stationBesideWindow(const QDir& outDir)
         StationWindow stationWindow(station);
         stationWindow.show();
         Walkthrough walkthrough(station);
+        walkthrough.setStationWindow(&stationWindow);
         ok = walkthrough.openWindow() && walkthrough.connectInstruments(SimulatedWorld::Instrument::CA410)
              && walkthrough.alignDisplay(nullptr) && walkthrough.calibrate() && walkthrough.alignDisplay(nullptr)
              && walkthrough.takeReading();
