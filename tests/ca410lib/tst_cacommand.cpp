@@ -42,6 +42,8 @@ private slots:
     void shortAndMissingRepliesFail();
     void lateRepliesNeverAnswerTheNextCommand();
     void lateRepliesDuringAndAfterTheDrainNeverAnswer();
+    void lateRepliesNeverAnswerALaterCommand_data();
+    void lateRepliesNeverAnswerALaterCommand();
     void splitRepliesAreJoined();
     void exchangeKeepsToItsBudget();
     void invalidCommandsAreNeverSent();
@@ -260,23 +262,30 @@ void TstCaCommand::lateRepliesNeverAnswerTheNextCommand()
 
 void TstCaCommand::exchangeKeepsToItsBudget()
 {
+    // A reply late by most of the budget is still taken.
+    int32_t result = -1;
+    m_emulator.setSetting(0, "7");
+    m_emulator.addFault(Fault::Slow, "STR,", 800);
+    int64_t start = msec_time();
+    QCOMPARE(send(STR, "0", &result, 256, 1000), std::string("7"));
+    int64_t took = msec_time() - start;
+    QVERIFY2(took >= 800 && took < 1000, qPrintable(QString::number(took)));
+
     // An unanswered exchange gives up after its budget, not long after: the
     // drain before it costs a few tens of milliseconds at most.
-    int32_t result = -1;
     m_emulator.addFault(Fault::Silence, "STR,");
-    int64_t start = msec_time();
+    start = msec_time();
     QCOMPARE(send(STR, "0", &result, 256, 1000), std::string("<untouched>"));
-    int64_t took = msec_time() - start;
+    took = msec_time() - start;
     QCOMPARE(result, 38);
     QVERIFY2(took >= 1000 && took <= 1200, qPrintable(QString::number(took)));
 
-    // A reply late by most of the budget is still taken.
-    m_emulator.setSetting(0, "7");
-    m_emulator.addFault(Fault::Slow, "STR,", 800);
+    // Its reply is owed: the next exchange waits for it a while, up to as
+    // long again as its budget, and then goes on.
     start = msec_time();
     QCOMPARE(send(STR, "0", &result, 256, 1000), std::string("7"));
     took = msec_time() - start;
-    QVERIFY2(took >= 800 && took < 1000, qPrintable(QString::number(took)));
+    QVERIFY2(took >= 900 && took <= 1300, qPrintable(QString::number(took)));
 }
 
 void TstCaCommand::lateRepliesDuringAndAfterTheDrainNeverAnswer()
@@ -301,6 +310,73 @@ void TstCaCommand::lateRepliesDuringAndAfterTheDrainNeverAnswer()
     QCOMPARE(send(STR, "1", &result), std::string("3"));
     QCOMPARE(result, 0);
     m_emulator.setPaced(false);
+}
+
+void TstCaCommand::lateRepliesNeverAnswerALaterCommand_data()
+{
+    // The first of four readings has 100 ms and is answered later than that,
+    // whole or in two pieces with a pause between them.
+    QTest::addColumn<int>("lateMs");       // from its command to the reply's first byte
+    QTest::addColumn<int>("pauseMs");      // between the two pieces; 0: it comes whole
+    QTest::addColumn<bool>("headFirst");   // the next exchange starts once the first piece is in
+    QTest::addColumn<bool>("newHandle");   // the next readings go through a port opened afresh
+    QTest::newRow("whole, during the next exchange") << 250 << 0 << false << false;
+    QTest::newRow("split, during the next exchange") << 250 << 40 << false << false;
+    QTest::newRow("split, head before the drain, tail after it") << 130 << 60 << true << false;
+    QTest::newRow("whole, on a new handle") << 700 << 0 << false << true;
+    QTest::newRow("split, on a new handle") << 700 << 60 << false << true;
+    // The head comes before the new port is set up, which flushes it; the
+    // tail comes during the new handle's first exchange.
+    QTest::newRow("split, head gone with the flush of a new handle") << 300 << 500 << false << true;
+}
+
+void TstCaCommand::lateRepliesNeverAnswerALaterCommand()
+{
+    QFETCH(int, lateMs);
+    QFETCH(int, pauseMs);
+    QFETCH(bool, headFirst);
+    QFETCH(bool, newHandle);
+    m_emulator.setSetting(23, "2");
+    m_emulator.setSetting(0, "7");
+    m_emulator.setSplitPause(pauseMs);
+    struct Restore {
+        Ca410Emulator& emulator;
+        ~Restore() { emulator.setSplitPause(3); }
+    } restore{m_emulator};
+
+    // Patch k shows X = k, Y = 10 k, Z = 100 k: a reading is its own patch's
+    // or an error, never another one's.
+    const auto reading = [this](int patch, int32_t budget, QString* got) {
+        m_emulator.setMeasurement(patch, 10.0 * patch, 100.0 * patch);
+        char reply[256] = {};
+        const int32_t result = ca_command(&m_dev, MES, "1", 0, reply, sizeof reply, nullptr, budget);
+        const QStringList fields = QString::fromLatin1(reply).split(',');
+        *got = fields.mid(2, 3).join(',');
+        return result;
+    };
+    const auto own = [](int patch) {
+        return QString("%1.0000,%2.0000,%3.0000").arg(patch).arg(10 * patch).arg(100 * patch);
+    };
+
+    m_emulator.addFault(pauseMs > 0 ? Fault::LateSplit : Fault::Slow, "MES,", lateMs);
+    QString got;
+    const int32_t first = reading(1, 100, &got);
+    QVERIFY2(first == 38, qPrintable(QString::number(first)));
+    if (headFirst) {
+        pollfd pfd{m_port->fd, POLLIN, 0};
+        QCOMPARE(poll(&pfd, 1, 2000), 1);
+    }
+    if (newHandle) {
+        ser_com_del(m_port);
+        m_port = new_ser_com(m_emulator.devicePath().c_str());
+        m_dev.ser = m_port;
+        QCOMPARE(ser_com_setport(m_port, 3, 10, 3, 2, 3), 0);
+    }
+    for (int patch = 2; patch <= 4; ++patch) {
+        const int32_t result = reading(patch, 1000, &got);
+        QVERIFY2(result == 0 && got == own(patch),
+                 qPrintable(QString("patch %1: result %2, values %3").arg(patch).arg(result).arg(got)));
+    }
 }
 
 void TstCaCommand::splitRepliesAreJoined()
