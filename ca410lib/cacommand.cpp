@@ -146,8 +146,8 @@ bool reply_fits(int32_t cmd, const char *line, size_t length)
     }
     const char *field = nullptr;
     switch (cmd) {
-    case IDO:  // family, a flag, model, firmware version, serial number
-        return count_fields(data, n, true, 0, &field) >= 5;
+    case IDO:  // family, a flag, model, firmware version, serial number: names lead
+        return count_fields(data, n, true, 2, &field) >= 5 && is_letter(data[0]) && is_letter(*field);
     case STR:  // one value
         return n > 0 && !memchr(data, ',', n);
     case RGR:  // mode and range

@@ -14,7 +14,7 @@ namespace {
 
 using Fault = Ca410Emulator::Fault;
 
-enum { STR = 19, ZRC = 23, TDR = 25, MES = 38, IDO = 1 };
+enum { IDO = 1, RST = 2, STR = 19, RGR = 21, ZRC = 23, TDR = 25, MES = 38 };
 
 bool contains(const std::string& text, const std::string& part)
 {
@@ -44,6 +44,8 @@ private slots:
     void lateRepliesDuringAndAfterTheDrainNeverAnswer();
     void lateRepliesNeverAnswerALaterCommand_data();
     void lateRepliesNeverAnswerALaterCommand();
+    void foreignRepliesAreDiscardedWhole_data();
+    void foreignRepliesAreDiscardedWhole();
     void splitRepliesAreJoined();
     void exchangeKeepsToItsBudget();
     void invalidCommandsAreNeverSent();
@@ -377,6 +379,44 @@ void TstCaCommand::lateRepliesNeverAnswerALaterCommand()
         QVERIFY2(result == 0 && got == own(patch),
                  qPrintable(QString("patch %1: result %2, values %3").arg(patch).arg(result).arg(got)));
     }
+}
+
+void TstCaCommand::foreignRepliesAreDiscardedWhole_data()
+{
+    // A line no exchange on this port knew to be owed (left by a program that
+    // had the port before, say) comes ahead of the answer.
+    QTest::addColumn<int>("cmd");
+    QTest::addColumn<QString>("params");
+    QTest::addColumn<QString>("lines");
+    QTest::addColumn<QString>("data");
+    const QString reading = "OK00,P1,7,1.0000,10.0000,100.0000,0.0000,0\r";
+    const QString identity = "OK00,CA-410,0,CA-410         ,1.20.0000,51000001\r";
+    QTest::newRow("a reading before the identification")
+        << int(IDO) << "0,1" << reading + identity << "CA-410,0,CA-410         ,1.20.0000,51000001";
+    QTest::newRow("the tail of an identification before a reading")
+        << int(MES) << "1" << ",0,CA-VP427       ,1.20.0000,51000001\rOK00,P1,7,2.0000,20.0000,200.0000,0.0000,0\r"
+        << "P1,7,2.0000,20.0000,200.0000,0.0000,0";
+    QTest::newRow("a bare status before a setting's value") << int(STR) << "0" << "OK00\rOK00,7\r" << "7";
+    QTest::newRow("a reading before a range") << int(RGR) << "0,0" << reading + "OK00,1,5\r" << "1,5";
+    QTest::newRow("a channel record before a reading")
+        << int(MES) << "1" << "OK00,CH05,P1,0,0,CA-410,2,A\rOK00,P1,7,3.0000,30.0000,300.0000,0.0000,0\r"
+        << "P1,7,3.0000,30.0000,300.0000,0.0000,0";
+    QTest::newRow("a reading before a channel record")
+        << int(TDR) << "5,1,7" << reading + "OK00,CH05,P1,0,0,CA-410,2,A\r" << "CH05,P1,0,0,CA-410,2,A";
+    QTest::newRow("an identification before a reset") << int(RST) << "0,2" << identity + "OK00\r" << "";
+}
+
+void TstCaCommand::foreignRepliesAreDiscardedWhole()
+{
+    QFETCH(int, cmd);
+    QFETCH(QString, params);
+    QFETCH(QString, lines);
+    QFETCH(QString, data);
+    m_emulator.addFault(Fault::Raw, keystr[cmd], 0, 1, lines.toStdString());
+    int32_t result = -1;
+    QCOMPARE(send(cmd, params.toLatin1().constData(), &result), data.toStdString());
+    QCOMPARE(result, 0);
+    QCOMPARE(m_emulator.commands().size(), size_t(1));
 }
 
 void TstCaCommand::splitRepliesAreJoined()
