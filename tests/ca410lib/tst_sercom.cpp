@@ -3,6 +3,7 @@
 #include "logcapture.h"
 #include "mlink_ca410.h"
 #include "ptydevice.h"
+#include "replyscheduler.h"
 
 #include <QtTest>
 
@@ -82,6 +83,8 @@ private slots:
     void drainEndsOnALineThatNeverFallsSilent();
     void drainOfAQuietLineTakesNoFixedTime();
     void drainReadsOnWhileStaleBytesKeepComing();
+    void drainDiscardsABegunLineThroughItsEnd_data();
+    void drainDiscardsABegunLineThroughItsEnd();
     void writeReturnsWhenThePeerStopsReading();
     void hangUpIsReportedAtOnce();
     void logTexts();
@@ -325,6 +328,33 @@ void TstSerCom::drainReadsOnWhileStaleBytesKeepComing()
     m_peer.setPaced(false);
     QCOMPARE(ser_com_setport(m_port, 0, 10, 0, 0, 0), 0);
     QCOMPARE(err, 0);
+    QCOMPARE(std::string(buffer), std::string("PONG\r"));
+}
+
+void TstSerCom::drainDiscardsABegunLineThroughItsEnd_data()
+{
+    // A stray line no exchange knew of stops in the middle, as a USB serial
+    // adapter may hold bytes back; the peer then takes 60 ms to answer.
+    QTest::addColumn<int>("pauseMs");
+    QTest::newRow("5 ms pause") << 5;
+    QTest::newRow("30 ms pause") << 30;
+}
+
+void TstSerCom::drainDiscardsABegunLineThroughItsEnd()
+{
+    QFETCH(int, pauseMs);
+    m_peer.setProcessingTime(std::chrono::milliseconds(60));
+    struct Restore {
+        Peer& peer;
+        ~Restore() { peer.setProcessingTime(std::chrono::microseconds(0)); }
+    } restore{m_peer};
+    ReplyScheduler tail([this](const std::string& bytes) { return m_peer.send(bytes); });
+    QVERIFY(m_peer.send("STALE"));
+    QVERIFY(waitReadable(m_port));
+    tail.schedule(std::chrono::milliseconds(pauseMs), " REPLY\r");
+    char buffer[64];
+    int32_t got = 0;
+    QCOMPARE(ser_com_write_read_ex(m_port, "PING\r", 0, buffer, sizeof buffer, &got, "\r", 1, 1000, 1), 0);
     QCOMPARE(std::string(buffer), std::string("PONG\r"));
 }
 
