@@ -44,6 +44,7 @@ private slots:
     void lateRepliesDuringAndAfterTheDrainNeverAnswer();
     void lateRepliesNeverAnswerALaterCommand_data();
     void lateRepliesNeverAnswerALaterCommand();
+    void aLateReplyInBeforeANewHandleCostsItNoWait();
     void foreignRepliesAreDiscardedWhole_data();
     void foreignRepliesAreDiscardedWhole();
     void splitRepliesAreJoined();
@@ -379,6 +380,26 @@ void TstCaCommand::lateRepliesNeverAnswerALaterCommand()
         QVERIFY2(result == 0 && got == own(patch),
                  qPrintable(QString("patch %1: result %2, values %3").arg(patch).arg(result).arg(got)));
     }
+}
+
+void TstCaCommand::aLateReplyInBeforeANewHandleCostsItNoWait()
+{
+    // The reply comes whole while the port is closed; setting the port up
+    // again drops it, and nothing is left to wait for.
+    m_emulator.setSetting(0, "7");
+    m_emulator.addFault(Fault::Slow, "STR,", 150);
+    int32_t result = -1;
+    QCOMPARE(send(STR, "0", &result, 256, 100), std::string("<untouched>"));
+    QCOMPARE(result, 38);
+    ser_com_del(m_port);
+    QVERIFY(m_emulator.waitForCommands(1, 1000));
+    m_port = new_ser_com(m_emulator.devicePath().c_str());
+    m_dev.ser = m_port;
+    QCOMPARE(ser_com_setport(m_port, 3, 10, 3, 2, 3), 0);
+    const int64_t start = msec_time();
+    QCOMPARE(send(STR, "0", &result), std::string("7"));
+    const int64_t took = msec_time() - start;
+    QVERIFY2(took < 300, qPrintable(QString::number(took)));
 }
 
 void TstCaCommand::foreignRepliesAreDiscardedWhole_data()
