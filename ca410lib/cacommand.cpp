@@ -181,6 +181,8 @@ int32_t ca410_exchange_line(ser_com *port, int32_t cmd, const char *command, int
         if (skipping || cr) {
             if (!cr) {
                 have = 0;
+                if (err)
+                    break;
             } else {
                 const auto used = static_cast<int32_t>(cr - line) + 1;
                 if (!skipping && reply_fits(cmd, line, static_cast<size_t>(used - 1))) {

@@ -45,6 +45,7 @@ private slots:
     void lateRepliesNeverAnswerALaterCommand_data();
     void lateRepliesNeverAnswerALaterCommand();
     void aLateReplyInBeforeANewHandleCostsItNoWait();
+    void anEndlessForeignLineEndsWithTheTransport();
     void foreignRepliesAreDiscardedWhole_data();
     void foreignRepliesAreDiscardedWhole();
     void splitRepliesAreJoined();
@@ -400,6 +401,36 @@ void TstCaCommand::aLateReplyInBeforeANewHandleCostsItNoWait()
     QCOMPARE(send(STR, "0", &result), std::string("7"));
     const int64_t took = msec_time() - start;
     QVERIFY2(took < 300, qPrintable(QString::number(took)));
+}
+
+void TstCaCommand::anEndlessForeignLineEndsWithTheTransport()
+{
+    // A transport in memory: a line longer than any reply and without its
+    // end, then nothing, which the transport reports as a time-out at once.
+    struct Line {
+        int reads = 0;
+    } line;
+    static const ser_com_ops ops = {
+        [](void*, const char*, int32_t, int32_t) -> int32_t { return 0; },
+        [](void* context, char* buffer, int32_t size, int32_t* received, const char*, int32_t, int32_t) -> int32_t {
+            auto* l = static_cast<Line*>(context);
+            *received = 0;
+            if (l->reads++ > 0)
+                return SER_COM_TIMEOUT;
+            std::memset(buffer, 'X', static_cast<size_t>(size - 1));
+            *received = size - 1;
+            return 0;
+        },
+    };
+    ca410_dev dev{};
+    dev.ser = new_ser_com_on(&ops, &line);
+    char reply[64] = "keep";
+    const int64_t start = msec_time();
+    QCOMPARE(ca_command(&dev, STR, "0", 0, reply, sizeof reply, nullptr, 1000), 39);
+    QVERIFY2(line.reads <= 3, qPrintable(QString::number(line.reads)));
+    QVERIFY(msec_time() - start < 500);
+    QCOMPARE(std::string(reply), std::string("keep"));
+    ser_com_del(dev.ser);
 }
 
 void TstCaCommand::foreignRepliesAreDiscardedWhole_data()
