@@ -386,7 +386,8 @@ int32_t ca410_get_state(ca410_dev *dev, int32_t index)
         cloge(glog, 0, "[ca410_get_state]: STR cmd err, 0x%x\n", err);
         return err;
     }
-    if (length <= 0 || !data[0]) {
+    // One value: a reply with more fields answers another command.
+    if (length <= 0 || !data[0] || strchr(data, ',')) {
         cloge(glog, 0, "[ca410_get_state]: STR,%d  received invalid data\n", cfg.id);
         return ErrShort;
     }
@@ -656,10 +657,12 @@ int32_t ca410_get_range(ca410_dev *dev, int32_t type)
     const int n = split_fields(reply, fields, MaxFields);
     for (int i = 0; i < n; ++i)
         clogd(glog, 7, "[ca410_get_range]: (%d) [%s]\n", i, fields[i]);
-    if (n < 2) {
+    long numbers[2] = {};
+    if (n < 2 || !read_whole_int(fields[0], &numbers[0]) || !read_whole_int(fields[1], &numbers[1])) {
         cloge(glog, 0, "[ca410_get_range]: cannot parse response\n");
         return ErrShort;
     }
+    // Read with the base of their prefix, as every integer of a reply.
     const auto mode = static_cast<uint8_t>(read_int(fields[0]));
     const auto range = static_cast<uint8_t>(read_int(fields[1]));
     if (type == 0) {

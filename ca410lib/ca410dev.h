@@ -47,6 +47,20 @@ bool ca410_dev_live(const ca410_dev *dev);
 int32_t ca410_identity_exchange(ser_com *port, char *answer, int32_t size, int32_t *received,
                                 int32_t timeout_ms);
 
+// Records on the port that the reply to the command just sent has not come
+// (or not whole): the next exchange on the port waits for it and discards it
+// before it sends anything, for a bounded time that grows with timeout_ms.
+void ser_com_owe_reply(ser_com *port, int32_t timeout_ms);
+
+// Sends a command line and reads reply lines within the budget until one has
+// the form of command number cmd's reply. Lines of another form (the late
+// reply of an earlier command, or the tail of one) are discarded whole. When
+// the budget ends with only such lines, the last of them is returned with
+// *fitted false, for the caller to judge; with none, the transport's error.
+// The line is left zero-terminated right after its carriage return.
+int32_t ca410_exchange_line(ser_com *port, int32_t cmd, const char *command, int32_t length, char *line,
+                            int32_t size, int32_t *received, int32_t timeout_ms, bool *fitted);
+
 // ca410_measure for a reading in the given display mode: a reply in another
 // mode, or with a value that is no number, fails with 48.
 int32_t ca410_measure_mode(ca410_dev *dev, int32_t format, int32_t display_mode, double *xyz);

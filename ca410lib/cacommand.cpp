@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 const char *const keystr[CA410_KEY_COUNT] = {
     nullptr, "IDO,", "RST,", "COM,", "BPS,", "BPR",  "MDS,", "DPR,", "OPR,", "LDS,", "LDR",
@@ -73,7 +74,179 @@ const ErrorText error_texts[] = {
     {99, "instrument program error", 36},
 };
 
+enum {
+    IDO = 1, RST = 2, COM = 3, MDS = 6, DPR = 7, OPR = 8, SCS = 12, FSC = 13, TMS = 14, TDS = 15, MMS = 16,
+    STR = 19, RGS = 20, RGR = 21, LUS = 22, ZRC = 23, MCH = 24, TDR = 25, UCS = 26, UWT = 27, UBL = 30, ETR = 31,
+    IDS = 32, MDD = 35, MES = 38,
+};
+
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool is_letter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// A status: two letters, then two digits.
+bool has_status(const char *line, size_t length, const char *letters)
+{
+    return length >= 4 && line[0] == letters[0] && line[1] == letters[1] && is_digit(line[2]) && is_digit(line[3]);
+}
+
+// Commands that change a setting or start an action: their reply is a bare status.
+bool answers_bare(int32_t cmd)
+{
+    switch (cmd) {
+    case RST: case COM: case MDS: case DPR: case OPR: case SCS: case FSC: case TMS: case TDS: case MMS:
+    case RGS: case LUS: case ZRC: case MCH: case UCS: case ETR: case IDS: case MDD:
+        return true;
+    default:
+        return cmd >= UWT && cmd <= UBL;
+    }
+}
+
+// The data fields of a reply, counted with or without the empty ones, and
+// where field `index` starts (null when there are fewer).
+size_t count_fields(const char *data, size_t length, bool skip_empty, size_t index, const char **field)
+{
+    size_t count = 0;
+    *field = nullptr;
+    for (size_t at = 0; at <= length;) {
+        const char *comma = static_cast<const char *>(memchr(data + at, ',', length - at));
+        const size_t end = comma ? static_cast<size_t>(comma - data) : length;
+        if (end > at || !skip_empty) {
+            if (count == index)
+                *field = data + at;
+            ++count;
+        }
+        at = end + 1;
+    }
+    return count;
+}
+
+// Whether a reply line (without its terminator) can be the answer to command
+// cmd: an error status answers any command; an OK status must carry the data
+// its command's reply holds. The fields and counts are what the operations
+// need of each reply, so a reply of another command, or the tail of one, is
+// told apart from the answer.
+bool reply_fits(int32_t cmd, const char *line, size_t length)
+{
+    if (has_status(line, length, "ER"))
+        return true;
+    if (!has_status(line, length, "OK"))
+        return false;
+    const char *data = line + 4;
+    size_t n = length - 4;
+    if (n > 0 && *data == ',') {
+        ++data;
+        --n;
+    }
+    const char *field = nullptr;
+    switch (cmd) {
+    case IDO:  // family, a flag, model, firmware version, serial number: names lead
+        return count_fields(data, n, true, 2, &field) >= 5 && is_letter(data[0]) && is_letter(*field);
+    case STR:  // one value
+        return n > 0 && !memchr(data, ',', n);
+    case RGR:  // mode and range
+        return count_fields(data, n, true, 1, &field) >= 2 && is_digit(data[0]) && field && is_digit(*field);
+    case MES:  // probe, display mode and three values at least
+        return count_fields(data, n, false, 1, &field) >= 5 && field && is_digit(*field);
+    case TDR:  // the channel, two letters and two digits, leads the record
+        return n >= 4 && is_letter(data[0]) && is_letter(data[1]) && is_digit(data[2]) && is_digit(data[3])
+               && (n == 4 || data[4] == ',');
+    default:
+        return answers_bare(cmd) ? n == 0 : true;
+    }
+}
+
 } // namespace
+
+int32_t ca410_exchange_line(ser_com *port, int32_t cmd, const char *command, int32_t length, char *line,
+                            int32_t size, int32_t *received, int32_t timeout_ms, bool *fitted)
+{
+    *received = 0;
+    *fitted = false;
+    const int64_t start = msec_time();
+    int32_t have = 0;
+    int32_t err = ser_com_write_read_ex(port, command, length, line, size, &have, "\r", 1, timeout_ms, 1);
+    if (err & ~SER_COM_TIMEOUT)
+        return err;
+    std::string last;        // the last line of another form
+    bool skipping = false;   // inside a line of another form whose end is still to come
+    for (;;) {
+        char *cr = static_cast<char *>(memchr(line, '\r', static_cast<size_t>(have)));
+        if (skipping || cr) {
+            if (!cr) {
+                have = 0;
+                if (err)
+                    break;
+            } else {
+                const auto used = static_cast<int32_t>(cr - line) + 1;
+                if (!skipping && reply_fits(cmd, line, static_cast<size_t>(used - 1))) {
+                    // Bytes after the answer that do not end a line are the
+                    // head of something the next exchange must not take.
+                    const auto rest = static_cast<size_t>(have - used);
+                    if (rest > 0 && !memchr(cr + 1, '\r', rest))
+                        ser_com_owe_reply(port, timeout_ms);
+                    else
+                        port->reply_owed = 0;
+                    line[used] = '\0';
+                    *received = used;
+                    *fitted = true;
+                    return 0;
+                }
+                if (!skipping) {
+                    last.assign(line, static_cast<size_t>(used));
+                    cloge(glog, 0, "[ca_command]: discard reply of another form [%s]\n", com2fix(last.c_str()));
+                }
+                skipping = false;
+                memmove(line, line + used, static_cast<size_t>(have - used));
+                have -= used;
+                // This command's own reply is still to come.
+                ser_com_owe_reply(port, timeout_ms);
+                continue;
+            }
+        } else if (have >= size - 1 || (!err && size - have < 3)) {
+            // A full buffer without a terminator: a reply longer than the room.
+            if (reply_fits(cmd, line, static_cast<size_t>(have))) {
+                ser_com_owe_reply(port, timeout_ms);
+                line[have] = '\0';
+                *received = have;
+                *fitted = true;
+                return 0;
+            }
+            last.assign(line, static_cast<size_t>(have));
+            have = 0;
+            skipping = true;
+        } else if (err) {
+            break;
+        }
+        const int32_t remaining = timeout_ms - static_cast<int32_t>(msec_time() - start);
+        if (remaining < 1) {
+            err = SER_COM_TIMEOUT;
+            break;
+        }
+        int32_t more = 0;
+        err = ser_com_read(port, line + have, size - have, &more, "\r", 1, remaining);
+        have += more;
+        if (err & ~SER_COM_TIMEOUT)
+            return err;
+    }
+    ser_com_owe_reply(port, timeout_ms);
+    if (!last.empty()) {
+        const size_t n = last.size() < static_cast<size_t>(size - 1) ? last.size() : static_cast<size_t>(size - 1);
+        memcpy(line, last.data(), n);
+        line[n] = '\0';
+        *received = static_cast<int32_t>(n);
+        return 0;
+    }
+    line[have] = '\0';
+    *received = have;
+    return err ? err : SER_COM_TIMEOUT;
+}
 
 int32_t wcode(const char *reply)
 {
@@ -139,8 +312,9 @@ int32_t ca_command(ca410_dev *dev, int32_t cmd, const char *params, int32_t plen
 
     char reply[ReplySize];
     int32_t received = 0;
-    const int32_t err = ser_com_write_read_ex(dev->ser, command, command_len, reply, sizeof reply, &received,
-                                              "\r", 1, timeout_ms, 1);
+    bool fitted = false;
+    const int32_t err =
+        ca410_exchange_line(dev->ser, cmd, command, command_len, reply, sizeof reply, &received, timeout_ms, &fitted);
     if (err) {
         if (rlen)
             *rlen = 0;
@@ -171,8 +345,9 @@ int32_t ca_command(ca410_dev *dev, int32_t cmd, const char *params, int32_t plen
         return code;
     }
     // Only "OK" opens a good reply: anything else is line noise or another
-    // device, and its bytes must not pass for the instrument's data.
-    if (reply[0] != 'O' || reply[1] != 'K') {
+    // device, and its bytes must not pass for the instrument's data. A
+    // setting's reply carries no data: one that does is another command's.
+    if (reply[0] != 'O' || reply[1] != 'K' || (!fitted && answers_bare(cmd))) {
         if (rlen)
             *rlen = 0;
         cloge(glog, 0, "[ca_command]: communication failed, invalid reply [%s]\n", com2fix(reply));
@@ -212,7 +387,9 @@ int32_t ca410_identity_exchange(ser_com *port, char *answer, int32_t size, int32
     // exchange as soon as a short answer ("ER10") is in, instead of letting it
     // run out the whole budget on every port that is not a CA-410.
     int32_t got = 0;
-    int32_t err = ser_com_write_read_ex(port, "IDO,0,1\r", 0, answer, size, &got, "\r", 1, timeout_ms, 1);
+    bool fitted = false;
+    static const char command[] = "IDO,0,1\r";
+    int32_t err = ca410_exchange_line(port, IDO, command, sizeof command - 1, answer, size, &got, timeout_ms, &fitted);
     if (err == SER_COM_TIMEOUT && got >= 12)
         err = 0;
     if (received)

@@ -110,6 +110,8 @@ typedef struct ser_com {
     int32_t reply_owed;
     const ser_com_ops *ops; /* null for a terminal device */
     void *ops_context;
+    /* usec_time() after which an owed reply is no longer waited for. */
+    double reply_due;
 } ser_com;
 
 MLINK_CA410_API ser_com *new_ser_com(const char *path);

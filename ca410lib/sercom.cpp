@@ -1,13 +1,18 @@
 // Serial transport: one configured terminal device, budgeted writes and reads,
 // and the write-read exchange everything above speaks through.
+#include "ca410dev.h"
 #include "mlink_ca410.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <poll.h>
+#include <string>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -51,12 +56,15 @@ int32_t elapsed_since(int64_t start)
     return static_cast<int32_t>(msec_time() - start);
 }
 
-// An owed reply is given up after a pause this long, and no wait for the line
-// to fall quiet is longer.
-constexpr int32_t DrainCeilingMs = 20;
-// Characters of silence after which the line counts as quiet: a sender in the
-// middle of a reply leaves no gap of that length.
+// A line that has fallen quiet for this many character times after a whole
+// line has nothing more under way: a sender in the middle of a reply leaves no
+// gap of that length. Never waited for longer than the ceiling.
 constexpr int64_t QuietCharacters = 4;
+constexpr int32_t QuietCeilingMs = 20;
+// An owed reply is waited for as long again as its command's budget, but at
+// least the first and at most the second of these.
+constexpr int32_t OwedGraceMinMs = 1000;
+constexpr int32_t OwedGraceMaxMs = 3000;
 
 // Microseconds one character takes on the port's line: start bit, data bits,
 // parity bit and stop bits.
@@ -87,12 +95,19 @@ int wait_input(int fd, int64_t us)
     return ready > 0 ? 1 : 0;
 }
 
+bool is_terminator(char c, const char *terminators)
+{
+    return terminators && *terminators ? c != '\0' && strchr(terminators, c) != nullptr : false;
+}
+
 // Reads and drops what the port holds now; -1 when reading fails. *ended is
-// set when a byte is one of the terminators.
-int32_t discard_input(ser_com *p, const char *terminators, bool *ended)
+// set when a byte is one of the terminators; *open_line tells whether bytes
+// came after the last terminator (a line whose end is still to come).
+int32_t discard_input(ser_com *p, const char *terminators, bool *ended, bool *open_line)
 {
     int32_t total = 0;
     char scratch[500];
+    const bool lines = terminators && *terminators;
     for (;;) {
         // The port returns at once with what is there (no minimum count).
         const ssize_t n = read(p->fd, scratch, sizeof scratch);
@@ -101,53 +116,116 @@ int32_t discard_input(ser_com *p, const char *terminators, bool *ended)
         if (n == 0)
             return total;
         total += static_cast<int32_t>(n);
-        if (terminators && *terminators) {
-            for (ssize_t i = 0; i < n; ++i)
-                if (scratch[i] != '\0' && strchr(terminators, scratch[i]))
-                    *ended = true;
-        } else {
+        if (!lines) {
             *ended = true;
+            continue;
+        }
+        for (ssize_t i = 0; i < n; ++i) {
+            if (is_terminator(scratch[i], terminators)) {
+                *ended = true;
+                *open_line = false;
+            } else {
+                *open_line = true;
+            }
         }
     }
 }
 
-// Discards stale input before an exchange: what the port holds, then whatever
-// keeps arriving until the line has been quiet for a few character times. An
-// empty port that owes no reply has nothing under way, and the drain ends at
-// once. A reply still owed by an exchange that timed out is waited for until
-// its terminator, as long as no pause reaches the ceiling, so that it cannot
-// answer this exchange's command. A line that never falls silent is drained
-// for at most the exchange's own budget.
+// The process-wide record of replies owed on ports whose handle is gone, by
+// device path: a new handle on the same port must not take such a reply for
+// the answer to its own first command.
+std::mutex &owed_mutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::map<std::string, double> &owed_by_path()
+{
+    static std::map<std::string, double> owed;
+    return owed;
+}
+
+std::string port_key(const char *path)
+{
+    char resolved[PATH_MAX];
+    return realpath(path, resolved) ? std::string(resolved) : std::string(path);
+}
+
+void remember_owed(const ser_com *p)
+{
+    if (!p->path || !p->reply_owed || p->reply_due <= usec_time())
+        return;
+    std::lock_guard<std::mutex> lock(owed_mutex());
+    owed_by_path()[port_key(p->path)] = p->reply_due;
+}
+
+void recall_owed(ser_com *p)
+{
+    if (!p->path)
+        return;
+    std::lock_guard<std::mutex> lock(owed_mutex());
+    auto &owed = owed_by_path();
+    const auto it = owed.find(port_key(p->path));
+    if (it == owed.end())
+        return;
+    if (it->second > usec_time() && (!p->reply_owed || it->second > p->reply_due)) {
+        p->reply_owed = 1;
+        p->reply_due = it->second;
+    }
+    owed.erase(it);
+}
+
+// Discards stale input before an exchange. An empty port that owes no reply
+// has nothing under way, and the drain ends at once. A reply still owed is
+// waited for until its terminator, up to the time it is given up; the rest of
+// a line already begun is waited for up to the exchange's own budget, however
+// long the pauses inside it (a USB serial adapter may hold bytes back for
+// milliseconds); after a whole line, more is waited for only while bytes keep
+// coming without a pause of a few character times.
 void drain_input(ser_com *p, const char *terminators, int32_t timeout_ms)
 {
+    if (p->fd == -1)
+        return;
     const double start = usec_time();
-    const double limit_us = 1000.0 * (timeout_ms > DrainCeilingMs ? timeout_ms : DrainCeilingMs);
-    // An owed reply is waited for until the ceiling has passed without a byte.
-    double owed_until = start + 1000.0 * DrainCeilingMs;
-    int64_t quiet_us = QuietCharacters * character_us(p);
-    if (quiet_us > 1000 * DrainCeilingMs)
-        quiet_us = 1000 * DrainCeilingMs;
     bool owed = p->reply_owed != 0;
-    for (bool first = true;; first = false) {
+    if (owed && start >= p->reply_due) {
+        clogd(glog, 6, "[ser_com_write_read_ex]: owed reply given up\n");
+        owed = false;
+    }
+    const double line_limit = start + 1000.0 * (timeout_ms > QuietCeilingMs ? timeout_ms : QuietCeilingMs);
+    int64_t quiet_us = QuietCharacters * character_us(p);
+    if (quiet_us > 1000 * QuietCeilingMs)
+        quiet_us = 1000 * QuietCeilingMs;
+    bool open_line = false;
+    bool woke = false;
+    for (;;) {
         bool ended = false;
-        const int32_t got = discard_input(p, terminators, &ended);
+        const int32_t got = discard_input(p, terminators, &ended, &open_line);
         // Readable but empty after a wait: the peer hung up.
-        if (got < 0 || (got == 0 && (!first || !owed)))
+        if (got < 0 || (got == 0 && woke))
             break;
         if (ended)
             owed = false;
         const double now = usec_time();
-        if (got > 0)
-            owed_until = now + 1000.0 * DrainCeilingMs;
-        if (now - start >= limit_us)
+        double until = 0;
+        if (owed)
+            until = p->reply_due;
+        else if (open_line)
+            until = line_limit;
+        else if (got > 0)
+            until = now + static_cast<double>(quiet_us);
+        else
             break;
-        // A reply that has not ended is waited for up to the ceiling; past it,
-        // or once it has ended, only bytes that keep coming hold the drain.
-        const int64_t wait_us = owed && now < owed_until ? static_cast<int64_t>(owed_until - now) : quiet_us;
-        if (wait_input(p->fd, wait_us) != 1)
+        if (now >= until || wait_input(p->fd, static_cast<int64_t>(until - now)) != 1) {
+            if (owed)
+                clogd(glog, 6, "[ser_com_write_read_ex]: owed reply given up\n");
+            owed = false;
             break;
+        }
+        woke = true;
     }
-    p->reply_owed = 0;
+    p->reply_owed = owed ? 1 : 0;
 }
 
 } // namespace
@@ -265,6 +343,9 @@ int32_t ser_com_close(ser_com *p)
     if (!p)
         return 0;
     if (p->fd != -1) {
+        // A reply still owed may come after the port is closed: whoever opens
+        // it next must know.
+        remember_owed(p);
         // Give up exclusive use first: a terminal that stays open elsewhere
         // would otherwise refuse every later open by an ordinary user.
         ioctl(p->fd, TIOCNXCL);
@@ -325,6 +406,7 @@ int32_t open_port(ser_com *p, int32_t delay_ms)
     }
     p->fd = fd;
     p->is_open = 1;
+    recall_owed(p);
     return 0;
 }
 
@@ -443,6 +525,14 @@ int32_t ser_com_setport_ex(ser_com *p, uint32_t flow, uint32_t baud, uint32_t pa
         return setting_error(p, SER_COM_FATAL);
     }
 
+    if (p->reply_owed) {
+        // What the flush drops cannot be looked at later: the owed reply is
+        // known to be in only when its terminator is among it.
+        bool ended = false;
+        bool open_line = false;
+        if (discard_input(p, "\r", &ended, &open_line) > 0 && ended)
+            p->reply_owed = 0;
+    }
     tcflush(p->fd, TCIOFLUSH);
     if (cfsetispeed(&tio, speed) != 0) {
         cloge(glog, 0, "[ser_com_setport_ex] cfsetispeed err(%s)\n", strerror(errno));
@@ -640,7 +730,7 @@ int32_t ser_com_write_read_ex(ser_com *p, const char *data, int32_t length, char
         drain_input(p, terminators, timeout_ms);
     int32_t err = ser_com_write(p, data, length, timeout_ms);
     // Until the reply is in, the device may still answer this command.
-    p->reply_owed = 1;
+    ser_com_owe_reply(p, timeout_ms);
     if (err) {
         if (err & SER_COM_TIMEOUT)
             clogd(glog, 8, "[ser_com_write_read_ex] ist_write timeout %d ms, err 0x%x\n", timeout_ms, err);
@@ -649,13 +739,26 @@ int32_t ser_com_write_read_ex(ser_com *p, const char *data, int32_t length, char
         return err;
     }
     err = ser_com_read(p, buffer, size, received, terminators, count, timeout_ms);
-    if (!err)
+    if (err)
+        ser_com_owe_reply(p, timeout_ms);
+    else
         p->reply_owed = 0;
     if (err & SER_COM_TIMEOUT)
         clogd(glog, 8, "[ser_com_write_read_ex] 2nd_read timeout %d ms, err 0x%x\n", timeout_ms, err);
     else
         clogd(glog, 8, "[ser_com_write_read_ex] 2nd_read err 0x%x\n", err);
     return err;
+}
+
+void ser_com_owe_reply(ser_com *port, int32_t timeout_ms)
+{
+    if (!port)
+        return;
+    int32_t grace = timeout_ms < OwedGraceMinMs ? OwedGraceMinMs : timeout_ms;
+    if (grace > OwedGraceMaxMs)
+        grace = OwedGraceMaxMs;
+    port->reply_owed = 1;
+    port->reply_due = usec_time() + 1000.0 * grace;
 }
 
 int32_t ser_com_write_read(ser_com *p, const char *data, int32_t length, char *buffer, int32_t size,

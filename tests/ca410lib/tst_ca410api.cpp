@@ -20,6 +20,23 @@ bool contains(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
+// Patch k shows X = k, Y = 10 k, Z = 100 k, so that a reading tells whose it is.
+void showPatch(Ca410Emulator& emulator, int patch)
+{
+    emulator.setMeasurement(patch, 10.0 * patch, 100.0 * patch);
+}
+
+QString values(const double* xyz)
+{
+    return QString("%1,%2,%3").arg(xyz[0]).arg(xyz[1]).arg(xyz[2]);
+}
+
+QString patchValues(int patch)
+{
+    const double xyz[3] = {double(patch), 10.0 * patch, 100.0 * patch};
+    return values(xyz);
+}
+
 } // namespace
 
 class TstCa410Api : public QObject
@@ -43,6 +60,9 @@ private slots:
     void measureRefusesReadingsOfAnotherKind();
     void germanLocaleKeepsTheDecimalPoint();
     void releasedAndUnknownHandlesCountAsMissing();
+    void aLateReadingLeavesLaterReadingsTheirOwn();
+    void openAfterALateReply_data();
+    void openAfterALateReply();
 
 private:
     Ca410Emulator m_emulator;
@@ -459,6 +479,68 @@ void TstCa410Api::releasedAndUnknownHandlesCountAsMissing()
     }
     // The live handle is unaffected.
     QCOMPARE(ca410DeviceInit(m_dev), 0);
+}
+
+void TstCa410Api::aLateReadingLeavesLaterReadingsTheirOwn()
+{
+    // Eight patches; the third reading is answered after its 3 s. It fails,
+    // and every reading after it is its own patch's again.
+    QCOMPARE(ca410DeviceInit(m_dev), 0);
+    for (int patch = 1; patch <= 8; ++patch) {
+        showPatch(m_emulator, patch);
+        if (patch == 3)
+            m_emulator.addFault(Fault::Slow, "MES,", 3400);
+        double xyz[3] = {-1, -1, -1};
+        const int32_t result = ca410MeasureXYZ(m_dev, xyz);
+        const int32_t expected = patch == 3 ? 55 : 0;
+        QVERIFY2(result == expected && (result != 0 || values(xyz) == patchValues(patch)),
+                 qPrintable(QString("patch %1: result %2, values %3").arg(patch).arg(result).arg(values(xyz))));
+    }
+}
+
+void TstCa410Api::openAfterALateReply_data()
+{
+    QTest::addColumn<bool>("modelReply");
+    // A reading still under way when its handle is released; the reply comes
+    // while the next handle on the port identifies the instrument.
+    QTest::newRow("reading under way at release") << false;
+    // The identification answered after its 2 s and in two pieces: the head
+    // before the next open sets the port up, the tail during its exchange.
+    QTest::newRow("model reply late and split") << true;
+}
+
+void TstCa410Api::openAfterALateReply()
+{
+    QFETCH(bool, modelReply);
+    Ca410Emulator emulator;
+    QVERIFY(emulator.start());
+    const std::string path = emulator.devicePath();
+    ca410_dev* dev = nullptr;
+    if (modelReply) {
+        emulator.setSplitPause(500);
+        emulator.addFault(Fault::LateSplit, "IDO,", 2050);
+        QCOMPARE(ca410DeviceOpen(&dev, path.c_str(), 0), 40);
+    } else {
+        QCOMPARE(ca410DeviceOpen(&dev, path.c_str(), 0), 0);
+        QCOMPARE(ca410DeviceInit(dev), 0);
+        showPatch(emulator, 1);
+        emulator.addFault(Fault::Slow, "MES,", 3600);
+        double xyz[3] = {-1, -1, -1};
+        QCOMPARE(ca410MeasureXYZ(dev, xyz), 55);
+        QCOMPARE(ca410DeviceRelease(dev), 0);
+        dev = nullptr;
+    }
+    QCOMPARE(ca410DeviceOpen(&dev, path.c_str(), 0), 0);
+    QVERIFY(dev);
+    QCOMPARE(ca410DeviceInit(dev), 0);
+    for (int patch = 2; patch <= 3; ++patch) {
+        showPatch(emulator, patch);
+        double xyz[3] = {-1, -1, -1};
+        const int32_t result = ca410MeasureXYZ(dev, xyz);
+        QVERIFY2(result == 0 && values(xyz) == patchValues(patch),
+                 qPrintable(QString("patch %1: result %2, values %3").arg(patch).arg(result).arg(values(xyz))));
+    }
+    QCOMPARE(ca410DeviceRelease(dev), 0);
 }
 
 QTEST_APPLESS_MAIN(TstCa410Api)

@@ -14,7 +14,7 @@ namespace {
 
 using Fault = Ca410Emulator::Fault;
 
-enum { STR = 19, ZRC = 23, TDR = 25, MES = 38, IDO = 1 };
+enum { IDO = 1, RST = 2, STR = 19, RGR = 21, ZRC = 23, TDR = 25, MES = 38 };
 
 bool contains(const std::string& text, const std::string& part)
 {
@@ -42,6 +42,12 @@ private slots:
     void shortAndMissingRepliesFail();
     void lateRepliesNeverAnswerTheNextCommand();
     void lateRepliesDuringAndAfterTheDrainNeverAnswer();
+    void lateRepliesNeverAnswerALaterCommand_data();
+    void lateRepliesNeverAnswerALaterCommand();
+    void aLateReplyInBeforeANewHandleCostsItNoWait();
+    void anEndlessForeignLineEndsWithTheTransport();
+    void foreignRepliesAreDiscardedWhole_data();
+    void foreignRepliesAreDiscardedWhole();
     void splitRepliesAreJoined();
     void exchangeKeepsToItsBudget();
     void invalidCommandsAreNeverSent();
@@ -260,23 +266,30 @@ void TstCaCommand::lateRepliesNeverAnswerTheNextCommand()
 
 void TstCaCommand::exchangeKeepsToItsBudget()
 {
+    // A reply late by most of the budget is still taken.
+    int32_t result = -1;
+    m_emulator.setSetting(0, "7");
+    m_emulator.addFault(Fault::Slow, "STR,", 800);
+    int64_t start = msec_time();
+    QCOMPARE(send(STR, "0", &result, 256, 1000), std::string("7"));
+    int64_t took = msec_time() - start;
+    QVERIFY2(took >= 800 && took < 1000, qPrintable(QString::number(took)));
+
     // An unanswered exchange gives up after its budget, not long after: the
     // drain before it costs a few tens of milliseconds at most.
-    int32_t result = -1;
     m_emulator.addFault(Fault::Silence, "STR,");
-    int64_t start = msec_time();
+    start = msec_time();
     QCOMPARE(send(STR, "0", &result, 256, 1000), std::string("<untouched>"));
-    int64_t took = msec_time() - start;
+    took = msec_time() - start;
     QCOMPARE(result, 38);
     QVERIFY2(took >= 1000 && took <= 1200, qPrintable(QString::number(took)));
 
-    // A reply late by most of the budget is still taken.
-    m_emulator.setSetting(0, "7");
-    m_emulator.addFault(Fault::Slow, "STR,", 800);
+    // Its reply is owed: the next exchange waits for it a while, up to as
+    // long again as its budget, and then goes on.
     start = msec_time();
     QCOMPARE(send(STR, "0", &result, 256, 1000), std::string("7"));
     took = msec_time() - start;
-    QVERIFY2(took >= 800 && took < 1000, qPrintable(QString::number(took)));
+    QVERIFY2(took >= 900 && took <= 1300, qPrintable(QString::number(took)));
 }
 
 void TstCaCommand::lateRepliesDuringAndAfterTheDrainNeverAnswer()
@@ -301,6 +314,161 @@ void TstCaCommand::lateRepliesDuringAndAfterTheDrainNeverAnswer()
     QCOMPARE(send(STR, "1", &result), std::string("3"));
     QCOMPARE(result, 0);
     m_emulator.setPaced(false);
+}
+
+void TstCaCommand::lateRepliesNeverAnswerALaterCommand_data()
+{
+    // The first of four readings has 100 ms and is answered later than that,
+    // whole or in two pieces with a pause between them.
+    QTest::addColumn<int>("lateMs");       // from its command to the reply's first byte
+    QTest::addColumn<int>("pauseMs");      // between the two pieces; 0: it comes whole
+    QTest::addColumn<bool>("headFirst");   // the next exchange starts once the first piece is in
+    QTest::addColumn<bool>("newHandle");   // the next readings go through a port opened afresh
+    QTest::newRow("whole, during the next exchange") << 250 << 0 << false << false;
+    QTest::newRow("split, during the next exchange") << 250 << 40 << false << false;
+    QTest::newRow("split, head before the drain, tail after it") << 130 << 60 << true << false;
+    QTest::newRow("whole, on a new handle") << 700 << 0 << false << true;
+    QTest::newRow("split, on a new handle") << 700 << 60 << false << true;
+    // The head comes before the new port is set up, which flushes it; the
+    // tail comes during the new handle's first exchange.
+    QTest::newRow("split, head gone with the flush of a new handle") << 300 << 500 << false << true;
+}
+
+void TstCaCommand::lateRepliesNeverAnswerALaterCommand()
+{
+    QFETCH(int, lateMs);
+    QFETCH(int, pauseMs);
+    QFETCH(bool, headFirst);
+    QFETCH(bool, newHandle);
+    m_emulator.setSetting(23, "2");
+    m_emulator.setSetting(0, "7");
+    m_emulator.setSplitPause(pauseMs);
+    struct Restore {
+        Ca410Emulator& emulator;
+        ~Restore() { emulator.setSplitPause(3); }
+    } restore{m_emulator};
+
+    // Patch k shows X = k, Y = 10 k, Z = 100 k: a reading is its own patch's
+    // or an error, never another one's.
+    const auto reading = [this](int patch, int32_t budget, QString* got) {
+        m_emulator.setMeasurement(patch, 10.0 * patch, 100.0 * patch);
+        char reply[256] = {};
+        const int32_t result = ca_command(&m_dev, MES, "1", 0, reply, sizeof reply, nullptr, budget);
+        const QStringList fields = QString::fromLatin1(reply).split(',');
+        *got = fields.mid(2, 3).join(',');
+        return result;
+    };
+    const auto own = [](int patch) {
+        return QString("%1.0000,%2.0000,%3.0000").arg(patch).arg(10 * patch).arg(100 * patch);
+    };
+
+    m_emulator.addFault(pauseMs > 0 ? Fault::LateSplit : Fault::Slow, "MES,", lateMs);
+    QString got;
+    const int32_t first = reading(1, 100, &got);
+    QVERIFY2(first == 38, qPrintable(QString::number(first)));
+    if (headFirst) {
+        pollfd pfd{m_port->fd, POLLIN, 0};
+        QCOMPARE(poll(&pfd, 1, 2000), 1);
+    }
+    if (newHandle) {
+        ser_com_del(m_port);
+        m_port = new_ser_com(m_emulator.devicePath().c_str());
+        m_dev.ser = m_port;
+        QCOMPARE(ser_com_setport(m_port, 3, 10, 3, 2, 3), 0);
+    }
+    for (int patch = 2; patch <= 4; ++patch) {
+        const int32_t result = reading(patch, 1000, &got);
+        QVERIFY2(result == 0 && got == own(patch),
+                 qPrintable(QString("patch %1: result %2, values %3").arg(patch).arg(result).arg(got)));
+    }
+}
+
+void TstCaCommand::aLateReplyInBeforeANewHandleCostsItNoWait()
+{
+    // The reply comes whole while the port is closed; setting the port up
+    // again drops it, and nothing is left to wait for.
+    m_emulator.setSetting(0, "7");
+    m_emulator.addFault(Fault::Slow, "STR,", 150);
+    int32_t result = -1;
+    QCOMPARE(send(STR, "0", &result, 256, 100), std::string("<untouched>"));
+    QCOMPARE(result, 38);
+    ser_com_del(m_port);
+    QVERIFY(m_emulator.waitForCommands(1, 1000));
+    m_port = new_ser_com(m_emulator.devicePath().c_str());
+    m_dev.ser = m_port;
+    QCOMPARE(ser_com_setport(m_port, 3, 10, 3, 2, 3), 0);
+    const int64_t start = msec_time();
+    QCOMPARE(send(STR, "0", &result), std::string("7"));
+    const int64_t took = msec_time() - start;
+    QVERIFY2(took < 300, qPrintable(QString::number(took)));
+}
+
+void TstCaCommand::anEndlessForeignLineEndsWithTheTransport()
+{
+    // A transport in memory: a line longer than any reply and without its
+    // end, then nothing, which the transport reports as a time-out at once.
+    struct Line {
+        int reads = 0;
+    } line;
+    static const ser_com_ops ops = {
+        [](void*, const char*, int32_t, int32_t) -> int32_t { return 0; },
+        [](void* context, char* buffer, int32_t size, int32_t* received, const char*, int32_t, int32_t) -> int32_t {
+            auto* l = static_cast<Line*>(context);
+            *received = 0;
+            if (l->reads++ > 0)
+                return SER_COM_TIMEOUT;
+            std::memset(buffer, 'X', static_cast<size_t>(size - 1));
+            *received = size - 1;
+            return 0;
+        },
+    };
+    ca410_dev dev{};
+    dev.ser = new_ser_com_on(&ops, &line);
+    char reply[64] = "keep";
+    const int64_t start = msec_time();
+    QCOMPARE(ca_command(&dev, STR, "0", 0, reply, sizeof reply, nullptr, 1000), 39);
+    QVERIFY2(line.reads <= 3, qPrintable(QString::number(line.reads)));
+    QVERIFY(msec_time() - start < 500);
+    QCOMPARE(std::string(reply), std::string("keep"));
+    ser_com_del(dev.ser);
+}
+
+void TstCaCommand::foreignRepliesAreDiscardedWhole_data()
+{
+    // A line no exchange on this port knew to be owed (left by a program that
+    // had the port before, say) comes ahead of the answer.
+    QTest::addColumn<int>("cmd");
+    QTest::addColumn<QString>("params");
+    QTest::addColumn<QString>("lines");
+    QTest::addColumn<QString>("data");
+    const QString reading = "OK00,P1,7,1.0000,10.0000,100.0000,0.0000,0\r";
+    const QString identity = "OK00,CA-410,0,CA-410         ,1.20.0000,51000001\r";
+    QTest::newRow("a reading before the identification")
+        << int(IDO) << "0,1" << reading + identity << "CA-410,0,CA-410         ,1.20.0000,51000001";
+    QTest::newRow("the tail of an identification before a reading")
+        << int(MES) << "1" << ",0,CA-VP427       ,1.20.0000,51000001\rOK00,P1,7,2.0000,20.0000,200.0000,0.0000,0\r"
+        << "P1,7,2.0000,20.0000,200.0000,0.0000,0";
+    QTest::newRow("a bare status before a setting's value") << int(STR) << "0" << "OK00\rOK00,7\r" << "7";
+    QTest::newRow("a reading before a range") << int(RGR) << "0,0" << reading + "OK00,1,5\r" << "1,5";
+    QTest::newRow("a channel record before a reading")
+        << int(MES) << "1" << "OK00,CH05,P1,0,0,CA-410,2,A\rOK00,P1,7,3.0000,30.0000,300.0000,0.0000,0\r"
+        << "P1,7,3.0000,30.0000,300.0000,0.0000,0";
+    QTest::newRow("a reading before a channel record")
+        << int(TDR) << "5,1,7" << reading + "OK00,CH05,P1,0,0,CA-410,2,A\r" << "CH05,P1,0,0,CA-410,2,A";
+    QTest::newRow("an identification before a reset") << int(RST) << "0,2" << identity + "OK00\r" << "";
+}
+
+void TstCaCommand::foreignRepliesAreDiscardedWhole()
+{
+    QFETCH(int, cmd);
+    QFETCH(QString, params);
+    QFETCH(QString, lines);
+    QFETCH(QString, data);
+    m_emulator.addFault(Fault::Raw, keystr[cmd], 0, 1, lines.toStdString());
+    int32_t result = -1;
+    QCOMPARE(send(cmd, params.toLatin1().constData(), &result), data.toStdString());
+    QCOMPARE(result, 0);
+    QCOMPARE(m_emulator.commands().size(), size_t(1));
 }
 
 void TstCaCommand::splitRepliesAreJoined()

@@ -3,6 +3,7 @@
 #include "logcapture.h"
 #include "mlink_ca410.h"
 #include "ptydevice.h"
+#include "replyscheduler.h"
 
 #include <QtTest>
 
@@ -82,6 +83,8 @@ private slots:
     void drainEndsOnALineThatNeverFallsSilent();
     void drainOfAQuietLineTakesNoFixedTime();
     void drainReadsOnWhileStaleBytesKeepComing();
+    void drainDiscardsABegunLineThroughItsEnd_data();
+    void drainDiscardsABegunLineThroughItsEnd();
     void writeReturnsWhenThePeerStopsReading();
     void hangUpIsReportedAtOnce();
     void logTexts();
@@ -326,6 +329,36 @@ void TstSerCom::drainReadsOnWhileStaleBytesKeepComing()
     QCOMPARE(ser_com_setport(m_port, 0, 10, 0, 0, 0), 0);
     QCOMPARE(err, 0);
     QCOMPARE(std::string(buffer), std::string("PONG\r"));
+}
+
+void TstSerCom::drainDiscardsABegunLineThroughItsEnd_data()
+{
+    // A stray line no exchange knew of stops in the middle, as a USB serial
+    // adapter may hold bytes back; the instrument takes 60 ms to answer.
+    QTest::addColumn<int>("pauseMs");
+    QTest::newRow("5 ms pause") << 5;
+    QTest::newRow("30 ms pause") << 30;
+}
+
+void TstSerCom::drainDiscardsABegunLineThroughItsEnd()
+{
+    QFETCH(int, pauseMs);
+    Ca410Emulator instrument;
+    QVERIFY(instrument.start());
+    ser_com* port = new_ser_com(instrument.devicePath().c_str());
+    QCOMPARE(ser_com_setport(port, 3, 10, 3, 2, 3), 0);
+    instrument.setSetting(0, "7");
+    instrument.addFault(Ca410Emulator::Fault::Slow, "STR,", 60);
+    ReplyScheduler tail([&instrument](const std::string& bytes) { return instrument.send(bytes); });
+    QVERIFY(instrument.send("OK00,P1,7,1.0000"));
+    QVERIFY(waitReadable(port));
+    tail.schedule(std::chrono::milliseconds(pauseMs), ",10.0000,100.0000,0.0000,0\r");
+    char buffer[64];
+    int32_t got = 0;
+    const int32_t err = ser_com_write_read_ex(port, "STR,0\r", 0, buffer, sizeof buffer, &got, "\r", 1, 1000, 1);
+    ser_com_del(port);
+    QCOMPARE(err, 0);
+    QCOMPARE(std::string(buffer), std::string("OK00,7\r"));
 }
 
 void TstSerCom::writeReturnsWhenThePeerStopsReading()

@@ -2,6 +2,7 @@
 
 #include "emulatortext.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -134,6 +135,12 @@ void Ca410Emulator::clearFaults()
     m_rules.clear();
 }
 
+void Ca410Emulator::setSplitPause(int ms)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_splitPauseMs = ms;
+}
+
 std::vector<std::string> Ca410Emulator::commands() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -262,15 +269,24 @@ void Ca410Emulator::deliver(const std::string&, const Reply& reply, const Rule* 
     }
     const std::string text = std::string(status) + (data.empty() ? std::string() : "," + data) + "\r";
 
-    if (rule && fault == Fault::Slow)
+    if (rule && (fault == Fault::Slow || fault == Fault::LateSplit))
         std::this_thread::sleep_for(std::chrono::milliseconds(rule->value));
-    if (rule && fault == Fault::Split && rule->value > 1) {
-        const size_t pieces = static_cast<size_t>(rule->value);
+    size_t pieces = 1;
+    if (rule && fault == Fault::LateSplit)
+        pieces = 2;
+    else if (rule && fault == Fault::Split)
+        pieces = size_t(std::max(rule->value, 1));
+    if (pieces > 1) {
+        int pauseMs = 0;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            pauseMs = m_splitPauseMs;
+        }
         const size_t step = (text.size() + pieces - 1) / pieces;
         for (size_t at = 0; at < text.size(); at += step) {
             send(text.substr(at, step));
             if (at + step < text.size())
-                std::this_thread::sleep_for(std::chrono::milliseconds(3));
+                std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
         }
         return;
     }

@@ -47,6 +47,8 @@ public:
         Silence,       // not carried out, never answered
         Slow,          // carried out, answered after value milliseconds
         Split,         // carried out, answered in value pieces with short pauses
+        LateSplit,     // carried out, answered after value milliseconds in two halves
+                       // with the split pause between them
         OverLong,      // carried out, value extra characters appended to the data
         WrongChannel,  // TDR answers for the channel after the one asked for
         Raw,           // answered with the given bytes verbatim; not carried out
@@ -70,6 +72,9 @@ public:
     void addFault(Fault fault, const std::string& prefix, int value = 0, int times = 1,
                   const std::string& raw = std::string());
     void clearFaults();
+    // The pause between the pieces of a split reply (3 ms unless set): over a
+    // USB serial adapter a reply may stop for milliseconds in the middle.
+    void setSplitPause(int ms);
 
     // Command lines received so far, without their carriage returns.
     std::vector<std::string> commands() const;
@@ -145,6 +150,7 @@ private:
     std::string m_pending;
     std::vector<std::string> m_commands;
     std::vector<Rule> m_rules;
+    int m_splitPauseMs = 3;
 
     std::string m_family = "CA-410";
     std::string m_model = "CA-410";
