@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLibrary>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
@@ -29,23 +28,16 @@ const QString kAlignmentIcon = QStringLiteral(":/icons/resource/alignment.png");
 const QString kStopAlignmentIcon = QStringLiteral(":/icons/resource/stop_alignment.png");
 const QString kProfileFilter = QStringLiteral("Profiles (*.alg)");
 
-// Where a library the drivers load would come from, without keeping it loaded.
+// Where a library the drivers load would come from. Only looked up: loading it
+// here would run its initialisers just to print a path.
 QString libraryLocation(const QString& baseName)
 {
-    for (const QString& path : SensorLibrary::candidates(baseName)) {
-        if (path.contains(QLatin1Char('/'))) {
-            if (QFileInfo::exists(path))
-                return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-            continue;
-        }
-        QLibrary library(path);
-        if (library.load()) {
-            const QString found = library.fileName();
-            library.unload();
-            return QObject::tr("%1 (on the system's library path)").arg(found);
-        }
-    }
-    return QString();
+    bool onSystemPath = false;
+    const QString found = SensorLibrary::locate(baseName, &onSystemPath);
+    if (found.isEmpty())
+        return QString();
+    const QString shown = QDir::toNativeSeparators(found);
+    return onSystemPath ? QObject::tr("%1 (on the system's library path)").arg(shown) : shown;
 }
 } // namespace
 
