@@ -271,8 +271,19 @@ void MainWindow::doSaveProfile()
     bool ok = false;
     const QString name = DialogProvider::current().text(this, tr("Input"), tr("ProfileName:"),
                                                         QString(), &ok);
-    if (ok && !name.isEmpty())
-        saveProfileAs(name + QStringLiteral(".alg"));
+    if (!ok || name.isEmpty())
+        return;
+    const QString fileName = name + QStringLiteral(".alg");
+    // The save-file dialog of Save As asks before replacing; a typed name must too.
+    if (QFileInfo::exists(fileName)
+        && Messenger::current().show(this, Messenger::Icon::Warning, tr("Save"),
+                                     tr("%1 already exists.\nDo you want to replace it?")
+                                         .arg(QFileInfo(fileName).fileName()),
+                                     Messenger::Buttons(Messenger::Yes | Messenger::No),
+                                     Messenger::No)
+               != Messenger::Yes)
+        return;
+    saveProfileAs(fileName);
 }
 
 void MainWindow::doSaveAsProfile()

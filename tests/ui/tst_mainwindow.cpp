@@ -143,6 +143,8 @@ private slots:
     void profileOfAnotherInstrumentIsRefusedAtThePort();
     void emptyPortEntriesRelease();
     void aboutNamesVersionLibrariesAndSettings();
+    void saveAsksBeforeReplacingAProfile_data();
+    void saveAsksBeforeReplacingAProfile();
 
 private:
     QTemporaryDir m_home;
@@ -493,6 +495,58 @@ void TestMainWindow::aboutNamesVersionLibrariesAndSettings()
                              QStringLiteral("Brightfold-alignment"));
     QVERIFY2(settings.fileName().startsWith(m_home.path()), qPrintable(settings.fileName()));
     QVERIFY2(about.text.contains(settings.fileName()), qPrintable(about.text));
+}
+
+void TestMainWindow::saveAsksBeforeReplacingAProfile_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("No keeps the profile") << int(Messenger::No) << false;
+    QTest::newRow("Yes replaces it") << int(Messenger::Yes) << true;
+}
+
+void TestMainWindow::saveAsksBeforeReplacingAProfile()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, replaced);
+
+    // Both rows share the test's working directory.
+    QFile::remove(QStringLiteral("fresh.alg"));
+    const AlignmentProfile old(7, QStringLiteral("OLD-SERIAL-NUMBER"), Matrix::IdentityMatrix(3));
+    QVERIFY(old.write(QStringLiteral("panel.alg")));
+    QFile file(QStringLiteral("panel.alg"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray oldBytes = file.readAll();
+    file.close();
+
+    Rig rig;
+    rig.connectSensor();
+    rig.measure()->SetMatrix(sampleMatrix());
+    rig.messages.clear();
+
+    // A new name is written without a question.
+    rig.dialogs.queueText(QStringLiteral("fresh"));
+    rig.window->doSaveProfile();
+    QVERIFY(rig.messages.shown().isEmpty());
+    QVERIFY(QFile::exists(QStringLiteral("fresh.alg")));
+
+    rig.messages.queueAnswer(Messenger::Button(answer));
+    rig.dialogs.queueText(QStringLiteral("panel"));
+    rig.window->doSaveProfile();
+    QCOMPARE(rig.messages.shown().size(), 1);
+    const auto& question = rig.messages.shown().at(0);
+    QCOMPARE(question.text, QStringLiteral("panel.alg already exists.\nDo you want to replace it?"));
+    QCOMPARE(question.buttons, Messenger::Buttons(Messenger::Yes | Messenger::No));
+
+    AlignmentProfile onDisk;
+    QCOMPARE(onDisk.read(QStringLiteral("panel.alg")), AlignmentProfile::ReadResult::Ok);
+    if (replaced) {
+        QCOMPARE(onDisk.serialNumber(), rig.serialNumber);
+        QVERIFY(onDisk.matrix() == sampleMatrix());
+    } else {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), oldBytes);
+    }
 }
 
 int main(int argc, char* argv[])
