@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QResizeEvent>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
@@ -74,6 +75,23 @@ MainWindow::MainWindow(QWidget* parent)
 
     resize(600, 440);
     setWindowTitle(tr("Huelink Trimline"));
+
+    // Below what the panel's group boxes need they empty out; the value window
+    // gets its full width so that its numbers are not cut off.
+    const QSize needed = minimumSizeHint();
+    const int valueWindowRoom = qMax(0, colorDock->maximumWidth() - colorDock->minimumSizeHint().width());
+    setMinimumSize(needed.width() + valueWindowRoom, needed.height());
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    // A window system that ignores the minimum-size hint (no window manager, a
+    // tiling one, a resize sent by a tool) would leave the controls squeezed to
+    // nothing: ask for the minimum again, once per such resize.
+    const QSize wanted = event->size().expandedTo(minimumSize());
+    if (wanted != event->size())
+        QTimer::singleShot(0, this, [this] { resize(size().expandedTo(minimumSize())); });
 }
 
 MainWindow::~MainWindow()

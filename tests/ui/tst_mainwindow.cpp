@@ -23,6 +23,7 @@
 #include <QToolBar>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QWindow>
 
 #include <csignal>
 #include <memory>
@@ -145,6 +146,8 @@ private slots:
     void aboutNamesVersionLibrariesAndSettings();
     void saveAsksBeforeReplacingAProfile_data();
     void saveAsksBeforeReplacingAProfile();
+    void smallWindowKeepsItsControlsUsable_data();
+    void smallWindowKeepsItsControlsUsable();
 
 private:
     QTemporaryDir m_home;
@@ -547,6 +550,48 @@ void TestMainWindow::saveAsksBeforeReplacingAProfile()
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), oldBytes);
     }
+}
+
+void TestMainWindow::smallWindowKeepsItsControlsUsable_data()
+{
+    QTest::addColumn<bool>("byWindowSystem");
+    QTest::newRow("resized by the program") << false;
+    // A window system without a window manager honours no minimum-size hint.
+    QTest::newRow("resized by the window system") << true;
+}
+
+void TestMainWindow::smallWindowKeepsItsControlsUsable()
+{
+    QFETCH(bool, byWindowSystem);
+    Rig rig;
+    QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+    const QSize minimum = rig.window->minimumSize();
+    if (byWindowSystem)
+        rig.window->windowHandle()->resize(300, 200);
+    else
+        rig.window->resize(300, 200);
+    QTRY_VERIFY2(rig.window->width() >= minimum.width() && rig.window->height() >= minimum.height(),
+                 qPrintable(QStringLiteral("%1 x %2").arg(rig.window->width()).arg(rig.window->height())));
+    QTest::qWait(20);
+    QVERIFY(rig.window->width() >= minimum.width() && rig.window->height() >= minimum.height());
+
+    // Every control the user works with is shown whole, not squeezed.
+    QList<QWidget*> controls;
+    for (const char* name : {"typeCombo", "sensorPortCombo", "profileCombo", "monitorPortCombo",
+                             "sensorButton", "monitorIcon", "matrixIcon", "matrixTable"})
+        controls << rig.child<QWidget>(QString::fromLatin1(name));
+    controls << rig.window->valueWindow()->findChild<QTableWidget*>();
+    for (QWidget* control : controls) {
+        QVERIFY(control);
+        const QString what = control->objectName() + QStringLiteral(" ")
+            + QStringLiteral("%1 x %2").arg(control->width()).arg(control->height());
+        QVERIFY2(control->isVisible(), qPrintable(what));
+        QVERIFY2(control->visibleRegion().boundingRect().size() == control->size(), qPrintable(what));
+        const QSize needed = control->minimumSizeHint().expandedTo(control->minimumSize());
+        QVERIFY2(control->width() >= needed.width() && control->height() >= needed.height(), qPrintable(what));
+    }
+    // The value window keeps its full width, so that its numbers fit.
+    QCOMPARE(rig.window->valueWindow()->width(), rig.window->valueWindow()->maximumWidth());
 }
 
 int main(int argc, char* argv[])
