@@ -24,9 +24,10 @@ QStringList pathVariable(const char* name)
 void readConfig(const QString& file, QStringList* dirs, QSet<QString>* seen, int depth)
 {
     // Includes may refer back to their includer; the loader's own tool stops too.
-    if (depth > 8 || seen->contains(file))
+    const QString key = QFileInfo(file).canonicalFilePath();
+    if (depth > 8 || key.isEmpty() || seen->contains(key))
         return;
-    seen->insert(file);
+    seen->insert(key);
     QFile config(file);
     if (!config.open(QIODevice::ReadOnly | QIODevice::Text))
         return;
