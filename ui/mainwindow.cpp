@@ -75,12 +75,9 @@ MainWindow::MainWindow(QWidget* parent)
 
     resize(600, 440);
     setWindowTitle(tr("Huelink Trimline"));
-
-    // Below what the panel's group boxes need they empty out; the value window
-    // gets its full width so that its numbers are not cut off.
-    const QSize needed = minimumSizeHint();
-    const int valueWindowRoom = qMax(0, colorDock->maximumWidth() - colorDock->minimumSizeHint().width());
-    setMinimumSize(needed.width() + valueWindowRoom, needed.height());
+    // The window's minimum size is what its layout needs: the panel's group
+    // boxes and the value window's numbers whole. It follows the tool bars and
+    // the dock as the user moves or hides them.
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)
