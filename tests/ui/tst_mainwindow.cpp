@@ -605,14 +605,15 @@ void TestMainWindow::smallWindowKeepsItsControlsUsable()
         const QSize needed = control->minimumSizeHint().expandedTo(control->minimumSize());
         QVERIFY2(control->width() >= needed.width() && control->height() >= needed.height(), qPrintable(what));
     }
-    // The value window's numbers are shown whole.
-    rig.window->valueWindow()->doColorChanged(CColor(1234.567, 9876.543, 12345.678));
+    // The value window's numbers are shown whole: a bright display's white.
+    rig.window->valueWindow()->doColorChanged(CColor(1950.456, 2000.0, 2177.661));
     auto* values = rig.window->valueWindow()->findChild<QTableWidget*>();
     for (int row = 0; row < values->rowCount(); ++row) {
         const QString text = values->item(row, 0)->text();
         QVERIFY(!text.isEmpty());
-        const int room = values->visualItemRect(values->item(row, 0)).width();
-        QVERIFY2(room >= values->fontMetrics().horizontalAdvance(text), qPrintable(text));
+        const int room =
+            values->visualItemRect(values->item(row, 0)).intersected(values->viewport()->rect()).width();
+        QVERIFY2(room > values->fontMetrics().horizontalAdvance(text), qPrintable(text));
     }
 }
 
