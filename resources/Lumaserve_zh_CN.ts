@@ -455,6 +455,12 @@
         <translation>保存配置文件</translation>
     </message>
     <message>
+        <source>%1 already exists.
+Do you want to replace it?</source>
+        <translation>%1 已存在。
+要替换它吗?</translation>
+    </message>
+    <message>
         <source>The profile %1 could not be saved: %2</source>
         <translation>无法保存配置文件 %1:%2</translation>
     </message>

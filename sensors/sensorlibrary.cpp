@@ -1,5 +1,7 @@
 #include "sensorlibrary.h"
 
+#include "loadersearchpath.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -63,6 +65,27 @@ bool SensorLibrary::load(QLibrary& library, const QString& baseName)
         qDebug() << "SensorLibrary: cannot load" << path << library.errorString();
     }
     return false;
+}
+
+QString SensorLibrary::locate(const QString& baseName, bool* onSystemPath)
+{
+    if (onSystemPath)
+        *onSystemPath = false;
+    for (const QString& path : candidates(baseName)) {
+        if (path.contains(QLatin1Char('/'))) {
+            const QFileInfo file(path);
+            if (file.isFile() && file.isReadable())
+                return file.absoluteFilePath();
+            continue;
+        }
+        const QString found = LoaderSearchPath::find(path);
+        if (!found.isEmpty()) {
+            if (onSystemPath)
+                *onSystemPath = true;
+            return found;
+        }
+    }
+    return QString();
 }
 
 QString SensorLibrary::fieldText(const char* field, std::size_t size)

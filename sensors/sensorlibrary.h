@@ -30,6 +30,12 @@ public:
     // fileName(baseName) names it to the user.
     static bool load(QLibrary& library, const QString& baseName);
 
+    // The file load() would take, found without loading it (loading runs the
+    // library's initialisers): the first candidate that is a readable file,
+    // the bare name looked up in the system loader's directories. Empty when
+    // there is none; *onSystemPath tells whether the loader's search found it.
+    static QString locate(const QString& baseName, bool* onSystemPath = nullptr);
+
     // A text field of a record the library filled in, read no further than the
     // field's size, so a missing terminating zero cannot run past it.
     static QString fieldText(const char* field, std::size_t size);

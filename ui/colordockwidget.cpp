@@ -39,6 +39,12 @@ ColorDockWidget::ColorDockWidget(QWidget* parent)
     setWidget(container);
 
     setMaximumWidth(130);
+    // Room for a four-digit luminance (a bright display's white) with its
+    // decimals beside the labels, so that the window at its smallest does not
+    // cut the numbers off.
+    const int valueWidth = table->fontMetrics().horizontalAdvance(QStringLiteral("0000.000  "));
+    table->setMinimumWidth(qMin(maximumWidth(), table->verticalHeader()->sizeHint().width() + valueWidth
+                                                    + 2 * table->frameWidth()));
     setWindowTitle(tr("Value window"));
 }
 

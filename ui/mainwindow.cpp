@@ -16,9 +16,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLibrary>
 #include <QMenu>
 #include <QMenuBar>
+#include <QResizeEvent>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
@@ -29,23 +29,16 @@ const QString kAlignmentIcon = QStringLiteral(":/icons/resource/alignment.png");
 const QString kStopAlignmentIcon = QStringLiteral(":/icons/resource/stop_alignment.png");
 const QString kProfileFilter = QStringLiteral("Profiles (*.alg)");
 
-// Where a library the drivers load would come from, without keeping it loaded.
+// Where a library the drivers load would come from. Only looked up: loading it
+// here would run its initialisers just to print a path.
 QString libraryLocation(const QString& baseName)
 {
-    for (const QString& path : SensorLibrary::candidates(baseName)) {
-        if (path.contains(QLatin1Char('/'))) {
-            if (QFileInfo::exists(path))
-                return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-            continue;
-        }
-        QLibrary library(path);
-        if (library.load()) {
-            const QString found = library.fileName();
-            library.unload();
-            return QObject::tr("%1 (on the system's library path)").arg(found);
-        }
-    }
-    return QString();
+    bool onSystemPath = false;
+    const QString found = SensorLibrary::locate(baseName, &onSystemPath);
+    if (found.isEmpty())
+        return QString();
+    const QString shown = QDir::toNativeSeparators(found);
+    return onSystemPath ? QObject::tr("%1 (on the system's library path)").arg(shown) : shown;
 }
 } // namespace
 
@@ -82,6 +75,20 @@ MainWindow::MainWindow(QWidget* parent)
 
     resize(600, 440);
     setWindowTitle(tr("Huelink Trimline"));
+    // The window's minimum size is what its layout needs: the panel's group
+    // boxes and the value window's numbers whole. It follows the tool bars and
+    // the dock as the user moves or hides them.
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    // A window system that ignores the minimum-size hint (no window manager, a
+    // tiling one, a resize sent by a tool) would leave the controls squeezed to
+    // nothing: ask for the minimum again, once per such resize.
+    const QSize wanted = event->size().expandedTo(minimumSize());
+    if (wanted != event->size())
+        QTimer::singleShot(0, this, [this] { resize(size().expandedTo(minimumSize())); });
 }
 
 MainWindow::~MainWindow()
@@ -279,8 +286,19 @@ void MainWindow::doSaveProfile()
     bool ok = false;
     const QString name = DialogProvider::current().text(this, tr("Input"), tr("ProfileName:"),
                                                         QString(), &ok);
-    if (ok && !name.isEmpty())
-        saveProfileAs(name + QStringLiteral(".alg"));
+    if (!ok || name.isEmpty())
+        return;
+    const QString fileName = name + QStringLiteral(".alg");
+    // The save-file dialog of Save As asks before replacing; a typed name must too.
+    if (QFileInfo::exists(fileName)
+        && Messenger::current().show(this, Messenger::Icon::Warning, tr("Save"),
+                                     tr("%1 already exists.\nDo you want to replace it?")
+                                         .arg(QFileInfo(fileName).fileName()),
+                                     Messenger::Buttons(Messenger::Yes | Messenger::No),
+                                     Messenger::No)
+               != Messenger::Yes)
+        return;
+    saveProfileAs(fileName);
 }
 
 void MainWindow::doSaveAsProfile()

@@ -3,6 +3,8 @@
 #include "ccolorreference.h"
 #include "colordockwidget.h"
 
+#include <QHeaderView>
+#include <QTableWidget>
 #include <QtTest>
 
 // The value window's table: the number formats of its eleven rows and that a
@@ -17,6 +19,9 @@ private slots:
     void tristimulusWidthAndPrecision_data();
     void tristimulusWidthAndPrecision();
     void noDataLeavesTheTableUnchanged();
+    void uPrimeAndVPrimeOfAColour_data();
+    void uPrimeAndVPrimeOfAColour();
+    void labelsTitleAndWidth();
 };
 
 namespace {
@@ -80,6 +85,51 @@ void TestColorDockWidget::noDataLeavesTheTableUnchanged()
     dock.doColorChanged(noDataColor);
     for (int row = 0; row < 11; ++row)
         QCOMPARE(dock.valueText(row), before.at(row));
+}
+
+void TestColorDockWidget::uPrimeAndVPrimeOfAColour_data()
+{
+    QTest::addColumn<double>("x");
+    QTest::addColumn<double>("y");
+    QTest::addColumn<double>("z");
+    QTest::addColumn<QString>("u");
+    QTest::addColumn<QString>("v");
+    // u' = 4X / (X + 15Y + 3Z), v' = 9Y / (X + 15Y + 3Z), worked out by hand.
+    QTest::newRow("Rec. 709 red") << 41.24 << 21.26 << 1.93 << QStringLiteral("0.45080")
+                                  << QStringLiteral("0.52289");
+    QTest::newRow("Rec. 709 blue") << 18.05 << 7.22 << 95.05 << QStringLiteral("0.17546")
+                                   << QStringLiteral("0.15791");
+}
+
+void TestColorDockWidget::uPrimeAndVPrimeOfAColour()
+{
+    QFETCH(double, x);
+    QFETCH(double, y);
+    QFETCH(double, z);
+    QFETCH(QString, u);
+    QFETCH(QString, v);
+    ColorDockWidget dock;
+    dock.doColorChanged(CColor(x, y, z));
+    QCOMPARE(dock.valueText(U), u);
+    QCOMPARE(dock.valueText(V), v);
+}
+
+void TestColorDockWidget::labelsTitleAndWidth()
+{
+    ColorDockWidget dock;
+    QCOMPARE(dock.windowTitle(), QStringLiteral("Value window"));
+    QCOMPARE(dock.maximumWidth(), 130);
+    auto* table = dock.findChild<QTableWidget*>();
+    QVERIFY(table);
+    QCOMPARE(table->columnCount(), 1);
+    QVERIFY(table->horizontalHeader()->isHidden());
+    const QStringList labels = {"X", "Y", "Z", "x", "y", "u", "v", "R", "G", "B", "CCT"};
+    QCOMPARE(table->rowCount(), labels.size());
+    for (int row = 0; row < labels.size(); ++row) {
+        QTableWidgetItem* header = table->verticalHeaderItem(row);
+        QVERIFY(header);
+        QCOMPARE(header->text(), labels.at(row));
+    }
 }
 
 int main(int argc, char* argv[])

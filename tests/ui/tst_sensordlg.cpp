@@ -13,6 +13,7 @@
 #include "sensordlg.h"
 #include "sensorlibrary.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
@@ -128,6 +129,10 @@ private slots:
     void cr250SpeedAndFrequency();
     void ca410ShowsItsIdentityOnly();
     void mainWindowOpensTheDialogForTheCurrentSensor();
+    void cellStillBeingEditedIsWhatIsWritten_data();
+    void cellStillBeingEditedIsWhatIsWritten();
+    void cr100ModeChangeSendsOnlyTheChosenValue_data();
+    void cr100ModeChangeSendsOnlyTheChosenValue();
 
 private:
     int64_t i1d3Sim(i1d3_sim_op op, int64_t value = 0, const char* function = nullptr, int32_t code = 0);
@@ -568,6 +573,97 @@ void TestSensorDlg::mainWindowOpensTheDialogForTheCurrentSensor()
     QCOMPARE(opened, 1);
     QCOMPARE(serial, QStringLiteral("SN-77"));
     QCOMPARE(messages->shown().size(), 1);
+}
+
+void TestSensorDlg::cellStillBeingEditedIsWhatIsWritten_data()
+{
+    QTest::addColumn<bool>("toInstrument");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col");
+    for (bool toInstrument : {true, false}) {
+        const char* target = toInstrument ? "WriteIn" : "MatrixWrite";
+        // The first cell is left downwards, the others upwards or to the left.
+        QTest::addRow("%s, first cell", target) << toInstrument << 0 << 0;
+        QTest::addRow("%s, first row", target) << toInstrument << 0 << 2;
+        QTest::addRow("%s, middle cell", target) << toInstrument << 1 << 1;
+        QTest::addRow("%s, last cell", target) << toInstrument << 2 << 2;
+    }
+}
+
+void TestSensorDlg::cellStillBeingEditedIsWhatIsWritten()
+{
+    QFETCH(bool, toInstrument);
+    QFETCH(int, row);
+    QFETCH(int, col);
+
+    I1d3Sensor sensor;
+    QVERIFY(sensor.init(QString()));
+    Dialog d(&sensor, controller.get());
+    d.dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(d.dialog.get()));
+    d.typeMatrix();
+    QTableWidgetItem* item = d.table()->item(row, col);
+    item->setText(QStringLiteral("7"));
+    d.edit("matrixNameEdit")->setText(QStringLiteral("edited"));
+    d.edit("matrixIndexEdit")->setText(QStringLiteral("4"));
+
+    // The user types into the cell and presses the button without leaving it.
+    d.table()->setCurrentCell(row, col);
+    d.table()->editItem(item);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY(editor);
+    QVERIFY(d.table()->isAncestorOf(editor));
+    editor->selectAll();
+    QTest::keyClicks(editor, QString::fromLatin1(kTyped[row][col]));
+    QCOMPARE(item->text(), QStringLiteral("7"));
+    d.button(toInstrument ? "writeButton" : "curWriteButton")->click();
+
+    QCOMPARE(item->text(), QString::fromLatin1(kTyped[row][col]));
+    if (toInstrument) {
+        QCOMPARE(messages->shown().size(), 1);
+        QCOMPARE(messages->shown().at(0).text, QStringLiteral("Matrix4 edited Saved"));
+        QCOMPARE(sensor.GetCalList(), QStringList({QStringLiteral("MAT[4]_edited")}));
+        const Calfile stored = sensor.GetCalfile(0);
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c)
+                QCOMPARE(stored(r, c), QByteArray(kTyped[r][c]).toDouble());
+        }
+    } else {
+        QVERIFY(messages->shown().isEmpty());
+        QVERIFY(matrixEquals(controller->correctionMatrix(), kTyped));
+    }
+    sensor.release();
+}
+
+void TestSensorDlg::cr100ModeChangeSendsOnlyTheChosenValue_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("matrices") << 1;
+    QTest::newRow("matches") << 2;
+}
+
+void TestSensorDlg::cr100ModeChangeSendsOnlyTheChosenValue()
+{
+    QFETCH(int, mode);
+    std::unique_ptr<CRXXXCensor> sensor = openCr(CrxxxEmulator::cr100());
+    QVERIFY(sensor);
+    Dialog d(sensor.get(), controller.get());
+    // From the other list's mode, so that the value list is filled anew.
+    d.combo("calibModeBox")->setCurrentIndex(mode == 1 ? 2 : 1);
+    const int kept = mode == 1 ? sensor->getMatrixIndex() : sensor->getMatchIndex();
+    const QString list = mode == 1 ? QStringLiteral("Matrix") : QStringLiteral("Match");
+    crDevice->clearCommands();
+
+    d.combo("calibModeBox")->setCurrentIndex(mode);
+    // Filling the list passes through other entries; none of them may reach
+    // the instrument, where each would select another matrix on the way.
+    std::vector<std::string> expected = {
+        QStringLiteral("SM UserCalibMode %1").arg(mode).toStdString(),
+        QStringLiteral("SM %1 %2").arg(list).arg(kept).toStdString(),
+    };
+    QCOMPARE(crDevice->commands(), expected);
+    QCOMPARE(d.combo("calibValueBox")->currentIndex(), kept);
+    QVERIFY(messages->shown().isEmpty());
 }
 
 int main(int argc, char* argv[])
