@@ -223,7 +223,8 @@ void CalibrateDialog::doChangeColor()
 void CalibrateDialog::updateColor(CColor raw)
 {
     const int row = checkedRow();
-    if (row < 0)
+    // A failed reading leaves what was measured before.
+    if (row < 0 || raw.IsNoData())
         return;
     for (int c = 0; c < 3; ++c)
         sensorTable->item(row, c)->setText(fixed5(raw[c]));

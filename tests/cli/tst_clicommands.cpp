@@ -1,6 +1,7 @@
 // The command-line program's subcommands, run as the real program against
 // emulated instruments on pseudo-terminals.
 #include "alignmentprofile.h"
+#include "ca410emulator.h"
 #include "clirunner.h"
 #include "crxxxemulator.h"
 #include "matrix.h"
@@ -68,6 +69,7 @@ private slots:
     void measurePrintsRawAndCorrectedInEveryFormat();
     void measureAppliesOnlyTheSensorsOwnProfile();
     void missingPortOrSilentInstrumentIsAnInstrumentFailure();
+    void libraryInstrumentRefusingIsAnInstrumentFailure();
     void calibrateComputesTheMatrixAndWritesTheProfile();
     void calibrateRefusesReadingsThatCannotBeRight();
     void malformedReferenceIsRefusedWithLineAndColumn_data();
@@ -287,6 +289,30 @@ void TestCliCommands::missingPortOrSilentInstrumentIsAnInstrumentFailure()
     QCOMPARE(silentReading.exitCode, 2);
     QVERIFY2(silentReading.err.contains("gave no reading"), silentReading.err.constData());
     QCOMPARE(text(silentReading.out).trimmed().count(QLatin1Char('\n')), 0);
+}
+
+void TestCliCommands::libraryInstrumentRefusingIsAnInstrumentFailure()
+{
+    Ca410Emulator ca410;
+    QVERIFY(ca410.start());
+    const QString port = QString::fromStdString(ca410.devicePath());
+    ca410.addFault(Ca410Emulator::Fault::Error, "MES", 24, -1);
+    const auto refused = CliRunner::run({"measure", "--sensor", "CA410", "--port", port, "--format", "csv"});
+    QCOMPARE(refused.exitCode, 2);
+    QVERIFY2(refused.err.contains("gave no reading"), refused.err.constData());
+    // The header only: no row of numbers.
+    QCOMPARE(text(refused.out).trimmed().count(QLatin1Char('\n')), 0);
+
+    // Black, read without a fault, is printed like any reading.
+    ca410.clearFaults();
+    ca410.setMeasurement(0.0, 0.0, 0.0);
+    const auto black = CliRunner::run({"measure", "--sensor", "CA410", "--port", port, "--format", "csv"});
+    QCOMPARE(black.exitCode, 0);
+    const QStringList rows = text(black.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 2);
+    const QStringList f = rows.at(1).split(QLatin1Char(','));
+    for (int i = 1; i <= 6; ++i)
+        QCOMPARE(f.at(i).toDouble(), 0.0);
 }
 
 void TestCliCommands::calibrateComputesTheMatrixAndWritesTheProfile()

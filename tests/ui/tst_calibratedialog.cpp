@@ -165,6 +165,12 @@ void TestCalibrateDialog::readingFillsTheCheckedColoursRowOnly()
             QCOMPARE(rig.cell("sensorTable", r, c), QStringLiteral("kept %1").arg(r));
     }
     QVERIFY(rig.messages.shown().isEmpty());
+
+    // A failed reading leaves the row as it was.
+    emit rig.measure.rawColorChanged(noDataColor);
+    QCOMPARE(rig.cell("sensorTable", 1, 0), QStringLiteral("12.34568"));
+    QCOMPARE(rig.cell("sensorTable", 1, 1), QStringLiteral("0.50000"));
+    QCOMPARE(rig.cell("sensorTable", 1, 2), QStringLiteral("98.76543"));
 }
 
 void TestCalibrateDialog::unreadableCellsAreReported_data()
