@@ -4,6 +4,7 @@
 #include "correctionmatrix.h"
 #include "csensor.h"
 #include "exitcode.h"
+#include "matrixcheck.h"
 #include "matrixtext.h"
 #include "measure.h"
 #include "referencefile.h"
@@ -117,6 +118,24 @@ int CalibrateCommand::run(const QStringList& arguments)
     printLine(QStringLiteral("Residual after correction (corrected - reference):"));
     for (const QString& line : CorrectionMatrix::residualLines(matrix, measured, referenceValues))
         printLine(line);
+
+    // Checked after the residuals are shown, so the operator sees what is wrong.
+    if (!MatrixCheck::isFinite(matrix)) {
+        printError(QStringLiteral("The matrix is not finite: are the readings and the reference of "
+                                  "this display? Nothing written."));
+        return ExitInstrument;
+    }
+    if (const int colour = MatrixCheck::poorFit(matrix, measured, referenceValues); colour >= 0) {
+        printError(QStringLiteral("The matrix does not bring the %1 reading onto its reference (off by "
+                                  "more than a tenth): was each patch shown when it was measured, and "
+                                  "is the reference of this display? Nothing written.")
+                       .arg(ReferenceFile::patchName(colour)));
+        return ExitInstrument;
+    }
+    if (!MatrixCheck::isUsable(matrix)) {
+        printError(QStringLiteral("The matrix has an entry beyond %1. Nothing written.").arg(MatrixCheck::MaxEntry));
+        return ExitInstrument;
+    }
 
     const QString serial = measure.currentSensor()->getSerialNumber();
     const AlignmentProfile profile(sensorOptions.sensorType(), serial, matrix);

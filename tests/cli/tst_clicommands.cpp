@@ -7,6 +7,7 @@
 #include "matrix.h"
 #include "portlister.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <unistd.h>
 #include <cmath>
+#include <limits>
 
 using namespace std::chrono_literals;
 
@@ -51,6 +53,17 @@ QByteArray referenceCsv()
     return csv;
 }
 
+// A profile as the file holds it, whatever its matrix: the writer itself would
+// refuse a damaged one.
+QByteArray profileBytes(int type, const QString& serial, const Matrix& matrix)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_5_1);
+    out << AlignmentProfile::Magic << AlignmentProfile::FormatVersion << qint32(type - 1) << serial << matrix;
+    return bytes;
+}
+
 } // namespace
 
 class TestCliCommands : public QObject
@@ -75,6 +88,9 @@ private slots:
     void malformedReferenceIsRefusedWithLineAndColumn_data();
     void malformedReferenceIsRefusedWithLineAndColumn();
     void profileNewAndShow();
+    void damagedProfileNumbersAreRefused_data();
+    void damagedProfileNumbersAreRefused();
+    void calibrateRefusesAMatrixThatMissesAColour();
 
 private:
     std::unique_ptr<CrxxxEmulator> sensor;
@@ -477,6 +493,75 @@ void TestCliCommands::profileNewAndShow()
         QCOMPARE(profile.read(out), AlignmentProfile::ReadResult::Ok);
         QCOMPARE(profile.serialNumber(), QStringLiteral("A-1"));
     }
+}
+
+void TestCliCommands::damagedProfileNumbersAreRefused_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("infinity") << std::numeric_limits<double>::infinity();
+    QTest::newRow("minus infinity") << -std::numeric_limits<double>::infinity();
+    QTest::newRow("1e308") << 1e308;
+}
+
+void TestCliCommands::damagedProfileNumbersAreRefused()
+{
+    QFETCH(double, value);
+    Matrix matrix = Matrix::IdentityMatrix(3);
+    matrix(1, 1) = value;
+    const QString file = path("damaged.alg");
+    QVERIFY(writeFile(file, profileBytes(13, QStringLiteral("25067890"), matrix)));
+
+    const auto shown = CliRunner::run({"profile", "show", file});
+    QCOMPARE(shown.exitCode, 3);
+    QVERIFY2(shown.err.contains("damaged"), shown.err.constData());
+    QVERIFY(shown.out.isEmpty());
+
+    const auto measured = CliRunner::run({"measure", "--sensor", "13", "--port", sensorPort(),
+                                          "--profile", file});
+    QCOMPARE(measured.exitCode, 3);
+    QVERIFY(measured.out.isEmpty());
+
+    // Refused before the display is looked for, so its absence does not matter.
+    const auto served = CliRunner::run({"serve", "--sensor", "13", "--port", sensorPort(), "--monitor",
+                                        path("display"), "--profile", file});
+    QCOMPARE(served.exitCode, 3);
+    QVERIFY2(served.err.contains("damaged"), served.err.constData());
+}
+
+void TestCliCommands::calibrateRefusesAMatrixThatMissesAColour()
+{
+    const QString reference = path("REF.csv");
+    QVERIFY(writeFile(reference, referenceCsv()));
+    const QString out = path("cr250.alg");
+
+    // The sensor reads the primaries as the reference does, but its white holds
+    // next to no blue: the matrix must blow the blue up to keep white exact.
+    CliRunner cli({"calibrate", "--sensor", "13", "--port", sensorPort(), "--reference", reference,
+                   "--out", out});
+    for (int p = 0; p < 4; ++p) {
+        QVERIFY2(cli.waitForErr(QByteArray("Show the ") + kPatches[p] + " patch"), cli.err().constData());
+        auto config = sensor->config();
+        const int from = p == 3 ? 0 : p;
+        config.x = kReference[from][0];
+        config.y = kReference[from][1];
+        config.z = kReference[from][2];
+        if (p == 3) {
+            for (int q : {1, 2}) {
+                const double share = q == 2 ? 0.001 : 1.0;
+                config.x += share * kReference[q][0];
+                config.y += share * kReference[q][1];
+                config.z += share * kReference[q][2];
+            }
+        }
+        sensor->setConfig(config);
+        cli.process().write("\n");
+    }
+    const auto result = cli.finish(30000);
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(result.err.contains("the blue reading"), result.err.constData());
+    QVERIFY2(result.err.contains("Nothing written"), result.err.constData());
+    QVERIFY(!QFile::exists(out));
 }
 
 QTEST_GUILESS_MAIN(TestCliCommands)
