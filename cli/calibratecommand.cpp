@@ -6,6 +6,7 @@
 #include "exitcode.h"
 #include "matrixcheck.h"
 #include "matrixtext.h"
+#include "printabletext.h"
 #include "measure.h"
 #include "referencefile.h"
 #include "sensoroptions.h"
@@ -143,6 +144,7 @@ int CalibrateCommand::run(const QStringList& arguments)
         printError(QStringLiteral("Cannot write the profile %1: %2").arg(parser.value(outOption), error));
         return ExitFile;
     }
-    printLine(QStringLiteral("Profile for serial number %1 written to %2.").arg(serial, parser.value(outOption)));
+    printLine(QStringLiteral("Profile for serial number %1 written to %2.")
+                  .arg(PrintableText::from(serial), parser.value(outOption)));
     return ExitDone;
 }

@@ -91,6 +91,7 @@ private slots:
     void damagedProfileNumbersAreRefused_data();
     void damagedProfileNumbersAreRefused();
     void calibrateRefusesAMatrixThatMissesAColour();
+    void outsideTextIsPrintedEscaped();
 
 private:
     std::unique_ptr<CrxxxEmulator> sensor;
@@ -562,6 +563,30 @@ void TestCliCommands::calibrateRefusesAMatrixThatMissesAColour()
     QVERIFY2(result.err.contains("the blue reading"), result.err.constData());
     QVERIFY2(result.err.contains("Nothing written"), result.err.constData());
     QVERIFY(!QFile::exists(out));
+}
+
+void TestCliCommands::outsideTextIsPrintedEscaped()
+{
+    // A serial number crafted to clear the screen and print a line of its own.
+    const QString crafted = QStringLiteral("A\x1b[2J\nSerial: FAKE\r\u202e");
+    const QString file = path("crafted.alg");
+    QVERIFY(writeFile(file, profileBytes(13, crafted, Matrix::IdentityMatrix(3))));
+
+    const auto shown = CliRunner::run({"profile", "show", file});
+    QCOMPARE(shown.exitCode, 0);
+    const QString out = QString::fromUtf8(shown.out);
+    QVERIFY2(out.contains(QStringLiteral("Serial: A\\x1b[2J\\nSerial: FAKE\\r\\u202e\n")), shown.out.constData());
+    QVERIFY(!shown.out.contains('\x1b'));
+    QVERIFY(!shown.out.contains('\r'));
+    // One line of it, not two.
+    const QStringList lines = out.split(QLatin1Char('\n'));
+    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^Serial:"))).size(), 1);
+
+    // Refused as another instrument's profile: the message escapes it too.
+    const auto refused = CliRunner::run({"measure", "--sensor", "13", "--port", sensorPort(), "--profile", file});
+    QCOMPARE(refused.exitCode, 3);
+    QVERIFY2(refused.err.contains("A\\x1b[2J\\nSerial: FAKE"), refused.err.constData());
+    QVERIFY(!refused.err.contains('\x1b'));
 }
 
 QTEST_GUILESS_MAIN(TestCliCommands)
