@@ -1,5 +1,6 @@
 #include "matrixcheck.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -34,17 +35,16 @@ bool MatrixCheck::isUsable(const Matrix& matrix)
 int MatrixCheck::poorFit(const Matrix& matrix, const CColor (&measured)[ColourCount],
                          const CColor (&reference)[ColourCount])
 {
+    const auto length = [](const Matrix& xyz) {
+        return std::sqrt(xyz(0, 0) * xyz(0, 0) + xyz(1, 0) * xyz(1, 0) + xyz(2, 0) * xyz(2, 0));
+    };
+    double size = 0.0;
+    for (const CColor& colour : reference)
+        size = std::max(size, length(colour));
     for (int colour = 0; colour < ColourCount; ++colour) {
-        const CColor corrected = matrix * measured[colour];
-        double miss = 0.0;
-        double size = 0.0;
-        for (int i = 0; i < 3; ++i) {
-            const double d = corrected[i] - reference[colour][i];
-            miss += d * d;
-            size += reference[colour][i] * reference[colour][i];
-        }
+        const Matrix miss = matrix * measured[colour] - reference[colour];
         // Written so that NaN and infinity fail too.
-        if (!(std::sqrt(miss) <= MaxResidual * std::sqrt(size)))
+        if (!(length(miss) <= MaxResidual * size))
             return colour;
     }
     return -1;

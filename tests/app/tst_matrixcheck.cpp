@@ -2,6 +2,7 @@
 
 #include <QtTest>
 
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -13,6 +14,11 @@ const double kPatches[4][3] = {
     {18.05, 7.22, 95.05},
     {95.05, 100.0, 108.9},
 };
+
+double length(const double (&xyz)[3])
+{
+    return std::sqrt(xyz[0] * xyz[0] + xyz[1] * xyz[1] + xyz[2] * xyz[2]);
+}
 
 void patches(CColor (&colours)[MatrixCheck::ColourCount])
 {
@@ -66,14 +72,16 @@ void TestMatrixCheck::usability()
 void TestMatrixCheck::fit_data()
 {
     QTest::addColumn<int>("colour");
-    QTest::addColumn<double>("scale");
+    QTest::addColumn<double>("miss");
     QTest::addColumn<int>("missed");
-    // The identity against readings of one colour scaled: a tenth is the limit.
-    QTest::newRow("all exact") << 0 << 1.0 << -1;
-    QTest::newRow("green 9% low") << 1 << 0.91 << -1;
-    QTest::newRow("green 11% low") << 1 << 0.89 << 1;
-    QTest::newRow("blue 11% high") << 2 << 1.11 << 2;
-    QTest::newRow("white 20% high") << 3 << 1.2 << 3;
+    // The identity against readings of one colour made longer or shorter by a
+    // share of the white's length: a tenth is the limit.
+    QTest::newRow("all exact") << 0 << 0.0 << -1;
+    QTest::newRow("green short by 9%") << 1 << -0.09 << -1;
+    QTest::newRow("green short by 11%") << 1 << -0.11 << 1;
+    QTest::newRow("blue long by 9%") << 2 << 0.09 << -1;
+    QTest::newRow("blue long by 11%") << 2 << 0.11 << 2;
+    QTest::newRow("white long by 11%") << 3 << 0.11 << 3;
     QTest::newRow("red NaN") << 0 << std::numeric_limits<double>::quiet_NaN() << 0;
     QTest::newRow("white infinite") << 3 << std::numeric_limits<double>::infinity() << 3;
 }
@@ -81,12 +89,13 @@ void TestMatrixCheck::fit_data()
 void TestMatrixCheck::fit()
 {
     QFETCH(int, colour);
-    QFETCH(double, scale);
+    QFETCH(double, miss);
     QFETCH(int, missed);
     CColor measured[MatrixCheck::ColourCount];
     CColor reference[MatrixCheck::ColourCount];
     patches(measured);
     patches(reference);
+    const double scale = 1.0 + miss * length(kPatches[3]) / length(kPatches[colour]);
     for (int i = 0; i < 3; ++i)
         measured[colour][i] *= scale;
     QCOMPARE(MatrixCheck::poorFit(Matrix::IdentityMatrix(3), measured, reference), missed);

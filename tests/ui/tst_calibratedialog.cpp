@@ -255,9 +255,10 @@ void TestCalibrateDialog::matricesThatMissAColourAreRefused_data()
     QTest::addColumn<double>("share");
     QTest::addColumn<QString>("missed");
     // The white given a share of one primary more (or less) than the primaries
-    // add up to: the matrix keeps white exact and misses that primary by the share.
-    QTest::newRow("reference white with 9% more blue") << "referenceTable" << 2 << 0.09 << QString();
-    QTest::newRow("reference white with 11% more blue") << "referenceTable" << 2 << 0.11 << "Blue";
+    // add up to: the matrix keeps white exact and misses that primary by the
+    // share, weighed against the length of the reference white (1.8 times blue's).
+    QTest::newRow("reference white with 15% more blue") << "referenceTable" << 2 << 0.15 << QString();
+    QTest::newRow("reference white with 25% more blue") << "referenceTable" << 2 << 0.25 << "Blue";
     QTest::newRow("sensor white with half its red") << "sensorTable" << 0 << -0.5 << "Red";
     // Next to no green in the sensor's white: entries around a billion.
     QTest::newRow("sensor white without its green") << "sensorTable" << 1 << -(1.0 - 1e-9) << "Green";
