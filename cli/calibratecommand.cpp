@@ -6,8 +6,8 @@
 #include "exitcode.h"
 #include "matrixcheck.h"
 #include "matrixtext.h"
-#include "printabletext.h"
 #include "measure.h"
+#include "printabletext.h"
 #include "referencefile.h"
 #include "sensoroptions.h"
 #include "sensorsession.h"
@@ -128,7 +128,7 @@ int CalibrateCommand::run(const QStringList& arguments)
     }
     if (const int colour = MatrixCheck::poorFit(matrix, measured, referenceValues); colour >= 0) {
         printError(QStringLiteral("The matrix does not bring the %1 reading onto its reference (off by "
-                                  "more than a tenth): was each patch shown when it was measured, and "
+                                  "more than a tenth of the white): was each patch shown when it was measured, and "
                                   "is the reference of this display? Nothing written.")
                        .arg(ReferenceFile::patchName(colour)));
         return ExitInstrument;

@@ -19,7 +19,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-
 namespace {
 
 constexpr int kColumnWidth = 80;
@@ -104,7 +103,6 @@ bool readCell(const QTableWidget* table, int row, int col, double* value)
     const QTableWidgetItem* item = table->item(row, col);
     return item && parsePlainDouble(item->text(), value);
 }
-
 
 } // namespace
 
