@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDataStream>
 #include <QDir>
 #include <QLabel>
 #include <QPixmap>
@@ -25,6 +26,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <limits>
 #include <memory>
 #include <sys/resource.h>
 
@@ -141,6 +143,7 @@ private slots:
     void statusBarToggle();
     void profileOpenedBeforeThePortKeepsItsMatrix();
     void profileOfAnotherInstrumentIsRefusedAtThePort();
+    void profileWithDamagedNumbersIsAParseError();
     void emptyPortEntriesRelease();
     void aboutNamesVersionLibrariesAndSettings();
 
@@ -443,6 +446,28 @@ void TestMainWindow::profileOfAnotherInstrumentIsRefusedAtThePort()
     rig.window->alignmentWidget()->openProfile(QStringLiteral("other.alg"));
     QVERIFY(shown(rig.messages, QStringLiteral("Profile"), QStringLiteral("Sensor SN Error!")));
     QVERIFY(rig.measure()->correctionMatrix() == Matrix::IdentityMatrix(3));
+}
+
+void TestMainWindow::profileWithDamagedNumbersIsAParseError()
+{
+    // Written as the file holds it: the program's own writer refuses such a matrix.
+    Matrix damaged = sampleMatrix();
+    damaged(2, 1) = std::numeric_limits<double>::quiet_NaN();
+    {
+        QFile file(QStringLiteral("damaged.alg"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QDataStream out(&file);
+        out.setVersion(QDataStream::Qt_5_1);
+        out << AlignmentProfile::Magic << AlignmentProfile::FormatVersion << qint32(6)
+            << QStringLiteral("SN-0042") << damaged;
+    }
+    Rig rig;
+    rig.connectSensor();
+    rig.measure()->SetMatrix(sampleMatrix());
+    rig.window->alignmentWidget()->openProfile(QStringLiteral("damaged.alg"));
+    QVERIFY(shown(rig.messages, QStringLiteral("Profile"), QStringLiteral("Parse Error!")));
+    QVERIFY(rig.measure()->correctionMatrix() == sampleMatrix());
+    QCOMPARE(rig.matrixCell(2, 1), QStringLiteral("0.00000"));
 }
 
 void TestMainWindow::emptyPortEntriesRelease()
