@@ -1,5 +1,6 @@
 #include "alignmentprofile.h"
 
+#include "matrixcheck.h"
 #include "sensortypes.h"
 
 #include <QDataStream>
@@ -26,6 +27,11 @@ bool AlignmentProfile::write(const QString& fileName, QString* error) const
             *error = reason;
         return false;
     };
+
+    // What the reader would refuse as damage is not written either.
+    if (!MatrixCheck::isUsable(m_matrix))
+        return fail(QStringLiteral("the matrix holds a value that is not a number or beyond %1")
+                        .arg(MatrixCheck::MaxEntry));
 
     QByteArray bytes;
     {
@@ -83,6 +89,10 @@ AlignmentProfile::ReadResult AlignmentProfile::read(const QString& fileName)
         return ReadResult::ParseError;
     // The type picks an entry of the type table; a code naming none is damage.
     if (typeCode < -1 || typeCode > kSensorTypeCount - 2)
+        return ReadResult::ParseError;
+    // NaN, infinities or entries no correction has would reach the display's
+    // gains as nonsense.
+    if (!MatrixCheck::isUsable(matrix))
         return ReadResult::ParseError;
 
     m_sensorType = typeCode + 1;

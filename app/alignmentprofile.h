@@ -31,11 +31,12 @@ public:
 
     // Writes the whole profile or nothing: the file of that name, if any, is
     // replaced only once the new one is complete. False when the file cannot be
-    // created or written completely; *error then says why.
+    // created or written completely, or when the matrix is not usable
+    // (MatrixCheck); *error then says why.
     bool write(const QString& fileName, QString* error = nullptr) const;
     // Rejects a wrong magic or version, a file that ends early or fails to
-    // stream, a matrix that is not 3 x 3 and a type outside the type table;
-    // the profile is then unchanged.
+    // stream, a matrix that is not 3 x 3 or not usable (MatrixCheck) and a
+    // type outside the type table; the profile is then unchanged.
     ReadResult read(const QString& fileName);
 
 private:

@@ -7,6 +7,8 @@
 
 #include <QDebug>
 
+#include <cmath>
+
 AlignmentThread::AlignmentThread(Measure* owner_, QObject* parent)
     : QThread(parent), owner(owner_)
 {
@@ -109,6 +111,11 @@ bool AlignmentThread::waitForMonitor(CMonitor* monitor)
         if (monitor->reopen())
             return true;
     }
+}
+
+bool AlignmentThread::isSendable(const CColor& color)
+{
+    return std::isfinite(color[0]) && std::isfinite(color[1]) && std::isfinite(color[2]);
 }
 
 QString AlignmentThread::startReply(int waitMs)
@@ -216,7 +223,9 @@ void AlignmentThread::serve()
             const CColor raw = sensor->GetColor();
             const CColor corrected = raw.IsNoData() ? noDataColor : CColor(matrix * raw);
             QString reply;
-            if (!corrected.IsNoData()) {
+            // A display sets its gains from the reply: no value is better than
+            // NaN or infinity, whatever produced them.
+            if (!corrected.IsNoData() && isSendable(corrected)) {
                 reply = valueReply(corrected[0], corrected[1], corrected[2]);
                 monitor->writeInstrument(reply);
             }

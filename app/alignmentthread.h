@@ -60,6 +60,8 @@ public:
     // reading that may take minutes. Waits inside an outside library go on.
     void cancelWaits();
 
+    // A corrected reading that may go to the display: all three values finite.
+    static bool isSendable(const CColor& color);
     static QString startReply(int waitMs);
     static QString valueReply(double x, double y, double z);
 

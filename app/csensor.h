@@ -13,6 +13,8 @@
 // A driver's constructor names the instrument and sets hasComPort; init() opens it
 // and fills the identity; startMeasure() starts a reading and returns the wait in
 // milliseconds; GetColor() collects it and announces it with colorChanged().
+// A failed reading is noDataColor from every driver, told from the instrument's
+// or library's result; zeros are a reading of black, never a failure.
 class QTimer;
 
 class CSensor : public QObject

@@ -4,8 +4,10 @@
 #include "correctionmatrix.h"
 #include "csensor.h"
 #include "exitcode.h"
+#include "matrixcheck.h"
 #include "matrixtext.h"
 #include "measure.h"
+#include "printabletext.h"
 #include "referencefile.h"
 #include "sensoroptions.h"
 #include "sensorsession.h"
@@ -118,12 +120,31 @@ int CalibrateCommand::run(const QStringList& arguments)
     for (const QString& line : CorrectionMatrix::residualLines(matrix, measured, referenceValues))
         printLine(line);
 
+    // Checked after the residuals are shown, so the operator sees what is wrong.
+    if (!MatrixCheck::isFinite(matrix)) {
+        printError(QStringLiteral("The matrix is not finite: are the readings and the reference of "
+                                  "this display? Nothing written."));
+        return ExitInstrument;
+    }
+    if (const int colour = MatrixCheck::poorFit(matrix, measured, referenceValues); colour >= 0) {
+        printError(QStringLiteral("The matrix does not bring the %1 reading onto its reference (off by "
+                                  "more than a tenth of the white): was each patch shown when it was measured, and "
+                                  "is the reference of this display? Nothing written.")
+                       .arg(ReferenceFile::patchName(colour)));
+        return ExitInstrument;
+    }
+    if (!MatrixCheck::isUsable(matrix)) {
+        printError(QStringLiteral("The matrix has an entry beyond %1. Nothing written.").arg(MatrixCheck::MaxEntry));
+        return ExitInstrument;
+    }
+
     const QString serial = measure.currentSensor()->getSerialNumber();
     const AlignmentProfile profile(sensorOptions.sensorType(), serial, matrix);
     if (!profile.write(parser.value(outOption), &error)) {
         printError(QStringLiteral("Cannot write the profile %1: %2").arg(parser.value(outOption), error));
         return ExitFile;
     }
-    printLine(QStringLiteral("Profile for serial number %1 written to %2.").arg(serial, parser.value(outOption)));
+    printLine(QStringLiteral("Profile for serial number %1 written to %2.")
+                  .arg(PrintableText::from(serial), parser.value(outOption)));
     return ExitDone;
 }

@@ -2,6 +2,7 @@
 
 #include "exitcode.h"
 #include "portlister.h"
+#include "printabletext.h"
 
 #include <QCommandLineParser>
 
@@ -32,9 +33,9 @@ int PortsCommand::run(const QStringList& arguments)
                              .arg(port.vendorId, 4, 16, QLatin1Char('0'))
                              .arg(port.productId, 4, 16, QLatin1Char('0'))
                        : QStringLiteral("-"));
-        fields << (port.serialNumber.isEmpty() ? QStringLiteral("-") : QStringLiteral("serial ") + port.serialNumber);
+        fields << (port.serialNumber.isEmpty() ? QStringLiteral("-") : QStringLiteral("serial ") + PrintableText::from(port.serialNumber));
         if (!port.description.isEmpty())
-            fields << port.description;
+            fields << PrintableText::from(port.description);
         printLine(fields.join(QLatin1Char('\t')));
         ++listed;
     }

@@ -3,6 +3,7 @@
 #include "alignmentprofile.h"
 #include "exitcode.h"
 #include "matrixtext.h"
+#include "printabletext.h"
 #include "sensorsession.h"
 #include "sensortypes.h"
 
@@ -85,7 +86,7 @@ int ProfileCommand::show(const QString& fileName) const
         break;
     }
     printLine(QStringLiteral("Type: %1 %2").arg(profile.sensorType()).arg(strSensors[profile.sensorType()]));
-    printLine(QStringLiteral("Serial: %1").arg(profile.serialNumber()));
+    printLine(QStringLiteral("Serial: %1").arg(PrintableText::from(profile.serialNumber())));
     printLine(QStringLiteral("Matrix:"));
     for (const QString& row : MatrixText::format(profile.matrix()))
         printLine(row);

@@ -6,6 +6,7 @@
 #include "csensor.h"
 #include "exitcode.h"
 #include "measure.h"
+#include "printabletext.h"
 #include "sensortypes.h"
 
 #include <QEventLoop>
@@ -98,8 +99,8 @@ int SensorSession::applyProfile(const QString& fileName)
         Command::printError(QStringLiteral("The profile %1 belongs to the %2 with serial number %3, "
                                            "not to this %4 with serial number %5; refused.")
                                 .arg(fileName, strSensors[profile.sensorType()],
-                                     profile.serialNumber(), strSensors[m_measure.getSensorType()],
-                                     serial));
+                                     PrintableText::from(profile.serialNumber()),
+                                     strSensors[m_measure.getSensorType()], PrintableText::from(serial)));
         return ExitFile;
     }
     m_measure.SetMatrix(profile.matrix());

@@ -9,6 +9,7 @@
 #include "exitcode.h"
 #include "matrixtext.h"
 #include "measure.h"
+#include "printabletext.h"
 #include "referencefile.h"
 #include "sensorsession.h"
 #include "simulatedstation.h"
@@ -106,7 +107,7 @@ int StationStory::connectSensor(Measure& measure, SensorSession& session)
     if (const int opened = session.open(m_sensorType, port); opened != ExitDone)
         return opened;
     Command::printLine(QStringLiteral("   Sensor connected: serial number %1.")
-                           .arg(measure.currentSensor()->getSerialNumber()));
+                           .arg(PrintableText::from(measure.currentSensor()->getSerialNumber())));
     return ExitDone;
 }
 
@@ -252,7 +253,7 @@ int StationStory::saveProfile(Measure& measure)
         return ExitFile;
     }
     Command::printLine(QStringLiteral("   Written: %1 (serial number %2).")
-                           .arg(m_profilePath, measure.currentSensor()->getSerialNumber()));
+                           .arg(m_profilePath, PrintableText::from(measure.currentSensor()->getSerialNumber())));
     return ExitDone;
 }
 

@@ -11,6 +11,11 @@ class StderrMessenger : public Messenger
 public:
     Button show(QWidget* parent, Icon icon, const QString& title, const QString& text,
                 Buttons buttons, Button defaultButton) override;
+
+    // The line written for a message. A driver's title may be the instrument's
+    // own name and its text may quote what the instrument said: both are shown
+    // with their control characters escaped.
+    static QString line(const QString& title, const QString& text);
 };
 
 #endif // STDERRMESSENGER_H

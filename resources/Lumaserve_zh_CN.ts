@@ -151,6 +151,10 @@
         <source>Abnormal matrix!</source>
         <translation>矩阵异常!</translation>
     </message>
+    <message>
+        <source>The matrix does not bring %1 onto its reference value; check the sensor and reference values.</source>
+        <translation>矩阵不能使%1与其参考值相符,请检查传感器值和参考值。</translation>
+    </message>
 </context>
 <context>
     <name>ColorDockWidget</name>

@@ -368,7 +368,9 @@ CColor I1d3Sensor::GetColor()
         setLed(1);
         if (rv != 0) {
             Messenger::warning(nullptr, name, tr("measXYZ err, %1").arg(i1d3_err(rv)));
-            return CColor(0.0, 0.0, 0.0);
+            // Zeros would pass for a reading of black; only the library's
+            // result tells a failure from one.
+            return noDataColor;
         }
         measured = true;
         reading = CColor(xyz[0], xyz[1], xyz[2]);

@@ -102,7 +102,9 @@ CColor LibrarySensor::mac_GetColor()
         const int err = mac_MeasureXYZ(xyz);
         if (err != 0) {
             Messenger::warning(nullptr, name, tr("measXYZ err, %1").arg(err));
-            return CColor(0.0, 0.0, 0.0);
+            // Zeros would pass for a reading of black; only the library's
+            // result tells a failure from one.
+            return noDataColor;
         }
         measured = true;
         measureDelay = int(elapsed.elapsed());

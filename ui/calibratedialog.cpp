@@ -1,6 +1,7 @@
 #include "calibratedialog.h"
 
 #include "ccolorreference.h"
+#include "matrixcheck.h"
 #include "measure.h"
 #include "messenger.h"
 #include "plainnumber.h"
@@ -18,7 +19,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <cmath>
 #include <iterator>
 
 namespace {
@@ -107,19 +107,6 @@ bool readCell(const QTableWidget* table, int row, int col, double* value)
 {
     const QTableWidgetItem* item = table->item(row, col);
     return item && parsePlainDouble(item->text(), value);
-}
-
-bool allFinite(const Matrix& m)
-{
-    if (m.GetRows() != 3 || m.GetColumns() != 3)
-        return false;
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) {
-            if (!std::isfinite(m(r, c)))
-                return false;
-        }
-    }
-    return true;
 }
 
 } // namespace
@@ -236,7 +223,8 @@ void CalibrateDialog::doChangeColor()
 void CalibrateDialog::updateColor(CColor raw)
 {
     const int row = checkedRow();
-    if (row < 0)
+    // A failed reading leaves what was measured before.
+    if (row < 0 || raw.IsNoData())
         return;
     for (int c = 0; c < 3; ++c)
         sensorTable->item(row, c)->setText(fixed5(raw[c]));
@@ -291,7 +279,25 @@ void CalibrateDialog::doCalibrate()
         return;
     }
     const Matrix computed = ComputeConversionMatrix(sensor, reference, sensorWhite, referenceWhite);
-    if (!allFinite(computed)) {
+    if (!MatrixCheck::isFinite(computed)) {
+        showError(tr("Abnormal matrix!"));
+        return;
+    }
+    CColor measured[MatrixCheck::ColourCount];
+    CColor target[MatrixCheck::ColourCount];
+    for (int row = 0; row < 3; ++row) {
+        measured[row] = CColor(sensor(0, row), sensor(1, row), sensor(2, row));
+        target[row] = CColor(reference(0, row), reference(1, row), reference(2, row));
+    }
+    measured[3] = sensorWhite;
+    target[3] = referenceWhite;
+    if (const int row = MatrixCheck::poorFit(computed, measured, target); row >= 0) {
+        const QString colours[] = {tr("Red"), tr("Green"), tr("Blue"), tr("White")};
+        showError(tr("The matrix does not bring %1 onto its reference value; check the sensor and reference values.")
+                      .arg(colours[row]));
+        return;
+    }
+    if (!MatrixCheck::isUsable(computed)) {
         showError(tr("Abnormal matrix!"));
         return;
     }

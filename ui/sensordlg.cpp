@@ -8,6 +8,7 @@
 #include "measure.h"
 #include "messenger.h"
 #include "plainnumber.h"
+#include "printabletext.h"
 
 #include <QComboBox>
 #include <QDebug>
@@ -76,8 +77,8 @@ SensorDlg::SensorDlg(CSensor* sensor_, Measure* controller_, QWidget* parent)
     auto* features = new QGroupBox(tr("Sensor Features:"), this);
     features->setObjectName(QStringLiteral("featuresGroup"));
     auto* grid = new QGridLayout(features);
-    serialEdit = readOnlyField(sensor->getSerialNumber(), 150, QStringLiteral("serialEdit"), features);
-    firmwareEdit = readOnlyField(sensor->getFirmwareVersion(), 100, QStringLiteral("firmwareEdit"), features);
+    serialEdit = readOnlyField(PrintableText::from(sensor->getSerialNumber()), 150, QStringLiteral("serialEdit"), features);
+    firmwareEdit = readOnlyField(PrintableText::from(sensor->getFirmwareVersion()), 100, QStringLiteral("firmwareEdit"), features);
     portEdit = readOnlyField(sensor->getHasComPort() ? sensor->getPortName() : tr("USB"), 150,
                              QStringLiteral("portEdit"), features);
     // One row each, so that the instrument's mode rows below share no cell.

@@ -6,12 +6,24 @@
 #include <QtTest>
 
 #include <cstring>
+#include <limits>
 
 namespace {
 Matrix sampleMatrix()
 {
     const double v[] = {1.0123456789012345, -0.01, 0.003, 0.02, 0.987, -1e-17, 0, 0.1 / 3, 1.05};
     return Matrix(v, 3, 3);
+}
+
+// The profile's bytes with one matrix entry, counted row by row, replaced;
+// the nine doubles are the file's last 72 bytes.
+QByteArray withEntry(QByteArray bytes, int entry, double value)
+{
+    QByteArray number;
+    QDataStream out(&number, QIODevice::WriteOnly);
+    out << value;
+    bytes.replace(bytes.size() - 72 + 8 * entry, 8, number);
+    return bytes;
 }
 
 QByteArray headerBytes(qint32 magic, qint32 version)
@@ -33,6 +45,10 @@ private slots:
     void roundTripIsExact();
     void damagedFilesAreParseErrors_data();
     void damagedFilesAreParseErrors();
+    void matricesWithinTheBoundAreKept_data();
+    void matricesWithinTheBoundAreKept();
+    void damagedMatricesAreNotWritten_data();
+    void damagedMatricesAreNotWritten();
     void missingFilesAreQuiet();
     void unwritableFileFails();
 
@@ -113,6 +129,54 @@ void TestAlignmentProfile::damagedFilesAreParseErrors_data()
     QTest::newRow("ends in the matrix") << good.left(good.size() - 1);
     QTest::newRow("matrix is 2x2") << notThreeByThree;
     QTest::newRow("type outside the table") << strangeType;
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("NaN in the matrix") << withEntry(good, 4, std::numeric_limits<double>::quiet_NaN());
+    QTest::newRow("infinity in the matrix") << withEntry(good, 0, inf);
+    QTest::newRow("minus infinity in the matrix") << withEntry(good, 8, -inf);
+    QTest::newRow("1e308 in the matrix") << withEntry(good, 2, 1e308);
+    QTest::newRow("just beyond the bound") << withEntry(good, 6, -1.0000001e6);
+}
+
+void TestAlignmentProfile::matricesWithinTheBoundAreKept_data()
+{
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<double>("value");
+    QTest::newRow("the bound") << 1 << 1e6;
+    QTest::newRow("minus the bound") << 7 << -1e6;
+    QTest::newRow("subnormal") << 3 << 4.9e-324;
+}
+
+void TestAlignmentProfile::matricesWithinTheBoundAreKept()
+{
+    QFETCH(int, entry);
+    QFETCH(double, value);
+    Matrix matrix = sampleMatrix();
+    matrix(entry / 3, entry % 3) = value;
+    const QString file = path(QStringLiteral("edge.alg"));
+    QVERIFY(AlignmentProfile(7, QStringLiteral("SN1"), matrix).write(file));
+    AlignmentProfile profile;
+    QCOMPARE(profile.read(file), AlignmentProfile::ReadResult::Ok);
+    QCOMPARE(profile.matrix()(entry / 3, entry % 3), value);
+}
+
+void TestAlignmentProfile::damagedMatricesAreNotWritten_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("infinity") << std::numeric_limits<double>::infinity();
+    QTest::newRow("beyond the bound") << 2e6;
+}
+
+void TestAlignmentProfile::damagedMatricesAreNotWritten()
+{
+    QFETCH(double, value);
+    Matrix matrix = sampleMatrix();
+    matrix(1, 1) = value;
+    const QString file = path(QStringLiteral("made.alg"));
+    QString reason;
+    QVERIFY(!AlignmentProfile(7, QStringLiteral("SN1"), matrix).write(file, &reason));
+    QVERIFY(!reason.isEmpty());
+    QVERIFY(!QFile::exists(file));
 }
 
 void TestAlignmentProfile::damagedFilesAreParseErrors()

@@ -17,6 +17,7 @@
 
 #include <clocale>
 #include <ctime>
+#include <limits>
 #include <string>
 #include <memory>
 
@@ -98,6 +99,8 @@ private slots:
     void requestsBeforeSwitchOnAreFlushed();
     void zeroWaitSkipsWhatArrivedMeanwhile();
     void failedReadingsGetNoReply();
+    void nonFiniteValuesNeverReachTheDisplay_data();
+    void nonFiniteValuesNeverReachTheDisplay();
     void matrixIsFixedForAnAlignmentPeriod();
     void destroyingWhileAligningJoinsAfterThePass();
     void releasingWaitsForThePassInProgress();
@@ -414,6 +417,41 @@ void TestMeasure::failedReadingsGetNoReply()
     QVERIFY(rig.monitor.waitForReplies(1, 3s));
     QCOMPARE(rig.monitor.replies().size(), size_t(1));
     QCOMPARE(rig.lastReply(), std::string("OK01,000.000;000.000;000.000"));
+    QCOMPARE(rig.sensor->colorCalls.load(), 2);
+}
+
+void TestMeasure::nonFiniteValuesNeverReachTheDisplay_data()
+{
+    QTest::addColumn<CColor>("reading");
+    QTest::addColumn<double>("gain");
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("NaN reading") << CColor(1.0, std::numeric_limits<double>::quiet_NaN(), 3.0) << 1.0;
+    QTest::newRow("infinite reading") << CColor(inf, 2.0, 3.0) << 1.0;
+    QTest::newRow("minus infinity") << CColor(1.0, 2.0, -inf) << 1.0;
+    // Finite on both sides, but the product overflows.
+    QTest::newRow("product overflows") << CColor(1.0, 2.0, 1e308) << 1e6;
+}
+
+void TestMeasure::nonFiniteValuesNeverReachTheDisplay()
+{
+    QFETCH(CColor, reading);
+    QFETCH(double, gain);
+    Rig rig;
+    QVERIFY(rig.connectAll());
+    rig.measure->SetMatrix(Matrix::IdentityMatrix(3) * gain);
+    rig.sensor->queueReading(reading);
+    rig.sensor->queueReading(CColor(1, 2, 3));
+    QVERIFY(rig.startAligning());
+    rig.monitor.request("MDR,1");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sensor->colorCalls.load(), 1, 3000);
+    rig.monitor.request("MDR,1");
+    QVERIFY(rig.monitor.waitForReplies(1, 3s));
+    // Only the second, sound reading was answered.
+    QCOMPARE(rig.monitor.replies().size(), size_t(1));
+    QVERIFY2(rig.lastReply().rfind("OK01,", 0) == 0, rig.lastReply().c_str());
+    QVERIFY2(rig.lastReply().find("nan") == std::string::npos
+                 && rig.lastReply().find("inf") == std::string::npos,
+             rig.lastReply().c_str());
     QCOMPARE(rig.sensor->colorCalls.load(), 2);
 }
 

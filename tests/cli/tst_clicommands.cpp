@@ -1,11 +1,13 @@
 // The command-line program's subcommands, run as the real program against
 // emulated instruments on pseudo-terminals.
 #include "alignmentprofile.h"
+#include "ca410emulator.h"
 #include "clirunner.h"
 #include "crxxxemulator.h"
 #include "matrix.h"
 #include "portlister.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -13,6 +15,7 @@
 #include <chrono>
 #include <unistd.h>
 #include <cmath>
+#include <limits>
 
 using namespace std::chrono_literals;
 
@@ -50,6 +53,17 @@ QByteArray referenceCsv()
     return csv;
 }
 
+// A profile as the file holds it, whatever its matrix: the writer itself would
+// refuse a damaged one.
+QByteArray profileBytes(int type, const QString& serial, const Matrix& matrix)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_5_1);
+    out << AlignmentProfile::Magic << AlignmentProfile::FormatVersion << qint32(type - 1) << serial << matrix;
+    return bytes;
+}
+
 } // namespace
 
 class TestCliCommands : public QObject
@@ -68,11 +82,16 @@ private slots:
     void measurePrintsRawAndCorrectedInEveryFormat();
     void measureAppliesOnlyTheSensorsOwnProfile();
     void missingPortOrSilentInstrumentIsAnInstrumentFailure();
+    void libraryInstrumentRefusingIsAnInstrumentFailure();
     void calibrateComputesTheMatrixAndWritesTheProfile();
     void calibrateRefusesReadingsThatCannotBeRight();
     void malformedReferenceIsRefusedWithLineAndColumn_data();
     void malformedReferenceIsRefusedWithLineAndColumn();
     void profileNewAndShow();
+    void damagedProfileNumbersAreRefused_data();
+    void damagedProfileNumbersAreRefused();
+    void calibrateRefusesAMatrixThatMissesAColour();
+    void outsideTextIsPrintedEscaped();
 
 private:
     std::unique_ptr<CrxxxEmulator> sensor;
@@ -289,6 +308,30 @@ void TestCliCommands::missingPortOrSilentInstrumentIsAnInstrumentFailure()
     QCOMPARE(text(silentReading.out).trimmed().count(QLatin1Char('\n')), 0);
 }
 
+void TestCliCommands::libraryInstrumentRefusingIsAnInstrumentFailure()
+{
+    Ca410Emulator ca410;
+    QVERIFY(ca410.start());
+    const QString port = QString::fromStdString(ca410.devicePath());
+    ca410.addFault(Ca410Emulator::Fault::Error, "MES", 24, -1);
+    const auto refused = CliRunner::run({"measure", "--sensor", "CA410", "--port", port, "--format", "csv"});
+    QCOMPARE(refused.exitCode, 2);
+    QVERIFY2(refused.err.contains("gave no reading"), refused.err.constData());
+    // The header only: no row of numbers.
+    QCOMPARE(text(refused.out).trimmed().count(QLatin1Char('\n')), 0);
+
+    // Black, read without a fault, is printed like any reading.
+    ca410.clearFaults();
+    ca410.setMeasurement(0.0, 0.0, 0.0);
+    const auto black = CliRunner::run({"measure", "--sensor", "CA410", "--port", port, "--format", "csv"});
+    QCOMPARE(black.exitCode, 0);
+    const QStringList rows = text(black.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 2);
+    const QStringList f = rows.at(1).split(QLatin1Char(','));
+    for (int i = 1; i <= 6; ++i)
+        QCOMPARE(f.at(i).toDouble(), 0.0);
+}
+
 void TestCliCommands::calibrateComputesTheMatrixAndWritesTheProfile()
 {
     // The sensor reads each patch as D^-1 times the reference: the matrix found
@@ -451,6 +494,99 @@ void TestCliCommands::profileNewAndShow()
         QCOMPARE(profile.read(out), AlignmentProfile::ReadResult::Ok);
         QCOMPARE(profile.serialNumber(), QStringLiteral("A-1"));
     }
+}
+
+void TestCliCommands::damagedProfileNumbersAreRefused_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("infinity") << std::numeric_limits<double>::infinity();
+    QTest::newRow("minus infinity") << -std::numeric_limits<double>::infinity();
+    QTest::newRow("1e308") << 1e308;
+}
+
+void TestCliCommands::damagedProfileNumbersAreRefused()
+{
+    QFETCH(double, value);
+    Matrix matrix = Matrix::IdentityMatrix(3);
+    matrix(1, 1) = value;
+    const QString file = path("damaged.alg");
+    QVERIFY(writeFile(file, profileBytes(13, QStringLiteral("25067890"), matrix)));
+
+    const auto shown = CliRunner::run({"profile", "show", file});
+    QCOMPARE(shown.exitCode, 3);
+    QVERIFY2(shown.err.contains("damaged"), shown.err.constData());
+    QVERIFY(shown.out.isEmpty());
+
+    const auto measured = CliRunner::run({"measure", "--sensor", "13", "--port", sensorPort(),
+                                          "--profile", file});
+    QCOMPARE(measured.exitCode, 3);
+    QVERIFY(measured.out.isEmpty());
+
+    // Refused before the display is looked for, so its absence does not matter.
+    const auto served = CliRunner::run({"serve", "--sensor", "13", "--port", sensorPort(), "--monitor",
+                                        path("display"), "--profile", file});
+    QCOMPARE(served.exitCode, 3);
+    QVERIFY2(served.err.contains("damaged"), served.err.constData());
+}
+
+void TestCliCommands::calibrateRefusesAMatrixThatMissesAColour()
+{
+    const QString reference = path("REF.csv");
+    QVERIFY(writeFile(reference, referenceCsv()));
+    const QString out = path("cr250.alg");
+
+    // The sensor reads the primaries as the reference does, but its white holds
+    // next to no blue: the matrix must blow the blue up to keep white exact.
+    CliRunner cli({"calibrate", "--sensor", "13", "--port", sensorPort(), "--reference", reference,
+                   "--out", out});
+    for (int p = 0; p < 4; ++p) {
+        QVERIFY2(cli.waitForErr(QByteArray("Show the ") + kPatches[p] + " patch"), cli.err().constData());
+        auto config = sensor->config();
+        const int from = p == 3 ? 0 : p;
+        config.x = kReference[from][0];
+        config.y = kReference[from][1];
+        config.z = kReference[from][2];
+        if (p == 3) {
+            for (int q : {1, 2}) {
+                const double share = q == 2 ? 0.001 : 1.0;
+                config.x += share * kReference[q][0];
+                config.y += share * kReference[q][1];
+                config.z += share * kReference[q][2];
+            }
+        }
+        sensor->setConfig(config);
+        cli.process().write("\n");
+    }
+    const auto result = cli.finish(30000);
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(result.err.contains("the blue reading"), result.err.constData());
+    QVERIFY2(result.err.contains("Nothing written"), result.err.constData());
+    QVERIFY(!QFile::exists(out));
+}
+
+void TestCliCommands::outsideTextIsPrintedEscaped()
+{
+    // A serial number crafted to clear the screen and print a line of its own.
+    const QString crafted = QStringLiteral("A\x1b[2J\nSerial: FAKE\r\u202e");
+    const QString file = path("crafted.alg");
+    QVERIFY(writeFile(file, profileBytes(13, crafted, Matrix::IdentityMatrix(3))));
+
+    const auto shown = CliRunner::run({"profile", "show", file});
+    QCOMPARE(shown.exitCode, 0);
+    const QString out = QString::fromUtf8(shown.out);
+    QVERIFY2(out.contains(QStringLiteral("Serial: A\\x1b[2J\\nSerial: FAKE\\r\\u202e\n")), shown.out.constData());
+    QVERIFY(!shown.out.contains('\x1b'));
+    QVERIFY(!shown.out.contains('\r'));
+    // One line of it, not two.
+    const QStringList lines = out.split(QLatin1Char('\n'));
+    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^Serial:"))).size(), 1);
+
+    // Refused as another instrument's profile: the message escapes it too.
+    const auto refused = CliRunner::run({"measure", "--sensor", "13", "--port", sensorPort(), "--profile", file});
+    QCOMPARE(refused.exitCode, 3);
+    QVERIFY2(refused.err.contains("A\\x1b[2J\\nSerial: FAKE"), refused.err.constData());
+    QVERIFY(!refused.err.contains('\x1b'));
 }
 
 QTEST_GUILESS_MAIN(TestCliCommands)

@@ -1,6 +1,7 @@
 // `serve` run as the real program under conditions of a production line: a
 // display unplugged and another plugged in on the same name, a sensor that goes
 // and comes back, and the service manager stopping it in the middle of a reading.
+#include "ca410emulator.h"
 #include "clirunner.h"
 #include "crxxxemulator.h"
 #include "monitoremulator.h"
@@ -84,6 +85,7 @@ private slots:
     void servesAcrossADisplayHangUp();
     void servesAgainWhenTheSensorComesBack();
     void sigtermDuringAReadingEndsCleanlyWithACompleteLog();
+    void failedLibraryReadingIsNotSentButBlackIs();
 
 private:
     std::unique_ptr<CrxxxEmulator> sensor;
@@ -268,6 +270,38 @@ void TestCliServe::sigtermDuringAReadingEndsCleanlyWithACompleteLog()
     for (int i = 1; i < lines.size(); ++i)
         QCOMPARE(csvFields(lines.at(i)).size(), 9);
     QCOMPARE(csvFields(lines.at(4)).at(2), QString());
+}
+
+void TestCliServe::failedLibraryReadingIsNotSentButBlackIs()
+{
+    // An instrument reached through its library, refusing every measurement.
+    Ca410Emulator ca410;
+    QVERIFY(ca410.start());
+    ca410.addFault(Ca410Emulator::Fault::Error, "MES", 24, -1);
+    MonitorEmulator display;
+    QVERIFY(display.start());
+    CliRunner cli({"serve", "--sensor", "CA410", "--port", QString::fromStdString(ca410.devicePath()),
+                   "--monitor", QString::fromStdString(display.devicePath())});
+    QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
+    display.request("MES,1");
+    QVERIFY(display.waitForReplies(1, 5s));
+    display.request("MDR,1");
+    QVERIFY2(cli.waitForOut("MDR,1 -> (no reply)"), (cli.out() + cli.err()).constData());
+    QVERIFY(!display.waitForReplies(2, 300ms));
+
+    // The same instrument reading black answers with zeros.
+    ca410.clearFaults();
+    ca410.setMeasurement(0.0, 0.0, 0.0);
+    display.request("MES,1");
+    QVERIFY(display.waitForReplies(2, 5s));
+    display.request("MDR,1");
+    QVERIFY(display.waitForReplies(3, 5s));
+    QCOMPARE(display.replies().at(0).line, std::string("OK00,00100"));
+    QCOMPARE(display.replies().at(1).line, std::string("OK00,02000"));
+    QCOMPARE(display.replies().at(2).line, std::string("OK01,000.000;000.000;000.000"));
+
+    QVERIFY(cli.signalAndWait(SIGTERM, 5000));
+    QCOMPARE(cli.finish(0).exitCode, 0);
 }
 
 QTEST_GUILESS_MAIN(TestCliServe)

@@ -48,6 +48,7 @@ private slots:
     void dimReadingIsAveragedWithASecond();
     void brightReadingIsTakenOnce();
     void failedReadingIsTakenAgainInGetColor();
+    void blackIsAReading();
     void readingSourceFeedsEveryMeasurement();
     void calListNamesUserChannels();
     void releaseUnbindsAndInitOpensAgain();
@@ -126,8 +127,7 @@ void TestCA410Sensor::missingLibraryIsNamedAndClosedSensorIsSafe()
     m_messenger->clear();
     QCOMPARE(sensor.startMeasure(), 100);
     QCOMPARE(m_messenger->shown().at(0).text, QStringLiteral("measureXYZ err, 50"));
-    const CColor color = sensor.GetColor();
-    QCOMPARE(color[1], 0.0);
+    QVERIFY(sensor.GetColor().IsNoData());
     QVERIFY(sensor.GetCalList().isEmpty());
     QCOMPARE(m_emulator.commands().size(), size_t(0));
 }
@@ -226,17 +226,32 @@ void TestCA410Sensor::failedReadingIsTakenAgainInGetColor()
     QCOMPARE(color[2], 70.0);
     QVERIFY(m_sensor->isMeasured());
 
-    // Failing again: a zero colour, announced like any other.
+    // Failing again: no reading, announced as such, never as a value.
     m_emulator.addFault(Fault::Error, "MES", 24);
     QCOMPARE(m_sensor->startMeasure(), 100);
     m_emulator.addFault(Fault::Error, "MES", 24);
     QSignalSpy spy(m_sensor.get(), &CSensor::colorChanged);
     color = m_sensor->GetColor();
+    QVERIFY(color.IsNoData());
+    QCOMPARE(spy.count(), 1);
+    QVERIFY(spy.at(0).at(0).value<CColor>().IsNoData());
+    QVERIFY(m_sensor->getLastColor().IsNoData());
+    QCOMPARE(m_messenger->shown().last().text, QStringLiteral("measXYZ err, 55"));
+}
+
+void TestCA410Sensor::blackIsAReading()
+{
+    QVERIFY(openSensor());
+    // Dim, so it is measured twice and averaged: both times zeros.
+    m_emulator.setMeasurement(0.0, 0.0, 0.0);
+    QCOMPARE(m_sensor->startMeasure(), 2000);
+    const CColor color = m_sensor->GetColor();
+    QVERIFY(!color.IsNoData());
     QCOMPARE(color[0], 0.0);
     QCOMPARE(color[1], 0.0);
     QCOMPARE(color[2], 0.0);
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(m_messenger->shown().last().text, QStringLiteral("measXYZ err, 55"));
+    QCOMPARE(measurements(), 2);
+    QVERIFY(m_messenger->shown().isEmpty());
 }
 
 void TestCA410Sensor::readingSourceFeedsEveryMeasurement()

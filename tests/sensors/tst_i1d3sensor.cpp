@@ -376,14 +376,22 @@ void TestI1d3Sensor::failedReadings()
 
     sim(I1D3_SIM_FAIL, 2, "i1d3MeasureXYZ", 0x70062);
     QCOMPARE(sensor->startMeasure(), 100);
-    const CColor failed = sensor->GetColor();
-    QCOMPARE(failed[0], 0.0);
-    QCOMPARE(failed[1], 0.0);
-    QCOMPARE(failed[2], 0.0);
+    QVERIFY(sensor->GetColor().IsNoData());
     QCOMPARE(messenger.shown().size(), 3);
     QCOMPARE(messenger.shown().at(2).text, QStringLiteral("measXYZ err, Communications failure"));
     QCOMPARE(spy.size(), 1);
     QCOMPARE(sim(I1D3_SIM_LED), 1);
+
+    // Black, read without a fault, is a reading like any other.
+    setPatch(0.0, 0.0, 0.0);
+    QCOMPARE(sensor->startMeasure(), 500);
+    const CColor black = sensor->GetColor();
+    QVERIFY(!black.IsNoData());
+    QCOMPARE(black[0], 0.0);
+    QCOMPARE(black[1], 0.0);
+    QCOMPARE(black[2], 0.0);
+    QCOMPARE(spy.size(), 2);
+    QCOMPARE(messenger.shown().size(), 3);
 }
 
 void TestI1d3Sensor::patchSourceFeedsReadings()
@@ -485,7 +493,7 @@ void TestI1d3Sensor::unopenedSensorCallsNothing()
     I1d3Sensor sensor;
     QCOMPARE(sensor.startMeasure(), 100);
     QCOMPARE(messenger.shown().at(0).text, QStringLiteral("measrueXYZ err, Instrument hasn't been initialized"));
-    QCOMPARE(sensor.GetColor()[1], 0.0);
+    QVERIFY(sensor.GetColor().IsNoData());
     QVERIFY(sensor.GetCalList().isEmpty());
     Calfile calfile;
     calfile.SetName(QStringLiteral("x"));

@@ -215,7 +215,7 @@ void TestK10Sensor::measuresLikeTheCa410()
     QCOMPARE(m_sensor->GetColor()[1], 9.0);
     QCOMPARE(calls("k10MeasureXYZ"), 3);
 
-    // Failed: 100, then GetColor reads afresh; failing there too gives zero.
+    // Failed: 100, then GetColor reads afresh; failing there too gives no reading.
     QCOMPARE(sim("fail k10MeasureXYZ 9"), 0);
     QCOMPARE(m_sensor->startMeasure(), 100);
     QCOMPARE(m_messenger->shown().last().text, QStringLiteral("measureXYZ err, 9"));
@@ -223,12 +223,21 @@ void TestK10Sensor::measuresLikeTheCa410()
     QCOMPARE(m_sensor->GetColor()[1], 50.0);
     QCOMPARE(sim("fail k10MeasureXYZ 9 2"), 0);
     QCOMPARE(m_sensor->startMeasure(), 100);
-    const CColor failed = m_sensor->GetColor();
-    QCOMPARE(failed[0], 0.0);
-    QCOMPARE(failed[2], 0.0);
+    QVERIFY(m_sensor->GetColor().IsNoData());
     QCOMPARE(m_messenger->shown().last().text, QStringLiteral("measXYZ err, 9"));
     QCOMPARE(spy.count(), 4);
-    QCOMPARE(spy.last().at(0).value<CColor>()[1], 0.0);
+    QVERIFY(spy.last().at(0).value<CColor>().IsNoData());
+
+    // Black, read without a fault, is a reading like any other.
+    const int shown = m_messenger->shown().size();
+    QCOMPARE(sim("patch 0 0 0"), 0);
+    QCOMPARE(m_sensor->startMeasure(), 2000);
+    const CColor black = m_sensor->GetColor();
+    QVERIFY(!black.IsNoData());
+    QCOMPARE(black[0], 0.0);
+    QCOMPARE(black[1], 0.0);
+    QCOMPARE(black[2], 0.0);
+    QCOMPARE(m_messenger->shown().size(), shown);
 }
 
 void TestK10Sensor::patchSourceFeedsReadings()

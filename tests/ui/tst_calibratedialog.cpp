@@ -119,6 +119,8 @@ private slots:
     void unreadableCellsAreReported();
     void unusableMatricesAreRefused_data();
     void unusableMatricesAreRefused();
+    void matricesThatMissAColourAreRefused_data();
+    void matricesThatMissAColourAreRefused();
     void computesTheMatrix_data();
     void computesTheMatrix();
     void acceptedMatrixReachesTheController();
@@ -167,6 +169,12 @@ void TestCalibrateDialog::readingFillsTheCheckedColoursRowOnly()
             QCOMPARE(rig.cell("sensorTable", r, c), QStringLiteral("kept %1").arg(r));
     }
     QVERIFY(rig.messages.shown().isEmpty());
+
+    // A failed reading leaves the row as it was.
+    emit rig.measure.rawColorChanged(noDataColor);
+    QCOMPARE(rig.cell("sensorTable", 1, 0), QStringLiteral("12.34568"));
+    QCOMPARE(rig.cell("sensorTable", 1, 1), QStringLiteral("0.50000"));
+    QCOMPARE(rig.cell("sensorTable", 1, 2), QStringLiteral("98.76543"));
 }
 
 void TestCalibrateDialog::unreadableCellsAreReported_data()
@@ -238,6 +246,53 @@ void TestCalibrateDialog::unusableMatricesAreRefused()
     QCOMPARE(rig.messages.shown().size(), 1);
     QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Error"));
     QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Abnormal matrix!"));
+    QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), sampleMatrix(), 0.0));
+    QCOMPARE(rig.matrixTexts(), shownBefore);
+}
+
+void TestCalibrateDialog::matricesThatMissAColourAreRefused_data()
+{
+    QTest::addColumn<QString>("whiteTable");
+    QTest::addColumn<int>("primary");
+    QTest::addColumn<double>("share");
+    QTest::addColumn<QString>("missed");
+    // The white given a share of one primary more (or less) than the primaries
+    // add up to: the matrix keeps white exact and misses that primary by the
+    // share, weighed against the length of the reference white (1.8 times blue's).
+    QTest::newRow("reference white with 15% more blue") << "referenceTable" << 2 << 0.15 << QString();
+    QTest::newRow("reference white with 25% more blue") << "referenceTable" << 2 << 0.25 << "Blue";
+    QTest::newRow("sensor white with half its red") << "sensorTable" << 0 << -0.5 << "Red";
+    // Next to no green in the sensor's white: entries around a billion.
+    QTest::newRow("sensor white without its green") << "sensorTable" << 1 << -(1.0 - 1e-9) << "Green";
+}
+
+void TestCalibrateDialog::matricesThatMissAColourAreRefused()
+{
+    QFETCH(QString, whiteTable);
+    QFETCH(int, primary);
+    QFETCH(double, share);
+    QFETCH(QString, missed);
+
+    Rig rig;
+    rig.fill(1.0);
+    for (int c = 0; c < 3; ++c) {
+        rig.setCell(whiteTable.toLatin1().constData(), 3, c,
+                    QString::number(kPatches[3][c] + share * kPatches[primary][c], 'g', 17));
+    }
+    const QStringList shownBefore = rig.matrixTexts();
+    rig.button("calibrateButton")->click();
+
+    if (missed.isEmpty()) {
+        QVERIFY2(rig.messages.shown().isEmpty(), qPrintable(rig.messages.shown().value(0).text));
+        QVERIFY(!nearlyEqual(rig.dialog->calibrateMatrix(), sampleMatrix(), 0.0));
+        return;
+    }
+    QCOMPARE(rig.messages.shown().size(), 1);
+    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Error"));
+    QCOMPARE(rig.messages.shown().at(0).text,
+             QStringLiteral("The matrix does not bring %1 onto its reference value; check the sensor and "
+                            "reference values.")
+                 .arg(missed));
     QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), sampleMatrix(), 0.0));
     QCOMPARE(rig.matrixTexts(), shownBefore);
 }

@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDataStream>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,6 +32,7 @@
 #include <QWindow>
 
 #include <csignal>
+#include <limits>
 #include <memory>
 #include <sys/resource.h>
 
@@ -147,6 +149,7 @@ private slots:
     void statusBarToggle();
     void profileOpenedBeforeThePortKeepsItsMatrix();
     void profileOfAnotherInstrumentIsRefusedAtThePort();
+    void profileWithDamagedNumbersIsAParseError();
     void emptyPortEntriesRelease();
     void aboutNamesVersionLibrariesAndSettings();
     void saveAsksBeforeReplacingAProfile_data();
@@ -463,6 +466,28 @@ void TestMainWindow::profileOfAnotherInstrumentIsRefusedAtThePort()
     rig.window->alignmentWidget()->openProfile(QStringLiteral("other.alg"));
     QVERIFY(shown(rig.messages, QStringLiteral("Profile"), QStringLiteral("Sensor SN Error!")));
     QVERIFY(rig.measure()->correctionMatrix() == Matrix::IdentityMatrix(3));
+}
+
+void TestMainWindow::profileWithDamagedNumbersIsAParseError()
+{
+    // Written as the file holds it: the program's own writer refuses such a matrix.
+    Matrix damaged = sampleMatrix();
+    damaged(2, 1) = std::numeric_limits<double>::quiet_NaN();
+    {
+        QFile file(QStringLiteral("damaged.alg"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QDataStream out(&file);
+        out.setVersion(QDataStream::Qt_5_1);
+        out << AlignmentProfile::Magic << AlignmentProfile::FormatVersion << qint32(6)
+            << QStringLiteral("SN-0042") << damaged;
+    }
+    Rig rig;
+    rig.connectSensor();
+    rig.measure()->SetMatrix(sampleMatrix());
+    rig.window->alignmentWidget()->openProfile(QStringLiteral("damaged.alg"));
+    QVERIFY(shown(rig.messages, QStringLiteral("Profile"), QStringLiteral("Parse Error!")));
+    QVERIFY(rig.measure()->correctionMatrix() == sampleMatrix());
+    QCOMPARE(rig.matrixCell(2, 1), QStringLiteral("0.00000"));
 }
 
 void TestMainWindow::emptyPortEntriesRelease()
