@@ -1,6 +1,7 @@
 #include "referencefile.h"
 
-#include <QFile>
+#include "plainfile.h"
+
 #include <QList>
 #include <QLocale>
 
@@ -23,12 +24,10 @@ QString ReferenceFile::patchName(int patch)
 
 bool ReferenceFile::read(const QString& fileName, QString* error)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
+    QByteArray text;
+    if (PlainFile::read(fileName, &text, error) != PlainFile::ReadResult::Read)
         return false;
-    }
-    return parse(file.readAll(), error);
+    return parse(text, error);
 }
 
 bool ReferenceFile::parse(const QByteArray& text, QString* error)
