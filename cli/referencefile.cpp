@@ -41,6 +41,13 @@ bool ReferenceFile::parse(const QByteArray& text, QString* error)
     int lineNumber = 0;
     for (const QByteArray& raw : lines) {
         ++lineNumber;
+        // Text ends at a NUL for much of the decoding, so "1.9<NUL>3" would be
+        // read as 1.9: a file holding one is damaged.
+        if (const int nul = raw.indexOf('\0'); nul >= 0) {
+            *error = at(lineNumber, raw.left(nul).count(',') + 1,
+                        QStringLiteral("a NUL byte; the file is damaged"));
+            return false;
+        }
         const QString line = QString::fromUtf8(raw).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;

@@ -399,6 +399,13 @@ void TestCliCommands::malformedReferenceIsRefusedWithLineAndColumn_data()
     QByteArray infinite = good;
     infinite.replace("21.26", "inf");
     QTest::newRow("infinite") << infinite << "line 2, column 3";
+    // Read up to the NUL, these would be 71.5 and 108.
+    QByteArray nul = good;
+    nul.replace("71.52", QByteArray("71.5\0" "2", 6));
+    QTest::newRow("NUL inside a number") << nul << "line 3, column 3";
+    QByteArray nulLast = good;
+    nulLast.replace("108.9", QByteArray("108.\0" "9", 6));
+    QTest::newRow("NUL inside the last number") << nulLast << "line 5, column 4";
 }
 
 void TestCliCommands::malformedReferenceIsRefusedWithLineAndColumn()
