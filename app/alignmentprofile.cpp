@@ -1,11 +1,11 @@
 #include "alignmentprofile.h"
 
 #include "matrixcheck.h"
+#include "plainfile.h"
 #include "sensortypes.h"
 
 #include <QDataStream>
 #include <QDebug>
-#include <QFile>
 #include <QSaveFile>
 
 #include <utility>
@@ -41,11 +41,18 @@ bool AlignmentProfile::write(const QString& fileName, QString* error) const
     }
     qDebug() << "SN" << m_serialNumber;
 
+    // A device, FIFO or socket of that name would be replaced by a file (or,
+    // for /dev/full, take nothing and seem to have taken it all).
+    QString target;
+    QString refusal;
+    if (!PlainFile::writeTarget(fileName, &target, &refusal))
+        return fail(refusal);
+
     // A full disk or a crash half-way must neither leave a damaged profile nor
     // destroy the one that was there: the new file replaces it only once it is
     // complete. Unbuffered, so that a short write is seen here; a buffered one
     // would only surface when the file is closed, where it goes unreported.
-    QSaveFile file(fileName);
+    QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
     const qint64 written = file.write(bytes);
@@ -64,12 +71,24 @@ bool AlignmentProfile::write(const QString& fileName, QString* error) const
     return true;
 }
 
-AlignmentProfile::ReadResult AlignmentProfile::read(const QString& fileName)
+AlignmentProfile::ReadResult AlignmentProfile::read(const QString& fileName, QString* error)
 {
-    QFile file(fileName);
-    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    QString reason;
+    switch (PlainFile::read(fileName, &bytes, &reason)) {
+    case PlainFile::ReadResult::Read:
+        break;
+    case PlainFile::ReadResult::CannotOpen:
+    case PlainFile::ReadResult::NotAFile:
+        if (error)
+            *error = reason;
         return ReadResult::CannotOpen;
-    QDataStream in(&file);
+    case PlainFile::ReadResult::TooLarge:
+        if (error)
+            *error = reason;
+        return ReadResult::ParseError;
+    }
+    QDataStream in(bytes);
     in.setVersion(kStreamVersion);
 
     qint32 magic = 0;

@@ -36,8 +36,10 @@ public:
     bool write(const QString& fileName, QString* error = nullptr) const;
     // Rejects a wrong magic or version, a file that ends early or fails to
     // stream, a matrix that is not 3 x 3 or not usable (MatrixCheck) and a
-    // type outside the type table; the profile is then unchanged.
-    ReadResult read(const QString& fileName);
+    // type outside the type table; the profile is then unchanged. What is not
+    // a regular file is not opened (CannotOpen), one larger than any profile
+    // is not read (ParseError); for these *error says why.
+    ReadResult read(const QString& fileName, QString* error = nullptr);
 
 private:
     int m_sensorType = 0;

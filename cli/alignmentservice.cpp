@@ -155,8 +155,28 @@ void AlignmentService::onRequestServed(int command, const QString& reply, const 
         text += QStringLiteral("  raw %1  corrected %2").arg(tripleText(raw), tripleText(corrected));
     if (m_settings.printRequests)
         Command::printLine(text);
-    if (m_log && m_log->isOpen() && !m_log->append(ServeLog::line(time, requestText(command), shownReply, raw, corrected)))
-        Command::printError(QStringLiteral("Cannot write to the log file."));
+    if (m_log && m_log->isOpen())
+        logRequest(ServeLog::line(time, requestText(command), shownReply, raw, corrected));
+}
+
+void AlignmentService::logRequest(const QString& csvLine)
+{
+    // Said once when records start to be lost and once when they are kept
+    // again: a full disk must not flood the output with one error per request.
+    switch (m_log->append(csvLine)) {
+    case ServeLog::Outcome::Written:
+    case ServeLog::Outcome::StillLost:
+        break;
+    case ServeLog::Outcome::Lost:
+        Command::printError(QStringLiteral("Cannot write to the log file: %1. Serving goes on; the "
+                                           "records are lost until the file takes them again.")
+                                .arg(m_log->errorString()));
+        break;
+    case ServeLog::Outcome::Resumed:
+        Command::printError(QStringLiteral("The log file takes records again; %1 were lost.")
+                                .arg(m_log->lostRecords()));
+        break;
+    }
 }
 
 void AlignmentService::onMonitorConnected(bool connected)

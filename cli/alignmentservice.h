@@ -54,6 +54,7 @@ private:
     enum class Phase { Serving, WaitingForSensor, WaitingForMonitor, Stopping, Done };
 
     void onRequestServed(int command, const QString& reply, const CColor& raw, const CColor& corrected);
+    void logRequest(const QString& csvLine);
     void onMonitorConnected(bool connected);
     void onStateChanged();
     void poll();

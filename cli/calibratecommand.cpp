@@ -7,6 +7,7 @@
 #include "matrixcheck.h"
 #include "matrixtext.h"
 #include "measure.h"
+#include "plainfile.h"
 #include "printabletext.h"
 #include "referencefile.h"
 #include "sensoroptions.h"
@@ -71,6 +72,13 @@ int CalibrateCommand::run(const QStringList& arguments)
     QString error;
     if (!reference.read(parser.value(referenceOption), &error)) {
         printError(QStringLiteral("%1: %2").arg(parser.value(referenceOption), error));
+        return ExitFile;
+    }
+    // Nor should a profile place that can never be written cost the operator
+    // four patches.
+    QString outTarget;
+    if (!PlainFile::writeTarget(parser.value(outOption), &outTarget, &error)) {
+        printError(QStringLiteral("Cannot write the profile %1: %2").arg(parser.value(outOption), error));
         return ExitFile;
     }
     CColor referenceValues[ReferenceFile::PatchCount];

@@ -75,12 +75,16 @@ int ProfileCommand::run(const QStringList& arguments)
 int ProfileCommand::show(const QString& fileName) const
 {
     AlignmentProfile profile;
-    switch (profile.read(fileName)) {
+    QString reason;
+    switch (profile.read(fileName, &reason)) {
     case AlignmentProfile::ReadResult::CannotOpen:
-        printError(QStringLiteral("Cannot read the profile %1.").arg(fileName));
+        printError(reason.isEmpty() ? QStringLiteral("Cannot read the profile %1.").arg(fileName)
+                                    : QStringLiteral("Cannot read the profile %1: %2.").arg(fileName, reason));
         return ExitFile;
     case AlignmentProfile::ReadResult::ParseError:
-        printError(QStringLiteral("%1 is not an alignment profile, or a damaged one.").arg(fileName));
+        printError(reason.isEmpty()
+                       ? QStringLiteral("%1 is not an alignment profile, or a damaged one.").arg(fileName)
+                       : QStringLiteral("%1 is not an alignment profile: %2.").arg(fileName, reason));
         return ExitFile;
     case AlignmentProfile::ReadResult::Ok:
         break;

@@ -1,6 +1,7 @@
 #include "referencefile.h"
 
-#include <QFile>
+#include "plainfile.h"
+
 #include <QList>
 #include <QLocale>
 
@@ -23,12 +24,10 @@ QString ReferenceFile::patchName(int patch)
 
 bool ReferenceFile::read(const QString& fileName, QString* error)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
+    QByteArray text;
+    if (PlainFile::read(fileName, &text, error) != PlainFile::ReadResult::Read)
         return false;
-    }
-    return parse(file.readAll(), error);
+    return parse(text, error);
 }
 
 bool ReferenceFile::parse(const QByteArray& text, QString* error)
@@ -42,6 +41,13 @@ bool ReferenceFile::parse(const QByteArray& text, QString* error)
     int lineNumber = 0;
     for (const QByteArray& raw : lines) {
         ++lineNumber;
+        // Text ends at a NUL for much of the decoding, so "1.9<NUL>3" would be
+        // read as 1.9: a file holding one is damaged.
+        if (const int nul = raw.indexOf('\0'); nul >= 0) {
+            *error = at(lineNumber, raw.left(nul).count(',') + 1,
+                        QStringLiteral("a NUL byte; the file is damaged"));
+            return false;
+        }
         const QString line = QString::fromUtf8(raw).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;

@@ -22,7 +22,8 @@ public:
 
     static QString patchName(int patch);
 
-    // Reads the file; on failure *error says where (line and column, from 1).
+    // Reads the file, a regular one of reference size (see PlainFile); on
+    // failure *error says why, or where (line and column, from 1).
     bool read(const QString& fileName, QString* error);
     // Parses the file's text; the same rules as read().
     bool parse(const QByteArray& text, QString* error);

@@ -81,12 +81,17 @@ int SensorSession::open(int type, const QString& port)
 int SensorSession::applyProfile(const QString& fileName)
 {
     AlignmentProfile profile;
-    switch (profile.read(fileName)) {
+    QString reason;
+    switch (profile.read(fileName, &reason)) {
     case AlignmentProfile::ReadResult::CannotOpen:
-        Command::printError(QStringLiteral("Cannot read the profile %1.").arg(fileName));
+        Command::printError(reason.isEmpty()
+                                ? QStringLiteral("Cannot read the profile %1.").arg(fileName)
+                                : QStringLiteral("Cannot read the profile %1: %2.").arg(fileName, reason));
         return ExitFile;
     case AlignmentProfile::ReadResult::ParseError:
-        Command::printError(QStringLiteral("%1 is not an alignment profile, or a damaged one.").arg(fileName));
+        Command::printError(reason.isEmpty()
+                                ? QStringLiteral("%1 is not an alignment profile, or a damaged one.").arg(fileName)
+                                : QStringLiteral("%1 is not an alignment profile: %2.").arg(fileName, reason));
         return ExitFile;
     case AlignmentProfile::ReadResult::Ok:
         break;

@@ -1,6 +1,10 @@
 #include "servelog.h"
 
+#include "plainfile.h"
+
 #include <QStringList>
+
+#include <utility>
 
 namespace {
 
@@ -33,24 +37,76 @@ QString ServeLog::line(const QDateTime& time, const QString& request, const QStr
     return fields.join(QLatin1Char(','));
 }
 
+ServeLog::ServeLog() : ServeLog(std::make_unique<QFile>())
+{
+}
+
+ServeLog::ServeLog(std::unique_ptr<QFile> file) : m_file(std::move(file))
+{
+}
+
 bool ServeLog::open(const QString& fileName, QString* error)
 {
-    m_file.setFileName(fileName);
+    QString target;
+    if (!PlainFile::writeTarget(fileName, &target, error))
+        return false;
+    // A line left unfinished by an earlier run is ended before the next one.
+    {
+        QFile existing(target);
+        char last = '\n';
+        if (existing.open(QIODevice::ReadOnly) && existing.size() > 0 && existing.seek(existing.size() - 1)
+            && existing.getChar(&last))
+            m_brokenLine = last != '\n';
+    }
+    m_file->setFileName(target);
     // Unbuffered: each line leaves in one write, never half of it.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        *error = m_file.errorString();
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        *error = m_file->errorString();
         return false;
     }
-    if (m_file.size() == 0 && !append(header())) {
-        *error = m_file.errorString();
-        m_file.close();
+    if (m_file->size() == 0 && append(header()) != Outcome::Written) {
+        *error = m_error;
+        m_file->close();
         return false;
     }
     return true;
 }
 
-bool ServeLog::append(const QString& csvLine)
+ServeLog::Outcome ServeLog::append(const QString& csvLine)
 {
-    const QByteArray bytes = (csvLine + QLatin1Char('\n')).toUtf8();
-    return m_file.write(bytes) == bytes.size();
+    if (writeWhole((csvLine + QLatin1Char('\n')).toUtf8())) {
+        if (!m_losing)
+            return Outcome::Written;
+        m_losing = false;
+        return Outcome::Resumed;
+    }
+    if (m_losing) {
+        ++m_lost;
+        return Outcome::StillLost;
+    }
+    m_losing = true;
+    m_lost = 1;
+    return Outcome::Lost;
+}
+
+bool ServeLog::writeWhole(QByteArray bytes)
+{
+    if (m_brokenLine)
+        bytes.prepend('\n');
+    const qint64 before = m_file->size();
+    const qint64 written = m_file->write(bytes);
+    if (written == bytes.size()) {
+        m_brokenLine = false;
+        return true;
+    }
+    m_error = written < 0 || m_file->error() != QFileDevice::NoError
+                  ? m_file->errorString()
+                  : QStringLiteral("only %1 of %2 bytes could be written (is the disk full?)")
+                        .arg(written)
+                        .arg(bytes.size());
+    // Half a record would be read as a damaged one, and the next record would
+    // be glued to it: what went out is taken back.
+    if (written > 0 && !m_file->resize(before))
+        m_brokenLine = true;
+    return false;
 }

@@ -536,6 +536,49 @@ Do you want to replace it?</source>
     </message>
 </context>
 <context>
+    <name>PlainFile</name>
+    <message>
+        <source>a directory</source>
+        <translation>一个目录</translation>
+    </message>
+    <message>
+        <source>a character device</source>
+        <translation>一个字符设备</translation>
+    </message>
+    <message>
+        <source>a block device</source>
+        <translation>一个块设备</translation>
+    </message>
+    <message>
+        <source>a FIFO</source>
+        <translation>一个 FIFO（命名管道）</translation>
+    </message>
+    <message>
+        <source>a socket</source>
+        <translation>一个套接字</translation>
+    </message>
+    <message>
+        <source>something other than a file</source>
+        <translation>文件以外的东西</translation>
+    </message>
+    <message>
+        <source>it is %1, not a regular file</source>
+        <translation>它是%1，不是普通文件</translation>
+    </message>
+    <message>
+        <source>it is larger than %1 bytes, more than such a file ever holds</source>
+        <translation>它大于 %1 字节，超出此类文件可能的大小</translation>
+    </message>
+    <message>
+        <source>no file name given</source>
+        <translation>未给出文件名</translation>
+    </message>
+    <message>
+        <source>it leads through more than %1 symbolic links</source>
+        <translation>它经过了超过 %1 层符号链接</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>%1 (on the system&apos;s library path)</source>

@@ -1,12 +1,21 @@
 #include "alignmentprofile.h"
+#include "specialfile.h"
 
 #include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 Matrix sampleMatrix()
@@ -24,6 +33,35 @@ QByteArray withEntry(QByteArray bytes, int entry, double value)
     out << value;
     bytes.replace(bytes.size() - 72 + 8 * entry, 8, number);
     return bytes;
+}
+
+// Reads the profile; should the reader wait for a writer at a FIFO, a watchdog
+// opens the FIFO for writing after a bound and closes it again, which ends the
+// wait with an empty file, and *waited says so.
+AlignmentProfile::ReadResult readWithin(AlignmentProfile& profile, const QString& path, QString* reason,
+                                        bool* waited)
+{
+    std::mutex mutex;
+    std::condition_variable condition;
+    bool done = false;
+    *waited = false;
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (condition.wait_for(lock, std::chrono::seconds(10), [&] { return done; }))
+            return;
+        *waited = true;
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    });
+    const AlignmentProfile::ReadResult result = profile.read(path, reason);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+    }
+    condition.notify_all();
+    watchdog.join();
+    return result;
 }
 
 QByteArray headerBytes(qint32 magic, qint32 version)
@@ -51,6 +89,11 @@ private slots:
     void damagedMatricesAreNotWritten();
     void missingFilesAreQuiet();
     void unwritableFileFails();
+    void onlyRegularFilesAreWritten_data();
+    void onlyRegularFilesAreWritten();
+    void linkIsWrittenThroughAndStaysALink();
+    void onlyRegularFilesOfProfileSizeAreRead_data();
+    void onlyRegularFilesOfProfileSizeAreRead();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -206,6 +249,111 @@ void TestAlignmentProfile::unwritableFileFails()
     QString reason;
     QVERIFY(!profile.write(path(QStringLiteral("no/such/dir/p.alg")), &reason));
     QVERIFY(!reason.isEmpty());
+}
+
+void TestAlignmentProfile::onlyRegularFilesAreWritten_data()
+{
+    QTest::addColumn<SpecialFile::Kind>("kind");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("FIFO") << SpecialFile::Fifo << "a FIFO";
+    QTest::newRow("socket") << SpecialFile::Socket << "a socket";
+    QTest::newRow("directory") << SpecialFile::Directory << "a directory";
+}
+
+void TestAlignmentProfile::onlyRegularFilesAreWritten()
+{
+    QFETCH(SpecialFile::Kind, kind);
+    QFETCH(QString, named);
+    const QString target = path(QStringLiteral("x.alg"));
+    const SpecialFile special(kind, target);
+    QVERIFY(special.isMade());
+    const AlignmentProfile profile(7, QStringLiteral("SN1"), sampleMatrix());
+    QString reason;
+    QVERIFY(!profile.write(target, &reason));
+    QVERIFY2(reason.contains(named) && reason.contains(QLatin1String("not a regular file")), qPrintable(reason));
+    QCOMPARE(SpecialFile::kindAt(target), kind);
+    // Through a link it is refused just the same, and the link stays.
+    const QString link = path(QStringLiteral("link.alg"));
+    QVERIFY(QFile::link(target, link));
+    QVERIFY(!profile.write(link, &reason));
+    QVERIFY2(reason.contains(named), qPrintable(reason));
+    QCOMPARE(SpecialFile::kindAt(target), kind);
+    QCOMPARE(SpecialFile::kindAt(link), SpecialFile::Link);
+    // Nothing was left beside them either.
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), 2);
+}
+
+void TestAlignmentProfile::linkIsWrittenThroughAndStaysALink()
+{
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("kept")));
+    const QString target = path(QStringLiteral("kept/real.alg"));
+    QVERIFY(AlignmentProfile(4, QStringLiteral("old"), Matrix::IdentityMatrix(3)).write(target));
+    // Relative, as links made by hand often are.
+    const QString link = path(QStringLiteral("link.alg"));
+    QCOMPARE(::symlink("kept/real.alg", QFile::encodeName(link).constData()), 0);
+    QVERIFY(AlignmentProfile(7, QStringLiteral("new"), sampleMatrix()).write(link));
+    QCOMPARE(SpecialFile::kindAt(link), SpecialFile::Link);
+    QCOMPARE(SpecialFile::kindAt(target), SpecialFile::Regular);
+    AlignmentProfile loaded;
+    QCOMPARE(loaded.read(target), AlignmentProfile::ReadResult::Ok);
+    QCOMPARE(loaded.serialNumber(), QStringLiteral("new"));
+
+    // A link to a file not there yet creates the file.
+    const QString dangling = path(QStringLiteral("dangling.alg"));
+    QVERIFY(QFile::link(path(QStringLiteral("kept/later.alg")), dangling));
+    QVERIFY(AlignmentProfile(7, QStringLiteral("later"), sampleMatrix()).write(dangling));
+    QCOMPARE(SpecialFile::kindAt(dangling), SpecialFile::Link);
+    QCOMPARE(loaded.read(path(QStringLiteral("kept/later.alg"))), AlignmentProfile::ReadResult::Ok);
+    QCOMPARE(loaded.serialNumber(), QStringLiteral("later"));
+}
+
+void TestAlignmentProfile::onlyRegularFilesOfProfileSizeAreRead_data()
+{
+    QTest::addColumn<SpecialFile::Kind>("kind");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<QString>("reasonHolds");
+    const int cannotOpen = int(AlignmentProfile::ReadResult::CannotOpen);
+    QTest::newRow("FIFO without a writer") << SpecialFile::Fifo << QString() << cannotOpen << "a FIFO";
+    QTest::newRow("socket") << SpecialFile::Socket << QString() << cannotOpen << "a socket";
+    QTest::newRow("directory") << SpecialFile::Directory << QString() << cannotOpen << "a directory";
+    QTest::newRow("endless device") << SpecialFile::CharDevice << "/dev/zero" << cannotOpen
+                                    << "a character device";
+    // A whole profile with megabytes after it: no profile is that large.
+    QTest::newRow("oversized") << SpecialFile::Regular << QString()
+                               << int(AlignmentProfile::ReadResult::ParseError) << "larger";
+}
+
+void TestAlignmentProfile::onlyRegularFilesOfProfileSizeAreRead()
+{
+    QFETCH(SpecialFile::Kind, kind);
+    QFETCH(QString, fileName);
+    QFETCH(int, expected);
+    QFETCH(QString, reasonHolds);
+    std::unique_ptr<SpecialFile> special;
+    if (fileName.isEmpty()) {
+        fileName = path(QStringLiteral("x.alg"));
+        if (kind == SpecialFile::Regular) {
+            QVERIFY(AlignmentProfile(7, QStringLiteral("SN1"), sampleMatrix()).write(fileName));
+            QFile file(fileName);
+            QVERIFY(file.open(QIODevice::Append));
+            QCOMPARE(file.write(QByteArray(2 * 1024 * 1024, '\0')), qint64(2 * 1024 * 1024));
+        } else {
+            special = std::make_unique<SpecialFile>(kind, fileName);
+            QVERIFY(special->isMade());
+        }
+    }
+    QCOMPARE(SpecialFile::kindAt(fileName), kind);
+
+    AlignmentProfile profile(5, QStringLiteral("kept"), Matrix::IdentityMatrix(3) * 2.0);
+    QString reason;
+    bool waited = false;
+    const AlignmentProfile::ReadResult result = readWithin(profile, fileName, &reason, &waited);
+    QVERIFY2(!waited, "the reader waited for a writer");
+    QCOMPARE(int(result), expected);
+    QVERIFY2(reason.contains(reasonHolds), qPrintable(reason));
+    QCOMPARE(profile.serialNumber(), QStringLiteral("kept"));
+    QVERIFY(profile.matrix() == Matrix::IdentityMatrix(3) * 2.0);
 }
 
 QTEST_GUILESS_MAIN(TestAlignmentProfile)

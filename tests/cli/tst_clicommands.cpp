@@ -6,6 +6,7 @@
 #include "crxxxemulator.h"
 #include "matrix.h"
 #include "portlister.h"
+#include "specialfile.h"
 
 #include <QDataStream>
 #include <QFile>
@@ -92,6 +93,11 @@ private slots:
     void damagedProfileNumbersAreRefused();
     void calibrateRefusesAMatrixThatMissesAColour();
     void outsideTextIsPrintedEscaped();
+    void outputThatIsNoRegularFileIsRefused_data();
+    void outputThatIsNoRegularFileIsRefused();
+    void outputThroughALinkWritesItsFileAndKeepsTheLink();
+    void inputThatIsNoRegularFileIsRefused_data();
+    void inputThatIsNoRegularFileIsRefused();
 
 private:
     std::unique_ptr<CrxxxEmulator> sensor;
@@ -436,6 +442,13 @@ void TestCliCommands::malformedReferenceIsRefusedWithLineAndColumn_data()
     QByteArray infinite = good;
     infinite.replace("21.26", "inf");
     QTest::newRow("infinite") << infinite << "line 2, column 3";
+    // Read up to the NUL, these would be 71.5 and 108.
+    QByteArray nul = good;
+    nul.replace("71.52", QByteArray("71.5\0" "2", 6));
+    QTest::newRow("NUL inside a number") << nul << "line 3, column 3";
+    QByteArray nulLast = good;
+    nulLast.replace("108.9", QByteArray("108.\0" "9", 6));
+    QTest::newRow("NUL inside the last number") << nulLast << "line 5, column 4";
 }
 
 void TestCliCommands::malformedReferenceIsRefusedWithLineAndColumn()
@@ -587,6 +600,124 @@ void TestCliCommands::outsideTextIsPrintedEscaped()
     QCOMPARE(refused.exitCode, 3);
     QVERIFY2(refused.err.contains("A\\x1b[2J\\nSerial: FAKE"), refused.err.constData());
     QVERIFY(!refused.err.contains('\x1b'));
+}
+
+void TestCliCommands::outputThatIsNoRegularFileIsRefused_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<SpecialFile::Kind>("kind");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("profile new onto a FIFO") << "profile" << SpecialFile::Fifo << "a FIFO";
+    QTest::newRow("profile new onto a socket") << "profile" << SpecialFile::Socket << "a socket";
+    QTest::newRow("profile new onto a directory") << "profile" << SpecialFile::Directory << "a directory";
+    QTest::newRow("calibrate onto a FIFO") << "calibrate" << SpecialFile::Fifo << "a FIFO";
+}
+
+void TestCliCommands::outputThatIsNoRegularFileIsRefused()
+{
+    QFETCH(QString, command);
+    QFETCH(SpecialFile::Kind, kind);
+    QFETCH(QString, named);
+    const QString out = path("out.alg");
+    const SpecialFile special(kind, out);
+    QVERIFY(special.isMade());
+    const QString reference = path("REF.csv");
+    QVERIFY(writeFile(reference, referenceCsv()));
+    const QStringList arguments =
+        command == QLatin1String("profile")
+            ? QStringList{"profile", "new", "--type", "13", "--serial", "1", "--matrix", "1,0,0;0,1,0;0,0,1",
+                          "--out", out}
+            : QStringList{"calibrate", "--sensor", "13", "--port", sensorPort(), "--reference", reference,
+                          "--out", out, "--yes"};
+    const auto result = CliRunner::run(arguments, 10000);
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 3);
+    QVERIFY2(result.err.contains(named.toUtf8() + ", not a regular file"), result.err.constData());
+    QCOMPARE(SpecialFile::kindAt(out), kind);
+    // Refused before the operator measures anything.
+    QVERIFY(sensor->commands().empty());
+}
+
+void TestCliCommands::outputThroughALinkWritesItsFileAndKeepsTheLink()
+{
+    const QString target = path("target.alg");
+    QVERIFY(writeFile(target, "to be replaced"));
+    const QString link = path("link.alg");
+    QVERIFY(QFile::link(target, link));
+    const auto made = CliRunner::run({"profile", "new", "--type", "13", "--serial", "L-1", "--matrix",
+                                      "1,0,0;0,2,0;0,0,1", "--out", link});
+    QCOMPARE(made.exitCode, 0);
+    QCOMPARE(SpecialFile::kindAt(link), SpecialFile::Link);
+    QCOMPARE(SpecialFile::kindAt(target), SpecialFile::Regular);
+    AlignmentProfile profile;
+    QCOMPARE(profile.read(target), AlignmentProfile::ReadResult::Ok);
+    QCOMPARE(profile.serialNumber(), QStringLiteral("L-1"));
+    QCOMPARE(profile.matrix()(1, 1), 2.0);
+}
+
+void TestCliCommands::inputThatIsNoRegularFileIsRefused_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<SpecialFile::Kind>("kind");
+    QTest::addColumn<QString>("fileName"); // empty: made in the test's directory
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("reference FIFO without a writer") << "calibrate" << SpecialFile::Fifo << QString() << "a FIFO";
+    QTest::newRow("reference device without end") << "calibrate" << SpecialFile::CharDevice << "/dev/zero"
+                                                   << "a character device";
+    QTest::newRow("reference directory") << "calibrate" << SpecialFile::Directory << QString() << "a directory";
+    QTest::newRow("reference oversized") << "calibrate" << SpecialFile::Regular << QString() << "larger";
+    QTest::newRow("profile show FIFO") << "show" << SpecialFile::Fifo << QString() << "a FIFO";
+    QTest::newRow("profile show oversized") << "show" << SpecialFile::Regular << QString() << "larger";
+    QTest::newRow("measure with a FIFO profile") << "measure" << SpecialFile::Fifo << QString() << "a FIFO";
+}
+
+void TestCliCommands::inputThatIsNoRegularFileIsRefused()
+{
+    QFETCH(QString, command);
+    QFETCH(SpecialFile::Kind, kind);
+    QFETCH(QString, fileName);
+    QFETCH(QString, reason);
+    std::unique_ptr<SpecialFile> special;
+    if (fileName.isEmpty()) {
+        fileName = path("input");
+        if (kind == SpecialFile::Regular) {
+            // Whole and valid, followed by megabytes that the reader skips:
+            // comment lines for the reference, anything after a profile.
+            QByteArray content;
+            if (command == QLatin1String("calibrate")) {
+                content = referenceCsv();
+            } else {
+                QVERIFY(AlignmentProfile(13, QStringLiteral("25067890"), Matrix::IdentityMatrix(3))
+                            .write(fileName));
+                QFile file(fileName);
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                content = file.readAll();
+            }
+            for (int i = 0; i < 200000; ++i)
+                content += "# padding\n";
+            QVERIFY(writeFile(fileName, content));
+        } else {
+            special = std::make_unique<SpecialFile>(kind, fileName);
+            QVERIFY(special->isMade());
+        }
+    }
+    QCOMPARE(SpecialFile::kindAt(fileName), kind);
+
+    QStringList arguments;
+    if (command == QLatin1String("calibrate"))
+        arguments = QStringList{"calibrate", "--sensor", "13", "--port", sensorPort(), "--reference", fileName,
+                                "--out", path("out.alg"), "--yes"};
+    else if (command == QLatin1String("show"))
+        arguments = QStringList{"profile", "show", fileName};
+    else
+        arguments = QStringList{"measure", "--sensor", "13", "--port", sensorPort(), "--profile", fileName};
+    const auto result = CliRunner::run(arguments, 10000);
+    QVERIFY2(result.finished, "still reading after 10 s");
+    QCOMPARE(result.exitCode, 3);
+    QVERIFY2(text(result.err).contains(reason), result.err.constData());
+    QVERIFY(!QFile::exists(path("out.alg")));
+    QVERIFY2(result.out.isEmpty(), result.out.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCliCommands)

@@ -1,5 +1,9 @@
 // The alignment profile reader on whatever a *.alg file holds.
+//
+// Beyond crashes: a file refused leaves the profile as it was; a file taken
+// gives a 3 x 3 matrix and a type of the type table.
 #include "alignmentprofile.h"
+#include "sensortypes.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -44,12 +49,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) != qint64(size))
             std::abort();
     }
-    AlignmentProfile profile;
-    if (profile.read(profileFile.path()) == AlignmentProfile::ReadResult::Ok) {
-        // What was accepted must be what the reader promises.
+    const double kept[] = {2, 0, 0, 0, 2, 0, 0, 0, 2};
+    AlignmentProfile profile(5, QStringLiteral("kept"), Matrix(kept, 3, 3));
+    if (profile.read(profileFile.path()) != AlignmentProfile::ReadResult::Ok) {
+        // A refused file changes nothing.
         const Matrix m = profile.matrix();
-        if (m.GetRows() != 3 || m.GetColumns() != 3)
+        if (profile.sensorType() != 5 || profile.serialNumber() != QLatin1String("kept") || m.GetRows() != 3
+            || m.GetColumns() != 3 || std::memcmp(m.GetDataOneDimen().data(), kept, sizeof kept) != 0)
             std::abort();
+        return 0;
     }
+    // What was accepted must be what the reader promises: a 3 x 3 matrix and
+    // a type of the type table.
+    const Matrix m = profile.matrix();
+    if (m.GetRows() != 3 || m.GetColumns() != 3 || profile.sensorType() < 0
+        || profile.sensorType() >= kSensorTypeCount)
+        std::abort();
     return 0;
 }

@@ -94,6 +94,34 @@ def profile():
     put("fuzz_matrix", "text-input", b"\x02\x01\x01" + b"[[1, 2], [3, 4]]")
 
 
+def referencefile():
+    # REF.csv as a reference instrument's values are kept: a header, one line
+    # per colour in any order, comments and blank lines.
+    rows = [("red", "41.24", "21.26", "1.93"), ("green", "35.76", "71.52", "11.92"),
+            ("blue", "18.05", "7.22", "95.05"), ("white", "95.05", "100.00", "108.90")]
+    lines = [",".join(r) for r in rows]
+    put("fuzz_referencefile", "plain", ("colour,X,Y,Z\n" + "\n".join(lines) + "\n").encode())
+    put("fuzz_referencefile", "comments-any-order",
+        ("# measured 2024-05-06\nColor,X,Y,Z\n\n" + "\n".join(reversed(lines)) + "\n").encode())
+    put("fuzz_referencefile", "crlf-spaces-exponents",
+        b"colour, X, Y, Z\r\nRED, 4.124e1, 2.126E+01, 1.93\r\nGreen,35.76,71.52,11.92\r\n"
+        b"blue,18.05,7.22,95.05\r\nwhite,+95.05,100,108.9")
+
+
+def matrixtext():
+    put("fuzz_matrixtext", "identity", b"1,0,0;0,1,0;0,0,1")
+    put("fuzz_matrixtext", "spaced-exponents", b" 1.5, 0, 0 ; 0,1,0.25; 0,0,1e-3")
+    put("fuzz_matrixtext", "signs", b"1.01,-0.02,+0.003;-1e-2,0.98,.01;0.,0,1.03")
+
+
+def tablepaste():
+    # Rows, columns, current row and column, cells filled; then the text.
+    put("fuzz_tablepaste", "spreadsheet-block", bytes([4, 3, 0, 0, 0x0f]) + b"41.24\t21.26\t1.93\n35.76\t71.52\t11.92\n")
+    put("fuzz_tablepaste", "commas-from-second-cell", bytes([4, 3, 1, 1, 0xff]) + b"1.5,2.5\n3,4e-2\n")
+    put("fuzz_tablepaste", "no-current-cell", bytes([2, 2, 2, 2, 0x00]) + b" 7 \r\n")
+    put("fuzz_tablepaste", "word-refused", bytes([4, 3, 0, 0, 0xaa]) + b"1\tred\t3\n")
+
+
 def monitor():
     put("fuzz_cmonitor", "session", b"MES,1\r\xffMDR,1\r\xffMES,0\r")
     put("fuzz_cmonitor", "crlf-and-noise", b"\r\nMES,1\r\n\xffxyz\rMDR,1\r")
@@ -200,6 +228,9 @@ if __name__ == "__main__":
     sercom()
     ca410()
     profile()
+    referencefile()
+    matrixtext()
+    tablepaste()
     monitor()
     drivers()
     librarysensors()
