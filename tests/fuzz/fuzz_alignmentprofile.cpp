@@ -1,8 +1,10 @@
 // The alignment profile reader on whatever a *.alg file holds.
 //
 // Beyond crashes: a file refused leaves the profile as it was; a file taken
-// gives a 3 x 3 matrix and a type of the type table.
+// gives a 3 x 3 matrix of finite entries within the bound a correction can
+// have, and a type of the type table.
 #include "alignmentprofile.h"
+#include "matrixcheck.h"
 #include "sensortypes.h"
 
 #include <QDir>
@@ -11,6 +13,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -59,11 +62,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         return 0;
     }
-    // What was accepted must be what the reader promises: a 3 x 3 matrix and
-    // a type of the type table.
+    // What was accepted must be what the reader promises: a 3 x 3 matrix a
+    // display can be sent numbers from, and a type of the type table.
     const Matrix m = profile.matrix();
     if (m.GetRows() != 3 || m.GetColumns() != 3 || profile.sensorType() < 0
         || profile.sensorType() >= kSensorTypeCount)
         std::abort();
+    for (const double entry : m.GetDataOneDimen())
+        if (!std::isfinite(entry) || std::fabs(entry) > MatrixCheck::MaxEntry)
+            std::abort();
     return 0;
 }
