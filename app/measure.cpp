@@ -269,18 +269,23 @@ void Measure::doSingleMeasure()
 
 bool Measure::doAlignment()
 {
+    // Switching off needs neither instrument: a display unplugged during
+    // alignment (whose port the service has closed) must not lock the user in.
+    if (GetIsAlignment()) {
+        const bool on = alignmentThread->doAlignment();
+        emit alignmentStateChanged(alignmentState());
+        return on;
+    }
     if (sensor && sensor->getIsOpen() && monitor && monitor->GetInit() && alignmentThread) {
-        if (!GetIsAlignment()) {
-            // A single reading collected on this thread right now (a driver's box
-            // runs its own loop) would overlap with the service's calls.
-            if (sensor->isCollecting()) {
-                Messenger::warning(nullptr, tr("Error!"), tr("The sensor is busy with a reading."));
-                return false;
-            }
-            // The service takes the instrument over: a single reading still
-            // armed would run on this thread while the service measures.
-            sensor->cancelPendingReading();
+        // A single reading collected on this thread right now (a driver's box
+        // runs its own loop) would overlap with the service's calls.
+        if (sensor->isCollecting()) {
+            Messenger::warning(nullptr, tr("Error!"), tr("The sensor is busy with a reading."));
+            return false;
         }
+        // The service takes the instrument over: a single reading still armed
+        // would run on this thread while the service measures.
+        sensor->cancelPendingReading();
         const bool on = alignmentThread->doAlignment();
         emit alignmentStateChanged(alignmentState());
         return on;

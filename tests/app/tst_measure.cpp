@@ -104,6 +104,7 @@ private slots:
     void servesADisplayWithACrInstrument();
     void connectingWithoutAMonitorReportsItDisconnected();
     void hungUpDisplayIsWaitedForAndServedAgain();
+    void switchingOffWorksWhileTheDisplayIsGone();
     void portsAreNamesUnderDevOrFullPaths();
     void switchingOnDropsAPendingSingleReading();
     void driverWarningDuringAlignmentIsShownOnceOnTheMainThread();
@@ -594,6 +595,50 @@ void TestMeasure::hungUpDisplayIsWaitedForAndServedAgain()
     QCOMPARE(display->replies().at(0).line, std::string("OK00,01500"));
     QCOMPARE(display->replies().at(1).line, std::string("OK01,001.000;002.000;003.000"));
     QVERIFY(!rig.measure->doAlignment());
+}
+
+void TestMeasure::switchingOffWorksWhileTheDisplayIsGone()
+{
+    Rig rig;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("display"));
+    auto display = std::make_unique<MonitorEmulator>();
+    QVERIFY(display->start());
+    QVERIFY(pointLinkAt(link, *display));
+    QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyUSB0")));
+    rig.measure->initMonitor();
+    QVERIFY(rig.measure->connectMonitor(link));
+    QSignalSpy connected(rig.measure.get(), &Measure::monitorConnected);
+    QVERIFY(rig.startAligning());
+
+    // Unplugged for good: the service closes the port and waits for it.
+    display.reset();
+    QVERIFY(QFile::remove(link));
+    QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 3000);
+    QVERIFY(!rig.measure->currentMonitor()->GetInit());
+    QVERIFY(rig.measure->GetIsAlignment());
+
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!rig.measure->doAlignment());
+    QVERIFY(rig.messages.shown().isEmpty());
+    QVERIFY(!rig.measure->GetIsAlignment());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.measure->alignmentState(), Measure::AlignmentState::Off, 1000);
+    QVERIFY(clock.elapsed() < 1000);
+    // The instruments are free again: the sensor measures, and the display
+    // plugged back in is not served until alignment is switched on again.
+    rig.measure->doSingleMeasure();
+    QVERIFY(rig.messages.shown().isEmpty());
+    QCOMPARE(rig.sensor->startCalls.load(), 1);
+    display = std::make_unique<MonitorEmulator>();
+    QVERIFY(display->start());
+    QVERIFY(pointLinkAt(link, *display));
+    display->request("MES,1");
+    QVERIFY(!display->waitForReplies(1, 300ms));
+    QVERIFY(!rig.measure->doAlignment());
+    QCOMPARE(rig.messages.shown().size(), 1);
+    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Connect Sensor and Monitor First!"));
 }
 
 void TestMeasure::portsAreNamesUnderDevOrFullPaths()
