@@ -4,6 +4,7 @@
 #include "exitcode.h"
 #include "measure.h"
 #include "sensoroptions.h"
+#include "serialport.h"
 #include "servelog.h"
 #include "signalwatcher.h"
 
@@ -65,14 +66,23 @@ int ServeCommand::run(const QStringList& arguments)
     }
 
     // Watching before anything is opened: a stop while starting is not lost.
-    SignalWatcher signalWatcher;
+    // The stop also ends every serial wait at once: an instrument that does not
+    // answer would otherwise hold this thread (opening it, or opening it again
+    // when it comes back) for its whole reply time-out, and the service manager
+    // would have to kill the service.
+    SignalWatcher signalWatcher(nullptr, &SerialPort::abandonAllWaits);
     Measure measure;
     AlignmentService service(measure, settings, log.isOpen() ? &log : nullptr);
     QEventLoop loop;
     QObject::connect(&signalWatcher, &SignalWatcher::received, &service, &AlignmentService::stop);
     QObject::connect(&service, &AlignmentService::finished, &loop, &QEventLoop::exit);
-    if (const int started = service.start(); started != ExitDone)
-        return started;
+    if (const int started = service.start(); started != ExitDone) {
+        // Stopped while starting: what failed was cut short by the stop.
+        if (!signalWatcher.hasReceived())
+            return started;
+        printLine(QStringLiteral("%1 stopped").arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs)));
+        return ExitDone;
+    }
     const int result = loop.exec();
     // Off means the service has left its last pass, so the report of the request
     // it was serving is already queued; it belongs in the log too.

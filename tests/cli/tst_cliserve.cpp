@@ -84,6 +84,8 @@ private slots:
     void servesAcrossADisplayHangUp();
     void servesAgainWhenTheSensorComesBack();
     void sigtermDuringAReadingEndsCleanlyWithACompleteLog();
+    void sigtermEndsServeWithinASecondInEveryState_data();
+    void sigtermEndsServeWithinASecondInEveryState();
 
 private:
     std::unique_ptr<CrxxxEmulator> sensor;
@@ -268,6 +270,78 @@ void TestCliServe::sigtermDuringAReadingEndsCleanlyWithACompleteLog()
     for (int i = 1; i < lines.size(); ++i)
         QCOMPARE(csvFields(lines.at(i)).size(), 9);
     QCOMPARE(csvFields(lines.at(4)).at(2), QString());
+}
+
+void TestCliServe::sigtermEndsServeWithinASecondInEveryState_data()
+{
+    QTest::addColumn<QString>("state");
+    for (const char* state : {"aligning", "between sessions", "display unplugged", "sensor unplugged",
+                              "instrument silent while reading", "instrument silent while opening",
+                              "instrument silent when it comes back"})
+        QTest::newRow(state) << QString::fromLatin1(state);
+}
+
+// A service manager's stop (systemctl stop) must never wait for its kill
+// time-out, whatever the line is doing at that moment.
+void TestCliServe::sigtermEndsServeWithinASecondInEveryState()
+{
+    QFETCH(QString, state);
+    const QString sensorLink = path("sensor");
+    const QString displayLink = path("display");
+    QVERIFY(pointLinkAt(sensorLink, *sensor));
+    auto display = std::make_unique<MonitorEmulator>();
+    QVERIFY(display->start());
+    QVERIFY(pointLinkAt(displayLink, *display));
+    if (state == QLatin1String("instrument silent while opening"))
+        sensor->setFault("RC ID", CrxxxEmulator::Fault::Silence);
+
+    CliRunner cli({"serve", "--sensor", "13", "--port", sensorLink, "--monitor", displayLink});
+    if (state == QLatin1String("instrument silent while opening")) {
+        QVERIFY(sensor->waitForCommands(1, 5s));
+    } else {
+        QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
+        display->request("MES,1");
+        QVERIFY(display->waitForReplies(1, 5s));
+    }
+
+    if (state == QLatin1String("between sessions")) {
+        display->request("MDR,1");
+        QVERIFY(display->waitForReplies(2, 5s));
+        display->request("MES,0");
+        QVERIFY(cli.waitForOut("MES,0 -> (no reply)"));
+    } else if (state == QLatin1String("display unplugged")) {
+        display.reset();
+        QVERIFY(QFile::remove(displayLink));
+        QVERIFY2(cli.waitForOut("hung up; waiting"), cli.out().constData());
+    } else if (state == QLatin1String("sensor unplugged")
+               || state == QLatin1String("instrument silent when it comes back")) {
+        sensor.reset();
+        QVERIFY(QFile::remove(sensorLink));
+        QVERIFY2(cli.waitForOut("sensor port " + sensorLink.toLocal8Bit() + " hung up"), cli.out().constData());
+        if (state == QLatin1String("instrument silent when it comes back")) {
+            sensor = std::make_unique<CrxxxEmulator>(CrxxxEmulator::cr250());
+            sensor->setFault("RC ID", CrxxxEmulator::Fault::Silence);
+            QVERIFY(sensor->start());
+            QVERIFY(pointLinkAt(sensorLink, *sensor));
+            QVERIFY(sensor->waitForCommands(1, 5s));
+        }
+    } else if (state == QLatin1String("instrument silent while reading")) {
+        sensor->setFault("M", CrxxxEmulator::Fault::Silence);
+        sensor->clearCommands();
+        display->request("MDR,1");
+        QVERIFY(sensor->waitForCommands(1, 5s));
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    const bool ended = cli.signalAndWait(SIGTERM, 5000);
+    const qint64 elapsed = clock.elapsed();
+    QVERIFY2(ended, (cli.out() + cli.err()).constData());
+    qDebug("%s: stopped %lld ms after SIGTERM", qPrintable(state), elapsed);
+    QVERIFY2(elapsed <= 1000, qPrintable(QString::number(elapsed)));
+    const auto result = cli.finish(0);
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.out.contains(" stopped"), result.out.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCliServe)
