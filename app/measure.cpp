@@ -26,10 +26,14 @@ Measure::Measure(QObject* parent)
     // Emitted on the service thread, delivered here on the main thread.
     connect(alignmentThread, &AlignmentThread::periodChanged, this,
             [this] { emit alignmentStateChanged(alignmentState()); });
-    connect(alignmentThread, &AlignmentThread::monitorHungUp, this,
-            [this] { emit monitorConnected(false); });
-    connect(alignmentThread, &AlignmentThread::monitorReconnected, this,
-            [this] { emit monitorConnected(true); });
+    connect(alignmentThread, &AlignmentThread::monitorHungUp, this, [this] {
+        emit monitorConnected(false);
+        emit monitorHungUp(monitor ? monitor->portPath() : QString());
+    });
+    connect(alignmentThread, &AlignmentThread::monitorReconnected, this, [this] {
+        emit monitorConnected(true);
+        emit monitorReconnected(monitor ? monitor->portPath() : QString());
+    });
     connect(alignmentThread, &AlignmentThread::requestServed, this, &Measure::alignmentRequestServed);
     alignmentThread->start(QThread::InheritPriority);
 }

@@ -93,6 +93,11 @@ signals:
     void alignmentRequestServed(int command, QString reply, CColor raw, CColor corrected);
     // Emitted on the main thread whenever alignmentState() changes.
     void alignmentStateChanged(Measure::AlignmentState state);
+    // During alignment the display's line hung up (the service has closed its
+    // port and waits for the same path), or came back and is served again.
+    // Delivered on the main thread, with the port's path.
+    void monitorHungUp(QString portPath);
+    void monitorReconnected(QString portPath);
 
 public slots:
     void doColorChanged(CColor raw);

@@ -479,6 +479,18 @@
         <translation>正在停止对齐:等待仪器...</translation>
     </message>
     <message>
+        <source>Display unplugged: waiting for it to come back...</source>
+        <translation>显示器已断开:等待其重新连接...</translation>
+    </message>
+    <message>
+        <source>Monitor</source>
+        <translation>显示器</translation>
+    </message>
+    <message>
+        <source>The display on %1 is gone. Alignment waits for it to come back on the same port; switch alignment off to stop waiting.</source>
+        <translation>%1 上的显示器已断开。对齐将等待它在同一端口重新连接;关闭对齐即可停止等待。</translation>
+    </message>
+    <message>
         <source>Sensor not connected!</source>
         <translation>传感器未连接!</translation>
     </message>

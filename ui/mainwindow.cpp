@@ -79,6 +79,10 @@ MainWindow::MainWindow(QWidget* parent)
     // The service also changes state on its own: it finishes stopping after the
     // instrument call in progress, or stops when the display hangs up.
     connect(measure, &Measure::alignmentStateChanged, this, &MainWindow::showAlignmentState);
+    // Only the monitor's picture would say it otherwise, and the user, unable to
+    // tell why nothing is measured, would have to guess.
+    connect(measure, &Measure::monitorHungUp, this, &MainWindow::showDisplayGone);
+    connect(measure, &Measure::monitorReconnected, this, &MainWindow::showDisplayBack);
 
     resize(600, 440);
     setWindowTitle(tr("Huelink Trimline"));
@@ -343,7 +347,8 @@ void MainWindow::showAlignmentState(Measure::AlignmentState state)
         alignmentAct->setText(tr("Stop&l"));
         alignmentAct->setIcon(QIcon(kStopAlignmentIcon));
         alignmentAct->setEnabled(true);
-        statusLabel->setText(tr("Alignment..."));
+        statusLabel->setText(displayGone ? tr("Display unplugged: waiting for it to come back...")
+                                         : tr("Alignment..."));
         break;
     case Measure::AlignmentState::Stopping:
         alignmentAct->setText(tr("A&lignment"));
@@ -352,6 +357,7 @@ void MainWindow::showAlignmentState(Measure::AlignmentState state)
         statusLabel->setText(tr("Stopping alignment: waiting for the instrument..."));
         break;
     case Measure::AlignmentState::Off:
+        displayGone = false;
         alignmentAct->setText(tr("A&lignment"));
         alignmentAct->setIcon(QIcon(kAlignmentIcon));
         alignmentAct->setEnabled(true);
@@ -364,6 +370,25 @@ void MainWindow::showAlignmentState(Measure::AlignmentState state)
         // Not from inside the controller's signal.
         QTimer::singleShot(0, this, [this] { close(); });
     }
+}
+
+void MainWindow::showDisplayGone(const QString& portPath)
+{
+    // Switched off meanwhile: nothing waits for the display any more.
+    if (measure->alignmentState() != Measure::AlignmentState::On)
+        return;
+    displayGone = true;
+    showAlignmentState(Measure::AlignmentState::On);
+    Messenger::warning(this, tr("Monitor"),
+                       tr("The display on %1 is gone. Alignment waits for it to come back on the same "
+                          "port; switch alignment off to stop waiting.")
+                           .arg(QDir::toNativeSeparators(portPath)));
+}
+
+void MainWindow::showDisplayBack()
+{
+    displayGone = false;
+    showAlignmentState(measure->alignmentState());
 }
 
 void MainWindow::doCalibrate()

@@ -1,0 +1,213 @@
+// The window while the alignment service may hold the instruments: a display
+// unplugged during alignment, a service that is still stopping, and the
+// commands that must wait for it.
+#include "alignmentwidget.h"
+#include "application.h"
+#include "cmonitor.h"
+#include "mainwindow.h"
+#include "measure.h"
+#include "monitoremulator.h"
+#include "portlister.h"
+#include "recordingmessenger.h"
+#include "scripteddialogprovider.h"
+#include "scriptedsensor.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kFakePort = QStringLiteral("ttyFAKE0");
+
+// Points link at the display's terminal, replacing what it pointed at, the way a
+// udev rule keeps one name for whichever display is plugged in.
+bool pointLinkAt(const QString& link, const MonitorEmulator& display)
+{
+    const QString fresh = link + QStringLiteral(".new");
+    QFile::remove(fresh);
+    return QFile::link(QString::fromStdString(display.devicePath()), fresh)
+           && std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(link).constData()) == 0;
+}
+
+// A main window whose controller hands out scripted sensors, with an emulated
+// display offered under a link that outlives it.
+struct Rig {
+    explicit Rig(const QString& dir)
+        : displayLink(dir + QStringLiteral("/display")), display(std::make_unique<MonitorEmulator>())
+    {
+        displayReady = display->start() && pointLinkAt(displayLink, *display);
+        PortLister::setExtraPorts({kFakePort, displayLink});
+        window = std::make_unique<MainWindow>();
+        window->controller()->setSensorFactory([this](int type) -> CSensor* {
+            if (type == 0)
+                return nullptr;
+            sensor = new ScriptedSensor;
+            sensor->setHasComPort(true);
+            sensor->setSerialNumber(serialNumber);
+            return sensor;
+        });
+        window->show();
+    }
+
+    ~Rig()
+    {
+        window.reset();
+        PortLister::setExtraPorts({});
+    }
+
+    template <typename T>
+    T* child(const QString& name) const
+    {
+        return window->findChild<T*>(name);
+    }
+
+    QAction* action(const QString& text) const
+    {
+        for (QAction* a : window->findChildren<QAction*>()) {
+            if (a->text() == text)
+                return a;
+        }
+        return nullptr;
+    }
+
+    // What a user's choice in one of the panel's lists does.
+    void choose(const QString& comboName, int index) const
+    {
+        QComboBox* combo = child<QComboBox>(comboName);
+        QVERIFY(combo);
+        QVERIFY(index >= 0 && index < combo->count());
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+
+    int portIndex(const QString& name) const { return window->alignmentWidget()->ports().indexOf(name); }
+
+    bool connectAll() const
+    {
+        choose(QStringLiteral("typeCombo"), 7);
+        choose(QStringLiteral("sensorPortCombo"), portIndex(kFakePort));
+        choose(QStringLiteral("monitorPortCombo"), portIndex(displayLink));
+        return displayReady && measure()->currentSensor() && measure()->currentMonitor()
+               && measure()->currentMonitor()->GetInit();
+    }
+
+    bool startAligning() const
+    {
+        window->doAlignment();
+        return QTest::qWaitFor([this] { return measure()->isServingAlignment(); }, 3000);
+    }
+
+    Measure* measure() const { return window->controller(); }
+
+    RecordingMessenger messages;
+    ScriptedDialogProvider dialogs;
+    const QString displayLink;
+    std::unique_ptr<MonitorEmulator> display;
+    bool displayReady = false;
+    QString serialNumber = QStringLiteral("SN-0042");
+    std::unique_ptr<MainWindow> window;
+    ScriptedSensor* sensor = nullptr; // owned by the controller
+};
+
+int countShown(const RecordingMessenger& messages, const QString& text)
+{
+    int n = 0;
+    for (const auto& m : messages.shown()) {
+        if (m.text == text)
+            ++n;
+    }
+    return n;
+}
+
+} // namespace
+
+class TestMainWindowAlignment : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void unpluggedDisplayIsSaidAndAlignmentSwitchesOff();
+
+private:
+    QTemporaryDir m_home;
+    QString m_work;
+};
+
+void TestMainWindowAlignment::initTestCase()
+{
+    QVERIFY(m_home.isValid());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_home.filePath(QStringLiteral("config")));
+}
+
+void TestMainWindowAlignment::init()
+{
+    // A fresh working directory per test: profiles are listed there.
+    m_work = m_home.filePath(QString::fromLatin1(QTest::currentTestFunction()));
+    QVERIFY(QDir().mkpath(m_work));
+    QVERIFY(QDir::setCurrent(m_work));
+}
+
+void TestMainWindowAlignment::unpluggedDisplayIsSaidAndAlignmentSwitchesOff()
+{
+    Rig rig(m_work);
+    QVERIFY(rig.connectAll());
+    QVERIFY(rig.startAligning());
+    QCOMPARE(rig.window->statusText(), QStringLiteral("Alignment..."));
+
+    // Unplugged: the status bar and a box say so, not only the grey picture.
+    rig.display.reset();
+    QVERIFY(QFile::remove(rig.displayLink));
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.child<QLabel>(QStringLiteral("monitorIcon"))->isEnabled(), 3000);
+    QTRY_COMPARE(rig.messages.shown().size(), 1);
+    const auto box = rig.messages.shown().at(0);
+    QCOMPARE(box.icon, Messenger::Icon::Warning);
+    QCOMPARE(box.title, QStringLiteral("Monitor"));
+    QVERIFY2(box.text.contains(rig.displayLink), qPrintable(box.text));
+    QCOMPARE(rig.window->statusText(), QStringLiteral("Display unplugged: waiting for it to come back..."));
+    QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::On);
+
+    // Plugged in again: served again, and the status bar says so.
+    rig.display = std::make_unique<MonitorEmulator>();
+    QVERIFY(rig.display->start());
+    QVERIFY(pointLinkAt(rig.displayLink, *rig.display));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.window->statusText(), QStringLiteral("Alignment..."), 3000);
+    rig.display->request("MES,1");
+    QVERIFY(rig.display->waitForReplies(1, 3s));
+
+    // Unplugged again, for good: switching off works, and the window closes.
+    rig.display.reset();
+    QVERIFY(QFile::remove(rig.displayLink));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.messages.shown().size(), 2, 3000);
+    rig.messages.clear();
+    QVERIFY(!rig.window->close());
+    rig.messages.queueAnswer(Messenger::Yes);
+    rig.action(QStringLiteral("Stop&l"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.window->statusText(), QStringLiteral("Ready."), 1000);
+    QCOMPARE(countShown(rig.messages, QStringLiteral("Connect Sensor and Monitor First!")), 0);
+    QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
+    QVERIFY(rig.action(QStringLiteral("A&lignment")));
+    QVERIFY(rig.window->close());
+}
+
+int main(int argc, char* argv[])
+{
+    Application app(argc, argv);
+    TestMainWindowAlignment test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mainwindowalignment.moc"
