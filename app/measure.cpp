@@ -264,7 +264,10 @@ void Measure::doSingleMeasure()
     // Also while the service is still finishing its last instrument call: two
     // threads must never talk to one instrument.
     if (isAlignmentBusy()) {
-        Messenger::warning(nullptr, tr("Single measure"), tr("Alignment is on."));
+        Messenger::warning(nullptr, tr("Single measure"),
+                           alignmentState() == AlignmentState::Stopping
+                               ? tr("Alignment is stopping. Try again when it has stopped.")
+                               : tr("Alignment is on."));
         return;
     }
     sensor->startMeasure();

@@ -52,6 +52,10 @@
         <translation>对齐正在进行。</translation>
     </message>
     <message>
+        <source>Alignment is stopping. Try again when it has stopped.</source>
+        <translation>对齐正在停止。请在停止后再试。</translation>
+    </message>
+    <message>
         <source>Connect Monitor Error!</source>
         <translation>连接显示器出错!</translation>
     </message>
@@ -479,6 +483,14 @@
         <translation>正在停止对齐:等待仪器...</translation>
     </message>
     <message>
+        <source>Alignment is stopping. Try again when it has stopped.</source>
+        <translation>对齐正在停止。请在停止后再试。</translation>
+    </message>
+    <message>
+        <source>Stopping alignment: the window will close when it has stopped...</source>
+        <translation>正在停止对齐:停止后窗口将关闭...</translation>
+    </message>
+    <message>
         <source>Display unplugged: waiting for it to come back...</source>
         <translation>显示器已断开:等待其重新连接...</translation>
     </message>
@@ -516,6 +528,10 @@
     <message>
         <source>Alignment is on.</source>
         <translation>对齐正在进行。</translation>
+    </message>
+    <message>
+        <source>Alignment is stopping. Try again when it has stopped.</source>
+        <translation>对齐正在停止。请在停止后再试。</translation>
     </message>
     <message>
         <source>Error!</source>

@@ -276,7 +276,12 @@ bool AlignmentWidget::refuseWhileAligning(QComboBox* combo, int lastIndex)
     // switched off: it holds the sensor and the monitor until then.
     if (!measure->isAlignmentBusy())
         return false;
-    Messenger::warning(this, tr("Warning"), tr("Alignment is on."));
+    // Switched off already but not yet let go of: "on" would contradict the
+    // window's status bar.
+    Messenger::warning(this, tr("Warning"),
+                       measure->alignmentState() == Measure::AlignmentState::Stopping
+                           ? tr("Alignment is stopping. Try again when it has stopped.")
+                           : tr("Alignment is on."));
     combo->setCurrentIndex(lastIndex);
     return true;
 }

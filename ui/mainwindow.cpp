@@ -224,9 +224,17 @@ QString MainWindow::aboutText()
 
 bool MainWindow::refuseWhileAligning()
 {
-    if (!measure->isAlignmentBusy())
+    switch (measure->alignmentState()) {
+    case Measure::AlignmentState::Off:
         return false;
-    Messenger::warning(this, tr("Warning"), tr("Alignment is on."));
+    case Measure::AlignmentState::On:
+        Messenger::warning(this, tr("Warning"), tr("Alignment is on."));
+        return true;
+    case Measure::AlignmentState::Stopping:
+        // Switched off already: "on" would contradict the status bar.
+        Messenger::warning(this, tr("Warning"), tr("Alignment is stopping. Try again when it has stopped."));
+        return true;
+    }
     return true;
 }
 
@@ -354,7 +362,9 @@ void MainWindow::showAlignmentState(Measure::AlignmentState state)
         alignmentAct->setText(tr("A&lignment"));
         alignmentAct->setIcon(QIcon(kAlignmentIcon));
         alignmentAct->setEnabled(false);
-        statusLabel->setText(tr("Stopping alignment: waiting for the instrument..."));
+        statusLabel->setText(closeWhenStopped
+                                 ? tr("Stopping alignment: the window will close when it has stopped...")
+                                 : tr("Stopping alignment: waiting for the instrument..."));
         break;
     case Measure::AlignmentState::Off:
         displayGone = false;
@@ -430,8 +440,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     case Measure::AlignmentState::Stopping:
         // Closing now would wait for the instrument with a frozen window; close
-        // once the service has let go of it.
+        // once the service has let go of it, and say so meanwhile.
         closeWhenStopped = true;
+        showAlignmentState(Measure::AlignmentState::Stopping);
         event->ignore();
         return;
     case Measure::AlignmentState::Off:

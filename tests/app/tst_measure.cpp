@@ -699,7 +699,8 @@ void TestMeasure::switchingOnDropsAPendingSingleReading()
     rig.messages.clear();
     rig.measure->doSingleMeasure();
     QCOMPARE(rig.messages.shown().size(), 1);
-    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Alignment is on."));
+    QCOMPARE(rig.messages.shown().at(0).text,
+             QStringLiteral("Alignment is stopping. Try again when it has stopped."));
     QTRY_COMPARE_WITH_TIMEOUT(rig.measure->alignmentState(), Measure::AlignmentState::Off, 3000);
     QCOMPARE(rig.sensor->maxCallsAtOnce.load(), 1);
 }

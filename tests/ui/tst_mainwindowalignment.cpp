@@ -141,6 +141,7 @@ private slots:
     void init();
 
     void unpluggedDisplayIsSaidAndAlignmentSwitchesOff();
+    void stoppingIsSaidByRefusalsAndByAClose();
 
 private:
     QTemporaryDir m_home;
@@ -201,6 +202,48 @@ void TestMainWindowAlignment::unpluggedDisplayIsSaidAndAlignmentSwitchesOff()
     QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
     QVERIFY(rig.action(QStringLiteral("A&lignment")));
     QVERIFY(rig.window->close());
+}
+
+void TestMainWindowAlignment::stoppingIsSaidByRefusalsAndByAClose()
+{
+    const QString stopping = QStringLiteral("Alignment is stopping. Try again when it has stopped.");
+    Rig rig(m_work);
+    QVERIFY(rig.connectAll());
+    // An instrument call that nothing interrupts, as inside an outside library.
+    rig.sensor->setStartDuration(1500);
+    QVERIFY(rig.startAligning());
+    rig.display->request("MES,1");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.sensor->insideStart.load(), 3000);
+    rig.messages.queueAnswer(Messenger::Yes);
+    rig.window->doAlignment();
+    QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Stopping);
+    const QString stoppingStatus = rig.window->statusText();
+    QVERIFY(stoppingStatus != QStringLiteral("Alignment..."));
+
+    // Every refusal says what the status bar says, not that alignment is on.
+    rig.messages.clear();
+    rig.window->doSingleMeasure();
+    rig.window->doPortscan();
+    rig.window->doCalibrate();
+    rig.window->showSensorDlg();
+    rig.choose(QStringLiteral("typeCombo"), 13);
+    rig.choose(QStringLiteral("sensorPortCombo"), 0);
+    rig.choose(QStringLiteral("monitorPortCombo"), 0);
+    QCOMPARE(rig.messages.shown().size(), 7);
+    QCOMPARE(countShown(rig.messages, stopping), 7);
+    QVERIFY(rig.measure()->currentMonitor());
+    QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Stopping);
+
+    // A close is not refused with a box but put off, and the status bar says so.
+    rig.messages.clear();
+    QVERIFY(!rig.window->close());
+    QVERIFY(rig.window->isVisible());
+    QVERIFY(rig.messages.shown().isEmpty());
+    QCOMPARE(rig.window->statusText(),
+             QStringLiteral("Stopping alignment: the window will close when it has stopped..."));
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.window->isVisible(), 5000);
+    QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
+    QVERIFY(rig.messages.shown().isEmpty());
 }
 
 int main(int argc, char* argv[])
