@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -282,6 +283,8 @@ bool AlignmentWidget::refuseWhileAligning(QComboBox* combo, int lastIndex)
                        measure->alignmentState() == Measure::AlignmentState::Stopping
                            ? tr("Alignment is stopping. Try again when it has stopped.")
                            : tr("Alignment is on."));
+    // Going back is no new choice: the profile list would otherwise take it as one.
+    const QSignalBlocker blocker(combo);
     combo->setCurrentIndex(lastIndex);
     return true;
 }
@@ -370,6 +373,11 @@ void AlignmentWidget::doMonPortChg(int index)
 
 void AlignmentWidget::doProfileChang(QString name)
 {
+    // The service keeps the matrix it took when alignment began: a profile
+    // applied now would show numbers the display never gets.
+    if (refuseWhileAligning(profileCombo, lastProfileIndex))
+        return;
+    lastProfileIndex = profileCombo->currentIndex();
     openProfile(name + kProfileSuffix);
 }
 

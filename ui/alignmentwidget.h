@@ -68,6 +68,7 @@ private:
     int lastTypeIndex = 0;
     int lastMonitorPortIndex = 0;
     int lastSensorPortIndex = 0;
+    int lastProfileIndex = 0;
     QComboBox* sensorPortCombo = nullptr;
     QComboBox* profileCombo = nullptr;
     QComboBox* monitorPortCombo = nullptr;

@@ -273,6 +273,10 @@ void MainWindow::doToggleStatusBar(bool on)
 
 void MainWindow::doNewProfile()
 {
+    // The service keeps the matrix it took when alignment began: a profile
+    // opened now would show numbers the display never gets.
+    if (refuseWhileAligning())
+        return;
     if (!sensorIsConnected()) {
         Messenger::warning(this, tr("Open Profile"), tr("No Sensor connected, Connect Sensor first,"));
         return;

@@ -1,6 +1,7 @@
 // The window while the alignment service may hold the instruments: a display
 // unplugged during alignment, a service that is still stopping, and the
 // commands that must wait for it.
+#include "alignmentprofile.h"
 #include "alignmentwidget.h"
 #include "application.h"
 #include "cmonitor.h"
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -142,6 +144,7 @@ private slots:
 
     void unpluggedDisplayIsSaidAndAlignmentSwitchesOff();
     void stoppingIsSaidByRefusalsAndByAClose();
+    void profilesAreRefusedWhileAligning();
 
 private:
     QTemporaryDir m_home;
@@ -226,11 +229,12 @@ void TestMainWindowAlignment::stoppingIsSaidByRefusalsAndByAClose()
     rig.window->doPortscan();
     rig.window->doCalibrate();
     rig.window->showSensorDlg();
+    rig.window->doNewProfile();
     rig.choose(QStringLiteral("typeCombo"), 13);
     rig.choose(QStringLiteral("sensorPortCombo"), 0);
     rig.choose(QStringLiteral("monitorPortCombo"), 0);
-    QCOMPARE(rig.messages.shown().size(), 7);
-    QCOMPARE(countShown(rig.messages, stopping), 7);
+    QCOMPARE(rig.messages.shown().size(), 8);
+    QCOMPARE(countShown(rig.messages, stopping), 8);
     QVERIFY(rig.measure()->currentMonitor());
     QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Stopping);
 
@@ -244,6 +248,56 @@ void TestMainWindowAlignment::stoppingIsSaidByRefusalsAndByAClose()
     QTRY_VERIFY_WITH_TIMEOUT(!rig.window->isVisible(), 5000);
     QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
     QVERIFY(rig.messages.shown().isEmpty());
+}
+
+void TestMainWindowAlignment::profilesAreRefusedWhileAligning()
+{
+    const double firstValues[] = {2.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
+    const double secondValues[] = {0.5, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 4.0};
+    const Matrix first(firstValues, 3, 3);
+    const Matrix second(secondValues, 3, 3);
+    QVERIFY(AlignmentProfile(7, QStringLiteral("SN-0042"), first).write(QStringLiteral("first.alg")));
+    QVERIFY(AlignmentProfile(7, QStringLiteral("SN-0042"), second).write(QStringLiteral("second.alg")));
+    Rig rig(m_work);
+    QVERIFY(rig.connectAll());
+    auto* profiles = rig.child<QComboBox>(QStringLiteral("profileCombo"));
+    auto* table = rig.child<QTableWidget>(QStringLiteral("matrixTable"));
+    const int firstIndex = profiles->findText(QStringLiteral("first"));
+    const int secondIndex = profiles->findText(QStringLiteral("second"));
+    QVERIFY(firstIndex > 0 && secondIndex > 0);
+    rig.choose(QStringLiteral("profileCombo"), firstIndex);
+    QVERIFY(rig.measure()->correctionMatrix() == first);
+    QVERIFY(rig.messages.shown().isEmpty());
+
+    QVERIFY(rig.startAligning());
+    // From the panel's list, and through Open: refused, nothing else changes.
+    rig.choose(QStringLiteral("profileCombo"), secondIndex);
+    rig.window->doNewProfile();
+    QCOMPARE(rig.messages.shown().size(), 2);
+    QCOMPARE(countShown(rig.messages, QStringLiteral("Alignment is on.")), 2);
+    QVERIFY(rig.dialogs.asked().isEmpty());
+    QCOMPARE(profiles->currentIndex(), firstIndex);
+    QVERIFY(rig.measure()->correctionMatrix() == first);
+    QCOMPARE(table->item(0, 0)->text(), QStringLiteral("2.00000"));
+    QCOMPARE(table->item(2, 2)->text(), QStringLiteral("1.00000"));
+    // What the panel shows is what the display gets.
+    rig.display->request("MDR,1");
+    QVERIFY(rig.display->waitForReplies(1, 3s));
+    QCOMPARE(rig.display->replies().at(0).line, std::string("OK01,002.000;002.000;003.000"));
+
+    // Switched off, both are taken again.
+    rig.messages.clear();
+    rig.messages.queueAnswer(Messenger::Yes);
+    rig.window->doAlignment();
+    QTRY_COMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
+    rig.choose(QStringLiteral("profileCombo"), secondIndex);
+    QVERIFY(rig.measure()->correctionMatrix() == second);
+    QCOMPARE(table->item(2, 2)->text(), QStringLiteral("4.00000"));
+    rig.dialogs.queueFileName(QDir(m_work).filePath(QStringLiteral("first.alg")));
+    rig.window->doNewProfile();
+    QVERIFY(rig.measure()->correctionMatrix() == first);
+    QCOMPARE(rig.dialogs.asked(), QStringList{QStringLiteral("Open profile")});
+    QCOMPARE(rig.messages.shown().size(), 1);
 }
 
 int main(int argc, char* argv[])
