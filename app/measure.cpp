@@ -11,6 +11,7 @@
 #include "messenger.h"
 
 #include <QDebug>
+#include <QFileInfo>
 
 #include <utility>
 
@@ -64,6 +65,26 @@ QString Measure::devicePath(const QString& port)
     return QStringLiteral("/dev/%1").arg(port);
 }
 
+bool Measure::samePort(const QString& a, const QString& b)
+{
+    const auto resolved = [](const QString& port) {
+        const QString path = devicePath(port);
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        return canonical.isEmpty() ? path : canonical;
+    };
+    return resolved(a) == resolved(b);
+}
+
+bool Measure::isSensorPort(const QString& port) const
+{
+    return sensor && sensor->getIsOpen() && sensor->getHasComPort() && samePort(sensorPortPath, port);
+}
+
+bool Measure::isMonitorPort(const QString& port) const
+{
+    return monitor && monitor->GetInit() && samePort(monitor->portPath(), port);
+}
+
 Measure::SensorFactory Measure::defaultSensorFactory()
 {
     return [](int type) -> CSensor* {
@@ -107,6 +128,11 @@ bool Measure::initSensor(int type, QString port)
     if (!sensor)
         return false;
     if (sensor->getHasComPort()) {
+        // The monitor's line: the sensor's commands would go to the display.
+        if (isMonitorPort(port)) {
+            qDebug() << "Measure initSensor: the monitor uses" << port;
+            return false;
+        }
         sensorPortPath = devicePath(port);
         qDebug() << "Measure initSensor " << sensorPortPath;
     } else {
@@ -148,7 +174,8 @@ bool Measure::initMonitor()
 
 bool Measure::connectMonitor(QString portName)
 {
-    if (!monitor) {
+    // The sensor's line: the service would answer the instrument as a display.
+    if (!monitor || isSensorPort(portName)) {
         emit monitorConnected(false);
         return false;
     }

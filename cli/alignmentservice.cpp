@@ -76,6 +76,14 @@ QString AlignmentService::monitorPath() const
 
 int AlignmentService::start()
 {
+    // One device cannot be both: the display would get the instrument's
+    // commands, and the service would answer the instrument as a display.
+    if (sensorHasCom[m_settings.sensorType] && Measure::samePort(m_settings.sensorPort, m_settings.monitorPort)) {
+        Command::printError(QStringLiteral("The sensor's port and the monitor's port are one device, %1: "
+                                           "the sensor and the display need a port each.")
+                                .arg(monitorPath()));
+        return ExitUsage;
+    }
     SensorSession session(m_measure);
     session.setReplyTimeout(m_settings.replyTimeoutMs);
     // Opening it again would make the driver take a port it holds already.

@@ -56,6 +56,14 @@
         <translation>对齐正在停止。请在停止后再试。</translation>
     </message>
     <message>
+        <source>%1 is the monitor&apos;s port. The sensor needs a port of its own.</source>
+        <translation>%1 是显示器的端口。传感器需要使用自己的端口。</translation>
+    </message>
+    <message>
+        <source>%1 is the sensor&apos;s port. The monitor needs a port of its own.</source>
+        <translation>%1 是传感器的端口。显示器需要使用自己的端口。</translation>
+    </message>
+    <message>
         <source>Connect Monitor Error!</source>
         <translation>连接显示器出错!</translation>
     </message>

@@ -289,6 +289,19 @@ bool AlignmentWidget::refuseWhileAligning(QComboBox* combo, int lastIndex)
     return true;
 }
 
+bool AlignmentWidget::refuseSharedPort(QComboBox* combo, int lastIndex, bool shared, const QString& title,
+                                       const QString& text)
+{
+    // One device cannot be both: the display would get the instrument's
+    // commands, or the service would answer the instrument as a display.
+    if (!shared)
+        return false;
+    Messenger::warning(this, title, text);
+    const QSignalBlocker blocker(combo);
+    combo->setCurrentIndex(lastIndex);
+    return true;
+}
+
 void AlignmentWidget::doTypeChang(int type)
 {
     if (refuseWhileAligning(typeCombo, lastTypeIndex))
@@ -324,6 +337,12 @@ void AlignmentWidget::doPortChang(int index)
 {
     if (refuseWhileAligning(sensorPortCombo, lastSensorPortIndex))
         return;
+    if (index > 0 && index < portList.size()
+        && refuseSharedPort(sensorPortCombo, lastSensorPortIndex,
+                            measure->isMonitorPort(portList.at(index)), tr("Sensor"),
+                            tr("%1 is the monitor's port. The sensor needs a port of its own.")
+                                .arg(portList.at(index))))
+        return;
     if (measure->currentSensor()) {
         measure->releaseSensor();
         profileCombo->clear();
@@ -356,6 +375,12 @@ void AlignmentWidget::doMonPortChg(int index)
 {
     qDebug() << "AlignmentWidget::doMonPortChg " << index;
     if (refuseWhileAligning(monitorPortCombo, lastMonitorPortIndex))
+        return;
+    if (index > 0 && index < portList.size()
+        && refuseSharedPort(monitorPortCombo, lastMonitorPortIndex,
+                            measure->isSensorPort(portList.at(index)), tr("Monitor"),
+                            tr("%1 is the sensor's port. The monitor needs a port of its own.")
+                                .arg(portList.at(index))))
         return;
     if (measure->currentMonitor())
         measure->releaseMonitor();

@@ -105,6 +105,8 @@ private slots:
     void connectingWithoutAMonitorReportsItDisconnected();
     void hungUpDisplayIsWaitedForAndServedAgain();
     void switchingOffWorksWhileTheDisplayIsGone();
+    void oneDeviceIsNeverBothSensorAndMonitor_data();
+    void oneDeviceIsNeverBothSensorAndMonitor();
     void portsAreNamesUnderDevOrFullPaths();
     void switchingOnDropsAPendingSingleReading();
     void driverWarningDuringAlignmentIsShownOnceOnTheMainThread();
@@ -639,6 +641,51 @@ void TestMeasure::switchingOffWorksWhileTheDisplayIsGone()
     QVERIFY(!rig.measure->doAlignment());
     QCOMPARE(rig.messages.shown().size(), 1);
     QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Connect Sensor and Monitor First!"));
+}
+
+void TestMeasure::oneDeviceIsNeverBothSensorAndMonitor_data()
+{
+    QTest::addColumn<bool>("throughLink");
+    QTest::newRow("same name") << false;
+    QTest::newRow("a link to it") << true;
+}
+
+void TestMeasure::oneDeviceIsNeverBothSensorAndMonitor()
+{
+    QFETCH(bool, throughLink);
+    Rig rig;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(rig.monitor.start());
+    const QString device = QString::fromStdString(rig.monitor.devicePath());
+    const QString link = dir.filePath(QStringLiteral("line"));
+    QVERIFY(pointLinkAt(link, rig.monitor));
+    const QString again = throughLink ? link : device;
+
+    // The sensor first, then the monitor on the sensor's port.
+    rig.measure->createSensor(7);
+    rig.sensor->setHasComPort(true);
+    QVERIFY(rig.measure->initSensor(7, device));
+    rig.measure->initMonitor();
+    QSignalSpy connected(rig.measure.get(), &Measure::monitorConnected);
+    QVERIFY(!rig.measure->connectMonitor(again));
+    QCOMPARE(connected.count(), 1);
+    QCOMPARE(connected.at(0).at(0).toBool(), false);
+    QVERIFY(!rig.measure->currentMonitor()->GetInit());
+    QVERIFY(!rig.measure->doAlignment());
+    QVERIFY(!rig.measure->GetIsAlignment());
+
+    // The monitor first, then the sensor on the monitor's port.
+    rig.measure->releaseSensor();
+    QVERIFY(rig.measure->connectMonitor(device));
+    rig.measure->createSensor(7);
+    rig.sensor->setHasComPort(true);
+    QVERIFY(!rig.measure->initSensor(7, again));
+    QVERIFY(!rig.measure->currentSensor()->getIsOpen());
+    QCOMPARE(rig.sensor->initCalls.load(), 0);
+    // A port of its own is taken.
+    QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyUSB0")));
+    QVERIFY(rig.measure->currentMonitor()->GetInit());
 }
 
 void TestMeasure::portsAreNamesUnderDevOrFullPaths()

@@ -81,6 +81,8 @@ private slots:
     void cleanup();
 
     void missingPortsAndUnwritableLogAreRefused();
+    void onePortForSensorAndDisplayIsRefused_data();
+    void onePortForSensorAndDisplayIsRefused();
     void servesAcrossADisplayHangUp();
     void servesAgainWhenTheSensorComesBack();
     void sigtermDuringAReadingEndsCleanlyWithACompleteLog();
@@ -129,6 +131,28 @@ void TestCliServe::missingPortsAndUnwritableLogAreRefused()
     QVERIFY2(badLog.err.contains("log file"), badLog.err.constData());
     // Nothing was answered by a service that never started.
     QVERIFY(display.replies().empty());
+}
+
+void TestCliServe::onePortForSensorAndDisplayIsRefused_data()
+{
+    QTest::addColumn<bool>("throughLink");
+    QTest::newRow("same name") << false;
+    QTest::newRow("a link to it") << true;
+}
+
+void TestCliServe::onePortForSensorAndDisplayIsRefused()
+{
+    QFETCH(bool, throughLink);
+    const QString link = path("line");
+    QVERIFY(pointLinkAt(link, *sensor));
+    const auto result = CliRunner::run({"serve", "--sensor", "13", "--port", sensorPort(), "--monitor",
+                                        throughLink ? link : sensorPort()});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.contains(sensorPort().toLocal8Bit()) || result.err.contains(link.toLocal8Bit()),
+             result.err.constData());
+    QVERIFY2(result.err.contains("port each"), result.err.constData());
+    // Refused before anything was opened: the instrument heard nothing.
+    QVERIFY(sensor->commands().empty());
 }
 
 void TestCliServe::servesAcrossADisplayHangUp()

@@ -145,6 +145,7 @@ private slots:
     void unpluggedDisplayIsSaidAndAlignmentSwitchesOff();
     void stoppingIsSaidByRefusalsAndByAClose();
     void profilesAreRefusedWhileAligning();
+    void onePortIsNeverBothSensorAndMonitor();
 
 private:
     QTemporaryDir m_home;
@@ -298,6 +299,47 @@ void TestMainWindowAlignment::profilesAreRefusedWhileAligning()
     QVERIFY(rig.measure()->correctionMatrix() == first);
     QCOMPARE(rig.dialogs.asked(), QStringList{QStringLiteral("Open profile")});
     QCOMPARE(rig.messages.shown().size(), 1);
+}
+
+void TestMainWindowAlignment::onePortIsNeverBothSensorAndMonitor()
+{
+    Rig rig(m_work);
+    QVERIFY(rig.displayReady);
+    auto* sensorPorts = rig.child<QComboBox>(QStringLiteral("sensorPortCombo"));
+    auto* monitorPorts = rig.child<QComboBox>(QStringLiteral("monitorPortCombo"));
+    const int linePort = rig.portIndex(rig.displayLink);
+
+    // The sensor on the line, then the monitor on it too.
+    rig.choose(QStringLiteral("typeCombo"), 7);
+    rig.choose(QStringLiteral("sensorPortCombo"), linePort);
+    QVERIFY(rig.measure()->currentSensor()->getIsOpen());
+    rig.choose(QStringLiteral("monitorPortCombo"), linePort);
+    QCOMPARE(rig.messages.shown().size(), 1);
+    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Monitor"));
+    QVERIFY2(rig.messages.shown().at(0).text.contains(rig.displayLink), qPrintable(rig.messages.shown().at(0).text));
+    QCOMPARE(monitorPorts->currentIndex(), 0);
+    QVERIFY(!rig.measure()->currentMonitor());
+    QVERIFY(!rig.child<QLabel>(QStringLiteral("monitorIcon"))->isEnabled());
+    rig.messages.clear();
+    rig.window->doAlignment();
+    QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
+    QCOMPARE(countShown(rig.messages, QStringLiteral("Connect Sensor and Monitor First!")), 1);
+
+    // The sensor moved to a port of its own, the monitor on the line, then
+    // the sensor back onto the line.
+    rig.choose(QStringLiteral("sensorPortCombo"), rig.portIndex(kFakePort));
+    rig.choose(QStringLiteral("monitorPortCombo"), linePort);
+    QVERIFY(rig.measure()->currentMonitor() && rig.measure()->currentMonitor()->GetInit());
+    ScriptedSensor* const kept = rig.sensor;
+    rig.messages.clear();
+    rig.choose(QStringLiteral("sensorPortCombo"), linePort);
+    QCOMPARE(rig.messages.shown().size(), 1);
+    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Sensor"));
+    QVERIFY2(rig.messages.shown().at(0).text.contains(rig.displayLink), qPrintable(rig.messages.shown().at(0).text));
+    QCOMPARE(sensorPorts->currentIndex(), rig.portIndex(kFakePort));
+    QCOMPARE(rig.measure()->currentSensor(), kept);
+    QVERIFY(kept->getIsOpen());
+    QCOMPARE(rig.measure()->getSensorPortPath(), QStringLiteral("/dev/") + kFakePort);
 }
 
 int main(int argc, char* argv[])
