@@ -96,6 +96,8 @@ int AlignmentService::start()
     if (!m_settings.profile.isEmpty()) {
         if (const int applied = session.applyProfile(m_settings.profile); applied != ExitDone)
             return applied;
+        // Checked by applying it: the open sensor's.
+        m_profileSerial = m_measure.currentSensor()->getSerialNumber();
     }
     m_measure.initMonitor();
     if (!QFileInfo::exists(monitorPath())) {
@@ -187,6 +189,15 @@ void AlignmentService::poll()
     case Phase::WaitingForMonitor:
         resume();
         break;
+    case Phase::WrongSensor:
+        // Whatever comes next on the port is checked again.
+        if (!QFileInfo::exists(sensorPath())) {
+            Command::printLine(QStringLiteral("%1 sensor port %2 hung up; waiting for the sensor with serial "
+                                              "number %3")
+                                   .arg(now(), sensorPath(), m_profileSerial));
+            m_phase = Phase::WaitingForSensor;
+        }
+        break;
     case Phase::Stopping:
     case Phase::Done:
         break;
@@ -212,13 +223,17 @@ bool AlignmentService::resume()
         session.setReplyTimeout(m_settings.replyTimeoutMs);
         if (!session.reopen(m_settings.sensorType, m_settings.sensorPort))
             return false;
-        if (!m_settings.profile.isEmpty()) {
-            // Another instrument on the same port: its readings would be
-            // corrected with the wrong matrix.
-            if (const int applied = session.applyProfile(m_settings.profile); applied != ExitDone) {
-                finish(applied);
-                return false;
-            }
+        // Another instrument on the same port: its readings corrected with the
+        // profile's matrix would be wrong without anyone noticing. The matrix
+        // stays with the controller for the right one.
+        const QString serial = m_measure.currentSensor()->getSerialNumber();
+        if (!m_profileSerial.isEmpty() && serial != m_profileSerial) {
+            Command::printError(QStringLiteral("%1 the sensor now on %2 has serial number %3, but the profile %4 "
+                                               "belongs to serial number %5: not serving with it.")
+                                    .arg(now(), sensorPath(), serial, m_settings.profile, m_profileSerial));
+            m_measure.releaseSensor();
+            m_phase = Phase::WrongSensor;
+            return false;
         }
         Command::printLine(QStringLiteral("%1 sensor port %2 is back").arg(now(), sensorPath()));
         m_phase = Phase::WaitingForMonitor;

@@ -1,6 +1,7 @@
 // `serve` run as the real program under conditions of a production line: a
 // display unplugged and another plugged in on the same name, a sensor that goes
 // and comes back, and the service manager stopping it in the middle of a reading.
+#include "alignmentprofile.h"
 #include "clirunner.h"
 #include "crxxxemulator.h"
 #include "monitoremulator.h"
@@ -85,6 +86,7 @@ private slots:
     void onePortForSensorAndDisplayIsRefused();
     void servesAcrossADisplayHangUp();
     void servesAgainWhenTheSensorComesBack();
+    void servesOnlyTheProfilesSensorWhenOneComesBack();
     void sigtermDuringAReadingEndsCleanlyWithACompleteLog();
     void sigtermEndsServeWithinASecondInEveryState_data();
     void sigtermEndsServeWithinASecondInEveryState();
@@ -255,6 +257,58 @@ void TestCliServe::servesAgainWhenTheSensorComesBack()
     QCOMPARE(display.replies().at(1).line, std::string("OK01,001.500;021.260;001.930"));
 
     QVERIFY(cli.signalAndWait(SIGINT, 5000));
+    QCOMPARE(cli.finish(0).exitCode, 0);
+}
+
+void TestCliServe::servesOnlyTheProfilesSensorWhenOneComesBack()
+{
+    const QString sensorLink = path("sensor");
+    const QString profile = path("line4.alg");
+    QVERIFY(pointLinkAt(sensorLink, *sensor));
+    const double halve[] = {0.5, 0.0, 0.0, 0.0, 0.5, 0.0, 0.0, 0.0, 0.5};
+    QVERIFY(AlignmentProfile(13, QString::fromStdString(sensor->config().id), Matrix(halve, 3, 3))
+                .write(profile));
+    MonitorEmulator display;
+    QVERIFY(display.start());
+    CliRunner cli({"serve", "--sensor", "13", "--port", sensorLink, "--monitor",
+                   QString::fromStdString(display.devicePath()), "--profile", profile});
+    QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
+    display.request("MDR,1");
+    QVERIFY(display.waitForReplies(1, 5s));
+    QCOMPARE(display.replies().at(0).line, std::string("OK01,020.620;010.630;000.965"));
+
+    // Unplugged, and another instrument of the same type plugged in on its port.
+    const CrxxxEmulator::Config right = sensor->config();
+    sensor.reset();
+    QVERIFY(QFile::remove(sensorLink));
+    QVERIFY2(cli.waitForOut("hung up"), cli.out().constData());
+    auto other = right;
+    other.id = "25000001";
+    other.x = 80.0;
+    sensor = std::make_unique<CrxxxEmulator>(other);
+    QVERIFY(sensor->start());
+    QVERIFY(pointLinkAt(sensorLink, *sensor));
+    QVERIFY2(cli.waitForErr("serial number 25000001"), cli.err().constData());
+    QVERIFY2(cli.err().contains(right.id.c_str()), cli.err().constData());
+    display.request("MDR,1");
+    QVERIFY(!display.waitForReplies(2, 500ms));
+    QVERIFY(!sensor->hasReceived("M"));
+    QVERIFY(!cli.out().contains("serving again"));
+
+    // The right one back: served again with its matrix.
+    sensor.reset();
+    QVERIFY(QFile::remove(sensorLink));
+    QVERIFY2(cli.waitForOut("waiting for the sensor with serial number " + QByteArray(right.id.c_str())),
+             cli.out().constData());
+    sensor = std::make_unique<CrxxxEmulator>(right);
+    QVERIFY(sensor->start());
+    QVERIFY(pointLinkAt(sensorLink, *sensor));
+    QVERIFY2(cli.waitForOut("serving again"), (cli.out() + cli.err()).constData());
+    display.request("MDR,1");
+    QVERIFY(display.waitForReplies(2, 5s));
+    QCOMPARE(display.replies().at(1).line, std::string("OK01,020.620;010.630;000.965"));
+
+    QVERIFY(cli.signalAndWait(SIGTERM, 5000));
     QCOMPARE(cli.finish(0).exitCode, 0);
 }
 
