@@ -7,11 +7,28 @@
 #include "serialport.h"
 #include "servelog.h"
 #include "signalwatcher.h"
+#include "stopdeadline.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
+
+namespace {
+
+// How long a stop may take. The service normally lets go of the instruments at
+// once; only a call inside an instrument library cannot be cut short.
+constexpr int StopDeadlineMs = 600;
+
+// A stop ends every serial wait at once and starts the deadline, from inside
+// the signal handler: the main thread may be blocked in an instrument call.
+void onStopSignal()
+{
+    SerialPort::abandonAllWaits();
+    StopDeadline::start();
+}
+
+} // namespace
 
 QString ServeCommand::summary() const
 {
@@ -69,8 +86,10 @@ int ServeCommand::run(const QStringList& arguments)
     // The stop also ends every serial wait at once: an instrument that does not
     // answer would otherwise hold this thread (opening it, or opening it again
     // when it comes back) for its whole reply time-out, and the service manager
-    // would have to kill the service.
-    SignalWatcher signalWatcher(nullptr, &SerialPort::abandonAllWaits);
+    // would have to kill the service. The deadline outlives the controller, so
+    // it also covers the wait for the service thread at the end.
+    StopDeadline stopDeadline(StopDeadlineMs);
+    SignalWatcher signalWatcher(nullptr, &onStopSignal);
     Measure measure;
     AlignmentService service(measure, settings, log.isOpen() ? &log : nullptr);
     QEventLoop loop;
