@@ -58,8 +58,10 @@ int ServeCommand::run(const QStringList& arguments)
         QStringLiteral("Runs the alignment service: answers the display's MES,1, MDR,1 and MES,0 "
                        "with the sensor's corrected readings and prints every request and reply "
                        "with a timestamp. When the display's or the sensor's port hangs up or "
-                       "vanishes, waits for it on the same path and serves again. SIGINT and "
-                       "SIGTERM stop it after the request in progress, with exit code 0."));
+                       "vanishes, waits for it on the same path and serves again; with --profile, "
+                       "only the profile's own sensor is served again. SIGINT and SIGTERM stop it "
+                       "within a second, with exit code 0; a reading still in progress gets no "
+                       "reply."));
     if (parsed >= 0)
         return parsed;
     AlignmentService::Settings settings;
