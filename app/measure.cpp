@@ -11,6 +11,7 @@
 #include "messenger.h"
 
 #include <QDebug>
+#include <QFileInfo>
 
 #include <utility>
 
@@ -26,10 +27,14 @@ Measure::Measure(QObject* parent)
     // Emitted on the service thread, delivered here on the main thread.
     connect(alignmentThread, &AlignmentThread::periodChanged, this,
             [this] { emit alignmentStateChanged(alignmentState()); });
-    connect(alignmentThread, &AlignmentThread::monitorHungUp, this,
-            [this] { emit monitorConnected(false); });
-    connect(alignmentThread, &AlignmentThread::monitorReconnected, this,
-            [this] { emit monitorConnected(true); });
+    connect(alignmentThread, &AlignmentThread::monitorHungUp, this, [this] {
+        emit monitorConnected(false);
+        emit monitorHungUp(monitor ? monitor->portPath() : QString());
+    });
+    connect(alignmentThread, &AlignmentThread::monitorReconnected, this, [this] {
+        emit monitorConnected(true);
+        emit monitorReconnected(monitor ? monitor->portPath() : QString());
+    });
     connect(alignmentThread, &AlignmentThread::requestServed, this, &Measure::alignmentRequestServed);
     alignmentThread->start(QThread::InheritPriority);
 }
@@ -58,6 +63,26 @@ QString Measure::devicePath(const QString& port)
     if (port.startsWith(QLatin1Char('/')))
         return port;
     return QStringLiteral("/dev/%1").arg(port);
+}
+
+bool Measure::samePort(const QString& a, const QString& b)
+{
+    const auto resolved = [](const QString& port) {
+        const QString path = devicePath(port);
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        return canonical.isEmpty() ? path : canonical;
+    };
+    return resolved(a) == resolved(b);
+}
+
+bool Measure::isSensorPort(const QString& port) const
+{
+    return sensor && sensor->getIsOpen() && sensor->getHasComPort() && samePort(sensorPortPath, port);
+}
+
+bool Measure::isMonitorPort(const QString& port) const
+{
+    return monitor && monitor->GetInit() && samePort(monitor->portPath(), port);
 }
 
 Measure::SensorFactory Measure::defaultSensorFactory()
@@ -103,6 +128,11 @@ bool Measure::initSensor(int type, QString port)
     if (!sensor)
         return false;
     if (sensor->getHasComPort()) {
+        // The monitor's line: the sensor's commands would go to the display.
+        if (isMonitorPort(port)) {
+            qDebug() << "Measure initSensor: the monitor uses" << port;
+            return false;
+        }
         sensorPortPath = devicePath(port);
         qDebug() << "Measure initSensor " << sensorPortPath;
     } else {
@@ -144,7 +174,8 @@ bool Measure::initMonitor()
 
 bool Measure::connectMonitor(QString portName)
 {
-    if (!monitor) {
+    // The sensor's line: the service would answer the instrument as a display.
+    if (!monitor || isSensorPort(portName)) {
         emit monitorConnected(false);
         return false;
     }
@@ -260,7 +291,10 @@ void Measure::doSingleMeasure()
     // Also while the service is still finishing its last instrument call: two
     // threads must never talk to one instrument.
     if (isAlignmentBusy()) {
-        Messenger::warning(nullptr, tr("Single measure"), tr("Alignment is on."));
+        Messenger::warning(nullptr, tr("Single measure"),
+                           alignmentState() == AlignmentState::Stopping
+                               ? tr("Alignment is stopping. Try again when it has stopped.")
+                               : tr("Alignment is on."));
         return;
     }
     sensor->startMeasure();
@@ -269,18 +303,23 @@ void Measure::doSingleMeasure()
 
 bool Measure::doAlignment()
 {
+    // Switching off needs neither instrument: a display unplugged during
+    // alignment (whose port the service has closed) must not lock the user in.
+    if (GetIsAlignment()) {
+        const bool on = alignmentThread->doAlignment();
+        emit alignmentStateChanged(alignmentState());
+        return on;
+    }
     if (sensor && sensor->getIsOpen() && monitor && monitor->GetInit() && alignmentThread) {
-        if (!GetIsAlignment()) {
-            // A single reading collected on this thread right now (a driver's box
-            // runs its own loop) would overlap with the service's calls.
-            if (sensor->isCollecting()) {
-                Messenger::warning(nullptr, tr("Error!"), tr("The sensor is busy with a reading."));
-                return false;
-            }
-            // The service takes the instrument over: a single reading still
-            // armed would run on this thread while the service measures.
-            sensor->cancelPendingReading();
+        // A single reading collected on this thread right now (a driver's box
+        // runs its own loop) would overlap with the service's calls.
+        if (sensor->isCollecting()) {
+            Messenger::warning(nullptr, tr("Error!"), tr("The sensor is busy with a reading."));
+            return false;
         }
+        // The service takes the instrument over: a single reading still armed
+        // would run on this thread while the service measures.
+        sensor->cancelPendingReading();
         const bool on = alignmentThread->doAlignment();
         emit alignmentStateChanged(alignmentState());
         return on;

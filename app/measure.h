@@ -73,6 +73,12 @@ public:
     // The device path of a port: a name under /dev as the window lists it
     // ("ttyACM0", "pts/3"), or a full path, kept as it stands.
     static QString devicePath(const QString& port);
+    // Whether two ports lead to one device, also when one is a link to it.
+    static bool samePort(const QString& a, const QString& b);
+    // Whether port leads to the device the open sensor, or the open monitor,
+    // uses already: one device cannot be both.
+    bool isSensorPort(const QString& port) const;
+    bool isMonitorPort(const QString& port) const;
 
     // The drivers the factory knows; replaceable so tests can supply doubles.
     static SensorFactory defaultSensorFactory();
@@ -93,6 +99,11 @@ signals:
     void alignmentRequestServed(int command, QString reply, CColor raw, CColor corrected);
     // Emitted on the main thread whenever alignmentState() changes.
     void alignmentStateChanged(Measure::AlignmentState state);
+    // During alignment the display's line hung up (the service has closed its
+    // port and waits for the same path), or came back and is served again.
+    // Delivered on the main thread, with the port's path.
+    void monitorHungUp(QString portPath);
+    void monitorReconnected(QString portPath);
 
 public slots:
     void doColorChanged(CColor raw);

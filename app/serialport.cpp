@@ -63,6 +63,13 @@ DeviceRegistry& registry()
     return instance;
 }
 
+// Written once by abandonAllWaits() and never read, so it stays readable and
+// every later poll beside it returns at once. Made before main(), as a signal
+// handler may not make it.
+const int abandonFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+std::atomic<bool> abandoned{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
 } // namespace
 
 void SerialPort::setDevice(const QString& name, std::shared_ptr<SerialDevice> device)
@@ -102,10 +109,10 @@ SerialPort::WaitResult SerialPort::waitFor(short events, int msecs)
     if (m_device) {
         // A device takes every write at once; only reads wait, and as the
         // device decides.
-        if (m_cancelled.load())
+        if (m_cancelled.load() || abandoned.load())
             return WaitResult::Cancelled;
         const bool ready = (events & POLLIN) == 0 || m_device->waitForReadyRead(qMax(0, msecs));
-        if (m_cancelled.load())
+        if (m_cancelled.load() || abandoned.load())
             return WaitResult::Cancelled;
         if (m_device->isHungUp()) {
             m_hungUp = true;
@@ -115,16 +122,16 @@ SerialPort::WaitResult SerialPort::waitFor(short events, int msecs)
     }
     QDeadlineTimer deadline(qMax(0, msecs));
     for (;;) {
-        if (m_cancelled.load())
+        if (m_cancelled.load() || abandoned.load())
             return WaitResult::Cancelled;
-        pollfd pfd[2] = {{m_fd, events, 0}, {m_cancelFd, POLLIN, 0}};
-        const nfds_t count = m_cancelFd >= 0 ? 2 : 1;
-        const int ready = ::poll(pfd, count, int(deadline.remainingTime()));
+        // poll() passes over an entry whose descriptor is negative.
+        pollfd pfd[3] = {{m_fd, events, 0}, {m_cancelFd, POLLIN, 0}, {abandonFd, POLLIN, 0}};
+        const int ready = ::poll(pfd, 3, int(deadline.remainingTime()));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0)
             return WaitResult::Failed;
-        if (m_cancelled.load())
+        if (m_cancelled.load() || abandoned.load())
             return WaitResult::Cancelled;
         if (ready == 0)
             return WaitResult::TimedOut;
@@ -147,6 +154,21 @@ void SerialPort::cancelWaits()
     m_cancelled.store(true);
     if (m_cancelFd >= 0)
         ::eventfd_write(m_cancelFd, 1);
+}
+
+void SerialPort::abandonAllWaits()
+{
+    abandoned.store(true);
+    if (abandonFd >= 0) {
+        const eventfd_t one = 1;
+        // write() is async-signal-safe; eventfd_write() is not promised to be.
+        [[maybe_unused]] const ssize_t written = ::write(abandonFd, &one, sizeof one);
+    }
+}
+
+bool SerialPort::waitsAbandoned()
+{
+    return abandoned.load();
 }
 
 void SerialPort::resumeWaits()

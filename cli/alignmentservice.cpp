@@ -76,6 +76,14 @@ QString AlignmentService::monitorPath() const
 
 int AlignmentService::start()
 {
+    // One device cannot be both: the display would get the instrument's
+    // commands, and the service would answer the instrument as a display.
+    if (sensorHasCom[m_settings.sensorType] && Measure::samePort(m_settings.sensorPort, m_settings.monitorPort)) {
+        Command::printError(QStringLiteral("The sensor's port and the monitor's port are one device, %1: "
+                                           "the sensor and the display need a port each.")
+                                .arg(monitorPath()));
+        return ExitUsage;
+    }
     SensorSession session(m_measure);
     session.setReplyTimeout(m_settings.replyTimeoutMs);
     // Opening it again would make the driver take a port it holds already.
@@ -88,6 +96,8 @@ int AlignmentService::start()
     if (!m_settings.profile.isEmpty()) {
         if (const int applied = session.applyProfile(m_settings.profile); applied != ExitDone)
             return applied;
+        // Checked by applying it: the open sensor's.
+        m_profileSerial = m_measure.currentSensor()->getSerialNumber();
     }
     m_measure.initMonitor();
     if (!QFileInfo::exists(monitorPath())) {
@@ -199,6 +209,15 @@ void AlignmentService::poll()
     case Phase::WaitingForMonitor:
         resume();
         break;
+    case Phase::WrongSensor:
+        // Whatever comes next on the port is checked again.
+        if (!QFileInfo::exists(sensorPath())) {
+            Command::printLine(QStringLiteral("%1 sensor port %2 hung up; waiting for the sensor with serial "
+                                              "number %3")
+                                   .arg(now(), sensorPath(), m_profileSerial));
+            m_phase = Phase::WaitingForSensor;
+        }
+        break;
     case Phase::Stopping:
     case Phase::Done:
         break;
@@ -224,13 +243,17 @@ bool AlignmentService::resume()
         session.setReplyTimeout(m_settings.replyTimeoutMs);
         if (!session.reopen(m_settings.sensorType, m_settings.sensorPort))
             return false;
-        if (!m_settings.profile.isEmpty()) {
-            // Another instrument on the same port: its readings would be
-            // corrected with the wrong matrix.
-            if (const int applied = session.applyProfile(m_settings.profile); applied != ExitDone) {
-                finish(applied);
-                return false;
-            }
+        // Another instrument on the same port: its readings corrected with the
+        // profile's matrix would be wrong without anyone noticing. The matrix
+        // stays with the controller for the right one.
+        const QString serial = m_measure.currentSensor()->getSerialNumber();
+        if (!m_profileSerial.isEmpty() && serial != m_profileSerial) {
+            Command::printError(QStringLiteral("%1 the sensor now on %2 has serial number %3, but the profile %4 "
+                                               "belongs to serial number %5: not serving with it.")
+                                    .arg(now(), sensorPath(), serial, m_settings.profile, m_profileSerial));
+            m_measure.releaseSensor();
+            m_phase = Phase::WrongSensor;
+            return false;
         }
         Command::printLine(QStringLiteral("%1 sensor port %2 is back").arg(now(), sensorPath()));
         m_phase = Phase::WaitingForMonitor;

@@ -51,7 +51,9 @@ signals:
     void finished(int exitCode);
 
 private:
-    enum class Phase { Serving, WaitingForSensor, WaitingForMonitor, Stopping, Done };
+    // WrongSensor: another instrument than the profile's came back on the
+    // sensor's port; it is let go of, and the port is watched until it goes.
+    enum class Phase { Serving, WaitingForSensor, WrongSensor, WaitingForMonitor, Stopping, Done };
 
     void onRequestServed(int command, const QString& reply, const CColor& raw, const CColor& corrected);
     void logRequest(const QString& csvLine);
@@ -74,6 +76,9 @@ private:
     QTimer m_announceTimer;
     QString m_announcement;
     Phase m_phase = Phase::Serving;
+    // The serial number of the sensor the profile's matrix belongs to; empty
+    // without a profile, when any instrument of the type will do.
+    QString m_profileSerial;
 };
 
 #endif // ALIGNMENTSERVICE_H

@@ -10,10 +10,15 @@
 namespace {
 
 std::atomic<int> pipeWriteFd{-1};
+std::atomic<SignalWatcher::Hook> handlerHook{nullptr};
+std::atomic<bool> signalled{false};
 
 void onSignal(int signalNumber)
 {
     const int savedErrno = errno;
+    signalled.store(true);
+    if (const SignalWatcher::Hook hook = handlerHook.load())
+        hook();
     const int fd = pipeWriteFd.load();
     if (fd >= 0) {
         const unsigned char byte = static_cast<unsigned char>(signalNumber);
@@ -25,9 +30,11 @@ void onSignal(int signalNumber)
 
 } // namespace
 
-SignalWatcher::SignalWatcher(QObject* parent)
+SignalWatcher::SignalWatcher(QObject* parent, Hook hook)
     : QObject(parent)
 {
+    signalled.store(false);
+    handlerHook.store(hook);
     int fds[2] = {-1, -1};
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
@@ -53,11 +60,17 @@ SignalWatcher::~SignalWatcher()
     for (const Previous& previous : m_previous)
         ::sigaction(previous.signalNumber, &previous.action, nullptr);
     pipeWriteFd.store(-1);
+    handlerHook.store(nullptr);
     delete m_notifier;
     if (m_readFd >= 0)
         ::close(m_readFd);
     if (m_writeFd >= 0)
         ::close(m_writeFd);
+}
+
+bool SignalWatcher::hasReceived() const
+{
+    return signalled.load();
 }
 
 void SignalWatcher::readPipe()

@@ -17,10 +17,17 @@ class SignalWatcher : public QObject
     Q_OBJECT
 
 public:
-    explicit SignalWatcher(QObject* parent = nullptr);
+    // Runs inside the signal handler, before the event loop hears of the
+    // signal, for what cannot wait for the loop: its thread may be blocked in a
+    // call. It must be async-signal-safe.
+    using Hook = void (*)();
+
+    explicit SignalWatcher(QObject* parent = nullptr, Hook hook = nullptr);
     ~SignalWatcher() override;
 
     bool isValid() const { return m_notifier != nullptr; }
+    // True once a signal has arrived, also before the loop has reported it.
+    bool hasReceived() const;
 
 signals:
     void received(int signalNumber);

@@ -52,6 +52,18 @@
         <translation>对齐正在进行。</translation>
     </message>
     <message>
+        <source>Alignment is stopping. Try again when it has stopped.</source>
+        <translation>对齐正在停止。请在停止后再试。</translation>
+    </message>
+    <message>
+        <source>%1 is the monitor&apos;s port. The sensor needs a port of its own.</source>
+        <translation>%1 是显示器的端口。传感器需要使用自己的端口。</translation>
+    </message>
+    <message>
+        <source>%1 is the sensor&apos;s port. The monitor needs a port of its own.</source>
+        <translation>%1 是传感器的端口。显示器需要使用自己的端口。</translation>
+    </message>
+    <message>
         <source>Connect Monitor Error!</source>
         <translation>连接显示器出错!</translation>
     </message>
@@ -489,6 +501,26 @@ Do you want to replace it?</source>
         <translation>正在停止对齐:等待仪器...</translation>
     </message>
     <message>
+        <source>Alignment is stopping. Try again when it has stopped.</source>
+        <translation>对齐正在停止。请在停止后再试。</translation>
+    </message>
+    <message>
+        <source>Stopping alignment: the window will close when it has stopped...</source>
+        <translation>正在停止对齐:停止后窗口将关闭...</translation>
+    </message>
+    <message>
+        <source>Display unplugged: waiting for it to come back...</source>
+        <translation>显示器已断开:等待其重新连接...</translation>
+    </message>
+    <message>
+        <source>Monitor</source>
+        <translation>显示器</translation>
+    </message>
+    <message>
+        <source>The display on %1 is gone. Alignment waits for it to come back on the same port; switch alignment off to stop waiting.</source>
+        <translation>%1 上的显示器已断开。对齐将等待它在同一端口重新连接;关闭对齐即可停止等待。</translation>
+    </message>
+    <message>
         <source>Sensor not connected!</source>
         <translation>传感器未连接!</translation>
     </message>
@@ -514,6 +546,10 @@ Do you want to replace it?</source>
     <message>
         <source>Alignment is on.</source>
         <translation>对齐正在进行。</translation>
+    </message>
+    <message>
+        <source>Alignment is stopping. Try again when it has stopped.</source>
+        <translation>对齐正在停止。请在停止后再试。</translation>
     </message>
     <message>
         <source>Error!</source>

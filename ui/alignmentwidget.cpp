@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -276,7 +277,27 @@ bool AlignmentWidget::refuseWhileAligning(QComboBox* combo, int lastIndex)
     // switched off: it holds the sensor and the monitor until then.
     if (!measure->isAlignmentBusy())
         return false;
-    Messenger::warning(this, tr("Warning"), tr("Alignment is on."));
+    // Switched off already but not yet let go of: "on" would contradict the
+    // window's status bar.
+    Messenger::warning(this, tr("Warning"),
+                       measure->alignmentState() == Measure::AlignmentState::Stopping
+                           ? tr("Alignment is stopping. Try again when it has stopped.")
+                           : tr("Alignment is on."));
+    // Going back is no new choice: the profile list would otherwise take it as one.
+    const QSignalBlocker blocker(combo);
+    combo->setCurrentIndex(lastIndex);
+    return true;
+}
+
+bool AlignmentWidget::refuseSharedPort(QComboBox* combo, int lastIndex, bool shared, const QString& title,
+                                       const QString& text)
+{
+    // One device cannot be both: the display would get the instrument's
+    // commands, or the service would answer the instrument as a display.
+    if (!shared)
+        return false;
+    Messenger::warning(this, title, text);
+    const QSignalBlocker blocker(combo);
     combo->setCurrentIndex(lastIndex);
     return true;
 }
@@ -316,6 +337,12 @@ void AlignmentWidget::doPortChang(int index)
 {
     if (refuseWhileAligning(sensorPortCombo, lastSensorPortIndex))
         return;
+    if (index > 0 && index < portList.size()
+        && refuseSharedPort(sensorPortCombo, lastSensorPortIndex,
+                            measure->isMonitorPort(portList.at(index)), tr("Sensor"),
+                            tr("%1 is the monitor's port. The sensor needs a port of its own.")
+                                .arg(portList.at(index))))
+        return;
     if (measure->currentSensor()) {
         measure->releaseSensor();
         profileCombo->clear();
@@ -349,6 +376,12 @@ void AlignmentWidget::doMonPortChg(int index)
     qDebug() << "AlignmentWidget::doMonPortChg " << index;
     if (refuseWhileAligning(monitorPortCombo, lastMonitorPortIndex))
         return;
+    if (index > 0 && index < portList.size()
+        && refuseSharedPort(monitorPortCombo, lastMonitorPortIndex,
+                            measure->isSensorPort(portList.at(index)), tr("Monitor"),
+                            tr("%1 is the sensor's port. The monitor needs a port of its own.")
+                                .arg(portList.at(index))))
+        return;
     if (measure->currentMonitor())
         measure->releaseMonitor();
     monitorIcon->setEnabled(false);
@@ -365,6 +398,11 @@ void AlignmentWidget::doMonPortChg(int index)
 
 void AlignmentWidget::doProfileChang(QString name)
 {
+    // The service keeps the matrix it took when alignment began: a profile
+    // applied now would show numbers the display never gets.
+    if (refuseWhileAligning(profileCombo, lastProfileIndex))
+        return;
+    lastProfileIndex = profileCombo->currentIndex();
     openProfile(name + kProfileSuffix);
 }
 

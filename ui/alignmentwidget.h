@@ -60,6 +60,10 @@ private:
     // Refuses a change while the alignment service may use the instruments and
     // selects the remembered entry again.
     bool refuseWhileAligning(QComboBox* combo, int lastIndex);
+    // Refuses a port the other device uses already, with the message given,
+    // and selects the remembered entry again; false when shared is false.
+    bool refuseSharedPort(QComboBox* combo, int lastIndex, bool shared, const QString& title,
+                          const QString& text);
     void redrawMatrix();
     void resetProfileList();
     bool sensorIsOpen() const;
@@ -68,6 +72,7 @@ private:
     int lastTypeIndex = 0;
     int lastMonitorPortIndex = 0;
     int lastSensorPortIndex = 0;
+    int lastProfileIndex = 0;
     QComboBox* sensorPortCombo = nullptr;
     QComboBox* profileCombo = nullptr;
     QComboBox* monitorPortCombo = nullptr;

@@ -72,6 +72,10 @@ MainWindow::MainWindow(QWidget* parent)
     // The service also changes state on its own: it finishes stopping after the
     // instrument call in progress, or stops when the display hangs up.
     connect(measure, &Measure::alignmentStateChanged, this, &MainWindow::showAlignmentState);
+    // Only the monitor's picture would say it otherwise, and the user, unable to
+    // tell why nothing is measured, would have to guess.
+    connect(measure, &Measure::monitorHungUp, this, &MainWindow::showDisplayGone);
+    connect(measure, &Measure::monitorReconnected, this, &MainWindow::showDisplayBack);
 
     resize(600, 440);
     setWindowTitle(tr("Huelink Trimline"));
@@ -227,9 +231,17 @@ QString MainWindow::aboutText()
 
 bool MainWindow::refuseWhileAligning()
 {
-    if (!measure->isAlignmentBusy())
+    switch (measure->alignmentState()) {
+    case Measure::AlignmentState::Off:
         return false;
-    Messenger::warning(this, tr("Warning"), tr("Alignment is on."));
+    case Measure::AlignmentState::On:
+        Messenger::warning(this, tr("Warning"), tr("Alignment is on."));
+        return true;
+    case Measure::AlignmentState::Stopping:
+        // Switched off already: "on" would contradict the status bar.
+        Messenger::warning(this, tr("Warning"), tr("Alignment is stopping. Try again when it has stopped."));
+        return true;
+    }
     return true;
 }
 
@@ -268,6 +280,10 @@ void MainWindow::doToggleStatusBar(bool on)
 
 void MainWindow::doNewProfile()
 {
+    // The service keeps the matrix it took when alignment began: a profile
+    // opened now would show numbers the display never gets.
+    if (refuseWhileAligning())
+        return;
     if (!sensorIsConnected()) {
         Messenger::warning(this, tr("Open Profile"), tr("No Sensor connected, Connect Sensor first,"));
         return;
@@ -361,15 +377,19 @@ void MainWindow::showAlignmentState(Measure::AlignmentState state)
         alignmentAct->setText(tr("Stop&l"));
         alignmentAct->setIcon(QIcon(kStopAlignmentIcon));
         alignmentAct->setEnabled(true);
-        statusLabel->setText(tr("Alignment..."));
+        statusLabel->setText(displayGone ? tr("Display unplugged: waiting for it to come back...")
+                                         : tr("Alignment..."));
         break;
     case Measure::AlignmentState::Stopping:
         alignmentAct->setText(tr("A&lignment"));
         alignmentAct->setIcon(QIcon(kAlignmentIcon));
         alignmentAct->setEnabled(false);
-        statusLabel->setText(tr("Stopping alignment: waiting for the instrument..."));
+        statusLabel->setText(closeWhenStopped
+                                 ? tr("Stopping alignment: the window will close when it has stopped...")
+                                 : tr("Stopping alignment: waiting for the instrument..."));
         break;
     case Measure::AlignmentState::Off:
+        displayGone = false;
         alignmentAct->setText(tr("A&lignment"));
         alignmentAct->setIcon(QIcon(kAlignmentIcon));
         alignmentAct->setEnabled(true);
@@ -382,6 +402,25 @@ void MainWindow::showAlignmentState(Measure::AlignmentState state)
         // Not from inside the controller's signal.
         QTimer::singleShot(0, this, [this] { close(); });
     }
+}
+
+void MainWindow::showDisplayGone(const QString& portPath)
+{
+    // Switched off meanwhile: nothing waits for the display any more.
+    if (measure->alignmentState() != Measure::AlignmentState::On)
+        return;
+    displayGone = true;
+    showAlignmentState(Measure::AlignmentState::On);
+    Messenger::warning(this, tr("Monitor"),
+                       tr("The display on %1 is gone. Alignment waits for it to come back on the same "
+                          "port; switch alignment off to stop waiting.")
+                           .arg(QDir::toNativeSeparators(portPath)));
+}
+
+void MainWindow::showDisplayBack()
+{
+    displayGone = false;
+    showAlignmentState(measure->alignmentState());
 }
 
 void MainWindow::doCalibrate()
@@ -423,8 +462,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     case Measure::AlignmentState::Stopping:
         // Closing now would wait for the instrument with a frozen window; close
-        // once the service has let go of it.
+        // once the service has let go of it, and say so meanwhile.
         closeWhenStopped = true;
+        showAlignmentState(Measure::AlignmentState::Stopping);
         event->ignore();
         return;
     case Measure::AlignmentState::Off:

@@ -62,6 +62,8 @@ private:
     bool sensorIsConnected() const;
     void saveProfileAs(const QString& fileName);
     void showAlignmentState(Measure::AlignmentState state);
+    void showDisplayGone(const QString& portPath);
+    void showDisplayBack();
 
     QMenu* fileMenu = nullptr;
     QAction* openAct = nullptr;
@@ -90,6 +92,8 @@ private:
     Measure* measure = nullptr;
     // Set when the user closed the window while the service was still stopping.
     bool closeWhenStopped = false;
+    // Set while alignment is on but the display has hung up and is waited for.
+    bool displayGone = false;
     // Looks again while the service is stopping, in case its end is not announced.
 };
 

@@ -107,6 +107,9 @@ private slots:
     void servesADisplayWithACrInstrument();
     void connectingWithoutAMonitorReportsItDisconnected();
     void hungUpDisplayIsWaitedForAndServedAgain();
+    void switchingOffWorksWhileTheDisplayIsGone();
+    void oneDeviceIsNeverBothSensorAndMonitor_data();
+    void oneDeviceIsNeverBothSensorAndMonitor();
     void portsAreNamesUnderDevOrFullPaths();
     void switchingOnDropsAPendingSingleReading();
     void driverWarningDuringAlignmentIsShownOnceOnTheMainThread();
@@ -634,6 +637,95 @@ void TestMeasure::hungUpDisplayIsWaitedForAndServedAgain()
     QVERIFY(!rig.measure->doAlignment());
 }
 
+void TestMeasure::switchingOffWorksWhileTheDisplayIsGone()
+{
+    Rig rig;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("display"));
+    auto display = std::make_unique<MonitorEmulator>();
+    QVERIFY(display->start());
+    QVERIFY(pointLinkAt(link, *display));
+    QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyUSB0")));
+    rig.measure->initMonitor();
+    QVERIFY(rig.measure->connectMonitor(link));
+    QSignalSpy connected(rig.measure.get(), &Measure::monitorConnected);
+    QVERIFY(rig.startAligning());
+
+    // Unplugged for good: the service closes the port and waits for it.
+    display.reset();
+    QVERIFY(QFile::remove(link));
+    QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 3000);
+    QVERIFY(!rig.measure->currentMonitor()->GetInit());
+    QVERIFY(rig.measure->GetIsAlignment());
+
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!rig.measure->doAlignment());
+    QVERIFY(rig.messages.shown().isEmpty());
+    QVERIFY(!rig.measure->GetIsAlignment());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.measure->alignmentState(), Measure::AlignmentState::Off, 1000);
+    QVERIFY(clock.elapsed() < 1000);
+    // The instruments are free again: the sensor measures, and the display
+    // plugged back in is not served until alignment is switched on again.
+    rig.measure->doSingleMeasure();
+    QVERIFY(rig.messages.shown().isEmpty());
+    QCOMPARE(rig.sensor->startCalls.load(), 1);
+    display = std::make_unique<MonitorEmulator>();
+    QVERIFY(display->start());
+    QVERIFY(pointLinkAt(link, *display));
+    display->request("MES,1");
+    QVERIFY(!display->waitForReplies(1, 300ms));
+    QVERIFY(!rig.measure->doAlignment());
+    QCOMPARE(rig.messages.shown().size(), 1);
+    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Connect Sensor and Monitor First!"));
+}
+
+void TestMeasure::oneDeviceIsNeverBothSensorAndMonitor_data()
+{
+    QTest::addColumn<bool>("throughLink");
+    QTest::newRow("same name") << false;
+    QTest::newRow("a link to it") << true;
+}
+
+void TestMeasure::oneDeviceIsNeverBothSensorAndMonitor()
+{
+    QFETCH(bool, throughLink);
+    Rig rig;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(rig.monitor.start());
+    const QString device = QString::fromStdString(rig.monitor.devicePath());
+    const QString link = dir.filePath(QStringLiteral("line"));
+    QVERIFY(pointLinkAt(link, rig.monitor));
+    const QString again = throughLink ? link : device;
+
+    // The sensor first, then the monitor on the sensor's port.
+    rig.measure->createSensor(7);
+    rig.sensor->setHasComPort(true);
+    QVERIFY(rig.measure->initSensor(7, device));
+    rig.measure->initMonitor();
+    QSignalSpy connected(rig.measure.get(), &Measure::monitorConnected);
+    QVERIFY(!rig.measure->connectMonitor(again));
+    QCOMPARE(connected.count(), 1);
+    QCOMPARE(connected.at(0).at(0).toBool(), false);
+    QVERIFY(!rig.measure->currentMonitor()->GetInit());
+    QVERIFY(!rig.measure->doAlignment());
+    QVERIFY(!rig.measure->GetIsAlignment());
+
+    // The monitor first, then the sensor on the monitor's port.
+    rig.measure->releaseSensor();
+    QVERIFY(rig.measure->connectMonitor(device));
+    rig.measure->createSensor(7);
+    rig.sensor->setHasComPort(true);
+    QVERIFY(!rig.measure->initSensor(7, again));
+    QVERIFY(!rig.measure->currentSensor()->getIsOpen());
+    QCOMPARE(rig.sensor->initCalls.load(), 0);
+    // A port of its own is taken.
+    QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyUSB0")));
+    QVERIFY(rig.measure->currentMonitor()->GetInit());
+}
+
 void TestMeasure::portsAreNamesUnderDevOrFullPaths()
 {
     QCOMPARE(Measure::devicePath(QStringLiteral("pts/3")), QStringLiteral("/dev/pts/3"));
@@ -692,7 +784,8 @@ void TestMeasure::switchingOnDropsAPendingSingleReading()
     rig.messages.clear();
     rig.measure->doSingleMeasure();
     QCOMPARE(rig.messages.shown().size(), 1);
-    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Alignment is on."));
+    QCOMPARE(rig.messages.shown().at(0).text,
+             QStringLiteral("Alignment is stopping. Try again when it has stopped."));
     QTRY_COMPARE_WITH_TIMEOUT(rig.measure->alignmentState(), Measure::AlignmentState::Off, 3000);
     QCOMPARE(rig.sensor->maxCallsAtOnce.load(), 1);
 }

@@ -1,6 +1,7 @@
 // `serve` run as the real program under conditions of a production line: a
 // display unplugged and another plugged in on the same name, a sensor that goes
 // and comes back, and the service manager stopping it in the middle of a reading.
+#include "alignmentprofile.h"
 #include "ca410emulator.h"
 #include "clirunner.h"
 #include "crxxxemulator.h"
@@ -82,10 +83,15 @@ private slots:
     void cleanup();
 
     void missingPortsAndUnwritableLogAreRefused();
+    void onePortForSensorAndDisplayIsRefused_data();
+    void onePortForSensorAndDisplayIsRefused();
     void servesAcrossADisplayHangUp();
     void servesAgainWhenTheSensorComesBack();
+    void servesOnlyTheProfilesSensorWhenOneComesBack();
     void sigtermDuringAReadingEndsCleanlyWithACompleteLog();
     void failedLibraryReadingIsNotSentButBlackIs();
+    void sigtermEndsServeWithinASecondInEveryState_data();
+    void sigtermEndsServeWithinASecondInEveryState();
 
 private:
     std::unique_ptr<CrxxxEmulator> sensor;
@@ -129,6 +135,28 @@ void TestCliServe::missingPortsAndUnwritableLogAreRefused()
     QVERIFY2(badLog.err.contains("log file"), badLog.err.constData());
     // Nothing was answered by a service that never started.
     QVERIFY(display.replies().empty());
+}
+
+void TestCliServe::onePortForSensorAndDisplayIsRefused_data()
+{
+    QTest::addColumn<bool>("throughLink");
+    QTest::newRow("same name") << false;
+    QTest::newRow("a link to it") << true;
+}
+
+void TestCliServe::onePortForSensorAndDisplayIsRefused()
+{
+    QFETCH(bool, throughLink);
+    const QString link = path("line");
+    QVERIFY(pointLinkAt(link, *sensor));
+    const auto result = CliRunner::run({"serve", "--sensor", "13", "--port", sensorPort(), "--monitor",
+                                        throughLink ? link : sensorPort()});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.contains(sensorPort().toLocal8Bit()) || result.err.contains(link.toLocal8Bit()),
+             result.err.constData());
+    QVERIFY2(result.err.contains("port each"), result.err.constData());
+    // Refused before anything was opened: the instrument heard nothing.
+    QVERIFY(sensor->commands().empty());
 }
 
 void TestCliServe::servesAcrossADisplayHangUp()
@@ -234,6 +262,58 @@ void TestCliServe::servesAgainWhenTheSensorComesBack()
     QCOMPARE(cli.finish(0).exitCode, 0);
 }
 
+void TestCliServe::servesOnlyTheProfilesSensorWhenOneComesBack()
+{
+    const QString sensorLink = path("sensor");
+    const QString profile = path("line4.alg");
+    QVERIFY(pointLinkAt(sensorLink, *sensor));
+    const double halve[] = {0.5, 0.0, 0.0, 0.0, 0.5, 0.0, 0.0, 0.0, 0.5};
+    QVERIFY(AlignmentProfile(13, QString::fromStdString(sensor->config().id), Matrix(halve, 3, 3))
+                .write(profile));
+    MonitorEmulator display;
+    QVERIFY(display.start());
+    CliRunner cli({"serve", "--sensor", "13", "--port", sensorLink, "--monitor",
+                   QString::fromStdString(display.devicePath()), "--profile", profile});
+    QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
+    display.request("MDR,1");
+    QVERIFY(display.waitForReplies(1, 5s));
+    QCOMPARE(display.replies().at(0).line, std::string("OK01,020.620;010.630;000.965"));
+
+    // Unplugged, and another instrument of the same type plugged in on its port.
+    const CrxxxEmulator::Config right = sensor->config();
+    sensor.reset();
+    QVERIFY(QFile::remove(sensorLink));
+    QVERIFY2(cli.waitForOut("hung up"), cli.out().constData());
+    auto other = right;
+    other.id = "25000001";
+    other.x = 80.0;
+    sensor = std::make_unique<CrxxxEmulator>(other);
+    QVERIFY(sensor->start());
+    QVERIFY(pointLinkAt(sensorLink, *sensor));
+    QVERIFY2(cli.waitForErr("serial number 25000001"), cli.err().constData());
+    QVERIFY2(cli.err().contains(right.id.c_str()), cli.err().constData());
+    display.request("MDR,1");
+    QVERIFY(!display.waitForReplies(2, 500ms));
+    QVERIFY(!sensor->hasReceived("M"));
+    QVERIFY(!cli.out().contains("serving again"));
+
+    // The right one back: served again with its matrix.
+    sensor.reset();
+    QVERIFY(QFile::remove(sensorLink));
+    QVERIFY2(cli.waitForOut("waiting for the sensor with serial number " + QByteArray(right.id.c_str())),
+             cli.out().constData());
+    sensor = std::make_unique<CrxxxEmulator>(right);
+    QVERIFY(sensor->start());
+    QVERIFY(pointLinkAt(sensorLink, *sensor));
+    QVERIFY2(cli.waitForOut("serving again"), (cli.out() + cli.err()).constData());
+    display.request("MDR,1");
+    QVERIFY(display.waitForReplies(2, 5s));
+    QCOMPARE(display.replies().at(1).line, std::string("OK01,020.620;010.630;000.965"));
+
+    QVERIFY(cli.signalAndWait(SIGTERM, 5000));
+    QCOMPARE(cli.finish(0).exitCode, 0);
+}
+
 void TestCliServe::sigtermDuringAReadingEndsCleanlyWithACompleteLog()
 {
     const QString log = path("serve.csv");
@@ -302,6 +382,98 @@ void TestCliServe::failedLibraryReadingIsNotSentButBlackIs()
 
     QVERIFY(cli.signalAndWait(SIGTERM, 5000));
     QCOMPARE(cli.finish(0).exitCode, 0);
+}
+
+void TestCliServe::sigtermEndsServeWithinASecondInEveryState_data()
+{
+    QTest::addColumn<QString>("state");
+    for (const char* state : {"aligning", "between sessions", "display unplugged", "sensor unplugged",
+                              "instrument silent while reading", "instrument silent while opening",
+                              "instrument silent when it comes back", "CA-410 silent while reading",
+                              "CA-410 silent while opening"})
+        QTest::newRow(state) << QString::fromLatin1(state);
+}
+
+// A service manager's stop (systemctl stop) must never wait for its kill
+// time-out, whatever the line is doing at that moment.
+void TestCliServe::sigtermEndsServeWithinASecondInEveryState()
+{
+    QFETCH(QString, state);
+    const QString sensorLink = path("sensor");
+    const QString displayLink = path("display");
+    QVERIFY(pointLinkAt(sensorLink, *sensor));
+    auto display = std::make_unique<MonitorEmulator>();
+    QVERIFY(display->start());
+    QVERIFY(pointLinkAt(displayLink, *display));
+    if (state == QLatin1String("instrument silent while opening"))
+        sensor->setFault("RC ID", CrxxxEmulator::Fault::Silence);
+    // The CA-410 is driven through its library, whose waits nothing interrupts.
+    const bool ca410 = state.startsWith(QLatin1String("CA-410"));
+    Ca410Emulator ca;
+    if (ca410) {
+        QVERIFY(ca.start());
+        QVERIFY(pointLinkAt(sensorLink, ca));
+        if (state == QLatin1String("CA-410 silent while opening"))
+            ca.addFault(Ca410Emulator::Fault::Silence, std::string(), 0, -1);
+    }
+
+    CliRunner cli({"serve", "--sensor", ca410 ? "7" : "13", "--port", sensorLink, "--monitor", displayLink});
+    if (state == QLatin1String("instrument silent while opening")) {
+        QVERIFY(sensor->waitForCommands(1, 5s));
+    } else if (state == QLatin1String("CA-410 silent while opening")) {
+        QVERIFY(ca.waitForCommands(1, 5000));
+    } else {
+        QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
+        display->request("MES,1");
+        QVERIFY(display->waitForReplies(1, 5s));
+    }
+
+    if (state == QLatin1String("between sessions")) {
+        display->request("MDR,1");
+        QVERIFY(display->waitForReplies(2, 5s));
+        display->request("MES,0");
+        QVERIFY(cli.waitForOut("MES,0 -> (no reply)"));
+    } else if (state == QLatin1String("display unplugged")) {
+        display.reset();
+        QVERIFY(QFile::remove(displayLink));
+        QVERIFY2(cli.waitForOut("hung up; waiting"), cli.out().constData());
+    } else if (state == QLatin1String("sensor unplugged")
+               || state == QLatin1String("instrument silent when it comes back")) {
+        sensor.reset();
+        QVERIFY(QFile::remove(sensorLink));
+        QVERIFY2(cli.waitForOut("sensor port " + sensorLink.toLocal8Bit() + " hung up"), cli.out().constData());
+        if (state == QLatin1String("instrument silent when it comes back")) {
+            sensor = std::make_unique<CrxxxEmulator>(CrxxxEmulator::cr250());
+            sensor->setFault("RC ID", CrxxxEmulator::Fault::Silence);
+            QVERIFY(sensor->start());
+            QVERIFY(pointLinkAt(sensorLink, *sensor));
+            QVERIFY(sensor->waitForCommands(1, 5s));
+        }
+    } else if (state == QLatin1String("instrument silent while reading")) {
+        sensor->setFault("M", CrxxxEmulator::Fault::Silence);
+        sensor->clearCommands();
+        display->request("MDR,1");
+        QVERIFY(sensor->waitForCommands(1, 5s));
+    } else if (state == QLatin1String("CA-410 silent while reading")) {
+        ca.addFault(Ca410Emulator::Fault::Silence, "MES", 0, -1);
+        ca.clearCommands();
+        display->request("MES,1");
+        QVERIFY(ca.waitForCommands(1, 5000));
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    const bool ended = cli.signalAndWait(SIGTERM, 5000);
+    const qint64 elapsed = clock.elapsed();
+    QVERIFY2(ended, (cli.out() + cli.err()).constData());
+    qDebug("%s: stopped %lld ms after SIGTERM", qPrintable(state), elapsed);
+    QVERIFY2(elapsed <= 1000, qPrintable(QString::number(elapsed)));
+    const auto result = cli.finish(0);
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.out.contains(" stopped"), result.out.constData());
+    // Only a call inside an instrument library is left behind; every wait of
+    // the program's own ends, so the service stops cleanly.
+    QCOMPARE(result.out.contains("without waiting"), ca410);
 }
 
 QTEST_GUILESS_MAIN(TestCliServe)

@@ -308,7 +308,8 @@ void TestMainWindow::closingWhileStoppingWaitsForTheService()
     // The instruments stay refused until the service lets go of them.
     rig.messages.clear();
     rig.window->doSingleMeasure();
-    QVERIFY(shown(rig.messages, QStringLiteral("Warning"), QStringLiteral("Alignment is on.")));
+    QVERIFY(shown(rig.messages, QStringLiteral("Warning"),
+                  QStringLiteral("Alignment is stopping. Try again when it has stopped.")));
 
     rig.messages.clear();
     QVERIFY(!rig.window->close());
