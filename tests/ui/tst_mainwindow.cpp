@@ -39,6 +39,8 @@
 namespace {
 
 const QString kFakePort = QStringLiteral("ttyFAKE0");
+// Offered as a port but leading nowhere.
+const QString kDeadPort = QStringLiteral("ttyDEAD0");
 
 // A main window whose controller hands out scripted sensors, with an emulated
 // display offered as the second port.
@@ -46,7 +48,7 @@ struct Rig {
     Rig()
     {
         monitor.start();
-        PortLister::setExtraPorts({kFakePort, QString::fromStdString(monitor.portName())});
+        PortLister::setExtraPorts({kFakePort, QString::fromStdString(monitor.portName()), kDeadPort});
         window = std::make_unique<MainWindow>();
         window->controller()->setSensorFactory([this](int type) -> CSensor* {
             if (type == 0)
@@ -916,7 +918,7 @@ void TestMainWindow::panelReportsMonitorAndProfileFailures()
 
     // A port that leads nowhere as the monitor's.
     rig.messages.clear();
-    rig.choose(QStringLiteral("monitorPortCombo"), rig.portIndex(kFakePort));
+    rig.choose(QStringLiteral("monitorPortCombo"), rig.portIndex(kDeadPort));
     QCOMPARE(rig.messages.shown().size(), 1);
     QCOMPARE(rig.messages.shown().at(0).icon, Messenger::Icon::Warning);
     QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Monitor"));
