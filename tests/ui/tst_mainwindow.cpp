@@ -9,6 +9,7 @@
 #include "recordingmessenger.h"
 #include "scripteddialogprovider.h"
 #include "scriptedsensor.h"
+#include "windowprobe.h"
 #include "sensordlg.h"
 #include "sensorlibrary.h"
 #include "modaldialog.h"
@@ -44,7 +45,7 @@ const QString kDeadPort = QStringLiteral("ttyDEAD0");
 
 // A main window whose controller hands out scripted sensors, with an emulated
 // display offered as the second port.
-struct Rig {
+struct Rig : WindowProbe {
     Rig()
     {
         monitor.start();
@@ -61,34 +62,11 @@ struct Rig {
         window->show();
     }
 
-    ~Rig() { PortLister::setExtraPorts({}); }
-
-    template <typename T>
-    T* child(const QString& name) const
+    ~Rig()
     {
-        return window->findChild<T*>(name);
+        window.reset();
+        PortLister::setExtraPorts({});
     }
-
-    QAction* action(const QString& text) const
-    {
-        for (QAction* a : window->findChildren<QAction*>()) {
-            if (a->text() == text)
-                return a;
-        }
-        return nullptr;
-    }
-
-    // What a user's choice in one of the panel's lists does.
-    void choose(const QString& comboName, int index) const
-    {
-        QComboBox* combo = child<QComboBox>(comboName);
-        QVERIFY(combo);
-        QVERIFY(index < combo->count());
-        combo->setCurrentIndex(index);
-        emit combo->activated(index);
-    }
-
-    int portIndex(const QString& name) const { return window->alignmentWidget()->ports().indexOf(name); }
 
     void connectSensor() const
     {
@@ -101,8 +79,6 @@ struct Rig {
         choose(QStringLiteral("monitorPortCombo"), portIndex(QString::fromStdString(monitor.portName())));
     }
 
-    Measure* measure() const { return window->controller(); }
-
     QString matrixCell(int r, int c) const
     {
         return child<QTableWidget>(QStringLiteral("matrixTable"))->item(r, c)->text();
@@ -112,7 +88,6 @@ struct Rig {
     ScriptedDialogProvider dialogs;
     MonitorEmulator monitor;
     QString serialNumber = QStringLiteral("SN-0042");
-    std::unique_ptr<MainWindow> window;
     ScriptedSensor* sensor = nullptr; // owned by the controller
 };
 

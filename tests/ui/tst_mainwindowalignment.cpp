@@ -12,6 +12,7 @@
 #include "recordingmessenger.h"
 #include "scripteddialogprovider.h"
 #include "scriptedsensor.h"
+#include "windowprobe.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -44,7 +45,7 @@ bool pointLinkAt(const QString& link, const MonitorEmulator& display)
 
 // A main window whose controller hands out scripted sensors, with an emulated
 // display offered under a link that outlives it.
-struct Rig {
+struct Rig : WindowProbe {
     explicit Rig(const QString& dir)
         : displayLink(dir + QStringLiteral("/display")), display(std::make_unique<MonitorEmulator>())
     {
@@ -68,33 +69,6 @@ struct Rig {
         PortLister::setExtraPorts({});
     }
 
-    template <typename T>
-    T* child(const QString& name) const
-    {
-        return window->findChild<T*>(name);
-    }
-
-    QAction* action(const QString& text) const
-    {
-        for (QAction* a : window->findChildren<QAction*>()) {
-            if (a->text() == text)
-                return a;
-        }
-        return nullptr;
-    }
-
-    // What a user's choice in one of the panel's lists does.
-    void choose(const QString& comboName, int index) const
-    {
-        QComboBox* combo = child<QComboBox>(comboName);
-        QVERIFY(combo);
-        QVERIFY(index >= 0 && index < combo->count());
-        combo->setCurrentIndex(index);
-        emit combo->activated(index);
-    }
-
-    int portIndex(const QString& name) const { return window->alignmentWidget()->ports().indexOf(name); }
-
     bool connectAll() const
     {
         choose(QStringLiteral("typeCombo"), 7);
@@ -110,15 +84,12 @@ struct Rig {
         return QTest::qWaitFor([this] { return measure()->isServingAlignment(); }, 3000);
     }
 
-    Measure* measure() const { return window->controller(); }
-
     RecordingMessenger messages;
     ScriptedDialogProvider dialogs;
     const QString displayLink;
     std::unique_ptr<MonitorEmulator> display;
     bool displayReady = false;
     QString serialNumber = QStringLiteral("SN-0042");
-    std::unique_ptr<MainWindow> window;
     ScriptedSensor* sensor = nullptr; // owned by the controller
 };
 

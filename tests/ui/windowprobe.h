@@ -1,0 +1,51 @@
+#ifndef WINDOWPROBE_H
+#define WINDOWPROBE_H
+
+#include "alignmentwidget.h"
+#include "mainwindow.h"
+#include "measure.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QtTest>
+
+#include <memory>
+
+// The main window as its tests reach into it: children by object name, actions
+// by their text, and the panel's lists chosen as a user chooses them. Rigs own
+// the window through it and reset it first when they go, so the window never
+// outlives the messenger and instruments they set up for it.
+struct WindowProbe {
+    template <typename T>
+    T* child(const QString& name) const
+    {
+        return window->findChild<T*>(name);
+    }
+
+    QAction* action(const QString& text) const
+    {
+        for (QAction* a : window->findChildren<QAction*>()) {
+            if (a->text() == text)
+                return a;
+        }
+        return nullptr;
+    }
+
+    // What a user's choice in one of the panel's lists does.
+    void choose(const QString& comboName, int index) const
+    {
+        QComboBox* combo = child<QComboBox>(comboName);
+        QVERIFY(combo);
+        QVERIFY(index >= 0 && index < combo->count());
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+
+    int portIndex(const QString& name) const { return window->alignmentWidget()->ports().indexOf(name); }
+
+    Measure* measure() const { return window->controller(); }
+
+    std::unique_ptr<MainWindow> window;
+};
+
+#endif // WINDOWPROBE_H
