@@ -50,16 +50,7 @@ struct Rig : WindowProbe {
     {
         monitor.start();
         PortLister::setExtraPorts({kFakePort, QString::fromStdString(monitor.portName()), kDeadPort});
-        window = std::make_unique<MainWindow>();
-        window->controller()->setSensorFactory([this](int type) -> CSensor* {
-            if (type == 0)
-                return nullptr;
-            sensor = new ScriptedSensor;
-            sensor->setHasComPort(true);
-            sensor->setSerialNumber(serialNumber);
-            return sensor;
-        });
-        window->show();
+        openWindow();
     }
 
     ~Rig()
@@ -87,8 +78,6 @@ struct Rig : WindowProbe {
     RecordingMessenger messages;
     ScriptedDialogProvider dialogs;
     MonitorEmulator monitor;
-    QString serialNumber = QStringLiteral("SN-0042");
-    ScriptedSensor* sensor = nullptr; // owned by the controller
 };
 
 bool shown(const RecordingMessenger& messages, const QString& title, const QString& text)

@@ -51,16 +51,7 @@ struct Rig : WindowProbe {
     {
         displayReady = display->start() && pointLinkAt(displayLink, *display);
         PortLister::setExtraPorts({kFakePort, displayLink});
-        window = std::make_unique<MainWindow>();
-        window->controller()->setSensorFactory([this](int type) -> CSensor* {
-            if (type == 0)
-                return nullptr;
-            sensor = new ScriptedSensor;
-            sensor->setHasComPort(true);
-            sensor->setSerialNumber(serialNumber);
-            return sensor;
-        });
-        window->show();
+        openWindow();
     }
 
     ~Rig()
@@ -89,8 +80,6 @@ struct Rig : WindowProbe {
     const QString displayLink;
     std::unique_ptr<MonitorEmulator> display;
     bool displayReady = false;
-    QString serialNumber = QStringLiteral("SN-0042");
-    ScriptedSensor* sensor = nullptr; // owned by the controller
 };
 
 int countShown(const RecordingMessenger& messages, const QString& text)

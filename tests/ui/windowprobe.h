@@ -4,6 +4,7 @@
 #include "alignmentwidget.h"
 #include "mainwindow.h"
 #include "measure.h"
+#include "scriptedsensor.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -11,11 +12,28 @@
 
 #include <memory>
 
-// The main window as its tests reach into it: children by object name, actions
-// by their text, and the panel's lists chosen as a user chooses them. Rigs own
+// The main window as its tests reach into it: a controller that hands out
+// scripted sensors, children by object name, actions by their text, and the
+// panel's lists chosen as a user chooses them. Rigs own
 // the window through it and reset it first when they go, so the window never
 // outlives the messenger and instruments they set up for it.
 struct WindowProbe {
+    // Opens the window; every sensor it connects is a scripted one with
+    // serialNumber as it is at that moment.
+    void openWindow()
+    {
+        window = std::make_unique<MainWindow>();
+        window->controller()->setSensorFactory([this](int type) -> CSensor* {
+            if (type == 0)
+                return nullptr;
+            sensor = new ScriptedSensor;
+            sensor->setHasComPort(true);
+            sensor->setSerialNumber(serialNumber);
+            return sensor;
+        });
+        window->show();
+    }
+
     template <typename T>
     T* child(const QString& name) const
     {
@@ -45,7 +63,9 @@ struct WindowProbe {
 
     Measure* measure() const { return window->controller(); }
 
+    QString serialNumber = QStringLiteral("SN-0042");
     std::unique_ptr<MainWindow> window;
+    ScriptedSensor* sensor = nullptr; // owned by the controller
 };
 
 #endif // WINDOWPROBE_H
