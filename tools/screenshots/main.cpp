@@ -271,7 +271,11 @@ bool stationBesideWindow(const QDir& outDir)
             if (ok)
                 std::printf("%s\n", qPrintable(path));
             else
-                fail("cannot write the station picture");
+                fail(qPrintable(QStringLiteral("cannot write the station picture (%1 x %2 beside %3 x %4)")
+                                    .arg(main.width())
+                                    .arg(main.height())
+                                    .arg(side.width())
+                                    .arg(side.height())));
         }
     }
     QDir::setCurrent(startDir);
@@ -286,7 +290,8 @@ int main(int argc, char* argv[])
         std::fputs("usage: lumaserve-screenshots OUTDIR\n", stderr);
         return 2;
     }
-    const QDir outDir(QString::fromLocal8Bit(argv[1]));
+    // Absolute, as the station's picture is taken from a working folder of its own.
+    const QDir outDir(QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1])));
     if (!QDir().mkpath(outDir.path()))
         return 1;
     return run(outDir) && stationBesideWindow(outDir) && chinese(outDir) ? 0 : 1;
