@@ -1,5 +1,5 @@
 #include "alignmentprofile.h"
-#include "specialfile.h"
+#include "nonregularfile.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -253,32 +253,32 @@ void TestAlignmentProfile::unwritableFileFails()
 
 void TestAlignmentProfile::onlyRegularFilesAreWritten_data()
 {
-    QTest::addColumn<SpecialFile::Kind>("kind");
+    QTest::addColumn<NonRegularFile::Kind>("kind");
     QTest::addColumn<QString>("named");
-    QTest::newRow("FIFO") << SpecialFile::Fifo << "a FIFO";
-    QTest::newRow("socket") << SpecialFile::Socket << "a socket";
-    QTest::newRow("directory") << SpecialFile::Directory << "a directory";
+    QTest::newRow("FIFO") << NonRegularFile::Fifo << "a FIFO";
+    QTest::newRow("socket") << NonRegularFile::Socket << "a socket";
+    QTest::newRow("directory") << NonRegularFile::Directory << "a directory";
 }
 
 void TestAlignmentProfile::onlyRegularFilesAreWritten()
 {
-    QFETCH(SpecialFile::Kind, kind);
+    QFETCH(NonRegularFile::Kind, kind);
     QFETCH(QString, named);
     const QString target = path(QStringLiteral("x.alg"));
-    const SpecialFile special(kind, target);
+    const NonRegularFile special(kind, target);
     QVERIFY(special.isMade());
     const AlignmentProfile profile(7, QStringLiteral("SN1"), sampleMatrix());
     QString reason;
     QVERIFY(!profile.write(target, &reason));
     QVERIFY2(reason.contains(named) && reason.contains(QLatin1String("not a regular file")), qPrintable(reason));
-    QCOMPARE(SpecialFile::kindAt(target), kind);
+    QCOMPARE(NonRegularFile::kindAt(target), kind);
     // Through a link it is refused just the same, and the link stays.
     const QString link = path(QStringLiteral("link.alg"));
     QVERIFY(QFile::link(target, link));
     QVERIFY(!profile.write(link, &reason));
     QVERIFY2(reason.contains(named), qPrintable(reason));
-    QCOMPARE(SpecialFile::kindAt(target), kind);
-    QCOMPARE(SpecialFile::kindAt(link), SpecialFile::Link);
+    QCOMPARE(NonRegularFile::kindAt(target), kind);
+    QCOMPARE(NonRegularFile::kindAt(link), NonRegularFile::Link);
     // Nothing was left beside them either.
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), 2);
 }
@@ -292,8 +292,8 @@ void TestAlignmentProfile::linkIsWrittenThroughAndStaysALink()
     const QString link = path(QStringLiteral("link.alg"));
     QCOMPARE(::symlink("kept/real.alg", QFile::encodeName(link).constData()), 0);
     QVERIFY(AlignmentProfile(7, QStringLiteral("new"), sampleMatrix()).write(link));
-    QCOMPARE(SpecialFile::kindAt(link), SpecialFile::Link);
-    QCOMPARE(SpecialFile::kindAt(target), SpecialFile::Regular);
+    QCOMPARE(NonRegularFile::kindAt(link), NonRegularFile::Link);
+    QCOMPARE(NonRegularFile::kindAt(target), NonRegularFile::Regular);
     AlignmentProfile loaded;
     QCOMPARE(loaded.read(target), AlignmentProfile::ReadResult::Ok);
     QCOMPARE(loaded.serialNumber(), QStringLiteral("new"));
@@ -302,48 +302,48 @@ void TestAlignmentProfile::linkIsWrittenThroughAndStaysALink()
     const QString dangling = path(QStringLiteral("dangling.alg"));
     QVERIFY(QFile::link(path(QStringLiteral("kept/later.alg")), dangling));
     QVERIFY(AlignmentProfile(7, QStringLiteral("later"), sampleMatrix()).write(dangling));
-    QCOMPARE(SpecialFile::kindAt(dangling), SpecialFile::Link);
+    QCOMPARE(NonRegularFile::kindAt(dangling), NonRegularFile::Link);
     QCOMPARE(loaded.read(path(QStringLiteral("kept/later.alg"))), AlignmentProfile::ReadResult::Ok);
     QCOMPARE(loaded.serialNumber(), QStringLiteral("later"));
 }
 
 void TestAlignmentProfile::onlyRegularFilesOfProfileSizeAreRead_data()
 {
-    QTest::addColumn<SpecialFile::Kind>("kind");
+    QTest::addColumn<NonRegularFile::Kind>("kind");
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<int>("expected");
     QTest::addColumn<QString>("reasonHolds");
     const int cannotOpen = int(AlignmentProfile::ReadResult::CannotOpen);
-    QTest::newRow("FIFO without a writer") << SpecialFile::Fifo << QString() << cannotOpen << "a FIFO";
-    QTest::newRow("socket") << SpecialFile::Socket << QString() << cannotOpen << "a socket";
-    QTest::newRow("directory") << SpecialFile::Directory << QString() << cannotOpen << "a directory";
-    QTest::newRow("endless device") << SpecialFile::CharDevice << "/dev/zero" << cannotOpen
+    QTest::newRow("FIFO without a writer") << NonRegularFile::Fifo << QString() << cannotOpen << "a FIFO";
+    QTest::newRow("socket") << NonRegularFile::Socket << QString() << cannotOpen << "a socket";
+    QTest::newRow("directory") << NonRegularFile::Directory << QString() << cannotOpen << "a directory";
+    QTest::newRow("endless device") << NonRegularFile::CharDevice << "/dev/zero" << cannotOpen
                                     << "a character device";
     // A whole profile with megabytes after it: no profile is that large.
-    QTest::newRow("oversized") << SpecialFile::Regular << QString()
+    QTest::newRow("oversized") << NonRegularFile::Regular << QString()
                                << int(AlignmentProfile::ReadResult::ParseError) << "larger";
 }
 
 void TestAlignmentProfile::onlyRegularFilesOfProfileSizeAreRead()
 {
-    QFETCH(SpecialFile::Kind, kind);
+    QFETCH(NonRegularFile::Kind, kind);
     QFETCH(QString, fileName);
     QFETCH(int, expected);
     QFETCH(QString, reasonHolds);
-    std::unique_ptr<SpecialFile> special;
+    std::unique_ptr<NonRegularFile> special;
     if (fileName.isEmpty()) {
         fileName = path(QStringLiteral("x.alg"));
-        if (kind == SpecialFile::Regular) {
+        if (kind == NonRegularFile::Regular) {
             QVERIFY(AlignmentProfile(7, QStringLiteral("SN1"), sampleMatrix()).write(fileName));
             QFile file(fileName);
             QVERIFY(file.open(QIODevice::Append));
             QCOMPARE(file.write(QByteArray(2 * 1024 * 1024, '\0')), qint64(2 * 1024 * 1024));
         } else {
-            special = std::make_unique<SpecialFile>(kind, fileName);
+            special = std::make_unique<NonRegularFile>(kind, fileName);
             QVERIFY(special->isMade());
         }
     }
-    QCOMPARE(SpecialFile::kindAt(fileName), kind);
+    QCOMPARE(NonRegularFile::kindAt(fileName), kind);
 
     AlignmentProfile profile(5, QStringLiteral("kept"), Matrix::IdentityMatrix(3) * 2.0);
     QString reason;

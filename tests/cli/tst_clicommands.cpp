@@ -6,7 +6,7 @@
 #include "crxxxemulator.h"
 #include "matrix.h"
 #include "portlister.h"
-#include "specialfile.h"
+#include "nonregularfile.h"
 
 #include <QDataStream>
 #include <QFile>
@@ -605,21 +605,21 @@ void TestCliCommands::outsideTextIsPrintedEscaped()
 void TestCliCommands::outputThatIsNoRegularFileIsRefused_data()
 {
     QTest::addColumn<QString>("command");
-    QTest::addColumn<SpecialFile::Kind>("kind");
+    QTest::addColumn<NonRegularFile::Kind>("kind");
     QTest::addColumn<QString>("named");
-    QTest::newRow("profile new onto a FIFO") << "profile" << SpecialFile::Fifo << "a FIFO";
-    QTest::newRow("profile new onto a socket") << "profile" << SpecialFile::Socket << "a socket";
-    QTest::newRow("profile new onto a directory") << "profile" << SpecialFile::Directory << "a directory";
-    QTest::newRow("calibrate onto a FIFO") << "calibrate" << SpecialFile::Fifo << "a FIFO";
+    QTest::newRow("profile new onto a FIFO") << "profile" << NonRegularFile::Fifo << "a FIFO";
+    QTest::newRow("profile new onto a socket") << "profile" << NonRegularFile::Socket << "a socket";
+    QTest::newRow("profile new onto a directory") << "profile" << NonRegularFile::Directory << "a directory";
+    QTest::newRow("calibrate onto a FIFO") << "calibrate" << NonRegularFile::Fifo << "a FIFO";
 }
 
 void TestCliCommands::outputThatIsNoRegularFileIsRefused()
 {
     QFETCH(QString, command);
-    QFETCH(SpecialFile::Kind, kind);
+    QFETCH(NonRegularFile::Kind, kind);
     QFETCH(QString, named);
     const QString out = path("out.alg");
-    const SpecialFile special(kind, out);
+    const NonRegularFile special(kind, out);
     QVERIFY(special.isMade());
     const QString reference = path("REF.csv");
     QVERIFY(writeFile(reference, referenceCsv()));
@@ -633,7 +633,7 @@ void TestCliCommands::outputThatIsNoRegularFileIsRefused()
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, 3);
     QVERIFY2(result.err.contains(named.toUtf8() + ", not a regular file"), result.err.constData());
-    QCOMPARE(SpecialFile::kindAt(out), kind);
+    QCOMPARE(NonRegularFile::kindAt(out), kind);
     // Refused before the operator measures anything.
     QVERIFY(sensor->commands().empty());
 }
@@ -647,8 +647,8 @@ void TestCliCommands::outputThroughALinkWritesItsFileAndKeepsTheLink()
     const auto made = CliRunner::run({"profile", "new", "--type", "13", "--serial", "L-1", "--matrix",
                                       "1,0,0;0,2,0;0,0,1", "--out", link});
     QCOMPARE(made.exitCode, 0);
-    QCOMPARE(SpecialFile::kindAt(link), SpecialFile::Link);
-    QCOMPARE(SpecialFile::kindAt(target), SpecialFile::Regular);
+    QCOMPARE(NonRegularFile::kindAt(link), NonRegularFile::Link);
+    QCOMPARE(NonRegularFile::kindAt(target), NonRegularFile::Regular);
     AlignmentProfile profile;
     QCOMPARE(profile.read(target), AlignmentProfile::ReadResult::Ok);
     QCOMPARE(profile.serialNumber(), QStringLiteral("L-1"));
@@ -658,30 +658,30 @@ void TestCliCommands::outputThroughALinkWritesItsFileAndKeepsTheLink()
 void TestCliCommands::inputThatIsNoRegularFileIsRefused_data()
 {
     QTest::addColumn<QString>("command");
-    QTest::addColumn<SpecialFile::Kind>("kind");
+    QTest::addColumn<NonRegularFile::Kind>("kind");
     QTest::addColumn<QString>("fileName"); // empty: made in the test's directory
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("reference FIFO without a writer") << "calibrate" << SpecialFile::Fifo << QString() << "a FIFO";
-    QTest::newRow("reference device without end") << "calibrate" << SpecialFile::CharDevice << "/dev/zero"
+    QTest::newRow("reference FIFO without a writer") << "calibrate" << NonRegularFile::Fifo << QString() << "a FIFO";
+    QTest::newRow("reference device without end") << "calibrate" << NonRegularFile::CharDevice << "/dev/zero"
                                                    << "a character device";
-    QTest::newRow("reference directory") << "calibrate" << SpecialFile::Directory << QString() << "a directory";
-    QTest::newRow("reference oversized") << "calibrate" << SpecialFile::Regular << QString() << "larger";
-    QTest::newRow("profile show FIFO") << "show" << SpecialFile::Fifo << QString() << "a FIFO";
-    QTest::newRow("profile show oversized") << "show" << SpecialFile::Regular << QString() << "larger";
-    QTest::newRow("measure with a FIFO profile") << "measure" << SpecialFile::Fifo << QString() << "a FIFO";
+    QTest::newRow("reference directory") << "calibrate" << NonRegularFile::Directory << QString() << "a directory";
+    QTest::newRow("reference oversized") << "calibrate" << NonRegularFile::Regular << QString() << "larger";
+    QTest::newRow("profile show FIFO") << "show" << NonRegularFile::Fifo << QString() << "a FIFO";
+    QTest::newRow("profile show oversized") << "show" << NonRegularFile::Regular << QString() << "larger";
+    QTest::newRow("measure with a FIFO profile") << "measure" << NonRegularFile::Fifo << QString() << "a FIFO";
 }
 
 void TestCliCommands::inputThatIsNoRegularFileIsRefused()
 {
     QFETCH(QString, command);
-    QFETCH(SpecialFile::Kind, kind);
+    QFETCH(NonRegularFile::Kind, kind);
     QFETCH(QString, fileName);
     QFETCH(QString, reason);
-    std::unique_ptr<SpecialFile> special;
+    std::unique_ptr<NonRegularFile> special;
     if (fileName.isEmpty()) {
         fileName = path("input");
-        if (kind == SpecialFile::Regular) {
+        if (kind == NonRegularFile::Regular) {
             // Whole and valid, followed by megabytes that the reader skips:
             // comment lines for the reference, anything after a profile.
             QByteArray content;
@@ -698,11 +698,11 @@ void TestCliCommands::inputThatIsNoRegularFileIsRefused()
                 content += "# padding\n";
             QVERIFY(writeFile(fileName, content));
         } else {
-            special = std::make_unique<SpecialFile>(kind, fileName);
+            special = std::make_unique<NonRegularFile>(kind, fileName);
             QVERIFY(special->isMade());
         }
     }
-    QCOMPARE(SpecialFile::kindAt(fileName), kind);
+    QCOMPARE(NonRegularFile::kindAt(fileName), kind);
 
     QStringList arguments;
     if (command == QLatin1String("calibrate"))

@@ -1,4 +1,4 @@
-#include "specialfile.h"
+#include "nonregularfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-SpecialFile::SpecialFile(Kind kind, const QString& path)
+NonRegularFile::NonRegularFile(Kind kind, const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
     switch (kind) {
@@ -36,13 +36,13 @@ SpecialFile::SpecialFile(Kind kind, const QString& path)
     }
 }
 
-SpecialFile::~SpecialFile()
+NonRegularFile::~NonRegularFile()
 {
     if (m_socket >= 0)
         ::close(m_socket);
 }
 
-SpecialFile::Kind SpecialFile::kindAt(const QString& path)
+NonRegularFile::Kind NonRegularFile::kindAt(const QString& path)
 {
     struct stat info;
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0)

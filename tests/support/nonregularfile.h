@@ -1,5 +1,5 @@
-#ifndef SPECIALFILE_H
-#define SPECIALFILE_H
+#ifndef NONREGULARFILE_H
+#define NONREGULARFILE_H
 
 #include <QMetaType>
 #include <QString>
@@ -7,7 +7,7 @@
 // A name in the file system that is not a regular file (a FIFO, a socket, a
 // directory), made for a test and kept as long as the object lives, and what
 // kind of thing a name is, without following a link.
-class SpecialFile
+class NonRegularFile
 {
 public:
     enum Kind : char {
@@ -21,10 +21,10 @@ public:
         Other = '?',
     };
 
-    SpecialFile(Kind kind, const QString& path);
-    ~SpecialFile();
-    SpecialFile(const SpecialFile&) = delete;
-    SpecialFile& operator=(const SpecialFile&) = delete;
+    NonRegularFile(Kind kind, const QString& path);
+    ~NonRegularFile();
+    NonRegularFile(const NonRegularFile&) = delete;
+    NonRegularFile& operator=(const NonRegularFile&) = delete;
 
     // False when the system would not make it.
     bool isMade() const { return m_made; }
@@ -36,6 +36,6 @@ private:
     bool m_made = false;
 };
 
-Q_DECLARE_METATYPE(SpecialFile::Kind)
+Q_DECLARE_METATYPE(NonRegularFile::Kind)
 
-#endif // SPECIALFILE_H
+#endif // NONREGULARFILE_H
