@@ -117,10 +117,7 @@ void TestCA410Sensor::missingLibraryIsNamedAndClosedSensorIsSafe()
     CA410Sensor sensor;
     QVERIFY(!sensor.init(port()));
     QVERIFY(!sensor.getIsOpen());
-    QCOMPARE(m_messenger->shown().size(), 1);
-    QCOMPARE(m_messenger->shown().at(0).icon, Messenger::Icon::Warning);
-    QCOMPARE(m_messenger->shown().at(0).title, QStringLiteral("CA410"));
-    QCOMPARE(m_messenger->shown().at(0).text, QStringLiteral("Can not open libmlink_ca410.so"));
+    QCOMPARE(m_messenger->boxes(), QStringList{QStringLiteral("Warning CA410: Can not open libmlink_ca410.so")});
 
     // Never bound: readings fail as the library reports an uninitialised
     // handle, and nothing reaches the instrument.
@@ -216,8 +213,7 @@ void TestCA410Sensor::failedReadingIsTakenAgainInGetColor()
     m_emulator.addFault(Fault::Error, "MES", 24);
     QCOMPARE(m_sensor->startMeasure(), 100);
     QVERIFY(!m_sensor->isMeasured());
-    QCOMPARE(m_messenger->shown().size(), 1);
-    QCOMPARE(m_messenger->shown().at(0).text, QStringLiteral("measureXYZ err, 55"));
+    QCOMPARE(m_messenger->texts(), QStringList{QStringLiteral("measureXYZ err, 55")});
 
     m_emulator.setMeasurement(50.0, 60.0, 70.0);
     CColor color = m_sensor->GetColor();

@@ -262,8 +262,7 @@ void TestI1d3Sensor::libraryWithoutTheFunctionsIsRefused()
 
     I1d3Sensor sensor;
     QVERIFY(!sensor.init(QString()));
-    QCOMPARE(messenger.shown().size(), 1);
-    QCOMPARE(messenger.shown().at(0).text, QStringLiteral("Error resolve libmlink_i1d3.so"));
+    QCOMPARE(messenger.texts(), QStringList{QStringLiteral("Error resolve libmlink_i1d3.so")});
     sensor.release();
 }
 

@@ -227,8 +227,7 @@ void TestMainWindow::alignmentAnsweredNoStaysOn()
 
     rig.messages.queueAnswer(Messenger::No);
     rig.window->doAlignment();
-    QCOMPARE(rig.messages.shown().size(), 1);
-    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Do you want to stop alignment now?"));
+    QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("Do you want to stop alignment now?")});
     QVERIFY(rig.messages.shown().at(0).buttons.testFlag(Messenger::No));
     QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::On);
     QVERIFY(rig.action(QStringLiteral("Stop&l")));
@@ -245,10 +244,7 @@ void TestMainWindow::alignmentWithoutMonitorShowsTheControllersBox()
     Rig rig;
     rig.connectSensor();
     rig.action(QStringLiteral("A&lignment"))->trigger();
-    QCOMPARE(rig.messages.shown().size(), 1);
-    QCOMPARE(rig.messages.shown().at(0).icon, Messenger::Icon::Critical);
-    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Error!"));
-    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Connect Sensor and Monitor First!"));
+    QCOMPARE(rig.messages.boxes(), QStringList{QStringLiteral("Critical Error!: Connect Sensor and Monitor First!")});
     QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
     QVERIFY(rig.action(QStringLiteral("A&lignment")));
     QVERIFY(!rig.action(QStringLiteral("Stop&l")));
@@ -873,20 +869,14 @@ void TestMainWindow::panelReportsMonitorAndProfileFailures()
     QVERIFY(entry > 0);
     rig.messages.clear();
     profiles->setCurrentIndex(entry);
-    QCOMPARE(rig.messages.shown().size(), 1);
-    QCOMPARE(rig.messages.shown().at(0).icon, Messenger::Icon::Critical);
-    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Profile"));
-    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Parse Error!"));
+    QCOMPARE(rig.messages.boxes(), QStringList{QStringLiteral("Critical Profile: Parse Error!")});
     QCOMPARE(profiles->currentIndex(), 0);
     QVERIFY(rig.measure()->correctionMatrix() == sampleMatrix());
 
     // A port that leads nowhere as the monitor's.
     rig.messages.clear();
     rig.choose(QStringLiteral("monitorPortCombo"), rig.portIndex(kDeadPort));
-    QCOMPARE(rig.messages.shown().size(), 1);
-    QCOMPARE(rig.messages.shown().at(0).icon, Messenger::Icon::Warning);
-    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Monitor"));
-    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Connect Monitor Error!"));
+    QCOMPARE(rig.messages.boxes(), QStringList{QStringLiteral("Warning Monitor: Connect Monitor Error!")});
     QVERIFY(!rig.child<QLabel>(QStringLiteral("monitorIcon"))->isEnabled());
 
     rig.messages.clear();

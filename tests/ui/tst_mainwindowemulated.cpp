@@ -109,8 +109,7 @@ void TestMainWindowEmulated::measuresAndServesTheDisplay()
     QCOMPARE(display.replies().back().line, std::string("OK01,041.240;021.260;001.930"));
 
     QVERIFY(!window.close());
-    QCOMPARE(messages.shown().size(), 1);
-    QCOMPARE(messages.shown().at(0).text, QStringLiteral("Alignment is on."));
+    QCOMPARE(messages.texts(), QStringList{QStringLiteral("Alignment is on.")});
 
     messages.queueAnswer(Messenger::Yes);
     findAction(window, QStringLiteral("Stop&l"))->trigger();
