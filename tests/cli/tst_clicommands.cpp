@@ -420,35 +420,25 @@ void TestCliCommands::malformedReferenceIsRefusedWithLineAndColumn_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("where");
-    const QByteArray good = referenceCsv();
-    QByteArray commaDecimal = good;
-    commaDecimal.replace("green,35.76,71.52,11.92", "green,35.76,71;52,11.92");
-    QTest::newRow("not a number") << commaDecimal << "line 3, column 3";
-    QByteArray shortLine = good;
-    shortLine.replace("blue,18.05,7.22,95.05", "blue,18.05,7.22");
-    QTest::newRow("missing value") << shortLine << "line 4, column 4";
-    QByteArray longLine = good;
-    longLine.replace("white,95.05,100,108.9", "white,95.05,100,108.9,1");
-    QTest::newRow("extra value") << longLine << "line 5, column 5";
-    QByteArray unknown = good;
-    unknown.replace("red,", "# comment\nrot,");
-    QTest::newRow("unknown colour") << unknown << "line 3, column 1";
-    QByteArray twice = good;
-    twice.replace("blue,", "red,");
-    QTest::newRow("colour twice") << twice << "line 4, column 1";
-    QByteArray missing = good;
-    missing.replace("white,95.05,100,108.9\n", "");
-    QTest::newRow("colour missing") << missing << "line 5, column 1";
-    QByteArray infinite = good;
-    infinite.replace("21.26", "inf");
-    QTest::newRow("infinite") << infinite << "line 2, column 3";
+    // The good reference with one part replaced.
+    const auto edited = [](const char* from, const QByteArray& to) {
+        return referenceCsv().replace(from, to);
+    };
+    QTest::newRow("not a number")
+        << edited("green,35.76,71.52,11.92", "green,35.76,71;52,11.92") << "line 3, column 3";
+    QTest::newRow("missing value")
+        << edited("blue,18.05,7.22,95.05", "blue,18.05,7.22") << "line 4, column 4";
+    QTest::newRow("extra value")
+        << edited("white,95.05,100,108.9", "white,95.05,100,108.9,1") << "line 5, column 5";
+    QTest::newRow("unknown colour") << edited("red,", "# comment\nrot,") << "line 3, column 1";
+    QTest::newRow("colour twice") << edited("blue,", "red,") << "line 4, column 1";
+    QTest::newRow("colour missing") << edited("white,95.05,100,108.9\n", "") << "line 5, column 1";
+    QTest::newRow("infinite") << edited("21.26", "inf") << "line 2, column 3";
     // Read up to the NUL, these would be 71.5 and 108.
-    QByteArray nul = good;
-    nul.replace("71.52", QByteArray("71.5\0" "2", 6));
-    QTest::newRow("NUL inside a number") << nul << "line 3, column 3";
-    QByteArray nulLast = good;
-    nulLast.replace("108.9", QByteArray("108.\0" "9", 6));
-    QTest::newRow("NUL inside the last number") << nulLast << "line 5, column 4";
+    QTest::newRow("NUL inside a number")
+        << edited("71.52", QByteArray("71.5\0" "2", 6)) << "line 3, column 3";
+    QTest::newRow("NUL inside the last number")
+        << edited("108.9", QByteArray("108.\0" "9", 6)) << "line 5, column 4";
 }
 
 void TestCliCommands::malformedReferenceIsRefusedWithLineAndColumn()
