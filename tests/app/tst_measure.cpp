@@ -2,6 +2,7 @@
 #include "alignmentthread.h"
 #include "cmonitor.h"
 #include "crxxxemulator.h"
+#include "devicelink.h"
 #include "measure.h"
 #include "monitoremulator.h"
 #include "recordingmessenger.h"
@@ -542,16 +543,6 @@ double processCpuSeconds()
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
-
-// Points link at the display's terminal, replacing what it pointed at, the way a
-// udev rule keeps one name for whichever display is plugged in.
-bool pointLinkAt(const QString& link, const MonitorEmulator& display)
-{
-    const QString fresh = link + QStringLiteral(".new");
-    QFile::remove(fresh);
-    return QFile::link(QString::fromStdString(display.devicePath()), fresh)
-           && ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(link).constData()) == 0;
 }
 
 // Starts the display, points link at it and connects the monitor by name.
