@@ -4,6 +4,7 @@
 #include "ca410emulator.h"
 #include "clirunner.h"
 #include "crxxxemulator.h"
+#include "filecontents.h"
 #include "matrix.h"
 #include "portlister.h"
 #include "nonregularfile.h"
@@ -680,9 +681,7 @@ void TestCliCommands::inputThatIsNoRegularFileIsRefused()
             } else {
                 QVERIFY(AlignmentProfile(13, QStringLiteral("25067890"), Matrix::IdentityMatrix(3))
                             .write(fileName));
-                QFile file(fileName);
-                QVERIFY(file.open(QIODevice::ReadOnly));
-                content = file.readAll();
+                content = fileContents(fileName);
             }
             for (int i = 0; i < 200000; ++i)
                 content += "# padding\n";

@@ -2,6 +2,7 @@
 #include "alignmentwidget.h"
 #include "application.h"
 #include "colordockwidget.h"
+#include "filecontents.h"
 #include "mainwindow.h"
 #include "measure.h"
 #include "monitoremulator.h"
@@ -336,10 +337,7 @@ void TestMainWindow::failedSaveIsReportedAndKeepsTheOldFile()
     // A disk that fills up during the write: the profile there stays whole.
     const AlignmentProfile old(7, QStringLiteral("OLD-SERIAL-NUMBER"), sampleMatrix());
     QVERIFY(old.write(QStringLiteral("keep.alg")));
-    QFile oldFile(QStringLiteral("keep.alg"));
-    QVERIFY(oldFile.open(QIODevice::ReadOnly));
-    const QByteArray oldBytes = oldFile.readAll();
-    oldFile.close();
+    const QByteArray oldBytes = fileContents(QStringLiteral("keep.alg"));
 
     rig.messages.clear();
     rig.dialogs.queueText(QStringLiteral("keep"));
@@ -355,8 +353,7 @@ void TestMainWindow::failedSaveIsReportedAndKeepsTheOldFile()
 
     QCOMPARE(rig.messages.shown().size(), 1);
     QVERIFY(rig.messages.shown().at(0).text.contains(QStringLiteral("keep.alg")));
-    QVERIFY(oldFile.open(QIODevice::ReadOnly));
-    QCOMPARE(oldFile.readAll(), oldBytes);
+    QCOMPARE(fileContents(QStringLiteral("keep.alg")), oldBytes);
     // No half-written file is left beside it either.
     QCOMPARE(QDir(m_work).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.alg")});
 }
@@ -520,10 +517,7 @@ void TestMainWindow::saveAsksBeforeReplacingAProfile()
     QFile::remove(QStringLiteral("fresh.alg"));
     const AlignmentProfile old(7, QStringLiteral("OLD-SERIAL-NUMBER"), Matrix::IdentityMatrix(3));
     QVERIFY(old.write(QStringLiteral("panel.alg")));
-    QFile file(QStringLiteral("panel.alg"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray oldBytes = file.readAll();
-    file.close();
+    const QByteArray oldBytes = fileContents(QStringLiteral("panel.alg"));
 
     Rig rig;
     rig.connectSensor();
@@ -550,8 +544,7 @@ void TestMainWindow::saveAsksBeforeReplacingAProfile()
         QCOMPARE(onDisk.serialNumber(), rig.serialNumber);
         QVERIFY(onDisk.matrix() == sampleMatrix());
     } else {
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), oldBytes);
+        QCOMPARE(fileContents(QStringLiteral("panel.alg")), oldBytes);
     }
 }
 
