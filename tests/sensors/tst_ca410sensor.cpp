@@ -2,6 +2,7 @@
 // name, a pseudo-terminal and the emulated instrument.
 #include "ca410emulator.h"
 #include "ca410sensor.h"
+#include "components.h"
 #include "mappedfiles.h"
 #include "recordingmessenger.h"
 #include "sensorlibrary.h"
@@ -179,9 +180,7 @@ void TestCA410Sensor::dimReadingIsAveragedWithASecond()
     const CColor color = m_sensor->GetColor();
     QVERIFY2(m_sensor->getMeasureDelay() >= 700 && m_sensor->getMeasureDelay() < 1500,
              qPrintable(QString::number(m_sensor->getMeasureDelay())));
-    QCOMPARE(color[0], 3.0);
-    QCOMPARE(color[1], 9.0);
-    QCOMPARE(color[2], 4.0);
+    QCOMPARE(components(color), (QList<double>{3.0, 9.0, 4.0}));
     QCOMPARE(measurements(), 2);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).value<CColor>()[1], 9.0);
@@ -197,9 +196,7 @@ void TestCA410Sensor::brightReadingIsTakenOnce()
     QVERIFY(!m_sensor->isLowLight());
     m_emulator.setMeasurement(1.0, 1.0, 1.0);
     const CColor color = m_sensor->GetColor();
-    QCOMPARE(color[0], 95.0);
-    QCOMPARE(color[1], 10.0);
-    QCOMPARE(color[2], 108.0);
+    QCOMPARE(components(color), (QList<double>{95.0, 10.0, 108.0}));
     QCOMPARE(measurements(), 1);
 }
 
@@ -217,9 +214,7 @@ void TestCA410Sensor::failedReadingIsTakenAgainInGetColor()
 
     m_emulator.setMeasurement(50.0, 60.0, 70.0);
     CColor color = m_sensor->GetColor();
-    QCOMPARE(color[0], 50.0);
-    QCOMPARE(color[1], 60.0);
-    QCOMPARE(color[2], 70.0);
+    QCOMPARE(components(color), (QList<double>{50.0, 60.0, 70.0}));
     QVERIFY(m_sensor->isMeasured());
 
     // Failing again: no reading, announced as such, never as a value.
@@ -243,9 +238,7 @@ void TestCA410Sensor::blackIsAReading()
     QCOMPARE(m_sensor->startMeasure(), 2000);
     const CColor color = m_sensor->GetColor();
     QVERIFY(!color.IsNoData());
-    QCOMPARE(color[0], 0.0);
-    QCOMPARE(color[1], 0.0);
-    QCOMPARE(color[2], 0.0);
+    QCOMPARE(components(color), (QList<double>{0.0, 0.0, 0.0}));
     QCOMPARE(measurements(), 2);
     QVERIFY(m_messenger->shown().isEmpty());
 }
@@ -262,9 +255,7 @@ void TestCA410Sensor::readingSourceFeedsEveryMeasurement()
     });
     QCOMPARE(m_sensor->startMeasure(), 1000);
     CColor color = m_sensor->GetColor();
-    QCOMPARE(color[0], 41.0);
-    QCOMPARE(color[1], 51.0);
-    QCOMPARE(color[2], 60.25);
+    QCOMPARE(components(color), (QList<double>{41.0, 51.0, 60.25}));
     QCOMPARE(m_sensor->startMeasure(), 1000);
     QCOMPARE(m_sensor->GetColor()[1], 52.0);
     QCOMPARE(taken, 2);
@@ -275,9 +266,7 @@ void TestCA410Sensor::readingSourceFeedsEveryMeasurement()
     m_emulator.setMeasurement(70.0, 80.0, 90.0);
     QCOMPARE(m_sensor->startMeasure(), 1000);
     color = m_sensor->GetColor();
-    QCOMPARE(color[0], 70.0);
-    QCOMPARE(color[1], 80.0);
-    QCOMPARE(color[2], 90.0);
+    QCOMPARE(components(color), (QList<double>{70.0, 80.0, 90.0}));
     QCOMPARE(taken, 2);
 }
 
