@@ -1,4 +1,5 @@
 #include "alignmentprofile.h"
+#include "filecontents.h"
 #include "nonregularfile.h"
 
 #include <QDataStream>
@@ -110,9 +111,7 @@ void TestAlignmentProfile::layoutOfAnEightCharacterSerial()
 {
     const AlignmentProfile profile(7, QStringLiteral("A1B2C3D4"), sampleMatrix());
     QVERIFY(profile.write(path(QStringLiteral("ca410.alg"))));
-    QFile file(path(QStringLiteral("ca410.alg")));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = fileContents(path(QStringLiteral("ca410.alg")));
     QCOMPARE(bytes.size(), 112);
     QCOMPARE(bytes.left(8), QByteArray::fromHex("1234567801000002"));
     QCOMPARE(bytes.mid(8, 4), QByteArray::fromHex("00000006")); // type 7 stored as 6
@@ -151,9 +150,7 @@ void TestAlignmentProfile::damagedFilesAreParseErrors_data()
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("g.alg"));
         profile.write(file);
-        QFile f(file);
-        f.open(QIODevice::ReadOnly);
-        good = f.readAll();
+        good = fileContents(file);
     }
     QByteArray notThreeByThree = good.left(32);
     {

@@ -23,8 +23,9 @@ constexpr qint64 kAtOnceMs = 1000;
 class Registered
 {
 public:
-    Registered(const QString& name, std::shared_ptr<ScriptedSerialDevice> device)
-        : m_name(name), m_device(std::move(device))
+    // A scripted device answering replies in turn, one per commandEnd written.
+    Registered(const QString& name, const QList<QByteArray>& replies, char commandEnd)
+        : m_name(name), m_device(std::make_shared<ScriptedSerialDevice>(replies, commandEnd))
     {
         SerialPort::setDevice(m_name, m_device);
     }
@@ -65,8 +66,7 @@ void TestSerialPortDevice::opensOnlyWhileRegistered()
 
     SerialPort port(kInstrument);
     {
-        Registered instrument(kInstrument, std::make_shared<ScriptedSerialDevice>(
-                                               QList<QByteArray>{"OK\r\n"}, '\r'));
+        Registered instrument(kInstrument, {"OK\r\n"}, '\r');
         QVERIFY(port.open());
         QVERIFY(port.isOpen());
         // Line settings are kept as for a terminal.
@@ -91,8 +91,7 @@ void TestSerialPortDevice::opensOnlyWhileRegistered()
 
 void TestSerialPortDevice::commandsGetTheirReplies()
 {
-    Registered instrument(kInstrument, std::make_shared<ScriptedSerialDevice>(
-                                           QList<QByteArray>{"first\r\n", "second\r\n", "third\r\n"}, '\r'));
+    Registered instrument(kInstrument, {"first\r\n", "second\r\n", "third\r\n"}, '\r');
     SerialPort port(kInstrument);
     QVERIFY(port.open());
     port.setTimeout(kLongWait);
@@ -120,8 +119,7 @@ void TestSerialPortDevice::waitWithoutCommandGetsTheNextReply()
 {
     // A device with commandEnd 0 answers every write; one that is only waited
     // on answers too, unasked, as an instrument that sends by itself.
-    Registered instrument(kInstrument, std::make_shared<ScriptedSerialDevice>(
-                                           QList<QByteArray>{"package", "banner"}, '\0'));
+    Registered instrument(kInstrument, {"package", "banner"}, '\0');
     SerialPort port(kInstrument);
     QVERIFY(port.open());
     QCOMPARE(port.write(QByteArray("\rN5\r")), qint64(4));
@@ -133,8 +131,7 @@ void TestSerialPortDevice::waitWithoutCommandGetsTheNextReply()
 
 void TestSerialPortDevice::emptyReplyIsATimeOut()
 {
-    Registered instrument(kInstrument, std::make_shared<ScriptedSerialDevice>(
-                                           QList<QByteArray>{"", "late\r\n"}, '\r'));
+    Registered instrument(kInstrument, {"", "late\r\n"}, '\r');
     SerialPort port(kInstrument);
     QVERIFY(port.open());
     port.setTimeout(kLongWait);
@@ -150,8 +147,7 @@ void TestSerialPortDevice::emptyReplyIsATimeOut()
 
 void TestSerialPortDevice::flushDropsTheUnreadReply()
 {
-    Registered instrument(kInstrument, std::make_shared<ScriptedSerialDevice>(
-                                           QList<QByteArray>{"stale\r\n", "fresh\r\n"}, '\r'));
+    Registered instrument(kInstrument, {"stale\r\n", "fresh\r\n"}, '\r');
     SerialPort port(kInstrument);
     QVERIFY(port.open());
     QCOMPARE(port.write(QByteArray("A\r")), qint64(2));
@@ -164,8 +160,7 @@ void TestSerialPortDevice::flushDropsTheUnreadReply()
 
 void TestSerialPortDevice::hangUpEndsEveryWaitAtOnce()
 {
-    Registered instrument(kInstrument, std::make_shared<ScriptedSerialDevice>(
-                                           QList<QByteArray>{"last\r\n"}, '\r'));
+    Registered instrument(kInstrument, {"last\r\n"}, '\r');
     SerialPort port(kInstrument);
     QVERIFY(port.open());
     port.setTimeout(kLongWait);
@@ -195,8 +190,7 @@ void TestSerialPortDevice::hangUpEndsEveryWaitAtOnce()
 
 void TestSerialPortDevice::cancelledWaitsEndAtOnce()
 {
-    Registered instrument(kInstrument, std::make_shared<ScriptedSerialDevice>(
-                                           QList<QByteArray>{"reply\r\n"}, '\r'));
+    Registered instrument(kInstrument, {"reply\r\n"}, '\r');
     SerialPort port(kInstrument);
     QVERIFY(port.open());
     port.setTimeout(kLongWait);
@@ -214,8 +208,7 @@ void TestSerialPortDevice::cancelledWaitsEndAtOnce()
 void TestSerialPortDevice::monitorPollsTheDisplaysCommands()
 {
     // What the display sends, in three bursts; the second cuts a line in two.
-    Registered display(kDisplay, std::make_shared<ScriptedSerialDevice>(
-                                     QList<QByteArray>{"MES,1\r", "MD", "R,1\r\nMES,0\r"}, '\r'));
+    Registered display(kDisplay, {"MES,1\r", "MD", "R,1\r\nMES,0\r"}, '\r');
     CMonitor monitor;
     QVERIFY(monitor.init(kDisplay));
     QVERIFY(monitor.GetInit());
@@ -238,8 +231,7 @@ void TestSerialPortDevice::monitorPollsTheDisplaysCommands()
 
 void TestSerialPortDevice::monitorWaitEndsAtOnceWhenTheDisplayHasGone()
 {
-    Registered display(kDisplay, std::make_shared<ScriptedSerialDevice>(
-                                     QList<QByteArray>{"MES,1\r", "MDR,1\r"}, '\r'));
+    Registered display(kDisplay, {"MES,1\r", "MDR,1\r"}, '\r');
     CMonitor monitor;
     QVERIFY(monitor.init(kDisplay));
     QVERIFY(monitor.waitForData(kLongWait));

@@ -4,6 +4,7 @@
 #include "ca410emulator.h"
 #include "clirunner.h"
 #include "crxxxemulator.h"
+#include "filecontents.h"
 #include "matrix.h"
 #include "portlister.h"
 #include "nonregularfile.h"
@@ -14,6 +15,7 @@
 #include <QtTest>
 
 #include <chrono>
+#include <functional>
 #include <unistd.h>
 #include <cmath>
 #include <limits>
@@ -104,7 +106,32 @@ private:
     std::unique_ptr<QTemporaryDir> dir;
     QString sensorPort() const { return QString::fromStdString(sensor->portName()); }
     QString path(const char* name) const { return dir->filePath(QLatin1String(name)); }
+    // calibrate against the good reference into cr250.alg, confirming each
+    // patch while the sensor reads it as readingOf(patch) says.
+    CliRunner::Result calibrate(const std::function<Matrix(int)>& readingOf);
 };
+
+CliRunner::Result TestCliCommands::calibrate(const std::function<Matrix(int)>& readingOf)
+{
+    const QString reference = path("REF.csv");
+    if (!writeFile(reference, referenceCsv()))
+        return {};
+    CliRunner cli({"calibrate", "--sensor", "13", "--port", sensorPort(), "--reference", reference,
+                   "--out", path("cr250.alg")});
+    for (int p = 0; p < 4; ++p) {
+        // A prompt that never comes ends the run; the caller sees it in the result.
+        if (!cli.waitForErr(QByteArray("Show the ") + kPatches[p] + " patch"))
+            break;
+        const Matrix reading = readingOf(p);
+        auto config = sensor->config();
+        config.x = reading(0, 0);
+        config.y = reading(1, 0);
+        config.z = reading(2, 0);
+        sensor->setConfig(config);
+        cli.process().write("\n");
+    }
+    return cli.finish(30000);
+}
 
 void TestCliCommands::init()
 {
@@ -345,28 +372,12 @@ void TestCliCommands::calibrateComputesTheMatrixAndWritesTheProfile()
     const double d[] = {1.10, 0.02, 0.00, 0.01, 0.95, 0.03, 0.00, 0.02, 1.05};
     const Matrix distortion(d, 3, 3);
     const Matrix inverse = distortion.GetInverse();
-    const QString reference = path("REF.csv");
-    QVERIFY(writeFile(reference, referenceCsv()));
-    const QString out = path("cr250.alg");
-
-    CliRunner cli({"calibrate", "--sensor", "13", "--port", sensorPort(), "--reference", reference,
-                   "--out", out});
-    for (int p = 0; p < 4; ++p) {
-        QVERIFY2(cli.waitForErr(QByteArray("Show the ") + kPatches[p] + " patch"), cli.err().constData());
-        const Matrix reading = inverse * Matrix(kReference[p], 3, 1);
-        auto config = sensor->config();
-        config.x = reading(0, 0);
-        config.y = reading(1, 0);
-        config.z = reading(2, 0);
-        sensor->setConfig(config);
-        cli.process().write("\n");
-    }
-    const auto result = cli.finish(30000);
+    const auto result = calibrate([&inverse](int p) { return inverse * Matrix(kReference[p], 3, 1); });
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(result.out.contains("Residual"), result.out.constData());
 
     AlignmentProfile profile;
-    QCOMPARE(profile.read(out), AlignmentProfile::ReadResult::Ok);
+    QCOMPARE(profile.read(path("cr250.alg")), AlignmentProfile::ReadResult::Ok);
     QCOMPARE(profile.sensorType(), 13);
     QCOMPARE(profile.serialNumber(), QStringLiteral("25067890"));
     // The emulator reports four decimals.
@@ -420,35 +431,25 @@ void TestCliCommands::malformedReferenceIsRefusedWithLineAndColumn_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("where");
-    const QByteArray good = referenceCsv();
-    QByteArray commaDecimal = good;
-    commaDecimal.replace("green,35.76,71.52,11.92", "green,35.76,71;52,11.92");
-    QTest::newRow("not a number") << commaDecimal << "line 3, column 3";
-    QByteArray shortLine = good;
-    shortLine.replace("blue,18.05,7.22,95.05", "blue,18.05,7.22");
-    QTest::newRow("missing value") << shortLine << "line 4, column 4";
-    QByteArray longLine = good;
-    longLine.replace("white,95.05,100,108.9", "white,95.05,100,108.9,1");
-    QTest::newRow("extra value") << longLine << "line 5, column 5";
-    QByteArray unknown = good;
-    unknown.replace("red,", "# comment\nrot,");
-    QTest::newRow("unknown colour") << unknown << "line 3, column 1";
-    QByteArray twice = good;
-    twice.replace("blue,", "red,");
-    QTest::newRow("colour twice") << twice << "line 4, column 1";
-    QByteArray missing = good;
-    missing.replace("white,95.05,100,108.9\n", "");
-    QTest::newRow("colour missing") << missing << "line 5, column 1";
-    QByteArray infinite = good;
-    infinite.replace("21.26", "inf");
-    QTest::newRow("infinite") << infinite << "line 2, column 3";
+    // The good reference with one part replaced.
+    const auto edited = [](const char* from, const QByteArray& to) {
+        return referenceCsv().replace(from, to);
+    };
+    QTest::newRow("not a number")
+        << edited("green,35.76,71.52,11.92", "green,35.76,71;52,11.92") << "line 3, column 3";
+    QTest::newRow("missing value")
+        << edited("blue,18.05,7.22,95.05", "blue,18.05,7.22") << "line 4, column 4";
+    QTest::newRow("extra value")
+        << edited("white,95.05,100,108.9", "white,95.05,100,108.9,1") << "line 5, column 5";
+    QTest::newRow("unknown colour") << edited("red,", "# comment\nrot,") << "line 3, column 1";
+    QTest::newRow("colour twice") << edited("blue,", "red,") << "line 4, column 1";
+    QTest::newRow("colour missing") << edited("white,95.05,100,108.9\n", "") << "line 5, column 1";
+    QTest::newRow("infinite") << edited("21.26", "inf") << "line 2, column 3";
     // Read up to the NUL, these would be 71.5 and 108.
-    QByteArray nul = good;
-    nul.replace("71.52", QByteArray("71.5\0" "2", 6));
-    QTest::newRow("NUL inside a number") << nul << "line 3, column 3";
-    QByteArray nulLast = good;
-    nulLast.replace("108.9", QByteArray("108.\0" "9", 6));
-    QTest::newRow("NUL inside the last number") << nulLast << "line 5, column 4";
+    QTest::newRow("NUL inside a number")
+        << edited("71.52", QByteArray("71.5\0" "2", 6)) << "line 3, column 3";
+    QTest::newRow("NUL inside the last number")
+        << edited("108.9", QByteArray("108.\0" "9", 6)) << "line 5, column 4";
 }
 
 void TestCliCommands::malformedReferenceIsRefusedWithLineAndColumn()
@@ -545,37 +546,16 @@ void TestCliCommands::damagedProfileNumbersAreRefused()
 
 void TestCliCommands::calibrateRefusesAMatrixThatMissesAColour()
 {
-    const QString reference = path("REF.csv");
-    QVERIFY(writeFile(reference, referenceCsv()));
-    const QString out = path("cr250.alg");
-
     // The sensor reads the primaries as the reference does, but its white holds
     // next to no blue: the matrix must blow the blue up to keep white exact.
-    CliRunner cli({"calibrate", "--sensor", "13", "--port", sensorPort(), "--reference", reference,
-                   "--out", out});
-    for (int p = 0; p < 4; ++p) {
-        QVERIFY2(cli.waitForErr(QByteArray("Show the ") + kPatches[p] + " patch"), cli.err().constData());
-        auto config = sensor->config();
-        const int from = p == 3 ? 0 : p;
-        config.x = kReference[from][0];
-        config.y = kReference[from][1];
-        config.z = kReference[from][2];
-        if (p == 3) {
-            for (int q : {1, 2}) {
-                const double share = q == 2 ? 0.001 : 1.0;
-                config.x += share * kReference[q][0];
-                config.y += share * kReference[q][1];
-                config.z += share * kReference[q][2];
-            }
-        }
-        sensor->setConfig(config);
-        cli.process().write("\n");
-    }
-    const auto result = cli.finish(30000);
+    const auto result = calibrate([](int p) {
+        const auto primary = [](int q) { return Matrix(kReference[q], 3, 1); };
+        return p < 3 ? primary(p) : primary(0) + primary(1) + primary(2) * 0.001;
+    });
     QCOMPARE(result.exitCode, 2);
     QVERIFY2(result.err.contains("the blue reading"), result.err.constData());
     QVERIFY2(result.err.contains("Nothing written"), result.err.constData());
-    QVERIFY(!QFile::exists(out));
+    QVERIFY(!QFile::exists(path("cr250.alg")));
 }
 
 void TestCliCommands::outsideTextIsPrintedEscaped()
@@ -690,9 +670,7 @@ void TestCliCommands::inputThatIsNoRegularFileIsRefused()
             } else {
                 QVERIFY(AlignmentProfile(13, QStringLiteral("25067890"), Matrix::IdentityMatrix(3))
                             .write(fileName));
-                QFile file(fileName);
-                QVERIFY(file.open(QIODevice::ReadOnly));
-                content = file.readAll();
+                content = fileContents(fileName);
             }
             for (int i = 0; i < 200000; ++i)
                 content += "# padding\n";

@@ -5,6 +5,7 @@
 #include "ca410emulator.h"
 #include "clirunner.h"
 #include "crxxxemulator.h"
+#include "devicelink.h"
 #include "monitoremulator.h"
 
 #include <QFile>
@@ -18,17 +19,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-// Points link at the device's terminal, replacing what it pointed at, the way a
-// udev rule keeps one name for whichever device is plugged in. Terminal numbers
-// are reused by other processes' terminals, so the name must be a link.
-bool pointLinkAt(const QString& link, const PtyDevice& device)
-{
-    const QString fresh = link + QStringLiteral(".new");
-    QFile::remove(fresh);
-    return QFile::link(QString::fromStdString(device.devicePath()), fresh)
-           && std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(link).constData()) == 0;
-}
 
 // Splits a CSV line, honouring quoted fields.
 QStringList csvFields(const QString& line)

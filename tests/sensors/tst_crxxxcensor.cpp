@@ -1,3 +1,4 @@
+#include "components.h"
 #include "crxxxcensor.h"
 #include "crxxxemulator.h"
 #include "recordingmessenger.h"
@@ -385,9 +386,7 @@ void TestCRXXXCensor::instrumentInMemory()
     QCOMPARE(sensor->getSpeedMode(), 1);
 
     const CColor reading = sensor->GetColor();
-    QCOMPARE(reading[0], 95.05);
-    QCOMPARE(reading[1], 100.0);
-    QCOMPARE(reading[2], 108.88);
+    QCOMPARE(components(reading), (QList<double>{95.05, 100.0, 108.88}));
     QCOMPARE(instrument->written(),
              QByteArray("RC ID\rRC Model\rRC Speed\rRS Speed\rRC SyncMode\rRS SyncMode\rM\rRM XYZ\r"));
 
@@ -523,9 +522,7 @@ void TestCRXXXCensor::reading()
 
     const CColor c = sensor->GetColor();
     QCOMPARE(device->commands(), (std::vector<std::string>{"M", "RM XYZ"}));
-    QCOMPARE(c[0], config.x);
-    QCOMPARE(c[1], config.y);
-    QCOMPARE(c[2], config.z);
+    QCOMPARE(components(c), (QList<double>{config.x, config.y, config.z}));
     QCOMPARE(spy.count(), 1);
     const CColor emitted = spy.at(0).at(0).value<CColor>();
     QCOMPARE(emitted[1], config.y);
@@ -543,18 +540,14 @@ void TestCRXXXCensor::readingFromASource()
         return std::array<double, 3>{{12.5 * taken, 20.25, 3.125}};
     });
     CColor c = sensor->GetColor();
-    QCOMPARE(c[0], 12.5);
-    QCOMPARE(c[1], 20.25);
-    QCOMPARE(c[2], 3.125);
+    QCOMPARE(components(c), (QList<double>{12.5, 20.25, 3.125}));
     QCOMPARE(sensor->GetColor()[0], 25.0);
     QCOMPARE(taken, 2);
 
     // Without a source the configured values come back.
     device->setReadingSource(nullptr);
     c = sensor->GetColor();
-    QCOMPARE(c[0], config.x);
-    QCOMPARE(c[1], config.y);
-    QCOMPARE(c[2], config.z);
+    QCOMPARE(components(c), (QList<double>{config.x, config.y, config.z}));
     QCOMPARE(taken, 2);
 }
 
@@ -591,9 +584,7 @@ void TestCRXXXCensor::failedReadings()
 
     const CColor c = sensor->GetColor();
     if (dark) {
-        QCOMPARE(c[0], 0.0);
-        QCOMPARE(c[1], 0.0);
-        QCOMPARE(c[2], 0.0);
+        QCOMPARE(components(c), (QList<double>{0.0, 0.0, 0.0}));
         QVERIFY(!device->hasReceived("RM XYZ"));
     } else {
         QVERIFY(c.IsNoData());

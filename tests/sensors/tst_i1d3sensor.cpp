@@ -1,3 +1,4 @@
+#include "components.h"
 #include "i1d3sensor.h"
 #include "measure.h"
 #include "mlink_i1d3.h"
@@ -262,8 +263,7 @@ void TestI1d3Sensor::libraryWithoutTheFunctionsIsRefused()
 
     I1d3Sensor sensor;
     QVERIFY(!sensor.init(QString()));
-    QCOMPARE(messenger.shown().size(), 1);
-    QCOMPARE(messenger.shown().at(0).text, QStringLiteral("Error resolve libmlink_i1d3.so"));
+    QCOMPARE(messenger.texts(), QStringList{QStringLiteral("Error resolve libmlink_i1d3.so")});
     sensor.release();
 }
 
@@ -281,9 +281,7 @@ void TestI1d3Sensor::fastReadingIsTakenOnceWithTheLedOff()
     const CColor color = sensor->GetColor();
     QCOMPARE(calls("i1d3MeasureXYZ"), 1);
     QCOMPARE(sim(I1D3_SIM_LED), 1);
-    QCOMPARE(color[0], 12.5);
-    QCOMPARE(color[1], 13.25);
-    QCOMPARE(color[2], 14.0);
+    QCOMPARE(components(color), (QList<double>{12.5, 13.25, 14.0}));
     QCOMPARE(spy.size(), 1);
     QCOMPARE(spy.at(0).at(0).value<CColor>()[1], 13.25);
     QCOMPARE(sensor->getLastColor()[2], 14.0);
@@ -387,9 +385,7 @@ void TestI1d3Sensor::failedReadings()
     QCOMPARE(sensor->startMeasure(), 500);
     const CColor black = sensor->GetColor();
     QVERIFY(!black.IsNoData());
-    QCOMPARE(black[0], 0.0);
-    QCOMPARE(black[1], 0.0);
-    QCOMPARE(black[2], 0.0);
+    QCOMPARE(components(black), (QList<double>{0.0, 0.0, 0.0}));
     QCOMPARE(spy.size(), 2);
     QCOMPARE(messenger.shown().size(), 3);
 }
@@ -405,9 +401,7 @@ void TestI1d3Sensor::patchSourceFeedsReadings()
     QCOMPARE(setSource(countingPatch, &taken), I1D3_OK);
     QCOMPARE(sensor->startMeasure(), 500);
     CColor color = sensor->GetColor();
-    QCOMPARE(color[0], 30.5);
-    QCOMPARE(color[1], 41.0);
-    QCOMPARE(color[2], 50.25);
+    QCOMPARE(components(color), (QList<double>{30.5, 41.0, 50.25}));
     QCOMPARE(taken, int(calls("i1d3MeasureXYZ")));
 
     // A null source: the fixed patch again.
@@ -415,9 +409,7 @@ void TestI1d3Sensor::patchSourceFeedsReadings()
     const int before = taken;
     QCOMPARE(sensor->startMeasure(), 500);
     color = sensor->GetColor();
-    QCOMPARE(color[0], 10.0);
-    QCOMPARE(color[1], 20.0);
-    QCOMPARE(color[2], 30.0);
+    QCOMPARE(components(color), (QList<double>{10.0, 20.0, 30.0}));
     QCOMPARE(taken, before);
 }
 

@@ -2,6 +2,7 @@
 // instrument, the package decoder, and the factory entries of both drivers
 // bound to a library.
 #include "ca410sensor.h"
+#include "components.h"
 #include "k10sensor.h"
 #include "mappedfiles.h"
 #include "measure.h"
@@ -234,9 +235,7 @@ void TestK10Sensor::measuresLikeTheCa410()
     QCOMPARE(m_sensor->startMeasure(), 2000);
     const CColor black = m_sensor->GetColor();
     QVERIFY(!black.IsNoData());
-    QCOMPARE(black[0], 0.0);
-    QCOMPARE(black[1], 0.0);
-    QCOMPARE(black[2], 0.0);
+    QCOMPARE(components(black), (QList<double>{0.0, 0.0, 0.0}));
     QCOMPARE(m_messenger->shown().size(), shown);
 }
 
@@ -253,18 +252,14 @@ void TestK10Sensor::patchSourceFeedsReadings()
     QCOMPARE(setSource(countingPatch, &taken), 0);
     QCOMPARE(m_sensor->startMeasure(), 1000);
     CColor color = m_sensor->GetColor();
-    QCOMPARE(color[0], 30.5);
-    QCOMPARE(color[1], 41.0);
-    QCOMPARE(color[2], 50.25);
+    QCOMPARE(components(color), (QList<double>{30.5, 41.0, 50.25}));
     QCOMPARE(taken, calls("k10MeasureXYZ"));
 
     // A null source: the fixed patch again.
     QCOMPARE(setSource(nullptr, nullptr), 0);
     QCOMPARE(m_sensor->startMeasure(), 1000);
     color = m_sensor->GetColor();
-    QCOMPARE(color[0], 10.0);
-    QCOMPARE(color[1], 20.0);
-    QCOMPARE(color[2], 30.0);
+    QCOMPARE(components(color), (QList<double>{10.0, 20.0, 30.0}));
     QCOMPARE(taken, 1);
 }
 

@@ -1,3 +1,4 @@
+#include "components.h"
 #include "emulatedinstrument.h"
 #include "pr6xxcmd.h"
 #include "pr6xxemulator.h"
@@ -219,9 +220,7 @@ void TestPR6xxSensor::replyEndingEarly()
     clock.start();
     const CColor color = sensor->GetColor();
     QVERIFY2(clock.elapsed() < kDeadline, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(color[0], 40.5);
-    QCOMPARE(color[1], 20.0);
-    QCOMPARE(color[2], 1.5);
+    QCOMPARE(components(color), (QList<double>{40.5, 20.0, 1.5}));
     QCOMPARE(spy.count(), 1);
     QCOMPARE(qvariant_cast<CColor>(spy.first().first()), color);
 }

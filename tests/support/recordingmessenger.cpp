@@ -36,6 +36,37 @@ QList<RecordingMessenger::Shown> RecordingMessenger::shown() const
     return m_shown;
 }
 
+namespace {
+
+QString iconName(Messenger::Icon icon)
+{
+    switch (icon) {
+    case Messenger::Icon::Information: return QStringLiteral("Information");
+    case Messenger::Icon::Warning: return QStringLiteral("Warning");
+    case Messenger::Icon::Critical: return QStringLiteral("Critical");
+    case Messenger::Icon::Question: return QStringLiteral("Question");
+    }
+    return QString();
+}
+
+} // namespace
+
+QStringList RecordingMessenger::boxes() const
+{
+    QStringList lines;
+    for (const Shown& box : shown())
+        lines << QStringLiteral("%1 %2: %3").arg(iconName(box.icon), box.title, box.text);
+    return lines;
+}
+
+QStringList RecordingMessenger::texts() const
+{
+    QStringList lines;
+    for (const Shown& box : shown())
+        lines << box.text;
+    return lines;
+}
+
 void RecordingMessenger::clear()
 {
     QMutexLocker lock(&m_mutex);

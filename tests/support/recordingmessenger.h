@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 
 class QThread;
 
@@ -34,6 +35,10 @@ public:
     void queueAnswer(Button answer);
 
     QList<Shown> shown() const;
+    // One line per box, in order: "<icon> <title>: <text>", and the texts alone,
+    // so that a single comparison says how many boxes came and what each said.
+    QStringList boxes() const;
+    QStringList texts() const;
     void clear();
 
 private:

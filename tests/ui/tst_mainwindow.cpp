@@ -2,6 +2,7 @@
 #include "alignmentwidget.h"
 #include "application.h"
 #include "colordockwidget.h"
+#include "filecontents.h"
 #include "mainwindow.h"
 #include "measure.h"
 #include "monitoremulator.h"
@@ -227,8 +228,7 @@ void TestMainWindow::alignmentAnsweredNoStaysOn()
 
     rig.messages.queueAnswer(Messenger::No);
     rig.window->doAlignment();
-    QCOMPARE(rig.messages.shown().size(), 1);
-    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Do you want to stop alignment now?"));
+    QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("Do you want to stop alignment now?")});
     QVERIFY(rig.messages.shown().at(0).buttons.testFlag(Messenger::No));
     QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::On);
     QVERIFY(rig.action(QStringLiteral("Stop&l")));
@@ -245,10 +245,7 @@ void TestMainWindow::alignmentWithoutMonitorShowsTheControllersBox()
     Rig rig;
     rig.connectSensor();
     rig.action(QStringLiteral("A&lignment"))->trigger();
-    QCOMPARE(rig.messages.shown().size(), 1);
-    QCOMPARE(rig.messages.shown().at(0).icon, Messenger::Icon::Critical);
-    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Error!"));
-    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Connect Sensor and Monitor First!"));
+    QCOMPARE(rig.messages.boxes(), QStringList{QStringLiteral("Critical Error!: Connect Sensor and Monitor First!")});
     QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
     QVERIFY(rig.action(QStringLiteral("A&lignment")));
     QVERIFY(!rig.action(QStringLiteral("Stop&l")));
@@ -340,10 +337,7 @@ void TestMainWindow::failedSaveIsReportedAndKeepsTheOldFile()
     // A disk that fills up during the write: the profile there stays whole.
     const AlignmentProfile old(7, QStringLiteral("OLD-SERIAL-NUMBER"), sampleMatrix());
     QVERIFY(old.write(QStringLiteral("keep.alg")));
-    QFile oldFile(QStringLiteral("keep.alg"));
-    QVERIFY(oldFile.open(QIODevice::ReadOnly));
-    const QByteArray oldBytes = oldFile.readAll();
-    oldFile.close();
+    const QByteArray oldBytes = fileContents(QStringLiteral("keep.alg"));
 
     rig.messages.clear();
     rig.dialogs.queueText(QStringLiteral("keep"));
@@ -359,8 +353,7 @@ void TestMainWindow::failedSaveIsReportedAndKeepsTheOldFile()
 
     QCOMPARE(rig.messages.shown().size(), 1);
     QVERIFY(rig.messages.shown().at(0).text.contains(QStringLiteral("keep.alg")));
-    QVERIFY(oldFile.open(QIODevice::ReadOnly));
-    QCOMPARE(oldFile.readAll(), oldBytes);
+    QCOMPARE(fileContents(QStringLiteral("keep.alg")), oldBytes);
     // No half-written file is left beside it either.
     QCOMPARE(QDir(m_work).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.alg")});
 }
@@ -524,10 +517,7 @@ void TestMainWindow::saveAsksBeforeReplacingAProfile()
     QFile::remove(QStringLiteral("fresh.alg"));
     const AlignmentProfile old(7, QStringLiteral("OLD-SERIAL-NUMBER"), Matrix::IdentityMatrix(3));
     QVERIFY(old.write(QStringLiteral("panel.alg")));
-    QFile file(QStringLiteral("panel.alg"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray oldBytes = file.readAll();
-    file.close();
+    const QByteArray oldBytes = fileContents(QStringLiteral("panel.alg"));
 
     Rig rig;
     rig.connectSensor();
@@ -554,8 +544,7 @@ void TestMainWindow::saveAsksBeforeReplacingAProfile()
         QCOMPARE(onDisk.serialNumber(), rig.serialNumber);
         QVERIFY(onDisk.matrix() == sampleMatrix());
     } else {
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), oldBytes);
+        QCOMPARE(fileContents(QStringLiteral("panel.alg")), oldBytes);
     }
 }
 
@@ -873,20 +862,14 @@ void TestMainWindow::panelReportsMonitorAndProfileFailures()
     QVERIFY(entry > 0);
     rig.messages.clear();
     profiles->setCurrentIndex(entry);
-    QCOMPARE(rig.messages.shown().size(), 1);
-    QCOMPARE(rig.messages.shown().at(0).icon, Messenger::Icon::Critical);
-    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Profile"));
-    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Parse Error!"));
+    QCOMPARE(rig.messages.boxes(), QStringList{QStringLiteral("Critical Profile: Parse Error!")});
     QCOMPARE(profiles->currentIndex(), 0);
     QVERIFY(rig.measure()->correctionMatrix() == sampleMatrix());
 
     // A port that leads nowhere as the monitor's.
     rig.messages.clear();
     rig.choose(QStringLiteral("monitorPortCombo"), rig.portIndex(kDeadPort));
-    QCOMPARE(rig.messages.shown().size(), 1);
-    QCOMPARE(rig.messages.shown().at(0).icon, Messenger::Icon::Warning);
-    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Monitor"));
-    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Connect Monitor Error!"));
+    QCOMPARE(rig.messages.boxes(), QStringList{QStringLiteral("Warning Monitor: Connect Monitor Error!")});
     QVERIFY(!rig.child<QLabel>(QStringLiteral("monitorIcon"))->isEnabled());
 
     rig.messages.clear();

@@ -5,6 +5,7 @@
 #include "alignmentwidget.h"
 #include "application.h"
 #include "cmonitor.h"
+#include "devicelink.h"
 #include "mainwindow.h"
 #include "measure.h"
 #include "monitoremulator.h"
@@ -32,16 +33,6 @@ using namespace std::chrono_literals;
 namespace {
 
 const QString kFakePort = QStringLiteral("ttyFAKE0");
-
-// Points link at the display's terminal, replacing what it pointed at, the way a
-// udev rule keeps one name for whichever display is plugged in.
-bool pointLinkAt(const QString& link, const MonitorEmulator& display)
-{
-    const QString fresh = link + QStringLiteral(".new");
-    QFile::remove(fresh);
-    return QFile::link(QString::fromStdString(display.devicePath()), fresh)
-           && std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(link).constData()) == 0;
-}
 
 // A main window whose controller hands out scripted sensors, with an emulated
 // display offered under a link that outlives it.

@@ -8,6 +8,7 @@
 #include "portlister.h"
 #include "recordingmessenger.h"
 #include "scripteddialogprovider.h"
+#include "windowprobe.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -33,27 +34,6 @@ private:
     QTemporaryDir m_home;
 };
 
-namespace {
-
-QAction* findAction(const QWidget& window, const QString& text)
-{
-    for (QAction* a : window.findChildren<QAction*>()) {
-        if (a->text() == text)
-            return a;
-    }
-    return nullptr;
-}
-
-void choose(QComboBox* combo, int index)
-{
-    QVERIFY(combo);
-    QVERIFY(index > 0 && index < combo->count());
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
-}
-
-} // namespace
-
 void TestMainWindowEmulated::initTestCase()
 {
     QVERIFY(m_home.isValid());
@@ -74,31 +54,31 @@ void TestMainWindowEmulated::measuresAndServesTheDisplay()
     // What "Lumaserve --port pts/N --port pts/M" does.
     PortLister::setExtraPorts({QStringLiteral("/dev/") + instrumentPort, displayPort});
 
-    MainWindow window;
-    window.show();
-    AlignmentWidget* panel = window.alignmentWidget();
-    auto* typeCombo = window.findChild<QComboBox*>(QStringLiteral("typeCombo"));
-    auto* sensorPorts = window.findChild<QComboBox*>(QStringLiteral("sensorPortCombo"));
-    auto* monitorPorts = window.findChild<QComboBox*>(QStringLiteral("monitorPortCombo"));
-    QCOMPARE(monitorPorts->findText(displayPort), panel->ports().indexOf(displayPort));
+    // The window's own sensor factory, not the probe's scripted one.
+    WindowProbe probe;
+    probe.window = std::make_unique<MainWindow>();
+    probe.window->show();
+    MainWindow& window = *probe.window;
+    auto* sensorPorts = probe.child<QComboBox>(QStringLiteral("sensorPortCombo"));
+    auto* monitorPorts = probe.child<QComboBox>(QStringLiteral("monitorPortCombo"));
+    QCOMPARE(monitorPorts->findText(displayPort), probe.portIndex(displayPort));
 
-    const int crType = typeCombo->findText(QStringLiteral("CR100/CR250"));
-    QCOMPARE(crType, 13);
-    choose(typeCombo, crType);
+    QCOMPARE(probe.child<QComboBox>(QStringLiteral("typeCombo"))->findText(QStringLiteral("CR100/CR250")), 13);
+    probe.choose(QStringLiteral("typeCombo"), 13);
     QVERIFY(sensorPorts->isEnabled());
-    choose(sensorPorts, sensorPorts->findText(instrumentPort));
-    QVERIFY(window.findChild<QPushButton*>(QStringLiteral("sensorButton"))->isEnabled());
-    choose(monitorPorts, monitorPorts->findText(displayPort));
-    QVERIFY(window.findChild<QLabel*>(QStringLiteral("monitorIcon"))->isEnabled());
+    probe.choose(QStringLiteral("sensorPortCombo"), sensorPorts->findText(instrumentPort));
+    QVERIFY(probe.child<QPushButton>(QStringLiteral("sensorButton"))->isEnabled());
+    probe.choose(QStringLiteral("monitorPortCombo"), monitorPorts->findText(displayPort));
+    QVERIFY(probe.child<QLabel>(QStringLiteral("monitorIcon"))->isEnabled());
     QVERIFY2(messages.shown().isEmpty(), qPrintable(messages.shown().value(0).text));
 
     // A single reading reaches the value window through the identity matrix.
-    findAction(window, QStringLiteral("S&ingle measure"))->trigger();
+    probe.action(QStringLiteral("S&ingle measure"))->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(window.valueWindow()->valueText(1), QStringLiteral("21.260"), 5000);
     QCOMPARE(window.valueWindow()->valueText(0), QStringLiteral("41.240"));
     QCOMPARE(window.valueWindow()->valueText(2), QStringLiteral("1.930"));
 
-    findAction(window, QStringLiteral("A&lignment"))->trigger();
+    probe.action(QStringLiteral("A&lignment"))->trigger();
     QCOMPARE(window.statusText(), QStringLiteral("Alignment..."));
     QTRY_VERIFY_WITH_TIMEOUT(window.controller()->isServingAlignment(), 3000);
     display.request("MES,1");
@@ -109,15 +89,15 @@ void TestMainWindowEmulated::measuresAndServesTheDisplay()
     QCOMPARE(display.replies().back().line, std::string("OK01,041.240;021.260;001.930"));
 
     QVERIFY(!window.close());
-    QCOMPARE(messages.shown().size(), 1);
-    QCOMPARE(messages.shown().at(0).text, QStringLiteral("Alignment is on."));
+    QCOMPARE(messages.texts(), QStringList{QStringLiteral("Alignment is on.")});
 
     messages.queueAnswer(Messenger::Yes);
-    findAction(window, QStringLiteral("Stop&l"))->trigger();
+    probe.action(QStringLiteral("Stop&l"))->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(window.statusText(), QStringLiteral("Ready."), 5000);
     QCOMPARE(window.controller()->alignmentState(), Measure::AlignmentState::Off);
     QVERIFY(window.close());
     QVERIFY(!window.isVisible());
+    probe.window.reset();
     PortLister::setExtraPorts({});
 }
 

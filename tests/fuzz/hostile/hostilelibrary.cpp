@@ -103,10 +103,52 @@ void releaseHandle(void* handle)
     std::free(handle);
 }
 
+// Most calls: a known handle, a result code, then what they fill in.
+int32_t answer(void* handle)
+{
+    checkHandle(handle);
+    return in.code();
+}
+
+int32_t answerFilling(void* handle, void* target, size_t size)
+{
+    const int32_t rv = answer(handle);
+    in.fill(target, size);
+    return rv;
+}
+
 void readXYZ(double* xyz)
 {
     for (int i = 0; i < 3; ++i)
         xyz[i] = in.number();
+}
+
+int32_t answerXYZ(void* handle, double* xyz)
+{
+    const int32_t rv = answer(handle);
+    readXYZ(xyz);
+    return rv;
+}
+
+int32_t openDevice(void** handle)
+{
+    const int32_t rv = in.code();
+    if (handle)
+        *handle = rv == 0 ? openHandle() : nullptr;
+    return rv;
+}
+
+int32_t releaseDevice(void* handle)
+{
+    releaseHandle(handle);
+    return in.code();
+}
+
+// The drivers check a slot before they ask the library about it.
+void checkSlot(int32_t index, int32_t last)
+{
+    if (index < 0 || index > last)
+        std::abort();
 }
 
 // Lists handed out and not given back yet.
@@ -167,28 +209,26 @@ ListPool<ca410_calitem, &ca410_calitem::channel> pool;
 
 HOSTILE_API int32_t ca410DeviceOpen(ca410_dev** handle, const char*, int32_t)
 {
-    const int32_t rv = in.code();
+    void* opened = nullptr;
+    const int32_t rv = openDevice(&opened);
     if (handle)
-        *handle = rv == 0 ? static_cast<ca410_dev*>(openHandle()) : nullptr;
+        *handle = static_cast<ca410_dev*>(opened);
     return rv;
 }
 
 HOSTILE_API int32_t ca410DeviceRelease(ca410_dev* dev)
 {
-    releaseHandle(dev);
-    return in.code();
+    return releaseDevice(dev);
 }
 
 HOSTILE_API int32_t ca410DeviceInit(ca410_dev* dev)
 {
-    checkHandle(dev);
-    return in.code();
+    return answer(dev);
 }
 
 HOSTILE_API int32_t ca410GetCallist(ca410_dev* dev, ca410_calitem** list, int32_t* count)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
+    const int32_t rv = answer(dev);
     *list = pool.make(count);
     return rv;
 }
@@ -201,53 +241,38 @@ HOSTILE_API int32_t ca410DeleteCallist(ca410_calitem** list)
 
 HOSTILE_API int32_t ca410GetDeviceInfo(ca410_dev* dev, ca410Info* info)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
-    in.fill(info, sizeof *info);
-    return rv;
+    return answerFilling(dev, info, sizeof *info);
 }
 
 HOSTILE_API int32_t ca410GetDeviceStat(ca410_dev* dev, ca410Stat* stat)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
-    in.fill(stat, sizeof *stat);
-    return rv;
+    return answerFilling(dev, stat, sizeof *stat);
 }
 
 HOSTILE_API int32_t ca410GetCalfile(ca410_dev* dev, int32_t, ca410Calfile* calfile)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
-    in.fill(calfile, sizeof *calfile);
-    return rv;
+    return answerFilling(dev, calfile, sizeof *calfile);
 }
 
 HOSTILE_API int32_t ca410DeleteCalfile(ca410_dev* dev, int32_t)
 {
-    checkHandle(dev);
-    return in.code();
+    return answer(dev);
 }
 
 HOSTILE_API int32_t ca410MeasureXYZ(ca410_dev* dev, double* xyz)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
-    readXYZ(xyz);
-    return rv;
+    return answerXYZ(dev, xyz);
 }
 
 HOSTILE_API int32_t ca410SetChannel(ca410_dev* dev, int32_t)
 {
-    checkHandle(dev);
-    return in.code();
+    return answer(dev);
 }
 
 namespace {
 int32_t calibStep(ca410_dev* dev, const double* target, double* measured)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
+    const int32_t rv = answer(dev);
     volatile double sink = target ? target[0] + target[1] + target[2] : 0.0;
     (void)sink;
     if (measured)
@@ -313,28 +338,22 @@ constexpr int32_t kMaxSlot = 95;
 
 HOSTILE_API int32_t k10DeviceOpen(void** handle, const char*, int32_t)
 {
-    const int32_t rv = in.code();
-    if (handle)
-        *handle = rv == 0 ? openHandle() : nullptr;
-    return rv;
+    return openDevice(handle);
 }
 
 HOSTILE_API int32_t k10DeviceRelease(void* dev)
 {
-    releaseHandle(dev);
-    return in.code();
+    return releaseDevice(dev);
 }
 
 HOSTILE_API int32_t k10DeviceInit(void* dev)
 {
-    checkHandle(dev);
-    return in.code();
+    return answer(dev);
 }
 
 HOSTILE_API int32_t k10DeviceGetList(void* dev, K10CalNode** head)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
+    const int32_t rv = answer(dev);
     *head = pool.make(nullptr);
     return rv;
 }
@@ -347,20 +366,13 @@ HOSTILE_API int32_t k10DeviceReleaseList(K10CalNode** head)
 
 HOSTILE_API int32_t k10DeviceGetInfo(void* dev, K10Info* info)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
-    in.fill(info, sizeof *info);
-    return rv;
+    return answerFilling(dev, info, sizeof *info);
 }
 
 HOSTILE_API int32_t k10GetCalibrationMatrix(void* dev, int32_t index, K10CalRecord* record)
 {
-    checkHandle(dev);
-    if (index < 0 || index > kMaxSlot)
-        std::abort(); // the driver checks the slot before asking
-    const int32_t rv = in.code();
-    in.fill(record, sizeof *record);
-    return rv;
+    checkSlot(index, kMaxSlot);
+    return answerFilling(dev, record, sizeof *record);
 }
 
 HOSTILE_API int32_t k10SaveCalibrationMatrix(void* dev, K10CalRecord record)
@@ -374,18 +386,13 @@ HOSTILE_API int32_t k10SaveCalibrationMatrix(void* dev, K10CalRecord record)
 
 HOSTILE_API int32_t k10DeleteCalibrationMatrix(void* dev, int32_t index)
 {
-    checkHandle(dev);
-    if (index < 0 || index > kMaxSlot)
-        std::abort();
-    return in.code();
+    checkSlot(index, kMaxSlot);
+    return answer(dev);
 }
 
 HOSTILE_API int32_t k10MeasureXYZ(void* dev, double* xyz)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
-    readXYZ(xyz);
-    return rv;
+    return answerXYZ(dev, xyz);
 }
 
 #elif defined(HOSTILE_I1D3)
@@ -422,80 +429,61 @@ constexpr int32_t kMaxSlot = 17;
 
 HOSTILE_API int32_t i1d3DeviceOpen(void** handle, const char*, int32_t)
 {
-    const int32_t rv = in.code();
-    if (handle)
-        *handle = rv == 0 ? openHandle() : nullptr;
-    return rv;
+    return openDevice(handle);
 }
 
 HOSTILE_API int32_t i1d3DeviceInit(void* dev)
 {
-    checkHandle(dev);
-    return in.code();
+    return answer(dev);
 }
 
 HOSTILE_API int32_t i1d3DeviceRelease(void* dev)
 {
-    releaseHandle(dev);
-    return in.code();
+    return releaseDevice(dev);
 }
 
 HOSTILE_API int32_t i1d3GetDeviceInfo(void* dev, DeviceInfo* info)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
-    in.fill(info, sizeof *info);
-    return rv;
+    return answerFilling(dev, info, sizeof *info);
 }
 
 HOSTILE_API int32_t i1d3GetStatusInfo(void* dev, Status* status)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
-    in.fill(status, sizeof *status);
-    return rv;
+    return answerFilling(dev, status, sizeof *status);
 }
 
 HOSTILE_API int32_t i1d3SetIntegrationTime(void* dev, double)
 {
-    checkHandle(dev);
-    return in.code();
+    return answer(dev);
 }
 
 HOSTILE_API int32_t i1d3SetLedState(void* dev, int32_t)
 {
-    checkHandle(dev);
-    return in.code();
+    return answer(dev);
 }
 
 HOSTILE_API int32_t i1d3ReadDiffuserPosition(void* dev, int32_t* position)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
+    const int32_t rv = answer(dev);
     *position = in.int32();
     return rv;
 }
 
 HOSTILE_API int32_t i1d3MeasureXYZ(void* dev, double* xyz)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
-    readXYZ(xyz);
-    return rv;
+    return answerXYZ(dev, xyz);
 }
 
 HOSTILE_API int32_t i1d3GetUsrdataEnableState(void* dev, int32_t* enabled)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
+    const int32_t rv = answer(dev);
     *enabled = in.int32();
     return rv;
 }
 
 HOSTILE_API int32_t i1d3GetCallist(void* dev, CalNode** head, int32_t* count)
 {
-    checkHandle(dev);
-    const int32_t rv = in.code();
+    const int32_t rv = answer(dev);
     *head = pool.make(count);
     return rv;
 }
@@ -509,12 +497,8 @@ HOSTILE_API int32_t i1d3ReleaseCallist(void* dev, CalNode** head)
 
 HOSTILE_API int32_t i1d3GetCalfile(void* dev, int32_t index, CalRecord* record)
 {
-    checkHandle(dev);
-    if (index < 0 || index > kMaxSlot)
-        std::abort(); // the driver checks the slot before asking
-    const int32_t rv = in.code();
-    in.fill(record, sizeof *record);
-    return rv;
+    checkSlot(index, kMaxSlot);
+    return answerFilling(dev, record, sizeof *record);
 }
 
 HOSTILE_API int32_t i1d3SaveCalfile(void* dev, const CalRecord* record)
@@ -527,10 +511,8 @@ HOSTILE_API int32_t i1d3SaveCalfile(void* dev, const CalRecord* record)
 
 HOSTILE_API int32_t i1d3DeleteCalfile(void* dev, int32_t index)
 {
-    checkHandle(dev);
-    if (index < 0 || index > kMaxSlot)
-        std::abort();
-    return in.code();
+    checkSlot(index, kMaxSlot);
+    return answer(dev);
 }
 
 #else
