@@ -3,13 +3,18 @@
 #include "messenger.h"
 #include "mlink_ca410.h"
 #include "sensorlibrary.h"
-#include "sensortypes.h"
+#include "sensortable.h"
 
 #include <QDebug>
 
 namespace {
 
-const QString kLibraryName = QStringLiteral("libmlink_ca410");
+// The table names the library, so the sensors command and the About box
+// report the one loaded here.
+QString libraryName()
+{
+    return SensorTable::libraryOf(7);
+}
 // Log level handed to the library.
 constexpr int32_t kLibraryLogLevel = 6;
 
@@ -51,7 +56,7 @@ CA410Sensor::~CA410Sensor()
 
 bool CA410Sensor::bindLibrary()
 {
-    if (!loadLibrary(kLibraryName))
+    if (!loadLibrary(libraryName()))
         return false;
     Ca410Api bound;
     // Every name is tried, so the log tells all that are missing.
@@ -72,7 +77,7 @@ bool CA410Sensor::bindLibrary()
     ok &= resolve(bound.calibBlue, "ca410WRGBCalibBlue");
     ok &= resolve(bound.calibEnd, "ca410WRGBCalibEnd");
     if (!ok) {
-        resolveFailed(kLibraryName);
+        resolveFailed(libraryName());
         return false;
     }
     api = bound;

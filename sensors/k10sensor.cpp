@@ -2,7 +2,7 @@
 
 #include "messenger.h"
 #include "sensorlibrary.h"
-#include "sensortypes.h"
+#include "sensortable.h"
 #include "serialport.h"
 
 #include <QDeadlineTimer>
@@ -15,7 +15,12 @@
 
 namespace {
 
-const QString kLibraryName = QStringLiteral("libmlink_k10");
+// The table names the library, so the sensors command and the About box
+// report the one loaded here.
+QString libraryName()
+{
+    return SensorTable::libraryOf(5);
+}
 constexpr int32_t kLibraryLogLevel = 7;
 constexpr int kMaxSlot = Calfile::kMaxSlot;
 // Name characters written into a record; the field holds one more for the zero.
@@ -91,7 +96,7 @@ K10Sensor::~K10Sensor()
 
 bool K10Sensor::bindLibrary()
 {
-    if (!loadLibrary(kLibraryName))
+    if (!loadLibrary(libraryName()))
         return false;
     K10Api bound;
     bool ok = resolve(bound.deviceOpen, "k10DeviceOpen");
@@ -105,7 +110,7 @@ bool K10Sensor::bindLibrary()
     ok &= resolve(bound.deleteMatrix, "k10DeleteCalibrationMatrix");
     ok &= resolve(bound.measureXYZ, "k10MeasureXYZ");
     if (!ok) {
-        resolveFailed(kLibraryName);
+        resolveFailed(libraryName());
         return false;
     }
     api = bound;

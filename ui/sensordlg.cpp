@@ -1,10 +1,9 @@
 #include "sensordlg.h"
 
 #include "calfile.h"
-#include "crxxxcensor.h"
+#include "crmodes.h"
 #include "csensor.h"
-#include "i1d3sensor.h"
-#include "k10sensor.h"
+#include "matrixstore.h"
 #include "measure.h"
 #include "messenger.h"
 #include "plainnumber.h"
@@ -65,11 +64,11 @@ SensorDlg::SensorDlg(CSensor* sensor_, Measure* controller_, QWidget* parent)
 {
     const QString name = sensor->getName();
     if (name == kI1d3Name)
-        i1d3 = qobject_cast<I1d3Sensor*>(sensor);
+        i1d3 = sensor->matrixStore();
     else if (name == kK10Name)
-        k10 = qobject_cast<K10Sensor*>(sensor);
+        k10 = sensor->matrixStore();
     else if (name.startsWith(kCrPrefix))
-        cr = qobject_cast<CRXXXCensor*>(sensor);
+        cr = sensor->crModes();
 
     auto* layout = new QVBoxLayout;
     layout->setContentsMargins(20, 20, 20, 20);

@@ -5,6 +5,7 @@
 #include "modaldialog.h"
 #include "recordingmessenger.h"
 #include "scriptedsensor.h"
+#include "sensortable.h"
 
 #include <QClipboard>
 #include <QGroupBox>
@@ -342,6 +343,7 @@ void TestCalibrateDialog::acceptedMatrixReachesTheController()
 {
     RecordingMessenger messages;
     MainWindow window;
+    window.controller()->setSensorFactory(&SensorTable::createForWindow);
     Measure* measure = window.controller();
     measure->SetMatrix(sampleMatrix());
     QSignalSpy changes(measure, &Measure::matrixChanged);

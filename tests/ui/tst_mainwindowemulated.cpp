@@ -8,6 +8,7 @@
 #include "portlister.h"
 #include "recordingmessenger.h"
 #include "scripteddialogprovider.h"
+#include "sensortable.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -75,6 +76,7 @@ void TestMainWindowEmulated::measuresAndServesTheDisplay()
     PortLister::setExtraPorts({QStringLiteral("/dev/") + instrumentPort, displayPort});
 
     MainWindow window;
+    window.controller()->setSensorFactory(&SensorTable::createForWindow);
     window.show();
     AlignmentWidget* panel = window.alignmentWidget();
     auto* typeCombo = window.findChild<QComboBox*>(QStringLiteral("typeCombo"));
