@@ -27,8 +27,6 @@ public:
     explicit K10Sensor(QObject* parent = nullptr);
     ~K10Sensor() override;
 
-    bool init(QString port) override;
-
     // The stored matrices as "MAT[index]_name", in the library's order.
     MatrixStore* matrixStore() override { return this; }
 
@@ -52,11 +50,13 @@ public:
     static bool singleMeasure(SerialPort& port, double* X, double* Y, double* Z, int timeoutMs = 3000);
 
 protected:
+    bool bindLibrary() override;
+    int mac_DeviceOpen(void** device, const char* port) override;
+    int mac_DeviceInit(void* device) override;
+    int mac_DeviceInfo(void* device, Identity* identity) override;
+    QString openFailure(OpenStep step, int code) const override;
     int mac_MeasureXYZ(double* xyz) override;
-    void mac_DeviceRelease() override;
-
-private:
-    bool bindLibrary();
+    void mac_DeviceRelease(void* device) override;
 };
 
 #endif // K10SENSOR_H
