@@ -164,8 +164,8 @@ QString mlink_err(int32_t code)
 I1d3Sensor::I1d3Sensor(QObject* parent)
     : CSensor(parent), api(std::make_unique<Api>()), reading(noDataColor)
 {
-    name = QStringLiteral("I1Display Pro");
-    hasComPort = false;
+    name = strSensors[4];
+    hasComPort = sensorHasCom[4];
     setClock(Clock());
 }
 
