@@ -15,6 +15,8 @@
 // milliseconds; GetColor() collects it and announces it with colorChanged().
 // A failed reading is noDataColor from every driver, told from the instrument's
 // or library's result; zeros are a reading of black, never a failure.
+class CrModes;
+class MatrixStore;
 class QTimer;
 
 class CSensor : public QObject
@@ -55,6 +57,11 @@ public:
     int getMeasureDelay() const { return measureDelay; }
     bool getIsOpen() const { return isOpen; }
     bool getHasComPort() const { return hasComPort; }
+
+    // What only some instruments have, handed out by the drivers that have it;
+    // null otherwise. The sensor keeps ownership.
+    virtual MatrixStore* matrixStore() { return nullptr; }
+    virtual CrModes* crModes() { return nullptr; }
 
     // The remembered sensor port number in the per-user INI settings.
     static int getComPort();

@@ -1,11 +1,13 @@
 #include "application.h"
 #include "iconresources.h"
+#include "measure.h"
 #include "mainwindow.h"
 #include "portlister.h"
 #include "qmessageboxmessenger.h"
 #include "printingmessenger.h"
 #include "qtdialogprovider.h"
 #include "screenpatchwatcher.h"
+#include "sensortable.h"
 #include "simulatedstation.h"
 #include "stationwindow.h"
 #include "translation.h"
@@ -171,6 +173,7 @@ int main(int argc, char* argv[])
         result = playWalkthrough(*station);
     } else {
         MainWindow window;
+        window.controller()->setSensorFactory(&SensorTable::createForWindow);
         window.show();
         std::unique_ptr<StationWindow> stationWindow;
         if (station) {

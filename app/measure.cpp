@@ -2,12 +2,8 @@
 
 #include "alignmentprofile.h"
 #include "alignmentthread.h"
-#include "ca410sensor.h"
 #include "cmonitor.h"
-#include "crxxxcensor.h"
 #include "csensor.h"
-#include "i1d3sensor.h"
-#include "k10sensor.h"
 #include "messenger.h"
 
 #include <QDebug>
@@ -16,7 +12,7 @@
 #include <utility>
 
 Measure::Measure(QObject* parent)
-    : QObject(parent), sensorFactory(defaultSensorFactory())
+    : QObject(parent), sensorFactory(noSensors())
 {
     qDebug() << "Measure::Measure() start";
     qRegisterMetaType<CColor>("CColor");
@@ -85,27 +81,14 @@ bool Measure::isMonitorPort(const QString& port) const
     return monitor && monitor->GetInit() && samePort(monitor->portPath(), port);
 }
 
-Measure::SensorFactory Measure::defaultSensorFactory()
+Measure::SensorFactory Measure::noSensors()
 {
-    return [](int type) -> CSensor* {
-        switch (type) {
-        case 4:
-            return new I1d3Sensor;
-        case 5:
-            return new K10Sensor;
-        case 7:
-            return new CA410Sensor;
-        case 13:
-            return new CRXXXCensor;
-        default:
-            return nullptr;
-        }
-    };
+    return [](int) -> CSensor* { return nullptr; };
 }
 
 void Measure::setSensorFactory(SensorFactory factory)
 {
-    sensorFactory = factory ? std::move(factory) : defaultSensorFactory();
+    sensorFactory = factory ? std::move(factory) : noSensors();
 }
 
 void Measure::createSensor(int type)

@@ -80,8 +80,9 @@ public:
     bool isSensorPort(const QString& port) const;
     bool isMonitorPort(const QString& port) const;
 
-    // The drivers the factory knows; replaceable so tests can supply doubles.
-    static SensorFactory defaultSensorFactory();
+    // The drivers come from the program that builds the controller (the sensor
+    // table's factory), or doubles from a test; until one is handed over, and
+    // after an empty one, every type is refused.
     void setSensorFactory(SensorFactory factory);
 
 signals:
@@ -128,6 +129,7 @@ private:
 
     // The alignment thread copies the matrix while the user may set a new one.
     mutable QMutex matrixMutex;
+    static SensorFactory noSensors();
     SensorFactory sensorFactory;
 };
 

@@ -5,7 +5,7 @@
 #include "csensor.h"
 #include "exitcode.h"
 #include "sensorsession.h"
-#include "sensortypes.h"
+#include "sensortable.h"
 #include "servelog.h"
 
 #include <QDateTime>

@@ -5,7 +5,7 @@
 #include "matrixtext.h"
 #include "printabletext.h"
 #include "sensorsession.h"
-#include "sensortypes.h"
+#include "sensortable.h"
 
 #include <QCommandLineParser>
 

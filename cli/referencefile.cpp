@@ -1,5 +1,6 @@
 #include "referencefile.h"
 
+#include "correctionmatrix.h"
 #include "plainfile.h"
 
 #include <QList>
@@ -16,10 +17,14 @@ QString at(int line, int column, const QString& what)
 
 } // namespace
 
+static_assert(int(ReferenceFile::PatchCount) == CorrectionMatrix::kPatchCount
+                  && int(ReferenceFile::Red) == int(CorrectionMatrix::Red)
+                  && int(ReferenceFile::White) == int(CorrectionMatrix::White),
+              "a reference file's values are handed to the correction matrix as they are");
+
 QString ReferenceFile::patchName(int patch)
 {
-    static const char* const names[PatchCount] = {"red", "green", "blue", "white"};
-    return QLatin1String(names[patch]);
+    return CorrectionMatrix::patchName(patch);
 }
 
 bool ReferenceFile::read(const QString& fileName, QString* error)

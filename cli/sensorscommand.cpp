@@ -1,34 +1,11 @@
 #include "sensorscommand.h"
 
-#include "csensor.h"
 #include "exitcode.h"
-#include "measure.h"
 #include "sensorlibrary.h"
-#include "sensortypes.h"
+#include "sensortable.h"
 
 #include <QCommandLineParser>
 #include <QLibrary>
-
-#include <memory>
-
-namespace {
-
-// The instrument libraries the drivers of these types load.
-QString libraryOf(int type)
-{
-    switch (type) {
-    case 4:
-        return QStringLiteral("libmlink_i1d3");
-    case 5:
-        return QStringLiteral("libmlink_k10");
-    case 7:
-        return QStringLiteral("libmlink_ca410");
-    default:
-        return QString();
-    }
-}
-
-} // namespace
 
 QString SensorsCommand::summary() const
 {
@@ -46,13 +23,12 @@ int SensorsCommand::run(const QStringList& arguments)
     if (parsed >= 0)
         return parsed;
 
-    const Measure::SensorFactory factory = Measure::defaultSensorFactory();
     for (int type = 1; type < kSensorTypeCount; ++type) {
-        const std::unique_ptr<CSensor> driver(factory(type));
+        const bool driven = SensorTable::row(type).createdByWindow;
         QStringList fields{QString::number(type).rightJustified(2), strSensors[type].leftJustified(13),
-                           driver ? QStringLiteral("supported    ") : QStringLiteral("not supported"),
+                           driven ? QStringLiteral("supported    ") : QStringLiteral("not supported"),
                            sensorHasCom[type] ? QStringLiteral("serial port") : QStringLiteral("USB")};
-        const QString library = libraryOf(type);
+        const QString library = SensorTable::libraryOf(type);
         if (!library.isEmpty()) {
             fields.last() = fields.last().leftJustified(11);
             QLibrary loaded;

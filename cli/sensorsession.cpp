@@ -2,16 +2,22 @@
 
 #include "alignmentprofile.h"
 #include "command.h"
-#include "crxxxcensor.h"
+#include "crmodes.h"
 #include "csensor.h"
 #include "exitcode.h"
 #include "measure.h"
 #include "printabletext.h"
-#include "sensortypes.h"
+#include "sensortable.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
+
+SensorSession::SensorSession(Measure& measure)
+    : m_measure(measure)
+{
+    m_measure.setSensorFactory(&SensorTable::createForWindow);
+}
 
 bool SensorSession::parseType(const QString& text, int* type)
 {
@@ -43,7 +49,8 @@ QString SensorSession::typeListText()
 bool SensorSession::initSensor(int type, const QString& port)
 {
     m_measure.createSensor(type);
-    if (auto* cr = qobject_cast<CRXXXCensor*>(m_measure.currentSensor()); cr && m_replyTimeoutMs > 0)
+    CSensor* const sensor = m_measure.currentSensor();
+    if (CrModes* cr = sensor ? sensor->crModes() : nullptr; cr && m_replyTimeoutMs > 0)
         cr->setReadDeadline(m_replyTimeoutMs);
     // The driver made above is the one opened.
     return m_measure.initSensor(type, port);

@@ -13,7 +13,9 @@ class Measure;
 class SensorSession
 {
 public:
-    explicit SensorSession(Measure& measure) : m_measure(measure) {}
+    // Hands the sensor table's factory to measure: the command-line program
+    // opens its instruments only through a session.
+    explicit SensorSession(Measure& measure);
 
     // A type number of the type list, or a name in it ("7", "CA410", "ca410").
     static bool parseType(const QString& text, int* type);

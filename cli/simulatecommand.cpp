@@ -2,7 +2,7 @@
 
 #include "exitcode.h"
 #include "sensorsession.h"
-#include "sensortypes.h"
+#include "sensortable.h"
 #include "simulatedstation.h"
 #include "stationstory.h"
 

@@ -3,13 +3,18 @@
 #include "messenger.h"
 #include "mlink_ca410.h"
 #include "sensorlibrary.h"
-#include "sensortypes.h"
+#include "sensortable.h"
 
 #include <QDebug>
 
 namespace {
 
-const QString kLibraryName = QStringLiteral("libmlink_ca410");
+// The table names the library, so the sensors command and the About box
+// report the one loaded here.
+QString libraryName()
+{
+    return SensorTable::libraryOf(7);
+}
 // Log level handed to the library.
 constexpr int32_t kLibraryLogLevel = 6;
 
@@ -51,7 +56,7 @@ CA410Sensor::~CA410Sensor()
 
 bool CA410Sensor::bindLibrary()
 {
-    if (!loadLibrary(kLibraryName))
+    if (!loadLibrary(libraryName()))
         return false;
     Ca410Api bound;
     // Every name is tried, so the log tells all that are missing.
@@ -72,54 +77,50 @@ bool CA410Sensor::bindLibrary()
     ok &= resolve(bound.calibBlue, "ca410WRGBCalibBlue");
     ok &= resolve(bound.calibEnd, "ca410WRGBCalibEnd");
     if (!ok) {
-        resolveFailed(kLibraryName);
+        resolveFailed(libraryName());
         return false;
     }
     api = bound;
     return true;
 }
 
-bool CA410Sensor::init(QString port)
+int CA410Sensor::mac_DeviceOpen(void** device, const char* port)
 {
-    if (isOpen)
-        return true;
-    qDebug() << "CA410Sensor init: " << port;
-    if (!bindLibrary())
-        return false;
-
-    const QByteArray path = port.toUtf8();
-    qDebug() << "start init" << path;
-    // The handle is kept only once the instrument is fully set up, so a failed
-    // attempt never leaves one behind for release() to give back a second time.
     ca410_dev* dev = nullptr;
-    int err = api.deviceOpen(&dev, path.constData(), kLibraryLogLevel);
-    if (err != 0) {
-        Messenger::warning(nullptr, name, tr("ca410DeviceOpen 0 err %1, check device plugin!").arg(err));
-        return false;
-    }
-    qDebug("dev opened");
-    err = api.deviceInit(dev);
-    if (err != 0) {
-        api.deviceRelease(dev);
-        Messenger::warning(nullptr, name, tr("ca410DeviceInit err %1").arg(err));
-        return false;
-    }
+    const int err = api.deviceOpen(&dev, port, kLibraryLogLevel);
+    *device = dev;
+    return err;
+}
+
+int CA410Sensor::mac_DeviceInit(void* device)
+{
+    return api.deviceInit(static_cast<ca410_dev*>(device));
+}
+
+int CA410Sensor::mac_DeviceInfo(void* device, Identity* identity)
+{
     ca410Info info = {};
-    err = api.getDeviceInfo(dev, &info);
-    if (err != 0) {
-        api.deviceRelease(dev);
-        Messenger::warning(nullptr, name, tr("ca410GetDeviceInfo err %1").arg(err));
-        return false;
+    const int err = api.getDeviceInfo(static_cast<ca410_dev*>(device), &info);
+    if (err == 0) {
+        identity->product = SensorLibrary::fieldText(info.product_name, int(sizeof info.product_name));
+        identity->serialNumber = SensorLibrary::fieldText(info.serial_number, int(sizeof info.serial_number));
+        identity->firmwareVersion =
+            SensorLibrary::fieldText(info.firmware_version, int(sizeof info.firmware_version));
     }
-    const QString product = SensorLibrary::fieldText(info.product_name, int(sizeof info.product_name));
-    serialNumber = SensorLibrary::fieldText(info.serial_number, int(sizeof info.serial_number));
-    firmwareVersion = SensorLibrary::fieldText(info.firmware_version, int(sizeof info.firmware_version));
-    qDebug("Productname: %s", qUtf8Printable(product));
-    qDebug("Serialnum:   %s", qUtf8Printable(serialNumber));
-    qDebug("Firmversion: %s", qUtf8Printable(firmwareVersion));
-    handle = dev;
-    qDebug("init done");
-    return CSensor::init(port);
+    return err;
+}
+
+QString CA410Sensor::openFailure(OpenStep step, int code) const
+{
+    switch (step) {
+    case OpenStep::Open:
+        return tr("ca410DeviceOpen 0 err %1, check device plugin!").arg(code);
+    case OpenStep::Init:
+        return tr("ca410DeviceInit err %1").arg(code);
+    case OpenStep::Info:
+        break;
+    }
+    return tr("ca410GetDeviceInfo err %1").arg(code);
 }
 
 int CA410Sensor::mac_MeasureXYZ(double* xyz)
@@ -130,9 +131,9 @@ int CA410Sensor::mac_MeasureXYZ(double* xyz)
     return api.measureXYZ(static_cast<ca410_dev*>(handle), xyz);
 }
 
-void CA410Sensor::mac_DeviceRelease()
+void CA410Sensor::mac_DeviceRelease(void* device)
 {
-    api.deviceRelease(static_cast<ca410_dev*>(handle));
+    api.deviceRelease(static_cast<ca410_dev*>(device));
 }
 
 QStringList CA410Sensor::GetCalList()

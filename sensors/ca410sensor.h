@@ -20,18 +20,18 @@ public:
     explicit CA410Sensor(QObject* parent = nullptr);
     ~CA410Sensor() override;
 
-    bool init(QString port) override;
-
     // The instrument's white/red/green/blue user calibration channels, as
     // "MAT[channel]_name"; 99 exchanges with the instrument.
     QStringList GetCalList();
 
 protected:
+    bool bindLibrary() override;
+    int mac_DeviceOpen(void** device, const char* port) override;
+    int mac_DeviceInit(void* device) override;
+    int mac_DeviceInfo(void* device, Identity* identity) override;
+    QString openFailure(OpenStep step, int code) const override;
     int mac_MeasureXYZ(double* xyz) override;
-    void mac_DeviceRelease() override;
-
-private:
-    bool bindLibrary();
+    void mac_DeviceRelease(void* device) override;
 };
 
 #endif // CA410SENSOR_H

@@ -1,6 +1,7 @@
 #include "crxxxcensor.h"
 
 #include "messenger.h"
+#include "sensortable.h"
 #include "serialport.h"
 
 #include <QDeadlineTimer>
@@ -28,9 +29,9 @@ int whole(double value)
 CRXXXCensor::CRXXXCensor(QObject* parent)
     : CSensor(parent), port(std::make_unique<SerialPort>())
 {
-    name = QStringLiteral("CR100/CR250");
+    name = strSensors[13];
     spectrum = CSpectrum(380, 780, 401);
-    hasComPort = true;
+    hasComPort = sensorHasCom[13];
 }
 
 CRXXXCensor::~CRXXXCensor() = default;

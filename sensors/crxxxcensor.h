@@ -2,6 +2,7 @@
 #define CRXXXCENSOR_H
 
 #include "csensor.h"
+#include "crmodes.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,7 +18,7 @@ class SerialPort;
 //
 // Every call blocks its thread until the instrument answers or the read
 // deadline passes, so one driver must not be used by two threads at once.
-class CRXXXCensor : public CSensor
+class CRXXXCensor : public CSensor, public CrModes
 {
     Q_OBJECT
 
@@ -37,33 +38,35 @@ public:
     void cancelWaits() override;
     void resumeWaits() override;
 
+    CrModes* crModes() override { return this; }
+
     bool getHwInfor();
     bool doCmd(const QString& text);
     QString readline();
 
-    bool setCalibMode(int mode);
-    bool setCalibMatrix(int index);
-    bool setCalibMatch(int index);
-    bool setSyncMode(int mode);
-    bool setSpeedMode(int mode);
-    bool setSynFreq(int hz);
+    bool setCalibMode(int mode) override;
+    bool setCalibMatrix(int index) override;
+    bool setCalibMatch(int index) override;
+    bool setSyncMode(int mode) override;
+    bool setSpeedMode(int mode) override;
+    bool setSynFreq(int hz) override;
 
     // How long readline() waits for a complete line, in ms.
-    void setReadDeadline(int msecs) { readDeadline = msecs; }
+    void setReadDeadline(int msecs) override { readDeadline = msecs; }
     int getReadDeadline() const { return readDeadline; }
 
     QString getModel() const { return model; }
-    QStringList getCalibModeList() const { return calibModeList; }
-    int getCalibMode() const { return calibMode; }
-    QStringList getMatrixList() const { return matrixList; }
-    int getMatrixIndex() const { return matrixIndex; }
-    QStringList getMatchList() const { return matchList; }
-    int getMatchIndex() const { return matchIndex; }
-    QStringList getSyncModeList() const { return syncModeList; }
-    int getSyncMode() const { return syncMode; }
-    int getSyncFreq() const { return syncFreq; }
-    QStringList getSpeedList() const { return speedList; }
-    int getSpeedMode() const { return speedMode; }
+    QStringList getCalibModeList() const override { return calibModeList; }
+    int getCalibMode() const override { return calibMode; }
+    QStringList getMatrixList() const override { return matrixList; }
+    int getMatrixIndex() const override { return matrixIndex; }
+    QStringList getMatchList() const override { return matchList; }
+    int getMatchIndex() const override { return matchIndex; }
+    QStringList getSyncModeList() const override { return syncModeList; }
+    int getSyncMode() const override { return syncMode; }
+    int getSyncFreq() const override { return syncFreq; }
+    QStringList getSpeedList() const override { return speedList; }
+    int getSpeedMode() const override { return speedMode; }
     // The last reply line read by doCmd() or by a list read.
     QString getLastReply() const { return lastReply; }
 

@@ -4,6 +4,7 @@
 #include "cs2000id.h"
 #include "cs2000meas.h"
 #include "cs2000mv.h"
+#include "sensortable.h"
 #include "serialport.h"
 
 #include <QDeadlineTimer>
@@ -19,7 +20,7 @@ constexpr int kBusy = 20;
 CS2000Sensor::CS2000Sensor(QObject* parent)
     : StoredPortSensor(parent)
 {
-    name = QStringLiteral("CS-2000");
+    name = strSensors[10];
 }
 
 CS2000Sensor::~CS2000Sensor() = default;

@@ -2,6 +2,7 @@
 
 #include "messenger.h"
 #include "sensorlibrary.h"
+#include "sensortable.h"
 
 #include <QDebug>
 
@@ -13,7 +14,12 @@
 
 namespace {
 
-const QString kLibraryName = QStringLiteral("libmlink_i1d3");
+// The table names the library, so the sensors command and the About box
+// report the one loaded here.
+QString libraryName()
+{
+    return SensorTable::libraryOf(4);
+}
 
 // The records as the library lays them out. The device information is given
 // room beyond its last text, whose length the library does not state.
@@ -158,8 +164,8 @@ QString mlink_err(int32_t code)
 I1d3Sensor::I1d3Sensor(QObject* parent)
     : CSensor(parent), api(std::make_unique<Api>()), reading(noDataColor)
 {
-    name = QStringLiteral("I1Display Pro");
-    hasComPort = false;
+    name = strSensors[4];
+    hasComPort = sensorHasCom[4];
     setClock(Clock());
 }
 
@@ -207,8 +213,8 @@ bool I1d3Sensor::openDevice()
 {
     // A library left loaded by a failed attempt is loaded afresh.
     closeLibrary();
-    const QString file = SensorLibrary::fileName(kLibraryName);
-    if (!SensorLibrary::load(library, kLibraryName)) {
+    const QString file = SensorLibrary::fileName(libraryName());
+    if (!SensorLibrary::load(library, libraryName())) {
         Messenger::warning(nullptr, name, tr("Can not open %1").arg(file));
         return false;
     }

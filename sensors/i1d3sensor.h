@@ -3,6 +3,7 @@
 
 #include "calfile.h"
 #include "csensor.h"
+#include "matrixstore.h"
 
 #include <QLibrary>
 #include <QList>
@@ -28,7 +29,7 @@ QString mlink_err(int32_t code);
 // to be collected and on otherwise.
 //
 // The instrument keeps calibration matrices in slots 0 to 17.
-class I1d3Sensor : public CSensor
+class I1d3Sensor : public CSensor, public MatrixStore
 {
     Q_OBJECT
 
@@ -53,16 +54,18 @@ public:
     CColor GetColor() override;
 
     // Names "MAT[index]_name" of the stored matrices; empty on failure.
-    QStringList GetCalList();
+    MatrixStore* matrixStore() override { return this; }
+
+    QStringList GetCalList() override;
     // The matrix at position listIndex of the last GetCalList(); a Calfile with
     // an empty name on failure.
-    Calfile GetCalfile(int listIndex);
+    Calfile GetCalfile(int listIndex) override;
     // 0 when stored, 1 otherwise.
-    int SaveCalfile(Calfile calfile);
+    int SaveCalfile(Calfile calfile) override;
     // 0 when deleted, 1 otherwise.
-    int DelCalfile(int index);
+    int DelCalfile(int index) override;
 
-    int getUsrEnabled() const { return usrEnabled; }
+    int getUsrEnabled() const override { return usrEnabled; }
     bool isMeasured() const { return measured; }
     bool isDelayMode() const { return delayMode; }
     CColor getReading() const { return reading; }

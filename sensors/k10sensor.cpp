@@ -2,7 +2,7 @@
 
 #include "messenger.h"
 #include "sensorlibrary.h"
-#include "sensortypes.h"
+#include "sensortable.h"
 #include "serialport.h"
 
 #include <QDeadlineTimer>
@@ -15,7 +15,12 @@
 
 namespace {
 
-const QString kLibraryName = QStringLiteral("libmlink_k10");
+// The table names the library, so the sensors command and the About box
+// report the one loaded here.
+QString libraryName()
+{
+    return SensorTable::libraryOf(5);
+}
 constexpr int32_t kLibraryLogLevel = 7;
 constexpr int kMaxSlot = Calfile::kMaxSlot;
 // Name characters written into a record; the field holds one more for the zero.
@@ -91,7 +96,7 @@ K10Sensor::~K10Sensor()
 
 bool K10Sensor::bindLibrary()
 {
-    if (!loadLibrary(kLibraryName))
+    if (!loadLibrary(libraryName()))
         return false;
     K10Api bound;
     bool ok = resolve(bound.deviceOpen, "k10DeviceOpen");
@@ -105,53 +110,46 @@ bool K10Sensor::bindLibrary()
     ok &= resolve(bound.deleteMatrix, "k10DeleteCalibrationMatrix");
     ok &= resolve(bound.measureXYZ, "k10MeasureXYZ");
     if (!ok) {
-        resolveFailed(kLibraryName);
+        resolveFailed(libraryName());
         return false;
     }
     api = bound;
     return true;
 }
 
-bool K10Sensor::init(QString port)
+int K10Sensor::mac_DeviceOpen(void** device, const char* port)
 {
-    if (isOpen)
-        return true;
-    qDebug() << "K10Sensor init: " << port;
-    if (!bindLibrary())
-        return false;
+    return api.deviceOpen(device, port, kLibraryLogLevel);
+}
 
-    const QByteArray path = port.toUtf8();
-    qDebug() << "start init" << path;
-    // Kept only once set up, so release() never gives a handle back twice.
-    void* dev = nullptr;
-    int err = api.deviceOpen(&dev, path.constData(), kLibraryLogLevel);
-    if (err != 0) {
-        Messenger::warning(nullptr, name, tr("K10DeviceOpen 0 err %1, check device plugin!").arg(err));
-        return false;
-    }
-    qDebug("dev opened");
-    err = api.deviceInit(dev);
-    if (err != 0) {
-        api.deviceRelease(dev);
-        Messenger::warning(nullptr, name, tr("K10DeviceInit err %1").arg(err));
-        return false;
-    }
+int K10Sensor::mac_DeviceInit(void* device)
+{
+    return api.deviceInit(device);
+}
+
+int K10Sensor::mac_DeviceInfo(void* device, Identity* identity)
+{
     K10Info info = {};
-    err = api.getInfo(dev, &info);
-    if (err != 0) {
-        api.deviceRelease(dev);
-        Messenger::warning(nullptr, name, tr("K10DeviceInfo err %1").arg(err));
-        return false;
+    const int err = api.getInfo(device, &info);
+    if (err == 0) {
+        identity->product = SensorLibrary::fieldText(info.productName, int(sizeof info.productName));
+        identity->serialNumber = SensorLibrary::fieldText(info.serialNumber, int(sizeof info.serialNumber));
+        identity->firmwareVersion = SensorLibrary::fieldText(info.firmwareVersion, int(sizeof info.firmwareVersion));
     }
-    const QString product = SensorLibrary::fieldText(info.productName, int(sizeof info.productName));
-    serialNumber = SensorLibrary::fieldText(info.serialNumber, int(sizeof info.serialNumber));
-    firmwareVersion = SensorLibrary::fieldText(info.firmwareVersion, int(sizeof info.firmwareVersion));
-    qDebug("Productname: %s", qUtf8Printable(product));
-    qDebug("Serialnum:   %s", qUtf8Printable(serialNumber));
-    qDebug("Firmversion: %s", qUtf8Printable(firmwareVersion));
-    handle = dev;
-    qDebug("init done");
-    return CSensor::init(port);
+    return err;
+}
+
+QString K10Sensor::openFailure(OpenStep step, int code) const
+{
+    switch (step) {
+    case OpenStep::Open:
+        return tr("K10DeviceOpen 0 err %1, check device plugin!").arg(code);
+    case OpenStep::Init:
+        return tr("K10DeviceInit err %1").arg(code);
+    case OpenStep::Info:
+        break;
+    }
+    return tr("K10DeviceInfo err %1").arg(code);
 }
 
 int K10Sensor::mac_MeasureXYZ(double* xyz)
@@ -161,9 +159,9 @@ int K10Sensor::mac_MeasureXYZ(double* xyz)
     return api.measureXYZ(handle, xyz);
 }
 
-void K10Sensor::mac_DeviceRelease()
+void K10Sensor::mac_DeviceRelease(void* device)
 {
-    api.deviceRelease(handle);
+    api.deviceRelease(device);
 }
 
 QStringList K10Sensor::GetCalList()

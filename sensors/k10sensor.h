@@ -3,6 +3,7 @@
 
 #include "calfile.h"
 #include "librarysensor.h"
+#include "matrixstore.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,7 +14,7 @@ class SerialPort;
 // Driver of the K-10 colorimeter, reached through the outside libmlink_k10. It
 // measures like the CA-410 driver and also reads, writes and deletes the
 // calibration matrices kept in the instrument (slots 0-95).
-class K10Sensor : public LibrarySensor
+class K10Sensor : public LibrarySensor, public MatrixStore
 {
     Q_OBJECT
 
@@ -26,17 +27,17 @@ public:
     explicit K10Sensor(QObject* parent = nullptr);
     ~K10Sensor() override;
 
-    bool init(QString port) override;
-
     // The stored matrices as "MAT[index]_name", in the library's order.
-    QStringList GetCalList();
+    MatrixStore* matrixStore() override { return this; }
+
+    QStringList GetCalList() override;
     // The matrix at position listIndex of the last GetCalList(); an empty
     // Calfile on failure.
-    Calfile GetCalfile(int listIndex);
+    Calfile GetCalfile(int listIndex) override;
     // 0 when stored; 1 otherwise.
-    int SaveCalfile(Calfile calfile);
+    int SaveCalfile(Calfile calfile) override;
     // 0 when deleted; 1 otherwise.
-    int DelCalfile(int index);
+    int DelCalfile(int index) override;
 
     // Decodes X, Y, Z from bytes 2-4, 5-7 and 8-10 of a measurement package;
     // missing bytes read as 0. Always true.
@@ -49,11 +50,13 @@ public:
     static bool singleMeasure(SerialPort& port, double* X, double* Y, double* Z, int timeoutMs = 3000);
 
 protected:
+    bool bindLibrary() override;
+    int mac_DeviceOpen(void** device, const char* port) override;
+    int mac_DeviceInit(void* device) override;
+    int mac_DeviceInfo(void* device, Identity* identity) override;
+    QString openFailure(OpenStep step, int code) const override;
     int mac_MeasureXYZ(double* xyz) override;
-    void mac_DeviceRelease() override;
-
-private:
-    bool bindLibrary();
+    void mac_DeviceRelease(void* device) override;
 };
 
 #endif // K10SENSOR_H

@@ -44,10 +44,52 @@ void LibrarySensor::closeLibrary()
 {
     if (library.isLoaded()) {
         if (handle)
-            mac_DeviceRelease();
+            mac_DeviceRelease(handle);
         handle = nullptr;
         library.unload();
     }
+}
+
+bool LibrarySensor::init(QString port)
+{
+    if (isOpen)
+        return true;
+    qDebug() << tag << "init: " << port;
+    if (!bindLibrary())
+        return false;
+
+    const QByteArray path = port.toUtf8();
+    qDebug() << "start init" << path;
+    // The handle is kept only once the instrument is fully set up, so a failed
+    // attempt never leaves one behind for release() to give back a second time.
+    void* device = nullptr;
+    int err = mac_DeviceOpen(&device, path.constData());
+    if (err != 0) {
+        Messenger::warning(nullptr, name, openFailure(OpenStep::Open, err));
+        return false;
+    }
+    qDebug("dev opened");
+    err = mac_DeviceInit(device);
+    if (err != 0) {
+        mac_DeviceRelease(device);
+        Messenger::warning(nullptr, name, openFailure(OpenStep::Init, err));
+        return false;
+    }
+    Identity identity;
+    err = mac_DeviceInfo(device, &identity);
+    if (err != 0) {
+        mac_DeviceRelease(device);
+        Messenger::warning(nullptr, name, openFailure(OpenStep::Info, err));
+        return false;
+    }
+    serialNumber = identity.serialNumber;
+    firmwareVersion = identity.firmwareVersion;
+    qDebug("Productname: %s", qUtf8Printable(identity.product));
+    qDebug("Serialnum:   %s", qUtf8Printable(serialNumber));
+    qDebug("Firmversion: %s", qUtf8Printable(firmwareVersion));
+    handle = device;
+    qDebug("init done");
+    return CSensor::init(port);
 }
 
 void LibrarySensor::release()

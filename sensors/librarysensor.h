@@ -31,6 +31,9 @@ public:
 
     ~LibrarySensor() override;
 
+    // Binds the library, then opens, initialises and identifies the instrument
+    // at port through it; the handle is kept only once all three succeed.
+    bool init(QString port) override;
     void release() override;
     int startMeasure() override;
     void stopMeasure() override;
@@ -63,10 +66,28 @@ protected:
     // Tells the user that the loaded library lacks an entry point.
     void resolveFailed(const QString& baseName);
 
+    // The steps of init() that fail, for the driver's own message.
+    enum class OpenStep { Open, Init, Info };
+    // What the instrument tells of itself.
+    struct Identity {
+        QString product;
+        QString serialNumber;
+        QString firmwareVersion;
+    };
+
+    // Loads the library and resolves every entry point; tells the user and
+    // returns false otherwise.
+    virtual bool bindLibrary() = 0;
+    // The library's calls behind init(); 0 on success, else the library's code.
+    virtual int mac_DeviceOpen(void** device, const char* port) = 0;
+    virtual int mac_DeviceInit(void* device) = 0;
+    virtual int mac_DeviceInfo(void* device, Identity* identity) = 0;
+    // The text the user is shown when step fails with the library's code.
+    virtual QString openFailure(OpenStep step, int code) const = 0;
     // The library's reading of X, Y, Z; 0 on success, else the library's code.
     virtual int mac_MeasureXYZ(double* xyz) = 0;
-    // Gives the open handle back to the library.
-    virtual void mac_DeviceRelease() = 0;
+    // Gives a device handle back to the library.
+    virtual void mac_DeviceRelease(void* device) = 0;
     CColor mac_GetColor();
     void clearCalList();
     void addCalEntry(int channel, const QString& calName);

@@ -4,6 +4,7 @@
 #include "pr6xxcmd.h"
 #include "pr6xxdcmd.h"
 #include "pr6xxmcmd.h"
+#include "sensortable.h"
 #include "serialport.h"
 
 #include <QDeadlineTimer>
@@ -12,7 +13,7 @@
 PR6xxSensor::PR6xxSensor(QObject* parent)
     : StoredPortSensor(parent)
 {
-    name = QStringLiteral("PR-6xx");
+    name = strSensors[6];
     spectrum = CSpectrum(380, 780, 401);
 }
 

@@ -5,6 +5,7 @@
 #include "idleport.h"
 #include "portlister.h"
 #include "sensorlibrary.h"
+#include "sensortable.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -76,14 +77,14 @@ QString SimulatedStation::sensorTypeName(Instrument instrument)
 {
     switch (instrument) {
     case Instrument::CA410:
-        return QStringLiteral("CA410");
+        return strSensors[7];
     case Instrument::CR100:
     case Instrument::CR250:
-        return QStringLiteral("CR100/CR250");
+        return strSensors[13];
     case Instrument::I1DisplayPro:
-        return QStringLiteral("I1Display Pro");
+        return strSensors[4];
     case Instrument::K10:
-        return QStringLiteral("K-10");
+        return strSensors[5];
     }
     return QString();
 }

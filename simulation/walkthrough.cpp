@@ -5,6 +5,7 @@
 #include "csensor.h"
 #include "mainwindow.h"
 #include "measure.h"
+#include "sensortable.h"
 #include "simulatedstation.h"
 #include "stationwindow.h"
 #include "walkthroughanswers.h"
@@ -174,6 +175,7 @@ bool Walkthrough::choose(const char* comboName, const QString& entry)
 bool Walkthrough::openWindow()
 {
     m_window = std::make_unique<MainWindow>();
+    m_window->controller()->setSensorFactory(&SensorTable::createForWindow);
     m_window->show();
     return waitFor([this] { return m_window->isVisible(); }, kStateTimeoutMs, QStringLiteral("the window"));
 }

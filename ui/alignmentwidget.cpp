@@ -6,7 +6,7 @@
 #include "measure.h"
 #include "messenger.h"
 #include "portlister.h"
-#include "sensortypes.h"
+#include "sensortable.h"
 
 #include <QComboBox>
 #include <QDebug>

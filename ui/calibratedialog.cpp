@@ -1,6 +1,6 @@
 #include "calibratedialog.h"
 
-#include "ccolorreference.h"
+#include "correctionmatrix.h"
 #include "matrixcheck.h"
 #include "measure.h"
 #include "messenger.h"
@@ -271,26 +271,28 @@ void CalibrateDialog::doCalibrate()
         }
     }
 
-    // A singular sensor matrix (a failed reading of 0, 0, 0 taken as a primary)
-    // cannot be inverted: the result would be infinities or NaN that corrupt
-    // every later reading and every reply to the display.
-    if (reference.Determinant() == 0.0 || sensor.Determinant() == 0.0) {
-        showError(tr("Abnormal matrix!"));
-        return;
-    }
-    const Matrix computed = ComputeConversionMatrix(sensor, reference, sensorWhite, referenceWhite);
-    if (!MatrixCheck::isFinite(computed)) {
-        showError(tr("Abnormal matrix!"));
-        return;
-    }
-    CColor measured[MatrixCheck::ColourCount];
-    CColor target[MatrixCheck::ColourCount];
+    CColor measured[CorrectionMatrix::kPatchCount];
+    CColor target[CorrectionMatrix::kPatchCount];
     for (int row = 0; row < 3; ++row) {
         measured[row] = CColor(sensor(0, row), sensor(1, row), sensor(2, row));
         target[row] = CColor(reference(0, row), reference(1, row), reference(2, row));
     }
-    measured[3] = sensorWhite;
-    target[3] = referenceWhite;
+    measured[CorrectionMatrix::White] = sensorWhite;
+    target[CorrectionMatrix::White] = referenceWhite;
+
+    // A singular sensor matrix (a failed reading of 0, 0, 0 taken as a primary)
+    // cannot be inverted: the result would be infinities or NaN that corrupt
+    // every later reading and every reply to the display. The command line
+    // refuses the same readings.
+    if (CorrectionMatrix::isSingular(reference) || CorrectionMatrix::isSingular(sensor)) {
+        showError(tr("Abnormal matrix!"));
+        return;
+    }
+    const Matrix computed = CorrectionMatrix::compute(measured, target);
+    if (!MatrixCheck::isFinite(computed)) {
+        showError(tr("Abnormal matrix!"));
+        return;
+    }
     if (const int row = MatrixCheck::poorFit(computed, measured, target); row >= 0) {
         const QString colours[] = {tr("Red"), tr("Green"), tr("Blue"), tr("White")};
         showError(tr("The matrix does not bring %1 onto its reference value; check the sensor and reference values.")

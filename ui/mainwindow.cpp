@@ -9,6 +9,7 @@
 #include "messenger.h"
 #include "sensordlg.h"
 #include "sensorlibrary.h"
+#include "sensortable.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -217,8 +218,10 @@ QString MainWindow::aboutText()
     lines << tr("Qt %1 (built with %2)").arg(QString::fromLatin1(qVersion()),
                                              QStringLiteral(QT_VERSION_STR));
     lines << QString() << tr("Instrument libraries:");
-    for (const QString& name : {QStringLiteral("libmlink_ca410"), QStringLiteral("libmlink_i1d3"),
-                                QStringLiteral("libmlink_k10")}) {
+    for (const SensorTypeRow& row : SensorTable::rows()) {
+        if (!row.library)
+            continue;
+        const QString name = QString::fromLatin1(row.library);
         const QString location = libraryLocation(name);
         lines << (location.isEmpty() ? tr("%1: not found").arg(SensorLibrary::fileName(name))
                                      : tr("%1: %2").arg(SensorLibrary::fileName(name), location));

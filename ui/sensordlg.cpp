@@ -1,14 +1,14 @@
 #include "sensordlg.h"
 
 #include "calfile.h"
-#include "crxxxcensor.h"
+#include "crmodes.h"
 #include "csensor.h"
-#include "i1d3sensor.h"
-#include "k10sensor.h"
+#include "matrixstore.h"
 #include "measure.h"
 #include "messenger.h"
 #include "plainnumber.h"
 #include "printabletext.h"
+#include "sensortable.h"
 
 #include <QComboBox>
 #include <QDebug>
@@ -29,8 +29,6 @@ constexpr int kSyncModeWithFrequency = 2;
 constexpr int kCalibModeMatrix = 1;
 constexpr int kCalibModeMatch = 2;
 
-const QString kI1d3Name = QStringLiteral("I1Display Pro");
-const QString kK10Name = QStringLiteral("K-10");
 const QString kCrPrefix = QStringLiteral("CR-");
 
 QLineEdit* readOnlyField(const QString& text, int minimumWidth, const QString& objectName, QWidget* parent)
@@ -64,12 +62,14 @@ SensorDlg::SensorDlg(CSensor* sensor_, Measure* controller_, QWidget* parent)
     , controller(controller_)
 {
     const QString name = sensor->getName();
-    if (name == kI1d3Name)
-        i1d3 = qobject_cast<I1d3Sensor*>(sensor);
-    else if (name == kK10Name)
-        k10 = qobject_cast<K10Sensor*>(sensor);
+    // The table's names of the i1Display Pro and the K-10; a CR driver names
+    // itself after the model it reads.
+    if (name == strSensors[4])
+        i1d3 = sensor->matrixStore();
+    else if (name == strSensors[5])
+        k10 = sensor->matrixStore();
     else if (name.startsWith(kCrPrefix))
-        cr = qobject_cast<CRXXXCensor*>(sensor);
+        cr = sensor->crModes();
 
     auto* layout = new QVBoxLayout;
     layout->setContentsMargins(20, 20, 20, 20);

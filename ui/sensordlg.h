@@ -5,11 +5,10 @@
 #include <QString>
 #include <QStringList>
 
-class CRXXXCensor;
 class CSensor;
 class Calfile;
-class I1d3Sensor;
-class K10Sensor;
+class CrModes;
+class MatrixStore;
 class Measure;
 class QComboBox;
 class QGridLayout;
@@ -57,10 +56,11 @@ private:
     void showError(const QString& text);
 
     CSensor* sensor = nullptr;
-    // The sensor as the driver class its name says it is; at most one is set.
-    I1d3Sensor* i1d3 = nullptr;
-    K10Sensor* k10 = nullptr;
-    CRXXXCensor* cr = nullptr;
+    // What the sensor hands out for the instrument its name says it is; at
+    // most one is set.
+    MatrixStore* i1d3 = nullptr;
+    MatrixStore* k10 = nullptr;
+    CrModes* cr = nullptr;
 
     QLineEdit* serialEdit = nullptr;
     QLineEdit* firmwareEdit = nullptr;

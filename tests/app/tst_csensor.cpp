@@ -1,7 +1,6 @@
 #include "csensor.h"
 #include "messenger.h"
 #include "recordingmessenger.h"
-#include "sensortypes.h"
 
 #include <QSettings>
 #include <QSignalSpy>
@@ -44,7 +43,6 @@ private slots:
     void measureColorCallsTheDriversOverride();
     void measureColorIsCancelledWithTheSensor();
     void comPortSetting();
-    void sensorTypeTable();
     void messengerFallbackAndRecording();
 
 private:
@@ -150,21 +148,6 @@ void TestCSensor::comPortSetting()
     QVERIFY(settings.fileName().startsWith(m_settingsDir.path()));
     QVERIFY(settings.fileName().endsWith(QStringLiteral("NVX/Brightfold-alignment.ini")));
     QCOMPARE(settings.value(QStringLiteral("sensor/port")).toInt(), 4);
-}
-
-void TestCSensor::sensorTypeTable()
-{
-    QVERIFY(strSensors[0].isEmpty());
-    QCOMPARE(strSensors[4], QStringLiteral("I1Display Pro"));
-    QCOMPARE(strSensors[7], QStringLiteral("CA410"));
-    QCOMPARE(strSensors[13], QStringLiteral("CR100/CR250"));
-    int withPort = 0;
-    for (int type = 0; type < kSensorTypeCount; ++type)
-        withPort += sensorHasCom[type] ? 1 : 0;
-    QCOMPARE(withPort, 5);
-    QVERIFY(sensorHasCom[5] && sensorHasCom[6] && sensorHasCom[7] && sensorHasCom[10]
-            && sensorHasCom[13]);
-    QVERIFY(!sensorHasCom[4]);
 }
 
 void TestCSensor::messengerFallbackAndRecording()

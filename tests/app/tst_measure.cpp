@@ -7,6 +7,7 @@
 #include "monitoremulator.h"
 #include "recordingmessenger.h"
 #include "scriptedsensor.h"
+#include "sensortable.h"
 
 #include <QSettings>
 #include <QSignalSpy>
@@ -86,6 +87,7 @@ class TestMeasure : public QObject
 private slots:
     void initTestCase();
     void unsupportedTypesLeaveNoSensor();
+    void noDriverUntilAFactoryIsHandedOver();
     void factoryCreatesTheCrDriverForType13();
     void sensorPortPath();
     void connectSensorDoesNotReopen();
@@ -130,6 +132,7 @@ void TestMeasure::unsupportedTypesLeaveNoSensor()
 {
     RecordingMessenger messages;
     Measure measure;
+    measure.setSensorFactory(&SensorTable::createForWindow);
     for (int type : {0, 1, 2, 3, 6, 8, 9, 10, 11, 12}) {
         messages.clear();
         QVERIFY(!measure.initSensor(type, QString()));
@@ -139,10 +142,27 @@ void TestMeasure::unsupportedTypesLeaveNoSensor()
     }
 }
 
+void TestMeasure::noDriverUntilAFactoryIsHandedOver()
+{
+    RecordingMessenger messages;
+    Measure measure;
+    QVERIFY(!measure.initSensor(13, QStringLiteral("ttyUSB0")));
+    QVERIFY(!measure.currentSensor());
+    // An empty factory takes back the one handed over.
+    measure.setSensorFactory(&SensorTable::createForWindow);
+    measure.setSensorFactory({});
+    measure.createSensor(13);
+    QVERIFY(!measure.currentSensor());
+    QCOMPARE(messages.shown().size(), 2);
+    for (const auto& shown : messages.shown())
+        QCOMPARE(shown.text, QStringLiteral("This sensor is not supported now!"));
+}
+
 void TestMeasure::factoryCreatesTheCrDriverForType13()
 {
     RecordingMessenger messages;
     Measure measure;
+    measure.setSensorFactory(&SensorTable::createForWindow);
     measure.createSensor(13);
     QVERIFY(measure.currentSensor());
     QCOMPARE(measure.currentSensor()->getName(), QStringLiteral("CR100/CR250"));
@@ -505,6 +525,7 @@ void TestMeasure::servesADisplayWithACrInstrument()
     QVERIFY(display.start());
 
     auto measure = std::make_unique<Measure>();
+    measure->setSensorFactory(&SensorTable::createForWindow);
     QVERIFY(measure->initSensor(13, QString::fromStdString(instrument.portName())));
     QVERIFY(measure->currentSensor()->getIsOpen());
     measure->initMonitor();
@@ -779,6 +800,7 @@ void TestMeasure::switchingOffEndsASilentCrReadingAtOnce()
     QVERIFY(instrument.start());
     QVERIFY(display.start());
     auto measure = std::make_unique<Measure>();
+    measure->setSensorFactory(&SensorTable::createForWindow);
     QVERIFY(measure->initSensor(13, QString::fromStdString(instrument.portName())));
     measure->initMonitor();
     QVERIFY(measure->connectMonitor(QString::fromStdString(display.portName())));

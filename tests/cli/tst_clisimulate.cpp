@@ -5,7 +5,7 @@
 #include "clirunner.h"
 #include "displaymodel.h"
 #include "mismatchcheck.h"
-#include "sensortypes.h"
+#include "sensortable.h"
 #include "simulatedworld.h"
 
 #include <QDir>

@@ -4,6 +4,7 @@
 #include "mlink_i1d3.h"
 #include "recordingmessenger.h"
 #include "sensorlibrary.h"
+#include "sensortable.h"
 
 #include <QFile>
 #include <QLibrary>
@@ -156,7 +157,7 @@ void TestI1d3Sensor::errorTexts()
 
 void TestI1d3Sensor::factoryCreatesTheDriverForType4()
 {
-    std::unique_ptr<CSensor> sensor(Measure::defaultSensorFactory()(4));
+    std::unique_ptr<CSensor> sensor(SensorTable::createForWindow(4));
     QVERIFY(dynamic_cast<I1d3Sensor*>(sensor.get()));
     QCOMPARE(sensor->getName(), kTitle);
     QVERIFY(!sensor->getHasComPort());

@@ -9,6 +9,7 @@
 #include "ptydevice.h"
 #include "recordingmessenger.h"
 #include "sensorlibrary.h"
+#include "sensortable.h"
 #include "serialport.h"
 
 #include <QElapsedTimer>
@@ -485,7 +486,7 @@ void TestK10Sensor::singleMeasureReadsAPackage()
 
 void TestK10Sensor::factoryCreatesTheLibraryDrivers()
 {
-    const Measure::SensorFactory factory = Measure::defaultSensorFactory();
+    const Measure::SensorFactory factory = &SensorTable::createForWindow;
     std::unique_ptr<CSensor> k10(factory(5));
     QVERIFY(qobject_cast<K10Sensor*>(k10.get()));
     QCOMPARE(k10->getName(), QStringLiteral("K-10"));

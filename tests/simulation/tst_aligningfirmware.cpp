@@ -7,6 +7,7 @@
 #include "matrix.h"
 #include "measure.h"
 #include "recordingmessenger.h"
+#include "sensortable.h"
 #include "simulatedworld.h"
 
 #include <QElapsedTimer>
@@ -46,6 +47,7 @@ struct Station {
         if (!instrument.start() || !firmware->start())
             return false;
         measure = std::make_unique<Measure>();
+        measure->setSensorFactory(&SensorTable::createForWindow);
         if (!measure->initSensor(kCrType, QString::fromStdString(instrument.portName())))
             return false;
         measure->initMonitor();

@@ -8,6 +8,7 @@
 #include "portlister.h"
 #include "screenpatchwatcher.h"
 #include "sensorlibrary.h"
+#include "sensortable.h"
 #include "simulatedstation.h"
 #include "stationwindow.h"
 
@@ -103,6 +104,7 @@ void TestStationWindow::sensorsLookAtTheDialogsPatchWhileItIsShown()
     QVERIFY(!station->world().screenPatch());
 
     Measure measure;
+    measure.setSensorFactory(&SensorTable::createForWindow);
     CalibrateDialog dialog(&measure);
     dialog.findChild<QRadioButton*>(QStringLiteral("redButton"))->click();
     dialog.show();
@@ -206,6 +208,7 @@ void TestStationWindow::copyIsClickableWhileTheCalibrateDialogIsOpen()
     stationWindow.show();
     QVERIFY(QTest::qWaitForWindowExposed(&stationWindow));
     MainWindow window;
+    window.controller()->setSensorFactory(&SensorTable::createForWindow);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto* copy = stationWindow.findChild<QPushButton*>(QStringLiteral("copyButton"));
@@ -239,6 +242,7 @@ void TestStationWindow::copyIsClickableWhileTheCalibrateDialogIsOpen()
 void TestStationWindow::closingTheMainWindowEndsTheProgram()
 {
     MainWindow window;
+    window.controller()->setSensorFactory(&SensorTable::createForWindow);
     window.show();
     StationWindow stationWindow(*station);
     stationWindow.show();

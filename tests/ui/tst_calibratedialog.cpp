@@ -1,10 +1,12 @@
 #include "application.h"
 #include "calibratedialog.h"
+#include "correctionmatrix.h"
 #include "mainwindow.h"
 #include "measure.h"
 #include "modaldialog.h"
 #include "recordingmessenger.h"
 #include "scriptedsensor.h"
+#include "sensortable.h"
 
 #include <QClipboard>
 #include <QGroupBox>
@@ -119,6 +121,8 @@ private slots:
     void unreadableCellsAreReported();
     void unusableMatricesAreRefused_data();
     void unusableMatricesAreRefused();
+    void nearlyDependentPrimariesAreRefusedAsOnTheCommandLine_data();
+    void nearlyDependentPrimariesAreRefusedAsOnTheCommandLine();
     void matricesThatMissAColourAreRefused_data();
     void matricesThatMissAColourAreRefused();
     void computesTheMatrix_data();
@@ -250,6 +254,42 @@ void TestCalibrateDialog::unusableMatricesAreRefused()
     QCOMPARE(rig.matrixTexts(), shownBefore);
 }
 
+void TestCalibrateDialog::nearlyDependentPrimariesAreRefusedAsOnTheCommandLine_data()
+{
+    QTest::addColumn<QStringList>("tables");
+    QTest::newRow("sensor") << QStringList{"sensorTable"};
+    QTest::newRow("reference") << QStringList{"referenceTable"};
+    QTest::newRow("both") << QStringList{"sensorTable", "referenceTable"};
+}
+
+// Blue read as a mix of red and green, off by far less than any reading: the
+// determinant is not zero, but the primaries span no volume worth the name.
+// With sensor and reference alike the matrix itself would look harmless; the
+// command line refuses such primaries, and so does the dialog.
+void TestCalibrateDialog::nearlyDependentPrimariesAreRefusedAsOnTheCommandLine()
+{
+    QFETCH(QStringList, tables);
+
+    Rig rig;
+    rig.fill(1.0);
+    CColor primaries[CorrectionMatrix::kPatchCount];
+    for (int r = 0; r < 4; ++r)
+        primaries[r] = CColor(kPatches[r][0], kPatches[r][1], kPatches[r][2]);
+    for (int c = 0; c < 3; ++c)
+        primaries[2][c] = 0.5 * kPatches[0][c] + 0.5 * kPatches[1][c] + (c == 2 ? 1e-9 : 0.0);
+    QVERIFY(CorrectionMatrix::isSingular(CorrectionMatrix::primaries(primaries)));
+    for (const QString& table : tables) {
+        for (int c = 0; c < 3; ++c)
+            rig.setCell(table.toLatin1().constData(), 2, c, QString::number(primaries[2][c], 'f', 12));
+    }
+    const QStringList shownBefore = rig.matrixTexts();
+    rig.button("calibrateButton")->click();
+
+    QCOMPARE(rig.messages.shown().size(), 1);
+    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Abnormal matrix!"));
+    QCOMPARE(rig.matrixTexts(), shownBefore);
+}
+
 void TestCalibrateDialog::matricesThatMissAColourAreRefused_data()
 {
     QTest::addColumn<QString>("whiteTable");
@@ -342,6 +382,7 @@ void TestCalibrateDialog::acceptedMatrixReachesTheController()
 {
     RecordingMessenger messages;
     MainWindow window;
+    window.controller()->setSensorFactory(&SensorTable::createForWindow);
     Measure* measure = window.controller();
     measure->SetMatrix(sampleMatrix());
     QSignalSpy changes(measure, &Measure::matrixChanged);

@@ -8,6 +8,7 @@
 #include "portlister.h"
 #include "recordingmessenger.h"
 #include "scripteddialogprovider.h"
+#include "sensortable.h"
 #include "windowprobe.h"
 
 #include <QAction>
@@ -54,9 +55,10 @@ void TestMainWindowEmulated::measuresAndServesTheDisplay()
     // What "Lumaserve --port pts/N --port pts/M" does.
     PortLister::setExtraPorts({QStringLiteral("/dev/") + instrumentPort, displayPort});
 
-    // The window's own sensor factory, not the probe's scripted one.
+    // The window's own sensor factory, the table's, not the probe's scripted one.
     WindowProbe probe;
     probe.window = std::make_unique<MainWindow>();
+    probe.window->controller()->setSensorFactory(&SensorTable::createForWindow);
     probe.window->show();
     MainWindow& window = *probe.window;
     auto* sensorPorts = probe.child<QComboBox>(QStringLiteral("sensorPortCombo"));

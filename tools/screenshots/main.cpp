@@ -17,14 +17,15 @@
 #include "calibratedialog.h"
 #include "colordockwidget.h"
 #include "crxxxemulator.h"
-#include "i1d3sensor.h"
 #include "mainwindow.h"
+#include "csensor.h"
 #include "measure.h"
 #include "monitoremulator.h"
 #include "mlink_i1d3.h"
 #include "portlister.h"
 #include "sensordlg.h"
 #include "sensorlibrary.h"
+#include "sensortable.h"
 #include "screenpatchwatcher.h"
 #include "simulatedstation.h"
 #include "stationwindow.h"
@@ -48,6 +49,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <memory>
 
 namespace {
 
@@ -141,15 +143,15 @@ bool i1d3Dialog(Measure* controller, const QDir& outDir, const QString& suffix)
     control(&request);
 
     SensorLibrary::setExtraDirectories({QStringLiteral(I1D3_STANDIN_DIR)});
-    I1d3Sensor sensor;
-    if (!sensor.init(QString()))
+    const std::unique_ptr<CSensor> sensor(SensorTable::createForWindow(4));
+    if (!sensor || !sensor->init(QString()))
         return fail("the stand-in i1Display Pro did not open");
-    SensorDlg dialog(&sensor, controller);
+    SensorDlg dialog(sensor.get(), controller);
     dialog.findChild<QPushButton*>(QStringLiteral("scanButton"))->click();
     dialog.findChild<QPushButton*>(QStringLiteral("readButton"))->click();
     dialog.show();
     const bool saved = save(dialog, outDir, QStringLiteral("sensordlg-i1d3-%1.png").arg(suffix));
-    sensor.release();
+    sensor->release();
     SensorLibrary::setExtraDirectories({});
     return saved;
 }
@@ -181,6 +183,7 @@ bool chinese(const QDir& outDir)
     PortLister::setExtraPorts({instrumentPort});
 
     MainWindow window;
+    window.controller()->setSensorFactory(&SensorTable::createForWindow);
     window.show();
     if (!choose(window, "typeCombo", QStringLiteral("CR100/CR250")) || !choose(window, "sensorPortCombo", instrumentPort))
         return fail("cannot pick the emulated CR-250");
@@ -204,6 +207,7 @@ bool run(const QDir& outDir)
     PortLister::setExtraPorts({instrumentPort, displayPort});
 
     MainWindow window;
+    window.controller()->setSensorFactory(&SensorTable::createForWindow);
     window.show();
     if (!choose(window, "typeCombo", QStringLiteral("CR100/CR250")) ||
         !choose(window, "sensorPortCombo", instrumentPort) || !choose(window, "monitorPortCombo", displayPort))

@@ -4,16 +4,21 @@
 #include "ccolor.h"
 #include "matrix.h"
 
+#include <QString>
 #include <QStringList>
 
 // The sensor's correction matrix from its readings of red, green, blue and white
-// and a reference instrument's values of the same patches, computed as the
-// calibrate dialog does. The four colours are given in the order of
-// ReferenceFile::Patch.
+// and a reference instrument's values of the same patches, for the calibrate
+// dialog and the command line alike, so both refuse the same readings. The four
+// colours are given in the order of Patch.
 class CorrectionMatrix
 {
 public:
+    enum Patch { Red, Green, Blue, White };
     static constexpr int kPatchCount = 4;
+
+    // "red", "green", "blue", "white".
+    static QString patchName(int patch);
 
     // Red, green and blue as the columns of a matrix, as the dialog fills them.
     static Matrix primaries(const CColor (&values)[kPatchCount]);

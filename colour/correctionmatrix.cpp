@@ -1,16 +1,20 @@
 #include "correctionmatrix.h"
 
 #include "ccolorreference.h"
-#include "referencefile.h"
 
 #include <cmath>
 
-static_assert(CorrectionMatrix::kPatchCount == ReferenceFile::PatchCount, "the four colours of a reference file");
+
+QString CorrectionMatrix::patchName(int patch)
+{
+    static const char* const names[kPatchCount] = {"red", "green", "blue", "white"};
+    return QLatin1String(names[patch]);
+}
 
 Matrix CorrectionMatrix::primaries(const CColor (&values)[kPatchCount])
 {
     Matrix columns(0.0, 3, 3);
-    for (int patch = ReferenceFile::Red; patch <= ReferenceFile::Blue; ++patch) {
+    for (int patch = Red; patch <= Blue; ++patch) {
         for (int i = 0; i < 3; ++i)
             columns(i, patch) = values[patch][i];
     }
@@ -30,8 +34,8 @@ bool CorrectionMatrix::isSingular(const Matrix& columns)
 
 Matrix CorrectionMatrix::compute(const CColor (&measured)[kPatchCount], const CColor (&reference)[kPatchCount])
 {
-    return ComputeConversionMatrix(primaries(measured), primaries(reference), measured[ReferenceFile::White],
-                                   reference[ReferenceFile::White]);
+    return ComputeConversionMatrix(primaries(measured), primaries(reference), measured[White],
+                                   reference[White]);
 }
 
 QStringList CorrectionMatrix::residualLines(const Matrix& matrix, const CColor (&measured)[kPatchCount],
@@ -42,7 +46,7 @@ QStringList CorrectionMatrix::residualLines(const Matrix& matrix, const CColor (
         const CColor corrected = matrix * measured[patch];
         const CColor& target = reference[patch];
         lines << QStringLiteral("%1 dX %2  dY %3  dZ %4")
-                     .arg((ReferenceFile::patchName(patch) + QLatin1Char(':')).leftJustified(6),
+                     .arg((patchName(patch) + QLatin1Char(':')).leftJustified(6),
                           QString::number(corrected[0] - target[0], 'f', 5),
                           QString::number(corrected[1] - target[1], 'f', 5),
                           QString::number(corrected[2] - target[2], 'f', 5));
