@@ -18,8 +18,8 @@ bool installTranslation(QCoreApplication& app, const QLocale& locale, QTranslato
     if (dir.isEmpty()) {
         const QDir programDir(QCoreApplication::applicationDirPath());
         dir = programDir.exists(QStringLiteral("Lumaserve_zh_CN.qm"))
-                  ? programDir.path()
-                  : programDir.filePath(QStringLiteral("../share/lumaserve"));
+            ? programDir.path()
+            : programDir.filePath(QStringLiteral("../share/lumaserve"));
     }
     if (!translator.load(QStringLiteral("Lumaserve_zh_CN"), dir)) {
         qDebug() << "No Chinese translation in" << dir;
