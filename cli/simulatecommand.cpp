@@ -85,7 +85,8 @@ int SimulateCommand::run(const QStringList& arguments)
     const QCommandLineOption standinDirOption(
         QStringLiteral("standin-dir"),
         QStringLiteral("Where the stand-in i1Display Pro and K-10 libraries are (default: "
-                       "\"standins\" beside the program)."),
+                       "\"standins\" beside the program, or lib/lumaserve/standins "
+                       "below the installed prefix)."),
         QStringLiteral("DIR"));
     const QCommandLineOption verboseOption(
         QStringLiteral("verbose"),

@@ -29,8 +29,12 @@ QStringList SensorLibrary::candidates(const QString& baseName)
     QStringList paths;
     for (const QString& dir : extraDirectories())
         paths << QDir(dir).filePath(file);
-    if (QCoreApplication::instance())
-        paths << QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("sensorlib/") + file);
+    if (QCoreApplication::instance()) {
+        const QDir programDir(QCoreApplication::applicationDirPath());
+        paths << programDir.filePath(QStringLiteral("sensorlib/") + file);
+        // Installed, the programs are in bin/ and the library in the lib/ beside it.
+        paths << QDir::cleanPath(programDir.filePath(QStringLiteral("../lib/") + file));
+    }
     paths << file;
     return paths;
 }

@@ -70,7 +70,11 @@ void SimulatedStation::readWorld(void* context, double* xyz)
 
 QString SimulatedStation::defaultStandinDirectory()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("standins"));
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    // Built, the stand-ins are beside the program; installed, below the prefix's lib/.
+    if (programDir.exists(QStringLiteral("standins")))
+        return programDir.filePath(QStringLiteral("standins"));
+    return programDir.filePath(QStringLiteral("../lib/lumaserve/standins"));
 }
 
 QString SimulatedStation::sensorTypeName(Instrument instrument)

@@ -5,7 +5,7 @@
 cmake_minimum_required(VERSION 3.16)
 
 # Folders whose files must not see a driver.
-set(checked_dirs app ui cli)
+set(checked_dirs core controller ui cli)
 # What sensors/ offers the layers above besides its drivers.
 set(allowed sensortable.h matrixstore.h crmodes.h sensorlibrary.h)
 

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -11,8 +12,15 @@ bool installTranslation(QCoreApplication& app, const QLocale& locale, QTranslato
 {
     if (locale.language() != QLocale::Chinese)
         return false;
-    // The translation ships beside the program, not in a system location.
-    const QString dir = directory.isEmpty() ? QCoreApplication::applicationDirPath() : directory;
+    // The translation ships with the program, not in a system location: beside
+    // it where it is built, in the prefix's share/lumaserve/ where it is installed.
+    QString dir = directory;
+    if (dir.isEmpty()) {
+        const QDir programDir(QCoreApplication::applicationDirPath());
+        dir = programDir.exists(QStringLiteral("Lumaserve_zh_CN.qm"))
+            ? programDir.path()
+            : programDir.filePath(QStringLiteral("../share/lumaserve"));
+    }
     if (!translator.load(QStringLiteral("Lumaserve_zh_CN"), dir)) {
         qDebug() << "No Chinese translation in" << dir;
         return false;
