@@ -166,11 +166,6 @@ void SerialPort::abandonAllWaits()
     }
 }
 
-bool SerialPort::waitsAbandoned()
-{
-    return abandoned.load();
-}
-
 void SerialPort::resumeWaits()
 {
     m_cancelled.store(false);

@@ -103,7 +103,6 @@ public:
     // waits that begin later. For a program that is being stopped, from
     // wherever it is blocked; async-signal-safe, so a signal handler may call it.
     static void abandonAllWaits();
-    static bool waitsAbandoned();
 
     // Ports opened on name from now on use device instead of a terminal; a null
     // device makes the name a path again. Ports already open keep what they had.
