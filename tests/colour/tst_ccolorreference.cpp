@@ -1,30 +1,15 @@
 #include "ccolorreference.h"
 #include "cirelevel.h"
+#include "correctionmatrix.h"
+#include "matrixchecks.h"
 
 #include <QtTest>
 
 #include <cmath>
-#include <limits>
+
+using namespace MatrixChecks;
 
 namespace {
-
-Matrix m3(std::initializer_list<double> v)
-{
-    return Matrix(std::data(v), 3, 3);
-}
-
-// NaN when any element differs by NaN, so a broken result never passes a bound.
-double maxAbsDiff(const Matrix& a, const Matrix& b)
-{
-    if (a.GetRows() != b.GetRows() || a.GetColumns() != b.GetColumns())
-        return std::numeric_limits<double>::quiet_NaN();
-    double worst = 0.0;
-    for (int r = 0; r < a.GetRows(); ++r)
-        for (int c = 0; c < a.GetColumns(); ++c)
-            if (!(std::fabs(a(r, c) - b(r, c)) <= worst))
-                worst = std::fabs(a(r, c) - b(r, c));
-    return worst;
-}
 
 CColor column(const Matrix& m, int c)
 {
@@ -39,6 +24,13 @@ bool sameChromaticity(const CColor& a, const CColor& b, double tol)
 }
 
 const Matrix kUnitRGB(1.0, 3, 1);
+
+// A 3 x 3 with these XYZ as its columns, scaled.
+Matrix columns(const std::array<double, 3>& red, const std::array<double, 3>& green,
+               const std::array<double, 3>& blue, double scale)
+{
+    return m3({red, green, blue}).GetTransposed() * scale;
+}
 
 } // namespace
 
@@ -55,6 +47,9 @@ private slots:
     void conversionMatrixWithoutUsableWhite();
     void referenceOfTheRun();
     void greyAndIRELevels();
+    void singularIsJudgedAgainstTheScale_data();
+    void singularIsJudgedAgainstTheScale();
+    void computeRecoversAKnownCorrection();
 };
 
 void TestCColorReference::standards_data()
@@ -86,23 +81,18 @@ void TestCColorReference::standards()
 
     const Matrix& m = ref.GetRGBtoXYZMatrix();
     const CColor* primaries[3] = {&ref.GetRed(), &ref.GetGreen(), &ref.GetBlue()};
-    for (int k = 0; k < 3; ++k) {
-        QVERIFY(sameChromaticity(*primaries[k], CColor(xy[2 * k], xy[2 * k + 1]), 1e-12));
-        // Each primary carries its share of the white: its column of the matrix.
-        QVERIFY(maxAbsDiff(*primaries[k], column(m, k)) < 1e-12);
-    }
-    QVERIFY(maxAbsDiff(m * kUnitRGB, ref.GetWhite()) < 1e-12);
-    QVERIFY(maxAbsDiff(ref.GetXYZtoRGBMatrix() * m, Matrix::IdentityMatrix(3)) < 1e-12);
-
     // Where an edge meets the line from the opposite primary through the white,
     // with the edge's luminance: for additive primaries simply their sum.
     const CColor* secondaries[3] = {&ref.GetRedGreenSecondary(), &ref.GetGreenBlueSecondary(),
                                     &ref.GetBlueRedSecondary()};
     for (int k = 0; k < 3; ++k) {
-        const CColor& a = *primaries[k];
-        const CColor& b = *primaries[(k + 1) % 3];
-        QVERIFY(maxAbsDiff(*secondaries[k], CColor(a + b)) < 1e-12);
+        QVERIFY(sameChromaticity(*primaries[k], CColor(xy[2 * k], xy[2 * k + 1]), 1e-12));
+        // Each primary carries its share of the white: its column of the matrix.
+        QVERIFY(maxAbsDiff(*primaries[k], column(m, k)) < 1e-12);
+        QVERIFY(maxAbsDiff(*secondaries[k], CColor(*primaries[k] + *primaries[(k + 1) % 3])) < 1e-12);
     }
+    QVERIFY(maxAbsDiff(m * kUnitRGB, ref.GetWhite()) < 1e-12);
+    QVERIFY(maxAbsDiff(ref.GetXYZtoRGBMatrix() * m, Matrix::IdentityMatrix(3)) < 1e-12);
 }
 
 void TestCColorReference::whiteTargets()
@@ -214,6 +204,57 @@ void TestCColorReference::greyAndIRELevels()
     QCOMPARE(GrayLevelToGrayProp(100.0, true), 1.0);
     QCOMPARE(GrayLevelToGrayProp(53.75, true), 0.5);
     QCOMPARE(GrayLevelToGrayProp(25.0, false), 0.25);
+}
+
+// The one rule for a singular set of primaries, which the calibrate dialog and
+// the command line share, and the matrix computed from four patches.
+void TestCColorReference::singularIsJudgedAgainstTheScale_data()
+{
+    QTest::addColumn<Matrix>("primaries");
+    QTest::addColumn<bool>("singular");
+
+    const std::array<double, 3> red{{41.24, 21.26, 1.93}};
+    const std::array<double, 3> green{{35.76, 71.52, 11.92}};
+    const std::array<double, 3> blue{{18.05, 7.22, 95.05}};
+    const std::array<double, 3> zero{};
+    // Blue read as a mix of red and green, off by far less than any reading.
+    std::array<double, 3> mix{};
+    for (int i = 0; i < 3; ++i)
+        mix[i] = 0.5 * red[i] + 0.5 * green[i];
+    mix[2] += 1e-9;
+
+    QTest::newRow("independent") << columns(red, green, blue, 1.0) << false;
+    QTest::newRow("independent, dim") << columns(red, green, blue, 1e-4) << false;
+    QTest::newRow("independent, bright") << columns(red, green, blue, 1e4) << false;
+    QTest::newRow("failed reading as blue") << columns(red, green, zero, 1.0) << true;
+    QTest::newRow("one patch read twice") << columns(red, red, blue, 1.0) << true;
+    QTest::newRow("nearly dependent") << columns(red, green, mix, 1.0) << true;
+    QTest::newRow("nearly dependent, bright") << columns(red, green, mix, 1e4) << true;
+    QTest::newRow("nearly dependent, dim") << columns(red, green, mix, 1e-4) << true;
+}
+
+void TestCColorReference::singularIsJudgedAgainstTheScale()
+{
+    QFETCH(Matrix, primaries);
+    QFETCH(bool, singular);
+    QCOMPARE(CorrectionMatrix::isSingular(primaries), singular);
+}
+
+void TestCColorReference::computeRecoversAKnownCorrection()
+{
+    // Readings off by a known matrix: the computed one undoes exactly that.
+    const Matrix off = m3({1.05, -0.02, 0.01, 0.03, 0.97, -0.01, -0.02, 0.04, 1.10});
+    const CColor reference[CorrectionMatrix::kPatchCount] = {
+        CColor(41.24, 21.26, 1.93), CColor(35.76, 71.52, 11.92), CColor(18.05, 7.22, 95.05),
+        CColor(95.05, 100.0, 108.9)};
+    const Matrix undo = off.GetInverse();
+    CColor measured[CorrectionMatrix::kPatchCount];
+    for (int patch = 0; patch < CorrectionMatrix::kPatchCount; ++patch)
+        measured[patch] = undo * reference[patch];
+
+    const Matrix computed = CorrectionMatrix::compute(measured, reference);
+    QVERIFY2(maxAbsDiff(computed, off) < 1e-9, qPrintable(QString::number(maxAbsDiff(computed, off))));
+    QCOMPARE(CorrectionMatrix::patchName(CorrectionMatrix::Blue), QStringLiteral("blue"));
 }
 
 QTEST_APPLESS_MAIN(TestCColorReference)

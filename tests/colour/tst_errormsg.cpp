@@ -1,7 +1,7 @@
 #include "ccolor.h"
 #include "ccolorreference.h"
 #include "errormsg.h"
-#include "matrix.h"
+#include "matrixchecks.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -49,11 +49,8 @@ void TestErrorMsg::singularCalibrationLeavesTheProgramRunning()
     });
     QCOMPARE(QCoreApplication::exec(), 5);
     // The failure travels in the result, not by ending the program.
-    bool allFinite = result.GetRows() == 3 && result.GetColumns() == 3;
-    for (int r = 0; allFinite && r < 3; ++r)
-        for (int c = 0; c < 3; ++c)
-            allFinite = allFinite && std::isfinite(result(r, c));
-    QVERIFY(!allFinite);
+    QVERIFY(result.GetRows() == 3 && result.GetColumns() == 3);
+    QVERIFY(std::isnan(MatrixChecks::maxAbsDiff(result, result))); // inf - inf is NaN too
 }
 
 void TestErrorMsg::faultOnAnotherThreadDoesNotEndTheMainLoop()

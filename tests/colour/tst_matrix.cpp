@@ -1,45 +1,17 @@
-#include "matrix.h"
+#include "matrixchecks.h"
 
 #include <QBuffer>
 #include <QDataStream>
 #include <QtTest>
 
-#include <cmath>
-#include <limits>
 #include <cstring>
 #include <sstream>
 
+using namespace MatrixChecks;
+
 namespace {
-
-// Expects one ErrorMsg report with this text.
-void expectReport(const char* text)
-{
-    QTest::ignoreMessage(QtDebugMsg, QByteArray('"' + QByteArray(text) + '"').constData());
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
 }
-
-Matrix m3(std::initializer_list<double> v)
-{
-    return Matrix(std::data(v), 3, 3);
-}
-
-double maxAbsDiff(const Matrix& a, const Matrix& b)
-{
-    double worst = 0.0;
-    for (int r = 0; r < a.GetRows(); ++r)
-        for (int c = 0; c < a.GetColumns(); ++c)
-            worst = std::max(worst, std::fabs(a(r, c) - b(r, c)));
-    return worst;
-}
-
-bool allFinite(const Matrix& m)
-{
-    for (double e : m.GetDataOneDimen())
-        if (!std::isfinite(e))
-            return false;
-    return true;
-}
-
-} // namespace
 
 class TestMatrix : public QObject
 {
@@ -63,6 +35,19 @@ private slots:
     void dataStreamLayout();
     void corruptDataStreamsAreRejected_data();
     void corruptDataStreamsAreRejected();
+    void echelonForms();
+    void rowAndColumnOperations();
+    void minorsAndSubMatrices();
+    void sums();
+    void extremesIgnoreLaterNaN();
+    void fillingAndClearing();
+    void concatenation();
+    void spliceAndRemove();
+    void sortingKeepsExactValues();
+    void normalising();
+    void covariance();
+    void flatCopies();
+    void outOfRangeIndicesChangeNothing();
 };
 
 void TestMatrix::construction()
@@ -84,14 +69,9 @@ void TestMatrix::construction()
     const Matrix f([](double r, double c) { return 10 * r + c; }, 2, 3);
     QCOMPARE(f(1, 2), 12.0);
 
-    const Matrix empty;
-    QCOMPARE(empty.GetRows(), 0);
-    QCOMPARE(empty.GetColumns(), 0);
-
     // Negative sizes give an empty matrix rather than a wild allocation.
-    const Matrix negative(1.0, -3, 2);
-    QCOMPARE(negative.GetRows(), 0);
-    QCOMPARE(negative.GetColumns(), 0);
+    for (const Matrix& empty : {Matrix(), Matrix(1.0, -3, 2)})
+        QVERIFY(empty.GetRows() == 0 && empty.GetColumns() == 0);
 
     QVERIFY(Matrix::IdentityMatrix(3).IsIdentity());
     QVERIFY(IdentityMatrix(4) == Matrix::IdentityMatrix(4));
@@ -119,18 +99,11 @@ void TestMatrix::copiesAreDeep()
 
 void TestMatrix::arithmetic()
 {
-    const double av[] = {1, 2, 3, 4, 5, 6};
-    const double bv[] = {7, 8, 9, 10, 11, 12};
-    const Matrix a(av, 2, 3);
-    const Matrix b(bv, 3, 2);
+    const Matrix a = make(2, 3, {1, 2, 3, 4, 5, 6});
+    const Matrix b = make(3, 2, {7, 8, 9, 10, 11, 12});
 
     const Matrix product = a * b;
-    QCOMPARE(product.GetRows(), 2);
-    QCOMPARE(product.GetColumns(), 2);
-    QCOMPARE(product(0, 0), 58.0);
-    QCOMPARE(product(0, 1), 64.0);
-    QCOMPARE(product(1, 0), 139.0);
-    QCOMPARE(product(1, 1), 154.0);
+    QVERIFY(product == make(2, 2, {58, 64, 139, 154}));
 
     const Matrix sum = a + a;
     QCOMPARE(sum(1, 2), 12.0);
@@ -141,7 +114,7 @@ void TestMatrix::arithmetic()
     // A true division: 1/3 as a multiplier would not round-trip exactly.
     QCOMPARE((Matrix(1.0, 1, 1) / 3.0)(0, 0), 1.0 / 3.0);
 
-    Matrix acc(av, 2, 3);
+    Matrix acc(a);
     acc += a;
     acc -= a;
     acc *= 3;
@@ -242,12 +215,11 @@ void TestMatrix::divisionByZeroStillDivides()
 
 void TestMatrix::equalityAndPredicates()
 {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
     Matrix a(0.0, 2, 2);
     Matrix b(0.0, 2, 2);
     QVERIFY(a == b);
-    a(1, 0) = nan;
-    b(1, 0) = nan;
+    a(1, 0) = kNaN;
+    b(1, 0) = kNaN;
     QVERIFY(!(a == b));
     QVERIFY(a != b);
     QVERIFY(Matrix(0.0, 2, 3) != Matrix(0.0, 3, 2));
@@ -292,13 +264,10 @@ void TestMatrix::inverseOfWellConditionedMatrices()
 void TestMatrix::inverseWithoutRowExchange()
 {
     // No pivot search: a zero in the first pivot defeats the inversion.
-    const double v[] = {0, 1, 1, 0};
-    const Matrix swap(v, 2, 2);
     expectReport("divide by zero in row division");
-    const Matrix inv = swap.GetInverse();
-    QCOMPARE(inv.GetRows(), 2);
-    QCOMPARE(inv.GetColumns(), 2);
-    QVERIFY(!allFinite(inv));
+    const Matrix inv = make(2, 2, {0, 1, 1, 0}).GetInverse();
+    QVERIFY(inv.GetRows() == 2 && inv.GetColumns() == 2);
+    QVERIFY(std::isnan(maxAbsDiff(inv, inv))); // inf - inf is NaN too
 }
 
 void TestMatrix::determinant()
@@ -308,31 +277,23 @@ void TestMatrix::determinant()
     //  | 1 0 2 1 |   det = 2*det[[0,2,1],[1,1,2],[2,0,1]] - 1*det[[1,2,1],[0,1,2],[1,0,1]]
     //  | 0 1 1 2 |       + 3*det[[1,0,1],[0,1,2],[1,2,1]] - 0
     //  | 1 2 0 1 |       = 2*4 - 1*4 + 3*(-4) = -8
-    const double v[] = {2, 1, 3, 0, 1, 0, 2, 1, 0, 1, 1, 2, 1, 2, 0, 1};
-    QCOMPARE(Matrix(v, 4, 4).Determinant(), -8.0);
+    QCOMPARE(make(4, 4, {2, 1, 3, 0, 1, 0, 2, 1, 0, 1, 1, 2, 1, 2, 0, 1}).Determinant(), -8.0);
     QCOMPARE(m3({4, -2, 1, 3, 6, -4, 2, 1, 8}).Determinant(), 4 * 52 + 2 * 32 + 1 * (-9));
-    const double two[] = {3, 8, 4, 6};
-    QCOMPARE(Matrix(two, 2, 2).Determinant(), -14.0);
+    QCOMPARE(make(2, 2, {3, 8, 4, 6}).Determinant(), -14.0);
     QCOMPARE(Matrix(7.5, 1, 1).Determinant(), 7.5);
     QCOMPARE(Matrix::IdentityMatrix(5).Determinant(), 1.0);
 }
 
 void TestMatrix::appendAndRemoveIdentity()
 {
-    const double v[] = {1, 2, 3, 4};
-    Matrix a(v, 2, 2);
+    Matrix a = make(2, 2, {1, 2, 3, 4});
     a.RightAppendIdentity();
-    QCOMPARE(a.GetColumns(), 4);
-    QCOMPARE(a(0, 1), 2.0);
-    QCOMPARE(a(0, 2), 1.0);
-    QCOMPARE(a(1, 3), 1.0);
-    QCOMPARE(a(0, 3), 0.0);
+    QVERIFY(a == make(2, 4, {1, 2, 1, 0, 3, 4, 0, 1}));
     a.LeftRemoveIdentity();
     QVERIFY(a == Matrix::IdentityMatrix(2));
 
     const std::unique_ptr<Matrix> minor = m3({1, 2, 3, 4, 5, 6, 7, 8, 9}).GetMinorNew(1, 0);
-    const double expected[] = {2, 3, 8, 9};
-    QVERIFY(*minor == Matrix(expected, 2, 2));
+    QVERIFY(*minor == make(2, 2, {2, 3, 8, 9}));
 }
 
 void TestMatrix::textForms()
@@ -399,8 +360,7 @@ void TestMatrix::dataStreamRoundTripIsExact()
     QDataStream in(bytes);
     in >> restored;
     QCOMPARE(in.status(), QDataStream::Ok);
-    QCOMPARE(restored.GetRows(), 3);
-    QCOMPARE(restored.GetColumns(), 2);
+    QVERIFY(restored.GetRows() == 3 && restored.GetColumns() == 2);
     const std::vector<double> a = original.GetDataOneDimen();
     const std::vector<double> b = restored.GetDataOneDimen();
     QCOMPARE(std::memcmp(a.data(), b.data(), a.size() * sizeof(double)), 0);
@@ -438,8 +398,182 @@ void TestMatrix::corruptDataStreamsAreRejected()
     QDataStream in(bytes);
     in >> target;
     QCOMPARE(in.status(), QDataStream::ReadCorruptData);
-    QCOMPARE(target.GetRows(), 0);
-    QCOMPARE(target.GetColumns(), 0);
+    QVERIFY(target.GetRows() == 0 && target.GetColumns() == 0);
+}
+
+void TestMatrix::echelonForms()
+{
+    const Matrix a = make(2, 3, {2, 4, 6, 1, 5, 9});
+    // Forward pass: row1 -= 0.5 row0 -> (0, 3, 6); rows divided by their pivots.
+    QVERIFY(a.GetREF() == make(2, 3, {1, 2, 3, 0, 1, 2}));
+    // Backward pass clears above the second pivot.
+    QVERIFY(a.GetRREF() == make(2, 3, {1, 0, -1, 0, 1, 2}));
+    // A zero pivot in REF is not reported; it simply yields non-finite values.
+    Matrix z = make(2, 2, {0, 1, 1, 0});
+    z.REF();
+    QVERIFY(!std::isfinite(z(1, 1)) || !std::isfinite(z(0, 0)));
+}
+
+void TestMatrix::rowAndColumnOperations()
+{
+    Matrix m = make(2, 2, {1, 2, 3, 4});
+    m.AddRows(0, 1, -3).MultiplyRow(0, 2);
+    QVERIFY(m == make(2, 2, {2, 4, 0, -2}));
+    m.AddColumns(1, 0, 0.5).MultiplyColumn(1, -1);
+    QVERIFY(m == make(2, 2, {4, -4, -1, 2}));
+    m.DivideColumn(0, 4).SwapRows(0, 1).SwapCols(0, 1);
+    QVERIFY(m == make(2, 2, {2, -0.25, -4, 1}));
+    expectReport("divide by zero in column division");
+    m.DivideColumn(1, 0.0);
+    QVERIFY(std::isinf(m(0, 1)) && std::isinf(m(1, 1)));
+}
+
+void TestMatrix::minorsAndSubMatrices()
+{
+    const Matrix m = make(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9});
+    QVERIFY(m.GetMinor(0, 2) == make(2, 2, {4, 5, 7, 8}));
+    QVERIFY(m.GetSubMatrix(0, 1, 3, 1) == make(3, 1, {2, 5, 8}));
+    Matrix crop(m);
+    crop.SetSubMatrix(1, 1, 2, 2);
+    QVERIFY(crop == make(2, 2, {5, 6, 8, 9}));
+    // Reaching past the edge gives an empty result and leaves the matrix alone.
+    QCOMPARE(m.GetSubMatrix(2, 2, 2, 2).GetRows(), 0);
+    Matrix keep(m);
+    keep.SetSubMatrix(1, 1, 3, 3);
+    QVERIFY(keep == m);
+}
+
+void TestMatrix::sums()
+{
+    const Matrix m = make(2, 2, {1, 2, 3, 4});
+    QCOMPARE(m.SumAll(), 10.0);
+    QCOMPARE(m.SumAllSquared(), 100.0);
+    QCOMPARE(m.SumRow(1), 7.0);
+    QCOMPARE(m.SumColumn(0), 4.0);
+    QCOMPARE(m.SumRowSquared(0), 9.0);
+    QCOMPARE(m.SumColumnSquared(1), 36.0);
+}
+
+void TestMatrix::extremesIgnoreLaterNaN()
+{
+    const Matrix m = make(2, 3, {3, -1, 7, kNaN, 5, -8});
+    QCOMPARE(m.GetMax(), 7.0);
+    QCOMPARE(m.GetMin(), -8.0);
+    QCOMPARE(m.GetRowMax(0), 7.0);
+    QCOMPARE(m.GetRowMin(0), -1.0);
+    QCOMPARE(m.GetColumnMax(0), 3.0);
+    QCOMPARE(m.GetColumnMin(2), -8.0);
+    QCOMPARE(m.GetRange(), 15.0);
+    QCOMPARE(m.GetRowRange(0), 8.0);
+    QCOMPARE(m.GetColumnRange(1), 6.0);
+    double lo = 0, hi = 0;
+    m.GetNumericRangeOfColumn(lo, hi, 2);
+    QCOMPARE(lo, -8.0);
+    QCOMPARE(hi, 7.0);
+    m.GetNumericRangeOfRow(lo, hi, 1);
+    QVERIFY(std::isnan(lo) && std::isnan(hi)); // the row starts with NaN
+
+    const Matrix first = make(1, 3, {kNaN, 1, 2});
+    QVERIFY(std::isnan(first.GetMax()));
+    // An empty matrix has no first element to start from.
+    double emin = 0, emax = 0;
+    Matrix().GetNumericRange(emin, emax);
+    QVERIFY(std::isnan(emin) && std::isnan(emax));
+}
+
+void TestMatrix::fillingAndClearing()
+{
+    Matrix m(1.0, 2, 3);
+    m.FillRow(0, 2).FillColumn(2, 9).ClearRow(1);
+    QVERIFY(m == make(2, 3, {2, 2, 9, 0, 0, 0}));
+    m.ClearColumn(2);
+    QCOMPARE(m.SumAll(), 4.0);
+    m.Fill(-1).SetValuesFromFunction([](double r, double c) { return r - c; });
+    QVERIFY(m == make(2, 3, {0, -1, -2, 1, 0, -1}));
+    QVERIFY(m.Clear().IsEmpty());
+}
+
+void TestMatrix::concatenation()
+{
+    const Matrix col = make(3, 1, {1, 2, 3});
+    QVERIFY(col.GetCMAC(col) == make(3, 2, {1, 1, 2, 2, 3, 3}));
+    QVERIFY(col.GetCMAR(col) == make(6, 1, {1, 2, 3, 1, 2, 3}));
+
+    Matrix m(col);
+    expectReport("mismatched matrices in column concatenation");
+    m.CMAC(make(2, 1, {7, 8}));
+    QVERIFY(m == col);
+    expectReport("mismatched matrices in row concatenation");
+    m.CMAR(make(1, 2, {7, 8}));
+    QVERIFY(m == col);
+
+    const double row[] = {4};
+    const double column[] = {5, 6, 7, 8};
+    m.ConcatenateRow(row).ConcatenateColumn(column);
+    QVERIFY(m == make(4, 2, {1, 5, 2, 6, 3, 7, 4, 8}));
+}
+
+void TestMatrix::spliceAndRemove()
+{
+    Matrix m = make(2, 2, {1, 2, 3, 4});
+    const double row[] = {9, 8};
+    m.SpliceInRow(row, 1);
+    QVERIFY(m == make(3, 2, {1, 2, 9, 8, 3, 4}));
+    const double column[] = {7, 6, 5};
+    m.SpliceInColumn(column, 0);
+    QVERIFY(m == make(3, 3, {7, 1, 2, 6, 9, 8, 5, 3, 4}));
+    m.RemoveRow(1).RemoveColumn(1);
+    QVERIFY(m == make(2, 2, {7, 2, 5, 4}));
+}
+
+void TestMatrix::sortingKeepsExactValues()
+{
+    Matrix m = make(2, 2, {3.5, 1.25, 2.75, 0.5});
+    QVERIFY(Matrix(m).SortAscend() == make(2, 2, {0.5, 1.25, 2.75, 3.5}));
+    QVERIFY(m.SortDescend() == make(2, 2, {3.5, 2.75, 1.25, 0.5}));
+}
+
+void TestMatrix::normalising()
+{
+    const Matrix m = make(1, 3, {2, 4, 6});
+    QVERIFY(m.GetNormalized(0, 1) == make(1, 3, {0, 0.5, 1}));
+    QVERIFY(Matrix(m).Normalize(-1, 1) == make(1, 3, {-1, 0, 1}));
+    Matrix flat(3.0, 2, 2);
+    flat.Normalize(0, 1);
+    QVERIFY(std::isnan(flat(0, 0)) && std::isnan(flat(1, 1)));
+}
+
+void TestMatrix::covariance()
+{
+    const Matrix m = make(2, 3, {1, 2, 3, 4, 5, 6});
+    const Matrix c = m.GetCovariant();
+    QVERIFY(c == make(2, 2, {14, 32, 32, 77}));
+    QVERIFY(Matrix(m).MakeCovariant() == c);
+}
+
+void TestMatrix::flatCopies()
+{
+    const Matrix m = make(3, 2, {1, 2, 3, 4, 5, 6});
+    const std::vector<double> flat = m.GetDataOneDimen();
+    QCOMPARE(flat, std::vector<double>({1, 2, 3, 4, 5, 6}));
+    const std::vector<std::vector<double>> rows = m.GetDataTwoDimen();
+    QCOMPARE(rows.size(), size_t(3));
+    QCOMPARE(rows[2], std::vector<double>({5, 6}));
+}
+
+void TestMatrix::outOfRangeIndicesChangeNothing()
+{
+    const Matrix original = make(2, 2, {1, 2, 3, 4});
+    Matrix m(original);
+    const double values[] = {9, 9, 9};
+    m.AddRows(0, 2, 1).MultiplyRow(-1, 2).AddColumns(5, 0, 1).MultiplyColumn(2, 0)
+        .DivideColumn(-3, 0).SwapRows(0, 2).SwapCols(-1, 0).FillRow(2, 0).FillColumn(-1, 0)
+        .SpliceInRow(values, 3).SpliceInColumn(values, -1).RemoveRow(2).RemoveColumn(-1)
+        .SpliceInRow(nullptr, 0);
+    QVERIFY(m == original);
+    QCOMPARE(m.GetMinor(2, 0).GetRows(), 0);
+    QVERIFY(std::isnan(m.SumRow(2)));
+    QVERIFY(std::isnan(m.GetColumnMax(-1)));
 }
 
 QTEST_GUILESS_MAIN(TestMatrix)
