@@ -6,6 +6,7 @@
 #include "application.h"
 #include "displaymodel.h"
 #include "mainwindow.h"
+#include "matrixchecks.h"
 #include "measure.h"
 #include "mismatchcheck.h"
 #include "portlister.h"
@@ -15,16 +16,11 @@
 #include "simulatedstation.h"
 #include "walkthrough.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <array>
 #include <cmath>
 #include <memory>
 
@@ -33,16 +29,7 @@ namespace {
 using Instrument = SimulatedWorld::Instrument;
 using MismatchCheck::predictedUncorrectedError;
 using MismatchCheck::residual;
-
-double largestDifference(const Matrix& a, const Matrix& b)
-{
-    double worst = 0.0;
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c)
-            worst = std::max(worst, std::fabs(a(r, c) - b(r, c)));
-    }
-    return worst;
-}
+using MatrixChecks::maxAbsDiff;
 
 } // namespace
 
@@ -55,7 +42,6 @@ private slots:
     void cleanupTestCase();
     void wholeJob_data();
     void wholeJob();
-    void k10StoresTheMatrixAndReadsItBack();
     void stationRefusesAMissingStandinLibrary();
     void walkthroughStopsAtAStepThatFails();
     void walkthroughFailsOnFiguresOutOfBounds();
@@ -132,70 +118,12 @@ void TestWalkthrough::wholeJob()
     // Restarted with the profile: the same matrix, the same result, and the
     // display really shows it.
     QVERIFY(QFile::exists(figures.profilePath));
-    QVERIFY2(largestDifference(figures.reopenedMatrix, figures.matrix) < 1e-5,
-             qPrintable(QString::number(largestDifference(figures.reopenedMatrix, figures.matrix))));
-    QVERIFY(largestDifference(walkthrough.window()->controller()->correctionMatrix(), figures.matrix) < 1e-5);
+    QVERIFY2(maxAbsDiff(figures.reopenedMatrix, figures.matrix) < 1e-5,
+             qPrintable(QString::number(maxAbsDiff(figures.reopenedMatrix, figures.matrix))));
+    QVERIFY(maxAbsDiff(walkthrough.window()->controller()->correctionMatrix(), figures.matrix) < 1e-5);
     QVERIFY2(figures.reopenedWhiteError < 0.0005, qPrintable(QString::number(figures.reopenedWhiteError)));
     QCOMPARE(station->world().trueWhiteError(), figures.reopenedWhiteError);
     QVERIFY(figures.factoryWhiteError > figures.identityWhiteError);
-}
-
-void TestWalkthrough::k10StoresTheMatrixAndReadsItBack()
-{
-    messages->clear();
-    Walkthrough walkthrough(*station);
-    QVERIFY(walkthrough.openWindow());
-    QVERIFY2(walkthrough.connectInstruments(Instrument::K10), qPrintable(walkthrough.failure()));
-    MainWindow* window = walkthrough.window();
-    const double stored[3][3] = {{1.0213, -0.0125, 0.0041}, {0.0087, 0.9876, -0.0032}, {-0.0015, 0.0221, 1.0342}};
-
-    bool played = false;
-    QStringList readBack;
-    QTimer inside;
-    inside.setSingleShot(true);
-    connect(&inside, &QTimer::timeout, this, [&] {
-        QWidget* dialog = nullptr;
-        const QWidgetList windows = QApplication::topLevelWidgets();
-        for (QWidget* w : windows) {
-            if (w->isVisible() && w->inherits("SensorDlg"))
-                dialog = w;
-        }
-        if (!dialog)
-            return;
-        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("matrixTable"));
-        for (int r = 0; r < 3; ++r) {
-            for (int c = 0; c < 3; ++c)
-                table->item(r, c)->setText(QString::number(stored[r][c], 'f', 4));
-        }
-        dialog->findChild<QLineEdit*>(QStringLiteral("matrixNameEdit"))->setText(QStringLiteral("Line 3 panel"));
-        dialog->findChild<QLineEdit*>(QStringLiteral("matrixIndexEdit"))->setText(QStringLiteral("7"));
-        dialog->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
-        for (int r = 0; r < 3; ++r) {
-            for (int c = 0; c < 3; ++c)
-                table->item(r, c)->setText(QString());
-        }
-        dialog->findChild<QPushButton*>(QStringLiteral("scanButton"))->click();
-        auto* list = dialog->findChild<QComboBox*>(QStringLiteral("fileListBox"));
-        const int entry = list->findText(QStringLiteral("MAT[7]_Line 3 panel"));
-        if (entry >= 0) {
-            list->setCurrentIndex(entry);
-            dialog->findChild<QPushButton*>(QStringLiteral("readButton"))->click();
-            for (int r = 0; r < 3; ++r) {
-                for (int c = 0; c < 3; ++c)
-                    readBack << table->item(r, c)->text();
-            }
-        }
-        played = true;
-        QMetaObject::invokeMethod(dialog, "reject");
-    });
-    inside.start(0);
-    window->showSensorDlg();
-    QVERIFY(played);
-    QCOMPARE(readBack.size(), 9);
-    for (int i = 0; i < 9; ++i)
-        QCOMPARE(readBack.at(i).toDouble(), stored[i / 3][i % 3]);
-    QVERIFY(!messages->shown().isEmpty());
-    QCOMPARE(messages->shown().first().text, QStringLiteral("Matrix7 Line 3 panel Saved"));
 }
 
 void TestWalkthrough::stationRefusesAMissingStandinLibrary()
