@@ -112,8 +112,6 @@ void TestSimulatedWorld::upvpFromTheCieDefinitions()
 void TestSimulatedWorld::primariesAddUpToTheNativeWhite()
 {
     const DisplayModel display;
-    QCOMPARE(display.gamma(), 2.2);
-    QCOMPARE(display.whiteLuminance(), 250.0);
     const DisplayModel::Chromaticity expected[3] = {{0.640, 0.330}, {0.300, 0.600}, {0.150, 0.060}};
     Xyz sum{};
     for (int i = 0; i < 3; ++i) {
@@ -169,11 +167,9 @@ void TestSimulatedWorld::screenPatchOverridesTheDisplay()
     SimulatedWorld world;
     world.setNoise(0.0);
     const DisplayModel& display = world.display();
-    QCOMPARE(world.displayGains(), SimulatedWorld::factoryGains());
-    QCOMPARE(SimulatedWorld::factoryGains(), (Rgb{{1.0, 1.0, 1.0}}));
+    QCOMPARE(world.displayGains(), (Rgb{{1.0, 1.0, 1.0}}));
     world.setDisplayPatch({{0.5, 1.0, 0.25}});
     world.setDisplayGains({{0.9, 0.8, 0.7}});
-    QCOMPARE(world.displayPatch(), (Rgb{{0.5, 1.0, 0.25}}));
     const Xyz underAlignment = display.emitted({{0.5, 1.0, 0.25}}, {{0.9, 0.8, 0.7}});
     QVERIFY(near(world.trueReading(), underAlignment, 1e-12));
     const Xyz whiteWithGains = display.emitted({{1.0, 1.0, 1.0}}, {{0.9, 0.8, 0.7}});
@@ -183,8 +179,7 @@ void TestSimulatedWorld::screenPatchOverridesTheDisplay()
     // The dialog's patch, at factory gains, is what every instrument sees.
     QVERIFY(!world.screenPatch());
     world.setScreenPatch(std::array<int, 3>{{255, 128, 0}});
-    QVERIFY(world.screenPatch());
-    QCOMPARE(*world.screenPatch(), (std::array<int, 3>{{255, 128, 0}}));
+    QCOMPARE(world.screenPatch(), (std::optional<std::array<int, 3>>(std::array<int, 3>{{255, 128, 0}})));
     const Xyz painted = display.emitted({{1.0, 128.0 / 255.0, 0.0}}, SimulatedWorld::factoryGains());
     QVERIFY2(near(world.trueReading(), painted, 1e-12), text(world.trueReading()));
     QVERIFY(near(world.referenceReading(), painted, 1e-12));
