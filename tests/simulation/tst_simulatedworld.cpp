@@ -167,7 +167,8 @@ void TestSimulatedWorld::screenPatchOverridesTheDisplay()
     SimulatedWorld world;
     world.setNoise(0.0);
     const DisplayModel& display = world.display();
-    QCOMPARE(world.displayGains(), (Rgb{{1.0, 1.0, 1.0}}));
+    QCOMPARE(world.displayGains(), SimulatedWorld::factoryGains());
+    QCOMPARE(SimulatedWorld::factoryGains(), (Rgb{{1.0, 1.0, 1.0}}));
     world.setDisplayPatch({{0.5, 1.0, 0.25}});
     world.setDisplayGains({{0.9, 0.8, 0.7}});
     const Xyz underAlignment = display.emitted({{0.5, 1.0, 0.25}}, {{0.9, 0.8, 0.7}});
