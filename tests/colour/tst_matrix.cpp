@@ -298,33 +298,32 @@ void TestMatrix::appendAndRemoveIdentity()
 
 void TestMatrix::textForms()
 {
-    const double v[] = {1, 2, 3, 4};
+    const Matrix v = make(2, 2, {1, 2, 3, 4});
+    const Matrix w = make(1, 2, {0.5, 2});
     std::ostringstream out;
-    out << Matrix(v, 2, 2);
+    out << v;
     QCOMPARE(QString::fromStdString(out.str()), QStringLiteral("[[1][2]\n [3][4]]\n"));
 
-    const double w[] = {0.5, 2};
     std::ostringstream written;
-    Matrix(w, 1, 2).Write(written);
-    QCOMPARE(QString::fromStdString(written.str()),
-             QStringLiteral("Rows: 1\nCols: 2\nData:\n0.5\n2\n"));
+    w.Write(written);
+    QCOMPARE(QString::fromStdString(written.str()), QStringLiteral("Rows: 1\nCols: 2\nData:\n0.5\n2\n"));
 
     // Read back what Write wrote, and Input what Output wrote.
     std::istringstream in(written.str());
     Matrix r(0.0, 1, 2);
     r.Read(in);
-    QVERIFY(r == Matrix(w, 1, 2));
+    QVERIFY(r == w);
 
     std::istringstream text(out.str());
     Matrix parsed(0.0, 2, 2);
     parsed.Input(text);
-    QVERIFY(parsed == Matrix(v, 2, 2));
+    QVERIFY(parsed == v);
 
     // Rows separated by a single character are accepted too.
     std::istringstream separated("[[1][2];[3][4]]");
     Matrix s(0.0, 2, 2);
     s.Input(separated);
-    QVERIFY(s == Matrix(v, 2, 2));
+    QVERIFY(s == v);
 }
 
 void TestMatrix::readAndInputStayInsideStorage()
@@ -349,8 +348,7 @@ void TestMatrix::readAndInputStayInsideStorage()
 
 void TestMatrix::dataStreamRoundTripIsExact()
 {
-    const double v[] = {0.1, -1e-300, 6.02214076e23, 1.0 / 3.0, -0.0, 2.5e-310};
-    const Matrix original(v, 3, 2);
+    const Matrix original = make(3, 2, {0.1, -1e-300, 6.02214076e23, 1.0 / 3.0, -0.0, 2.5e-310});
     QByteArray bytes;
     {
         QDataStream out(&bytes, QIODevice::WriteOnly);
@@ -368,10 +366,9 @@ void TestMatrix::dataStreamRoundTripIsExact()
 
 void TestMatrix::dataStreamLayout()
 {
-    const double v[] = {1.0, -2.0};
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << Matrix(v, 2, 1);
+    out << make(2, 1, {1.0, -2.0});
     // rows, cols as big-endian 32-bit, then IEEE doubles big-endian.
     const QByteArray expected = QByteArray::fromHex("00000002" "00000001"
                                                     "3ff0000000000000" "c000000000000000");
