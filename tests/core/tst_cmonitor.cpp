@@ -8,8 +8,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-using namespace std::chrono_literals;
-
 // The monitor link against an emulated display on a real pseudo-terminal.
 class TestCMonitor : public QObject
 {
@@ -23,7 +21,6 @@ private slots:
     void commandSequences_data();
     void commandSequences();
     void findBufCommandSlides();
-    void scriptedBurstsArePolledInOrder();
 
 private:
     // Sends bytes from the display and waits until the port has them all, so
@@ -176,37 +173,6 @@ void TestCMonitor::findBufCommandSlides()
     QCOMPARE(monitor->bufferedBytes(), QByteArray("\r"));
     QCOMPARE(monitor->findBufCommand(), 0);
     QCOMPARE(monitor->bufAvailable(), 32);
-}
-
-void TestCMonitor::scriptedBurstsArePolledInOrder()
-{
-    // Polled without pause, as the alignment thread does: every request of a
-    // burst is found, in order, and each is answered.
-    display->play({{0, display->line("MES,1")},
-                   {20, display->line("MDR,1") + display->line("MES,0")},
-                   {20, "noise\r"},
-                   {10, display->line("MES,1")}});
-    QList<int> codes;
-    QDeadlineTimer deadline(5000);
-    while (codes.size() < 4 && !deadline.hasExpired()) {
-        const int code = monitor->readCommand();
-        if (code == 0) {
-            QTest::qWait(1);
-            continue;
-        }
-        codes.append(code);
-        QVERIFY(monitor->writeInstrument(QStringLiteral("OK01,%1;-01.500\r").arg(code, 5, 10, QLatin1Char('0'))));
-    }
-    QCOMPARE(codes, (QList<int>{1, 3, 2, 1}));
-    QVERIFY(display->waitForScript(2s));
-    QVERIFY(display->waitForReplies(4, 2s));
-    const auto replies = display->replies();
-    const auto sent = display->sentTimes();
-    QCOMPARE(replies.at(0).line, std::string("OK01,00001;-01.500"));
-    QCOMPARE(replies.at(3).line, std::string("OK01,00001;-01.500"));
-    // Each reply arrives after the request it answers went out.
-    for (size_t i : {0, 1, 3})
-        QVERIFY(replies.at(i).atMs >= sent.at(i));
 }
 
 QTEST_GUILESS_MAIN(TestCMonitor)
