@@ -72,14 +72,6 @@ struct Rig {
         return measure->isServingAlignment();
     }
 
-    // The display's request and the reply to it, or "" if none came.
-    std::string ask(const char* request)
-    {
-        const size_t before = monitor.replies().size();
-        monitor.request(request);
-        return monitor.waitForReplies(before + 1, 3s) ? lastReply() : std::string();
-    }
-
     std::string lastReply() const
     {
         const auto replies = monitor.replies();
@@ -93,6 +85,14 @@ struct Rig {
     std::unique_ptr<Measure> measure = std::make_unique<Measure>();
     ScriptedSensor* sensor = nullptr; // owned by the controller
 };
+
+// The display's request and the reply to it, or "" if none came.
+std::string ask(MonitorEmulator& display, const char* request)
+{
+    const size_t before = display.replies().size();
+    display.request(request);
+    return display.waitForReplies(before + 1, 3s) ? display.replies().back().line : std::string();
+}
 
 CColor colorArg(const QSignalSpy& spy, int i)
 {
@@ -372,8 +372,8 @@ void TestMeasure::startAndStopRequests()
     QSignalSpy published(rig.measure.get(), &Measure::colorChanged);
     QVERIFY(rig.startAligning());
 
-    QCOMPARE(rig.ask("MES,1"), std::string("OK00,100000"));
-    QCOMPARE(rig.ask("MDR,1"), std::string("OK01,012.346;020.500;030.000"));
+    QCOMPARE(ask(rig.monitor, "MES,1"), std::string("OK00,100000"));
+    QCOMPARE(ask(rig.monitor, "MDR,1"), std::string("OK01,012.346;020.500;030.000"));
     // The reading taken by the thread is also published in the main thread.
     QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 3000);
     QVERIFY(colorArg(published, 0) == CColor(12.3456, 20.5, 30));
@@ -384,7 +384,7 @@ void TestMeasure::startAndStopRequests()
     rig.monitor.setLineEnding(MonitorEmulator::LineEnding::CrLf);
     rig.monitor.request("HELLO");
     rig.sensor->setStartResult(700);
-    QCOMPARE(rig.ask("MES,1"), std::string("OK00,00700"));
+    QCOMPARE(ask(rig.monitor, "MES,1"), std::string("OK00,00700"));
     QCOMPARE(rig.monitor.replies().size(), size_t(3));
     QCOMPARE(rig.sensor->startCalls.load(), 2);
     QVERIFY(!rig.measure->doAlignment());
@@ -406,7 +406,7 @@ void TestMeasure::zeroWaitSkipsWhatArrivedMeanwhile()
 
     // Only what had arrived is skipped: the next request is served again.
     rig.sensor->setStartResult(300);
-    QCOMPARE(rig.ask("MES,1"), std::string("OK00,00300"));
+    QCOMPARE(ask(rig.monitor, "MES,1"), std::string("OK00,00300"));
     QCOMPARE(rig.sensor->colorCalls.load(), 0);
     QCOMPARE(rig.monitor.replies().size(), size_t(2));
 }
@@ -438,7 +438,7 @@ void TestMeasure::unusableReadingsGetNoReply()
     rig.monitor.request("MDR,1");
     QTRY_COMPARE_WITH_TIMEOUT(rig.sensor->colorCalls.load(), 1, 3000);
     // Only the second, sound reading is answered.
-    QCOMPARE(rig.ask("MDR,1"), std::string("OK01,000.000;000.000;000.000"));
+    QCOMPARE(ask(rig.monitor, "MDR,1"), std::string("OK01,000.000;000.000;000.000"));
     QCOMPARE(rig.monitor.replies().size(), size_t(1));
     QCOMPARE(rig.sensor->colorCalls.load(), 2);
 }
@@ -453,14 +453,14 @@ void TestMeasure::matrixIsFixedForAnAlignmentPeriod()
     rig.measure->SetMatrix(Matrix::IdentityMatrix(3) * 2.0);
 
     // The display sees the matrix of switch-on time, the window the new one.
-    QCOMPARE(rig.ask("MDR,1"), std::string("OK01,001.000;002.000;003.000"));
+    QCOMPARE(ask(rig.monitor, "MDR,1"), std::string("OK01,001.000;002.000;003.000"));
     QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 3000);
     QVERIFY(colorArg(published, 0) == CColor(2, 4, 6));
 
     QVERIFY(!rig.measure->doAlignment());
     QTRY_VERIFY_WITH_TIMEOUT(!rig.measure->isServingAlignment(), 3000);
     QVERIFY(rig.startAligning());
-    QCOMPARE(rig.ask("MDR,1"), std::string("OK01,002.000;004.000;006.000"));
+    QCOMPARE(ask(rig.monitor, "MDR,1"), std::string("OK01,002.000;004.000;006.000"));
 }
 
 void TestMeasure::endingWaitsForThePassInProgress_data()
@@ -538,8 +538,8 @@ void TestMeasure::servesADisplayWithACrInstrument()
     QSignalSpy published(rig.measure.get(), &Measure::colorChanged);
 
     QVERIFY(rig.startAligning());
-    QCOMPARE(rig.ask("MES,1"), std::string("OK00,00100"));
-    QCOMPARE(rig.ask("MDR,1"), std::string("OK01,095.047;050.000;217.766"));
+    QCOMPARE(ask(rig.monitor, "MES,1"), std::string("OK00,00100"));
+    QCOMPARE(ask(rig.monitor, "MDR,1"), std::string("OK01,095.047;050.000;217.766"));
     QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 3000);
     QVERIFY(colorArg(published, 0) == CColor(95.047, 50.0, 217.766));
     QVERIFY(rig.messages.shown().isEmpty());
@@ -585,8 +585,7 @@ void TestMeasure::displayUnpluggedAndPluggedInAgain()
     QVERIFY(rig.measure->connectMonitor(QStringLiteral("..") + link));
     QSignalSpy connected(rig.measure.get(), &Measure::monitorConnected);
     QVERIFY(rig.startAligning());
-    display->request("MES,1");
-    QVERIFY(display->waitForReplies(1, 3s));
+    QVERIFY(!ask(*display, "MES,1").empty());
 
     // Unplugged in the middle of the session: still aligning, waiting for it.
     QVERIFY(unplug());
@@ -609,13 +608,9 @@ void TestMeasure::displayUnpluggedAndPluggedInAgain()
     QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 2, 3000);
     QCOMPARE(flags(connected), (QList<bool>{false, true}));
     rig.sensor->setStartResult(1500);
-    display->request("MES,1");
-    QVERIFY(display->waitForReplies(1, 3s));
-    display->request("MDR,1");
-    QVERIFY(display->waitForReplies(2, 3s));
+    QCOMPARE(ask(*display, "MES,1"), std::string("OK00,01500"));
+    QCOMPARE(ask(*display, "MDR,1"), std::string("OK01,001.000;002.000;003.000"));
     QVERIFY(!display->waitForReplies(3, 200ms));
-    QCOMPARE(display->replies().at(0).line, std::string("OK00,01500"));
-    QCOMPARE(display->replies().at(1).line, std::string("OK01,001.000;002.000;003.000"));
 
     // Unplugged for good: switching off needs no display, and is quick.
     QVERIFY(unplug());
@@ -691,7 +686,7 @@ void TestMeasure::switchingOnDropsAPendingSingleReading()
     QVERIFY(rig.sensor->isReadingPending());
     QVERIFY(rig.startAligning());
     QVERIFY(!rig.sensor->isReadingPending());
-    QVERIFY(!rig.ask("MDR,1").empty());
+    QVERIFY(!ask(rig.monitor, "MDR,1").empty());
     QTRY_COMPARE(readings.count(), 1);
     QTest::qWait(150);
     QCOMPARE(readings.count(), 1);
