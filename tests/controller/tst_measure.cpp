@@ -124,7 +124,6 @@ class TestMeasure : public QObject
 private slots:
     void initTestCase();
     void sensorsComeFromTheFactory();
-    void portsAreNamesUnderDevOrFullPaths();
     void singleMeasurementOpensTheSensorOnce();
     void correctionOfReadings();
     void alignmentNeedsSensorAndMonitor();
@@ -189,40 +188,6 @@ void TestMeasure::sensorsComeFromTheFactory()
     QVERIFY(!measure.currentSensor());
 }
 
-void TestMeasure::portsAreNamesUnderDevOrFullPaths()
-{
-    QCOMPARE(Measure::devicePath(QStringLiteral("pts/3")), QStringLiteral("/dev/pts/3"));
-    QCOMPARE(Measure::devicePath(QStringLiteral("/tmp/line4/display")), QStringLiteral("/tmp/line4/display"));
-    // A sensor without a port of its own gets the name as it is.
-    Rig plain;
-    QVERIFY(plain.measure->initSensor(7, QStringLiteral("ttyS3")));
-    QCOMPARE(plain.sensor->getPortName(), QStringLiteral("ttyS3"));
-    QCOMPARE(plain.measure->getSensorPortPath(), QStringLiteral("ttyS3"));
-
-    // A link given by its full path is opened, and kept as the port's path.
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString link = dir.filePath(QStringLiteral("display"));
-    Rig rig(true);
-    QVERIFY(rig.monitor.start());
-    QVERIFY(pointLinkAt(link, rig.monitor));
-    rig.measure->initMonitor();
-    QVERIFY(rig.measure->connectMonitor(link));
-    QCOMPARE(rig.measure->currentMonitor()->portPath(), link);
-    rig.measure->releaseMonitor();
-    const QList<QPair<QString, QString>> ports{{link, link}, {QStringLiteral("ttyUSB1"), QStringLiteral("/dev/ttyUSB1")}};
-    for (const auto& port : ports) {
-        QVERIFY(rig.measure->initSensor(7, port.first));
-        QCOMPARE(rig.measure->getSensorPortPath(), port.second);
-        QCOMPARE(rig.sensor->getPortName(), port.second);
-        rig.measure->releaseSensor();
-    }
-    // Without a monitor there is nothing to connect.
-    QSignalSpy connected(rig.measure.get(), &Measure::monitorConnected);
-    QVERIFY(!rig.measure->connectMonitor(link));
-    QCOMPARE(flags(connected), QList<bool>{false});
-}
-
 void TestMeasure::singleMeasurementOpensTheSensorOnce()
 {
     Rig rig;
@@ -280,13 +245,18 @@ void TestMeasure::correctionOfReadings()
 void TestMeasure::alignmentNeedsSensorAndMonitor()
 {
     Rig rig;
-    QVERIFY(rig.measure->initSensor(7, QString()));
+    // Without a monitor there is nothing to connect; a sensor without a port
+    // of its own gets the name as it is.
+    QSignalSpy monitorConnected(rig.measure.get(), &Measure::monitorConnected);
+    QVERIFY(!rig.measure->connectMonitor(QStringLiteral("ttyS3")));
+    QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyS3")));
+    QCOMPARE(rig.measure->getSensorPortPath(), QStringLiteral("ttyS3"));
+    QCOMPARE(rig.sensor->getPortName(), QStringLiteral("ttyS3"));
     QVERIFY(!rig.measure->doAlignment());
     QCOMPARE(rig.messages.boxes(), QStringList{QStringLiteral("Critical Error!: Connect Sensor and Monitor First!")});
 
     QVERIFY(rig.monitor.start());
     rig.measure->initMonitor();
-    QSignalSpy monitorConnected(rig.measure.get(), &Measure::monitorConnected);
     QVERIFY(rig.measure->connectMonitor(QString::fromStdString(rig.monitor.portName())));
     QVERIFY(rig.measure->doAlignment());
     QVERIFY(rig.measure->GetIsAlignment());
@@ -302,7 +272,7 @@ void TestMeasure::alignmentNeedsSensorAndMonitor()
     // A monitor port that does not open is reported through the signal.
     rig.measure->initMonitor();
     QVERIFY(!rig.measure->connectMonitor(QStringLiteral("no-such-port")));
-    QCOMPARE(flags(monitorConnected), (QList<bool>{true, false}));
+    QCOMPARE(flags(monitorConnected), (QList<bool>{false, true, false}));
 }
 
 void TestMeasure::portSlotsAndSettings()
@@ -650,13 +620,16 @@ void TestMeasure::oneDeviceIsNeverBothSensorAndMonitor()
     const QString device = QString::fromStdString(rig.monitor.devicePath());
     const QString link = dir.filePath(QStringLiteral("line"));
     QVERIFY(pointLinkAt(link, rig.monitor));
+    // A full path, a link's too, is kept as given.
     const QString again = throughLink ? link : device;
 
     // The sensor first, then the monitor on the sensor's port.
-    QVERIFY(rig.measure->initSensor(7, device));
+    QVERIFY(rig.measure->initSensor(7, again));
+    QCOMPARE(rig.measure->getSensorPortPath(), again);
+    QCOMPARE(rig.sensor->getPortName(), again);
     rig.measure->initMonitor();
     QSignalSpy connected(rig.measure.get(), &Measure::monitorConnected);
-    QVERIFY(!rig.measure->connectMonitor(again));
+    QVERIFY(!rig.measure->connectMonitor(device));
     QCOMPARE(flags(connected), QList<bool>{false});
     QVERIFY(!rig.measure->currentMonitor()->GetInit());
     QVERIFY(!rig.measure->doAlignment());
@@ -664,12 +637,14 @@ void TestMeasure::oneDeviceIsNeverBothSensorAndMonitor()
 
     // The monitor first, then the sensor on the monitor's port.
     rig.measure->releaseSensor();
-    QVERIFY(rig.measure->connectMonitor(device));
-    QVERIFY(!rig.measure->initSensor(7, again));
+    QVERIFY(rig.measure->connectMonitor(again));
+    QCOMPARE(rig.measure->currentMonitor()->portPath(), again);
+    QVERIFY(!rig.measure->initSensor(7, device));
     QVERIFY(!rig.measure->currentSensor()->getIsOpen());
     QCOMPARE(rig.sensor->initCalls.load(), 0);
-    // A port of its own is taken.
+    // A port of its own is taken, a name under /dev.
     QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyUSB0")));
+    QCOMPARE(rig.measure->getSensorPortPath(), QStringLiteral("/dev/ttyUSB0"));
     QVERIFY(rig.measure->currentMonitor()->GetInit());
 }
 
