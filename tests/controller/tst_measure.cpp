@@ -620,16 +620,13 @@ void TestMeasure::oneDeviceIsNeverBothSensorAndMonitor()
     const QString device = QString::fromStdString(rig.monitor.devicePath());
     const QString link = dir.filePath(QStringLiteral("line"));
     QVERIFY(pointLinkAt(link, rig.monitor));
-    // A full path, a link's too, is kept as given.
     const QString again = throughLink ? link : device;
 
     // The sensor first, then the monitor on the sensor's port.
-    QVERIFY(rig.measure->initSensor(7, again));
-    QCOMPARE(rig.measure->getSensorPortPath(), again);
-    QCOMPARE(rig.sensor->getPortName(), again);
+    QVERIFY(rig.measure->initSensor(7, device));
     rig.measure->initMonitor();
     QSignalSpy connected(rig.measure.get(), &Measure::monitorConnected);
-    QVERIFY(!rig.measure->connectMonitor(device));
+    QVERIFY(!rig.measure->connectMonitor(again));
     QCOMPARE(flags(connected), QList<bool>{false});
     QVERIFY(!rig.measure->currentMonitor()->GetInit());
     QVERIFY(!rig.measure->doAlignment());
@@ -637,15 +634,25 @@ void TestMeasure::oneDeviceIsNeverBothSensorAndMonitor()
 
     // The monitor first, then the sensor on the monitor's port.
     rig.measure->releaseSensor();
-    QVERIFY(rig.measure->connectMonitor(again));
-    QCOMPARE(rig.measure->currentMonitor()->portPath(), again);
-    QVERIFY(!rig.measure->initSensor(7, device));
+    QVERIFY(rig.measure->connectMonitor(device));
+    QVERIFY(!rig.measure->initSensor(7, again));
     QVERIFY(!rig.measure->currentSensor()->getIsOpen());
     QCOMPARE(rig.sensor->initCalls.load(), 0);
     // A port of its own is taken, a name under /dev.
     QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyUSB0")));
     QCOMPARE(rig.measure->getSensorPortPath(), QStringLiteral("/dev/ttyUSB0"));
     QVERIFY(rig.measure->currentMonitor()->GetInit());
+
+    // Each alone: a full path, a link's too, is kept as given.
+    rig.measure->releaseMonitor();
+    rig.measure->releaseSensor();
+    QVERIFY(rig.measure->initSensor(7, again));
+    QCOMPARE(rig.measure->getSensorPortPath(), again);
+    QCOMPARE(rig.sensor->getPortName(), again);
+    rig.measure->releaseSensor();
+    rig.measure->initMonitor();
+    QVERIFY(rig.measure->connectMonitor(again));
+    QCOMPARE(rig.measure->currentMonitor()->portPath(), again);
 }
 
 void TestMeasure::switchingOnDropsAPendingSingleReading()
