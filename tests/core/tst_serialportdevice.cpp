@@ -39,15 +39,14 @@ private:
     std::shared_ptr<ScriptedSerialDevice> m_device;
 };
 
-// A registered instrument with a port opened on it whose reads would wait long.
-struct OpenInstrument : Registered {
-    explicit OpenInstrument(const QList<QByteArray>& replies, char commandEnd = '\r')
-        : Registered(kInstrument, replies, commandEnd)
+// A port opened on a scripted instrument registered for it, whose reads would wait long.
+struct ScriptedPort : Registered, SerialPort {
+    explicit ScriptedPort(const QList<QByteArray>& replies, char commandEnd = '\r')
+        : Registered(kInstrument, replies, commandEnd), SerialPort(kInstrument)
     {
-        if (port.open())
-            port.setTimeout(kLongWait);
+        if (open())
+            setTimeout(kLongWait);
     }
-    SerialPort port{kInstrument};
 };
 
 } // namespace
@@ -77,7 +76,6 @@ void TestSerialPortDevice::opensOnlyWhileRegistered()
     {
         Registered instrument(kInstrument, {"OK\r\n"});
         QVERIFY(port.open());
-        QVERIFY(port.isOpen());
         // Line settings are kept as for a terminal.
         QVERIFY(port.setBaudRate(115200));
         QVERIFY(!port.setBaudRate(12345));
@@ -99,8 +97,7 @@ void TestSerialPortDevice::opensOnlyWhileRegistered()
 
 void TestSerialPortDevice::commandsGetTheirReplies()
 {
-    OpenInstrument instrument({"first\r\n", "second\r\n", "stale\r\n", "fresh\r\n"});
-    SerialPort& port = instrument.port;
+    ScriptedPort port({"first\r\n", "second\r\n", "stale\r\n", "fresh\r\n"});
     QVERIFY(port.isOpen());
 
     // Nothing is there before the first command.
@@ -117,8 +114,8 @@ void TestSerialPortDevice::commandsGetTheirReplies()
     QCOMPARE(c, 'f');
     QCOMPARE(port.read(4), QByteArray("irst"));
     QCOMPARE(port.read(64), QByteArray("\r\nsecond\r\n"));
-    QCOMPARE(instrument.device().written(), QByteArray("A\rB\r"));
-    QCOMPARE(instrument.device().repliesLeft(), 2);
+    QCOMPARE(port.device().written(), QByteArray("A\rB\r"));
+    QCOMPARE(port.device().repliesLeft(), 2);
 
     // A flush drops the rest of a reply half read.
     QCOMPARE(port.write(QByteArray("C\r")), qint64(2));
@@ -133,8 +130,7 @@ void TestSerialPortDevice::waitWithoutCommandGetsTheNextReply()
 {
     // A device with commandEnd 0 answers every write; one that is only waited
     // on answers too, unasked, as an instrument that sends by itself.
-    OpenInstrument instrument({"package", "banner"}, '\0');
-    SerialPort& port = instrument.port;
+    ScriptedPort port({"package", "banner"}, '\0');
     QCOMPARE(port.write(QByteArray("\rN5\r")), qint64(4));
     QCOMPARE(port.bytesAvailable(), qint64(7));
     QCOMPARE(port.read(64), QByteArray("package"));
@@ -144,8 +140,7 @@ void TestSerialPortDevice::waitWithoutCommandGetsTheNextReply()
 
 void TestSerialPortDevice::emptyReplyIsATimeOut()
 {
-    OpenInstrument instrument({"", "late\r\n"});
-    SerialPort& port = instrument.port;
+    ScriptedPort port({"", "late\r\n"});
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(port.write(QByteArray("M\r")), qint64(2));
@@ -158,8 +153,7 @@ void TestSerialPortDevice::emptyReplyIsATimeOut()
 
 void TestSerialPortDevice::hangUpEndsEveryWaitAtOnce()
 {
-    OpenInstrument instrument({"last\r\n"});
-    SerialPort& port = instrument.port;
+    ScriptedPort port({"last\r\n"});
     QCOMPARE(port.write(QByteArray("A\r")), qint64(2));
     // Gone, but what it sent is still read.
     QCOMPARE(port.read(64), QByteArray("last\r\n"));
@@ -186,15 +180,14 @@ void TestSerialPortDevice::hangUpEndsEveryWaitAtOnce()
 
 void TestSerialPortDevice::cancelledWaitsEndAtOnce()
 {
-    OpenInstrument instrument({"reply\r\n"});
-    SerialPort& port = instrument.port;
+    ScriptedPort port({"reply\r\n"});
     port.cancelWaits();
     QVERIFY(port.waitForReadyRead(kLongWait));
     char buffer[8];
     QCOMPARE(port.read(buffer, sizeof buffer), qint64(-1));
     // Called off, not gone: the reply is still to come.
     QVERIFY(!port.isHungUp());
-    QCOMPARE(instrument.device().repliesLeft(), 1);
+    QCOMPARE(port.device().repliesLeft(), 1);
     port.resumeWaits();
     QCOMPARE(port.read(64), QByteArray("reply\r\n"));
 }
