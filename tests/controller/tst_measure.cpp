@@ -27,26 +27,37 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A controller whose factory hands out one scripted sensor for any type but 0.
+// A controller whose factory hands out one scripted sensor for any type but 0,
+// with a port of its own if hasComPort, and an emulated display.
 struct Rig {
-    Rig()
+    explicit Rig(bool hasComPort = false)
     {
-        measure = std::make_unique<Measure>();
-        measure->setSensorFactory([this](int type) -> CSensor* {
+        measure->setSensorFactory([this, hasComPort](int type) -> CSensor* {
             if (type == 0)
                 return nullptr;
             sensor = new ScriptedSensor;
+            sensor->setHasComPort(hasComPort);
             return sensor;
         });
     }
 
-    // Opens the sensor and connects the monitor link to an emulated display.
+    // Opens the sensor and connects the monitor link to the display.
     bool connectAll()
     {
         if (!measure->initSensor(7, QStringLiteral("ttyUSB0")) || !monitor.start())
             return false;
         measure->initMonitor();
         return measure->connectMonitor(QString::fromStdString(monitor.portName()));
+    }
+
+    // The same with the real CR driver on an emulated CR-250.
+    bool connectCr()
+    {
+        measure->setSensorFactory(&SensorTable::createForWindow);
+        if (!instrument.start() || !measure->initSensor(13, QString::fromStdString(instrument.portName())))
+            return false;
+        return monitor.start() && measure->initMonitor()
+               && measure->connectMonitor(QString::fromStdString(monitor.portName()));
     }
 
     // Switches alignment on and waits until the thread has flushed the link.
@@ -68,14 +79,40 @@ struct Rig {
     }
 
     RecordingMessenger messages;
+    CrxxxEmulator instrument{CrxxxEmulator::cr250()};
     MonitorEmulator monitor;
-    std::unique_ptr<Measure> measure;
+    // Goes first, as it may still be talking to the emulators.
+    std::unique_ptr<Measure> measure = std::make_unique<Measure>();
     ScriptedSensor* sensor = nullptr; // owned by the controller
 };
+
+// The display's request and the reply to it, or "" if none came.
+std::string ask(MonitorEmulator& display, const char* request)
+{
+    const size_t before = display.replies().size();
+    display.request(request);
+    return display.waitForReplies(before + 1, 3s) ? display.replies().back().line : std::string();
+}
 
 CColor colorArg(const QSignalSpy& spy, int i)
 {
     return qvariant_cast<CColor>(spy.at(i).at(0));
+}
+
+// The flags a connected signal carried, in order.
+QList<bool> flags(const QSignalSpy& spy)
+{
+    QList<bool> all;
+    for (const auto& arguments : spy)
+        all << arguments.at(0).toBool();
+    return all;
+}
+
+double processCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
 } // namespace
@@ -86,20 +123,15 @@ class TestMeasure : public QObject
 
 private slots:
     void initTestCase();
-    void unsupportedTypesLeaveNoSensor();
-    void noDriverUntilAFactoryIsHandedOver();
-    void factoryCreatesTheCrDriverForType13();
-    void sensorPortPath();
-    void connectSensorDoesNotReopen();
+    void sensorsComeFromTheFactory();
+    void singleMeasurementOpensTheSensorOnce();
     void correctionOfReadings();
-    void singleMeasurement();
     void alignmentNeedsSensorAndMonitor();
     void portSlotsAndSettings();
     void saveProfile();
 
     void replyFormats();
     void startAndStopRequests();
-    void requestsBeforeSwitchOnAreFlushed();
     void zeroWaitSkipsWhatArrivedMeanwhile();
     void unusableReadingsGetNoReply_data();
     void unusableReadingsGetNoReply();
@@ -107,16 +139,11 @@ private slots:
     void endingWaitsForThePassInProgress_data();
     void endingWaitsForThePassInProgress();
     void servesADisplayWithACrInstrument();
-    void connectingWithoutAMonitorReportsItDisconnected();
-    void hungUpDisplayIsWaitedForAndServedAgain();
-    void switchingOffWorksWhileTheDisplayIsGone();
+    void displayUnpluggedAndPluggedInAgain();
     void oneDeviceIsNeverBothSensorAndMonitor_data();
     void oneDeviceIsNeverBothSensorAndMonitor();
-    void portsAreNamesUnderDevOrFullPaths();
     void switchingOnDropsAPendingSingleReading();
     void driverWarningDuringAlignmentIsShownOnceOnTheMainThread();
-    void switchingOffEndsASilentCrReadingAtOnce();
-    void switchingOffDuringAnUninterruptibleCallKeepsTheMainThreadFree();
 
 private:
     QTemporaryDir m_settings;
@@ -128,86 +155,67 @@ void TestMeasure::initTestCase()
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
 }
 
-void TestMeasure::unsupportedTypesLeaveNoSensor()
+void TestMeasure::sensorsComeFromTheFactory()
 {
     RecordingMessenger messages;
     Measure measure;
+    // No driver until a factory is handed over, nor for unsupported types.
+    QVERIFY(!measure.initSensor(13, QStringLiteral("ttyUSB0")));
     measure.setSensorFactory(&SensorTable::createForWindow);
     for (int type : {0, 1, 2, 3, 6, 8, 9, 10, 11, 12}) {
-        messages.clear();
         QVERIFY(!measure.initSensor(type, QString()));
         QVERIFY(!measure.currentSensor());
         QCOMPARE(measure.getSensorType(), type);
-        QCOMPARE(messages.boxes(), QStringList{QStringLiteral("Warning Warning: This sensor is not supported now!")});
     }
-}
-
-void TestMeasure::noDriverUntilAFactoryIsHandedOver()
-{
-    RecordingMessenger messages;
-    Measure measure;
-    QVERIFY(!measure.initSensor(13, QStringLiteral("ttyUSB0")));
-    QVERIFY(!measure.currentSensor());
     // An empty factory takes back the one handed over.
-    measure.setSensorFactory(&SensorTable::createForWindow);
     measure.setSensorFactory({});
     measure.createSensor(13);
     QVERIFY(!measure.currentSensor());
-    QCOMPARE(messages.shown().size(), 2);
-    for (const auto& shown : messages.shown())
-        QCOMPARE(shown.text, QStringLiteral("This sensor is not supported now!"));
-}
+    const QStringList boxes = messages.boxes();
+    QCOMPARE(boxes.size(), 12);
+    QCOMPARE(boxes.count(QStringLiteral("Warning Warning: This sensor is not supported now!")), 12);
 
-void TestMeasure::factoryCreatesTheCrDriverForType13()
-{
-    RecordingMessenger messages;
-    Measure measure;
     measure.setSensorFactory(&SensorTable::createForWindow);
     measure.createSensor(13);
-    QVERIFY(measure.currentSensor());
-    QCOMPARE(measure.currentSensor()->getName(), QStringLiteral("CR100/CR250"));
-    QVERIFY(measure.currentSensor()->getHasComPort());
+    CSensor* cr = measure.currentSensor();
+    QVERIFY(cr);
+    QCOMPARE(cr->getName(), QStringLiteral("CR100/CR250"));
+    QVERIFY(cr->getHasComPort());
     // A second request keeps the sensor that exists.
-    CSensor* first = measure.currentSensor();
     measure.createSensor(13);
-    QCOMPARE(measure.currentSensor(), first);
+    QCOMPARE(measure.currentSensor(), cr);
     measure.releaseSensor();
     QVERIFY(!measure.currentSensor());
 }
 
-void TestMeasure::sensorPortPath()
+void TestMeasure::singleMeasurementOpensTheSensorOnce()
 {
     Rig rig;
-    QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyS3")));
-    QCOMPARE(rig.measure->getSensorPortPath(), QStringLiteral("ttyS3"));
-    QCOMPARE(rig.sensor->getPortName(), QStringLiteral("ttyS3"));
-    rig.measure->releaseSensor();
+    rig.measure->doSingleMeasure();
+    QCOMPARE(rig.messages.boxes(), QStringList{QStringLiteral("Warning Single measure: Sensor not connected!")});
 
-    rig.measure->setSensorFactory([&rig](int) -> CSensor* {
-        rig.sensor = new ScriptedSensor;
-        rig.sensor->setHasComPort(true);
-        return rig.sensor;
-    });
-    QVERIFY(rig.measure->initSensor(13, QStringLiteral("ttyUSB1")));
-    QCOMPARE(rig.measure->getSensorPortPath(), QStringLiteral("/dev/ttyUSB1"));
-    QCOMPARE(rig.sensor->getPortName(), QStringLiteral("/dev/ttyUSB1"));
-}
-
-void TestMeasure::connectSensorDoesNotReopen()
-{
-    Rig rig;
-    QVERIFY(rig.measure->initSensor(7, QString()));
+    // The sensor is opened on demand, not again once open, and the reading
+    // arrives through the event loop.
+    rig.measure->createSensor(7);
     QSignalSpy connected(rig.measure.get(), &Measure::sensorConnected);
+    QSignalSpy corrected(rig.measure.get(), &Measure::colorChanged);
+    rig.sensor->queueReading(CColor(4, 5, 6));
+    rig.measure->doSingleMeasure();
+    QVERIFY(corrected.wait(2000));
+    QVERIFY(colorArg(corrected, 0) == CColor(4, 5, 6));
     QVERIFY(rig.measure->connectSensor());
     QCOMPARE(rig.sensor->initCalls.load(), 1);
-    QCOMPARE(connected.count(), 1);
-    QCOMPARE(connected.at(0).at(0).toBool(), true);
+    QCOMPARE(rig.sensor->startCalls.load(), 1);
 
+    // A sensor that does not open: no measurement and no message of the controller's.
+    rig.messages.clear();
     rig.sensor->release();
     rig.sensor->setInitResult(false);
-    QVERIFY(!rig.measure->connectSensor());
+    rig.measure->doSingleMeasure();
     QCOMPARE(rig.sensor->initCalls.load(), 2);
-    QCOMPARE(connected.at(1).at(0).toBool(), false);
+    QCOMPARE(rig.sensor->startCalls.load(), 1);
+    QVERIFY(rig.messages.shown().isEmpty());
+    QCOMPARE(flags(connected), (QList<bool>{true, true, false}));
 }
 
 void TestMeasure::correctionOfReadings()
@@ -234,43 +242,22 @@ void TestMeasure::correctionOfReadings()
     QVERIFY(colorArg(corrected, 2).IsNoData());
 }
 
-void TestMeasure::singleMeasurement()
-{
-    Rig rig;
-    rig.measure->doSingleMeasure();
-    QCOMPARE(rig.messages.boxes(), QStringList{QStringLiteral("Warning Single measure: Sensor not connected!")});
-
-    // The sensor is opened on demand and the reading arrives through the event loop.
-    rig.measure->createSensor(7);
-    QSignalSpy corrected(rig.measure.get(), &Measure::colorChanged);
-    rig.sensor->queueReading(CColor(4, 5, 6));
-    rig.measure->doSingleMeasure();
-    QVERIFY(corrected.wait(2000));
-    QVERIFY(colorArg(corrected, 0) == CColor(4, 5, 6));
-    QCOMPARE(rig.sensor->startCalls.load(), 1);
-    QCOMPARE(rig.sensor->initCalls.load(), 1);
-
-    // A sensor that does not open: no measurement and no message of the controller's.
-    rig.messages.clear();
-    rig.sensor->release();
-    rig.sensor->setInitResult(false);
-    rig.measure->doSingleMeasure();
-    QCOMPARE(rig.sensor->startCalls.load(), 1);
-    QVERIFY(rig.messages.shown().isEmpty());
-}
-
 void TestMeasure::alignmentNeedsSensorAndMonitor()
 {
     Rig rig;
-    QVERIFY(rig.measure->initSensor(7, QString()));
+    // Without a monitor there is nothing to connect; a sensor without a port
+    // of its own gets the name as it is.
+    QSignalSpy monitorConnected(rig.measure.get(), &Measure::monitorConnected);
+    QVERIFY(!rig.measure->connectMonitor(QStringLiteral("ttyS3")));
+    QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyS3")));
+    QCOMPARE(rig.measure->getSensorPortPath(), QStringLiteral("ttyS3"));
+    QCOMPARE(rig.sensor->getPortName(), QStringLiteral("ttyS3"));
     QVERIFY(!rig.measure->doAlignment());
     QCOMPARE(rig.messages.boxes(), QStringList{QStringLiteral("Critical Error!: Connect Sensor and Monitor First!")});
 
     QVERIFY(rig.monitor.start());
     rig.measure->initMonitor();
-    QSignalSpy monitorConnected(rig.measure.get(), &Measure::monitorConnected);
     QVERIFY(rig.measure->connectMonitor(QString::fromStdString(rig.monitor.portName())));
-    QCOMPARE(monitorConnected.at(0).at(0).toBool(), true);
     QVERIFY(rig.measure->doAlignment());
     QVERIFY(rig.measure->GetIsAlignment());
 
@@ -283,10 +270,9 @@ void TestMeasure::alignmentNeedsSensorAndMonitor()
     QVERIFY(!rig.measure->GetIsAlignment());
 
     // A monitor port that does not open is reported through the signal.
-    rig.measure->releaseMonitor();
     rig.measure->initMonitor();
     QVERIFY(!rig.measure->connectMonitor(QStringLiteral("no-such-port")));
-    QCOMPARE(monitorConnected.last().at(0).toBool(), false);
+    QCOMPARE(flags(monitorConnected), (QList<bool>{false, true, false}));
 }
 
 void TestMeasure::portSlotsAndSettings()
@@ -296,14 +282,14 @@ void TestMeasure::portSlotsAndSettings()
     QSignalSpy monitorPort(&measure, &Measure::monitorPortChanged);
     measure.setSensorPort(3);
     measure.setMonitorPort(5);
-    QCOMPARE(sensorPort.at(0).at(0).toInt(), 3);
-    QCOMPARE(monitorPort.at(0).at(0).toInt(), 5);
+    // Told of a change, the controller keeps the number and does not announce it again.
     measure.doSensorPortChanged(2);
     measure.doMonitorPortChanged(4);
+    QCOMPARE(sensorPort, QList<QList<QVariant>>{{3}});
+    QCOMPARE(monitorPort, QList<QList<QVariant>>{{5}});
     QCOMPARE(measure.getSensorPort(), 2);
     QCOMPARE(measure.getMonitorPort(), 4);
     QCOMPARE(CSensor::getComPort(), 2);
-    QCOMPARE(sensorPort.count(), 1);
 }
 
 void TestMeasure::saveProfile()
@@ -317,7 +303,6 @@ void TestMeasure::saveProfile()
     rig.measure->SetMatrix(Matrix(v, 3, 3));
     const QString file = dir.filePath(QStringLiteral("ca410.alg"));
     QVERIFY(rig.measure->saveProfile(file));
-    QCOMPARE(QFileInfo(file).size(), qint64(112));
 
     AlignmentProfile profile;
     QCOMPARE(profile.read(file), AlignmentProfile::ReadResult::Ok);
@@ -329,10 +314,6 @@ void TestMeasure::saveProfile()
 void TestMeasure::replyFormats()
 {
     QCOMPARE(AlignmentThread::startReply(500), QStringLiteral("OK00,00500\r"));
-    QCOMPARE(AlignmentThread::startReply(12000), QStringLiteral("OK00,12000\r"));
-    QCOMPARE(AlignmentThread::startReply(100000), QStringLiteral("OK00,100000\r"));
-    QCOMPARE(AlignmentThread::valueReply(12.3456, 20.5, 30),
-             QStringLiteral("OK01,012.346;020.500;030.000\r"));
     QCOMPARE(AlignmentThread::valueReply(-1.5, 0, 1234.5678),
              QStringLiteral("OK01,-01.500;000.000;1234.568\r"));
 
@@ -353,18 +334,16 @@ void TestMeasure::startAndStopRequests()
 {
     Rig rig;
     QVERIFY(rig.connectAll());
+    // A request that came before switch-on is flushed, not served.
+    rig.monitor.request("MES,1");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.measure->currentMonitor()->bytesWaiting() >= 6, 3000);
     rig.sensor->setStartResult(100000);
     rig.sensor->queueReading(CColor(12.3456, 20.5, 30));
     QSignalSpy published(rig.measure.get(), &Measure::colorChanged);
     QVERIFY(rig.startAligning());
 
-    rig.monitor.request("MES,1");
-    QVERIFY(rig.monitor.waitForReplies(1, 3s));
-    QCOMPARE(rig.lastReply(), std::string("OK00,100000"));
-
-    rig.monitor.request("MDR,1");
-    QVERIFY(rig.monitor.waitForReplies(2, 3s));
-    QCOMPARE(rig.lastReply(), std::string("OK01,012.346;020.500;030.000"));
+    QCOMPARE(ask(rig.monitor, "MES,1"), std::string("OK00,100000"));
+    QCOMPARE(ask(rig.monitor, "MDR,1"), std::string("OK01,012.346;020.500;030.000"));
     // The reading taken by the thread is also published in the main thread.
     QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 3000);
     QVERIFY(colorArg(published, 0) == CColor(12.3456, 20.5, 30));
@@ -374,25 +353,11 @@ void TestMeasure::startAndStopRequests()
     // CR LF monitors and unknown lines: one more request still gets its answer.
     rig.monitor.setLineEnding(MonitorEmulator::LineEnding::CrLf);
     rig.monitor.request("HELLO");
-    rig.monitor.request("MES,1");
-    QVERIFY(rig.monitor.waitForReplies(3, 3s));
-    QCOMPARE(rig.lastReply(), std::string("OK00,100000"));
-    QCOMPARE(rig.monitor.replies().size(), size_t(3));
-    QVERIFY(!rig.measure->doAlignment());
-}
-
-void TestMeasure::requestsBeforeSwitchOnAreFlushed()
-{
-    Rig rig;
-    QVERIFY(rig.connectAll());
-    rig.monitor.request("MES,1");
-    QTRY_VERIFY_WITH_TIMEOUT(rig.measure->currentMonitor()->bytesWaiting() >= 6, 3000);
-    QVERIFY(rig.startAligning());
     rig.sensor->setStartResult(700);
-    rig.monitor.request("MES,1");
-    QVERIFY(rig.monitor.waitForReplies(1, 3s));
-    QCOMPARE(rig.lastReply(), std::string("OK00,00700"));
-    QCOMPARE(rig.sensor->startCalls.load(), 1);
+    QCOMPARE(ask(rig.monitor, "MES,1"), std::string("OK00,00700"));
+    QCOMPARE(rig.monitor.replies().size(), size_t(3));
+    QCOMPARE(rig.sensor->startCalls.load(), 2);
+    QVERIFY(!rig.measure->doAlignment());
 }
 
 void TestMeasure::zeroWaitSkipsWhatArrivedMeanwhile()
@@ -411,11 +376,9 @@ void TestMeasure::zeroWaitSkipsWhatArrivedMeanwhile()
 
     // Only what had arrived is skipped: the next request is served again.
     rig.sensor->setStartResult(300);
-    rig.monitor.request("MES,1");
-    QVERIFY(rig.monitor.waitForReplies(2, 3s));
-    QCOMPARE(rig.lastReply(), std::string("OK00,00300"));
+    QCOMPARE(ask(rig.monitor, "MES,1"), std::string("OK00,00300"));
     QCOMPARE(rig.sensor->colorCalls.load(), 0);
-    QCOMPARE(rig.monitor.replies().front().line, std::string("OK00,00500"));
+    QCOMPARE(rig.monitor.replies().size(), size_t(2));
 }
 
 void TestMeasure::unusableReadingsGetNoReply_data()
@@ -444,11 +407,9 @@ void TestMeasure::unusableReadingsGetNoReply()
     QVERIFY(rig.startAligning());
     rig.monitor.request("MDR,1");
     QTRY_COMPARE_WITH_TIMEOUT(rig.sensor->colorCalls.load(), 1, 3000);
-    rig.monitor.request("MDR,1");
-    QVERIFY(rig.monitor.waitForReplies(1, 3s));
-    // Only the second, sound reading was answered.
+    // Only the second, sound reading is answered.
+    QCOMPARE(ask(rig.monitor, "MDR,1"), std::string("OK01,000.000;000.000;000.000"));
     QCOMPARE(rig.monitor.replies().size(), size_t(1));
-    QCOMPARE(rig.lastReply(), std::string("OK01,000.000;000.000;000.000"));
     QCOMPARE(rig.sensor->colorCalls.load(), 2);
 }
 
@@ -461,142 +422,145 @@ void TestMeasure::matrixIsFixedForAnAlignmentPeriod()
     QVERIFY(rig.startAligning());
     rig.measure->SetMatrix(Matrix::IdentityMatrix(3) * 2.0);
 
-    rig.monitor.request("MDR,1");
-    QVERIFY(rig.monitor.waitForReplies(1, 3s));
-    QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 3000);
     // The display sees the matrix of switch-on time, the window the new one.
-    QCOMPARE(rig.lastReply(), std::string("OK01,001.000;002.000;003.000"));
+    QCOMPARE(ask(rig.monitor, "MDR,1"), std::string("OK01,001.000;002.000;003.000"));
+    QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 3000);
     QVERIFY(colorArg(published, 0) == CColor(2, 4, 6));
 
     QVERIFY(!rig.measure->doAlignment());
     QTRY_VERIFY_WITH_TIMEOUT(!rig.measure->isServingAlignment(), 3000);
     QVERIFY(rig.startAligning());
-    rig.monitor.request("MDR,1");
-    QVERIFY(rig.monitor.waitForReplies(2, 3s));
-    QCOMPARE(rig.lastReply(), std::string("OK01,002.000;004.000;006.000"));
+    QCOMPARE(ask(rig.monitor, "MDR,1"), std::string("OK01,002.000;004.000;006.000"));
 }
 
 void TestMeasure::endingWaitsForThePassInProgress_data()
 {
-    QTest::addColumn<bool>("destroy");
-    QTest::newRow("destroying the controller") << true;
-    QTest::newRow("releasing the monitor") << false;
+    QTest::addColumn<QString>("how");
+    QTest::newRow("switching off") << "switch off";
+    QTest::newRow("destroying the controller") << "destroy";
+    QTest::newRow("releasing the monitor") << "release";
 }
 
 void TestMeasure::endingWaitsForThePassInProgress()
 {
-    QFETCH(bool, destroy);
+    QFETCH(QString, how);
     Rig rig;
     QVERIFY(rig.connectAll());
-    rig.sensor->setStartDuration(300);
+    // Like a reading inside an outside library, which nothing can interrupt.
+    rig.sensor->setStartDuration(400);
     rig.sensor->setStartResult(1000);
+    QSignalSpy states(rig.measure.get(), &Measure::alignmentStateChanged);
     QVERIFY(rig.startAligning());
     rig.monitor.request("MES,1");
     QTRY_VERIFY_WITH_TIMEOUT(rig.sensor->insideStart.load(), 3000);
-    // Ended during the instrument call: the call finishes, its reply goes out,
-    // then the thread ends and the monitor goes (or the destructor returns).
-    if (destroy) {
+    // Ended during the instrument call: the call finishes and its reply goes
+    // out; only then does the thread let go of the instruments.
+    if (how == QLatin1String("destroy")) {
         QVERIFY(!rig.measure->doAlignment());
         rig.measure.reset();
-    } else {
+    } else if (how == QLatin1String("release")) {
         // Still aligning: releasing the monitor switches alignment off.
         rig.measure->releaseMonitor();
         QVERIFY(!rig.measure->GetIsAlignment());
         QVERIFY(!rig.measure->currentMonitor());
+        rig.measure->releaseSensor();
+        QVERIFY(!rig.measure->currentSensor());
+    } else {
+        states.clear();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!rig.measure->doAlignment());
+        QVERIFY(clock.elapsed() < 200);
+        QCOMPARE(rig.measure->alignmentState(), Measure::AlignmentState::Stopping);
+        QVERIFY(rig.measure->isAlignmentBusy());
+        // A single reading is refused instead of overlapping the call.
+        rig.measure->doSingleMeasure();
+        QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("Alignment is stopping. Try again when it has stopped.")});
+        // The main loop keeps running meanwhile.
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] {
+            if (rig.measure->alignmentState() == Measure::AlignmentState::Stopping)
+                ++ticks;
+        });
+        tick.start(20);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.measure->alignmentState(), Measure::AlignmentState::Off, 3000);
+        QVERIFY(ticks >= 5);
+        QCOMPARE(qvariant_cast<Measure::AlignmentState>(states.last().at(0)), Measure::AlignmentState::Off);
+        QCOMPARE(rig.sensor->maxCallsAtOnce.load(), 1);
     }
     QVERIFY(rig.monitor.waitForReplies(1, 3s));
     QCOMPARE(rig.lastReply(), std::string("OK00,01000"));
-    if (!destroy) {
-        rig.measure->releaseSensor();
-        QVERIFY(!rig.measure->currentSensor());
-    }
 }
 
 void TestMeasure::servesADisplayWithACrInstrument()
 {
-    RecordingMessenger messages;
+    Rig rig;
     CrxxxEmulator::Config config = CrxxxEmulator::cr250();
     config.x = 95.047;
     config.y = 100.0;
     config.z = 108.883;
-    CrxxxEmulator instrument(config);
-    MonitorEmulator display;
-    QVERIFY(instrument.start());
-    QVERIFY(display.start());
-
-    auto measure = std::make_unique<Measure>();
-    measure->setSensorFactory(&SensorTable::createForWindow);
-    QVERIFY(measure->initSensor(13, QString::fromStdString(instrument.portName())));
-    QVERIFY(measure->currentSensor()->getIsOpen());
-    measure->initMonitor();
-    QVERIFY(measure->connectMonitor(QString::fromStdString(display.portName())));
+    rig.instrument.setConfig(config);
+    QVERIFY(rig.connectCr());
+    QVERIFY(rig.measure->currentSensor()->getIsOpen());
     const double correction[] = {1.0, 0, 0, 0, 0.5, 0, 0, 0, 2.0};
-    measure->SetMatrix(Matrix(correction, 3, 3));
-    QSignalSpy published(measure.get(), &Measure::colorChanged);
+    rig.measure->SetMatrix(Matrix(correction, 3, 3));
+    QSignalSpy published(rig.measure.get(), &Measure::colorChanged);
 
-    QVERIFY(measure->doAlignment());
-    QTRY_VERIFY_WITH_TIMEOUT(measure->isServingAlignment(), 3000);
-    display.request("MES,1");
-    QVERIFY(display.waitForReplies(1, 5s));
-    QCOMPARE(display.replies().back().line, std::string("OK00,00100"));
-    display.request("MDR,1");
-    QVERIFY(display.waitForReplies(2, 5s));
-    QCOMPARE(display.replies().back().line, std::string("OK01,095.047;050.000;217.766"));
+    QVERIFY(rig.startAligning());
+    QCOMPARE(ask(rig.monitor, "MES,1"), std::string("OK00,00100"));
+    QCOMPARE(ask(rig.monitor, "MDR,1"), std::string("OK01,095.047;050.000;217.766"));
     QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 3000);
     QVERIFY(colorArg(published, 0) == CColor(95.047, 50.0, 217.766));
-    QVERIFY(messages.shown().isEmpty());
-    measure.reset();
+    QVERIFY(rig.messages.shown().isEmpty());
+
+    // An instrument that never answers the measurement: the driver would wait
+    // for its two-minute deadline, yet switching off ends it at once.
+    rig.instrument.setFault("M", CrxxxEmulator::Fault::Silence);
+    rig.instrument.clearCommands();
+    rig.monitor.request("MDR,1");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.instrument.hasReceived("M"), 3000);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!rig.measure->doAlignment());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.measure->alignmentState(), Measure::AlignmentState::Off, 5000);
+    qDebug("alignment off after %lld ms", clock.elapsed());
+    QVERIFY(clock.elapsed() < 1000);
+    // The interrupted reading gets no reply; the sensor is usable again.
+    QVERIFY(!rig.monitor.waitForReplies(3, 100ms));
+    QVERIFY(rig.measure->currentSensor()->getIsOpen());
 }
 
-void TestMeasure::connectingWithoutAMonitorReportsItDisconnected()
-{
-    Measure measure;
-    QSignalSpy connected(&measure, &Measure::monitorConnected);
-    QVERIFY(!measure.connectMonitor(QStringLiteral("ttyUSB9")));
-    QCOMPARE(connected.count(), 1);
-    QCOMPARE(connected.at(0).at(0).toBool(), false);
-}
-
-namespace {
-
-double processCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
-
-// Starts the display, points link at it and connects the monitor by name.
-bool connectThroughLink(Rig& rig, const QString& link, const QString& name, MonitorEmulator& display)
-{
-    if (!display.start() || !pointLinkAt(link, display) || !rig.measure->initSensor(7, QStringLiteral("ttyUSB0")))
-        return false;
-    rig.measure->initMonitor();
-    return rig.measure->connectMonitor(name);
-}
-
-} // namespace
-
-void TestMeasure::hungUpDisplayIsWaitedForAndServedAgain()
+void TestMeasure::displayUnpluggedAndPluggedInAgain()
 {
     Rig rig;
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString link = dir.filePath(QStringLiteral("display"));
     auto display = std::make_unique<MonitorEmulator>();
+    const auto plugIn = [&] {
+        display = std::make_unique<MonitorEmulator>();
+        return display->start() && pointLinkAt(link, *display);
+    };
+    const auto unplug = [&] {
+        // The device goes, and with it its name (a terminal number may soon
+        // belong to another device).
+        display.reset();
+        return QFile::remove(link);
+    };
+    QVERIFY(plugIn());
+    QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyUSB0")));
+    rig.measure->initMonitor();
     // The controller puts "/dev/" before the name it is given.
-    QVERIFY(connectThroughLink(rig, link, QStringLiteral("..") + link, *display));
+    QVERIFY(rig.measure->connectMonitor(QStringLiteral("..") + link));
     QSignalSpy connected(rig.measure.get(), &Measure::monitorConnected);
     QVERIFY(rig.startAligning());
-    display->request("MES,1");
-    QVERIFY(display->waitForReplies(1, 3s));
+    QVERIFY(!ask(*display, "MES,1").empty());
 
-    // Unplugged in the middle of the session: the device goes, and with it its
-    // name (a terminal number may soon belong to another device).
-    display.reset();
-    QVERIFY(QFile::remove(link));
+    // Unplugged in the middle of the session: still aligning, waiting for it.
+    QVERIFY(unplug());
     QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 3000);
-    QCOMPARE(connected.at(0).at(0).toBool(), false);
+    QVERIFY(!rig.measure->currentMonitor()->GetInit());
     QVERIFY(rig.measure->GetIsAlignment());
 
     // While it is away the service must sleep, not spin.
@@ -610,55 +574,29 @@ void TestMeasure::hungUpDisplayIsWaitedForAndServedAgain()
     QVERIFY2(cpuShare < 0.02, qPrintable(QString::number(cpuShare * 100.0) + " %"));
 
     // Plugged in again on the same name: served again, each request once.
-    display = std::make_unique<MonitorEmulator>();
-    QVERIFY(display->start());
-    QVERIFY(pointLinkAt(link, *display));
+    QVERIFY(plugIn());
     QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 2, 3000);
-    QCOMPARE(connected.at(1).at(0).toBool(), true);
+    QCOMPARE(flags(connected), (QList<bool>{false, true}));
     rig.sensor->setStartResult(1500);
-    display->request("MES,1");
-    QVERIFY(display->waitForReplies(1, 3s));
-    display->request("MDR,1");
-    QVERIFY(display->waitForReplies(2, 3s));
+    QCOMPARE(ask(*display, "MES,1"), std::string("OK00,01500"));
+    QCOMPARE(ask(*display, "MDR,1"), std::string("OK01,001.000;002.000;003.000"));
     QVERIFY(!display->waitForReplies(3, 200ms));
-    QCOMPARE(display->replies().at(0).line, std::string("OK00,01500"));
-    QCOMPARE(display->replies().at(1).line, std::string("OK01,001.000;002.000;003.000"));
+
+    // Unplugged for good: switching off needs no display, and is quick.
+    QVERIFY(unplug());
+    QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 3, 3000);
+    clock.restart();
     QVERIFY(!rig.measure->doAlignment());
-}
-
-void TestMeasure::switchingOffWorksWhileTheDisplayIsGone()
-{
-    Rig rig;
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString link = dir.filePath(QStringLiteral("display"));
-    auto display = std::make_unique<MonitorEmulator>();
-    QVERIFY(connectThroughLink(rig, link, link, *display));
-    QSignalSpy connected(rig.measure.get(), &Measure::monitorConnected);
-    QVERIFY(rig.startAligning());
-
-    // Unplugged for good: the service closes the port and waits for it.
-    display.reset();
-    QVERIFY(QFile::remove(link));
-    QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 3000);
-    QVERIFY(!rig.measure->currentMonitor()->GetInit());
-    QVERIFY(rig.measure->GetIsAlignment());
-
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(!rig.measure->doAlignment());
-    QVERIFY(rig.messages.shown().isEmpty());
     QVERIFY(!rig.measure->GetIsAlignment());
     QTRY_COMPARE_WITH_TIMEOUT(rig.measure->alignmentState(), Measure::AlignmentState::Off, 1000);
     QVERIFY(clock.elapsed() < 1000);
+    QVERIFY(rig.messages.shown().isEmpty());
     // The instruments are free again: the sensor measures, and the display
     // plugged back in is not served until alignment is switched on again.
     rig.measure->doSingleMeasure();
     QVERIFY(rig.messages.shown().isEmpty());
-    QCOMPARE(rig.sensor->startCalls.load(), 1);
-    display = std::make_unique<MonitorEmulator>();
-    QVERIFY(display->start());
-    QVERIFY(pointLinkAt(link, *display));
+    QCOMPARE(rig.sensor->startCalls.load(), 3);
+    QVERIFY(plugIn());
     display->request("MES,1");
     QVERIFY(!display->waitForReplies(1, 300ms));
     QVERIFY(!rig.measure->doAlignment());
@@ -675,7 +613,7 @@ void TestMeasure::oneDeviceIsNeverBothSensorAndMonitor_data()
 void TestMeasure::oneDeviceIsNeverBothSensorAndMonitor()
 {
     QFETCH(bool, throughLink);
-    Rig rig;
+    Rig rig(true);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QVERIFY(rig.monitor.start());
@@ -685,14 +623,11 @@ void TestMeasure::oneDeviceIsNeverBothSensorAndMonitor()
     const QString again = throughLink ? link : device;
 
     // The sensor first, then the monitor on the sensor's port.
-    rig.measure->createSensor(7);
-    rig.sensor->setHasComPort(true);
     QVERIFY(rig.measure->initSensor(7, device));
     rig.measure->initMonitor();
     QSignalSpy connected(rig.measure.get(), &Measure::monitorConnected);
     QVERIFY(!rig.measure->connectMonitor(again));
-    QCOMPARE(connected.count(), 1);
-    QCOMPARE(connected.at(0).at(0).toBool(), false);
+    QCOMPARE(flags(connected), QList<bool>{false});
     QVERIFY(!rig.measure->currentMonitor()->GetInit());
     QVERIFY(!rig.measure->doAlignment());
     QVERIFY(!rig.measure->GetIsAlignment());
@@ -700,42 +635,24 @@ void TestMeasure::oneDeviceIsNeverBothSensorAndMonitor()
     // The monitor first, then the sensor on the monitor's port.
     rig.measure->releaseSensor();
     QVERIFY(rig.measure->connectMonitor(device));
-    rig.measure->createSensor(7);
-    rig.sensor->setHasComPort(true);
     QVERIFY(!rig.measure->initSensor(7, again));
     QVERIFY(!rig.measure->currentSensor()->getIsOpen());
     QCOMPARE(rig.sensor->initCalls.load(), 0);
-    // A port of its own is taken.
+    // A port of its own is taken, a name under /dev.
     QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyUSB0")));
+    QCOMPARE(rig.measure->getSensorPortPath(), QStringLiteral("/dev/ttyUSB0"));
     QVERIFY(rig.measure->currentMonitor()->GetInit());
-}
 
-void TestMeasure::portsAreNamesUnderDevOrFullPaths()
-{
-    QCOMPARE(Measure::devicePath(QStringLiteral("pts/3")), QStringLiteral("/dev/pts/3"));
-    QCOMPARE(Measure::devicePath(QStringLiteral("/tmp/line4/display")), QStringLiteral("/tmp/line4/display"));
-
-    // A link given by its full path is opened, and kept as the sensor's path.
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    MonitorEmulator display;
-    QVERIFY(display.start());
-    const QString link = dir.filePath(QStringLiteral("display"));
-    QVERIFY(pointLinkAt(link, display));
-    Measure measure;
-    measure.initMonitor();
-    QVERIFY(measure.connectMonitor(link));
-    QCOMPARE(measure.currentMonitor()->portPath(), link);
-    Rig rig;
-    rig.measure->createSensor(7);
-    rig.sensor->setHasComPort(true);
-    QVERIFY(rig.measure->initSensor(7, link));
-    QCOMPARE(rig.measure->getSensorPortPath(), link);
+    // Each alone: a full path, a link's too, is kept as given.
+    rig.measure->releaseMonitor();
     rig.measure->releaseSensor();
-    rig.measure->createSensor(7);
-    rig.sensor->setHasComPort(true);
-    QVERIFY(rig.measure->initSensor(7, QStringLiteral("ttyACM0")));
-    QCOMPARE(rig.measure->getSensorPortPath(), QStringLiteral("/dev/ttyACM0"));
+    QVERIFY(rig.measure->initSensor(7, again));
+    QCOMPARE(rig.measure->getSensorPortPath(), again);
+    QCOMPARE(rig.sensor->getPortName(), again);
+    rig.measure->releaseSensor();
+    rig.measure->initMonitor();
+    QVERIFY(rig.measure->connectMonitor(again));
+    QCOMPARE(rig.measure->currentMonitor()->portPath(), again);
 }
 
 void TestMeasure::switchingOnDropsAPendingSingleReading()
@@ -751,24 +668,10 @@ void TestMeasure::switchingOnDropsAPendingSingleReading()
     QVERIFY(rig.sensor->isReadingPending());
     QVERIFY(rig.startAligning());
     QVERIFY(!rig.sensor->isReadingPending());
-    rig.monitor.request("MDR,1");
-    QVERIFY(rig.monitor.waitForReplies(1, 3s));
+    QVERIFY(!ask(rig.monitor, "MDR,1").empty());
     QTRY_COMPARE(readings.count(), 1);
     QTest::qWait(150);
     QCOMPARE(readings.count(), 1);
-    QCOMPARE(rig.sensor->maxCallsAtOnce.load(), 1);
-
-    // Switched off but still inside the service's instrument call: a single
-    // reading is refused instead of overlapping it.
-    rig.sensor->setStartDuration(400);
-    rig.monitor.request("MES,1");
-    QTRY_VERIFY_WITH_TIMEOUT(rig.sensor->insideStart.load(), 3000);
-    QVERIFY(!rig.measure->doAlignment());
-    QCOMPARE(rig.measure->alignmentState(), Measure::AlignmentState::Stopping);
-    rig.messages.clear();
-    rig.measure->doSingleMeasure();
-    QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("Alignment is stopping. Try again when it has stopped.")});
-    QTRY_COMPARE_WITH_TIMEOUT(rig.measure->alignmentState(), Measure::AlignmentState::Off, 3000);
     QCOMPARE(rig.sensor->maxCallsAtOnce.load(), 1);
 }
 
@@ -787,78 +690,8 @@ void TestMeasure::driverWarningDuringAlignmentIsShownOnceOnTheMainThread()
     QTRY_COMPARE(rig.messages.shown().size(), 1);
     QTest::qWait(50);
     const auto shown = rig.messages.shown();
-    QCOMPARE(shown.size(), 1);
-    QCOMPARE(shown.at(0).text, QStringLiteral("measrueXYZ err"));
+    QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("measrueXYZ err")});
     QCOMPARE(shown.at(0).thread, QThread::currentThread());
-}
-
-void TestMeasure::switchingOffEndsASilentCrReadingAtOnce()
-{
-    RecordingMessenger messages;
-    CrxxxEmulator instrument(CrxxxEmulator::cr250());
-    MonitorEmulator display;
-    QVERIFY(instrument.start());
-    QVERIFY(display.start());
-    auto measure = std::make_unique<Measure>();
-    measure->setSensorFactory(&SensorTable::createForWindow);
-    QVERIFY(measure->initSensor(13, QString::fromStdString(instrument.portName())));
-    measure->initMonitor();
-    QVERIFY(measure->connectMonitor(QString::fromStdString(display.portName())));
-    // The instrument never answers the measurement: the driver would wait for
-    // its two-minute deadline.
-    instrument.setFault("M", CrxxxEmulator::Fault::Silence);
-    QVERIFY(measure->doAlignment());
-    QTRY_VERIFY_WITH_TIMEOUT(measure->isServingAlignment(), 3000);
-    display.request("MDR,1");
-    QTRY_VERIFY_WITH_TIMEOUT(instrument.hasReceived("M"), 3000);
-
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(!measure->doAlignment());
-    QTRY_COMPARE_WITH_TIMEOUT(measure->alignmentState(), Measure::AlignmentState::Off, 5000);
-    qDebug("alignment off after %lld ms", clock.elapsed());
-    QVERIFY(clock.elapsed() < 1000);
-    // The interrupted reading gets no reply; the sensor is usable again.
-    QVERIFY(!display.waitForReplies(1, 100ms));
-    QVERIFY(measure->currentSensor()->getIsOpen());
-    measure.reset();
-}
-
-void TestMeasure::switchingOffDuringAnUninterruptibleCallKeepsTheMainThreadFree()
-{
-    Rig rig;
-    QVERIFY(rig.connectAll());
-    // Like a reading inside an outside library, which nothing can interrupt.
-    rig.sensor->setStartDuration(800);
-    rig.sensor->setStartResult(2000);
-    QSignalSpy states(rig.measure.get(), &Measure::alignmentStateChanged);
-    QVERIFY(rig.startAligning());
-    rig.monitor.request("MES,1");
-    QTRY_VERIFY_WITH_TIMEOUT(rig.sensor->insideStart.load(), 3000);
-    states.clear();
-
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(!rig.measure->doAlignment());
-    QVERIFY(clock.elapsed() < 200);
-    QCOMPARE(rig.measure->alignmentState(), Measure::AlignmentState::Stopping);
-    QVERIFY(rig.measure->isAlignmentBusy());
-    // The main loop keeps running meanwhile.
-    int ticks = 0;
-    QTimer tick;
-    connect(&tick, &QTimer::timeout, [&] {
-        if (rig.measure->alignmentState() == Measure::AlignmentState::Stopping)
-            ++ticks;
-    });
-    tick.start(20);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.measure->alignmentState(), Measure::AlignmentState::Off, 3000);
-    QVERIFY(ticks >= 5);
-    QVERIFY(!states.isEmpty());
-    QCOMPARE(qvariant_cast<Measure::AlignmentState>(states.last().at(0)),
-             Measure::AlignmentState::Off);
-    // The call in progress still got its reply.
-    QVERIFY(rig.monitor.waitForReplies(1, 3s));
-    QCOMPARE(rig.lastReply(), std::string("OK00,02000"));
 }
 
 QTEST_MAIN(TestMeasure)

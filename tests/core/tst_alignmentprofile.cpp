@@ -80,21 +80,14 @@ class TestAlignmentProfile : public QObject
 
 private slots:
     void init();
-    void layoutOfAnEightCharacterSerial();
-    void roundTripIsExact();
-    void damagedFilesAreParseErrors_data();
-    void damagedFilesAreParseErrors();
+    void layoutAndExactRoundTrip();
     void matricesWithinTheBoundAreKept_data();
     void matricesWithinTheBoundAreKept();
-    void damagedMatricesAreNotWritten_data();
-    void damagedMatricesAreNotWritten();
-    void missingFilesAreQuiet();
-    void unwritableFileFails();
-    void onlyRegularFilesAreWritten_data();
-    void onlyRegularFilesAreWritten();
+    void unreadableFilesLeaveTheProfile_data();
+    void unreadableFilesLeaveTheProfile();
+    void refusedWritesLeaveNothing_data();
+    void refusedWritesLeaveNothing();
     void linkIsWrittenThroughAndStaysALink();
-    void onlyRegularFilesOfProfileSizeAreRead_data();
-    void onlyRegularFilesOfProfileSizeAreRead();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -107,74 +100,35 @@ void TestAlignmentProfile::init()
     QVERIFY(m_dir->isValid());
 }
 
-void TestAlignmentProfile::layoutOfAnEightCharacterSerial()
+void TestAlignmentProfile::layoutAndExactRoundTrip()
 {
-    const AlignmentProfile profile(7, QStringLiteral("A1B2C3D4"), sampleMatrix());
-    QVERIFY(profile.write(path(QStringLiteral("ca410.alg"))));
-    const QByteArray bytes = fileContents(path(QStringLiteral("ca410.alg")));
+    const AlignmentProfile saved(7, QStringLiteral("A1B2C3D4"), sampleMatrix());
+    const QString file = path(QStringLiteral("ca410.alg"));
+    QVERIFY(saved.write(file));
+    const QByteArray bytes = fileContents(file);
     QCOMPARE(bytes.size(), 112);
     QCOMPARE(bytes.left(8), QByteArray::fromHex("1234567801000002"));
     QCOMPARE(bytes.mid(8, 4), QByteArray::fromHex("00000006")); // type 7 stored as 6
     QCOMPARE(bytes.mid(12, 4), QByteArray::fromHex("00000010")); // 16 bytes of UTF-16
     QCOMPARE(bytes.mid(16, 4), QByteArray::fromHex("00410031"));  // "A1", big-endian
     QCOMPARE(bytes.mid(32, 8), QByteArray::fromHex("0000000300000003"));
-}
 
-void TestAlignmentProfile::roundTripIsExact()
-{
-    const AlignmentProfile saved(13, QStringLiteral("CR-250 #0042"), sampleMatrix());
-    QVERIFY(saved.write(path(QStringLiteral("p.alg"))));
     AlignmentProfile loaded;
-    QCOMPARE(loaded.read(path(QStringLiteral("p.alg"))), AlignmentProfile::ReadResult::Ok);
-    QCOMPARE(loaded.sensorType(), 13);
-    QCOMPARE(loaded.serialNumber(), QStringLiteral("CR-250 #0042"));
+    QCOMPARE(loaded.read(file), AlignmentProfile::ReadResult::Ok);
+    QCOMPARE(loaded.sensorType(), 7);
+    QCOMPARE(loaded.serialNumber(), QStringLiteral("A1B2C3D4"));
     const std::vector<double> a = saved.matrix().GetDataOneDimen();
     const std::vector<double> b = loaded.matrix().GetDataOneDimen();
     QCOMPARE(b.size(), size_t(9));
     QCOMPARE(std::memcmp(a.data(), b.data(), 9 * sizeof(double)), 0);
 
     // A sensor that reports no serial number stores a null string: 96 bytes.
-    const AlignmentProfile anonymous(4, QString(), Matrix::IdentityMatrix(3));
-    QVERIFY(anonymous.write(path(QStringLiteral("anon.alg"))));
-    QCOMPARE(QFileInfo(path(QStringLiteral("anon.alg"))).size(), qint64(96));
-    QCOMPARE(loaded.read(path(QStringLiteral("anon.alg"))), AlignmentProfile::ReadResult::Ok);
+    QVERIFY(AlignmentProfile(4, QString(), Matrix::IdentityMatrix(3)).write(file));
+    QCOMPARE(QFileInfo(file).size(), qint64(96));
+    QCOMPARE(loaded.read(file), AlignmentProfile::ReadResult::Ok);
     QVERIFY(loaded.serialNumber().isEmpty());
     QCOMPARE(loaded.sensorType(), 4);
-}
-
-void TestAlignmentProfile::damagedFilesAreParseErrors_data()
-{
-    QByteArray good;
-    {
-        const AlignmentProfile profile(7, QStringLiteral("SN123456"), sampleMatrix());
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("g.alg"));
-        profile.write(file);
-        good = fileContents(file);
-    }
-    QByteArray notThreeByThree = good.left(32);
-    {
-        QDataStream out(&notThreeByThree, QIODevice::Append);
-        out << Matrix(1.0, 2, 2);
-    }
-    QByteArray strangeType = good;
-    strangeType[11] = char(0x7f);
-
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("empty file") << QByteArray();
-    QTest::newRow("wrong magic") << headerBytes(0x12345679, 0x01000002) + good.mid(8);
-    QTest::newRow("wrong version") << headerBytes(0x12345678, 0x01000003) + good.mid(8);
-    QTest::newRow("magic only") << good.left(4);
-    QTest::newRow("ends in the serial") << good.left(20);
-    QTest::newRow("ends in the matrix") << good.left(good.size() - 1);
-    QTest::newRow("matrix is 2x2") << notThreeByThree;
-    QTest::newRow("type outside the table") << strangeType;
-    const double inf = std::numeric_limits<double>::infinity();
-    QTest::newRow("NaN in the matrix") << withEntry(good, 4, std::numeric_limits<double>::quiet_NaN());
-    QTest::newRow("infinity in the matrix") << withEntry(good, 0, inf);
-    QTest::newRow("minus infinity in the matrix") << withEntry(good, 8, -inf);
-    QTest::newRow("1e308 in the matrix") << withEntry(good, 2, 1e308);
-    QTest::newRow("just beyond the bound") << withEntry(good, 6, -1.0000001e6);
+    QCOMPARE(loaded.read(QString()), AlignmentProfile::ReadResult::CannotOpen);
 }
 
 void TestAlignmentProfile::matricesWithinTheBoundAreKept_data()
@@ -199,85 +153,150 @@ void TestAlignmentProfile::matricesWithinTheBoundAreKept()
     QCOMPARE(profile.matrix()(entry / 3, entry % 3), value);
 }
 
-void TestAlignmentProfile::damagedMatricesAreNotWritten_data()
+void TestAlignmentProfile::unreadableFilesLeaveTheProfile_data()
 {
-    QTest::addColumn<double>("value");
-    QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN();
-    QTest::newRow("infinity") << std::numeric_limits<double>::infinity();
-    QTest::newRow("beyond the bound") << 2e6;
+    QByteArray good;
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("g.alg"));
+        AlignmentProfile(7, QStringLiteral("SN123456"), sampleMatrix()).write(file);
+        good = fileContents(file);
+    }
+    QByteArray notThreeByThree = good.left(32);
+    {
+        QDataStream out(&notThreeByThree, QIODevice::Append);
+        out << Matrix(1.0, 2, 2);
+    }
+    QByteArray strangeType = good;
+    strangeType[11] = char(0x7f);
+
+    // What is at the name (a regular file holds the bytes), and a name to use
+    // instead of one in the test's directory.
+    QTest::addColumn<NonRegularFile::Kind>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<QString>("reasonHolds");
+    const auto damaged = [](const char* name, const QByteArray& bytes) {
+        QTest::newRow(name) << NonRegularFile::Regular << bytes << QString()
+                            << int(AlignmentProfile::ReadResult::ParseError) << QString();
+    };
+    damaged("empty file", QByteArray());
+    damaged("wrong magic", headerBytes(0x12345679, 0x01000002) + good.mid(8));
+    damaged("wrong version", headerBytes(0x12345678, 0x01000003) + good.mid(8));
+    damaged("magic only", good.left(4));
+    damaged("ends in the serial", good.left(20));
+    damaged("ends in the matrix", good.left(good.size() - 1));
+    damaged("matrix is 2x2", notThreeByThree);
+    damaged("type outside the table", strangeType);
+    const double inf = std::numeric_limits<double>::infinity();
+    damaged("NaN in the matrix", withEntry(good, 4, std::numeric_limits<double>::quiet_NaN()));
+    damaged("infinity in the matrix", withEntry(good, 0, inf));
+    damaged("minus infinity in the matrix", withEntry(good, 8, -inf));
+    damaged("1e308 in the matrix", withEntry(good, 2, 1e308));
+    damaged("just beyond the bound", withEntry(good, 6, -1.0000001e6));
+    // A whole profile with megabytes after it: no profile is that large.
+    QTest::newRow("oversized") << NonRegularFile::Regular << good + QByteArray(2 * 1024 * 1024, '\0')
+                               << QString() << int(AlignmentProfile::ReadResult::ParseError) << "larger";
+
+    const auto cannotOpen = [](const char* name, NonRegularFile::Kind kind, const char* reason,
+                               const QString& fileName = QString()) {
+        QTest::newRow(name) << kind << QByteArray() << fileName << int(AlignmentProfile::ReadResult::CannotOpen)
+                            << QString::fromLatin1(reason);
+    };
+    cannotOpen("missing", NonRegularFile::Missing, "");
+    cannotOpen("FIFO without a writer", NonRegularFile::Fifo, "a FIFO");
+    cannotOpen("socket", NonRegularFile::Socket, "a socket");
+    cannotOpen("directory", NonRegularFile::Directory, "a directory");
+    cannotOpen("endless device", NonRegularFile::CharDevice, "a character device", QStringLiteral("/dev/zero"));
 }
 
-void TestAlignmentProfile::damagedMatricesAreNotWritten()
+void TestAlignmentProfile::unreadableFilesLeaveTheProfile()
 {
-    QFETCH(double, value);
-    Matrix matrix = sampleMatrix();
-    matrix(1, 1) = value;
-    const QString file = path(QStringLiteral("made.alg"));
-    QString reason;
-    QVERIFY(!AlignmentProfile(7, QStringLiteral("SN1"), matrix).write(file, &reason));
-    QVERIFY(!reason.isEmpty());
-    QVERIFY(!QFile::exists(file));
-}
-
-void TestAlignmentProfile::damagedFilesAreParseErrors()
-{
+    QFETCH(NonRegularFile::Kind, kind);
     QFETCH(QByteArray, bytes);
-    QFile file(path(QStringLiteral("bad.alg")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    file.close();
+    QFETCH(QString, fileName);
+    QFETCH(int, expected);
+    QFETCH(QString, reasonHolds);
+    std::unique_ptr<NonRegularFile> special;
+    if (fileName.isEmpty()) {
+        fileName = path(QStringLiteral("x.alg"));
+        if (kind == NonRegularFile::Regular) {
+            QFile file(fileName);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(bytes), qint64(bytes.size()));
+        } else if (kind != NonRegularFile::Missing) {
+            special = std::make_unique<NonRegularFile>(kind, fileName);
+            QVERIFY(special->isMade());
+        }
+    }
+    QCOMPARE(NonRegularFile::kindAt(fileName), kind);
 
     AlignmentProfile profile(5, QStringLiteral("kept"), Matrix::IdentityMatrix(3) * 2.0);
-    QCOMPARE(profile.read(file.fileName()), AlignmentProfile::ReadResult::ParseError);
+    QString reason;
+    bool waited = false;
+    const AlignmentProfile::ReadResult result = readWithin(profile, fileName, &reason, &waited);
+    QVERIFY2(!waited, "the reader waited for a writer");
+    QCOMPARE(int(result), expected);
+    QVERIFY2(reason.contains(reasonHolds), qPrintable(reason));
+    QCOMPARE(profile.sensorType(), 5);
     QCOMPARE(profile.serialNumber(), QStringLiteral("kept"));
     QVERIFY(profile.matrix() == Matrix::IdentityMatrix(3) * 2.0);
 }
 
-void TestAlignmentProfile::missingFilesAreQuiet()
-{
-    AlignmentProfile profile;
-    QCOMPARE(profile.read(QString()), AlignmentProfile::ReadResult::CannotOpen);
-    QCOMPARE(profile.read(path(QStringLiteral("nope.alg"))), AlignmentProfile::ReadResult::CannotOpen);
-}
-
-void TestAlignmentProfile::unwritableFileFails()
-{
-    const AlignmentProfile profile(7, QStringLiteral("x"), Matrix::IdentityMatrix(3));
-    QString reason;
-    QVERIFY(!profile.write(path(QStringLiteral("no/such/dir/p.alg")), &reason));
-    QVERIFY(!reason.isEmpty());
-}
-
-void TestAlignmentProfile::onlyRegularFilesAreWritten_data()
+void TestAlignmentProfile::refusedWritesLeaveNothing_data()
 {
     QTest::addColumn<NonRegularFile::Kind>("kind");
-    QTest::addColumn<QString>("named");
-    QTest::newRow("FIFO") << NonRegularFile::Fifo << "a FIFO";
-    QTest::newRow("socket") << NonRegularFile::Socket << "a socket";
-    QTest::newRow("directory") << NonRegularFile::Directory << "a directory";
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<double>("entry");
+    QTest::addColumn<QStringList>("reasonHolds");
+    const double sound = sampleMatrix()(1, 1);
+    const QString plain = QStringLiteral("x.alg");
+    QTest::newRow("NaN") << NonRegularFile::Missing << plain << std::numeric_limits<double>::quiet_NaN()
+                         << QStringList{QStringLiteral("not a number")};
+    QTest::newRow("infinity") << NonRegularFile::Missing << plain << std::numeric_limits<double>::infinity()
+                              << QStringList{QStringLiteral("not a number")};
+    QTest::newRow("beyond the bound") << NonRegularFile::Missing << plain << 2e6 << QStringList{QStringLiteral("beyond")};
+    QTest::newRow("no such directory") << NonRegularFile::Missing << QStringLiteral("no/such/dir/p.alg") << sound
+                                       << QStringList();
+    const QList<QPair<NonRegularFile::Kind, QString>> specials{{NonRegularFile::Fifo, QStringLiteral("a FIFO")},
+                                                              {NonRegularFile::Socket, QStringLiteral("a socket")},
+                                                              {NonRegularFile::Directory, QStringLiteral("a directory")}};
+    for (const auto& special : specials)
+        QTest::newRow(qPrintable(special.second)) << special.first << plain << sound
+                                                  << QStringList{special.second, QStringLiteral("not a regular file")};
 }
 
-void TestAlignmentProfile::onlyRegularFilesAreWritten()
+void TestAlignmentProfile::refusedWritesLeaveNothing()
 {
     QFETCH(NonRegularFile::Kind, kind);
-    QFETCH(QString, named);
-    const QString target = path(QStringLiteral("x.alg"));
-    const NonRegularFile special(kind, target);
-    QVERIFY(special.isMade());
-    const AlignmentProfile profile(7, QStringLiteral("SN1"), sampleMatrix());
-    QString reason;
-    QVERIFY(!profile.write(target, &reason));
-    QVERIFY2(reason.contains(named) && reason.contains(QLatin1String("not a regular file")), qPrintable(reason));
-    QCOMPARE(NonRegularFile::kindAt(target), kind);
-    // Through a link it is refused just the same, and the link stays.
+    QFETCH(QString, fileName);
+    QFETCH(double, entry);
+    QFETCH(QStringList, reasonHolds);
+    const QString target = path(fileName);
+    std::unique_ptr<NonRegularFile> special;
+    if (kind != NonRegularFile::Missing) {
+        special = std::make_unique<NonRegularFile>(kind, target);
+        QVERIFY(special->isMade());
+    }
+    Matrix matrix = sampleMatrix();
+    matrix(1, 1) = entry;
+    const AlignmentProfile profile(7, QStringLiteral("SN1"), matrix);
+    // Refused through a link just the same, and the link stays.
     const QString link = path(QStringLiteral("link.alg"));
     QVERIFY(QFile::link(target, link));
-    QVERIFY(!profile.write(link, &reason));
-    QVERIFY2(reason.contains(named), qPrintable(reason));
-    QCOMPARE(NonRegularFile::kindAt(target), kind);
-    QCOMPARE(NonRegularFile::kindAt(link), NonRegularFile::Link);
+    for (const QString& name : {target, link}) {
+        QString reason;
+        QVERIFY(!profile.write(name, &reason));
+        QVERIFY(!reason.isEmpty());
+        for (const QString& part : reasonHolds)
+            QVERIFY2(reason.contains(part), qPrintable(reason));
+        QCOMPARE(NonRegularFile::kindAt(target), kind);
+        QCOMPARE(NonRegularFile::kindAt(link), NonRegularFile::Link);
+    }
     // Nothing was left beside them either.
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), 2);
+    const int made = kind == NonRegularFile::Missing ? 1 : 2;
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), made);
 }
 
 void TestAlignmentProfile::linkIsWrittenThroughAndStaysALink()
@@ -302,55 +321,6 @@ void TestAlignmentProfile::linkIsWrittenThroughAndStaysALink()
     QCOMPARE(NonRegularFile::kindAt(dangling), NonRegularFile::Link);
     QCOMPARE(loaded.read(path(QStringLiteral("kept/later.alg"))), AlignmentProfile::ReadResult::Ok);
     QCOMPARE(loaded.serialNumber(), QStringLiteral("later"));
-}
-
-void TestAlignmentProfile::onlyRegularFilesOfProfileSizeAreRead_data()
-{
-    QTest::addColumn<NonRegularFile::Kind>("kind");
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<int>("expected");
-    QTest::addColumn<QString>("reasonHolds");
-    const int cannotOpen = int(AlignmentProfile::ReadResult::CannotOpen);
-    QTest::newRow("FIFO without a writer") << NonRegularFile::Fifo << QString() << cannotOpen << "a FIFO";
-    QTest::newRow("socket") << NonRegularFile::Socket << QString() << cannotOpen << "a socket";
-    QTest::newRow("directory") << NonRegularFile::Directory << QString() << cannotOpen << "a directory";
-    QTest::newRow("endless device") << NonRegularFile::CharDevice << "/dev/zero" << cannotOpen
-                                    << "a character device";
-    // A whole profile with megabytes after it: no profile is that large.
-    QTest::newRow("oversized") << NonRegularFile::Regular << QString()
-                               << int(AlignmentProfile::ReadResult::ParseError) << "larger";
-}
-
-void TestAlignmentProfile::onlyRegularFilesOfProfileSizeAreRead()
-{
-    QFETCH(NonRegularFile::Kind, kind);
-    QFETCH(QString, fileName);
-    QFETCH(int, expected);
-    QFETCH(QString, reasonHolds);
-    std::unique_ptr<NonRegularFile> special;
-    if (fileName.isEmpty()) {
-        fileName = path(QStringLiteral("x.alg"));
-        if (kind == NonRegularFile::Regular) {
-            QVERIFY(AlignmentProfile(7, QStringLiteral("SN1"), sampleMatrix()).write(fileName));
-            QFile file(fileName);
-            QVERIFY(file.open(QIODevice::Append));
-            QCOMPARE(file.write(QByteArray(2 * 1024 * 1024, '\0')), qint64(2 * 1024 * 1024));
-        } else {
-            special = std::make_unique<NonRegularFile>(kind, fileName);
-            QVERIFY(special->isMade());
-        }
-    }
-    QCOMPARE(NonRegularFile::kindAt(fileName), kind);
-
-    AlignmentProfile profile(5, QStringLiteral("kept"), Matrix::IdentityMatrix(3) * 2.0);
-    QString reason;
-    bool waited = false;
-    const AlignmentProfile::ReadResult result = readWithin(profile, fileName, &reason, &waited);
-    QVERIFY2(!waited, "the reader waited for a writer");
-    QCOMPARE(int(result), expected);
-    QVERIFY2(reason.contains(reasonHolds), qPrintable(reason));
-    QCOMPARE(profile.serialNumber(), QStringLiteral("kept"));
-    QVERIFY(profile.matrix() == Matrix::IdentityMatrix(3) * 2.0);
 }
 
 QTEST_GUILESS_MAIN(TestAlignmentProfile)

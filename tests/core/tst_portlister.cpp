@@ -16,24 +16,18 @@ private slots:
 };
 
 namespace {
-QList<PortLister::Port> sampleSystem()
+PortLister::Port port(const char* name, bool hasUart = true)
 {
-    return {
-        {QStringLiteral("ttyS0"), QStringLiteral("/dev/ttyS0"), true},
-        {QStringLiteral("ttyS1"), QStringLiteral("/dev/ttyS1"), false},
-        {QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0"), true},
-        {QStringLiteral("ttyAMA0"), QStringLiteral("/dev/ttyAMA0"), true},
-        {QStringLiteral("cu.usbserial-1"), QStringLiteral("/dev/cu.usbserial-1"), true},
-        {QStringLiteral("tty.usbserial-1"), QStringLiteral("/dev/tty.usbserial-1"), true},
-        {QStringLiteral("ttyACM0"), QStringLiteral("/dev/ttyACM0"), true},
-        {QStringLiteral("ttyS31"), QStringLiteral("/dev/ttyS31"), false},
-    };
+    return {QString::fromLatin1(name), QStringLiteral("/dev/") + QString::fromLatin1(name), hasUart};
 }
 } // namespace
 
 void TestPortLister::offersOnlyPortsThatCanReachADevice()
 {
-    const QStringList offered = PortLister::offeredNames(sampleSystem(), {});
+    const QStringList offered = PortLister::offeredNames(
+        {port("ttyS0"), port("ttyS1", false), port("ttyUSB0"), port("ttyAMA0"), port("cu.usbserial-1"),
+         port("tty.usbserial-1"), port("ttyACM0"), port("ttyS31", false)},
+        {});
 #if defined(Q_OS_MACOS)
     QCOMPARE(offered, QStringList{QStringLiteral("cu.usbserial-1")});
 #else
@@ -51,8 +45,7 @@ void TestPortLister::extraPortsFollowTheSystemsOnce()
     QCOMPARE(PortLister::extraPorts(),
              (QStringList{QStringLiteral("pts/3"), QStringLiteral("pts/4"), QStringLiteral("pts/3")}));
     const QStringList offered =
-        PortLister::offeredNames({{QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0"), true}},
-                                 PortLister::extraPorts() + QStringList{QStringLiteral("ttyUSB0")});
+        PortLister::offeredNames({port("ttyUSB0")}, PortLister::extraPorts() + QStringList{QStringLiteral("ttyUSB0")});
 #if defined(Q_OS_MACOS)
     QCOMPARE(offered, (QStringList{QStringLiteral("pts/3"), QStringLiteral("pts/4"),
                                    QStringLiteral("ttyUSB0")}));
@@ -68,19 +61,19 @@ void TestPortLister::uartTypeFromTheKernel()
 {
     QTemporaryDir sysfs;
     QVERIFY(sysfs.isValid());
-    const auto writeType = [&sysfs](const QString& name, const QByteArray& type) {
-        QVERIFY(QDir(sysfs.path()).mkpath(name));
-        QFile file(sysfs.filePath(name + QStringLiteral("/type")));
+    // Type 0 is no UART; what is not a number, or not there, is none either.
+    const QList<QPair<QString, QByteArray>> types{{QStringLiteral("ttyS0"), "4\n"},
+                                                  {QStringLiteral("ttyS1"), "0\n"},
+                                                  {QStringLiteral("ttyS2"), "garbage\n"}};
+    for (const auto& type : types) {
+        QVERIFY(QDir(sysfs.path()).mkpath(type.first));
+        QFile file(sysfs.filePath(type.first + QStringLiteral("/type")));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(type);
-    };
-    writeType(QStringLiteral("ttyS0"), "4\n");
-    writeType(QStringLiteral("ttyS1"), "0\n");
-    writeType(QStringLiteral("ttyS2"), "garbage\n");
+        file.write(type.second);
+    }
     QVERIFY(PortLister::kernelReportsUart(QStringLiteral("ttyS0"), sysfs.path()));
-    QVERIFY(!PortLister::kernelReportsUart(QStringLiteral("ttyS1"), sysfs.path()));
-    QVERIFY(!PortLister::kernelReportsUart(QStringLiteral("ttyS2"), sysfs.path()));
-    QVERIFY(!PortLister::kernelReportsUart(QStringLiteral("ttyS9"), sysfs.path()));
+    for (const char* none : {"ttyS1", "ttyS2", "ttyS9"})
+        QVERIFY(!PortLister::kernelReportsUart(QString::fromLatin1(none), sysfs.path()));
 }
 
 QTEST_GUILESS_MAIN(TestPortLister)

@@ -1,24 +1,19 @@
 #include "translation.h"
 
-#include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
 
-// The Chinese translation is loaded from the program's directory when, and
-// only when, the system language is Chinese.
+// The Chinese translations (the program's own, beside it, and Qt's, with Qt) are
+// loaded when, and only when, the system language is Chinese and the file is there.
 class TestTranslation : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void chineseLoadsFromTheProgramsDirectory();
-    void otherLanguagesLoadNothing();
-    void missingFileLoadsNothing();
-    void qtsOwnChineseLoadsFromQtsTranslations_data();
-    void qtsOwnChineseLoadsFromQtsTranslations();
-    void qtsOwnLoadsNothingForOtherLanguagesOrWhereItIsMissing();
+    void loadsOnlyChinese_data();
+    void loadsOnlyChinese();
 };
 
 namespace {
@@ -39,68 +34,46 @@ bool hasChineseCharacter(const QString& text)
 }
 } // namespace
 
-void TestTranslation::chineseLoadsFromTheProgramsDirectory()
+void TestTranslation::loadsOnlyChinese_data()
 {
-    QTranslator translator;
-    QVERIFY(installTranslation(*QCoreApplication::instance(), QLocale(QLocale::Chinese, QLocale::China),
-                               translator));
-    QCOMPARE(QCoreApplication::translate(kContext, kSource), kChinese);
-    QCoreApplication::removeTranslator(&translator);
-    QCOMPARE(QCoreApplication::translate(kContext, kSource), QString::fromLatin1(kSource));
-}
-
-void TestTranslation::otherLanguagesLoadNothing()
-{
-    QTranslator translator;
-    for (QLocale::Language language : {QLocale::English, QLocale::German, QLocale::Japanese}) {
-        QVERIFY(!installTranslation(*QCoreApplication::instance(), QLocale(language), translator));
-        QCOMPARE(QCoreApplication::translate(kContext, kSource), QString::fromLatin1(kSource));
+    QTest::addColumn<bool>("qts");
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<bool>("emptyDirectory");
+    QTest::addColumn<bool>("installed");
+    for (const bool qts : {false, true}) {
+        const char* whose = qts ? "Qt's" : "own";
+        QTest::addRow("%s, Chinese", whose) << qts << QLocale(QLocale::Chinese, QLocale::China) << false << true;
+        for (QLocale::Language language : {QLocale::English, QLocale::German, QLocale::Japanese})
+            QTest::addRow("%s, %s", whose, qPrintable(QLocale::languageToString(language)))
+                << qts << QLocale(language) << false << false;
+        QTest::addRow("%s, Chinese, no file", whose) << qts << QLocale(QLocale::Chinese) << true << false;
     }
 }
 
-void TestTranslation::missingFileLoadsNothing()
+void TestTranslation::loadsOnlyChinese()
 {
+    QFETCH(bool, qts);
+    QFETCH(QLocale, locale);
+    QFETCH(bool, emptyDirectory);
+    QFETCH(bool, installed);
     QTemporaryDir empty;
     QVERIFY(empty.isValid());
+    const QString directory = emptyDirectory ? empty.path() : QString();
+    QCoreApplication& app = *QCoreApplication::instance();
     QTranslator translator;
-    QVERIFY(!installTranslation(*QCoreApplication::instance(), QLocale(QLocale::Chinese), translator,
-                                empty.path()));
-    QCOMPARE(QCoreApplication::translate(kContext, kSource), QString::fromLatin1(kSource));
-}
+    QCOMPARE(qts ? installQtTranslation(app, locale, translator, directory)
+                 : installTranslation(app, locale, translator, directory),
+             installed);
 
-void TestTranslation::qtsOwnChineseLoadsFromQtsTranslations_data()
-{
-    QTest::addColumn<QString>("source");
-    for (const char* source : {"OK", "Cancel", "&Yes", "&No"})
-        QTest::newRow(source) << QString::fromLatin1(source);
-}
-
-void TestTranslation::qtsOwnChineseLoadsFromQtsTranslations()
-{
-    QFETCH(QString, source);
-    const QByteArray sourceText = source.toLatin1();
-    QTranslator translator;
-    QVERIFY(installQtTranslation(*QCoreApplication::instance(), QLocale(QLocale::Chinese, QLocale::China),
-                                 translator));
-    const QString translated = QCoreApplication::translate(kQtContext, sourceText.constData());
-    QVERIFY2(translated != source && hasChineseCharacter(translated), qPrintable(translated));
-    // The program's own translation is a separate one and stays as it was.
-    QCOMPARE(QCoreApplication::translate(kContext, kSource), QString::fromLatin1(kSource));
-    QCoreApplication::removeTranslator(&translator);
-    QCOMPARE(QCoreApplication::translate(kQtContext, sourceText.constData()), source);
-}
-
-void TestTranslation::qtsOwnLoadsNothingForOtherLanguagesOrWhereItIsMissing()
-{
-    QTranslator translator;
-    for (QLocale::Language language : {QLocale::English, QLocale::German, QLocale::Japanese}) {
-        QVERIFY(!installQtTranslation(*QCoreApplication::instance(), QLocale(language), translator));
-        QCOMPARE(QCoreApplication::translate(kQtContext, "OK"), QStringLiteral("OK"));
+    // Each translation holds its own texts only.
+    QCOMPARE(QCoreApplication::translate(kContext, kSource),
+             installed && !qts ? kChinese : QString::fromLatin1(kSource));
+    for (const char* source : {"OK", "Cancel", "&Yes", "&No"}) {
+        const QString translated = QCoreApplication::translate(kQtContext, source);
+        QVERIFY2(hasChineseCharacter(translated) == (installed && qts), qPrintable(translated));
     }
-    QTemporaryDir empty;
-    QVERIFY(empty.isValid());
-    QVERIFY(!installQtTranslation(*QCoreApplication::instance(), QLocale(QLocale::Chinese), translator,
-                                  empty.path()));
+    QCoreApplication::removeTranslator(&translator);
+    QCOMPARE(QCoreApplication::translate(kContext, kSource), QString::fromLatin1(kSource));
     QCOMPARE(QCoreApplication::translate(kQtContext, "OK"), QStringLiteral("OK"));
 }
 
