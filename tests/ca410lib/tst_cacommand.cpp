@@ -10,7 +10,19 @@
 
 namespace {
 
-enum { IDO = 1, RST = 2, STR = 19, RGR = 21, ZRC = 23, TDR = 25, MES = 38 };
+enum {
+    IDO = 1, RST = 2, BPS = 4, MDS = 6, SCS = 12, STR = 19, RGS, RGR, LUS, ZRC, TDR = 25,
+    UCS, UWT, URD, UGR, UBL, ETR, IDS, MDD = 35, MES = 38
+};
+
+// One command to the emulator, the result it should give and, when not null,
+// the data of its reply.
+struct Step {
+    int cmd;
+    const char* params;
+    int32_t result;
+    const char* data;
+};
 
 } // namespace
 
@@ -44,6 +56,7 @@ private slots:
 private:
     std::string send(int cmd, const char* params, int32_t* result, int32_t rsize = 256, int32_t timeout = 1000);
     bool reopen();
+    void run(std::initializer_list<Step> steps);
 
     Ca410Emulator m_emulator;
     ser_com* m_port = nullptr;
@@ -429,11 +442,21 @@ void TstCaCommand::invalidCommandsAreNeverSent()
     QCOMPARE(commands[0], "STR," + longest);
 }
 
+void TstCaCommand::run(std::initializer_list<Step> steps)
+{
+    for (const Step& step : steps) {
+        int32_t result = -1;
+        const std::string data = send(step.cmd, step.params, &result, 512);
+        QVERIFY2(result == step.result && (!step.data || data == step.data),
+                 qPrintable(QString("%1%2: %3 [%4]").arg(keystr[step.cmd], step.params ? step.params : "")
+                                .arg(result).arg(QString::fromStdString(data))));
+    }
+}
+
 void TstCaCommand::emulatorKeepsItsState()
 {
     int32_t result = -1;
-    auto run = [this](int cmd, const char* params) { return ca_command(&m_dev, cmd, params, 0, nullptr, 0, nullptr, 1000); };
-    QCOMPARE(send(IDO, "0,1", &result), std::string("CA-410,0,CA-410         ,1.20.0000,51000001"));
+    run({{IDO, "0,1", 0, "CA-410,0,CA-410         ,1.20.0000,51000001"}});
     // Every setting of the table can be read.
     for (const ca410_cfg& c : cfgs) {
         const std::string value = send(STR, std::to_string(c.id).c_str(), &result);
@@ -441,48 +464,31 @@ void TstCaCommand::emulatorKeepsItsState()
     }
 
     // Settings read back through STR; the measurement reset restores them.
-    QCOMPARE(run(22, "1"), 0);     // LUS
-    QCOMPARE(run(12, "4,60"), 0);  // SCS with its frequency
-    QCOMPARE(send(STR, "6", &result) + send(STR, "1", &result) + send(STR, "28", &result), std::string("1460"));
-    QCOMPARE(run(2, "0,2"), 0);  // RST
-    QCOMPARE(send(STR, "6", &result), std::string("0"));
-    QCOMPARE(run(20, "0,0,1,5"), 0);  // RGS
-    QCOMPARE(send(21, "0,0", &result), std::string("1,5"));
-    QCOMPARE(run(20, "0,1,1,5"), 19);  // flicker ranges end at 4
+    run({{LUS, "1", 0, ""}, {SCS, "4,60", 0, ""}, {STR, "6", 0, "1"}, {STR, "1", 0, "4"}, {STR, "28", 0, "60"},
+         {RST, "0,2", 0, ""}, {STR, "6", 0, "0"}, {RGS, "0,0,1,5", 0, ""}, {RGR, "0,0", 0, "1,5"},
+         {RGS, "0,1,1,5", 19, nullptr}});  // flicker ranges end at 4
 
-    // Measuring needs the zero calibration.
+    // Measuring needs the zero calibration. "MES,2" asks for the short
+    // record, which ends after the three values.
     m_emulator.setSetting(23, "0");
-    QCOMPARE(run(MES, "1"), 19);
-    QCOMPARE(run(ZRC, nullptr), 0);
-    QCOMPARE(run(6, "7"), 0);  // MDS: X, Y, Z
     m_emulator.setMeasurement(10.5, 20.25, 30.125);
-    QCOMPARE(send(MES, "1", &result), std::string("P1,7,10.5000,20.2500,30.1250,0.0000,0"));
-
-    // "MES,2" asks for the short record, which ends after the three values.
-    QCOMPARE(send(MES, "2", &result), std::string("P1,7,10.5000,20.2500,30.1250"));
+    run({{MES, "1", 19, nullptr}, {ZRC, nullptr, 0, ""}, {MDS, "7", 0, ""},
+         {MES, "1", 0, "P1,7,10.5000,20.2500,30.1250,0.0000,0"}, {MES, "2", 0, "P1,7,10.5000,20.2500,30.1250"}});
 
     // A user calibration: targets only in user calibration mode, each after a
     // reading of its own, whose values it keeps; ETR only with all four colours.
     const char* const white = "7,95.000000,100.000000,108.000000";
-    QCOMPARE(run(26, "0"), 0);      // UCS,0
-    QCOMPARE(run(27, white), 19);   // UWT outside the mode: ER10
-    QCOMPARE(run(26, "1"), 0);      // UCS,1
+    const char* const red = "7, 41.000000, 21.000000,  2.000000";
+    run({{UCS, "0", 0, ""}, {UWT, white, 19, nullptr}, {UCS, "1", 0, ""}});
     QCOMPARE(m_emulator.calibrationMode(), 1);
-    QCOMPARE(run(27, white), 17);   // the reading before the mode does not count: ER05
-    QCOMPARE(run(MES, "1"), 0);
+    run({{UWT, white, 17, nullptr}, {MES, "1", 0, nullptr}});  // the reading before the mode does not count
     m_emulator.setMeasurement(1, 2, 3);  // changed after the reading: not what is kept
-    QCOMPARE(run(27, white), 0);
-    QCOMPARE(run(28, "7, 41.000000, 21.000000,  2.000000"), 17);  // URD: the reading is used up
-    QCOMPARE(run(MES, "1"), 0);
-    QCOMPARE(run(28, "7, 41.000000, 21.000000,  2.000000"), 0);
-    QCOMPARE(run(31, "5,2026,12,6,18,00,00"), 18);  // ETR without green and blue: ER06
-    QCOMPARE(run(MES, "1"), 0);
-    QCOMPARE(run(29, "7,36.000000,72.000000,12.000000"), 0);  // UGR
-    QCOMPARE(run(MES, "1"), 0);
-    QCOMPARE(run(30, "7,18.000000,7.000000,95.000000"), 0);   // UBL
-    QCOMPARE(run(31, "5,2026,12,6,18,00,00"), 0);
-    QCOMPARE(run(32, "01,05,Panel A"), 0);                    // IDS
-    QCOMPARE(run(32, "01,00,Zero"), 0);                       // channel 0 can be named too
+    run({{UWT, white, 0, ""}, {URD, red, 17, nullptr}, {MES, "1", 0, nullptr}, {URD, red, 0, ""},
+         {ETR, "5,2026,12,6,18,00,00", 18, nullptr},  // without green and blue
+         {MES, "1", 0, nullptr}, {UGR, "7,36.000000,72.000000,12.000000", 0, ""},
+         {MES, "1", 0, nullptr}, {UBL, "7,18.000000,7.000000,95.000000", 0, ""},
+         {ETR, "5,2026,12,6,18,00,00", 0, ""}, {IDS, "01,05,Panel A", 0, ""},
+         {IDS, "01,00,Zero", 0, ""}});  // channel 0 can be named too
     const QStringList fields = QString::fromStdString(send(TDR, "5,1,7", &result, 512)).split(',');
     QCOMPARE(fields.size(), 42);
     QCOMPARE(QStringList({fields[0], fields[5], fields[6], fields[8], fields[36]}),
@@ -492,23 +498,20 @@ void TstCaCommand::emulatorKeepsItsState()
              QStringList({"100.0000", "41.0000", "10.5000", "1.0000"}));
     // TDR answers in the display mode asked for.
     QCOMPARE(QString::fromStdString(send(TDR, "5,1,0", &result, 512)).split(',').value(8), QString("0"));
-    QCOMPARE(run(TDR, "5,1,2"), 19);
+    run({{TDR, "5,1,2", 19, nullptr}});
     m_emulator.addFault(Fault::WrongChannel, "TDR,");
     QVERIFY(send(TDR, "5,1,7", &result, 512).compare(0, 5, "CH06,") == 0);
 
     // Reset types: 1 keeps the display mode, 2 restores the measurement
     // settings only, 0 everything.
-    QCOMPARE(run(2, "0,1"), 0);
-    QCOMPARE(send(STR, "0", &result), std::string("7"));
-    QCOMPARE(run(2, "0,2"), 0);
-    QCOMPARE(send(STR, "0", &result), std::string("0"));
+    run({{RST, "0,1", 0, ""}, {STR, "0", 0, "7"}, {RST, "0,2", 0, ""}, {STR, "0", 0, "0"}});
     QCOMPARE(m_emulator.calibrationMode(), 1);
-    QCOMPARE(run(2, "0,0"), 0);
+    run({{RST, "0,0", 0, ""}});
     QCOMPARE(m_emulator.calibrationMode(), 0);
 
-    QCOMPARE(run(35, "1,5"), 0);  // MDD deletes the channel
+    run({{MDD, "1,5", 0, ""}});  // deletes the channel
     QCOMPARE(m_emulator.channel(5).calType, 0);
-    QCOMPARE(run(4, "1"), 19);  // commands the library never sends are refused
+    run({{BPS, "1", 19, nullptr}});  // commands the library never sends are refused
 }
 
 void TstCaCommand::identityProbe()
