@@ -47,8 +47,9 @@ private slots:
     void settingsAreCheckedAndKept();
     void configReadsEverySetting();
     void ranges();
-    void measureRepeatsOnceOverRange();
-    void measureRefusesReadingsOfAnotherKind();
+    void measureReadings_data();
+    void measureReadings();
+    void measureFollowsTheRecordsDisplayMode();
     void slowOperationsHaveTheirOwnBudgets();
     void userCalibrationOperations();
     void channelListKeepsWrgbChannels();
@@ -280,78 +281,75 @@ void TstCa410Dev::ranges()
     QCOMPARE(ca410_get_range(m_dev, 0), 52);
 }
 
-void TstCa410Dev::measureRepeatsOnceOverRange()
+void TstCa410Dev::measureReadings_data()
 {
+    QTest::addColumn<int>("mode");        // the parameter of MES
+    QTest::addColumn<int>("error");       // the ER number the instrument answers with; 0: none
+    QTest::addColumn<int>("times");       // how many times it does
+    QTest::addColumn<QByteArray>("raw");  // a reply of its own instead of the reading
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("sent");  // MES commands sent
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("reading") << 1 << 0 << 0 << QByteArray() << 0 << 1 << "";
+    // Over the range once: the repeat answers. Twice: given up after the repeat.
+    QTest::newRow("over range once") << 1 << 22 << 1 << QByteArray() << 0 << 2
+                                     << "[ca410_measure]: out of range, try again\n";
+    QTest::newRow("over range twice") << 1 << 22 << 2 << QByteArray() << 23 << 2 << "[ca410_measure]: MES cmd err, 0x17\n";
+    QTest::newRow("refused") << 1 << 10 << 1 << QByteArray() << 19 << 1
+                             << "[ca410_measure]: check zero calibration or command error\n";
+    // The short record of "MES,2" lacks the fields of a full reading.
+    QTest::newRow("short record") << 2 << 0 << 0 << QByteArray() << 48 << 1 << "";
+    // x, y, Lv of display mode 0 are no X, Y, Z; a missing or non-numeric
+    // value is no reading.
+    const auto other = [](const char* name, const char* raw, const char* logged) {
+        QTest::newRow(name) << 1 << 0 << 0 << QByteArray(raw) << 48 << 1 << logged;
+    };
+    other("too few fields", "OK00,P1,7,9,9,9,0\r", "[ca410_measure]: parse [P1,7,9,9,9,0] err\n");
+    other("display mode 0", "OK00,P1,0,0.3127,0.3290,100.0000,0.0000,0\r", "[ca410_measure]: get disp_mode 0 != 7\n");
+    other("empty value", "OK00,P1,7,95.0500,,108.8800,0.0000,0\r", "");
+    other("letters for a value", "OK00,P1,7,95.0500,abc,108.8800,0.0000,0\r",
+          "[ca410_measure]: parse [P1,7,95.0500,abc,108.8800,0.0000,0] err\n");
+    other("letters after the mode", "OK00,P1,7x,95.0500,100.5000,108.8800,0.0000,0\r", "");
+    other("nan", "OK00,P1,7,95.0500,100.5000,nan,0.0000,0\r", "");
+}
+
+void TstCa410Dev::measureReadings()
+{
+    QFETCH(int, mode);
+    QFETCH(int, error);
+    QFETCH(int, times);
+    QFETCH(QByteArray, raw);
+    QFETCH(int, result);
+    QFETCH(int, sent);
+    QFETCH(QString, logged);
     m_emulator.setSetting(23, "2");
     m_emulator.setSetting(0, "7");
     m_dev->display_mode = 7;
     m_emulator.setMeasurement(10.5, 20.25, 30.125);
+    if (error)
+        m_emulator.addFault(Fault::Error, "MES,", error, times);
+    if (!raw.isEmpty())
+        m_emulator.addFault(Fault::Raw, "MES,", 0, 1, raw.toStdString());
+    double xyz[3] = {-1, -1, -1};
+    QCOMPARE(ca410_measure(m_dev, mode, xyz), result);
+    QCOMPARE(m_emulator.commands(), std::vector<std::string>(size_t(sent), "MES," + std::to_string(mode)));
+    // Only a reading fills the output.
+    QCOMPARE(values(xyz), result == 0 ? QString("10.5,20.25,30.125") : QString("-1,-1,-1"));
+    QVERIFY2(contains(m_log->errorText, logged.toStdString()), m_log->errorText.c_str());
+}
+
+void TstCa410Dev::measureFollowsTheRecordsDisplayMode()
+{
+    m_emulator.setSetting(23, "2");
     double xyz[3] = {-1, -1, -1};
     QCOMPARE(ca410_measure(m_dev, 3, xyz), 37);
     QVERIFY(m_emulator.commands().empty());
-    QCOMPARE(ca410_measure(m_dev, 1, xyz), 0);
-    QCOMPARE(QList<double>({xyz[0], xyz[1], xyz[2]}), QList<double>({10.5, 20.25, 30.125}));
-    QCOMPARE(m_emulator.commands().back(), std::string("MES,1"));
-
-    // Over the range once: the repeat answers.
-    m_emulator.clearCommands();
-    m_emulator.addFault(Fault::Error, "MES,", 22);
-    m_emulator.setMeasurement(1, 2, 3);
-    QCOMPARE(ca410_measure(m_dev, 1, xyz), 0);
-    QCOMPARE(xyz[2], 3.0);
-    QCOMPARE(m_emulator.commands().size(), size_t(2));
-
-    // Twice: given up after the repeat, the values untouched.
-    m_emulator.clearCommands();
-    m_emulator.addFault(Fault::Error, "MES,", 22, 2);
-    QCOMPARE(ca410_measure(m_dev, 1, xyz), 23);
-    QCOMPARE(m_emulator.commands().size(), size_t(2));
-    QCOMPARE(xyz[2], 3.0);
-    QVERIFY(contains(m_log->errorText, "[ca410_measure]: out of range, try again\n"));
-    QVERIFY(contains(m_log->errorText, "[ca410_measure]: MES cmd err, 0x17\n"));
-
-    m_emulator.addFault(Fault::Error, "MES,", 10);
-    QCOMPARE(ca410_measure(m_dev, 1, xyz), 19);
-    QVERIFY(contains(m_log->errorText, "[ca410_measure]: check zero calibration or command error\n"));
-    m_emulator.addFault(Fault::Raw, "MES,", 0, 1, "OK00,P1,7,9,9,9,0\r");
-    QCOMPARE(ca410_measure(m_dev, 1, xyz), 48);
-    QCOMPARE(xyz[0], 1.0);
-    QVERIFY(contains(m_log->errorText, "[ca410_measure]: parse [P1,7,9,9,9,0] err\n"));
-}
-
-void TstCa410Dev::measureRefusesReadingsOfAnotherKind()
-{
-    m_emulator.setSetting(23, "2");
-    m_emulator.setSetting(0, "7");
-    m_dev->display_mode = 7;
-    double xyz[3] = {-1, -1, -1};
-    // The short record of "MES,2" lacks the fields of a full reading.
-    QCOMPARE(ca410_measure(m_dev, 2, xyz), 48);
-    QCOMPARE(m_emulator.commands().back(), std::string("MES,2"));
-
-    // x, y, Lv of display mode 0 are no X, Y, Z; a missing or non-numeric
-    // value is no reading. None of them touches the output.
-    const char* const replies[] = {
-        "OK00,P1,0,0.3127,0.3290,100.0000,0.0000,0\r",
-        "OK00,P1,7,95.0500,,108.8800,0.0000,0\r",
-        "OK00,P1,7,95.0500,abc,108.8800,0.0000,0\r",
-        "OK00,P1,7x,95.0500,100.5000,108.8800,0.0000,0\r",
-        "OK00,P1,7,95.0500,100.5000,nan,0.0000,0\r",
-    };
-    for (const char* raw : replies) {
-        m_emulator.addFault(Fault::Raw, "MES,", 0, 1, raw);
-        QVERIFY2(ca410_measure(m_dev, 1, xyz) == 48, raw);
-        QCOMPARE(xyz[0], -1.0);
-    }
-    QVERIFY(contains(m_log->errorText, "[ca410_measure]: get disp_mode 0 != 7\n"));
-    QVERIFY(contains(m_log->errorText, "[ca410_measure]: parse [P1,7,95.0500,abc,108.8800,0.0000,0] err\n"));
-
     // The record's display mode is the one asked for.
     m_emulator.setSetting(0, "0");
     m_dev->display_mode = 0;
     m_emulator.setMeasurement(40, 50, 10);
     QCOMPARE(ca410_measure(m_dev, 1, xyz), 0);
-    QCOMPARE(QList<double>({xyz[0], xyz[1], xyz[2]}), QList<double>({0.4, 0.5, 50.0}));
+    QCOMPARE(values(xyz), QString("0.4,0.5,50"));
     m_dev->display_mode = 7;
     QCOMPARE(ca410_measure(m_dev, 1, xyz), 48);
 }
