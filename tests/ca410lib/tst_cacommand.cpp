@@ -46,7 +46,6 @@ private slots:
     void anEndlessForeignLineEndsWithTheTransport();
     void foreignRepliesAreDiscardedWhole_data();
     void foreignRepliesAreDiscardedWhole();
-    void splitRepliesAreJoined();
     void exchangeKeepsToItsBudget();
     void invalidCommandsAreNeverSent();
     void emulatorKeepsItsState();
@@ -401,15 +400,6 @@ void TstCaCommand::foreignRepliesAreDiscardedWhole()
     QCOMPARE(send(cmd, params.toLatin1().constData(), &result), data.toStdString());
     QCOMPARE(result, 0);
     QCOMPARE(m_emulator.commands().size(), size_t(1));
-}
-
-void TstCaCommand::splitRepliesAreJoined()
-{
-    m_emulator.setSetting(28, "59.94");
-    m_emulator.addFault(Fault::Split, "STR,", 4);
-    int32_t result = -1;
-    QCOMPARE(send(STR, "28", &result), std::string("59.94"));
-    QCOMPARE(result, 0);
 }
 
 void TstCaCommand::invalidCommandsAreNeverSent()
