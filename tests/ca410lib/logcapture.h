@@ -16,9 +16,9 @@ public:
         : m_saved(*glog)
     {
         glog->context = this;
-        glog->verb_sink = &LogCapture::verb;
-        glog->debug_sink = &LogCapture::debug;
-        glog->error_sink = &LogCapture::error;
+        glog->verb_sink = &LogCapture::sink<&LogCapture::verbText>;
+        glog->debug_sink = &LogCapture::sink<&LogCapture::debugText>;
+        glog->error_sink = &LogCapture::sink<&LogCapture::errorText>;
         glog->debug_level = debugLevel;
         glog->verbosity = verbosity;
     }
@@ -30,31 +30,15 @@ public:
     std::string debugText;
     std::string errorText;
 
-    void clear()
-    {
-        verbText.clear();
-        debugText.clear();
-        errorText.clear();
-    }
+    void clear() { verbText = debugText = errorText = std::string(); }
 
 private:
-    MLINK_CA410_PRINTF(1, 0) static std::string format(const char* fmt, va_list args)
+    template <std::string LogCapture::*text>
+    MLINK_CA410_PRINTF(3, 0) static void sink(void* context, clog*, const char* fmt, va_list args)
     {
-        char text[16384];
-        vsnprintf(text, sizeof text, fmt, args);
-        return text;
-    }
-    MLINK_CA410_PRINTF(3, 0) static void verb(void* context, clog*, const char* fmt, va_list args)
-    {
-        static_cast<LogCapture*>(context)->verbText += format(fmt, args);
-    }
-    MLINK_CA410_PRINTF(3, 0) static void debug(void* context, clog*, const char* fmt, va_list args)
-    {
-        static_cast<LogCapture*>(context)->debugText += format(fmt, args);
-    }
-    MLINK_CA410_PRINTF(3, 0) static void error(void* context, clog*, const char* fmt, va_list args)
-    {
-        static_cast<LogCapture*>(context)->errorText += format(fmt, args);
+        char line[16384];
+        vsnprintf(line, sizeof line, fmt, args);
+        static_cast<LogCapture*>(context)->*text += line;
     }
 
     clog m_saved;

@@ -1,8 +1,6 @@
 // The CA-410 device operations against the emulated instrument.
 #include "ca410dev.h"
-#include "ca410emulator.h"
-#include "logcapture.h"
-#include "mlink_ca410.h"
+#include "emulatorbench.h"
 
 #include <QtTest>
 
@@ -10,13 +8,6 @@
 #include <cstdlib>
 
 namespace {
-
-using Fault = Ca410Emulator::Fault;
-
-bool contains(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
 
 Ca410Emulator::Channel wrgbChannel(const std::string& name)
 {
@@ -56,8 +47,9 @@ private slots:
     void settingsAreCheckedAndKept();
     void configReadsEverySetting();
     void ranges();
-    void measureRepeatsOnceOverRange();
-    void measureRefusesReadingsOfAnotherKind();
+    void measureReadings_data();
+    void measureReadings();
+    void measureFollowsTheRecordsDisplayMode();
     void slowOperationsHaveTheirOwnBudgets();
     void userCalibrationOperations();
     void channelListKeepsWrgbChannels();
@@ -65,6 +57,14 @@ private slots:
     void calfileChecksTheRecord();
 
 private:
+    QStringList listed() const
+    {
+        QStringList items;
+        for (const ca410_calitem* item = m_dev->calitems; item; item = item->next)
+            items << QString("%1=%2").arg(item->channel).arg(item->name);
+        return items;
+    }
+
     Ca410Emulator m_emulator;
     ca410_dev* m_dev = nullptr;
     std::unique_ptr<LogCapture> m_log;
@@ -84,9 +84,7 @@ void TstCa410Dev::cleanupTestCase()
 
 void TstCa410Dev::init()
 {
-    m_log = std::make_unique<LogCapture>(0);
-    m_emulator.clearFaults();
-    m_emulator.clearCommands();
+    startCase(m_emulator, m_log);
 }
 
 void TstCa410Dev::cleanup()
@@ -169,17 +167,14 @@ void TstCa410Dev::probeKeepsOnlyCa410s()
 
 void TstCa410Dev::firmwareInfoFields()
 {
+    // The model's blank padding is removed; over-long fields are cut to their room.
+    const auto fields = [this] { return QStringList({m_dev->model, m_dev->vn, m_dev->sn}); };
     m_emulator.setIdentity("CA-410", "CA-410", "1.20.0000", "51000001");
     QCOMPARE(ca410_get_firmware_info(m_dev), 0);
-    QCOMPARE(std::string(m_dev->model), std::string("CA-410"));  // blank padding removed
-    QCOMPARE(std::string(m_dev->vn), std::string("1.20.0000"));
-    QCOMPARE(std::string(m_dev->sn), std::string("51000001"));
-
+    QCOMPARE(fields(), QStringList({"CA-410", "1.20.0000", "51000001"}));
     m_emulator.setIdentity("CA-410", "CA-410 PROBE MODEL X", "1.20.0000.123456", "5100000123");
     QCOMPARE(ca410_get_firmware_info(m_dev), 0);
-    QCOMPARE(std::string(m_dev->model), std::string("CA-410 PROBE MO"));
-    QCOMPARE(std::string(m_dev->vn), std::string("1.20.0000.123"));
-    QCOMPARE(std::string(m_dev->sn), std::string("51000001"));
+    QCOMPARE(fields(), QStringList({"CA-410 PROBE MO", "1.20.0000.123", "51000001"}));
 
     m_emulator.addFault(Fault::Raw, "IDO,", 0, 1, "OK00,CA-410,0,CA-410\r");
     QCOMPARE(ca410_get_firmware_info(m_dev), 52);
@@ -209,20 +204,20 @@ void TstCa410Dev::settingsAreCheckedAndKept()
     QVERIFY(contains(m_log->errorText, "[ca410_set_istate]: [SCS,] invalid args, [(null)], need 1-6 bytes\n"));
     QVERIFY(contains(m_log->errorText, "[ca410_set_istate]: id=[15]  cmd=[0] [temperature shift] not accessable\n"));
 
-    QCOMPARE(ca410_set_istate(m_dev, 1, 4, "60"), 0);
-    QCOMPARE(m_emulator.commands().back(), std::string("SCS,4,60"));
-    QCOMPARE(int(m_dev->sync_mode), 4);
-    QCOMPARE(ca410_set_istate(m_dev, 2, 7, nullptr), 0);
-    QCOMPARE(m_emulator.commands().back(), std::string("MCH,1,7"));
-    QCOMPARE(int(m_dev->channel), 7);
-    QCOMPARE(ca410_set_istate(m_dev, 3, 5, "ABCDEFGHIJKL"), 0);
-    QCOMPARE(m_emulator.commands().back(), std::string("IDS,01,05,ABCDEFGHIJ"));
-    QCOMPARE(ca410_set_istate(m_dev, 6, 10, nullptr), 0);
-    QCOMPARE(int(m_dev->probe_display), 10);
-    QCOMPARE(ca410_set_istate(m_dev, 12, 100, nullptr), 0);
-    QCOMPARE(int(m_dev->trigger_delay), 100);
-    QCOMPARE(ca410_set_istate(m_dev, 13, 0, nullptr), 0);
-    QCOMPARE(m_emulator.commands().back(), std::string("ZRC"));
+    const struct {
+        int index;
+        int value;
+        const char* text;
+        const char* sent;
+    } accepted[] = {{1, 4, "60", "SCS,4,60"}, {2, 7, nullptr, "MCH,1,7"}, {3, 5, "ABCDEFGHIJKL", "IDS,01,05,ABCDEFGHIJ"},
+                    {6, 10, nullptr, "DPR,10"}, {12, 100, nullptr, "TDS,100"}, {13, 0, nullptr, "ZRC"}};
+    for (const auto& a : accepted) {
+        QCOMPARE(ca410_set_istate(m_dev, a.index, a.value, a.text), 0);
+        QCOMPARE(m_emulator.commands().back(), std::string(a.sent));
+    }
+    // The record keeps what was set.
+    QCOMPARE(QList<int>({m_dev->sync_mode, m_dev->channel, m_dev->probe_display, m_dev->trigger_delay}),
+             QList<int>({4, 7, 10, 100}));
 
     // A refused change leaves the record as it was.
     m_emulator.addFault(Fault::Error, "MDS,", 10);
@@ -242,12 +237,10 @@ void TstCa410Dev::configReadsEverySetting()
     m_emulator.setSetting(28, "59.94");
     m_emulator.setSetting(23, "2");
     QCOMPARE(ca410_get_config(m_dev), 0);
-    QCOMPARE(int(m_dev->display_mode), 7);
-    QCOMPARE(int(m_dev->channel), 0);
-    QCOMPARE(int(m_dev->probe_output), 3);
+    QCOMPARE(QList<int>({m_dev->display_mode, m_dev->channel, m_dev->probe_output, m_dev->zero_cal_status}),
+             QList<int>({7, 0, 3, 2}));
     QCOMPARE(m_dev->temperature_shift, -1.5);
     QCOMPARE(m_dev->internal_freq, 59.94);
-    QCOMPARE(int(m_dev->zero_cal_status), 2);
     // The external frequency is asked only in external sync mode.
     auto asked = [this](const std::string& cmd) {
         const auto c = m_emulator.commands();
@@ -288,78 +281,75 @@ void TstCa410Dev::ranges()
     QCOMPARE(ca410_get_range(m_dev, 0), 52);
 }
 
-void TstCa410Dev::measureRepeatsOnceOverRange()
+void TstCa410Dev::measureReadings_data()
 {
+    QTest::addColumn<int>("mode");        // the parameter of MES
+    QTest::addColumn<int>("error");       // the ER number the instrument answers with; 0: none
+    QTest::addColumn<int>("times");       // how many times it does
+    QTest::addColumn<QByteArray>("raw");  // a reply of its own instead of the reading
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("sent");  // MES commands sent
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("reading") << 1 << 0 << 0 << QByteArray() << 0 << 1 << "";
+    // Over the range once: the repeat answers. Twice: given up after the repeat.
+    QTest::newRow("over range once") << 1 << 22 << 1 << QByteArray() << 0 << 2
+                                     << "[ca410_measure]: out of range, try again\n";
+    QTest::newRow("over range twice") << 1 << 22 << 2 << QByteArray() << 23 << 2 << "[ca410_measure]: MES cmd err, 0x17\n";
+    QTest::newRow("refused") << 1 << 10 << 1 << QByteArray() << 19 << 1
+                             << "[ca410_measure]: check zero calibration or command error\n";
+    // The short record of "MES,2" lacks the fields of a full reading.
+    QTest::newRow("short record") << 2 << 0 << 0 << QByteArray() << 48 << 1 << "";
+    // x, y, Lv of display mode 0 are no X, Y, Z; a missing or non-numeric
+    // value is no reading.
+    const auto other = [](const char* name, const char* raw, const char* logged) {
+        QTest::newRow(name) << 1 << 0 << 0 << QByteArray(raw) << 48 << 1 << logged;
+    };
+    other("too few fields", "OK00,P1,7,9,9,9,0\r", "[ca410_measure]: parse [P1,7,9,9,9,0] err\n");
+    other("display mode 0", "OK00,P1,0,0.3127,0.3290,100.0000,0.0000,0\r", "[ca410_measure]: get disp_mode 0 != 7\n");
+    other("empty value", "OK00,P1,7,95.0500,,108.8800,0.0000,0\r", "");
+    other("letters for a value", "OK00,P1,7,95.0500,abc,108.8800,0.0000,0\r",
+          "[ca410_measure]: parse [P1,7,95.0500,abc,108.8800,0.0000,0] err\n");
+    other("letters after the mode", "OK00,P1,7x,95.0500,100.5000,108.8800,0.0000,0\r", "");
+    other("nan", "OK00,P1,7,95.0500,100.5000,nan,0.0000,0\r", "");
+}
+
+void TstCa410Dev::measureReadings()
+{
+    QFETCH(int, mode);
+    QFETCH(int, error);
+    QFETCH(int, times);
+    QFETCH(QByteArray, raw);
+    QFETCH(int, result);
+    QFETCH(int, sent);
+    QFETCH(QString, logged);
     m_emulator.setSetting(23, "2");
     m_emulator.setSetting(0, "7");
     m_dev->display_mode = 7;
     m_emulator.setMeasurement(10.5, 20.25, 30.125);
+    if (error)
+        m_emulator.addFault(Fault::Error, "MES,", error, times);
+    if (!raw.isEmpty())
+        m_emulator.addFault(Fault::Raw, "MES,", 0, 1, raw.toStdString());
+    double xyz[3] = {-1, -1, -1};
+    QCOMPARE(ca410_measure(m_dev, mode, xyz), result);
+    QCOMPARE(m_emulator.commands(), std::vector<std::string>(size_t(sent), "MES," + std::to_string(mode)));
+    // Only a reading fills the output.
+    QCOMPARE(values(xyz), result == 0 ? QString("10.5,20.25,30.125") : QString("-1,-1,-1"));
+    QVERIFY2(contains(m_log->errorText, logged.toStdString()), m_log->errorText.c_str());
+}
+
+void TstCa410Dev::measureFollowsTheRecordsDisplayMode()
+{
+    m_emulator.setSetting(23, "2");
     double xyz[3] = {-1, -1, -1};
     QCOMPARE(ca410_measure(m_dev, 3, xyz), 37);
     QVERIFY(m_emulator.commands().empty());
-    QCOMPARE(ca410_measure(m_dev, 1, xyz), 0);
-    QCOMPARE(QList<double>({xyz[0], xyz[1], xyz[2]}), QList<double>({10.5, 20.25, 30.125}));
-    QCOMPARE(m_emulator.commands().back(), std::string("MES,1"));
-
-    // Over the range once: the repeat answers.
-    m_emulator.clearCommands();
-    m_emulator.addFault(Fault::Error, "MES,", 22);
-    m_emulator.setMeasurement(1, 2, 3);
-    QCOMPARE(ca410_measure(m_dev, 1, xyz), 0);
-    QCOMPARE(xyz[2], 3.0);
-    QCOMPARE(m_emulator.commands().size(), size_t(2));
-
-    // Twice: given up after the repeat, the values untouched.
-    m_emulator.clearCommands();
-    m_emulator.addFault(Fault::Error, "MES,", 22, 2);
-    QCOMPARE(ca410_measure(m_dev, 1, xyz), 23);
-    QCOMPARE(m_emulator.commands().size(), size_t(2));
-    QCOMPARE(xyz[2], 3.0);
-    QVERIFY(contains(m_log->errorText, "[ca410_measure]: out of range, try again\n"));
-    QVERIFY(contains(m_log->errorText, "[ca410_measure]: MES cmd err, 0x17\n"));
-
-    m_emulator.addFault(Fault::Error, "MES,", 10);
-    QCOMPARE(ca410_measure(m_dev, 1, xyz), 19);
-    QVERIFY(contains(m_log->errorText, "[ca410_measure]: check zero calibration or command error\n"));
-    m_emulator.addFault(Fault::Raw, "MES,", 0, 1, "OK00,P1,7,9,9,9,0\r");
-    QCOMPARE(ca410_measure(m_dev, 1, xyz), 48);
-    QCOMPARE(xyz[0], 1.0);
-    QVERIFY(contains(m_log->errorText, "[ca410_measure]: parse [P1,7,9,9,9,0] err\n"));
-}
-
-void TstCa410Dev::measureRefusesReadingsOfAnotherKind()
-{
-    m_emulator.setSetting(23, "2");
-    m_emulator.setSetting(0, "7");
-    m_dev->display_mode = 7;
-    double xyz[3] = {-1, -1, -1};
-    // The short record of "MES,2" lacks the fields of a full reading.
-    QCOMPARE(ca410_measure(m_dev, 2, xyz), 48);
-    QCOMPARE(m_emulator.commands().back(), std::string("MES,2"));
-
-    // x, y, Lv of display mode 0 are no X, Y, Z; a missing or non-numeric
-    // value is no reading. None of them touches the output.
-    const char* const replies[] = {
-        "OK00,P1,0,0.3127,0.3290,100.0000,0.0000,0\r",
-        "OK00,P1,7,95.0500,,108.8800,0.0000,0\r",
-        "OK00,P1,7,95.0500,abc,108.8800,0.0000,0\r",
-        "OK00,P1,7x,95.0500,100.5000,108.8800,0.0000,0\r",
-        "OK00,P1,7,95.0500,100.5000,nan,0.0000,0\r",
-    };
-    for (const char* raw : replies) {
-        m_emulator.addFault(Fault::Raw, "MES,", 0, 1, raw);
-        QVERIFY2(ca410_measure(m_dev, 1, xyz) == 48, raw);
-        QCOMPARE(xyz[0], -1.0);
-    }
-    QVERIFY(contains(m_log->errorText, "[ca410_measure]: get disp_mode 0 != 7\n"));
-    QVERIFY(contains(m_log->errorText, "[ca410_measure]: parse [P1,7,95.0500,abc,108.8800,0.0000,0] err\n"));
-
     // The record's display mode is the one asked for.
     m_emulator.setSetting(0, "0");
     m_dev->display_mode = 0;
     m_emulator.setMeasurement(40, 50, 10);
     QCOMPARE(ca410_measure(m_dev, 1, xyz), 0);
-    QCOMPARE(QList<double>({xyz[0], xyz[1], xyz[2]}), QList<double>({0.4, 0.5, 50.0}));
+    QCOMPARE(values(xyz), QString("0.4,0.5,50"));
     m_dev->display_mode = 7;
     QCOMPARE(ca410_measure(m_dev, 1, xyz), 48);
 }
@@ -424,17 +414,11 @@ void TstCa410Dev::userCalibrationOperations()
     QCOMPARE(m_emulator.commands().back(), std::string("UBL,7,18.250000, 7.500000,95.125000"));
     QCOMPARE(ca410_ch_enter(m_dev, 5, 2026, 1, 6, 9), 0);
     QCOMPARE(m_emulator.commands().back(), std::string("ETR,5,2026,1,6,9,00,00"));
-    const Ca410Emulator::Channel stored = m_emulator.channel(5);
-    QCOMPARE(stored.calType, 2);
-    QCOMPARE(stored.target[0][2], 108.5);
-    QCOMPARE(stored.target[3][0], 18.25);
-    QCOMPARE(stored.measure[0][1], 99.0);
+    QCOMPARE(m_emulator.channel(5).calType, 2);
 
     m_emulator.addFault(Fault::Error, "URD,", 6);
     QCOMPARE(ca410_set_cal_target(m_dev, 1, 7, white), 18);
     QVERIFY(contains(m_log->errorText, "[ca410_set_cal_target]: URD, cmd err, 0x12\n"));
-    QCOMPARE(ca410_ch_reset(m_dev, 5), 0);
-    QCOMPARE(m_emulator.channel(5).calType, 0);
 }
 
 void TstCa410Dev::channelListKeepsWrgbChannels()
@@ -454,10 +438,7 @@ void TstCa410Dev::channelListKeepsWrgbChannels()
     QVERIFY(contains(m_log->debugText, "[ca410_get_callist]: total WRGB channel count = [3], took ["));
     QCOMPARE(int(m_emulator.commands().size()), 99);
     QCOMPARE(m_emulator.commands()[41], std::string("TDR,42,1,7"));
-    QStringList got;
-    for (const ca410_calitem* item = m_dev->calitems; item; item = item->next)
-        got << QString("%1=%2").arg(item->channel).arg(item->name);
-    QCOMPARE(got, QStringList({"3=CAL A", "12=CH12", "40=X"}));
+    QCOMPARE(listed(), QStringList({"3=CAL A", "12=CH12", "40=X"}));
     QCOMPARE(int(m_dev->calitem_count), 3);
     QVERIFY(contains(m_log->debugText, "[ca410_get_calist]: ch12 no username, reset to [CH12]\n"));
     QVERIFY(contains(m_log->debugText, "[ca410_get_calist]: add ch=[40] name=[X] calfile_num = [3]\n"));
@@ -486,10 +467,7 @@ void TstCa410Dev::channelListFailuresRestoreTheLogThreshold()
     QCOMPARE(ca410_get_callist(m_dev), 48);
     QCOMPARE(glog->debug_level, 8);
     QVERIFY(contains(m_log->errorText, "[ca410_get_callist]: get channel num [7] != [6]\n"));
-    QStringList got;
-    for (const ca410_calitem* item = m_dev->calitems; item; item = item->next)
-        got << QString::number(item->channel);
-    QCOMPARE(got, QStringList({"2", "2", "4"}));
+    QCOMPARE(listed(), QStringList({"2=A", "2=A", "4=B"}));
 
     m_emulator.addFault(Fault::Raw, "TDR,1,", 0, 1, "OK00,C\r");
     QCOMPARE(ca410_get_callist(m_dev), 48);

@@ -29,18 +29,6 @@ static int failures = 0;
         }                                                                 \
     } while (0)
 
-typedef int32_t (*OpenFn)(ca410_dev **, const char *, int32_t);
-typedef int32_t (*HandleFn)(ca410_dev *);
-typedef int32_t (*InfoFn)(ca410_dev *, ca410Info *);
-typedef int32_t (*StatFn)(ca410_dev *, ca410Stat *);
-typedef int32_t (*XyzFn)(ca410_dev *, double *);
-typedef int32_t (*IntFn)(ca410_dev *, int32_t);
-typedef int32_t (*ListFn)(ca410_dev *, ca410_calitem **, int32_t *);
-typedef int32_t (*DeleteListFn)(ca410_calitem **);
-typedef int32_t (*CalfileFn)(ca410_dev *, int32_t, ca410Calfile *);
-typedef int32_t (*CalibFn)(ca410_dev *, const double *, double *);
-typedef int32_t (*EndFn)(ca410_dev *, int32_t, const char *, int32_t, int32_t, int32_t, int32_t);
-
 /* The names the program binds, in its order, then the others the library offers. */
 static const char *const names[] = {
     "ca410DeviceOpen",     "ca410DeviceRelease",  "ca410DeviceInit",     "ca410GetCallist",
@@ -50,36 +38,41 @@ static const char *const names[] = {
     "ca410DeviceReset",    "ca410SetMeasureSpeed", "ca410BlackCalibration",
 };
 enum { NameCount = sizeof names / sizeof names[0] };
-static void *fn[NameCount];
+
+/* The functions the session calls, in the order of the names above. */
+static struct {
+    int32_t (*open)(ca410_dev **, const char *, int32_t);
+    int32_t (*release)(ca410_dev *);
+    int32_t (*init)(ca410_dev *);
+    int32_t (*list)(ca410_dev *, ca410_calitem **, int32_t *);
+    int32_t (*delete_list)(ca410_calitem **);
+    int32_t (*info)(ca410_dev *, ca410Info *);
+    int32_t (*stat)(ca410_dev *, ca410Stat *);
+    int32_t (*calfile)(ca410_dev *, int32_t, ca410Calfile *);
+    int32_t (*delete_calfile)(ca410_dev *, int32_t);
+    int32_t (*measure)(ca410_dev *, double *);
+    int32_t (*set_channel)(ca410_dev *, int32_t);
+    int32_t (*calib[4])(ca410_dev *, const double *, double *);
+    int32_t (*end)(ca410_dev *, int32_t, const char *, int32_t, int32_t, int32_t, int32_t);
+} api;
+typedef int32_t (*AnyFn)(void);
 
 /* Function pointers come back from dlsym as data pointers: copy the bits. */
-static OpenFn open_fn;
-static HandleFn release_fn, init_fn;
-static ListFn list_fn;
-static DeleteListFn delete_list_fn;
-static InfoFn info_fn;
-static StatFn stat_fn;
-static CalfileFn calfile_fn;
-static IntFn delete_calfile_fn, set_channel_fn;
-static XyzFn measure_fn;
-static CalibFn calib_fn[4];
-static EndFn end_fn;
-
-static void bind_all(void)
+static int bind_all(void *lib)
 {
-    memcpy(&open_fn, &fn[0], sizeof open_fn);
-    memcpy(&release_fn, &fn[1], sizeof release_fn);
-    memcpy(&init_fn, &fn[2], sizeof init_fn);
-    memcpy(&list_fn, &fn[3], sizeof list_fn);
-    memcpy(&delete_list_fn, &fn[4], sizeof delete_list_fn);
-    memcpy(&info_fn, &fn[5], sizeof info_fn);
-    memcpy(&stat_fn, &fn[6], sizeof stat_fn);
-    memcpy(&calfile_fn, &fn[7], sizeof calfile_fn);
-    memcpy(&delete_calfile_fn, &fn[8], sizeof delete_calfile_fn);
-    memcpy(&measure_fn, &fn[9], sizeof measure_fn);
-    memcpy(&set_channel_fn, &fn[10], sizeof set_channel_fn);
-    memcpy(calib_fn, &fn[11], sizeof calib_fn);
-    memcpy(&end_fn, &fn[15], sizeof end_fn);
+    AnyFn *slot = (AnyFn *)(void *)&api;
+    int i, bound = 0;
+    for (i = 0; i < NameCount; ++i) {
+        void *address = dlsym(lib, names[i]);
+        if (!address) {
+            fprintf(stderr, "unresolved: %s\n", names[i]);
+            continue;
+        }
+        ++bound;
+        if ((size_t)i < sizeof api / sizeof(AnyFn))
+            memcpy(&slot[i], &address, sizeof slot[i]);
+    }
+    return bound == NameCount;
 }
 
 static pid_t emulator = -1;
@@ -170,7 +163,7 @@ static int show(ca410_dev *dev, double x, double y, double z)
     if (write(to_emulator, command, strlen(command)) != (ssize_t)strlen(command))
         return 0;
     while (now_ms() < end) {
-        if (measure_fn(dev, xyz) == 0 && xyz[0] == x && xyz[1] == y && xyz[2] == z)
+        if (api.measure(dev, xyz) == 0 && xyz[0] == x && xyz[1] == y && xyz[2] == z)
             return 1;
     }
     return 0;
@@ -188,7 +181,7 @@ int main(int argc, char **argv)
     ca410Calfile file;
     ca410_calitem *list = NULL;
     int32_t count = -1;
-    int i, c;
+    int c;
 
     if (argc != 3) {
         fprintf(stderr, "usage: %s <library> <emulator program>\n", argv[0]);
@@ -199,55 +192,42 @@ int main(int argc, char **argv)
         fprintf(stderr, "dlopen: %s\n", dlerror());
         return 1;
     }
-    for (i = 0; i < NameCount; ++i) {
-        fn[i] = dlsym(lib, names[i]);
-        if (!fn[i]) {
-            fprintf(stderr, "unresolved: %s\n", names[i]);
-            ++failures;
-        }
-    }
-    bind_all();
-    if (failures || !start_emulator(argv[2], path, sizeof path)) {
+    if (!bind_all(lib) || !start_emulator(argv[2], path, sizeof path)) {
         fprintf(stderr, "no library functions or no emulator\n");
         stop_emulator();
         return 1;
     }
 
-    CHECK(open_fn(&dev, path, 1) == 0 && dev);
-    CHECK(init_fn(dev) == 0);
+    CHECK(api.open(&dev, path, 1) == 0 && dev);
+    CHECK(api.init(dev) == 0);
     memset(&info, 0, sizeof info);
-    CHECK(info_fn(dev, &info) == 0);
+    CHECK(api.info(dev, &info) == 0);
     CHECK(strcmp(info.product_name, "CA-410") == 0);
     CHECK(strlen(info.serial_number) > 0 && strlen(info.firmware_version) > 0);
-    CHECK(stat_fn(dev, &stat) == 0 && stat.zero_cal == 1);
-    CHECK(set_channel_fn(dev, 3) == 0);
-    CHECK(stat_fn(dev, &stat) == 0 && stat.channel == 3);
+    CHECK(api.stat(dev, &stat) == 0 && stat.zero_cal == 1);
+    CHECK(api.set_channel(dev, 3) == 0);
+    CHECK(api.stat(dev, &stat) == 0 && stat.channel == 3);
 
     /* A user calibration into channel 7, each colour measured as shown. */
     for (c = 0; c < 4; ++c) {
         double measured[3] = {0, 0, 0};
         CHECK(show(dev, seen[c][0], seen[c][1], seen[c][2]));
-        CHECK(calib_fn[c](dev, targets[c], measured) == 0);
+        CHECK(api.calib[c](dev, targets[c], measured) == 0);
         CHECK(memcmp(measured, seen[c], sizeof measured) == 0);
     }
-    CHECK(end_fn(dev, 7, "", 2026, 12, 6, 18) == 0);
+    CHECK(api.end(dev, 7, "", 2026, 12, 6, 18) == 0);
 
-    CHECK(list_fn(dev, &list, &count) == 0);
+    CHECK(api.list(dev, &list, &count) == 0);
     CHECK(count == 1 && list && list->channel == 7 && strcmp(list->name, "CH07") == 0 && !list->next);
-    CHECK(delete_list_fn(&list) == 0 && list == NULL);
+    CHECK(api.delete_list(&list) == 0 && list == NULL);
 
     memset(&file, 0, sizeof file);
-    CHECK(calfile_fn(dev, 7, &file) == 0);
+    CHECK(api.calfile(dev, 7, &file) == 0);
     CHECK(file.channel == 7 && file.cal_type == 2 && strcmp(file.name, "CH07") == 0);
-    for (c = 0; c < 4; ++c) {
-        for (i = 0; i < 3; ++i) {
-            CHECK(file.target[c][i] == targets[c][i]);
-            CHECK(file.measure[c][i] == seen[c][i]);
-        }
-    }
-    CHECK(delete_calfile_fn(dev, 7) == 0);
-    CHECK(calfile_fn(dev, 7, &file) == 0 && file.cal_type == 0);
-    CHECK(release_fn(dev) == 0);
+    CHECK(memcmp(file.target, targets, sizeof targets) == 0 && memcmp(file.measure, seen, sizeof seen) == 0);
+    CHECK(api.delete_calfile(dev, 7) == 0);
+    CHECK(api.calfile(dev, 7, &file) == 0 && file.cal_type == 0);
+    CHECK(api.release(dev) == 0);
 
     stop_emulator();
     dlclose(lib);

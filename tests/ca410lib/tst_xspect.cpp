@@ -117,9 +117,7 @@ void TestXspect::observerTablesFollowTheirSource()
 {
     const xspect* obs[3] = {};
     QCOMPARE(standardObserver(obs, XSPECT_OBS_CIE_1931_2), 0);
-    QCOMPARE(obs[1]->count, 471);
-    QCOMPARE(obs[1]->wl_short, 360.0);
-    QCOMPARE(obs[1]->wl_long, 830.0);
+    QCOMPARE(QList<double>({double(obs[1]->count), obs[1]->wl_short, obs[1]->wl_long}), QList<double>({471, 360, 830}));
     int peak = 0;
     for (int i = 1; i < obs[1]->count; ++i)
         if (obs[1]->values[i] > obs[1]->values[peak])
@@ -147,11 +145,8 @@ void TestXspect::observerTablesFollowTheirSource()
     QCOMPARE(standardObserver(obs, XSPECT_OBS_DEFAULT), 0);
     QCOMPARE(obs[0], &ob_CIE_1931_2[0]);
     QCOMPARE(standardObserver(obs, XSPECT_OBS_CIE_2012_2), 1);
-    QCOMPARE(QString::fromLatin1(stardardObserverDescription(4)),
-             QStringLiteral("CIE 1964 10 degree observer"));
-    QCOMPARE(QString::fromLatin1(stardardObserverDescription(1)), QStringLiteral("No observer"));
-    QCOMPARE(QString::fromLatin1(stardardObserverDescription(42)),
-             QStringLiteral("Unknown observer"));
+    QCOMPARE(QStringList({stardardObserverDescription(4), stardardObserverDescription(1), stardardObserverDescription(42)}),
+             QStringList({"CIE 1964 10 degree observer", "No observer", "Unknown observer"}));
 }
 
 void TestXspect::illuminantChromaticities_data()
@@ -217,6 +212,7 @@ void TestXspect::interpolationMethodFollowsTheSpacing()
 void TestXspect::clampingFlags()
 {
     double v = 0;
+    // Outside the range the end sample is held, and flagged.
     QCOMPARE(getval_raw_xspec(&ob_CIE_1931_2[1], &v, 355.0), 0);
     QCOMPARE(v, ob_CIE_1931_2[1].values[0]);
     QCOMPARE(getval_raw_xspec(&ob_CIE_1931_2[1], &v, 900.0), 0);
@@ -327,11 +323,8 @@ void TestXspect::converterConstruction()
     conv = new_xsp2cie(XSPECT_OBS_CUSTOM, custom, XSPECT_CIE_XYZ);
     QVERIFY(conv);
     custom[1].values[100] = 1e6;
-    QCOMPARE(conv->emissive, 1);
-    QCOMPARE(conv->clamp, 1);
-    QCOMPARE(conv->step, 1);
-    QCOMPARE(conv->wl_start, 300.0);
-    QCOMPARE(conv->wl_end, 830.0);
+    QCOMPARE(QList<double>({double(conv->emissive), double(conv->clamp), double(conv->step), conv->wl_start, conv->wl_end}),
+             QList<double>({1, 1, 1, 300, 830}));
     double xyz[3] = {};
     xspect copy{};
     QCOMPARE(xsp2cie_sconvert(conv, &copy, xyz, &il_none), 0);
@@ -359,8 +352,7 @@ void TestXspect::emissiveScaleAndClamp()
     for (int i = 0; i < flat.count; ++i)
         flat.values[i] = -2.0;
     QCOMPARE(conv->convert(conv, xyz, &flat), 0);
-    QCOMPARE(xyz[0], 0.0);
-    QCOMPARE(xyz[1], 0.0);
+    QCOMPARE(QList<double>(xyz, xyz + 3), QList<double>({0, 0, 0}));
     conv->clamp = 0;
     QCOMPARE(conv->convert(conv, xyz, &flat), 0);
     QVERIFY(std::fabs(xyz[1] + 2.0 * luminance) < 1e-9);
@@ -448,18 +440,15 @@ void TestXspect::threeByThree()
     for (int i = 0; i < 9; ++i)
         QCOMPARE(keep[i], unity[i]);
 
-    // In-place products and transposes go through a temporary.
+    // In-place products and transposes go through a temporary (a squared and
+    // a transposed worked by hand).
     double m[9];
     Copy3x3(m, a);
     Mul3x3_2(m, m, m);
-    QCOMPARE(m[0], 2 * 2 + 0 * 1 + 1 * 0.0);
-    QCOMPARE(m[5], 1 * 1 + 3 * 0 + 0 * 4.0);
+    QCOMPARE(QList<double>(m, m + 9), QList<double>({4, 1, 6, 5, 9, 1, 1, 7, 16}));
     Copy3x3(m, a);
     Transpose3x3(m, m);
-    QCOMPARE(m[1], 1.0);
-    QCOMPARE(m[3], 0.0);
-    QCOMPARE(m[7], 0.0);
-    QCOMPARE(m[5], 1.0);
+    QCOMPARE(QList<double>(m, m + 9), QList<double>({2, 1, 0, 0, 3, 1, 1, 0, 4}));
 
     double adj[9];
     adjust(adj, a);
@@ -468,14 +457,11 @@ void TestXspect::threeByThree()
 
     double v[3] = {1, -1, 2};
     MulBy3x3(v, a, v);
-    QCOMPARE(v[0], 4.0);
-    QCOMPARE(v[1], -2.0);
-    QCOMPARE(v[2], 7.0);
+    QCOMPARE(QList<double>(v, v + 3), QList<double>({4, -2, 7}));
     const double signedValues[3] = {-0.5, 0.0, 3.0};
     double clamped[3];
     Clamp3(clamped, signedValues);
-    QCOMPARE(clamped[0], 0.0);
-    QCOMPARE(clamped[2], 3.0);
+    QCOMPARE(QList<double>(clamped, clamped + 3), QList<double>({0, 0, 3}));
 }
 
 void TestXspect::interpolationAtSamplesGivesTheSamples()
