@@ -58,26 +58,20 @@ QByteArray CliRunner::err()
     return m_err;
 }
 
-bool CliRunner::waitForOut(const QByteArray& text, int timeoutMs)
+bool CliRunner::waitFor(bool onOut, const QByteArray& text, int timeoutMs)
 {
+    const auto seen = [&] { return (onOut ? out() : err()).contains(text); };
     QDeadlineTimer deadline(timeoutMs);
-    while (!out().contains(text)) {
+    while (!seen()) {
         if (deadline.hasExpired() || m_process->state() == QProcess::NotRunning)
-            return out().contains(text);
-        m_process->waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), 100)));
-    }
-    return true;
-}
-
-bool CliRunner::waitForErr(const QByteArray& text, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!err().contains(text)) {
-        if (deadline.hasExpired() || m_process->state() == QProcess::NotRunning)
-            return err().contains(text);
+            return seen();
+        const int slice = int(qMin<qint64>(deadline.remainingTime(), 100));
         // waitForReadyRead() follows standard output only; the wait on the
         // finished state wakes on either channel's data as well.
-        m_process->waitForFinished(int(qMin<qint64>(deadline.remainingTime(), 100)));
+        if (onOut)
+            m_process->waitForReadyRead(slice);
+        else
+            m_process->waitForFinished(slice);
     }
     return true;
 }
