@@ -27,7 +27,7 @@ public:
                       const QStringList& extraEnvironment = {});
 
     // A process left running (serve, or a command waiting for the operator).
-    explicit CliRunner(const QStringList& arguments);
+    explicit CliRunner(const QStringList& arguments, const QStringList& extraEnvironment = {});
     ~CliRunner();
 
     QProcess& process() { return *m_process; }
