@@ -72,7 +72,8 @@ private slots:
     void onePortForSensorAndDisplayIsRefused_data();
     void onePortForSensorAndDisplayIsRefused();
     void servesAcrossADisplayHangUp();
-    void servesOnlyTheProfilesSensorWhenOneComesBack();
+    void servesTheSensorThatComesBack_data();
+    void servesTheSensorThatComesBack();
     void failedLibraryReadingIsNotSentButBlackIs();
     void sigtermEndsServeWithinASecondInEveryState_data();
     void sigtermEndsServeWithinASecondInEveryState();
@@ -224,19 +225,34 @@ void TestCliServe::servesAcrossADisplayHangUp()
     QCOMPARE(second.at(8).toDouble(), 108.9);
 }
 
-void TestCliServe::servesOnlyTheProfilesSensorWhenOneComesBack()
+void TestCliServe::servesTheSensorThatComesBack_data()
 {
+    QTest::addColumn<bool>("withProfile");
+    QTest::newRow("any sensor without a profile") << false;
+    QTest::newRow("only the profile's sensor") << true;
+}
+
+void TestCliServe::servesTheSensorThatComesBack()
+{
+    QFETCH(bool, withProfile);
+    // The profile halves every reading of the sensor it belongs to.
+    const double factor = withProfile ? 0.5 : 1.0;
+    const auto reply = [factor](const CrxxxEmulator::Config& c) {
+        return QString::asprintf("OK01,%07.3f;%07.3f;%07.3f", c.x * factor, c.y * factor, c.z * factor).toStdString();
+    };
     const QString profile = path("line4.alg");
-    const double halve[] = {0.5, 0.0, 0.0, 0.0, 0.5, 0.0, 0.0, 0.0, 0.5};
-    QVERIFY(AlignmentProfile(13, QString::fromStdString(sensor->config().id), Matrix(halve, 3, 3))
-                .write(profile));
+    const Matrix halve = Matrix::IdentityMatrix(3) * factor;
+    QVERIFY(AlignmentProfile(13, QString::fromStdString(sensor->config().id), halve).write(profile));
     MonitorEmulator display;
     QVERIFY(display.start());
-    CliRunner cli({"serve", "--sensor", "13", "--port", sensorLink(), "--monitor",
-                   QString::fromStdString(display.devicePath()), "--profile", profile});
+    QStringList arguments{"serve", "--sensor", "13", "--port", sensorLink(), "--monitor",
+                          QString::fromStdString(display.devicePath())};
+    if (withProfile)
+        arguments << "--profile" << profile;
+    CliRunner cli(arguments);
     QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
     QVERIFY2(ask(display, "MDR,1", 1), (cli.out() + cli.err()).constData());
-    QCOMPARE(display.replies().at(0).line, std::string("OK01,020.620;010.630;000.965"));
+    QCOMPARE(display.replies().at(0).line, reply(sensor->config()));
 
     // Unplugged: while the sensor is away the display's requests go unanswered.
     const CrxxxEmulator::Config right = sensor->config();
@@ -249,24 +265,26 @@ void TestCliServe::servesOnlyTheProfilesSensorWhenOneComesBack()
     other.id = "25000001";
     other.x = 80.0;
     QVERIFY(plugSensor(other));
-    QVERIFY2(cli.waitForErr("serial number 25000001"), cli.err().constData());
-    QVERIFY2(cli.err().contains(right.id.c_str()), cli.err().constData());
-    display.request("MDR,1");
-    QVERIFY(!display.waitForReplies(2, 500ms));
-    QVERIFY(!sensor->hasReceived("M"));
-    QVERIFY(!cli.out().contains("serving again"));
+    if (withProfile) {
+        QVERIFY2(cli.waitForErr("serial number 25000001"), cli.err().constData());
+        QVERIFY2(cli.err().contains(right.id.c_str()), cli.err().constData());
+        display.request("MDR,1");
+        QVERIFY(!display.waitForReplies(2, 500ms));
+        QVERIFY(!sensor->hasReceived("M"));
+        QVERIFY(!cli.out().contains("serving again"));
 
-    // The right one back, now reading another X: served again with its matrix,
-    // each request once.
-    QVERIFY2(unplugSensor(cli, "waiting for the sensor with serial number " + QByteArray(right.id.c_str())),
-             cli.out().constData());
-    auto back = right;
-    back.x = 1.5;
-    QVERIFY(plugSensor(back));
+        // The right one back, now reading another X.
+        QVERIFY2(unplugSensor(cli, "waiting for the sensor with serial number " + QByteArray(right.id.c_str())),
+                 cli.out().constData());
+        other = right;
+        other.x = 1.5;
+        QVERIFY(plugSensor(other));
+    }
+    // Served again, with the matrix the profile gives, each request once.
     QVERIFY2(cli.waitForOut("serving again"), (cli.out() + cli.err()).constData());
     QVERIFY(ask(display, "MDR,1", 2));
     QVERIFY(!display.waitForReplies(3, 300ms));
-    QCOMPARE(display.replies().at(1).line, std::string("OK01,000.750;010.630;000.965"));
+    QCOMPARE(display.replies().at(1).line, reply(other));
     QVERIFY(stopsCleanly(cli, SIGINT));
 }
 
