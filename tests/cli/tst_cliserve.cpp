@@ -356,6 +356,8 @@ void TestCliServe::sigtermEndsServeWithinASecondInEveryState()
     } else {
         QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
         QVERIFY(ask(*display, "MES,1", 1));
+        // On disk as it is served, not only when serve ends.
+        QTRY_COMPARE(logLines(log).size(), 2);
     }
 
     if (state == QLatin1String("between sessions")) {
