@@ -12,28 +12,18 @@ QString CliRunner::program()
 CliRunner::Result CliRunner::run(const QStringList& arguments, int timeoutMs,
                                  const QStringList& extraEnvironment)
 {
-    QProcess process;
+    CliRunner cli(arguments, extraEnvironment);
+    cli.process().closeWriteChannel();
+    return cli.finish(timeoutMs);
+}
+
+CliRunner::CliRunner(const QStringList& arguments, const QStringList& extraEnvironment)
+    : m_process(std::make_unique<QProcess>())
+{
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const QString& entry : extraEnvironment)
         environment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
-    process.setProcessEnvironment(environment);
-    process.start(program(), arguments);
-    process.closeWriteChannel();
-    Result result;
-    result.finished = process.waitForFinished(timeoutMs);
-    if (!result.finished) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
-
-CliRunner::CliRunner(const QStringList& arguments)
-    : m_process(std::make_unique<QProcess>())
-{
+    m_process->setProcessEnvironment(environment);
     m_process->start(program(), arguments);
     m_process->waitForStarted(10000);
 }
@@ -58,26 +48,20 @@ QByteArray CliRunner::err()
     return m_err;
 }
 
-bool CliRunner::waitForOut(const QByteArray& text, int timeoutMs)
+bool CliRunner::waitFor(bool onOut, const QByteArray& text, int timeoutMs)
 {
+    const auto seen = [&] { return (onOut ? out() : err()).contains(text); };
     QDeadlineTimer deadline(timeoutMs);
-    while (!out().contains(text)) {
+    while (!seen()) {
         if (deadline.hasExpired() || m_process->state() == QProcess::NotRunning)
-            return out().contains(text);
-        m_process->waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), 100)));
-    }
-    return true;
-}
-
-bool CliRunner::waitForErr(const QByteArray& text, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!err().contains(text)) {
-        if (deadline.hasExpired() || m_process->state() == QProcess::NotRunning)
-            return err().contains(text);
+            return seen();
+        const int slice = int(qMin<qint64>(deadline.remainingTime(), 100));
         // waitForReadyRead() follows standard output only; the wait on the
         // finished state wakes on either channel's data as well.
-        m_process->waitForFinished(int(qMin<qint64>(deadline.remainingTime(), 100)));
+        if (onOut)
+            m_process->waitForReadyRead(slice);
+        else
+            m_process->waitForFinished(slice);
     }
     return true;
 }
@@ -91,7 +75,9 @@ bool CliRunner::signalAndWait(int signalNumber, int timeoutMs)
 CliRunner::Result CliRunner::finish(int timeoutMs)
 {
     Result result;
-    result.finished = m_process->state() == QProcess::NotRunning || m_process->waitForFinished(timeoutMs);
+    // A program that never started has not finished either.
+    result.finished = m_process->error() != QProcess::FailedToStart
+                      && (m_process->state() == QProcess::NotRunning || m_process->waitForFinished(timeoutMs));
     result.exitCode = (result.finished && m_process->exitStatus() == QProcess::NormalExit)
                           ? m_process->exitCode()
                           : -1;

@@ -27,7 +27,7 @@ public:
                       const QStringList& extraEnvironment = {});
 
     // A process left running (serve, or a command waiting for the operator).
-    explicit CliRunner(const QStringList& arguments);
+    explicit CliRunner(const QStringList& arguments, const QStringList& extraEnvironment = {});
     ~CliRunner();
 
     QProcess& process() { return *m_process; }
@@ -35,13 +35,15 @@ public:
     QByteArray out();
     QByteArray err();
     // Waits until standard output holds text; false after timeoutMs.
-    bool waitForOut(const QByteArray& text, int timeoutMs = 10000);
-    bool waitForErr(const QByteArray& text, int timeoutMs = 10000);
+    bool waitForOut(const QByteArray& text, int timeoutMs = 10000) { return waitFor(true, text, timeoutMs); }
+    bool waitForErr(const QByteArray& text, int timeoutMs = 10000) { return waitFor(false, text, timeoutMs); }
     // Sends the signal and waits for the end, at most timeoutMs.
     bool signalAndWait(int signalNumber, int timeoutMs);
     Result finish(int timeoutMs);
 
 private:
+    bool waitFor(bool onOut, const QByteArray& text, int timeoutMs);
+
     std::unique_ptr<QProcess> m_process;
     QByteArray m_out;
     QByteArray m_err;

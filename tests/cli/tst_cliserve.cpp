@@ -20,34 +20,30 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Splits a CSV line, honouring quoted fields.
+// Splits a CSV line: a field is quoted (a doubled quote inside stands for
+// one) or runs to the next comma.
 QStringList csvFields(const QString& line)
 {
+    static const QRegularExpression field(QStringLiteral("(?:^|,)(?:\"((?:[^\"]|\"\")*)\"|([^,]*))"));
     QStringList fields;
-    QString field;
-    bool quoted = false;
-    for (int i = 0; i < line.size(); ++i) {
-        const QChar c = line.at(i);
-        if (quoted) {
-            if (c == QLatin1Char('"') && i + 1 < line.size() && line.at(i + 1) == QLatin1Char('"')) {
-                field += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            fields << field;
-            field.clear();
-        } else {
-            field += c;
-        }
+    for (auto it = field.globalMatch(line); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        fields << (match.capturedStart(1) >= 0 ? match.captured(1).replace(QLatin1String("\"\""), QLatin1String("\""))
+                                                : match.captured(2));
     }
-    fields << field;
     return fields;
+}
+
+// Sends the display's request and waits until it holds `replies` replies.
+bool ask(MonitorEmulator& display, const char* request, size_t replies)
+{
+    return display.request(request) && display.waitForReplies(replies, 5s);
+}
+
+// The service manager's stop: serve ends within the bound, and well.
+bool stopsCleanly(CliRunner& cli, int signalNumber = SIGTERM)
+{
+    return cli.signalAndWait(signalNumber, 5000) && cli.finish(0).exitCode == 0;
 }
 
 QStringList logLines(const QString& fileName)
@@ -76,9 +72,8 @@ private slots:
     void onePortForSensorAndDisplayIsRefused_data();
     void onePortForSensorAndDisplayIsRefused();
     void servesAcrossADisplayHangUp();
-    void servesAgainWhenTheSensorComesBack();
-    void servesOnlyTheProfilesSensorWhenOneComesBack();
-    void sigtermDuringAReadingEndsCleanlyWithACompleteLog();
+    void servesTheSensorThatComesBack_data();
+    void servesTheSensorThatComesBack();
     void failedLibraryReadingIsNotSentButBlackIs();
     void sigtermEndsServeWithinASecondInEveryState_data();
     void sigtermEndsServeWithinASecondInEveryState();
@@ -88,14 +83,33 @@ private:
     std::unique_ptr<QTemporaryDir> dir;
     QString path(const char* name) const { return dir->filePath(QLatin1String(name)); }
     QString sensorPort() const { return QString::fromStdString(sensor->devicePath()); }
+    // The name that stays while sensors come and go, as a udev rule keeps it.
+    QString sensorLink() const { return path("sensor"); }
+    // A sensor plugged in on sensorLink(), silent to silentTo when one is given.
+    bool plugSensor(const CrxxxEmulator::Config& config, const char* silentTo = nullptr);
+    // Unplugged, and serve has said so on its output.
+    bool unplugSensor(CliRunner& cli, const QByteArray& said);
 };
+
+bool TestCliServe::plugSensor(const CrxxxEmulator::Config& config, const char* silentTo)
+{
+    sensor = std::make_unique<CrxxxEmulator>(config);
+    if (silentTo)
+        sensor->setFault(silentTo, CrxxxEmulator::Fault::Silence);
+    return sensor->start() && pointLinkAt(sensorLink(), *sensor);
+}
+
+bool TestCliServe::unplugSensor(CliRunner& cli, const QByteArray& said)
+{
+    sensor.reset();
+    return QFile::remove(sensorLink()) && cli.waitForOut(said);
+}
 
 void TestCliServe::init()
 {
-    sensor = std::make_unique<CrxxxEmulator>(CrxxxEmulator::cr250());
-    QVERIFY(sensor->start());
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
+    QVERIFY(plugSensor(CrxxxEmulator::cr250()));
 }
 
 void TestCliServe::cleanup()
@@ -115,7 +129,7 @@ void TestCliServe::missingPortsAndUnwritableLogAreRefused()
     QCOMPARE(noMonitor.exitCode, 2);
     QVERIFY2(noMonitor.err.contains("display"), noMonitor.err.constData());
 
-    const auto noSensor = CliRunner::run({"serve", "--sensor", "13", "--port", path("sensor"),
+    const auto noSensor = CliRunner::run({"serve", "--sensor", "13", "--port", path("none"),
                                           "--monitor", monitor});
     QCOMPARE(noSensor.exitCode, 2);
 
@@ -137,12 +151,10 @@ void TestCliServe::onePortForSensorAndDisplayIsRefused_data()
 void TestCliServe::onePortForSensorAndDisplayIsRefused()
 {
     QFETCH(bool, throughLink);
-    const QString link = path("line");
-    QVERIFY(pointLinkAt(link, *sensor));
     const auto result = CliRunner::run({"serve", "--sensor", "13", "--port", sensorPort(), "--monitor",
-                                        throughLink ? link : sensorPort()});
+                                        throughLink ? sensorLink() : sensorPort()});
     QCOMPARE(result.exitCode, 1);
-    QVERIFY2(result.err.contains(sensorPort().toLocal8Bit()) || result.err.contains(link.toLocal8Bit()),
+    QVERIFY2(result.err.contains(sensorPort().toLocal8Bit()) || result.err.contains(sensorLink().toLocal8Bit()),
              result.err.constData());
     QVERIFY2(result.err.contains("port each"), result.err.constData());
     // Refused before anything was opened: the instrument heard nothing.
@@ -160,10 +172,8 @@ void TestCliServe::servesAcrossADisplayHangUp()
     CliRunner cli({"serve", "--sensor", "CR100/CR250", "--port", sensorPort(), "--monitor", link,
                    "--log", log});
     QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
-    display->request("MES,1");
-    QVERIFY(display->waitForReplies(1, 5s));
-    display->request("MDR,1");
-    QVERIFY(display->waitForReplies(2, 5s));
+    QVERIFY(ask(*display, "MES,1", 1));
+    QVERIFY(ask(*display, "MDR,1", 2));
     QCOMPARE(display->replies().at(0).line, std::string("OK00,00100"));
     QCOMPARE(display->replies().at(1).line, std::string("OK01,041.240;021.260;001.930"));
 
@@ -182,10 +192,8 @@ void TestCliServe::servesAcrossADisplayHangUp()
     QVERIFY(display->start());
     QVERIFY(pointLinkAt(link, *display));
     QVERIFY2(cli.waitForOut("is back; serving again"), cli.out().constData());
-    display->request("MES,1");
-    QVERIFY(display->waitForReplies(1, 5s));
-    display->request("MDR,1");
-    QVERIFY(display->waitForReplies(2, 5s));
+    QVERIFY(ask(*display, "MES,1", 1));
+    QVERIFY(ask(*display, "MDR,1", 2));
     display->request("MES,0");
     QVERIFY(cli.waitForOut("MES,0 -> (no reply)"));
     // Each request answered once.
@@ -217,129 +225,67 @@ void TestCliServe::servesAcrossADisplayHangUp()
     QCOMPARE(second.at(8).toDouble(), 108.9);
 }
 
-void TestCliServe::servesAgainWhenTheSensorComesBack()
+void TestCliServe::servesTheSensorThatComesBack_data()
 {
-    const QString sensorLink = path("sensor");
-    QVERIFY(pointLinkAt(sensorLink, *sensor));
+    QTest::addColumn<bool>("withProfile");
+    QTest::newRow("any sensor without a profile") << false;
+    QTest::newRow("only the profile's sensor") << true;
+}
+
+void TestCliServe::servesTheSensorThatComesBack()
+{
+    QFETCH(bool, withProfile);
+    // The profile halves every reading of the sensor it belongs to.
+    const double factor = withProfile ? 0.5 : 1.0;
+    const auto reply = [factor](const CrxxxEmulator::Config& c) {
+        return QString::asprintf("OK01,%07.3f;%07.3f;%07.3f", c.x * factor, c.y * factor, c.z * factor).toStdString();
+    };
+    const QString profile = path("line4.alg");
+    const Matrix halve = Matrix::IdentityMatrix(3) * factor;
+    QVERIFY(AlignmentProfile(13, QString::fromStdString(sensor->config().id), halve).write(profile));
     MonitorEmulator display;
     QVERIFY(display.start());
-
-    CliRunner cli({"serve", "--sensor", "13", "--port", sensorLink, "--monitor",
-                   QString::fromStdString(display.devicePath())});
+    QStringList arguments{"serve", "--sensor", "13", "--port", sensorLink(), "--monitor",
+                          QString::fromStdString(display.devicePath())};
+    if (withProfile)
+        arguments << "--profile" << profile;
+    CliRunner cli(arguments);
     QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
-    display.request("MDR,1");
-    QVERIFY2(display.waitForReplies(1, 5s), (cli.out() + cli.err()).constData());
+    QVERIFY2(ask(display, "MDR,1", 1), (cli.out() + cli.err()).constData());
+    QCOMPARE(display.replies().at(0).line, reply(sensor->config()));
 
-    sensor.reset();
-    QVERIFY(QFile::remove(sensorLink));
-    QVERIFY2(cli.waitForOut("sensor port " + sensorLink.toLocal8Bit() + " hung up"), cli.out().constData());
-    // While the sensor is away the display's requests go unanswered.
+    // Unplugged: while the sensor is away the display's requests go unanswered.
+    const CrxxxEmulator::Config right = sensor->config();
+    QVERIFY2(unplugSensor(cli, "sensor port " + sensorLink().toLocal8Bit() + " hung up"), cli.out().constData());
     display.request("MDR,1");
     QVERIFY(!display.waitForReplies(2, 300ms));
 
-    auto config = CrxxxEmulator::cr250();
-    config.x = 1.5;
-    sensor = std::make_unique<CrxxxEmulator>(config);
-    QVERIFY(sensor->start());
-    QVERIFY(pointLinkAt(sensorLink, *sensor));
-    QVERIFY2(cli.waitForOut("serving again"), cli.out().constData());
-    display.request("MDR,1");
-    QVERIFY(display.waitForReplies(2, 5s));
-    QVERIFY(!display.waitForReplies(3, 300ms));
-    QCOMPARE(display.replies().at(1).line, std::string("OK01,001.500;021.260;001.930"));
-
-    QVERIFY(cli.signalAndWait(SIGINT, 5000));
-    QCOMPARE(cli.finish(0).exitCode, 0);
-}
-
-void TestCliServe::servesOnlyTheProfilesSensorWhenOneComesBack()
-{
-    const QString sensorLink = path("sensor");
-    const QString profile = path("line4.alg");
-    QVERIFY(pointLinkAt(sensorLink, *sensor));
-    const double halve[] = {0.5, 0.0, 0.0, 0.0, 0.5, 0.0, 0.0, 0.0, 0.5};
-    QVERIFY(AlignmentProfile(13, QString::fromStdString(sensor->config().id), Matrix(halve, 3, 3))
-                .write(profile));
-    MonitorEmulator display;
-    QVERIFY(display.start());
-    CliRunner cli({"serve", "--sensor", "13", "--port", sensorLink, "--monitor",
-                   QString::fromStdString(display.devicePath()), "--profile", profile});
-    QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
-    display.request("MDR,1");
-    QVERIFY(display.waitForReplies(1, 5s));
-    QCOMPARE(display.replies().at(0).line, std::string("OK01,020.620;010.630;000.965"));
-
-    // Unplugged, and another instrument of the same type plugged in on its port.
-    const CrxxxEmulator::Config right = sensor->config();
-    sensor.reset();
-    QVERIFY(QFile::remove(sensorLink));
-    QVERIFY2(cli.waitForOut("hung up"), cli.out().constData());
+    // Another instrument of the same type plugged in on its port.
     auto other = right;
     other.id = "25000001";
     other.x = 80.0;
-    sensor = std::make_unique<CrxxxEmulator>(other);
-    QVERIFY(sensor->start());
-    QVERIFY(pointLinkAt(sensorLink, *sensor));
-    QVERIFY2(cli.waitForErr("serial number 25000001"), cli.err().constData());
-    QVERIFY2(cli.err().contains(right.id.c_str()), cli.err().constData());
-    display.request("MDR,1");
-    QVERIFY(!display.waitForReplies(2, 500ms));
-    QVERIFY(!sensor->hasReceived("M"));
-    QVERIFY(!cli.out().contains("serving again"));
-
-    // The right one back: served again with its matrix.
-    sensor.reset();
-    QVERIFY(QFile::remove(sensorLink));
-    QVERIFY2(cli.waitForOut("waiting for the sensor with serial number " + QByteArray(right.id.c_str())),
-             cli.out().constData());
-    sensor = std::make_unique<CrxxxEmulator>(right);
-    QVERIFY(sensor->start());
-    QVERIFY(pointLinkAt(sensorLink, *sensor));
-    QVERIFY2(cli.waitForOut("serving again"), (cli.out() + cli.err()).constData());
-    display.request("MDR,1");
-    QVERIFY(display.waitForReplies(2, 5s));
-    QCOMPARE(display.replies().at(1).line, std::string("OK01,020.620;010.630;000.965"));
-
-    QVERIFY(cli.signalAndWait(SIGTERM, 5000));
-    QCOMPARE(cli.finish(0).exitCode, 0);
-}
-
-void TestCliServe::sigtermDuringAReadingEndsCleanlyWithACompleteLog()
-{
-    const QString log = path("serve.csv");
-    MonitorEmulator display;
-    QVERIFY(display.start());
-    CliRunner cli({"serve", "--sensor", "13", "--port", sensorPort(), "--monitor",
-                   QString::fromStdString(display.devicePath()), "--log", log});
-    QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
-    for (size_t i = 1; i <= 3; ++i) {
+    QVERIFY(plugSensor(other));
+    if (withProfile) {
+        QVERIFY2(cli.waitForErr("serial number 25000001"), cli.err().constData());
+        QVERIFY2(cli.err().contains(right.id.c_str()), cli.err().constData());
         display.request("MDR,1");
-        QVERIFY(display.waitForReplies(i, 5s));
+        QVERIFY(!display.waitForReplies(2, 500ms));
+        QVERIFY(!sensor->hasReceived("M"));
+        QVERIFY(!cli.out().contains("serving again"));
+
+        // The right one back, now reading another X.
+        QVERIFY2(unplugSensor(cli, "waiting for the sensor with serial number " + QByteArray(right.id.c_str())),
+                 cli.out().constData());
+        other = right;
+        other.x = 1.5;
+        QVERIFY(plugSensor(other));
     }
-    QTRY_COMPARE(logLines(log).size(), 4);
-
-    // The instrument takes its time (it may take two minutes); the stop must
-    // not wait for it.
-    sensor->setFault("M", CrxxxEmulator::Fault::Silence);
-    sensor->clearCommands();
-    display.request("MDR,1");
-    QVERIFY(sensor->waitForCommands(1, 5s));
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(cli.signalAndWait(SIGTERM, 5000));
-    qDebug("stopped %lld ms after SIGTERM", clock.elapsed());
-    QVERIFY(clock.elapsed() < 2000);
-    const auto result = cli.finish(0);
-    QCOMPARE(result.exitCode, 0);
-    QVERIFY2(result.out.contains("stopped"), result.out.constData());
-    QCOMPARE(display.replies().size(), size_t(3));
-
-    const QStringList lines = logLines(log);
-    // The interrupted request is recorded unanswered after the three served.
-    QCOMPARE(lines.size(), 5);
-    for (int i = 1; i < lines.size(); ++i)
-        QCOMPARE(csvFields(lines.at(i)).size(), 9);
-    QCOMPARE(csvFields(lines.at(4)).at(2), QString());
+    // Served again, with the matrix the profile gives, each request once.
+    QVERIFY2(cli.waitForOut("serving again"), (cli.out() + cli.err()).constData());
+    QVERIFY(ask(display, "MDR,1", 2));
+    QVERIFY(!display.waitForReplies(3, 300ms));
+    QCOMPARE(display.replies().at(1).line, reply(other));
+    QVERIFY(stopsCleanly(cli, SIGINT));
 }
 
 void TestCliServe::failedLibraryReadingIsNotSentButBlackIs()
@@ -353,8 +299,7 @@ void TestCliServe::failedLibraryReadingIsNotSentButBlackIs()
     CliRunner cli({"serve", "--sensor", "CA410", "--port", QString::fromStdString(ca410.devicePath()),
                    "--monitor", QString::fromStdString(display.devicePath())});
     QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
-    display.request("MES,1");
-    QVERIFY(display.waitForReplies(1, 5s));
+    QVERIFY(ask(display, "MES,1", 1));
     display.request("MDR,1");
     QVERIFY2(cli.waitForOut("MDR,1 -> (no reply)"), (cli.out() + cli.err()).constData());
     QVERIFY(!display.waitForReplies(2, 300ms));
@@ -362,16 +307,12 @@ void TestCliServe::failedLibraryReadingIsNotSentButBlackIs()
     // The same instrument reading black answers with zeros.
     ca410.clearFaults();
     ca410.setMeasurement(0.0, 0.0, 0.0);
-    display.request("MES,1");
-    QVERIFY(display.waitForReplies(2, 5s));
-    display.request("MDR,1");
-    QVERIFY(display.waitForReplies(3, 5s));
+    QVERIFY(ask(display, "MES,1", 2));
+    QVERIFY(ask(display, "MDR,1", 3));
     QCOMPARE(display.replies().at(0).line, std::string("OK00,00100"));
     QCOMPARE(display.replies().at(1).line, std::string("OK00,02000"));
     QCOMPARE(display.replies().at(2).line, std::string("OK01,000.000;000.000;000.000"));
-
-    QVERIFY(cli.signalAndWait(SIGTERM, 5000));
-    QCOMPARE(cli.finish(0).exitCode, 0);
+    QVERIFY(stopsCleanly(cli));
 }
 
 void TestCliServe::sigtermEndsServeWithinASecondInEveryState_data()
@@ -385,42 +326,42 @@ void TestCliServe::sigtermEndsServeWithinASecondInEveryState_data()
 }
 
 // A service manager's stop (systemctl stop) must never wait for its kill
-// time-out, whatever the line is doing at that moment.
+// time-out, whatever the line is doing at that moment, and leaves a whole log.
 void TestCliServe::sigtermEndsServeWithinASecondInEveryState()
 {
     QFETCH(QString, state);
-    const QString sensorLink = path("sensor");
     const QString displayLink = path("display");
-    QVERIFY(pointLinkAt(sensorLink, *sensor));
     auto display = std::make_unique<MonitorEmulator>();
     QVERIFY(display->start());
     QVERIFY(pointLinkAt(displayLink, *display));
     if (state == QLatin1String("instrument silent while opening"))
-        sensor->setFault("RC ID", CrxxxEmulator::Fault::Silence);
+        QVERIFY(plugSensor(CrxxxEmulator::cr250(), "RC ID"));
     // The CA-410 is driven through its library, whose waits nothing interrupts.
     const bool ca410 = state.startsWith(QLatin1String("CA-410"));
     Ca410Emulator ca;
     if (ca410) {
         QVERIFY(ca.start());
-        QVERIFY(pointLinkAt(sensorLink, ca));
+        QVERIFY(pointLinkAt(sensorLink(), ca));
         if (state == QLatin1String("CA-410 silent while opening"))
             ca.addFault(Ca410Emulator::Fault::Silence, std::string(), 0, -1);
     }
 
-    CliRunner cli({"serve", "--sensor", ca410 ? "7" : "13", "--port", sensorLink, "--monitor", displayLink});
+    const QString log = path("serve.csv");
+    CliRunner cli({"serve", "--sensor", ca410 ? "7" : "13", "--port", sensorLink(), "--monitor", displayLink,
+                   "--log", log});
     if (state == QLatin1String("instrument silent while opening")) {
         QVERIFY(sensor->waitForCommands(1, 5s));
     } else if (state == QLatin1String("CA-410 silent while opening")) {
         QVERIFY(ca.waitForCommands(1, 5000));
     } else {
         QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
-        display->request("MES,1");
-        QVERIFY(display->waitForReplies(1, 5s));
+        QVERIFY(ask(*display, "MES,1", 1));
+        // On disk as it is served, not only when serve ends.
+        QTRY_COMPARE(logLines(log).size(), 2);
     }
 
     if (state == QLatin1String("between sessions")) {
-        display->request("MDR,1");
-        QVERIFY(display->waitForReplies(2, 5s));
+        QVERIFY(ask(*display, "MDR,1", 2));
         display->request("MES,0");
         QVERIFY(cli.waitForOut("MES,0 -> (no reply)"));
     } else if (state == QLatin1String("display unplugged")) {
@@ -429,17 +370,13 @@ void TestCliServe::sigtermEndsServeWithinASecondInEveryState()
         QVERIFY2(cli.waitForOut("hung up; waiting"), cli.out().constData());
     } else if (state == QLatin1String("sensor unplugged")
                || state == QLatin1String("instrument silent when it comes back")) {
-        sensor.reset();
-        QVERIFY(QFile::remove(sensorLink));
-        QVERIFY2(cli.waitForOut("sensor port " + sensorLink.toLocal8Bit() + " hung up"), cli.out().constData());
+        QVERIFY2(unplugSensor(cli, "sensor port " + sensorLink().toLocal8Bit() + " hung up"), cli.out().constData());
         if (state == QLatin1String("instrument silent when it comes back")) {
-            sensor = std::make_unique<CrxxxEmulator>(CrxxxEmulator::cr250());
-            sensor->setFault("RC ID", CrxxxEmulator::Fault::Silence);
-            QVERIFY(sensor->start());
-            QVERIFY(pointLinkAt(sensorLink, *sensor));
+            QVERIFY(plugSensor(CrxxxEmulator::cr250(), "RC ID"));
             QVERIFY(sensor->waitForCommands(1, 5s));
         }
     } else if (state == QLatin1String("instrument silent while reading")) {
+        // It may take two minutes; the stop must not wait for it.
         sensor->setFault("M", CrxxxEmulator::Fault::Silence);
         sensor->clearCommands();
         display->request("MDR,1");
@@ -464,6 +401,20 @@ void TestCliServe::sigtermEndsServeWithinASecondInEveryState()
     // Only a call inside an instrument library is left behind; every wait of
     // the program's own ends, so the service stops cleanly.
     QCOMPARE(result.out.contains("without waiting"), ca410);
+
+    // Every request served is logged; one the stop interrupted is recorded
+    // unanswered after them.
+    const QStringList lines = logLines(log);
+    QVERIFY(!lines.isEmpty());
+    QCOMPARE(lines.at(0), QStringLiteral("time,request,reply,raw_X,raw_Y,raw_Z,X,Y,Z"));
+    for (int i = 1; i < lines.size(); ++i)
+        QCOMPARE(csvFields(lines.at(i)).size(), 9);
+    if (state == QLatin1String("instrument silent while reading")) {
+        QCOMPARE(display->replies().size(), size_t(1));
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(csvFields(lines.at(2)).at(1), QStringLiteral("MDR,1"));
+        QCOMPARE(csvFields(lines.at(2)).at(2), QString());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCliServe)

@@ -129,8 +129,6 @@ void TestCliSimulate::unknownOrNonSimulatedSensorIsAUsageError()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const auto result = CliRunner::run(QStringList{QStringLiteral("simulate")} + arguments);
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, 1);

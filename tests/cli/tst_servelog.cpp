@@ -1,5 +1,6 @@
 // The service log on a disk that fills up and frees again, through a file
 // whose writes stop after the room the test gives it.
+#include "filecontents.h"
 #include "servelog.h"
 
 #include <QTemporaryDir>
@@ -34,12 +35,6 @@ protected:
         return written;
     }
 };
-
-QByteArray contentOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
 
 QString record(int n)
 {
@@ -92,14 +87,14 @@ void TestServeLog::fullDiskLosesWholeRecordsAndSaysSoOnce()
     QString error;
     QVERIFY2(log.open(path, &error), qPrintable(error));
     QCOMPARE(log.append(record(1)), ServeLog::Outcome::Written);
-    const QByteArray before = contentOf(path);
+    const QByteArray before = fileContents(path);
 
     file->room = room;
     file->canShrink = canShrink;
     QCOMPARE(log.append(record(2)), ServeLog::Outcome::Lost);
     QVERIFY(!log.errorString().isEmpty());
     if (canShrink)
-        QCOMPARE(contentOf(path), before);
+        QCOMPARE(fileContents(path), before);
     file->room = 0;
     QCOMPARE(log.append(record(3)), ServeLog::Outcome::StillLost);
     QCOMPARE(log.append(record(4)), ServeLog::Outcome::StillLost);
@@ -112,7 +107,7 @@ void TestServeLog::fullDiskLosesWholeRecordsAndSaysSoOnce()
     QCOMPARE(log.append(record(6)), ServeLog::Outcome::Written);
     log.close();
 
-    const QList<QByteArray> lines = contentOf(path).split('\n');
+    const QList<QByteArray> lines = fileContents(path).split('\n');
     QCOMPARE(lines.last(), QByteArray()); // ends with a whole line
     QCOMPARE(lines.first(), ServeLog::header().toUtf8());
     QCOMPARE(lines.at(1), record(1).toUtf8());
@@ -137,7 +132,7 @@ void TestServeLog::unfinishedLineOfAnEarlierRunIsEnded()
     QVERIFY2(log.open(path, &error), qPrintable(error));
     QCOMPARE(log.append(record(2)), ServeLog::Outcome::Written);
     log.close();
-    const QList<QByteArray> lines = contentOf(path).split('\n');
+    const QList<QByteArray> lines = fileContents(path).split('\n');
     QCOMPARE(lines.size(), 4);
     QCOMPARE(lines.at(2), record(2).toUtf8());
 }

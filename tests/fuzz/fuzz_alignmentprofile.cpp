@@ -22,31 +22,24 @@ namespace {
 // The reader takes a file name, so every input is written to a file first: in
 // memory where the system has a tmpfs for it, since a disk write per input
 // would cost more than the read. Removed when the run ends.
-class ProfileFile
+const QString& profilePath()
 {
-public:
-    ProfileFile()
-        : m_path(QStringLiteral("%1/fuzz_alignmentprofile_%2.alg")
-                     .arg(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath())
-                     .arg(getpid()))
-    {
-    }
-    ~ProfileFile() { QFile::remove(m_path); }
-    ProfileFile(const ProfileFile&) = delete;
-    ProfileFile& operator=(const ProfileFile&) = delete;
-    const QString& path() const { return m_path; }
-
-private:
-    QString m_path;
-};
+    static const QString path = QStringLiteral("%1/fuzz_alignmentprofile_%2.alg")
+                                    .arg(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm")
+                                                                                   : QDir::tempPath())
+                                    .arg(getpid());
+    static const struct Removal {
+        ~Removal() { QFile::remove(path); }
+    } removal;
+    return path;
+}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const ProfileFile profileFile;
     {
-        QFile file(profileFile.path());
+        QFile file(profilePath());
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             std::abort();
         if (file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) != qint64(size))
@@ -54,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const double kept[] = {2, 0, 0, 0, 2, 0, 0, 0, 2};
     AlignmentProfile profile(5, QStringLiteral("kept"), Matrix(kept, 3, 3));
-    if (profile.read(profileFile.path()) != AlignmentProfile::ReadResult::Ok) {
+    if (profile.read(profilePath()) != AlignmentProfile::ReadResult::Ok) {
         // A refused file changes nothing.
         const Matrix m = profile.matrix();
         if (profile.sensorType() != 5 || profile.serialNumber() != QLatin1String("kept") || m.GetRows() != 3

@@ -21,9 +21,7 @@ const QString kPort = QStringLiteral("scripted:display");
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    // FUZZ_VERBOSE=1 shows the log when replaying an input.
-    if (!std::getenv("FUZZ_VERBOSE"))
-        quietQtLog();
+    quietQtLog();
     return 0;
 }
 
@@ -32,15 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size > 4096)
         return 0;
     QList<QByteArray> pieces;
-    FuzzInput in(data, size);
-    while (!in.empty())
-        pieces.append(QByteArray::fromStdString(in.piece('\xff')));
-
-    // An empty piece is polled like the others but brings nothing.
     QList<QByteArray> sent;
-    for (const QByteArray& piece : pieces) {
-        if (!piece.isEmpty())
-            sent.append(piece);
+    for (FuzzInput in(data, size); !in.empty();) {
+        pieces.append(QByteArray::fromStdString(in.piece('\xff')));
+        // An empty piece is polled like the others but brings nothing.
+        if (!pieces.last().isEmpty())
+            sent.append(pieces.last());
     }
     SerialPort::setDevice(kPort, std::make_shared<ScriptedSerialDevice>(sent, '\r'));
     {

@@ -99,9 +99,7 @@ void drive(Sensor& sensor, FuzzInput& ops)
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    // FUZZ_VERBOSE=1 shows the drivers' log when replaying an input.
-    if (!std::getenv("FUZZ_VERBOSE"))
-        quietQtLog();
+    quietQtLog();
     new QCoreApplication(*argc, *argv);
     const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/hostile");
     SensorLibrary::setExtraDirectories({dir});

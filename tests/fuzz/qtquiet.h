@@ -12,9 +12,11 @@ inline void quietQtHandler(QtMsgType, const QMessageLogContext&, const QString& 
     (void)message.size();
 }
 
+// FUZZ_VERBOSE=1 keeps the log, to read it when replaying an input.
 inline void quietQtLog()
 {
-    qInstallMessageHandler(quietQtHandler);
+    if (!qEnvironmentVariableIsSet("FUZZ_VERBOSE"))
+        qInstallMessageHandler(quietQtHandler);
 }
 
 #endif // QTQUIET_H

@@ -103,16 +103,25 @@ void releaseHandle(void* handle)
     std::free(handle);
 }
 
-// Most calls: a known handle, a result code, then what they fill in.
-int32_t answer(void* handle)
+// The drivers check a slot before they ask the library about it; the CA-410
+// has none, so its calls pass the whole range.
+void checkSlot(int32_t index, int32_t last)
 {
+    if (index < 0 || index > last)
+        std::abort();
+}
+
+// Most calls: a known handle (and slot), a result code, then what they fill in.
+int32_t answer(void* handle, int32_t slot = 0, int32_t lastSlot = INT32_MAX)
+{
+    checkSlot(slot, lastSlot);
     checkHandle(handle);
     return in.code();
 }
 
-int32_t answerFilling(void* handle, void* target, size_t size)
+int32_t answerFilling(void* handle, void* target, size_t size, int32_t slot = 0, int32_t lastSlot = INT32_MAX)
 {
-    const int32_t rv = answer(handle);
+    const int32_t rv = answer(handle, slot, lastSlot);
     in.fill(target, size);
     return rv;
 }
@@ -144,12 +153,15 @@ int32_t releaseDevice(void* handle)
     return in.code();
 }
 
-// The drivers check a slot before they ask the library about it (the CA-410
-// has no slots).
-[[maybe_unused]] void checkSlot(int32_t index, int32_t last)
+// A record the driver hands in: its name zero-terminated, its slot valid.
+template <typename Record>
+int32_t takeRecord(void* handle, const Record& record, int32_t lastSlot)
 {
-    if (index < 0 || index > last)
+    checkHandle(handle);
+    if (!std::memchr(record.name, 0, sizeof record.name))
         std::abort();
+    checkSlot(record.index, lastSlot);
+    return in.code();
 }
 
 // Lists handed out and not given back yet.
@@ -180,19 +192,29 @@ struct ListPool {
         return head;
     }
 
+    // The answer of a call that lists: the code, then the list.
+    int32_t answerList(void* handle, Node** head, int32_t* count)
+    {
+        const int32_t rv = answer(handle);
+        *head = make(count);
+        return rv;
+    }
+
     // Frees the list *head starts, if it is one handed out; anything else is
     // left alone. Giving back twice or giving back nothing is harmless.
-    void give(Node** head)
+    int32_t give(Node** head, void* handle = nullptr)
     {
-        if (!head)
-            return;
-        for (auto it = lists.begin(); it != lists.end(); ++it) {
-            if (it->get() == *head) {
-                lists.erase(it);
-                break;
+        checkHandle(handle);
+        if (head) {
+            for (auto it = lists.begin(); it != lists.end(); ++it) {
+                if (it->get() == *head) {
+                    lists.erase(it);
+                    break;
+                }
             }
+            *head = nullptr;
         }
-        *head = nullptr;
+        return in.code();
     }
 
     void clear() { lists.clear(); }
@@ -200,15 +222,22 @@ struct ListPool {
 
 } // namespace
 
+// An entry point whose whole work is the answer given, taking the parameters
+// that follow it.
+#define HOSTILE_ENTRY(name, answer, ...) \
+    HOSTILE_API int32_t name(__VA_ARGS__) \
+    {                                     \
+        return answer;                    \
+    }
+
 #if defined(HOSTILE_CA410)
 
 #include "mlink_ca410.h"
 
 namespace {
 ListPool<ca410_calitem, &ca410_calitem::channel> pool;
-} // namespace
 
-HOSTILE_API int32_t ca410DeviceOpen(ca410_dev** handle, const char*, int32_t)
+int32_t openCa410(ca410_dev** handle)
 {
     void* opened = nullptr;
     const int32_t rv = openDevice(&opened);
@@ -217,60 +246,6 @@ HOSTILE_API int32_t ca410DeviceOpen(ca410_dev** handle, const char*, int32_t)
     return rv;
 }
 
-HOSTILE_API int32_t ca410DeviceRelease(ca410_dev* dev)
-{
-    return releaseDevice(dev);
-}
-
-HOSTILE_API int32_t ca410DeviceInit(ca410_dev* dev)
-{
-    return answer(dev);
-}
-
-HOSTILE_API int32_t ca410GetCallist(ca410_dev* dev, ca410_calitem** list, int32_t* count)
-{
-    const int32_t rv = answer(dev);
-    *list = pool.make(count);
-    return rv;
-}
-
-HOSTILE_API int32_t ca410DeleteCallist(ca410_calitem** list)
-{
-    pool.give(list);
-    return in.code();
-}
-
-HOSTILE_API int32_t ca410GetDeviceInfo(ca410_dev* dev, ca410Info* info)
-{
-    return answerFilling(dev, info, sizeof *info);
-}
-
-HOSTILE_API int32_t ca410GetDeviceStat(ca410_dev* dev, ca410Stat* stat)
-{
-    return answerFilling(dev, stat, sizeof *stat);
-}
-
-HOSTILE_API int32_t ca410GetCalfile(ca410_dev* dev, int32_t, ca410Calfile* calfile)
-{
-    return answerFilling(dev, calfile, sizeof *calfile);
-}
-
-HOSTILE_API int32_t ca410DeleteCalfile(ca410_dev* dev, int32_t)
-{
-    return answer(dev);
-}
-
-HOSTILE_API int32_t ca410MeasureXYZ(ca410_dev* dev, double* xyz)
-{
-    return answerXYZ(dev, xyz);
-}
-
-HOSTILE_API int32_t ca410SetChannel(ca410_dev* dev, int32_t)
-{
-    return answer(dev);
-}
-
-namespace {
 int32_t calibStep(ca410_dev* dev, const double* target, double* measured)
 {
     const int32_t rv = answer(dev);
@@ -280,36 +255,33 @@ int32_t calibStep(ca410_dev* dev, const double* target, double* measured)
         readXYZ(measured);
     return rv;
 }
-} // namespace
 
-HOSTILE_API int32_t ca410WRGBCalibWhite(ca410_dev* dev, const double* target, double* measured)
-{
-    return calibStep(dev, target, measured);
-}
-
-HOSTILE_API int32_t ca410WRGBCalibRed(ca410_dev* dev, const double* target, double* measured)
-{
-    return calibStep(dev, target, measured);
-}
-
-HOSTILE_API int32_t ca410WRGBCalibGreen(ca410_dev* dev, const double* target, double* measured)
-{
-    return calibStep(dev, target, measured);
-}
-
-HOSTILE_API int32_t ca410WRGBCalibBlue(ca410_dev* dev, const double* target, double* measured)
-{
-    return calibStep(dev, target, measured);
-}
-
-HOSTILE_API int32_t ca410WRGBCalibEnd(ca410_dev* dev, int32_t, const char* name, int32_t, int32_t, int32_t,
-                                      int32_t)
+int32_t calibEnd(ca410_dev* dev, const char* name)
 {
     checkHandle(dev);
     if (name)
         (void)std::strlen(name);
     return in.code();
 }
+} // namespace
+
+HOSTILE_ENTRY(ca410DeviceOpen, openCa410(handle), ca410_dev** handle, const char*, int32_t)
+HOSTILE_ENTRY(ca410DeviceRelease, releaseDevice(dev), ca410_dev* dev)
+HOSTILE_ENTRY(ca410DeviceInit, answer(dev), ca410_dev* dev)
+HOSTILE_ENTRY(ca410GetCallist, pool.answerList(dev, list, count), ca410_dev* dev, ca410_calitem** list, int32_t* count)
+HOSTILE_ENTRY(ca410DeleteCallist, pool.give(list), ca410_calitem** list)
+HOSTILE_ENTRY(ca410GetDeviceInfo, answerFilling(dev, info, sizeof *info), ca410_dev* dev, ca410Info* info)
+HOSTILE_ENTRY(ca410GetDeviceStat, answerFilling(dev, stat, sizeof *stat), ca410_dev* dev, ca410Stat* stat)
+HOSTILE_ENTRY(ca410GetCalfile, answerFilling(dev, file, sizeof *file), ca410_dev* dev, int32_t, ca410Calfile* file)
+HOSTILE_ENTRY(ca410DeleteCalfile, answer(dev), ca410_dev* dev, int32_t)
+HOSTILE_ENTRY(ca410MeasureXYZ, answerXYZ(dev, xyz), ca410_dev* dev, double* xyz)
+HOSTILE_ENTRY(ca410SetChannel, answer(dev), ca410_dev* dev, int32_t)
+HOSTILE_ENTRY(ca410WRGBCalibWhite, calibStep(dev, target, xyz), ca410_dev* dev, const double* target, double* xyz)
+HOSTILE_ENTRY(ca410WRGBCalibRed, calibStep(dev, target, xyz), ca410_dev* dev, const double* target, double* xyz)
+HOSTILE_ENTRY(ca410WRGBCalibGreen, calibStep(dev, target, xyz), ca410_dev* dev, const double* target, double* xyz)
+HOSTILE_ENTRY(ca410WRGBCalibBlue, calibStep(dev, target, xyz), ca410_dev* dev, const double* target, double* xyz)
+HOSTILE_ENTRY(ca410WRGBCalibEnd, calibEnd(dev, name), ca410_dev* dev, int32_t, const char* name, int32_t, int32_t,
+              int32_t, int32_t)
 
 #elif defined(HOSTILE_K10)
 
@@ -337,64 +309,17 @@ ListPool<K10CalNode, &K10CalNode::index> pool;
 constexpr int32_t kMaxSlot = 95;
 } // namespace
 
-HOSTILE_API int32_t k10DeviceOpen(void** handle, const char*, int32_t)
-{
-    return openDevice(handle);
-}
-
-HOSTILE_API int32_t k10DeviceRelease(void* dev)
-{
-    return releaseDevice(dev);
-}
-
-HOSTILE_API int32_t k10DeviceInit(void* dev)
-{
-    return answer(dev);
-}
-
-HOSTILE_API int32_t k10DeviceGetList(void* dev, K10CalNode** head)
-{
-    const int32_t rv = answer(dev);
-    *head = pool.make(nullptr);
-    return rv;
-}
-
-HOSTILE_API int32_t k10DeviceReleaseList(K10CalNode** head)
-{
-    pool.give(head);
-    return in.code();
-}
-
-HOSTILE_API int32_t k10DeviceGetInfo(void* dev, K10Info* info)
-{
-    return answerFilling(dev, info, sizeof *info);
-}
-
-HOSTILE_API int32_t k10GetCalibrationMatrix(void* dev, int32_t index, K10CalRecord* record)
-{
-    checkSlot(index, kMaxSlot);
-    return answerFilling(dev, record, sizeof *record);
-}
-
-HOSTILE_API int32_t k10SaveCalibrationMatrix(void* dev, K10CalRecord record)
-{
-    checkHandle(dev);
-    // The record's name is zero-terminated and its slot valid.
-    if (!std::memchr(record.name, 0, sizeof record.name) || record.index < 0 || record.index > kMaxSlot)
-        std::abort();
-    return in.code();
-}
-
-HOSTILE_API int32_t k10DeleteCalibrationMatrix(void* dev, int32_t index)
-{
-    checkSlot(index, kMaxSlot);
-    return answer(dev);
-}
-
-HOSTILE_API int32_t k10MeasureXYZ(void* dev, double* xyz)
-{
-    return answerXYZ(dev, xyz);
-}
+HOSTILE_ENTRY(k10DeviceOpen, openDevice(handle), void** handle, const char*, int32_t)
+HOSTILE_ENTRY(k10DeviceRelease, releaseDevice(dev), void* dev)
+HOSTILE_ENTRY(k10DeviceInit, answer(dev), void* dev)
+HOSTILE_ENTRY(k10DeviceGetList, pool.answerList(dev, head, nullptr), void* dev, K10CalNode** head)
+HOSTILE_ENTRY(k10DeviceReleaseList, pool.give(head), K10CalNode** head)
+HOSTILE_ENTRY(k10DeviceGetInfo, answerFilling(dev, info, sizeof *info), void* dev, K10Info* info)
+HOSTILE_ENTRY(k10GetCalibrationMatrix, answerFilling(dev, record, sizeof *record, index, kMaxSlot), void* dev,
+              int32_t index, K10CalRecord* record)
+HOSTILE_ENTRY(k10SaveCalibrationMatrix, takeRecord(dev, record, kMaxSlot), void* dev, K10CalRecord record)
+HOSTILE_ENTRY(k10DeleteCalibrationMatrix, answer(dev, index, kMaxSlot), void* dev, int32_t index)
+HOSTILE_ENTRY(k10MeasureXYZ, answerXYZ(dev, xyz), void* dev, double* xyz)
 
 #elif defined(HOSTILE_I1D3)
 
@@ -426,95 +351,31 @@ static_assert(offsetof(CalNode, next) == 24 && offsetof(CalRecord, matrix) == 24
 
 ListPool<CalNode, &CalNode::index> pool;
 constexpr int32_t kMaxSlot = 17;
+
+int32_t answerInt(void* handle, int32_t* value)
+{
+    const int32_t rv = answer(handle);
+    *value = in.int32();
+    return rv;
+}
 } // namespace
 
-HOSTILE_API int32_t i1d3DeviceOpen(void** handle, const char*, int32_t)
-{
-    return openDevice(handle);
-}
-
-HOSTILE_API int32_t i1d3DeviceInit(void* dev)
-{
-    return answer(dev);
-}
-
-HOSTILE_API int32_t i1d3DeviceRelease(void* dev)
-{
-    return releaseDevice(dev);
-}
-
-HOSTILE_API int32_t i1d3GetDeviceInfo(void* dev, DeviceInfo* info)
-{
-    return answerFilling(dev, info, sizeof *info);
-}
-
-HOSTILE_API int32_t i1d3GetStatusInfo(void* dev, Status* status)
-{
-    return answerFilling(dev, status, sizeof *status);
-}
-
-HOSTILE_API int32_t i1d3SetIntegrationTime(void* dev, double)
-{
-    return answer(dev);
-}
-
-HOSTILE_API int32_t i1d3SetLedState(void* dev, int32_t)
-{
-    return answer(dev);
-}
-
-HOSTILE_API int32_t i1d3ReadDiffuserPosition(void* dev, int32_t* position)
-{
-    const int32_t rv = answer(dev);
-    *position = in.int32();
-    return rv;
-}
-
-HOSTILE_API int32_t i1d3MeasureXYZ(void* dev, double* xyz)
-{
-    return answerXYZ(dev, xyz);
-}
-
-HOSTILE_API int32_t i1d3GetUsrdataEnableState(void* dev, int32_t* enabled)
-{
-    const int32_t rv = answer(dev);
-    *enabled = in.int32();
-    return rv;
-}
-
-HOSTILE_API int32_t i1d3GetCallist(void* dev, CalNode** head, int32_t* count)
-{
-    const int32_t rv = answer(dev);
-    *head = pool.make(count);
-    return rv;
-}
-
-HOSTILE_API int32_t i1d3ReleaseCallist(void* dev, CalNode** head)
-{
-    checkHandle(dev);
-    pool.give(head);
-    return in.code();
-}
-
-HOSTILE_API int32_t i1d3GetCalfile(void* dev, int32_t index, CalRecord* record)
-{
-    checkSlot(index, kMaxSlot);
-    return answerFilling(dev, record, sizeof *record);
-}
-
-HOSTILE_API int32_t i1d3SaveCalfile(void* dev, const CalRecord* record)
-{
-    checkHandle(dev);
-    if (!std::memchr(record->name, 0, sizeof record->name) || record->index < 0 || record->index > kMaxSlot)
-        std::abort();
-    return in.code();
-}
-
-HOSTILE_API int32_t i1d3DeleteCalfile(void* dev, int32_t index)
-{
-    checkSlot(index, kMaxSlot);
-    return answer(dev);
-}
+HOSTILE_ENTRY(i1d3DeviceOpen, openDevice(handle), void** handle, const char*, int32_t)
+HOSTILE_ENTRY(i1d3DeviceInit, answer(dev), void* dev)
+HOSTILE_ENTRY(i1d3DeviceRelease, releaseDevice(dev), void* dev)
+HOSTILE_ENTRY(i1d3GetDeviceInfo, answerFilling(dev, info, sizeof *info), void* dev, DeviceInfo* info)
+HOSTILE_ENTRY(i1d3GetStatusInfo, answerFilling(dev, status, sizeof *status), void* dev, Status* status)
+HOSTILE_ENTRY(i1d3SetIntegrationTime, answer(dev), void* dev, double)
+HOSTILE_ENTRY(i1d3SetLedState, answer(dev), void* dev, int32_t)
+HOSTILE_ENTRY(i1d3ReadDiffuserPosition, answerInt(dev, position), void* dev, int32_t* position)
+HOSTILE_ENTRY(i1d3MeasureXYZ, answerXYZ(dev, xyz), void* dev, double* xyz)
+HOSTILE_ENTRY(i1d3GetUsrdataEnableState, answerInt(dev, enabled), void* dev, int32_t* enabled)
+HOSTILE_ENTRY(i1d3GetCallist, pool.answerList(dev, head, count), void* dev, CalNode** head, int32_t* count)
+HOSTILE_ENTRY(i1d3ReleaseCallist, pool.give(head, dev), void* dev, CalNode** head)
+HOSTILE_ENTRY(i1d3GetCalfile, answerFilling(dev, record, sizeof *record, index, kMaxSlot), void* dev, int32_t index,
+              CalRecord* record)
+HOSTILE_ENTRY(i1d3SaveCalfile, takeRecord(dev, *record, kMaxSlot), void* dev, const CalRecord* record)
+HOSTILE_ENTRY(i1d3DeleteCalfile, answer(dev, index, kMaxSlot), void* dev, int32_t index)
 
 #else
 #error "no library chosen"
