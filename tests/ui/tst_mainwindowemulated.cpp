@@ -1,23 +1,13 @@
-#include "alignmentwidget.h"
-#include "application.h"
 #include "colordockwidget.h"
 #include "crxxxemulator.h"
-#include "mainwindow.h"
-#include "measure.h"
 #include "monitoremulator.h"
 #include "portlister.h"
-#include "recordingmessenger.h"
-#include "scripteddialogprovider.h"
 #include "sensortable.h"
+#include "uitest.h"
 #include "windowprobe.h"
 
-#include <QAction>
-#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QtTest>
 
 using namespace std::chrono_literals;
 
@@ -32,20 +22,17 @@ private slots:
     void measuresAndServesTheDisplay();
 
 private:
-    QTemporaryDir m_home;
+    ScratchHome m_home;
 };
 
 void TestMainWindowEmulated::initTestCase()
 {
-    QVERIFY(m_home.isValid());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_home.filePath(QStringLiteral("config")));
-    QVERIFY(QDir::setCurrent(m_home.path()));
+    m_home.setUp();
+    QVERIFY(QDir::setCurrent(m_home.dir.path()));
 }
 
 void TestMainWindowEmulated::measuresAndServesTheDisplay()
 {
-    RecordingMessenger messages;
-    ScriptedDialogProvider dialogs;
     CrxxxEmulator instrument(CrxxxEmulator::cr250());
     MonitorEmulator display;
     QVERIFY(instrument.start());
@@ -57,6 +44,7 @@ void TestMainWindowEmulated::measuresAndServesTheDisplay()
 
     // The window's own sensor factory, the table's, not the probe's scripted one.
     WindowProbe probe;
+    RecordingMessenger& messages = probe.messages;
     probe.window = std::make_unique<MainWindow>();
     probe.window->controller()->setSensorFactory(&SensorTable::createForWindow);
     probe.window->show();
@@ -103,11 +91,6 @@ void TestMainWindowEmulated::measuresAndServesTheDisplay()
     PortLister::setExtraPorts({});
 }
 
-int main(int argc, char* argv[])
-{
-    Application app(argc, argv);
-    TestMainWindowEmulated test;
-    return QTest::qExec(&test, argc, argv);
-}
+LUMASERVE_UI_TEST_MAIN(TestMainWindowEmulated)
 
 #include "tst_mainwindowemulated.moc"
