@@ -2,31 +2,15 @@
 // unplugged during alignment, a service that is still stopping, and the
 // commands that must wait for it.
 #include "alignmentprofile.h"
-#include "alignmentwidget.h"
-#include "application.h"
 #include "cmonitor.h"
 #include "devicelink.h"
-#include "mainwindow.h"
-#include "measure.h"
 #include "monitoremulator.h"
 #include "portlister.h"
-#include "recordingmessenger.h"
-#include "scripteddialogprovider.h"
-#include "scriptedsensor.h"
+#include "uitest.h"
 #include "windowprobe.h"
 
-#include <QAction>
-#include <QComboBox>
-#include <QFile>
 #include <QLabel>
-#include <QPushButton>
 #include <QTableWidget>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <cstdio>
-#include <memory>
 
 using namespace std::chrono_literals;
 
@@ -66,22 +50,10 @@ struct Rig : WindowProbe {
         return QTest::qWaitFor([this] { return measure()->isServingAlignment(); }, 3000);
     }
 
-    RecordingMessenger messages;
-    ScriptedDialogProvider dialogs;
     const QString displayLink;
     std::unique_ptr<MonitorEmulator> display;
     bool displayReady = false;
 };
-
-int countShown(const RecordingMessenger& messages, const QString& text)
-{
-    int n = 0;
-    for (const auto& m : messages.shown()) {
-        if (m.text == text)
-            ++n;
-    }
-    return n;
-}
 
 } // namespace
 
@@ -90,8 +62,8 @@ class TestMainWindowAlignment : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
+    void initTestCase() { m_home.setUp(); }
+    void init() { m_home.enterWorkDir(); }
 
     void unpluggedDisplayIsSaidAndAlignmentSwitchesOff();
     void stoppingIsSaidByRefusalsAndByAClose();
@@ -99,27 +71,12 @@ private slots:
     void onePortIsNeverBothSensorAndMonitor();
 
 private:
-    QTemporaryDir m_home;
-    QString m_work;
+    ScratchHome m_home;
 };
-
-void TestMainWindowAlignment::initTestCase()
-{
-    QVERIFY(m_home.isValid());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_home.filePath(QStringLiteral("config")));
-}
-
-void TestMainWindowAlignment::init()
-{
-    // A fresh working directory per test: profiles are listed there.
-    m_work = m_home.filePath(QString::fromLatin1(QTest::currentTestFunction()));
-    QVERIFY(QDir().mkpath(m_work));
-    QVERIFY(QDir::setCurrent(m_work));
-}
 
 void TestMainWindowAlignment::unpluggedDisplayIsSaidAndAlignmentSwitchesOff()
 {
-    Rig rig(m_work);
+    Rig rig(m_home.work);
     QVERIFY(rig.connectAll());
     QVERIFY(rig.startAligning());
     QCOMPARE(rig.window->statusText(), QStringLiteral("Alignment..."));
@@ -153,7 +110,7 @@ void TestMainWindowAlignment::unpluggedDisplayIsSaidAndAlignmentSwitchesOff()
     rig.messages.queueAnswer(Messenger::Yes);
     rig.action(QStringLiteral("Stop&l"))->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(rig.window->statusText(), QStringLiteral("Ready."), 1000);
-    QCOMPARE(countShown(rig.messages, QStringLiteral("Connect Sensor and Monitor First!")), 0);
+    QCOMPARE(rig.messages.texts().count(QStringLiteral("Connect Sensor and Monitor First!")), 0);
     QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
     QVERIFY(rig.action(QStringLiteral("A&lignment")));
     QVERIFY(rig.window->close());
@@ -161,8 +118,8 @@ void TestMainWindowAlignment::unpluggedDisplayIsSaidAndAlignmentSwitchesOff()
 
 void TestMainWindowAlignment::stoppingIsSaidByRefusalsAndByAClose()
 {
-    const QString stopping = QStringLiteral("Alignment is stopping. Try again when it has stopped.");
-    Rig rig(m_work);
+    const QString stopping = QStringLiteral("Warning Warning: Alignment is stopping. Try again when it has stopped.");
+    Rig rig(m_home.work);
     QVERIFY(rig.connectAll());
     // An instrument call that nothing interrupts, as inside an outside library.
     rig.sensor->setStartDuration(1500);
@@ -172,8 +129,7 @@ void TestMainWindowAlignment::stoppingIsSaidByRefusalsAndByAClose()
     rig.messages.queueAnswer(Messenger::Yes);
     rig.window->doAlignment();
     QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Stopping);
-    const QString stoppingStatus = rig.window->statusText();
-    QVERIFY(stoppingStatus != QStringLiteral("Alignment..."));
+    QVERIFY(rig.window->statusText().startsWith(QStringLiteral("Stopping alignment")));
 
     // Every refusal says what the status bar says, not that alignment is on.
     rig.messages.clear();
@@ -186,7 +142,7 @@ void TestMainWindowAlignment::stoppingIsSaidByRefusalsAndByAClose()
     rig.choose(QStringLiteral("sensorPortCombo"), 0);
     rig.choose(QStringLiteral("monitorPortCombo"), 0);
     QCOMPARE(rig.messages.shown().size(), 8);
-    QCOMPARE(countShown(rig.messages, stopping), 8);
+    QCOMPARE(rig.messages.boxes().count(stopping), 8);
     QVERIFY(rig.measure()->currentMonitor());
     QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Stopping);
 
@@ -199,6 +155,7 @@ void TestMainWindowAlignment::stoppingIsSaidByRefusalsAndByAClose()
              QStringLiteral("Stopping alignment: the window will close when it has stopped..."));
     QTRY_VERIFY_WITH_TIMEOUT(!rig.window->isVisible(), 5000);
     QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
+    QCOMPARE(rig.window->statusText(), QStringLiteral("Ready."));
     QVERIFY(rig.messages.shown().isEmpty());
 }
 
@@ -210,7 +167,7 @@ void TestMainWindowAlignment::profilesAreRefusedWhileAligning()
     const Matrix second(secondValues, 3, 3);
     QVERIFY(AlignmentProfile(7, QStringLiteral("SN-0042"), first).write(QStringLiteral("first.alg")));
     QVERIFY(AlignmentProfile(7, QStringLiteral("SN-0042"), second).write(QStringLiteral("second.alg")));
-    Rig rig(m_work);
+    Rig rig(m_home.work);
     QVERIFY(rig.connectAll());
     auto* profiles = rig.child<QComboBox>(QStringLiteral("profileCombo"));
     auto* table = rig.child<QTableWidget>(QStringLiteral("matrixTable"));
@@ -225,8 +182,8 @@ void TestMainWindowAlignment::profilesAreRefusedWhileAligning()
     // From the panel's list, and through Open: refused, nothing else changes.
     rig.choose(QStringLiteral("profileCombo"), secondIndex);
     rig.window->doNewProfile();
-    QCOMPARE(rig.messages.shown().size(), 2);
-    QCOMPARE(countShown(rig.messages, QStringLiteral("Alignment is on.")), 2);
+    const QString on = QStringLiteral("Warning Warning: Alignment is on.");
+    QCOMPARE(rig.messages.boxes(), (QStringList{on, on}));
     QVERIFY(rig.dialogs.asked().isEmpty());
     QCOMPARE(profiles->currentIndex(), firstIndex);
     QVERIFY(rig.measure()->correctionMatrix() == first);
@@ -239,13 +196,11 @@ void TestMainWindowAlignment::profilesAreRefusedWhileAligning()
 
     // Switched off, both are taken again.
     rig.messages.clear();
-    rig.messages.queueAnswer(Messenger::Yes);
-    rig.window->doAlignment();
-    QTRY_COMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
+    rig.stopAligning();
     rig.choose(QStringLiteral("profileCombo"), secondIndex);
     QVERIFY(rig.measure()->correctionMatrix() == second);
     QCOMPARE(table->item(2, 2)->text(), QStringLiteral("4.00000"));
-    rig.dialogs.queueFileName(QDir(m_work).filePath(QStringLiteral("first.alg")));
+    rig.dialogs.queueFileName(QDir(m_home.work).filePath(QStringLiteral("first.alg")));
     rig.window->doNewProfile();
     QVERIFY(rig.measure()->correctionMatrix() == first);
     QCOMPARE(rig.dialogs.asked(), QStringList{QStringLiteral("Open profile")});
@@ -254,7 +209,7 @@ void TestMainWindowAlignment::profilesAreRefusedWhileAligning()
 
 void TestMainWindowAlignment::onePortIsNeverBothSensorAndMonitor()
 {
-    Rig rig(m_work);
+    Rig rig(m_home.work);
     QVERIFY(rig.displayReady);
     auto* sensorPorts = rig.child<QComboBox>(QStringLiteral("sensorPortCombo"));
     auto* monitorPorts = rig.child<QComboBox>(QStringLiteral("monitorPortCombo"));
@@ -274,7 +229,7 @@ void TestMainWindowAlignment::onePortIsNeverBothSensorAndMonitor()
     rig.messages.clear();
     rig.window->doAlignment();
     QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
-    QCOMPARE(countShown(rig.messages, QStringLiteral("Connect Sensor and Monitor First!")), 1);
+    QCOMPARE(rig.messages.texts().count(QStringLiteral("Connect Sensor and Monitor First!")), 1);
 
     // The sensor moved to a port of its own, the monitor on the line, then
     // the sensor back onto the line.
@@ -293,11 +248,6 @@ void TestMainWindowAlignment::onePortIsNeverBothSensorAndMonitor()
     QCOMPARE(rig.measure()->getSensorPortPath(), QStringLiteral("/dev/") + kFakePort);
 }
 
-int main(int argc, char* argv[])
-{
-    Application app(argc, argv);
-    TestMainWindowAlignment test;
-    return QTest::qExec(&test, argc, argv);
-}
+LUMASERVE_UI_TEST_MAIN(TestMainWindowAlignment)
 
 #include "tst_mainwindowalignment.moc"
