@@ -1,11 +1,15 @@
 #include "alignmentprofile.h"
 #include "alignmentwidget.h"
+#include "cmonitor.h"
 #include "colordockwidget.h"
+#include "crxxxemulator.h"
+#include "devicelink.h"
 #include "filecontents.h"
 #include "modaldialog.h"
 #include "monitoremulator.h"
 #include "portlister.h"
 #include "sensordlg.h"
+#include "sensortable.h"
 #include "uitest.h"
 #include "windowprobe.h"
 
@@ -25,6 +29,8 @@
 #include <limits>
 #include <sys/resource.h>
 
+using namespace std::chrono_literals;
+
 namespace {
 
 const QString kFakePort = QStringLiteral("ttyFAKE0");
@@ -33,12 +39,15 @@ const QString kDeadPort = QStringLiteral("ttyDEAD0");
 const QString kAlignmentIsOn = QStringLiteral("Warning Warning: Alignment is on.");
 
 // A main window whose controller hands out scripted sensors, with an emulated
-// display offered as the second port.
+// display offered as the second port, under a link that outlives it. The link
+// lies beside the working directory, so that it is not among the files there.
 struct Rig : WindowProbe {
     Rig()
+        : displayLink(QDir::currentPath() + QStringLiteral("-display")),
+          monitor(std::make_unique<MonitorEmulator>())
     {
-        monitor.start();
-        PortLister::setExtraPorts({kFakePort, QString::fromStdString(monitor.portName()), kDeadPort});
+        displayReady = monitor->start() && pointLinkAt(displayLink, *monitor);
+        PortLister::setExtraPorts({kFakePort, displayLink, kDeadPort});
         openWindow();
     }
 
@@ -54,9 +63,21 @@ struct Rig : WindowProbe {
         choose(QStringLiteral("sensorPortCombo"), portIndex(kFakePort));
     }
 
-    void connectMonitor() const
+    void connectMonitor() const { choose(QStringLiteral("monitorPortCombo"), portIndex(displayLink)); }
+
+    // Both, as alignment needs them.
+    bool connectAll() const
     {
-        choose(QStringLiteral("monitorPortCombo"), portIndex(QString::fromStdString(monitor.portName())));
+        connectSensor();
+        connectMonitor();
+        return displayReady && measure()->currentSensor() && measure()->currentMonitor()
+               && measure()->currentMonitor()->GetInit();
+    }
+
+    bool startAligning() const
+    {
+        window->doAlignment();
+        return QTest::qWaitFor([this] { return measure()->isServingAlignment(); }, 3000);
     }
 
     QString matrixCell(int r, int c) const
@@ -64,7 +85,9 @@ struct Rig : WindowProbe {
         return child<QTableWidget>(QStringLiteral("matrixTable"))->item(r, c)->text();
     }
 
-    MonitorEmulator monitor;
+    const QString displayLink;
+    std::unique_ptr<MonitorEmulator> monitor;
+    bool displayReady = false;
 };
 
 } // namespace
@@ -89,8 +112,6 @@ private slots:
     void brokenProfilesAreParseErrors_data();
     void brokenProfilesAreParseErrors();
     void portsConnectAndEmptyEntriesRelease();
-    void saveAsksBeforeReplacingAProfile_data();
-    void saveAsksBeforeReplacingAProfile();
     void smallWindowKeepsItsControlsUsable_data();
     void smallWindowKeepsItsControlsUsable();
     void actionTable_data();
@@ -99,6 +120,15 @@ private slots:
     void sensorPictureOpensTheFeaturesDialog();
     void portscanListsThePortsAgainAndReleases();
     void openAppliesAProfileToTheConnectedSensor();
+    // While the alignment service may hold the instruments: a display unplugged
+    // during alignment, a service that is still stopping, and the commands that
+    // must wait for it.
+    void unpluggedDisplayIsSaidAndAlignmentSwitchesOff();
+    void stoppingIsSaidByRefusalsAndByAClose();
+    void profilesAreRefusedWhileAligning();
+    void onePortIsNeverBothSensorAndMonitor();
+    // The whole program as a user drives it, with emulated instruments.
+    void measuresAndServesTheDisplay();
 
 private:
     ScratchHome m_home;
@@ -120,8 +150,7 @@ void TestMainWindow::iconsAreCompiledIn()
 void TestMainWindow::refusedWhileAligning()
 {
     Rig rig;
-    rig.connectSensor();
-    rig.connectMonitor();
+    QVERIFY(rig.connectAll());
     QVERIFY(rig.child<QPushButton>(QStringLiteral("sensorButton"))->isEnabled());
     QVERIFY(rig.child<QLabel>(QStringLiteral("monitorIcon"))->isEnabled());
     QVERIFY(rig.messages.shown().isEmpty());
@@ -227,6 +256,22 @@ void TestMainWindow::saveWritesTheTypedNameOnly()
     rig.dialogs.queueFileName(QDir(m_home.work).filePath(QStringLiteral("chosen.prof")));
     rig.window->doSaveAsProfile();
     QVERIFY(QFile::exists(QStringLiteral("chosen.prof")));
+
+    // A profile that exists is replaced only when the user says so.
+    rig.messages.clear();
+    const QByteArray first = fileContents(QStringLiteral("abc.alg"));
+    rig.measure()->SetMatrix(Matrix::IdentityMatrix(3) * 2.0);
+    rig.messages.queueAnswer(Messenger::No);
+    rig.dialogs.queueText(QStringLiteral("abc"));
+    rig.window->doSaveProfile();
+    QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("abc.alg already exists.\nDo you want to replace it?")});
+    QCOMPARE(rig.messages.shown().at(0).buttons, Messenger::Buttons(Messenger::Yes | Messenger::No));
+    QCOMPARE(fileContents(QStringLiteral("abc.alg")), first);
+    rig.messages.queueAnswer(Messenger::Yes);
+    rig.dialogs.queueText(QStringLiteral("abc"));
+    rig.window->doSaveProfile();
+    QCOMPARE(saved.read(QStringLiteral("abc.alg")), AlignmentProfile::ReadResult::Ok);
+    QVERIFY(saved.matrix() == Matrix::IdentityMatrix(3) * 2.0);
 }
 
 void TestMainWindow::failedSaveIsReportedAndKeepsTheOldFile()
@@ -390,10 +435,7 @@ void TestMainWindow::portsConnectAndEmptyEntriesRelease()
     QVERIFY(!rig.child<QLabel>(QStringLiteral("monitorIcon"))->isEnabled());
 
     rig.messages.clear();
-    rig.connectSensor();
-    rig.connectMonitor();
-    QVERIFY(rig.measure()->currentSensor());
-    QVERIFY(rig.measure()->currentMonitor());
+    QVERIFY(rig.connectAll());
     QVERIFY(rig.child<QLabel>(QStringLiteral("monitorIcon"))->isEnabled());
 
     rig.choose(QStringLiteral("sensorPortCombo"), 0);
@@ -409,54 +451,6 @@ void TestMainWindow::portsConnectAndEmptyEntriesRelease()
     QCOMPARE(rig.messages.boxes(),
              QStringList{QStringLiteral("Warning Open Profile: No Sensor connected, Connect Sensor first,")});
     QVERIFY(rig.dialogs.asked().isEmpty());
-}
-
-void TestMainWindow::saveAsksBeforeReplacingAProfile_data()
-{
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("replaced");
-    QTest::newRow("No keeps the profile") << int(Messenger::No) << false;
-    QTest::newRow("Yes replaces it") << int(Messenger::Yes) << true;
-}
-
-void TestMainWindow::saveAsksBeforeReplacingAProfile()
-{
-    QFETCH(int, answer);
-    QFETCH(bool, replaced);
-
-    // Both rows share the test's working directory.
-    QFile::remove(QStringLiteral("fresh.alg"));
-    const AlignmentProfile old(7, QStringLiteral("OLD-SERIAL-NUMBER"), Matrix::IdentityMatrix(3));
-    QVERIFY(old.write(QStringLiteral("panel.alg")));
-    const QByteArray oldBytes = fileContents(QStringLiteral("panel.alg"));
-
-    Rig rig;
-    rig.connectSensor();
-    rig.measure()->SetMatrix(sampleMatrix());
-    rig.messages.clear();
-
-    // A new name is written without a question.
-    rig.dialogs.queueText(QStringLiteral("fresh"));
-    rig.window->doSaveProfile();
-    QVERIFY(rig.messages.shown().isEmpty());
-    QVERIFY(QFile::exists(QStringLiteral("fresh.alg")));
-
-    rig.messages.queueAnswer(Messenger::Button(answer));
-    rig.dialogs.queueText(QStringLiteral("panel"));
-    rig.window->doSaveProfile();
-    QCOMPARE(rig.messages.shown().size(), 1);
-    const auto& question = rig.messages.shown().at(0);
-    QCOMPARE(question.text, QStringLiteral("panel.alg already exists.\nDo you want to replace it?"));
-    QCOMPARE(question.buttons, Messenger::Buttons(Messenger::Yes | Messenger::No));
-
-    AlignmentProfile onDisk;
-    QCOMPARE(onDisk.read(QStringLiteral("panel.alg")), AlignmentProfile::ReadResult::Ok);
-    if (replaced) {
-        QCOMPARE(onDisk.serialNumber(), rig.serialNumber);
-        QVERIFY(onDisk.matrix() == sampleMatrix());
-    } else {
-        QCOMPARE(fileContents(QStringLiteral("panel.alg")), oldBytes);
-    }
 }
 
 void TestMainWindow::smallWindowKeepsItsControlsUsable_data()
@@ -655,13 +649,10 @@ void TestMainWindow::sensorPictureOpensTheFeaturesDialog()
 void TestMainWindow::portscanListsThePortsAgainAndReleases()
 {
     Rig rig;
-    rig.connectSensor();
-    rig.connectMonitor();
-    QVERIFY(rig.measure()->currentSensor());
-    QVERIFY(rig.measure()->currentMonitor());
+    QVERIFY(rig.connectAll());
 
     // A port that came and one that went since the window opened.
-    PortLister::setExtraPorts({QString::fromStdString(rig.monitor.portName()), QStringLiteral("ttyNEW7")});
+    PortLister::setExtraPorts({rig.displayLink, QStringLiteral("ttyNEW7")});
     const QStringList expected = QStringList{QString()} + PortLister::availablePorts();
     QVERIFY(expected.contains(QStringLiteral("ttyNEW7")));
     QVERIFY(!expected.contains(kFakePort));
@@ -709,6 +700,240 @@ void TestMainWindow::openAppliesAProfileToTheConnectedSensor()
     QCOMPARE(rig.messages.boxes(), QStringList{QStringLiteral("Critical Profile: Sensor SN Error!")});
     QVERIFY(rig.measure()->correctionMatrix() == sampleMatrix());
     QVERIFY(rig.measure()->currentSensor());
+}
+
+void TestMainWindow::unpluggedDisplayIsSaidAndAlignmentSwitchesOff()
+{
+    Rig rig;
+    QVERIFY(rig.connectAll());
+    QVERIFY(rig.startAligning());
+    QCOMPARE(rig.window->statusText(), QStringLiteral("Alignment..."));
+
+    // Unplugged: the status bar and a box say so, not only the grey picture.
+    rig.monitor.reset();
+    QVERIFY(QFile::remove(rig.displayLink));
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.child<QLabel>(QStringLiteral("monitorIcon"))->isEnabled(), 3000);
+    QTRY_COMPARE(rig.messages.shown().size(), 1);
+    const auto box = rig.messages.shown().at(0);
+    QCOMPARE(box.icon, Messenger::Icon::Warning);
+    QCOMPARE(box.title, QStringLiteral("Monitor"));
+    QVERIFY2(box.text.contains(rig.displayLink), qPrintable(box.text));
+    QCOMPARE(rig.window->statusText(), QStringLiteral("Display unplugged: waiting for it to come back..."));
+    QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::On);
+
+    // Plugged in again: served again, and the status bar says so.
+    rig.monitor = std::make_unique<MonitorEmulator>();
+    QVERIFY(rig.monitor->start());
+    QVERIFY(pointLinkAt(rig.displayLink, *rig.monitor));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.window->statusText(), QStringLiteral("Alignment..."), 3000);
+    rig.monitor->request("MES,1");
+    QVERIFY(rig.monitor->waitForReplies(1, 3s));
+
+    // Unplugged again, for good: switching off works, and the window closes.
+    rig.monitor.reset();
+    QVERIFY(QFile::remove(rig.displayLink));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.messages.shown().size(), 2, 3000);
+    rig.messages.clear();
+    QVERIFY(!rig.window->close());
+    rig.messages.queueAnswer(Messenger::Yes);
+    rig.action(QStringLiteral("Stop&l"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.window->statusText(), QStringLiteral("Ready."), 1000);
+    QCOMPARE(rig.messages.texts().count(QStringLiteral("Connect Sensor and Monitor First!")), 0);
+    QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
+    QVERIFY(rig.action(QStringLiteral("A&lignment")));
+    QVERIFY(rig.window->close());
+}
+
+void TestMainWindow::stoppingIsSaidByRefusalsAndByAClose()
+{
+    const QString stopping = QStringLiteral("Warning Warning: Alignment is stopping. Try again when it has stopped.");
+    Rig rig;
+    QVERIFY(rig.connectAll());
+    // An instrument call that nothing interrupts, as inside an outside library.
+    rig.sensor->setStartDuration(1500);
+    QVERIFY(rig.startAligning());
+    rig.monitor->request("MES,1");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.sensor->insideStart.load(), 3000);
+    rig.messages.queueAnswer(Messenger::Yes);
+    rig.window->doAlignment();
+    QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Stopping);
+    QVERIFY(rig.window->statusText().startsWith(QStringLiteral("Stopping alignment")));
+
+    // Every refusal says what the status bar says, not that alignment is on.
+    rig.messages.clear();
+    rig.window->doSingleMeasure();
+    rig.window->doPortscan();
+    rig.window->doCalibrate();
+    rig.window->showSensorDlg();
+    rig.window->doNewProfile();
+    rig.choose(QStringLiteral("typeCombo"), 13);
+    rig.choose(QStringLiteral("sensorPortCombo"), 0);
+    rig.choose(QStringLiteral("monitorPortCombo"), 0);
+    QCOMPARE(rig.messages.shown().size(), 8);
+    QCOMPARE(rig.messages.boxes().count(stopping), 8);
+    QVERIFY(rig.measure()->currentMonitor());
+    QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Stopping);
+
+    // A close is not refused with a box but put off, and the status bar says so.
+    rig.messages.clear();
+    QVERIFY(!rig.window->close());
+    QVERIFY(rig.window->isVisible());
+    QVERIFY(rig.messages.shown().isEmpty());
+    QCOMPARE(rig.window->statusText(),
+             QStringLiteral("Stopping alignment: the window will close when it has stopped..."));
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.window->isVisible(), 5000);
+    QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
+    QCOMPARE(rig.window->statusText(), QStringLiteral("Ready."));
+    QVERIFY(rig.messages.shown().isEmpty());
+}
+
+void TestMainWindow::profilesAreRefusedWhileAligning()
+{
+    const double firstValues[] = {2.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
+    const double secondValues[] = {0.5, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 4.0};
+    const Matrix first(firstValues, 3, 3);
+    const Matrix second(secondValues, 3, 3);
+    QVERIFY(AlignmentProfile(7, QStringLiteral("SN-0042"), first).write(QStringLiteral("first.alg")));
+    QVERIFY(AlignmentProfile(7, QStringLiteral("SN-0042"), second).write(QStringLiteral("second.alg")));
+    Rig rig;
+    QVERIFY(rig.connectAll());
+    auto* profiles = rig.child<QComboBox>(QStringLiteral("profileCombo"));
+    auto* table = rig.child<QTableWidget>(QStringLiteral("matrixTable"));
+    const int firstIndex = profiles->findText(QStringLiteral("first"));
+    const int secondIndex = profiles->findText(QStringLiteral("second"));
+    QVERIFY(firstIndex > 0 && secondIndex > 0);
+    rig.choose(QStringLiteral("profileCombo"), firstIndex);
+    QVERIFY(rig.measure()->correctionMatrix() == first);
+    QVERIFY(rig.messages.shown().isEmpty());
+
+    QVERIFY(rig.startAligning());
+    // From the panel's list, and through Open: refused, nothing else changes.
+    rig.choose(QStringLiteral("profileCombo"), secondIndex);
+    rig.window->doNewProfile();
+    const QString on = QStringLiteral("Warning Warning: Alignment is on.");
+    QCOMPARE(rig.messages.boxes(), (QStringList{on, on}));
+    QVERIFY(rig.dialogs.asked().isEmpty());
+    QCOMPARE(profiles->currentIndex(), firstIndex);
+    QVERIFY(rig.measure()->correctionMatrix() == first);
+    QCOMPARE(table->item(0, 0)->text(), QStringLiteral("2.00000"));
+    QCOMPARE(table->item(2, 2)->text(), QStringLiteral("1.00000"));
+    // What the panel shows is what the display gets.
+    rig.monitor->request("MDR,1");
+    QVERIFY(rig.monitor->waitForReplies(1, 3s));
+    QCOMPARE(rig.monitor->replies().at(0).line, std::string("OK01,002.000;002.000;003.000"));
+
+    // Switched off, both are taken again.
+    rig.messages.clear();
+    rig.stopAligning();
+    rig.choose(QStringLiteral("profileCombo"), secondIndex);
+    QVERIFY(rig.measure()->correctionMatrix() == second);
+    QCOMPARE(table->item(2, 2)->text(), QStringLiteral("4.00000"));
+    rig.dialogs.queueFileName(QDir(m_home.work).filePath(QStringLiteral("first.alg")));
+    rig.window->doNewProfile();
+    QVERIFY(rig.measure()->correctionMatrix() == first);
+    QCOMPARE(rig.dialogs.asked(), QStringList{QStringLiteral("Open profile")});
+    QCOMPARE(rig.messages.shown().size(), 1);
+}
+
+void TestMainWindow::onePortIsNeverBothSensorAndMonitor()
+{
+    Rig rig;
+    QVERIFY(rig.displayReady);
+    auto* sensorPorts = rig.child<QComboBox>(QStringLiteral("sensorPortCombo"));
+    auto* monitorPorts = rig.child<QComboBox>(QStringLiteral("monitorPortCombo"));
+    const int linePort = rig.portIndex(rig.displayLink);
+
+    // The sensor on the line, then the monitor on it too.
+    rig.choose(QStringLiteral("typeCombo"), 7);
+    rig.choose(QStringLiteral("sensorPortCombo"), linePort);
+    QVERIFY(rig.measure()->currentSensor()->getIsOpen());
+    rig.choose(QStringLiteral("monitorPortCombo"), linePort);
+    QCOMPARE(rig.messages.shown().size(), 1);
+    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Monitor"));
+    QVERIFY2(rig.messages.shown().at(0).text.contains(rig.displayLink), qPrintable(rig.messages.shown().at(0).text));
+    QCOMPARE(monitorPorts->currentIndex(), 0);
+    QVERIFY(!rig.measure()->currentMonitor());
+    QVERIFY(!rig.child<QLabel>(QStringLiteral("monitorIcon"))->isEnabled());
+    rig.messages.clear();
+    rig.window->doAlignment();
+    QCOMPARE(rig.measure()->alignmentState(), Measure::AlignmentState::Off);
+    QCOMPARE(rig.messages.texts().count(QStringLiteral("Connect Sensor and Monitor First!")), 1);
+
+    // The sensor moved to a port of its own, the monitor on the line, then
+    // the sensor back onto the line.
+    rig.choose(QStringLiteral("sensorPortCombo"), rig.portIndex(kFakePort));
+    rig.choose(QStringLiteral("monitorPortCombo"), linePort);
+    QVERIFY(rig.measure()->currentMonitor() && rig.measure()->currentMonitor()->GetInit());
+    ScriptedSensor* const kept = rig.sensor;
+    rig.messages.clear();
+    rig.choose(QStringLiteral("sensorPortCombo"), linePort);
+    QCOMPARE(rig.messages.shown().size(), 1);
+    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Sensor"));
+    QVERIFY2(rig.messages.shown().at(0).text.contains(rig.displayLink), qPrintable(rig.messages.shown().at(0).text));
+    QCOMPARE(sensorPorts->currentIndex(), rig.portIndex(kFakePort));
+    QCOMPARE(rig.measure()->currentSensor(), kept);
+    QVERIFY(kept->getIsOpen());
+    QCOMPARE(rig.measure()->getSensorPortPath(), QStringLiteral("/dev/") + kFakePort);
+}
+
+void TestMainWindow::measuresAndServesTheDisplay()
+{
+    CrxxxEmulator instrument(CrxxxEmulator::cr250());
+    MonitorEmulator display;
+    QVERIFY(instrument.start());
+    QVERIFY(display.start());
+    const QString instrumentPort = QString::fromStdString(instrument.portName());
+    const QString displayPort = QString::fromStdString(display.portName());
+    // What "Lumaserve --port pts/N --port pts/M" does.
+    PortLister::setExtraPorts({QStringLiteral("/dev/") + instrumentPort, displayPort});
+
+    // The window's own sensor factory, the table's, not the probe's scripted one.
+    WindowProbe probe;
+    RecordingMessenger& messages = probe.messages;
+    probe.window = std::make_unique<MainWindow>();
+    probe.window->controller()->setSensorFactory(&SensorTable::createForWindow);
+    probe.window->show();
+    MainWindow& window = *probe.window;
+    auto* sensorPorts = probe.child<QComboBox>(QStringLiteral("sensorPortCombo"));
+    auto* monitorPorts = probe.child<QComboBox>(QStringLiteral("monitorPortCombo"));
+    QCOMPARE(monitorPorts->findText(displayPort), probe.portIndex(displayPort));
+
+    QCOMPARE(probe.child<QComboBox>(QStringLiteral("typeCombo"))->findText(QStringLiteral("CR100/CR250")), 13);
+    probe.choose(QStringLiteral("typeCombo"), 13);
+    QVERIFY(sensorPorts->isEnabled());
+    probe.choose(QStringLiteral("sensorPortCombo"), sensorPorts->findText(instrumentPort));
+    QVERIFY(probe.child<QPushButton>(QStringLiteral("sensorButton"))->isEnabled());
+    probe.choose(QStringLiteral("monitorPortCombo"), monitorPorts->findText(displayPort));
+    QVERIFY(probe.child<QLabel>(QStringLiteral("monitorIcon"))->isEnabled());
+    QVERIFY2(messages.shown().isEmpty(), qPrintable(messages.shown().value(0).text));
+
+    // A single reading reaches the value window through the identity matrix.
+    probe.action(QStringLiteral("S&ingle measure"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(window.valueWindow()->valueText(1), QStringLiteral("21.260"), 5000);
+    QCOMPARE(window.valueWindow()->valueText(0), QStringLiteral("41.240"));
+    QCOMPARE(window.valueWindow()->valueText(2), QStringLiteral("1.930"));
+
+    probe.action(QStringLiteral("A&lignment"))->trigger();
+    QCOMPARE(window.statusText(), QStringLiteral("Alignment..."));
+    QTRY_VERIFY_WITH_TIMEOUT(window.controller()->isServingAlignment(), 3000);
+    display.request("MES,1");
+    QVERIFY(display.waitForReplies(1, 5s));
+    QVERIFY(display.replies().back().line.rfind("OK00,", 0) == 0);
+    display.request("MDR,1");
+    QVERIFY(display.waitForReplies(2, 5s));
+    QCOMPARE(display.replies().back().line, std::string("OK01,041.240;021.260;001.930"));
+
+    QVERIFY(!window.close());
+    QCOMPARE(messages.texts(), QStringList{QStringLiteral("Alignment is on.")});
+
+    messages.queueAnswer(Messenger::Yes);
+    probe.action(QStringLiteral("Stop&l"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(window.statusText(), QStringLiteral("Ready."), 5000);
+    QCOMPARE(window.controller()->alignmentState(), Measure::AlignmentState::Off);
+    QVERIFY(window.close());
+    QVERIFY(!window.isVisible());
+    probe.window.reset();
+    PortLister::setExtraPorts({});
 }
 
 LUMASERVE_UI_TEST_MAIN(TestMainWindow)
