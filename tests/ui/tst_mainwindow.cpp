@@ -296,6 +296,8 @@ void TestMainWindow::failedSaveIsReportedAndKeepsTheOldFile()
     const QByteArray oldBytes = fileContents(QStringLiteral("keep.alg"));
 
     rig.messages.clear();
+    // Past the question whether to replace it.
+    rig.messages.queueAnswer(Messenger::Yes);
     rig.dialogs.queueText(QStringLiteral("keep"));
     rlimit saved{};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -307,8 +309,8 @@ void TestMainWindow::failedSaveIsReportedAndKeepsTheOldFile()
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
     std::signal(SIGXFSZ, previousHandler);
 
-    QCOMPARE(rig.messages.shown().size(), 1);
-    QVERIFY(rig.messages.shown().at(0).text.contains(QStringLiteral("keep.alg")));
+    QCOMPARE(rig.messages.shown().size(), 2);
+    QVERIFY(rig.messages.shown().at(1).text.contains(QStringLiteral("keep.alg")));
     QCOMPARE(fileContents(QStringLiteral("keep.alg")), oldBytes);
     // No half-written file is left beside it either.
     QCOMPARE(QDir(m_home.work).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.alg")});
