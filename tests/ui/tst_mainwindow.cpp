@@ -80,6 +80,19 @@ struct Rig : WindowProbe {
         return QTest::qWaitFor([this] { return measure()->isServingAlignment(); }, 3000);
     }
 
+    // Every command that would use the instruments, and the panel's lists
+    // emptied: eight requests, each refused while aligning.
+    void tryInstrumentCommands() const
+    {
+        window->doSingleMeasure();
+        window->doPortscan();
+        window->doCalibrate();
+        window->showSensorDlg();
+        window->doNewProfile();
+        for (const char* list : {"typeCombo", "sensorPortCombo", "monitorPortCombo"})
+            choose(QString::fromLatin1(list), 0);
+    }
+
     QString matrixCell(int r, int c) const
     {
         return child<QTableWidget>(QStringLiteral("matrixTable"))->item(r, c)->text();
@@ -171,14 +184,10 @@ void TestMainWindow::refusedWhileAligning()
         chosen << rig.child<QComboBox>(list)->currentIndex();
     QVERIFY(!rig.window->close());
     QVERIFY(rig.window->isVisible());
-    rig.window->doSingleMeasure();
-    rig.window->doPortscan();
-    rig.window->doCalibrate();
-    rig.window->showSensorDlg();
-    for (const QString& list : lists)
-        rig.choose(list, 0);
-    QCOMPARE(rig.messages.shown().size(), 8);
-    QCOMPARE(rig.messages.boxes().count(kAlignmentIsOn), 8);
+    rig.tryInstrumentCommands();
+    QCOMPARE(rig.messages.shown().size(), 9);
+    QCOMPARE(rig.messages.boxes().count(kAlignmentIsOn), 9);
+    QVERIFY(rig.dialogs.asked().isEmpty());
     for (int i = 0; i < lists.size(); ++i)
         QCOMPARE(rig.child<QComboBox>(lists.at(i))->currentIndex(), chosen.at(i));
     QCOMPARE(rig.measure()->currentSensor(), sensor);
@@ -763,14 +772,7 @@ void TestMainWindow::stoppingIsSaidByRefusalsAndByAClose()
 
     // Every refusal says what the status bar says, not that alignment is on.
     rig.messages.clear();
-    rig.window->doSingleMeasure();
-    rig.window->doPortscan();
-    rig.window->doCalibrate();
-    rig.window->showSensorDlg();
-    rig.window->doNewProfile();
-    rig.choose(QStringLiteral("typeCombo"), 13);
-    rig.choose(QStringLiteral("sensorPortCombo"), 0);
-    rig.choose(QStringLiteral("monitorPortCombo"), 0);
+    rig.tryInstrumentCommands();
     QCOMPARE(rig.messages.shown().size(), 8);
     QCOMPARE(rig.messages.boxes().count(stopping), 8);
     QVERIFY(rig.measure()->currentMonitor());
@@ -812,8 +814,7 @@ void TestMainWindow::profilesAreRefusedWhileAligning()
     // From the panel's list, and through Open: refused, nothing else changes.
     rig.choose(QStringLiteral("profileCombo"), secondIndex);
     rig.window->doNewProfile();
-    const QString on = QStringLiteral("Warning Warning: Alignment is on.");
-    QCOMPARE(rig.messages.boxes(), (QStringList{on, on}));
+    QCOMPARE(rig.messages.boxes(), (QStringList{kAlignmentIsOn, kAlignmentIsOn}));
     QVERIFY(rig.dialogs.asked().isEmpty());
     QCOMPARE(profiles->currentIndex(), firstIndex);
     QVERIFY(rig.measure()->correctionMatrix() == first);
