@@ -142,8 +142,7 @@ private slots:
     void computesTheMatrix_data();
     void computesTheMatrix();
     void acceptedMatrixReachesTheController();
-    void tabWalksThroughEveryControl();
-    void arrowsMoveWithinATable();
+    void keyboardReachesEveryControlAndCell();
     void patchIsPaintedBelowTheControls_data();
     void patchIsPaintedBelowTheControls();
     void everyValueIsShownWhole();
@@ -325,29 +324,33 @@ void TestCalibrateDialog::acceptedMatrixReachesTheController()
     Measure* measure = window.controller();
     measure->SetMatrix(sampleMatrix());
     QSignalSpy changes(measure, &Measure::matrixChanged);
+    // The dialog as the window opens it, edited, then left with OK or closed;
+    // whether it was accepted.
+    const auto calibrate = [&window](const Edits& edits, bool ok) {
+        bool accepted = false;
+        whenModal<CalibrateDialog>([&](CalibrateDialog* dialog) {
+            for (const Edit& edit : edits) {
+                auto* table = dialog->findChild<QTableWidget*>(QLatin1String(edit.table));
+                table->item(edit.row, edit.col)->setText(edit.text);
+            }
+            if (ok)
+                dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+            else
+                dialog->reject();
+            accepted = dialog->result() == QDialog::Accepted;
+        });
+        window.doCalibrate();
+        return accepted;
+    };
 
     // A letter in the table: the dialog closes as accepted and the controller
     // keeps the matrix that was shown before the edit.
-    bool accepted = false;
-    whenModal<CalibrateDialog>([&](CalibrateDialog* dialog) {
-        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("matrixTable"));
-        table->item(1, 1)->setText(QStringLiteral("0.7x"));
-        dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
-        accepted = dialog->result() == QDialog::Accepted;
-    });
-    window.doCalibrate();
-    QVERIFY(accepted);
+    QVERIFY(calibrate({{"matrixTable", 1, 1, "0.7x"}}, true));
     QVERIFY(measure->correctionMatrix() == sampleMatrix());
 
     // An edited number is adopted and handed over.
     changes.clear();
-    whenModal<CalibrateDialog>([&](CalibrateDialog* dialog) {
-        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("matrixTable"));
-        table->item(1, 1)->setText(QStringLiteral("1.5"));
-        table->item(2, 0)->setText(QStringLiteral("-0.25"));
-        dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
-    });
-    window.doCalibrate();
+    QVERIFY(calibrate({{"matrixTable", 1, 1, "1.5"}, {"matrixTable", 2, 0, "-0.25"}}, true));
     Matrix expected = sampleMatrix();
     expected(1, 1) = 1.5;
     expected(2, 0) = -0.25;
@@ -356,11 +359,7 @@ void TestCalibrateDialog::acceptedMatrixReachesTheController()
 
     // Closed without OK: the controller is not touched.
     changes.clear();
-    whenModal<CalibrateDialog>([&](CalibrateDialog* dialog) {
-        dialog->findChild<QTableWidget*>(QStringLiteral("matrixTable"))->item(0, 0)->setText("9");
-        dialog->reject();
-    });
-    window.doCalibrate();
+    QVERIFY(!calibrate({{"matrixTable", 0, 0, "9"}}, false));
     QCOMPARE(changes.size(), 0);
     QVERIFY(measure->correctionMatrix() == expected);
     QVERIFY(messages.shown().isEmpty());
@@ -369,7 +368,7 @@ void TestCalibrateDialog::acceptedMatrixReachesTheController()
 // A keyboard user reaches every control with Tab, in the order the dialog
 // shows them, left to right; no table keeps the focus to itself. The colour
 // choice is one stop, as for any group of exclusive buttons.
-void TestCalibrateDialog::tabWalksThroughEveryControl()
+void TestCalibrateDialog::keyboardReachesEveryControlAndCell()
 {
     Rig rig;
     rig.dialog->show();
@@ -409,13 +408,8 @@ void TestCalibrateDialog::tabWalksThroughEveryControl()
         const QString wrong = check(Qt::Key_Backtab, Qt::ShiftModifier, stop, QStringLiteral("Shift+Tab"));
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     }
-}
 
-void TestCalibrateDialog::arrowsMoveWithinATable()
-{
-    Rig rig;
-    rig.dialog->show();
-    QVERIFY(QTest::qWaitForWindowActive(rig.dialog.get()));
+    // Within a table the arrows move from cell to cell and keep the focus there.
     for (const char* tableName : {"sensorTable", "referenceTable", "matrixTable"}) {
         QTableWidget* table = rig.table(tableName);
         table->setCurrentCell(0, 0);
