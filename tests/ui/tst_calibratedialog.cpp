@@ -143,7 +143,6 @@ private slots:
     void computesTheMatrix();
     void acceptedMatrixReachesTheController();
     void keyboardReachesEveryControlAndCell();
-    void patchIsPaintedBelowTheControls_data();
     void patchIsPaintedBelowTheControls();
     void everyValueIsShownWhole();
     void pasteFillsFromTheCurrentCell_data();
@@ -427,20 +426,8 @@ void TestCalibrateDialog::keyboardReachesEveryControlAndCell()
     }
 }
 
-void TestCalibrateDialog::patchIsPaintedBelowTheControls_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QColor>("patch");
-    QTest::newRow("white") << "whiteButton" << QColor(127, 127, 127);
-    QTest::newRow("red") << "redButton" << QColor(127, 0, 0);
-    QTest::newRow("blue") << "blueButton" << QColor(0, 0, 127);
-}
-
 void TestCalibrateDialog::patchIsPaintedBelowTheControls()
 {
-    QFETCH(QString, button);
-    QFETCH(QColor, patch);
-
     Rig rig;
     rig.dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(rig.dialog.get()));
@@ -449,18 +436,24 @@ void TestCalibrateDialog::patchIsPaintedBelowTheControls()
     QVERIFY(below < rig.dialog->height() - 20);
     const QList<QPoint> points = {QPoint(5, below), QPoint(rig.dialog->width() / 2, rig.dialog->height() / 2),
                                   QPoint(rig.dialog->width() - 5, rig.dialog->height() - 5)};
+    const QList<QPair<const char*, QColor>> patches = {{"whiteButton", QColor(127, 127, 127)},
+                                                       {"redButton", QColor(127, 0, 0)},
+                                                       {"blueButton", QColor(0, 0, 127)}};
 
     // Nothing chosen, nothing painted.
-    QImage before = rig.dialog->grab().toImage();
-    for (const QPoint& p : points)
-        QVERIFY(before.pixelColor(p) != patch);
-
-    QTest::mouseClick(rig.colour(button.toLatin1().constData()), Qt::LeftButton);
-    QImage after = rig.dialog->grab().toImage();
-    for (const QPoint& p : points)
-        QCOMPARE(after.pixelColor(p), patch);
-    // The controls themselves stay unpainted.
-    QVERIFY(after.pixelColor(controls->geometry().center()) != patch);
+    const QImage before = rig.dialog->grab().toImage();
+    for (const auto& patch : patches) {
+        for (const QPoint& p : points)
+            QVERIFY(before.pixelColor(p) != patch.second);
+    }
+    for (const auto& patch : patches) {
+        QTest::mouseClick(rig.colour(patch.first), Qt::LeftButton);
+        const QImage after = rig.dialog->grab().toImage();
+        for (const QPoint& p : points)
+            QCOMPARE(after.pixelColor(p), patch.second);
+        // The controls themselves stay unpainted.
+        QVERIFY2(after.pixelColor(controls->geometry().center()) != patch.second, patch.first);
+    }
 }
 
 // Within the dialog's fixed size, every cell of the three tables shows its
