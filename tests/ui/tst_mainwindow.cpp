@@ -13,7 +13,6 @@
 #include "uitest.h"
 #include "windowprobe.h"
 
-#include <QDataStream>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -26,7 +25,6 @@
 #include <QWindow>
 
 #include <csignal>
-#include <limits>
 #include <sys/resource.h>
 
 using namespace std::chrono_literals;
@@ -122,8 +120,7 @@ private slots:
     void viewTogglesShowAndHide();
     void profileOpenedBeforeThePortKeepsItsMatrix();
     void profileOfAnotherInstrumentIsRefusedAtThePort();
-    void brokenProfilesAreParseErrors_data();
-    void brokenProfilesAreParseErrors();
+    void brokenProfileIsAParseError();
     void portsConnectAndEmptyEntriesRelease();
     void smallWindowKeepsItsControlsUsable_data();
     void smallWindowKeepsItsControlsUsable();
@@ -400,27 +397,12 @@ void TestMainWindow::profileOfAnotherInstrumentIsRefusedAtThePort()
     QVERIFY(rig.measure()->correctionMatrix() == Matrix::IdentityMatrix(3));
 }
 
-void TestMainWindow::brokenProfilesAreParseErrors_data()
+// Chosen from the panel's list: refused, and the list and matrix stay as they
+// were. Which damage the reader finds is its own test's concern.
+void TestMainWindow::brokenProfileIsAParseError()
 {
-    QTest::addColumn<QByteArray>("contents");
-    QTest::newRow("no profile at all") << QByteArray("this is no profile at all");
-    // Written as the file holds it: the program's own writer refuses such a matrix.
-    Matrix damaged = sampleMatrix();
-    damaged(2, 1) = std::numeric_limits<double>::quiet_NaN();
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setVersion(QDataStream::Qt_5_1);
-    out << AlignmentProfile::Magic << AlignmentProfile::FormatVersion << qint32(6) << QStringLiteral("SN-0042")
-        << damaged;
-    QTest::newRow("a number that is none") << bytes;
-}
-
-// Chosen from the panel's list: refused, and the list and matrix stay as they were.
-void TestMainWindow::brokenProfilesAreParseErrors()
-{
-    QFETCH(QByteArray, contents);
     QFile file(QStringLiteral("damaged.alg"));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("this is no profile at all") > 0);
     file.close();
 
     Rig rig;
