@@ -13,15 +13,25 @@
 class ScriptedDialogProvider final : public DialogProvider
 {
 public:
-    ScriptedDialogProvider();
-    ~ScriptedDialogProvider() override;
+    ScriptedDialogProvider() : m_previous(DialogProvider::install(this)) {}
+    ~ScriptedDialogProvider() override { DialogProvider::install(m_previous); }
 
-    QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
-                         const QString& filter) override;
-    QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                         const QString& filter) override;
-    QString text(QWidget* parent, const QString& title, const QString& label,
-                 const QString& initial, bool* ok) override;
+    QString openFileName(QWidget*, const QString& caption, const QString&, const QString&) override
+    {
+        return nextFileName(caption);
+    }
+    QString saveFileName(QWidget*, const QString& caption, const QString&, const QString&) override
+    {
+        return nextFileName(caption);
+    }
+    QString text(QWidget*, const QString& title, const QString&, const QString&, bool* ok) override
+    {
+        m_asked << title;
+        const bool answered = !m_texts.isEmpty();
+        if (ok)
+            *ok = answered;
+        return answered ? m_texts.dequeue() : QString();
+    }
 
     void queueFileName(const QString& name) { m_fileNames.enqueue(name); }
     // A text confirmed with OK.
@@ -30,6 +40,12 @@ public:
     const QStringList& asked() const { return m_asked; }
 
 private:
+    QString nextFileName(const QString& caption)
+    {
+        m_asked << caption;
+        return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
+    }
+
     QQueue<QString> m_fileNames;
     QQueue<QString> m_texts;
     QStringList m_asked;

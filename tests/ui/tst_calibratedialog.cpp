@@ -1,12 +1,11 @@
-#include "application.h"
 #include "calibratedialog.h"
-#include "correctionmatrix.h"
 #include "mainwindow.h"
 #include "measure.h"
 #include "modaldialog.h"
 #include "recordingmessenger.h"
 #include "scriptedsensor.h"
 #include "sensortable.h"
+#include "uitest.h"
 
 #include <QClipboard>
 #include <QGroupBox>
@@ -18,10 +17,19 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTableWidget>
-#include <QtTest>
 
 #include <cmath>
 #include <memory>
+
+// A cell of one of the dialog's tables and the text typed into it.
+struct Edit {
+    const char* table;
+    int row;
+    int col;
+    QString text;
+};
+using Edits = QVector<Edit>;
+Q_DECLARE_METATYPE(Edits)
 
 namespace {
 
@@ -33,23 +41,15 @@ const double kPatches[4][3] = {
     {95.05, 100.0, 108.9},
 };
 
-Matrix sampleMatrix()
+// The rows given as a spreadsheet copies them.
+QString tabbed(const Matrix& rows)
 {
-    const double values[] = {1.25, 0.5, -0.125, 0.0, 0.75, 0.0, 0.03125, 0.0, 2.0};
-    return Matrix(values, 3, 3);
-}
-
-bool nearlyEqual(const Matrix& a, const Matrix& b, double tolerance)
-{
-    if (a.GetRows() != 3 || a.GetColumns() != 3 || b.GetRows() != 3 || b.GetColumns() != 3)
-        return false;
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) {
-            if (!(std::fabs(a(r, c) - b(r, c)) <= tolerance))
-                return false;
-        }
+    QString text;
+    for (int r = 0; r < rows.GetRows(); ++r) {
+        for (int c = 0; c < rows.GetColumns(); ++c)
+            text += QString::number(rows(r, c), 'g', 17) + (c + 1 < rows.GetColumns() ? "\t" : "\n");
     }
-    return true;
+    return text;
 }
 
 // A controller whose sensor is a scripted one.
@@ -92,14 +92,21 @@ struct Rig {
             }
         }
     }
-    QStringList matrixTexts() const
+    // A table's texts, row by row.
+    QStringList texts(const char* tableName) const
     {
         QStringList texts;
-        for (int r = 0; r < 3; ++r) {
+        for (int r = 0; r < table(tableName)->rowCount(); ++r) {
             for (int c = 0; c < 3; ++c)
-                texts << cell("matrixTable", r, c);
+                texts << cell(tableName, r, c);
         }
         return texts;
+    }
+    void paste(const char* tableName, int r, int c, const QString& text) const
+    {
+        table(tableName)->setCurrentCell(r, c);
+        QApplication::clipboard()->setText(text);
+        QTest::keyClick(table(tableName), Qt::Key_V, Qt::ControlModifier);
     }
 
     RecordingMessenger messages;
@@ -117,34 +124,25 @@ class TestCalibrateDialog : public QObject
 private slots:
     void opensWithTheControllersMatrix();
     void readingFillsTheCheckedColoursRowOnly();
-    void unreadableCellsAreReported_data();
-    void unreadableCellsAreReported();
-    void unusableMatricesAreRefused_data();
-    void unusableMatricesAreRefused();
-    void nearlyDependentPrimariesAreRefusedAsOnTheCommandLine_data();
-    void nearlyDependentPrimariesAreRefusedAsOnTheCommandLine();
-    void matricesThatMissAColourAreRefused_data();
-    void matricesThatMissAColourAreRefused();
+    void refusedInputs_data();
+    void refusedInputs();
     void computesTheMatrix_data();
     void computesTheMatrix();
     void acceptedMatrixReachesTheController();
-    void tabWalksThroughEveryControl();
-    void arrowsMoveWithinATable();
-    void patchIsPaintedBelowTheControls_data();
+    void keyboardReachesEveryControlAndCell();
     void patchIsPaintedBelowTheControls();
     void everyValueIsShownWhole();
     void pasteFillsFromTheCurrentCell_data();
     void pasteFillsFromTheCurrentCell();
     void pasteOfTextChangesNothing();
-    void pastedReferenceValuesAreCalibratedWith();
 };
 
 void TestCalibrateDialog::opensWithTheControllersMatrix()
 {
     Rig rig;
-    QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), sampleMatrix(), 0.0));
-    QCOMPARE(rig.matrixTexts(), QStringList({"1.25000", "0.50000", "-0.12500", "0.00000", "0.75000",
-                                             "0.00000", "0.03125", "0.00000", "2.00000"}));
+    QVERIFY(rig.dialog->calibrateMatrix() == sampleMatrix());
+    QCOMPARE(rig.texts("matrixTable"), QStringList({"1.25000", "0.50000", "-0.12500", "0.00000", "0.75000",
+                                                    "0.00000", "0.03125", "0.00000", "2.00000"}));
     for (const char* name : {"redButton", "greenButton", "blueButton", "whiteButton"})
         QVERIFY(!rig.colour(name)->isChecked());
 }
@@ -156,185 +154,109 @@ void TestCalibrateDialog::readingFillsTheCheckedColoursRowOnly()
         for (int c = 0; c < 3; ++c)
             rig.setCell("sensorTable", r, c, QStringLiteral("kept %1").arg(r));
     }
+    const QStringList before = rig.texts("sensorTable");
     // Before a colour is chosen, readings reach no row.
     emit rig.measure.rawColorChanged(CColor(1.0, 2.0, 3.0));
-    for (int r = 0; r < 4; ++r)
-        QCOMPARE(rig.cell("sensorTable", r, 0).isEmpty(), r == 1);
+    QCOMPARE(rig.texts("sensorTable"), before);
 
     rig.sensor->queueReading(CColor(12.345678, 0.5, 98.7654321));
     QTest::mouseClick(rig.colour("greenButton"), Qt::LeftButton);
     QVERIFY(rig.colour("greenButton")->isChecked());
     rig.button("measureButton")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.cell("sensorTable", 1, 0), QStringLiteral("12.34568"), 5000);
-    QCOMPARE(rig.cell("sensorTable", 1, 1), QStringLiteral("0.50000"));
-    QCOMPARE(rig.cell("sensorTable", 1, 2), QStringLiteral("98.76543"));
-    for (int r : {0, 2, 3}) {
-        for (int c = 0; c < 3; ++c)
-            QCOMPARE(rig.cell("sensorTable", r, c), QStringLiteral("kept %1").arg(r));
-    }
+    QStringList read = before;
+    read[3] = QStringLiteral("12.34568");
+    read[4] = QStringLiteral("0.50000");
+    read[5] = QStringLiteral("98.76543");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.texts("sensorTable"), read, 5000);
     QVERIFY(rig.messages.shown().isEmpty());
 
     // A failed reading leaves the row as it was.
     emit rig.measure.rawColorChanged(noDataColor);
-    QCOMPARE(rig.cell("sensorTable", 1, 0), QStringLiteral("12.34568"));
-    QCOMPARE(rig.cell("sensorTable", 1, 1), QStringLiteral("0.50000"));
-    QCOMPARE(rig.cell("sensorTable", 1, 2), QStringLiteral("98.76543"));
+    QCOMPARE(rig.texts("sensorTable"), read);
 }
 
-void TestCalibrateDialog::unreadableCellsAreReported_data()
+void TestCalibrateDialog::refusedInputs_data()
 {
-    QTest::addColumn<QString>("table");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("col");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("reference blue Z empty") << "referenceTable" << 2 << 2 << QString()
-                                            << "Invalid value at 3 row 3col!";
-    QTest::newRow("sensor white Y empty") << "sensorTable" << 3 << 1 << QString()
-                                          << "Invalid value at 4 row 2col!";
-    QTest::newRow("sensor red Y decimal comma") << "sensorTable" << 0 << 1 << "21,26"
-                                                << "Invalid value at 1 row 2col!";
-    QTest::newRow("reference white X a word") << "referenceTable" << 3 << 0 << "white"
-                                              << "Invalid value at 4 row 1col!";
-}
+    QTest::addColumn<Edits>("edits"); // made to tables filled with the patches
+    QTest::addColumn<QString>("box"); // empty: the matrix is computed
 
-void TestCalibrateDialog::unreadableCellsAreReported()
-{
-    QFETCH(QString, table);
-    QFETCH(int, row);
-    QFETCH(int, col);
-    QFETCH(QString, text);
-    QFETCH(QString, message);
+    const QString invalid = QStringLiteral("Critical Error: Invalid value at %1 row %2col!");
+    QTest::newRow("reference blue Z empty") << Edits{{"referenceTable", 2, 2, QString()}} << invalid.arg(3).arg(3);
+    QTest::newRow("sensor white Y empty") << Edits{{"sensorTable", 3, 1, QString()}} << invalid.arg(4).arg(2);
+    QTest::newRow("sensor red Y decimal comma") << Edits{{"sensorTable", 0, 1, "21,26"}} << invalid.arg(1).arg(2);
+    QTest::newRow("reference white X a word") << Edits{{"referenceTable", 3, 0, "white"}} << invalid.arg(4).arg(1);
 
-    Rig rig;
-    rig.fill(1.0);
-    rig.setCell(table.toLatin1().constData(), row, col, text);
-    const QStringList shownBefore = rig.matrixTexts();
-    rig.button("calibrateButton")->click();
-
-    QCOMPARE(rig.messages.shown().size(), 1);
-    QCOMPARE(rig.messages.shown().at(0).icon, Messenger::Icon::Critical);
-    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Error"));
-    QCOMPARE(rig.messages.shown().at(0).text, message);
-    QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), sampleMatrix(), 0.0));
-    QCOMPARE(rig.matrixTexts(), shownBefore);
-}
-
-void TestCalibrateDialog::unusableMatricesAreRefused_data()
-{
-    QTest::addColumn<QString>("zeroTable");
-    QTest::addColumn<int>("firstRow");
-    QTest::addColumn<int>("lastRow");
-    QTest::newRow("reference primaries all zero") << "referenceTable" << 0 << 2;
+    const QString abnormal = QStringLiteral("Critical Error: Abnormal matrix!");
+    const auto zeros = [](const char* table, int firstRow, int lastRow) {
+        Edits edits;
+        for (int r = firstRow; r <= lastRow; ++r) {
+            for (int c = 0; c < 3; ++c)
+                edits << Edit{table, r, c, QStringLiteral("0")};
+        }
+        return edits;
+    };
+    QTest::newRow("reference primaries all zero") << zeros("referenceTable", 0, 2) << abnormal;
     // A failed reading taken as every primary.
-    QTest::newRow("sensor primaries all zero") << "sensorTable" << 0 << 2;
+    QTest::newRow("sensor primaries all zero") << zeros("sensorTable", 0, 2) << abnormal;
     // Primaries fine, but a white of zero makes the balanced sensor matrix singular.
-    QTest::newRow("sensor white zero") << "sensorTable" << 3 << 3;
-}
+    QTest::newRow("sensor white zero") << zeros("sensorTable", 3, 3) << abnormal;
 
-void TestCalibrateDialog::unusableMatricesAreRefused()
-{
-    QFETCH(QString, zeroTable);
-    QFETCH(int, firstRow);
-    QFETCH(int, lastRow);
+    // Blue read as a mix of red and green, off by far less than any reading: the
+    // determinant is not zero, but the primaries span no volume worth the name.
+    // With sensor and reference alike the matrix itself would look harmless; the
+    // command line refuses such primaries, and so does the dialog.
+    const auto mixedBlue = [](const char* table) {
+        Edits edits;
+        for (int c = 0; c < 3; ++c) {
+            const double mixed = 0.5 * kPatches[0][c] + 0.5 * kPatches[1][c] + (c == 2 ? 1e-9 : 0.0);
+            edits << Edit{table, 2, c, QString::number(mixed, 'f', 12)};
+        }
+        return edits;
+    };
+    QTest::newRow("sensor blue nearly red and green") << mixedBlue("sensorTable") << abnormal;
+    QTest::newRow("reference blue nearly red and green") << mixedBlue("referenceTable") << abnormal;
+    QTest::newRow("both blues nearly red and green") << mixedBlue("sensorTable") + mixedBlue("referenceTable")
+                                                     << abnormal;
 
-    Rig rig;
-    rig.fill(1.0);
-    for (int r = firstRow; r <= lastRow; ++r) {
-        for (int c = 0; c < 3; ++c)
-            rig.setCell(zeroTable.toLatin1().constData(), r, c, QStringLiteral("0"));
-    }
-    const QStringList shownBefore = rig.matrixTexts();
-    rig.button("calibrateButton")->click();
-
-    QCOMPARE(rig.messages.shown().size(), 1);
-    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Error"));
-    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Abnormal matrix!"));
-    QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), sampleMatrix(), 0.0));
-    QCOMPARE(rig.matrixTexts(), shownBefore);
-}
-
-void TestCalibrateDialog::nearlyDependentPrimariesAreRefusedAsOnTheCommandLine_data()
-{
-    QTest::addColumn<QStringList>("tables");
-    QTest::newRow("sensor") << QStringList{"sensorTable"};
-    QTest::newRow("reference") << QStringList{"referenceTable"};
-    QTest::newRow("both") << QStringList{"sensorTable", "referenceTable"};
-}
-
-// Blue read as a mix of red and green, off by far less than any reading: the
-// determinant is not zero, but the primaries span no volume worth the name.
-// With sensor and reference alike the matrix itself would look harmless; the
-// command line refuses such primaries, and so does the dialog.
-void TestCalibrateDialog::nearlyDependentPrimariesAreRefusedAsOnTheCommandLine()
-{
-    QFETCH(QStringList, tables);
-
-    Rig rig;
-    rig.fill(1.0);
-    CColor primaries[CorrectionMatrix::kPatchCount];
-    for (int r = 0; r < 4; ++r)
-        primaries[r] = CColor(kPatches[r][0], kPatches[r][1], kPatches[r][2]);
-    for (int c = 0; c < 3; ++c)
-        primaries[2][c] = 0.5 * kPatches[0][c] + 0.5 * kPatches[1][c] + (c == 2 ? 1e-9 : 0.0);
-    QVERIFY(CorrectionMatrix::isSingular(CorrectionMatrix::primaries(primaries)));
-    for (const QString& table : tables) {
-        for (int c = 0; c < 3; ++c)
-            rig.setCell(table.toLatin1().constData(), 2, c, QString::number(primaries[2][c], 'f', 12));
-    }
-    const QStringList shownBefore = rig.matrixTexts();
-    rig.button("calibrateButton")->click();
-
-    QCOMPARE(rig.messages.shown().size(), 1);
-    QCOMPARE(rig.messages.shown().at(0).text, QStringLiteral("Abnormal matrix!"));
-    QCOMPARE(rig.matrixTexts(), shownBefore);
-}
-
-void TestCalibrateDialog::matricesThatMissAColourAreRefused_data()
-{
-    QTest::addColumn<QString>("whiteTable");
-    QTest::addColumn<int>("primary");
-    QTest::addColumn<double>("share");
-    QTest::addColumn<QString>("missed");
     // The white given a share of one primary more (or less) than the primaries
     // add up to: the matrix keeps white exact and misses that primary by the
     // share, weighed against the length of the reference white (1.8 times blue's).
-    QTest::newRow("reference white with 15% more blue") << "referenceTable" << 2 << 0.15 << QString();
-    QTest::newRow("reference white with 25% more blue") << "referenceTable" << 2 << 0.25 << "Blue";
-    QTest::newRow("sensor white with half its red") << "sensorTable" << 0 << -0.5 << "Red";
+    const auto white = [](const char* table, int primary, double share) {
+        Edits edits;
+        for (int c = 0; c < 3; ++c)
+            edits << Edit{table, 3, c, QString::number(kPatches[3][c] + share * kPatches[primary][c], 'g', 17)};
+        return edits;
+    };
+    const QString misses = QStringLiteral("Critical Error: The matrix does not bring %1 onto its reference value; "
+                                          "check the sensor and reference values.");
+    QTest::newRow("reference white with 15% more blue") << white("referenceTable", 2, 0.15) << QString();
+    QTest::newRow("reference white with 25% more blue") << white("referenceTable", 2, 0.25) << misses.arg("Blue");
+    QTest::newRow("sensor white with half its red") << white("sensorTable", 0, -0.5) << misses.arg("Red");
     // Next to no green in the sensor's white: entries around a billion.
-    QTest::newRow("sensor white without its green") << "sensorTable" << 1 << -(1.0 - 1e-9) << "Green";
+    QTest::newRow("sensor white without its green") << white("sensorTable", 1, -(1.0 - 1e-9)) << misses.arg("Green");
 }
 
-void TestCalibrateDialog::matricesThatMissAColourAreRefused()
+// Refused, the calibrate matrix and what the dialog shows of it stay as they were.
+void TestCalibrateDialog::refusedInputs()
 {
-    QFETCH(QString, whiteTable);
-    QFETCH(int, primary);
-    QFETCH(double, share);
-    QFETCH(QString, missed);
+    QFETCH(Edits, edits);
+    QFETCH(QString, box);
 
     Rig rig;
     rig.fill(1.0);
-    for (int c = 0; c < 3; ++c) {
-        rig.setCell(whiteTable.toLatin1().constData(), 3, c,
-                    QString::number(kPatches[3][c] + share * kPatches[primary][c], 'g', 17));
-    }
-    const QStringList shownBefore = rig.matrixTexts();
+    for (const Edit& edit : edits)
+        rig.setCell(edit.table, edit.row, edit.col, edit.text);
+    const QStringList shownBefore = rig.texts("matrixTable");
     rig.button("calibrateButton")->click();
 
-    if (missed.isEmpty()) {
+    if (box.isEmpty()) {
         QVERIFY2(rig.messages.shown().isEmpty(), qPrintable(rig.messages.shown().value(0).text));
-        QVERIFY(!nearlyEqual(rig.dialog->calibrateMatrix(), sampleMatrix(), 0.0));
+        QVERIFY(rig.dialog->calibrateMatrix() != sampleMatrix());
         return;
     }
-    QCOMPARE(rig.messages.shown().size(), 1);
-    QCOMPARE(rig.messages.shown().at(0).title, QStringLiteral("Error"));
-    QCOMPARE(rig.messages.shown().at(0).text,
-             QStringLiteral("The matrix does not bring %1 onto its reference value; check the sensor and "
-                            "reference values.")
-                 .arg(missed));
-    QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), sampleMatrix(), 0.0));
-    QCOMPARE(rig.matrixTexts(), shownBefore);
+    QCOMPARE(rig.messages.boxes(), QStringList{box});
+    QVERIFY(rig.dialog->calibrateMatrix() == sampleMatrix());
+    QCOMPARE(rig.texts("matrixTable"), shownBefore);
 }
 
 void TestCalibrateDialog::computesTheMatrix_data()
@@ -353,23 +275,27 @@ void TestCalibrateDialog::computesTheMatrix()
 {
     QFETCH(Matrix, relation);
     Rig rig;
+    Matrix reference(0.0, 4, 3);
     for (int r = 0; r < 4; ++r) {
-        CColor sensor(kPatches[r][0], kPatches[r][1], kPatches[r][2]);
-        const Matrix reference = relation * sensor;
+        const Matrix patch = relation * CColor(kPatches[r][0], kPatches[r][1], kPatches[r][2]);
         for (int c = 0; c < 3; ++c) {
             rig.setCell("sensorTable", r, c, QString::number(kPatches[r][c], 'f', 4));
-            rig.setCell("referenceTable", r, c, QString::number(reference(c, 0), 'g', 17));
+            reference(r, c) = patch(c, 0);
         }
     }
     // Typed with surrounding blanks, as a paste from elsewhere may bring.
     rig.setCell("sensorTable", 0, 0, QStringLiteral(" 41.24 "));
+    // The reference values copied all at once.
+    rig.paste("referenceTable", 0, 0, tabbed(reference));
     rig.button("calibrateButton")->click();
     QVERIFY2(rig.messages.shown().isEmpty(), qPrintable(rig.messages.shown().value(0).text));
 
-    QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), relation, 1e-9));
+    const Matrix computed = rig.dialog->calibrateMatrix();
+    QVERIFY(computed.GetRows() == 3 && computed.GetColumns() == 3);
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 3; ++c) {
             const QString where = QStringLiteral("(%1, %2)").arg(r).arg(c);
+            QVERIFY2(std::fabs(computed(r, c) - relation(r, c)) <= 1e-9, qPrintable(where));
             const QString shown = rig.cell("matrixTable", r, c);
             QVERIFY2(std::fabs(shown.toDouble() - relation(r, c)) <= 0.5e-5, qPrintable(where + " " + shown));
             // Five decimals, as every value the dialog shows.
@@ -386,51 +312,51 @@ void TestCalibrateDialog::acceptedMatrixReachesTheController()
     Measure* measure = window.controller();
     measure->SetMatrix(sampleMatrix());
     QSignalSpy changes(measure, &Measure::matrixChanged);
+    // The dialog as the window opens it, edited, then left with OK or closed;
+    // whether it was accepted.
+    const auto calibrate = [&window](const Edits& edits, bool ok) {
+        bool accepted = false;
+        whenModal<CalibrateDialog>([&](CalibrateDialog* dialog) {
+            for (const Edit& edit : edits) {
+                auto* table = dialog->findChild<QTableWidget*>(QLatin1String(edit.table));
+                table->item(edit.row, edit.col)->setText(edit.text);
+            }
+            if (ok)
+                dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+            else
+                dialog->reject();
+            accepted = dialog->result() == QDialog::Accepted;
+        });
+        window.doCalibrate();
+        return accepted;
+    };
 
     // A letter in the table: the dialog closes as accepted and the controller
     // keeps the matrix that was shown before the edit.
-    bool accepted = false;
-    whenModal<CalibrateDialog>([&](CalibrateDialog* dialog) {
-        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("matrixTable"));
-        table->item(1, 1)->setText(QStringLiteral("0.7x"));
-        dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
-        accepted = dialog->result() == QDialog::Accepted;
-    });
-    window.doCalibrate();
-    QVERIFY(accepted);
-    QVERIFY(nearlyEqual(measure->correctionMatrix(), sampleMatrix(), 0.0));
+    QVERIFY(calibrate({{"matrixTable", 1, 1, "0.7x"}}, true));
+    QVERIFY(measure->correctionMatrix() == sampleMatrix());
 
     // An edited number is adopted and handed over.
     changes.clear();
-    whenModal<CalibrateDialog>([&](CalibrateDialog* dialog) {
-        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("matrixTable"));
-        table->item(1, 1)->setText(QStringLiteral("1.5"));
-        table->item(2, 0)->setText(QStringLiteral("-0.25"));
-        dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
-    });
-    window.doCalibrate();
+    QVERIFY(calibrate({{"matrixTable", 1, 1, "1.5"}, {"matrixTable", 2, 0, "-0.25"}}, true));
     Matrix expected = sampleMatrix();
     expected(1, 1) = 1.5;
     expected(2, 0) = -0.25;
-    QVERIFY(nearlyEqual(measure->correctionMatrix(), expected, 0.0));
+    QVERIFY(measure->correctionMatrix() == expected);
     QCOMPARE(changes.size(), 1);
 
     // Closed without OK: the controller is not touched.
     changes.clear();
-    whenModal<CalibrateDialog>([&](CalibrateDialog* dialog) {
-        dialog->findChild<QTableWidget*>(QStringLiteral("matrixTable"))->item(0, 0)->setText("9");
-        dialog->reject();
-    });
-    window.doCalibrate();
+    QVERIFY(!calibrate({{"matrixTable", 0, 0, "9"}}, false));
     QCOMPARE(changes.size(), 0);
-    QVERIFY(nearlyEqual(measure->correctionMatrix(), expected, 0.0));
+    QVERIFY(measure->correctionMatrix() == expected);
     QVERIFY(messages.shown().isEmpty());
 }
 
 // A keyboard user reaches every control with Tab, in the order the dialog
 // shows them, left to right; no table keeps the focus to itself. The colour
 // choice is one stop, as for any group of exclusive buttons.
-void TestCalibrateDialog::tabWalksThroughEveryControl()
+void TestCalibrateDialog::keyboardReachesEveryControlAndCell()
 {
     Rig rig;
     rig.dialog->show();
@@ -470,13 +396,8 @@ void TestCalibrateDialog::tabWalksThroughEveryControl()
         const QString wrong = check(Qt::Key_Backtab, Qt::ShiftModifier, stop, QStringLiteral("Shift+Tab"));
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     }
-}
 
-void TestCalibrateDialog::arrowsMoveWithinATable()
-{
-    Rig rig;
-    rig.dialog->show();
-    QVERIFY(QTest::qWaitForWindowActive(rig.dialog.get()));
+    // Within a table the arrows move from cell to cell and keep the focus there.
     for (const char* tableName : {"sensorTable", "referenceTable", "matrixTable"}) {
         QTableWidget* table = rig.table(tableName);
         table->setCurrentCell(0, 0);
@@ -494,20 +415,8 @@ void TestCalibrateDialog::arrowsMoveWithinATable()
     }
 }
 
-void TestCalibrateDialog::patchIsPaintedBelowTheControls_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QColor>("patch");
-    QTest::newRow("white") << "whiteButton" << QColor(127, 127, 127);
-    QTest::newRow("red") << "redButton" << QColor(127, 0, 0);
-    QTest::newRow("blue") << "blueButton" << QColor(0, 0, 127);
-}
-
 void TestCalibrateDialog::patchIsPaintedBelowTheControls()
 {
-    QFETCH(QString, button);
-    QFETCH(QColor, patch);
-
     Rig rig;
     rig.dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(rig.dialog.get()));
@@ -516,18 +425,24 @@ void TestCalibrateDialog::patchIsPaintedBelowTheControls()
     QVERIFY(below < rig.dialog->height() - 20);
     const QList<QPoint> points = {QPoint(5, below), QPoint(rig.dialog->width() / 2, rig.dialog->height() / 2),
                                   QPoint(rig.dialog->width() - 5, rig.dialog->height() - 5)};
+    const QList<QPair<const char*, QColor>> patches = {{"whiteButton", QColor(127, 127, 127)},
+                                                       {"redButton", QColor(127, 0, 0)},
+                                                       {"blueButton", QColor(0, 0, 127)}};
 
     // Nothing chosen, nothing painted.
-    QImage before = rig.dialog->grab().toImage();
-    for (const QPoint& p : points)
-        QVERIFY(before.pixelColor(p) != patch);
-
-    QTest::mouseClick(rig.colour(button.toLatin1().constData()), Qt::LeftButton);
-    QImage after = rig.dialog->grab().toImage();
-    for (const QPoint& p : points)
-        QCOMPARE(after.pixelColor(p), patch);
-    // The controls themselves stay unpainted.
-    QVERIFY(after.pixelColor(controls->geometry().center()) != patch);
+    const QImage before = rig.dialog->grab().toImage();
+    for (const auto& patch : patches) {
+        for (const QPoint& p : points)
+            QVERIFY(before.pixelColor(p) != patch.second);
+    }
+    for (const auto& patch : patches) {
+        QTest::mouseClick(rig.colour(patch.first), Qt::LeftButton);
+        const QImage after = rig.dialog->grab().toImage();
+        for (const QPoint& p : points)
+            QCOMPARE(after.pixelColor(p), patch.second);
+        // The controls themselves stay unpainted.
+        QVERIFY2(after.pixelColor(controls->geometry().center()) != patch.second, patch.first);
+    }
 }
 
 // Within the dialog's fixed size, every cell of the three tables shows its
@@ -591,67 +506,43 @@ void TestCalibrateDialog::everyValueIsShownWhole()
 void TestCalibrateDialog::pasteFillsFromTheCurrentCell_data()
 {
     QTest::addColumn<QString>("clipboard");
-    QTest::addColumn<QStringList>("expected"); // reference table, row by row, "-" unchanged
+    QTest::addColumn<QString>("expected"); // reference table, row by row, "-" unchanged
 
-    QStringList untouched;
-    for (int i = 0; i < 12; ++i)
-        untouched << QStringLiteral("-");
-    QStringList oneRow = untouched;
-    oneRow[4] = "1.5";
-    oneRow[5] = "2.25";
+    const QString oneRow = QStringLiteral("- - - - 1.5 2.25 - - - - - -");
     QTest::newRow("tabs, one row at row 1 col 1") << "1.5\t2.25\n" << oneRow;
     QTest::newRow("commas with blanks") << " 1.5 , 2.25 " << oneRow;
     QTest::newRow("spreadsheet line ends") << "1.5\t2.25\r\n" << oneRow;
-
     // Rows of four from cell (1, 1): what falls past the table's right and
     // bottom edges is dropped.
-    QStringList block = untouched;
-    block[4] = "1";
-    block[5] = "2";
-    block[7] = "4";
-    block[8] = "5";
-    block[10] = "7";
-    block[11] = "8";
-    QTest::newRow("block clipped at the edges") << "1\t2\t3\n4\t5\t6\n7\t8\t9\n10\t11\t12\n" << block;
+    QTest::newRow("block clipped at the edges") << "1\t2\t3\n4\t5\t6\n7\t8\t9\n10\t11\t12\n"
+                                                << "- - - - 1 2 - 4 5 - 7 8";
 }
 
 void TestCalibrateDialog::pasteFillsFromTheCurrentCell()
 {
     QFETCH(QString, clipboard);
-    QFETCH(QStringList, expected);
+    QFETCH(QString, expected);
     Rig rig;
-    QTableWidget* table = rig.table("referenceTable");
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 3; ++c)
             rig.setCell("referenceTable", r, c, QStringLiteral("-"));
     }
-    table->setCurrentCell(1, 1);
-    QApplication::clipboard()->setText(clipboard);
-    QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);
-
-    QStringList cells;
-    for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 3; ++c)
-            cells << rig.cell("referenceTable", r, c);
-    }
-    QCOMPARE(cells, expected);
+    rig.paste("referenceTable", 1, 1, clipboard);
+    QCOMPARE(rig.texts("referenceTable"), expected.split(QLatin1Char(' ')));
     QVERIFY(rig.messages.shown().isEmpty());
 }
 
 void TestCalibrateDialog::pasteOfTextChangesNothing()
 {
     Rig rig;
-    QTableWidget* table = rig.table("sensorTable");
     rig.fill(1.0);
-    const QString before = rig.cell("sensorTable", 0, 0);
-    table->setCurrentCell(0, 0);
+    const QStringList before = rig.texts("sensorTable");
     // A header line copied with the numbers, "nan", an empty field: the whole
     // paste is refused, not half taken.
     for (const QString& text : {QStringLiteral("X\tY\tZ\n1\t2\t3"), QStringLiteral("7\tnan\t1"),
                                 QStringLiteral("1.5\t\t3")}) {
-        QApplication::clipboard()->setText(text);
-        QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(rig.cell("sensorTable", 0, 0), before);
+        rig.paste("sensorTable", 0, 0, text);
+        QCOMPARE(rig.texts("sensorTable"), before);
     }
     const QList<RecordingMessenger::Shown> shown = rig.messages.shown();
     QCOMPARE(shown.size(), 3);
@@ -659,38 +550,6 @@ void TestCalibrateDialog::pasteOfTextChangesNothing()
     QVERIFY(shown.at(1).text.contains(QStringLiteral("\"nan\"")));
 }
 
-void TestCalibrateDialog::pastedReferenceValuesAreCalibratedWith()
-{
-    Rig rig;
-    for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 3; ++c)
-            rig.setCell("sensorTable", r, c, QString::number(kPatches[r][c]));
-    }
-    // Four rows copied at once, twice the sensor's values: the matrix doubles.
-    QString text;
-    for (int r = 0; r < 4; ++r) {
-        text += QStringLiteral("%1\t%2\t%3\n")
-                    .arg(kPatches[r][0] * 2, 0, 'f', 4)
-                    .arg(kPatches[r][1] * 2, 0, 'f', 4)
-                    .arg(kPatches[r][2] * 2, 0, 'f', 4);
-    }
-    QTableWidget* table = rig.table("referenceTable");
-    table->setCurrentCell(0, 0);
-    QApplication::clipboard()->setText(text);
-    QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);
-    rig.button("calibrateButton")->click();
-    QVERIFY(rig.messages.shown().isEmpty());
-    Matrix doubled = Matrix::IdentityMatrix(3);
-    for (int i = 0; i < 3; ++i)
-        doubled(i, i) = 2.0;
-    QVERIFY(nearlyEqual(rig.dialog->calibrateMatrix(), doubled, 1e-9));
-}
-
-int main(int argc, char* argv[])
-{
-    Application app(argc, argv);
-    TestCalibrateDialog test;
-    return QTest::qExec(&test, argc, argv);
-}
+LUMASERVE_UI_TEST_MAIN(TestCalibrateDialog)
 
 #include "tst_calibratedialog.moc"

@@ -1,8 +1,8 @@
-#include "application.h"
 #include "mainwindow.h"
 #include "simulatedstation.h"
 #include "stationwindow.h"
 #include "translation.h"
+#include "uitest.h"
 
 #include <QDialogButtonBox>
 #include <QMessageBox>
@@ -13,10 +13,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QTranslator>
 #include <QXmlStreamReader>
-#include <QtTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -95,13 +95,8 @@ bool hasMnemonic(QString text)
 // A text of Qt's own in Chinese: other than the English, with Chinese characters.
 bool isChinese(const QString& text, const QString& english)
 {
-    if (text == english)
-        return false;
-    for (const QChar c : text) {
-        if (c.script() == QChar::Script_Han)
-            return true;
-    }
-    return false;
+    return text != english
+           && std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.script() == QChar::Script_Han; });
 }
 
 QString describe(const Entry& e)
@@ -116,17 +111,35 @@ class TestChineseTranslation : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void everyTextHasAFinishedTranslation();
-    void chineseSystemGetsTheTranslatedWindow();
-    void standardButtonsAndTheStationWindowAreChinese();
+    void chineseSystemGetsTheTranslatedWindows();
+
+private:
+    // The Chinese of a text, as the project's translation file holds it.
+    QString chineseOf(const char* context, const QString& source) const
+    {
+        for (const Entry& e : m_translated) {
+            if (e.context == QLatin1String(context) && e.source == source)
+                return e.translation;
+        }
+        return QString();
+    }
+
+    QList<Entry> m_translated;
 };
+
+void TestChineseTranslation::initTestCase()
+{
+    QString error;
+    m_translated = readTs(QStringLiteral(TRANSLATION_FILE), &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(!m_translated.isEmpty());
+}
 
 void TestChineseTranslation::everyTextHasAFinishedTranslation()
 {
-    QString error;
-    const QList<Entry> translated = readTs(QStringLiteral(TRANSLATION_FILE), &error);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    QVERIFY(!translated.isEmpty());
+    const QList<Entry>& translated = m_translated;
 
     // What the sources hold now, as Qt's own extractor sees it.
     QTemporaryDir scratch;
@@ -143,6 +156,7 @@ void TestChineseTranslation::everyTextHasAFinishedTranslation()
     QVERIFY2(lupdate.waitForFinished(120000), "lupdate did not finish");
     QVERIFY2(lupdate.exitStatus() == QProcess::NormalExit && lupdate.exitCode() == 0,
              lupdate.readAll().constData());
+    QString error;
     const QList<Entry> fresh = readTs(freshPath, &error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QVERIFY(fresh.size() > 100);
@@ -173,61 +187,30 @@ void TestChineseTranslation::everyTextHasAFinishedTranslation()
     QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("\n") + problems.join(QLatin1Char('\n'))));
 }
 
-void TestChineseTranslation::chineseSystemGetsTheTranslatedWindow()
+// The compiled translations beside the program and Qt's own, as the program
+// installs them on a Chinese system; and none on an English one.
+void TestChineseTranslation::chineseSystemGetsTheTranslatedWindows()
 {
-    QString error;
-    QString chineseTitle;
-    for (const Entry& e : readTs(QStringLiteral(TRANSLATION_FILE), &error)) {
-        if (e.context == QLatin1String("MainWindow") && e.source == QLatin1String("Huelink Trimline"))
-            chineseTitle = e.translation;
-    }
-    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QString chineseTitle = chineseOf("MainWindow", QStringLiteral("Huelink Trimline"));
     QVERIFY(!chineseTitle.isEmpty());
     QVERIFY(chineseTitle != QLatin1String("Huelink Trimline"));
-
-    // The compiled translation beside the program, as the program loads it.
-    QTranslator translator;
-    QVERIFY(installTranslation(*QCoreApplication::instance(), QLocale(QLocale::Chinese, QLocale::China),
-                               translator, QStringLiteral(PROGRAM_DIR)));
-    {
-        MainWindow window;
-        QCOMPARE(window.windowTitle(), chineseTitle);
-    }
-    QCoreApplication::removeTranslator(&translator);
-
-    QTranslator unused;
-    QVERIFY(!installTranslation(*QCoreApplication::instance(), QLocale(QLocale::English, QLocale::UnitedStates),
-                                unused, QStringLiteral(PROGRAM_DIR)));
-    MainWindow window;
-    QCOMPARE(window.windowTitle(), QStringLiteral("Huelink Trimline"));
-}
-
-void TestChineseTranslation::standardButtonsAndTheStationWindowAreChinese()
-{
-    QString error;
-    QHash<QString, QString> station;
-    for (const Entry& e : readTs(QStringLiteral(TRANSLATION_FILE), &error)) {
-        if (e.context == QLatin1String("StationWindow"))
-            station.insert(e.source, e.translation);
-    }
-    QVERIFY2(error.isEmpty(), qPrintable(error));
     const QHash<QString, QString> stationButtons = {{QStringLiteral("copyButton"), QStringLiteral("Copy")},
                                                     {QStringLiteral("alignButton"), QStringLiteral("Align display")},
                                                     {QStringLiteral("cancelButton"), QStringLiteral("Cancel")}};
     QStringList stationTexts = stationButtons.values();
     stationTexts << QStringLiteral("Simulated station");
     for (const QString& source : stationTexts) {
-        QVERIFY2(!station.value(source).isEmpty(), qPrintable(source));
-        QVERIFY2(station.value(source) != source, qPrintable(source));
+        QVERIFY2(!chineseOf("StationWindow", source).isEmpty(), qPrintable(source));
+        QVERIFY2(chineseOf("StationWindow", source) != source, qPrintable(source));
     }
 
-    // Both translations, as the program installs them on a Chinese system.
     const QLocale chinese(QLocale::Chinese, QLocale::China);
     QTranslator qtTranslator;
     QVERIFY(installQtTranslation(*QCoreApplication::instance(), chinese, qtTranslator));
     QTranslator translator;
     QVERIFY(installTranslation(*QCoreApplication::instance(), chinese, translator, QStringLiteral(PROGRAM_DIR)));
     {
+        QCOMPARE(MainWindow().windowTitle(), chineseTitle);
         const QList<QPair<QDialogButtonBox::StandardButton, QString>> standard = {
             {QDialogButtonBox::Ok, QStringLiteral("OK")},
             {QDialogButtonBox::Cancel, QStringLiteral("Cancel")},
@@ -247,24 +230,24 @@ void TestChineseTranslation::standardButtonsAndTheStationWindowAreChinese()
         // A station that is not started: the window shows it all the same.
         SimulatedStation simulated{QString()};
         StationWindow window(simulated);
-        QCOMPARE(window.windowTitle(), station.value(QStringLiteral("Simulated station")));
+        QCOMPARE(window.windowTitle(), chineseOf("StationWindow", QStringLiteral("Simulated station")));
         for (auto it = stationButtons.cbegin(); it != stationButtons.cend(); ++it) {
             const auto* button = window.findChild<QPushButton*>(it.key());
             QVERIFY2(button, qPrintable(it.key()));
-            QCOMPARE(button->text(), station.value(it.value()));
+            QCOMPARE(button->text(), chineseOf("StationWindow", it.value()));
         }
     }
     QCoreApplication::removeTranslator(&translator);
     QCoreApplication::removeTranslator(&qtTranslator);
+
+    QTranslator unused;
+    QVERIFY(!installTranslation(*QCoreApplication::instance(), QLocale(QLocale::English, QLocale::UnitedStates),
+                                unused, QStringLiteral(PROGRAM_DIR)));
+    QCOMPARE(MainWindow().windowTitle(), QStringLiteral("Huelink Trimline"));
     QDialogButtonBox box(QDialogButtonBox::Ok);
     QCOMPARE(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("OK"));
 }
 
-int main(int argc, char* argv[])
-{
-    Application app(argc, argv);
-    TestChineseTranslation test;
-    return QTest::qExec(&test, argc, argv);
-}
+LUMASERVE_UI_TEST_MAIN(TestChineseTranslation)
 
 #include "tst_chinesetranslation.moc"

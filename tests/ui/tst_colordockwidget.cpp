@@ -1,11 +1,14 @@
-#include "application.h"
 #include "ccolor.h"
 #include "ccolorreference.h"
 #include "colordockwidget.h"
+#include "uitest.h"
 
 #include <QHeaderView>
 #include <QTableWidget>
-#include <QtTest>
+
+namespace {
+enum Row { X, Y, Z, SmallX, SmallY, U, V, R, G, B, Cct, RowCount };
+}
 
 // The value window's table: the number formats of its eleven rows and that a
 // failed reading does not overwrite the last good one.
@@ -14,32 +17,50 @@ class TestColorDockWidget : public QObject
     Q_OBJECT
 
 private slots:
-    void blackShowsZeroChromaticityAndTheFallbackTemperature();
+    void valuesAsShown_data();
+    void valuesAsShown();
     void whiteAtUnitLuminance();
-    void tristimulusWidthAndPrecision_data();
-    void tristimulusWidthAndPrecision();
     void noDataLeavesTheTableUnchanged();
-    void uPrimeAndVPrimeOfAColour_data();
-    void uPrimeAndVPrimeOfAColour();
     void labelsTitleAndWidth();
 };
 
-namespace {
-enum Row { X, Y, Z, SmallX, SmallY, U, V, R, G, B, Cct };
+void TestColorDockWidget::valuesAsShown_data()
+{
+    QTest::addColumn<CColor>("colour");
+    QTest::addColumn<QVector<QString>>("shown"); // by row; "*" where it does not matter here
+    QVector<QString> black(RowCount, QStringLiteral("0.00000"));
+    black[X] = QStringLiteral("0.000");
+    black[Y] = black[Z] = QStringLiteral("*");
+    black[R] = black[G] = black[B] = QStringLiteral(" 0.00");
+    black[Cct] = QStringLiteral("12001");
+    QTest::newRow("black: zero chromaticity, the fallback temperature") << CColor(0.0, 0.0, 0.0) << black;
+
+    const auto only = [](Row row, const QString& text, Row row2 = RowCount, const QString& text2 = QString()) {
+        QVector<QString> shown(RowCount, QStringLiteral("*"));
+        shown[row] = text;
+        if (row2 != RowCount)
+            shown[row2] = text2;
+        return shown;
+    };
+    QTest::newRow("Y rounded to three decimals") << CColor(10.0, 123.4567, 20.0) << only(Y, "123.457");
+    QTest::newRow("Y already five wide") << CColor(10.0, 0.5, 20.0) << only(Y, "0.500");
+    // u' = 4X / (X + 15Y + 3Z), v' = 9Y / (X + 15Y + 3Z), worked out by hand.
+    QTest::newRow("Rec. 709 red u' v'") << CColor(41.24, 21.26, 1.93) << only(U, "0.45080", V, "0.52289");
+    QTest::newRow("Rec. 709 blue u' v'") << CColor(18.05, 7.22, 95.05) << only(U, "0.17546", V, "0.15791");
 }
 
-void TestColorDockWidget::blackShowsZeroChromaticityAndTheFallbackTemperature()
+void TestColorDockWidget::valuesAsShown()
 {
+    QFETCH(CColor, colour);
+    QFETCH(QVector<QString>, shown);
     ColorDockWidget dock;
-    for (int row = 0; row < 11; ++row)
+    for (int row = 0; row < RowCount; ++row)
         QVERIFY(dock.valueText(row).isEmpty());
-    dock.doColorChanged(CColor(0.0, 0.0, 0.0));
-    QCOMPARE(dock.valueText(X), QStringLiteral("0.000"));
-    for (int row : {SmallX, SmallY, U, V})
-        QCOMPARE(dock.valueText(row), QStringLiteral("0.00000"));
-    for (int row : {R, G, B})
-        QCOMPARE(dock.valueText(row), QStringLiteral(" 0.00"));
-    QCOMPARE(dock.valueText(Cct), QStringLiteral("12001"));
+    dock.doColorChanged(colour);
+    for (int row = 0; row < RowCount; ++row) {
+        if (shown.at(row) != QLatin1String("*"))
+            QCOMPARE(dock.valueText(row), shown.at(row));
+    }
 }
 
 void TestColorDockWidget::whiteAtUnitLuminance()
@@ -57,61 +78,17 @@ void TestColorDockWidget::whiteAtUnitLuminance()
     QVERIFY2(cct > 6450 && cct < 6560, qPrintable(dock.valueText(Cct)));
 }
 
-void TestColorDockWidget::tristimulusWidthAndPrecision_data()
-{
-    QTest::addColumn<double>("y");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("rounded to three decimals") << 123.4567 << QStringLiteral("123.457");
-    QTest::newRow("already five wide") << 0.5 << QStringLiteral("0.500");
-}
-
-void TestColorDockWidget::tristimulusWidthAndPrecision()
-{
-    QFETCH(double, y);
-    QFETCH(QString, shown);
-    ColorDockWidget dock;
-    dock.doColorChanged(CColor(10.0, y, 20.0));
-    QCOMPARE(dock.valueText(Y), shown);
-}
-
 void TestColorDockWidget::noDataLeavesTheTableUnchanged()
 {
     ColorDockWidget dock;
     dock.doColorChanged(CColor(41.24, 21.26, 1.93));
     QStringList before;
-    for (int row = 0; row < 11; ++row)
+    for (int row = 0; row < RowCount; ++row)
         before << dock.valueText(row);
     QCOMPARE(before.at(X), QStringLiteral("41.240"));
     dock.doColorChanged(noDataColor);
-    for (int row = 0; row < 11; ++row)
+    for (int row = 0; row < RowCount; ++row)
         QCOMPARE(dock.valueText(row), before.at(row));
-}
-
-void TestColorDockWidget::uPrimeAndVPrimeOfAColour_data()
-{
-    QTest::addColumn<double>("x");
-    QTest::addColumn<double>("y");
-    QTest::addColumn<double>("z");
-    QTest::addColumn<QString>("u");
-    QTest::addColumn<QString>("v");
-    // u' = 4X / (X + 15Y + 3Z), v' = 9Y / (X + 15Y + 3Z), worked out by hand.
-    QTest::newRow("Rec. 709 red") << 41.24 << 21.26 << 1.93 << QStringLiteral("0.45080")
-                                  << QStringLiteral("0.52289");
-    QTest::newRow("Rec. 709 blue") << 18.05 << 7.22 << 95.05 << QStringLiteral("0.17546")
-                                   << QStringLiteral("0.15791");
-}
-
-void TestColorDockWidget::uPrimeAndVPrimeOfAColour()
-{
-    QFETCH(double, x);
-    QFETCH(double, y);
-    QFETCH(double, z);
-    QFETCH(QString, u);
-    QFETCH(QString, v);
-    ColorDockWidget dock;
-    dock.doColorChanged(CColor(x, y, z));
-    QCOMPARE(dock.valueText(U), u);
-    QCOMPARE(dock.valueText(V), v);
 }
 
 void TestColorDockWidget::labelsTitleAndWidth()
@@ -132,12 +109,6 @@ void TestColorDockWidget::labelsTitleAndWidth()
     }
 }
 
-int main(int argc, char* argv[])
-{
-    // The conversions use the colour reference the application object makes.
-    Application app(argc, argv);
-    TestColorDockWidget test;
-    return QTest::qExec(&test, argc, argv);
-}
+LUMASERVE_UI_TEST_MAIN(TestColorDockWidget)
 
 #include "tst_colordockwidget.moc"

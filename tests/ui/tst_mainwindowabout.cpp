@@ -1,17 +1,11 @@
-#include "application.h"
-#include "mainwindow.h"
-#include "recordingmessenger.h"
 #include "sensorlibrary.h"
+#include "uitest.h"
+#include "windowprobe.h"
 
-#include <QAction>
-#include <QDir>
-#include <QFile>
 #include <QLibrary>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QtTest>
 
-// Help -> About names where the instrument libraries are. A library on the
+// Help -> About names the program, its version, its settings file and where
+// the instrument libraries are. A library on the
 // system loader's search path is only looked for: loading it would run its
 // initialisers. The test runs with a library on that path whose initialiser
 // leaves a mark in the environment.
@@ -27,7 +21,7 @@ private slots:
     void theMarkingLibraryMarksWhenLoaded();
 
 private:
-    QTemporaryDir m_home;
+    ScratchHome m_home;
 };
 
 namespace {
@@ -35,21 +29,11 @@ namespace {
 const char* const kMark = "LUMASERVE_MARK_LIBRARY_LOADED";
 const QString kMarkDir = QStringLiteral(MARK_LIBRARY_DIR);
 
-QAction* findAction(const QWidget& window, const QString& text)
-{
-    for (QAction* a : window.findChildren<QAction*>()) {
-        if (a->text() == text)
-            return a;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 void TestMainWindowAbout::initTestCase()
 {
-    QVERIFY(m_home.isValid());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_home.filePath(QStringLiteral("config")));
+    m_home.setUp();
     // Without it the loader would not find the library, and the test would pass
     // whatever the About box does.
     QVERIFY2(qEnvironmentVariable("LD_LIBRARY_PATH").split(QLatin1Char(':')).contains(kMarkDir),
@@ -69,7 +53,7 @@ void TestMainWindowAbout::aboutLooksForLibrariesWithoutLoadingThem_data()
         << QStringLiteral("libmlink_k10")
         << QStringLiteral("%1 (on the system's library path)").arg(QDir(kMarkDir).filePath(k10));
     QTest::newRow("where the program was told to look")
-        << QStringLiteral("libmlink_i1d3") << m_home.filePath(QStringLiteral("told/") + i1d3);
+        << QStringLiteral("libmlink_i1d3") << m_home.dir.filePath(QStringLiteral("told/") + i1d3);
     QTest::newRow("nowhere") << QStringLiteral("libmlink_ca410") << QStringLiteral("not found");
 }
 
@@ -78,23 +62,30 @@ void TestMainWindowAbout::aboutLooksForLibrariesWithoutLoadingThem()
     QFETCH(QString, baseName);
     QFETCH(QString, location);
 
-    const QString told = m_home.filePath(QStringLiteral("told"));
+    const QString told = m_home.dir.filePath(QStringLiteral("told"));
     QVERIFY(QDir().mkpath(told));
     QFile placeholder(QDir(told).filePath(SensorLibrary::fileName(QStringLiteral("libmlink_i1d3"))));
     QVERIFY(placeholder.open(QIODevice::WriteOnly));
     placeholder.close();
     SensorLibrary::setExtraDirectories({told});
 
-    RecordingMessenger messages;
-    MainWindow window;
-    findAction(window, QStringLiteral("&About"))->trigger();
+    WindowProbe probe;
+    probe.window = std::make_unique<MainWindow>();
+    probe.action(QStringLiteral("&About"))->trigger();
     SensorLibrary::setExtraDirectories({});
 
-    QCOMPARE(messages.shown().size(), 1);
-    const QStringList lines = messages.shown().at(0).text.split(QLatin1Char('\n'));
+    QCOMPARE(probe.messages.shown().size(), 1);
+    const auto& about = probe.messages.shown().at(0);
+    QCOMPARE(about.title, QStringLiteral("Huelink Trimline"));
+    const QStringList lines = about.text.split(QLatin1Char('\n'));
     const QString expected = SensorLibrary::fileName(baseName) + QStringLiteral(": ") + location;
     QVERIFY2(!qEnvironmentVariableIsSet(kMark), "the About box loaded a library to name it");
-    QVERIFY2(lines.contains(expected), qPrintable(messages.shown().at(0).text));
+    QVERIFY2(lines.contains(expected), qPrintable(about.text));
+    QVERIFY2(about.text.contains(QString::fromLatin1(qVersion())), qPrintable(about.text));
+    const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("NVX"),
+                             QStringLiteral("Brightfold-alignment"));
+    QVERIFY2(settings.fileName().startsWith(m_home.dir.path()), qPrintable(settings.fileName()));
+    QVERIFY2(about.text.contains(settings.fileName()), qPrintable(about.text));
 }
 
 void TestMainWindowAbout::theMarkingLibraryMarksWhenLoaded()
@@ -108,11 +99,6 @@ void TestMainWindowAbout::theMarkingLibraryMarksWhenLoaded()
     library.unload();
 }
 
-int main(int argc, char* argv[])
-{
-    Application app(argc, argv);
-    TestMainWindowAbout test;
-    return QTest::qExec(&test, argc, argv);
-}
+LUMASERVE_UI_TEST_MAIN(TestMainWindowAbout)
 
 #include "tst_mainwindowabout.moc"

@@ -4,6 +4,8 @@
 #include "alignmentwidget.h"
 #include "mainwindow.h"
 #include "measure.h"
+#include "recordingmessenger.h"
+#include "scripteddialogprovider.h"
 #include "scriptedsensor.h"
 
 #include <QAction>
@@ -13,8 +15,9 @@
 #include <memory>
 
 // The main window as its tests reach into it: a controller that hands out
-// scripted sensors, children by object name, actions by their text, and the
-// panel's lists chosen as a user chooses them. Rigs own
+// scripted sensors, recorded message boxes and scripted file and text
+// dialogs, children by object name, actions by their text, and the panel's
+// lists chosen as a user chooses them. Rigs own
 // the window through it and reset it first when they go, so the window never
 // outlives the messenger and instruments they set up for it.
 struct WindowProbe {
@@ -63,6 +66,17 @@ struct WindowProbe {
 
     Measure* measure() const { return window->controller(); }
 
+    // Switched off as the user does it, answering the question with Yes.
+    void stopAligning()
+    {
+        messages.queueAnswer(Messenger::Yes);
+        window->doAlignment();
+        QTRY_COMPARE(measure()->alignmentState(), Measure::AlignmentState::Off);
+    }
+
+    // Declared before the window, so that they outlive it.
+    RecordingMessenger messages;
+    ScriptedDialogProvider dialogs;
     QString serialNumber = QStringLiteral("SN-0042");
     std::unique_ptr<MainWindow> window;
     ScriptedSensor* sensor = nullptr; // owned by the controller
