@@ -401,68 +401,57 @@ void TestCRXXXCensor::instrumentInMemory()
     QVERIFY(messages->shown().isEmpty());
 }
 
+// A setting the driver sends to the instrument, and where it keeps it.
+struct Setting {
+    bool (CRXXXCensor::*set)(int);
+    int (CRXXXCensor::*get)() const;
+};
+Q_DECLARE_METATYPE(Setting)
+
 void TestCRXXXCensor::setters_data()
 {
     QTest::addColumn<bool>("cr250");
-    QTest::addColumn<QString>("setter");
+    QTest::addColumn<Setting>("setting");
     QTest::addColumn<int>("good");
     QTest::addColumn<int>("bad");
     QTest::addColumn<QString>("command");
 
-    QTest::newRow("calibration mode") << false << "calib" << 2 << 7 << "SM UserCalibMode";
-    QTest::newRow("matrix") << false << "matrix" << 2 << 9 << "SM Matrix";
-    QTest::newRow("match") << false << "match" << 3 << 8 << "SM Match";
-    QTest::newRow("sync mode") << true << "sync" << 0 << 5 << "SM SyncMode";
-    QTest::newRow("speed") << true << "speed" << 2 << 3 << "SM Speed";
+    QTest::newRow("calibration mode") << false << Setting{&CRXXXCensor::setCalibMode, &CRXXXCensor::getCalibMode}
+                                      << 2 << 7 << "SM UserCalibMode";
+    QTest::newRow("matrix") << false << Setting{&CRXXXCensor::setCalibMatrix, &CRXXXCensor::getMatrixIndex} << 2
+                            << 9 << "SM Matrix";
+    QTest::newRow("match") << false << Setting{&CRXXXCensor::setCalibMatch, &CRXXXCensor::getMatchIndex} << 3 << 8
+                           << "SM Match";
+    QTest::newRow("sync mode") << true << Setting{&CRXXXCensor::setSyncMode, &CRXXXCensor::getSyncMode} << 0 << 5
+                               << "SM SyncMode";
+    QTest::newRow("speed") << true << Setting{&CRXXXCensor::setSpeedMode, &CRXXXCensor::getSpeedMode} << 2 << 3
+                           << "SM Speed";
 }
 
 void TestCRXXXCensor::setters()
 {
     QFETCH(bool, cr250);
-    QFETCH(QString, setter);
+    QFETCH(Setting, setting);
     QFETCH(int, good);
     QFETCH(int, bad);
     QFETCH(QString, command);
 
     QVERIFY(open(cr250 ? CrxxxEmulator::cr250() : CrxxxEmulator::cr100()));
-    CRXXXCensor* s = sensor.get();
-    const auto set = [&](int value) {
-        if (setter == QLatin1String("calib"))
-            return s->setCalibMode(value);
-        if (setter == QLatin1String("matrix"))
-            return s->setCalibMatrix(value);
-        if (setter == QLatin1String("match"))
-            return s->setCalibMatch(value);
-        if (setter == QLatin1String("sync"))
-            return s->setSyncMode(value);
-        return s->setSpeedMode(value);
-    };
-    const auto field = [&] {
-        if (setter == QLatin1String("calib"))
-            return s->getCalibMode();
-        if (setter == QLatin1String("matrix"))
-            return s->getMatrixIndex();
-        if (setter == QLatin1String("match"))
-            return s->getMatchIndex();
-        if (setter == QLatin1String("sync"))
-            return s->getSyncMode();
-        return s->getSpeedMode();
-    };
-
+    CRXXXCensor& s = *sensor;
     device->clearCommands();
-    QVERIFY(set(good));
-    QCOMPARE(field(), good);
+    QVERIFY((s.*setting.set)(good));
+    QCOMPARE((s.*setting.get)(), good);
     QCOMPARE(device->commands(),
              std::vector<std::string>{QStringLiteral("%1 %2").arg(command).arg(good).toStdString()});
 
     // The instrument refuses a value out of its range: the field keeps its value.
-    QVERIFY(!set(bad));
-    QCOMPARE(field(), good);
+    QVERIFY(!(s.*setting.set)(bad));
+    QCOMPARE((s.*setting.get)(), good);
 
     // A silent instrument fails the setter within the deadline.
     device->setFault(command.toStdString(), Fault::Silence);
-    QVERIFY(!set(good == 0 ? 1 : 0));
-    QCOMPARE(field(), good);
+    QVERIFY(!(s.*setting.set)(good == 0 ? 1 : 0));
+    QCOMPARE((s.*setting.get)(), good);
 }
 
 void TestCRXXXCensor::syncFrequencyIsClamped_data()
