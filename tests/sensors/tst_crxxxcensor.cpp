@@ -71,8 +71,11 @@ private slots:
     void failedReadings();
 
 private:
-    // Starts an emulator with the configuration and opens the driver on it.
-    bool open(const CrxxxEmulator::Config& config);
+    // Starts an emulator with the configuration and points a new driver at
+    // it; open() opens the driver too.
+    bool prepare(const CrxxxEmulator::Config& config);
+    bool open(const CrxxxEmulator::Config& config) { return prepare(config) && sensor->init(path()); }
+    QString path() const { return QString::fromStdString(device->devicePath()); }
 
     std::unique_ptr<RecordingMessenger> messages;
     std::unique_ptr<CrxxxEmulator> device;
@@ -91,7 +94,7 @@ void TestCRXXXCensor::cleanup()
     messages.reset();
 }
 
-bool TestCRXXXCensor::open(const CrxxxEmulator::Config& config)
+bool TestCRXXXCensor::prepare(const CrxxxEmulator::Config& config)
 {
     messages = std::make_unique<RecordingMessenger>();
     device = std::make_unique<CrxxxEmulator>(config);
@@ -99,14 +102,12 @@ bool TestCRXXXCensor::open(const CrxxxEmulator::Config& config)
         return false;
     sensor = std::make_unique<CRXXXCensor>();
     sensor->setReadDeadline(kDeadline);
-    return sensor->init(QString::fromStdString(device->devicePath()));
+    return true;
 }
 
 void TestCRXXXCensor::constructsClosed()
 {
     CRXXXCensor fresh;
-    QCOMPARE(fresh.getName(), QStringLiteral("CR100/CR250"));
-    QVERIFY(fresh.getHasComPort());
     QVERIFY(!fresh.getIsOpen());
     QCOMPARE(fresh.getSpectrum().GetStart(), 380);
     QCOMPARE(fresh.getSpectrum().GetEnd(), 780);
@@ -122,7 +123,7 @@ void TestCRXXXCensor::initReadsACr100()
     QVERIFY(open(config));
     QVERIFY(sensor->getIsOpen());
     QVERIFY(messages->shown().isEmpty());
-    QCOMPARE(sensor->getPortName(), QString::fromStdString(device->devicePath()));
+    QCOMPARE(sensor->getPortName(), path());
     QCOMPARE(sensor->getSerialNumber(), QString::fromStdString(config.id));
     QCOMPARE(sensor->getModel(), QStringLiteral("CR-100"));
     QCOMPARE(sensor->getName(), QStringLiteral("CR-100"));
@@ -195,7 +196,7 @@ void TestCRXXXCensor::initOnAnOpenSensorSendsNothing()
     device->clearCommands();
     QVERIFY(sensor->init(QStringLiteral("/dev/lumaserve-no-such-port")));
     QVERIFY(device->commands().empty());
-    QCOMPARE(sensor->getPortName(), QString::fromStdString(device->devicePath()));
+    QCOMPARE(sensor->getPortName(), path());
 }
 
 void TestCRXXXCensor::releaseAndInitAgain()
@@ -211,7 +212,7 @@ void TestCRXXXCensor::releaseAndInitAgain()
     QCOMPARE(sensor->getMatrixIndex(), config.matrix); // indices stay
     QVERIFY(sensor->GetColor().IsNoData());            // closed port
 
-    QVERIFY(sensor->init(QString::fromStdString(device->devicePath())));
+    QVERIFY(sensor->init(path()));
     QCOMPARE(sensor->getCalibModeList(), toQt(config.calibModes));
     QCOMPARE(sensor->getSyncModeList(), toQt(config.syncModes));
 }
@@ -253,17 +254,12 @@ void TestCRXXXCensor::initFailures()
     QFETCH(int, fault);
     QFETCH(QString, code);
 
-    messages = std::make_unique<RecordingMessenger>();
-    device = std::make_unique<CrxxxEmulator>(cr250 ? CrxxxEmulator::cr250()
-                                                   : CrxxxEmulator::cr100());
+    QVERIFY(prepare(cr250 ? CrxxxEmulator::cr250() : CrxxxEmulator::cr100()));
     device->setFault(command.toStdString(), Fault(fault), code.toStdString());
-    QVERIFY(device->start());
-    sensor = std::make_unique<CRXXXCensor>();
-    sensor->setReadDeadline(kDeadline);
 
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(!sensor->init(QString::fromStdString(device->devicePath())));
+    QVERIFY(!sensor->init(path()));
     // A silent or broken instrument costs at most one read deadline.
     QVERIFY2(clock.elapsed() < kDeadline + 3000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(!sensor->getIsOpen());
@@ -289,19 +285,13 @@ void TestCRXXXCensor::initFailsOnAPortThatDoesNotOpen()
 
 void TestCRXXXCensor::overlongReplyIsRefusedAndTheLinkRecovers()
 {
-    messages = std::make_unique<RecordingMessenger>();
-    device = std::make_unique<CrxxxEmulator>(CrxxxEmulator::cr250());
+    QVERIFY(prepare(CrxxxEmulator::cr250()));
     device->setFault("RC ID", Fault::Overlong, "", 1);
-    QVERIFY(device->start());
-    sensor = std::make_unique<CRXXXCensor>();
-    sensor->setReadDeadline(kDeadline);
-    const QString path = QString::fromStdString(device->devicePath());
-
-    QVERIFY(!sensor->init(path));
+    QVERIFY(!sensor->init(path()));
     QCOMPARE(messages->shown().size(), 1);
     QVERIFY(sensor->getLastReply().isEmpty());
     // The rest of the long line was consumed: the next attempt is in step.
-    QVERIFY(sensor->init(path));
+    QVERIFY(sensor->init(path()));
     QCOMPARE(sensor->getModel(), QStringLiteral("CR-250"));
 }
 

@@ -85,8 +85,6 @@ bool TestPR6xxSensor::open(const Pr6xxEmulator::Config& config)
 void TestPR6xxSensor::constructsClosed()
 {
     PR6xxSensor fresh;
-    QCOMPARE(fresh.getName(), QStringLiteral("PR-6xx"));
-    QVERIFY(fresh.getHasComPort());
     QVERIFY(!fresh.getIsOpen());
     QCOMPARE(fresh.getSpectrum().GetStart(), 380);
     QCOMPARE(fresh.getSpectrum().GetEnd(), 780);
