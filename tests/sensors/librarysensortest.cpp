@@ -2,6 +2,7 @@
 
 #include "components.h"
 #include "mappedfiles.h"
+#include "matrixstore.h"
 #include "recordingmessenger.h"
 #include "sensorlibrary.h"
 
@@ -207,4 +208,36 @@ void LibrarySensorTest::retriedInitLeavesNoLibraryMapped()
     QVERIFY(mappedFiles().contains(copy));
     sensor->release();
     QVERIFY2(!mappedFiles().contains(copy), qPrintable(copy));
+}
+
+void LibrarySensorTest::matricesKeepToTheirSlots()
+{
+    RecordingMessenger messenger;
+    const std::unique_ptr<CSensor> sensor = openSensor();
+    MatrixStore* const store = sensor->matrixStore();
+    if (!store)
+        QSKIP("the instrument keeps no matrices");
+    double rows[3][3] = {{0.0, 0.0, 0.0}, {0.0, 2.5, 0.0}, {-2.25, 0.0, 0.0}};
+    double* data[3] = {rows[0], rows[1], rows[2]};
+    // Slots the instrument does not have are refused without asking it.
+    for (const int slot : {-1, lastSlot() + 1}) {
+        QCOMPARE(store->SaveCalfile(Calfile(data, slot, QStringLiteral("X"))), 1);
+        QCOMPARE(store->DelCalfile(slot), 1);
+    }
+    QCOMPARE(saves(), 0);
+    QCOMPARE(deletes(), 0);
+
+    // 25 characters in, 18 stored, leaving room for the terminating zero.
+    QCOMPARE(store->SaveCalfile(Calfile(data, lastSlot(), QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXY"))), 0);
+    QCOMPARE(store->GetCalList(), QStringList{QStringLiteral("MAT[%1]_ABCDEFGHIJKLMNOPQR").arg(lastSlot())});
+    const Calfile back = store->GetCalfile(0);
+    QCOMPARE(back.GetId(), lastSlot());
+    QCOMPARE(back(1, 1), 2.5);
+    QCOMPARE(back(2, 0), -2.25);
+    QCOMPARE(back(0, 0), 0.0);
+
+    QCOMPARE(store->DelCalfile(lastSlot()), 0);
+    QCOMPARE(store->DelCalfile(lastSlot()), 1);
+    QVERIFY(store->GetCalList().isEmpty());
+    QVERIFY(messenger.shown().isEmpty());
 }

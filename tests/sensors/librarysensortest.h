@@ -60,6 +60,11 @@ protected:
     virtual bool identifiesOnlyWhenOpen() const { return true; }
     // Checks what the driver leaves after a failed startMeasure().
     virtual void afterFailedStart() {}
+    // For an instrument that keeps matrices: its last slot, and the matrices
+    // written and deleted through the library so far.
+    virtual int lastSlot() const { return -1; }
+    virtual int saves() { return 0; }
+    virtual int deletes() { return 0; }
 
 private slots:
     void missingLibraryIsNamed();
@@ -72,6 +77,7 @@ private slots:
     void readingSourceFeedsEveryReading();
     void releaseAndDestroyGiveTheHandleBack();
     void retriedInitLeavesNoLibraryMapped();
+    void matricesKeepToTheirSlots();
 
 private:
     std::unique_ptr<CSensor> openSensor();
