@@ -37,11 +37,14 @@ protected:
     // Both ways a line goes dead under a driver waiting for a reply.
     enum class Hangup { Unplugged, PortClosed };
 
+    // With the longest the driver may take to see it: closing the port waits
+    // for the read in progress to let the port go.
     static void addHangups()
     {
         QTest::addColumn<int>("hangup");
-        QTest::newRow("instrument unplugged") << int(Hangup::Unplugged);
-        QTest::newRow("port closed") << int(Hangup::PortClosed);
+        QTest::addColumn<int>("bound");
+        QTest::newRow("instrument unplugged") << int(Hangup::Unplugged) << 2000;
+        QTest::newRow("port closed") << int(Hangup::PortClosed) << 4000;
     }
 
     // Runs exchange, which sends a command the instrument leaves unanswered,

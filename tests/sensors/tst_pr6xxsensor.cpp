@@ -39,9 +39,8 @@ private slots:
     void initReadsTheSerialNumber();
     void initFails_data();
     void initFails();
-    void initOnAnOpenSensorSendsNothing();
     void portThatDoesNotOpen();
-    void startMeasureSendsNothing();
+    void initAgainAndStartMeasureSendNothing();
     void replyEndingEarly_data();
     void replyEndingEarly();
     void replyTooShortIsWaitedPast();
@@ -143,25 +142,17 @@ void TestPR6xxSensor::initFails()
     QCOMPARE(device->commands(), lines({"PHOTO", "D110"}));
 }
 
-void TestPR6xxSensor::initOnAnOpenSensorSendsNothing()
-{
-    QVERIFY(open());
-    device->clearCommands();
-    QVERIFY(sensor->init(QStringLiteral("other")));
-    QCOMPARE(sensor->getPortName(), QStringLiteral("ttyACM3"));
-    sensor->GetColor();
-    QCOMPARE(device->commands(), lines({"M2"}));
-}
-
 void TestPR6xxSensor::portThatDoesNotOpen()
 {
     checkPortThatDoesNotOpen(QStringLiteral("PR-6xx"));
 }
 
-void TestPR6xxSensor::startMeasureSendsNothing()
+void TestPR6xxSensor::initAgainAndStartMeasureSendNothing()
 {
     QVERIFY(open());
     device->clearCommands();
+    QVERIFY(sensor->init(QStringLiteral("other")));
+    QCOMPARE(sensor->getPortName(), QStringLiteral("ttyACM3"));
     const int delay = sensor->getMeasureDelay();
     QCOMPARE(sensor->startMeasure(), 9000);
     QCOMPARE(sensor->getMeasureDelay(), delay);
@@ -266,6 +257,7 @@ void TestPR6xxSensor::failedReading()
 void TestPR6xxSensor::hungUpLineEndsTheWaitAtOnce()
 {
     QFETCH(int, hangup);
+    QFETCH(int, bound);
     QVERIFY(open());
     // The full deadline: a driver that waits on a dead line would take 9 s.
     sensor->setCollectDeadline(PR6xxSensor::DefaultCollectDeadline);
@@ -277,7 +269,7 @@ void TestPR6xxSensor::hungUpLineEndsTheWaitAtOnce()
     const qint64 elapsed = timeHungUp(Hangup(hangup), [&] { color = sensor->GetColor(); });
     QVERIFY(color.IsNoData());
     QCOMPARE(spy.count(), 1);
-    QVERIFY2(elapsed < 2000, qPrintable(QString::number(elapsed)));
+    QVERIFY2(elapsed < bound, qPrintable(QString::number(elapsed)));
 
     // A reading on the dead line fails at once too.
     QElapsedTimer clock;
