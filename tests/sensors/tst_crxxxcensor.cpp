@@ -19,12 +19,6 @@ namespace {
 // Short enough that the silent cases stay quick, long enough for a sanitized build.
 constexpr int kDeadline = 400;
 
-std::vector<std::string> cr100Queries()
-{
-    return {"RC ID",     "RC Model",  "RC UserCalibMode", "RS UserCalibMode", "RC Matrix",
-            "RS Matrix", "RC Match",  "RS Match",         "RC SyncMode",      "RS SyncMode"};
-}
-
 QStringList toQt(const std::vector<std::string>& names)
 {
     QStringList list;
@@ -49,7 +43,6 @@ private slots:
     void initReadsACr250();
     void emptyListsAreNone();
     void currentNameOutsideItsList();
-    void initOnAnOpenSensorSendsNothing();
     void releaseAndInitAgain();
     void initFailures_data();
     void initFailures();
@@ -66,13 +59,15 @@ private slots:
     void syncFrequencyIsClamped();
     void syncFrequencyRangeUnreadable();
     void reading();
-    void readingFromASource();
     void failedReadings_data();
     void failedReadings();
 
 private:
-    // Starts an emulator with the configuration and opens the driver on it.
-    bool open(const CrxxxEmulator::Config& config);
+    // Starts an emulator with the configuration and points a new driver at
+    // it; open() opens the driver too.
+    bool prepare(const CrxxxEmulator::Config& config);
+    bool open(const CrxxxEmulator::Config& config) { return prepare(config) && sensor->init(path()); }
+    QString path() const { return QString::fromStdString(device->devicePath()); }
 
     std::unique_ptr<RecordingMessenger> messages;
     std::unique_ptr<CrxxxEmulator> device;
@@ -91,7 +86,7 @@ void TestCRXXXCensor::cleanup()
     messages.reset();
 }
 
-bool TestCRXXXCensor::open(const CrxxxEmulator::Config& config)
+bool TestCRXXXCensor::prepare(const CrxxxEmulator::Config& config)
 {
     messages = std::make_unique<RecordingMessenger>();
     device = std::make_unique<CrxxxEmulator>(config);
@@ -99,14 +94,12 @@ bool TestCRXXXCensor::open(const CrxxxEmulator::Config& config)
         return false;
     sensor = std::make_unique<CRXXXCensor>();
     sensor->setReadDeadline(kDeadline);
-    return sensor->init(QString::fromStdString(device->devicePath()));
+    return true;
 }
 
 void TestCRXXXCensor::constructsClosed()
 {
     CRXXXCensor fresh;
-    QCOMPARE(fresh.getName(), QStringLiteral("CR100/CR250"));
-    QVERIFY(fresh.getHasComPort());
     QVERIFY(!fresh.getIsOpen());
     QCOMPARE(fresh.getSpectrum().GetStart(), 380);
     QCOMPARE(fresh.getSpectrum().GetEnd(), 780);
@@ -122,14 +115,16 @@ void TestCRXXXCensor::initReadsACr100()
     QVERIFY(open(config));
     QVERIFY(sensor->getIsOpen());
     QVERIFY(messages->shown().isEmpty());
-    QCOMPARE(sensor->getPortName(), QString::fromStdString(device->devicePath()));
+    QCOMPARE(sensor->getPortName(), path());
     QCOMPARE(sensor->getSerialNumber(), QString::fromStdString(config.id));
     QCOMPARE(sensor->getModel(), QStringLiteral("CR-100"));
     QCOMPARE(sensor->getName(), QStringLiteral("CR-100"));
 
     // Exactly the CR-100's queries, in order: no speeds, and no sync frequency
     // outside manual sync.
-    QCOMPARE(device->commands(), cr100Queries());
+    QCOMPARE(device->commands(),
+             (std::vector<std::string>{"RC ID", "RC Model", "RC UserCalibMode", "RS UserCalibMode", "RC Matrix",
+                                       "RS Matrix", "RC Match", "RS Match", "RC SyncMode", "RS SyncMode"}));
 
     QCOMPARE(sensor->getCalibModeList(), toQt(config.calibModes));
     QCOMPARE(sensor->getCalibMode(), 0); // "Factory"
@@ -159,6 +154,12 @@ void TestCRXXXCensor::initReadsACr250()
     QVERIFY(sensor->getCalibModeList().isEmpty());
     QVERIFY(sensor->getMatrixList().isEmpty());
     QVERIFY(sensor->getMatchList().isEmpty());
+
+    // Open already: init sends nothing, whatever the port.
+    device->clearCommands();
+    QVERIFY(sensor->init(QStringLiteral("/dev/lumaserve-no-such-port")));
+    QVERIFY(device->commands().empty());
+    QCOMPARE(sensor->getPortName(), path());
 }
 
 void TestCRXXXCensor::emptyListsAreNone()
@@ -189,15 +190,6 @@ void TestCRXXXCensor::currentNameOutsideItsList()
     QCOMPARE(sensor->getSyncMode(), sensor->getSyncModeList().size());
 }
 
-void TestCRXXXCensor::initOnAnOpenSensorSendsNothing()
-{
-    QVERIFY(open(CrxxxEmulator::cr250()));
-    device->clearCommands();
-    QVERIFY(sensor->init(QStringLiteral("/dev/lumaserve-no-such-port")));
-    QVERIFY(device->commands().empty());
-    QCOMPARE(sensor->getPortName(), QString::fromStdString(device->devicePath()));
-}
-
 void TestCRXXXCensor::releaseAndInitAgain()
 {
     const CrxxxEmulator::Config config = CrxxxEmulator::cr100();
@@ -211,7 +203,7 @@ void TestCRXXXCensor::releaseAndInitAgain()
     QCOMPARE(sensor->getMatrixIndex(), config.matrix); // indices stay
     QVERIFY(sensor->GetColor().IsNoData());            // closed port
 
-    QVERIFY(sensor->init(QString::fromStdString(device->devicePath())));
+    QVERIFY(sensor->init(path()));
     QCOMPARE(sensor->getCalibModeList(), toQt(config.calibModes));
     QCOMPARE(sensor->getSyncModeList(), toQt(config.syncModes));
 }
@@ -253,17 +245,12 @@ void TestCRXXXCensor::initFailures()
     QFETCH(int, fault);
     QFETCH(QString, code);
 
-    messages = std::make_unique<RecordingMessenger>();
-    device = std::make_unique<CrxxxEmulator>(cr250 ? CrxxxEmulator::cr250()
-                                                   : CrxxxEmulator::cr100());
+    QVERIFY(prepare(cr250 ? CrxxxEmulator::cr250() : CrxxxEmulator::cr100()));
     device->setFault(command.toStdString(), Fault(fault), code.toStdString());
-    QVERIFY(device->start());
-    sensor = std::make_unique<CRXXXCensor>();
-    sensor->setReadDeadline(kDeadline);
 
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(!sensor->init(QString::fromStdString(device->devicePath())));
+    QVERIFY(!sensor->init(path()));
     // A silent or broken instrument costs at most one read deadline.
     QVERIFY2(clock.elapsed() < kDeadline + 3000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(!sensor->getIsOpen());
@@ -289,19 +276,13 @@ void TestCRXXXCensor::initFailsOnAPortThatDoesNotOpen()
 
 void TestCRXXXCensor::overlongReplyIsRefusedAndTheLinkRecovers()
 {
-    messages = std::make_unique<RecordingMessenger>();
-    device = std::make_unique<CrxxxEmulator>(CrxxxEmulator::cr250());
+    QVERIFY(prepare(CrxxxEmulator::cr250()));
     device->setFault("RC ID", Fault::Overlong, "", 1);
-    QVERIFY(device->start());
-    sensor = std::make_unique<CRXXXCensor>();
-    sensor->setReadDeadline(kDeadline);
-    const QString path = QString::fromStdString(device->devicePath());
-
-    QVERIFY(!sensor->init(path));
+    QVERIFY(!sensor->init(path()));
     QCOMPARE(messages->shown().size(), 1);
     QVERIFY(sensor->getLastReply().isEmpty());
     // The rest of the long line was consumed: the next attempt is in step.
-    QVERIFY(sensor->init(path));
+    QVERIFY(sensor->init(path()));
     QCOMPARE(sensor->getModel(), QStringLiteral("CR-250"));
 }
 
@@ -401,68 +382,57 @@ void TestCRXXXCensor::instrumentInMemory()
     QVERIFY(messages->shown().isEmpty());
 }
 
+// A setting the driver sends to the instrument, and where it keeps it.
+struct Setting {
+    bool (CRXXXCensor::*set)(int);
+    int (CRXXXCensor::*get)() const;
+};
+Q_DECLARE_METATYPE(Setting)
+
 void TestCRXXXCensor::setters_data()
 {
     QTest::addColumn<bool>("cr250");
-    QTest::addColumn<QString>("setter");
+    QTest::addColumn<Setting>("setting");
     QTest::addColumn<int>("good");
     QTest::addColumn<int>("bad");
     QTest::addColumn<QString>("command");
 
-    QTest::newRow("calibration mode") << false << "calib" << 2 << 7 << "SM UserCalibMode";
-    QTest::newRow("matrix") << false << "matrix" << 2 << 9 << "SM Matrix";
-    QTest::newRow("match") << false << "match" << 3 << 8 << "SM Match";
-    QTest::newRow("sync mode") << true << "sync" << 0 << 5 << "SM SyncMode";
-    QTest::newRow("speed") << true << "speed" << 2 << 3 << "SM Speed";
+    QTest::newRow("calibration mode") << false << Setting{&CRXXXCensor::setCalibMode, &CRXXXCensor::getCalibMode}
+                                      << 2 << 7 << "SM UserCalibMode";
+    QTest::newRow("matrix") << false << Setting{&CRXXXCensor::setCalibMatrix, &CRXXXCensor::getMatrixIndex} << 2
+                            << 9 << "SM Matrix";
+    QTest::newRow("match") << false << Setting{&CRXXXCensor::setCalibMatch, &CRXXXCensor::getMatchIndex} << 3 << 8
+                           << "SM Match";
+    QTest::newRow("sync mode") << true << Setting{&CRXXXCensor::setSyncMode, &CRXXXCensor::getSyncMode} << 0 << 5
+                               << "SM SyncMode";
+    QTest::newRow("speed") << true << Setting{&CRXXXCensor::setSpeedMode, &CRXXXCensor::getSpeedMode} << 2 << 3
+                           << "SM Speed";
 }
 
 void TestCRXXXCensor::setters()
 {
     QFETCH(bool, cr250);
-    QFETCH(QString, setter);
+    QFETCH(Setting, setting);
     QFETCH(int, good);
     QFETCH(int, bad);
     QFETCH(QString, command);
 
     QVERIFY(open(cr250 ? CrxxxEmulator::cr250() : CrxxxEmulator::cr100()));
-    CRXXXCensor* s = sensor.get();
-    const auto set = [&](int value) {
-        if (setter == QLatin1String("calib"))
-            return s->setCalibMode(value);
-        if (setter == QLatin1String("matrix"))
-            return s->setCalibMatrix(value);
-        if (setter == QLatin1String("match"))
-            return s->setCalibMatch(value);
-        if (setter == QLatin1String("sync"))
-            return s->setSyncMode(value);
-        return s->setSpeedMode(value);
-    };
-    const auto field = [&] {
-        if (setter == QLatin1String("calib"))
-            return s->getCalibMode();
-        if (setter == QLatin1String("matrix"))
-            return s->getMatrixIndex();
-        if (setter == QLatin1String("match"))
-            return s->getMatchIndex();
-        if (setter == QLatin1String("sync"))
-            return s->getSyncMode();
-        return s->getSpeedMode();
-    };
-
+    CRXXXCensor& s = *sensor;
     device->clearCommands();
-    QVERIFY(set(good));
-    QCOMPARE(field(), good);
+    QVERIFY((s.*setting.set)(good));
+    QCOMPARE((s.*setting.get)(), good);
     QCOMPARE(device->commands(),
              std::vector<std::string>{QStringLiteral("%1 %2").arg(command).arg(good).toStdString()});
 
     // The instrument refuses a value out of its range: the field keeps its value.
-    QVERIFY(!set(bad));
-    QCOMPARE(field(), good);
+    QVERIFY(!(s.*setting.set)(bad));
+    QCOMPARE((s.*setting.get)(), good);
 
     // A silent instrument fails the setter within the deadline.
     device->setFault(command.toStdString(), Fault::Silence);
-    QVERIFY(!set(good == 0 ? 1 : 0));
-    QCOMPARE(field(), good);
+    QVERIFY(!(s.*setting.set)(good == 0 ? 1 : 0));
+    QCOMPARE((s.*setting.get)(), good);
 }
 
 void TestCRXXXCensor::syncFrequencyIsClamped_data()
@@ -524,30 +494,22 @@ void TestCRXXXCensor::reading()
     QCOMPARE(device->commands(), (std::vector<std::string>{"M", "RM XYZ"}));
     QCOMPARE(components(c), (QList<double>{config.x, config.y, config.z}));
     QCOMPARE(spy.count(), 1);
-    const CColor emitted = spy.at(0).at(0).value<CColor>();
-    QCOMPARE(emitted[1], config.y);
+    QCOMPARE(spy.at(0).at(0).value<CColor>()[1], config.y);
     // The reading travels in the result only.
     QCOMPARE(sensor->getLastColor()[0], before[0]);
-}
 
-void TestCRXXXCensor::readingFromASource()
-{
-    const CrxxxEmulator::Config config = CrxxxEmulator::cr250();
-    QVERIFY(open(config));
+    // A probe looking at something that changes: each reading sees the next value.
     int taken = 0;
     device->setReadingSource([&taken] {
         ++taken;
         return std::array<double, 3>{{12.5 * taken, 20.25, 3.125}};
     });
-    CColor c = sensor->GetColor();
-    QCOMPARE(components(c), (QList<double>{12.5, 20.25, 3.125}));
+    QCOMPARE(components(sensor->GetColor()), (QList<double>{12.5, 20.25, 3.125}));
     QCOMPARE(sensor->GetColor()[0], 25.0);
     QCOMPARE(taken, 2);
-
     // Without a source the configured values come back.
     device->setReadingSource(nullptr);
-    c = sensor->GetColor();
-    QCOMPARE(components(c), (QList<double>{config.x, config.y, config.z}));
+    QCOMPARE(components(sensor->GetColor()), (QList<double>{config.x, config.y, config.z}));
     QCOMPARE(taken, 2);
 }
 
