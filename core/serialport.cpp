@@ -109,10 +109,10 @@ SerialPort::WaitResult SerialPort::waitFor(short events, int msecs)
     if (m_device) {
         // A device takes every write at once; only reads wait, and as the
         // device decides.
-        if (m_cancelled.load() || abandoned.load())
+        if (waitsEnded())
             return WaitResult::Cancelled;
         const bool ready = (events & POLLIN) == 0 || m_device->waitForReadyRead(qMax(0, msecs));
-        if (m_cancelled.load() || abandoned.load())
+        if (waitsEnded())
             return WaitResult::Cancelled;
         if (m_device->isHungUp()) {
             m_hungUp = true;
@@ -122,7 +122,7 @@ SerialPort::WaitResult SerialPort::waitFor(short events, int msecs)
     }
     QDeadlineTimer deadline(qMax(0, msecs));
     for (;;) {
-        if (m_cancelled.load() || abandoned.load())
+        if (waitsEnded())
             return WaitResult::Cancelled;
         // poll() passes over an entry whose descriptor is negative.
         pollfd pfd[3] = {{m_fd, events, 0}, {m_cancelFd, POLLIN, 0}, {abandonFd, POLLIN, 0}};
@@ -131,7 +131,7 @@ SerialPort::WaitResult SerialPort::waitFor(short events, int msecs)
             continue;
         if (ready < 0)
             return WaitResult::Failed;
-        if (m_cancelled.load() || abandoned.load())
+        if (waitsEnded())
             return WaitResult::Cancelled;
         if (ready == 0)
             return WaitResult::TimedOut;
@@ -147,6 +147,11 @@ SerialPort::WaitResult SerialPort::waitFor(short events, int msecs)
         eventfd_t value;
         ::eventfd_read(m_cancelFd, &value);
     }
+}
+
+bool SerialPort::waitsEnded() const
+{
+    return m_cancelled.load() || m_closing.load() || abandoned.load();
 }
 
 void SerialPort::cancelWaits()
@@ -251,7 +256,14 @@ bool SerialPort::isOpen() const
 
 void SerialPort::close()
 {
+    // A read on another thread holds the lock for up to its whole time-out; wake
+    // it, so that the port closes at once. The stale event is drained by the next
+    // wait that finds no cancel behind it.
+    m_closing.store(true);
+    if (m_cancelFd >= 0)
+        ::eventfd_write(m_cancelFd, 1);
     QMutexLocker lock(&m_mutex);
+    m_closing.store(false);
     m_device.reset();
     if (m_fd < 0)
         return;

@@ -46,6 +46,7 @@ public:
     // terminal. True if already open. Fails on anything that is not a terminal.
     bool open();
     bool isOpen() const;
+    // Also from another thread: a wait in progress there ends at once.
     void close();
 
     // Each returns false when the value is not supported or the terminal refused it.
@@ -114,6 +115,8 @@ private:
     // poll() on the port and the cancel event together; see the .cpp.
     enum class WaitResult { Ready, TimedOut, HungUp, Cancelled, Failed };
     WaitResult waitFor(short events, int msecs);
+    // Cancelled, closing, or every wait of the process abandoned.
+    bool waitsEnded() const;
     bool opened() const { return m_fd >= 0 || m_device; }
 
     mutable QMutex m_mutex;
@@ -132,6 +135,8 @@ private:
     // eventfd written by cancelWaits(); polled beside the terminal by every wait.
     int m_cancelFd = -1;
     std::atomic<bool> m_cancelled{false};
+    // Set by close() until it has the lock: a wait in progress gives way.
+    std::atomic<bool> m_closing{false};
 };
 
 #endif // SERIALPORT_H

@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <memory>
 #include <thread>
 
@@ -47,6 +48,7 @@ private slots:
     void readsWaitNoLongerThanTheTimeout();
     void closedPortRefusesEverything();
     void usableFromAnotherThread();
+    void closeFromAnotherThreadEndsAReadAtOnce();
 
 private:
     std::unique_ptr<MonitorEmulator> device;
@@ -246,6 +248,43 @@ void TestSerialPort::usableFromAnotherThread()
     const auto replies = device->replies();
     for (int i = 0; i < lines; ++i)
         QCOMPARE(replies.at(size_t(i)).line, "L" + std::to_string(i));
+}
+
+void TestSerialPort::closeFromAnotherThreadEndsAReadAtOnce()
+{
+    QVERIFY(port->open());
+    port->setTimeout(10000);
+    // A driver's reply loop: read until the port is gone.
+    std::atomic<bool> reading{false};
+    QElapsedTimer sinceClose;
+    std::atomic<qint64> endedAfter{-1};
+    std::thread reader([&] {
+        char data[8];
+        while (port->isOpen()) {
+            reading.store(true);
+            port->read(data, sizeof data);
+        }
+        endedAfter.store(sinceClose.elapsed());
+    });
+    QTRY_VERIFY(reading.load());
+    // Give the read time to reach its wait; closing before it would pass without
+    // showing anything.
+    QTest::qWait(50);
+    sinceClose.start();
+    port->close();
+    const qint64 closeTook = sinceClose.elapsed();
+    reader.join();
+    QVERIFY2(closeTook < 500, qPrintable(QString::number(closeTook)));
+    QVERIFY2(endedAfter.load() < 500, qPrintable(QString::number(endedAfter.load())));
+
+    // The wake-up left behind does not cut the next open's waits short.
+    QVERIFY(port->open());
+    port->setTimeout(100);
+    QElapsedTimer clock;
+    clock.start();
+    char c;
+    QCOMPARE(port->read(&c, 1), qint64(0));
+    QVERIFY(clock.elapsed() >= 90);
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)
