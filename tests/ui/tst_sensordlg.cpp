@@ -337,7 +337,6 @@ void TestSensorDlg::k10WritesDeletesAndReadsBack()
 
     messages->clear();
     d.write(kName19, QStringLiteral("42"));
-    QCOMPARE(messages->texts(), QStringList{QStringLiteral("Matrix42 Panel-19-characters Saved")});
     QCOMPARE(k10Sim("stored 42"), 1);
     QCOMPARE(d.items("fileListBox"), QStringList({"MAT[42]_" + kStoredName}));
     d.typeMatrix(true);
