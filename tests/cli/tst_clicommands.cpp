@@ -217,14 +217,6 @@ void TestCliCommands::refusedRunsSayWhyAndWriteNothing_data()
     const Matrix identity = Matrix::IdentityMatrix(3);
     file("another sensor's profile", measureWithInput, "refused", profileBytes(13, "25000001", identity), 0);
     file("another type's profile", measureWithInput, "refused", profileBytes(7, "25067890", identity), 0);
-    file("missing profile", {"measure", "--sensor", "13", "--port", "@port", "--profile", "@none.alg"}, QString(),
-         {});
-    file("show a missing profile", {"profile", "show", "@none.alg"}, QString(), {});
-    file("show no profile at all", show, QString(), "not a profile at all");
-    file("new into no directory",
-         {"profile", "new", "--type", "13", "--serial", "1", "--matrix", "1,0,0;0,1,0;0,0,1", "--out",
-          "@no/such/dir/x.alg"},
-         QString(), {});
     // Which damage the reader refuses is its own tests' business; each command
     // that reads a profile must pass the refusal on.
     Matrix withNaN = identity;
