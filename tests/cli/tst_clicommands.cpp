@@ -206,6 +206,20 @@ void TestCliCommands::refusedRunsSayWhyAndWriteNothing_data()
                                              << QByteArray() << -1 << QString() << -1 << false;
     QTest::newRow("calibrate on a silent sensor") << calibrate + QStringList{"@REF.csv"} << 2 << QString()
                                                   << QByteArray() << -1 << "M" << -1 << false;
+    // serve refusing to start; no display is plugged in at @display.
+    const QStringList serve{"serve", "--sensor", "13", "--port", "@port", "--monitor", "@display"};
+    const auto serveRefused = [](const char* name, const QStringList& arguments, int exitCode, const char* message,
+                                 bool untouched) {
+        QTest::newRow(name) << arguments << exitCode << message << QByteArray() << -1 << QString() << -1 << untouched;
+    };
+    serveRefused("serve without its display", serve, 2, "Monitor port", false);
+    serveRefused("serve without its sensor", {"serve", "--sensor", "13", "--port", "@none", "--monitor", "@display"},
+                 2, "Sensor port", false);
+    serveRefused("serve with an unwritable log", serve + QStringList{"--log", "@no/such/dir/log.csv"}, 3, "log file",
+                 true);
+    // Telling a link from its device is the controller's, whose tests try both.
+    serveRefused("serve with one port for both", {"serve", "--sensor", "13", "--port", "@port", "--monitor", "@port"},
+                 1, "port each", true);
 
     const auto file = [](const QString& name, const QStringList& arguments, const QString& message,
                          const QByteArray& input, int printed = -1) {
@@ -225,8 +239,7 @@ void TestCliCommands::refusedRunsSayWhyAndWriteNothing_data()
     file("show damaged", show, "damaged", damaged, 0);
     file("measure damaged", measureWithInput, "damaged", damaged, 0);
     // Refused before the display is looked for, so its absence does not matter.
-    file("serve damaged", {"serve", "--sensor", "13", "--port", "@port", "--monitor", "@display", "--profile", "@input"},
-         "damaged", damaged);
+    file("serve damaged", serve + QStringList{"--profile", "@input"}, "damaged", damaged);
 
     // The good reference with one part replaced, refused with where it is.
     const auto reference = [&calibrate](const char* name, const char* from, const QByteArray& to,

@@ -62,8 +62,6 @@ private slots:
     void init();
     void cleanup();
 
-    void missingPortsAndUnwritableLogAreRefused();
-    void onePortForSensorAndDisplayIsRefused();
     void servesAcrossADisplayHangUp();
     void servesTheSensorThatComesBack_data();
     void servesTheSensorThatComesBack();
@@ -108,41 +106,6 @@ void TestCliServe::cleanup()
 {
     sensor.reset();
     dir.reset();
-}
-
-void TestCliServe::missingPortsAndUnwritableLogAreRefused()
-{
-    MonitorEmulator display;
-    QVERIFY(display.start());
-    const QString monitor = QString::fromStdString(display.devicePath());
-
-    const auto noMonitor = CliRunner::run({"serve", "--sensor", "13", "--port", sensorPort(),
-                                           "--monitor", path("display")});
-    QCOMPARE(noMonitor.exitCode, 2);
-    QVERIFY2(noMonitor.err.contains("display"), noMonitor.err.constData());
-
-    const auto noSensor = CliRunner::run({"serve", "--sensor", "13", "--port", path("none"),
-                                          "--monitor", monitor});
-    QCOMPARE(noSensor.exitCode, 2);
-
-    const auto badLog = CliRunner::run({"serve", "--sensor", "13", "--port", sensorPort(),
-                                        "--monitor", monitor, "--log", path("no/such/dir/log.csv")});
-    QCOMPARE(badLog.exitCode, 3);
-    QVERIFY2(badLog.err.contains("log file"), badLog.err.constData());
-    // Nothing was answered by a service that never started.
-    QVERIFY(display.replies().empty());
-}
-
-void TestCliServe::onePortForSensorAndDisplayIsRefused()
-{
-    // Through a link, as udev names them; telling a link from its device is
-    // the controller's, whose tests try both.
-    const auto result = CliRunner::run({"serve", "--sensor", "13", "--port", sensorPort(), "--monitor", sensorLink()});
-    QCOMPARE(result.exitCode, 1);
-    QVERIFY2(result.err.contains(sensorLink().toLocal8Bit()), result.err.constData());
-    QVERIFY2(result.err.contains("port each"), result.err.constData());
-    // Refused before anything was opened: the instrument heard nothing.
-    QVERIFY(sensor->commands().empty());
 }
 
 void TestCliServe::servesAcrossADisplayHangUp()
