@@ -1,7 +1,6 @@
 // The command-line program's subcommands, run as the real program against
 // emulated instruments on pseudo-terminals.
 #include "alignmentprofile.h"
-#include "ca410emulator.h"
 #include "clirunner.h"
 #include "crxxxemulator.h"
 #include "filecontents.h"
@@ -84,7 +83,6 @@ private slots:
     void sensorsTellsWhatIsSupportedAndWhereLibrariesAre();
     void measurePrintsRawAndCorrectedInEveryFormat();
     void measureAppliesTheSensorsOwnProfile();
-    void libraryInstrumentRefusingIsAnInstrumentFailure();
     void calibrateComputesTheMatrixAndWritesTheProfile();
     void profileNewAndShow();
     void calibrateRefusesAMatrixThatMissesAColour();
@@ -173,7 +171,6 @@ void TestCliCommands::refusedRunsSayWhyAndWriteNothing_data()
     usage("unknown option", {"measure", "--colour"}, "Unknown option 'colour'");
     usage("no sensor", {"measure", "--port", "pts/0"}, "--sensor is required");
     usage("unknown type", {"measure", "--sensor", "Spyder 9", "--port", "x"}, "unknown sensor type 'Spyder 9'");
-    usage("type out of range", {"measure", "--sensor", "14", "--port", "x"}, "unknown sensor type '14'");
     usage("no port", {"measure", "--sensor", "13"}, "needs --port");
     usage("count", {"measure", "--sensor", "13", "--port", "x", "--count", "0"}, "--count");
     usage("interval", {"measure", "--sensor", "13", "--port", "x", "--interval", "1,5"}, "--interval");
@@ -209,6 +206,20 @@ void TestCliCommands::refusedRunsSayWhyAndWriteNothing_data()
                                              << QByteArray() << -1 << QString() << -1 << false;
     QTest::newRow("calibrate on a silent sensor") << calibrate + QStringList{"@REF.csv"} << 2 << QString()
                                                   << QByteArray() << -1 << "M" << -1 << false;
+    // serve refusing to start; no display is plugged in at @display.
+    const QStringList serve{"serve", "--sensor", "13", "--port", "@port", "--monitor", "@display"};
+    const auto serveRefused = [](const char* name, const QStringList& arguments, int exitCode, const char* message,
+                                 bool untouched) {
+        QTest::newRow(name) << arguments << exitCode << message << QByteArray() << -1 << QString() << -1 << untouched;
+    };
+    serveRefused("serve without its display", serve, 2, "Monitor port", false);
+    serveRefused("serve without its sensor", {"serve", "--sensor", "13", "--port", "@none", "--monitor", "@display"},
+                 2, "Sensor port", false);
+    serveRefused("serve with an unwritable log", serve + QStringList{"--log", "@no/such/dir/log.csv"}, 3, "log file",
+                 true);
+    // Telling a link from its device is the controller's, whose tests try both.
+    serveRefused("serve with one port for both", {"serve", "--sensor", "13", "--port", "@port", "--monitor", "@port"},
+                 1, "port each", true);
 
     const auto file = [](const QString& name, const QStringList& arguments, const QString& message,
                          const QByteArray& input, int printed = -1) {
@@ -220,31 +231,15 @@ void TestCliCommands::refusedRunsSayWhyAndWriteNothing_data()
     const Matrix identity = Matrix::IdentityMatrix(3);
     file("another sensor's profile", measureWithInput, "refused", profileBytes(13, "25000001", identity), 0);
     file("another type's profile", measureWithInput, "refused", profileBytes(7, "25067890", identity), 0);
-    file("missing profile", {"measure", "--sensor", "13", "--port", "@port", "--profile", "@none.alg"}, QString(),
-         {});
-    file("show a missing profile", {"profile", "show", "@none.alg"}, QString(), {});
-    file("show no profile at all", show, QString(), "not a profile at all");
-    file("new into no directory",
-         {"profile", "new", "--type", "13", "--serial", "1", "--matrix", "1,0,0;0,1,0;0,0,1", "--out",
-          "@no/such/dir/x.alg"},
-         QString(), {});
-    const std::pair<const char*, double> damages[] = {
-        {"NaN", std::numeric_limits<double>::quiet_NaN()},
-        {"infinity", std::numeric_limits<double>::infinity()},
-        {"minus infinity", -std::numeric_limits<double>::infinity()},
-        {"1e308", 1e308},
-    };
-    for (const auto& [name, value] : damages) {
-        Matrix matrix = identity;
-        matrix(1, 1) = value;
-        const QByteArray damaged = profileBytes(13, "25067890", matrix);
-        file(QStringLiteral("show %1").arg(name), show, "damaged", damaged, 0);
-        file(QStringLiteral("measure %1").arg(name), measureWithInput, "damaged", damaged, 0);
-        // Refused before the display is looked for, so its absence does not matter.
-        file(QStringLiteral("serve %1").arg(name),
-             {"serve", "--sensor", "13", "--port", "@port", "--monitor", "@display", "--profile", "@input"},
-             "damaged", damaged);
-    }
+    // Which damage the reader refuses is its own tests' business; each command
+    // that reads a profile must pass the refusal on.
+    Matrix withNaN = identity;
+    withNaN(1, 1) = std::numeric_limits<double>::quiet_NaN();
+    const QByteArray damaged = profileBytes(13, "25067890", withNaN);
+    file("show damaged", show, "damaged", damaged, 0);
+    file("measure damaged", measureWithInput, "damaged", damaged, 0);
+    // Refused before the display is looked for, so its absence does not matter.
+    file("serve damaged", serve + QStringList{"--profile", "@input"}, "damaged", damaged);
 
     // The good reference with one part replaced, refused with where it is.
     const auto reference = [&calibrate](const char* name, const char* from, const QByteArray& to,
@@ -259,13 +254,13 @@ void TestCliCommands::refusedRunsSayWhyAndWriteNothing_data()
     reference("colour twice", "blue,", "red,", "line 4, column 1");
     reference("colour missing", "white,95.05,100,108.9\n", "", "line 5, column 1");
     reference("infinite", "21.26", "inf", "line 2, column 3");
-    // Read up to the NUL, these would be 71.5 and 108.
-    reference("NUL inside a number", "71.52", QByteArray("71.5\0" "2", 6), "line 3, column 3");
+    // Read up to the NUL, this would be 108: a whole file of wrong values.
     reference("NUL inside the last number", "108.9", QByteArray("108.\0" "9", 6), "line 5, column 4");
 
-    // Inputs that would never end or hold more than any good file: whole and
-    // valid, followed by megabytes the reader skips (comment lines for the
-    // reference, anything after a profile).
+    // Inputs that would never end or hold more than any good file (a whole
+    // profile followed by megabytes the reader skips). Which kinds of file are
+    // refused is the file reader's own tests' business; each reader here must
+    // pass the refusal on.
     const auto input = [&](const char* name, const QStringList& arguments, int special, const QByteArray& content,
                            const QString& reason) {
         QTest::newRow(name) << arguments << 3 << reason << content << special << QString() << 0 << false;
@@ -273,9 +268,6 @@ void TestCliCommands::refusedRunsSayWhyAndWriteNothing_data()
     const QByteArray padding = QByteArray("# padding\n").repeated(200000);
     input("reference FIFO without a writer", calibrate + QStringList{"@special"}, NonRegularFile::Fifo, {},
           "a FIFO");
-    input("reference device without end", calibrate + QStringList{"/dev/zero"}, -1, {}, "a character device");
-    input("reference directory", calibrate + QStringList{"@special"}, NonRegularFile::Directory, {}, "a directory");
-    input("reference oversized", calibrate + QStringList{"@input"}, -1, referenceCsv() + padding, "larger");
     input("profile show FIFO", {"profile", "show", "@special"}, NonRegularFile::Fifo, {}, "a FIFO");
     input("profile show oversized", show, -1, profileBytes(13, "25067890", identity) + padding, "larger");
     input("measure with a FIFO profile", measure + QStringList{"--profile", "@special"}, NonRegularFile::Fifo, {},
@@ -290,8 +282,6 @@ void TestCliCommands::refusedRunsSayWhyAndWriteNothing_data()
     const QStringList profileNewOut{"profile", "new", "--type", "13", "--serial", "1", "--matrix",
                                     "1,0,0;0,1,0;0,0,1", "--out", "@special"};
     output("profile new onto a FIFO", profileNewOut, NonRegularFile::Fifo, "a FIFO");
-    output("profile new onto a socket", profileNewOut, NonRegularFile::Socket, "a socket");
-    output("profile new onto a directory", profileNewOut, NonRegularFile::Directory, "a directory");
     output("calibrate onto a FIFO",
            {"calibrate", "--sensor", "13", "--port", "@port", "--reference", "@REF.csv", "--out", "@special", "--yes"},
            NonRegularFile::Fifo, "a FIFO");
@@ -426,30 +416,6 @@ void TestCliCommands::measureAppliesTheSensorsOwnProfile()
     QCOMPARE(f.at(6).toDouble(), 0.965);
 }
 
-void TestCliCommands::libraryInstrumentRefusingIsAnInstrumentFailure()
-{
-    Ca410Emulator ca410;
-    QVERIFY(ca410.start());
-    const QString port = QString::fromStdString(ca410.devicePath());
-    ca410.addFault(Ca410Emulator::Fault::Error, "MES", 24, -1);
-    const auto refused = CliRunner::run({"measure", "--sensor", "CA410", "--port", port, "--format", "csv"});
-    QCOMPARE(refused.exitCode, 2);
-    QVERIFY2(refused.err.contains("gave no reading"), refused.err.constData());
-    // The header only: no row of numbers.
-    QCOMPARE(text(refused.out).trimmed().count(QLatin1Char('\n')), 0);
-
-    // Black, read without a fault, is printed like any reading.
-    ca410.clearFaults();
-    ca410.setMeasurement(0.0, 0.0, 0.0);
-    const auto black = CliRunner::run({"measure", "--sensor", "CA410", "--port", port, "--format", "csv"});
-    QCOMPARE(black.exitCode, 0);
-    const QStringList rows = text(black.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(rows.size(), 2);
-    const QStringList f = rows.at(1).split(QLatin1Char(','));
-    for (int i = 1; i <= 6; ++i)
-        QCOMPARE(f.at(i).toDouble(), 0.0);
-}
-
 void TestCliCommands::calibrateComputesTheMatrixAndWritesTheProfile()
 {
     // The sensor reads each patch as D^-1 times the reference: the matrix found
@@ -485,20 +451,13 @@ void TestCliCommands::calibrateComputesTheMatrixAndWritesTheProfile()
 
 void TestCliCommands::profileNewAndShow()
 {
-    // Written through a link, as a line keeps its profile's name: the file it
-    // points at is replaced and the link stays.
     const QString out = path("made.alg");
-    const QString target = path("target.alg");
-    QVERIFY(writeFile(target, "to be replaced"));
-    QVERIFY(QFile::link(target, out));
     const auto made = CliRunner::run({"profile", "new", "--type", "CA410", "--serial", "A-1",
                                       "--matrix", "1.5,0,0;0,1,0.25;0,0,1e-3", "--out", out},
                                      30000, {QStringLiteral("LC_ALL=de_DE.UTF-8")});
     QCOMPARE(made.exitCode, 0);
-    QCOMPARE(NonRegularFile::kindAt(out), NonRegularFile::Link);
-    QCOMPARE(NonRegularFile::kindAt(target), NonRegularFile::Regular);
     AlignmentProfile profile;
-    QCOMPARE(profile.read(target), AlignmentProfile::ReadResult::Ok);
+    QCOMPARE(profile.read(out), AlignmentProfile::ReadResult::Ok);
     QCOMPARE(profile.sensorType(), 7);
     QCOMPARE(profile.serialNumber(), QStringLiteral("A-1"));
     QCOMPARE(profile.matrix()(0, 0), 1.5);
@@ -549,17 +508,11 @@ void TestCliCommands::outsideTextIsPrintedEscaped()
     QCOMPARE(shown.exitCode, 0);
     const QString out = QString::fromUtf8(shown.out);
     QVERIFY2(out.contains(QStringLiteral("Serial: A\\x1b[2J\\nSerial: FAKE\\r\\u202e\n")), shown.out.constData());
-    QVERIFY(!shown.out.contains('\x1b'));
-    QVERIFY(!shown.out.contains('\r'));
-    // One line of it, not two.
-    const QStringList lines = out.split(QLatin1Char('\n'));
-    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^Serial:"))).size(), 1);
 
     // Refused as another instrument's profile: the message escapes it too.
     const auto refused = CliRunner::run({"measure", "--sensor", "13", "--port", sensorPort(), "--profile", file});
     QCOMPARE(refused.exitCode, 3);
     QVERIFY2(refused.err.contains("A\\x1b[2J\\nSerial: FAKE"), refused.err.constData());
-    QVERIFY(!refused.err.contains('\x1b'));
 }
 
 QTEST_GUILESS_MAIN(TestCliCommands)
