@@ -6,9 +6,7 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <thread>
 #include <vector>
 
 using Instrument = SimulatedWorld::Instrument;
@@ -62,7 +60,6 @@ private slots:
     void screenPatchOverridesTheDisplay();
     void sensorMismatchesAreNearIdentityButDistinct();
     void readingIsMismatchTimesTruthPlusNoise();
-    void concurrentReadersAndWriters();
 };
 
 void TestSimulatedWorld::upvpFromTheCieDefinitions_data()
@@ -261,37 +258,6 @@ void TestSimulatedWorld::readingIsMismatchTimesTruthPlusNoise()
     QCOMPARE(again.sensorReading(Instrument::CR250), a);
     QVERIFY(other.sensorReading(Instrument::CR250) != a);
     QVERIFY(same.sensorReading(Instrument::CR250) != a);
-}
-
-void TestSimulatedWorld::concurrentReadersAndWriters()
-{
-    SimulatedWorld world;
-    std::atomic<bool> stop{false};
-    std::atomic<int> bad{0};
-    std::vector<std::thread> readers;
-    for (Instrument instrument : kAll) {
-        readers.emplace_back([&, instrument] {
-            for (int i = 0; i < 3000 && !stop.load(); ++i) {
-                const Xyz r = world.sensorReading(instrument);
-                const Xyz t = world.trueReading();
-                const double e = world.trueWhiteError();
-                if (!(std::isfinite(r[0]) && std::isfinite(r[1]) && std::isfinite(r[2]) && r[1] >= 0.0
-                      && std::isfinite(t[1]) && std::isfinite(e)))
-                    ++bad;
-            }
-        });
-    }
-    for (int i = 0; i < 3000; ++i) {
-        const double level = (i % 256) / 255.0;
-        world.setDisplayPatch({{level, 1.0 - level, 0.5}});
-        world.setDisplayGains({{1.0, 0.9 + 0.1 * level, 0.8}});
-        world.setScreenPatch(i % 3 ? std::optional<std::array<int, 3>>() : std::array<int, 3>{{i % 256, 10, 200}});
-        world.setNoise(i % 2 ? 0.0 : 0.0002);
-    }
-    stop = true;
-    for (std::thread& t : readers)
-        t.join();
-    QCOMPARE(bad.load(), 0);
 }
 
 QTEST_MAIN(TestSimulatedWorld)
