@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -18,38 +17,27 @@ namespace {
 class EchoDevice final : public PtyDevice
 {
 public:
-    EchoDevice() = default;
     explicit EchoDevice(const Line& line)
         : PtyDevice(line)
     {
     }
     ~EchoDevice() override { stop(); }
 
-    std::string lines() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_lines;
-    }
-
 protected:
     void received(const std::string& bytes) override
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
         for (char ch : bytes) {
             if (ch != '\r') {
                 m_pending += ch;
                 continue;
             }
-            m_lines += m_pending + '\n';
             send("ACK:" + m_pending + '\r');
             m_pending.clear();
         }
     }
 
 private:
-    mutable std::mutex m_mutex;
-    std::string m_pending;
-    std::string m_lines;
+    std::string m_pending; // only the device's own thread receives
 };
 
 int openRaw(const std::string& path)
@@ -91,31 +79,9 @@ class TestPtyDevice : public QObject
     Q_OBJECT
 
 private slots:
-    void servesAProgramThatClosesAndReopens();
     void characterTimeFollowsTheFraming();
     void pacedTransfersKeepTheirWireTime();
 };
-
-void TestPtyDevice::servesAProgramThatClosesAndReopens()
-{
-    EchoDevice device;
-    QVERIFY(device.start());
-    QVERIFY(device.devicePath().rfind("/dev/pts/", 0) == 0);
-    QCOMPARE(device.portName(), device.devicePath().substr(5));
-    for (int round = 0; round < 2; ++round) {
-        const int fd = openRaw(device.devicePath());
-        QVERIFY(fd >= 0);
-        // A command split over two writes is reassembled by the device.
-        QCOMPARE(::write(fd, "MES", 3), ssize_t(3));
-        QCOMPARE(::write(fd, ",1\r", 3), ssize_t(3));
-        QCOMPARE(QString::fromStdString(readUntil(fd, '\r', 2000)), QStringLiteral("ACK:MES,1\r"));
-        ::close(fd);
-    }
-    QCOMPARE(device.bytesReceived(), size_t(12));
-    QCOMPARE(QString::fromStdString(device.lines()), QStringLiteral("MES,1\nMES,1\n"));
-    device.stop();
-    QVERIFY(!device.isRunning());
-}
 
 void TestPtyDevice::characterTimeFollowsTheFraming()
 {
@@ -173,6 +139,8 @@ void TestPtyDevice::pacedTransfersKeepTheirWireTime()
         exchangeMs = std::min(exchangeMs, clock.nsecsElapsed() / 1e6);
         QCOMPARE(answer, "ACK:" + command);
     }
+    // The benchmarks count the line's traffic by what the device took in.
+    QCOMPARE(device.bytesReceived(), size_t(tries) * command.size());
     const double expectedMs = msOf(line.wireTime(command.size())) + 10.0 + msOf(line.wireTime(command.size() + 4));
     QVERIFY2(exchangeMs > expectedMs - 1.0 && exchangeMs < expectedMs * 1.1,
              qPrintable(QStringLiteral("%1 ms for %2 ms of line and processing time").arg(exchangeMs).arg(expectedMs)));
