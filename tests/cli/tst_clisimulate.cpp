@@ -62,7 +62,8 @@ void TestCliSimulate::wholeStory_data()
     QTest::addColumn<QString>("sensor");
     QTest::addColumn<int>("instrument");
     QTest::addColumn<int>("type");
-    // By name; the window's walkthrough test plays the CA410, whose story is the longest.
+    // By name; the CA410, whose story is the longest, is played by the window's own
+    // walkthrough (Lumaserve --simulate --walkthrough).
     QTest::newRow("CR-100") << QStringLiteral("CR-100") << int(Instrument::CR100) << typeNumber("CR100/CR250");
     // The type number as the other commands take it, which picks the CR-250.
     QTest::newRow("CR-250") << QString::number(typeNumber("CR100/CR250")) << int(Instrument::CR250)
