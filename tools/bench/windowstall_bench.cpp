@@ -54,7 +54,7 @@ QString figuresLine(int run, const Figures& f)
     return QStringLiteral("run %1  %2 %3 ms  ticks %4  p99 gap %5 ms  longest gap %6 ms   "
                           "goal: p99 < %7 ms, longest < %8 ms: %9")
         .arg(run)
-        .arg(f.name.leftJustified(48))
+        .arg(f.name.leftJustified(54))
         .arg(f.durationMs, 9, 'f', 1)
         .arg(f.ticks, 5)
         .arg(f.p99Ms, 7, 'f', 1)
