@@ -36,16 +36,34 @@ std::optional<std::array<int, 3>> ScreenPatchWatcher::patchOf(QWidget* dialog)
     return std::array<int, 3>{{qRed(pixel), qGreen(pixel), qBlue(pixel)}};
 }
 
-void ScreenPatchWatcher::look()
+bool ScreenPatchWatcher::showsRow(const std::optional<std::array<int, 3>>& patch, int row)
 {
-    std::optional<std::array<int, 3>> patch;
+    if (!patch)
+        return false;
+    const std::array<int, 3>& rgb = *patch;
+    if (row == 3)
+        return rgb[0] > 0 && rgb[0] == rgb[1] && rgb[1] == rgb[2];
+    for (int channel = 0; channel < 3; ++channel) {
+        if ((rgb[size_t(channel)] > 0) != (channel == row))
+            return false;
+    }
+    return true;
+}
+
+QWidget* ScreenPatchWatcher::visibleDialog(const char* className)
+{
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows) {
-        if (window->isVisible() && window->inherits("CalibrateDialog")) {
-            patch = patchOf(window);
-            break;
-        }
+        if (window->isVisible() && window->inherits(className))
+            return window;
     }
+    return nullptr;
+}
+
+void ScreenPatchWatcher::look()
+{
+    QWidget* dialog = visibleDialog("CalibrateDialog");
+    const std::optional<std::array<int, 3>> patch = dialog ? patchOf(dialog) : std::nullopt;
     if (patch != world.screenPatch())
         world.setScreenPatch(patch);
 }

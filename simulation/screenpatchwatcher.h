@@ -22,6 +22,11 @@ public:
 
     // The colour at the middle of the dialog's bottom edge, where the patch is.
     static std::optional<std::array<int, 3>> patchOf(QWidget* dialog);
+    // Whether the patch is the colour of the calibrate dialog's row: one channel
+    // lit for red, green and blue (rows 0 to 2), all three alike for white (3).
+    static bool showsRow(const std::optional<std::array<int, 3>>& patch, int row);
+    // The first visible top-level window of the class, or null.
+    static QWidget* visibleDialog(const char* className);
 
 public slots:
     // Looks at the screen now.

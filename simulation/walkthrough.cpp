@@ -5,6 +5,7 @@
 #include "csensor.h"
 #include "mainwindow.h"
 #include "measure.h"
+#include "screenpatchwatcher.h"
 #include "sensortable.h"
 #include "simulatedstation.h"
 #include "stationwindow.h"
@@ -56,31 +57,6 @@ QString matrixRows(const Matrix& m)
     return rows.join(QLatin1Char(' '));
 }
 
-QWidget* visibleDialog(const char* className)
-{
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        if (window->isVisible() && window->inherits(className))
-            return window;
-    }
-    return nullptr;
-}
-
-// Whether the patch is the colour of the row: one channel lit for red, green
-// and blue, all three alike for white.
-bool patchShowsRow(const std::optional<std::array<int, 3>>& patch, int row)
-{
-    if (!patch)
-        return false;
-    const std::array<int, 3>& rgb = *patch;
-    if (row == 3)
-        return rgb[0] > 0 && rgb[0] == rgb[1] && rgb[1] == rgb[2];
-    for (int channel = 0; channel < 3; ++channel) {
-        if ((rgb[size_t(channel)] > 0) != (channel == row))
-            return false;
-    }
-    return true;
-}
 
 // A left click on the widget as the window system hands it over: to the
 // widget's window, which passes it on unless a modal dialog blocks the window.
@@ -292,7 +268,7 @@ bool Walkthrough::calibrate()
     inside.setSingleShot(true);
     connect(&inside, &QTimer::timeout, this, [this, &played, &opened] {
         QWidget* dialog = nullptr;
-        opened = waitFor([&dialog] { return (dialog = visibleDialog("CalibrateDialog")) != nullptr; },
+        opened = waitFor([&dialog] { return (dialog = ScreenPatchWatcher::visibleDialog("CalibrateDialog")) != nullptr; },
                          kStateTimeoutMs, QStringLiteral("the calibrate dialog"));
         if (!opened)
             return;
@@ -331,7 +307,7 @@ bool Walkthrough::calibrateInDialog(QWidget* dialog)
         colour->click();
         // The sensor reads what the dialog shows: wait until the patch is seen.
         SimulatedWorld& world = m_station.world();
-        if (!waitFor([&world, row] { return patchShowsRow(world.screenPatch(), row); }, kPatchSeenTimeoutMs,
+        if (!waitFor([&world, row] { return ScreenPatchWatcher::showsRow(world.screenPatch(), row); }, kPatchSeenTimeoutMs,
                      QStringLiteral("the %1 patch on the screen").arg(QLatin1String(names[row]))))
             return false;
 

@@ -3,6 +3,7 @@
 #include "csensor.h"
 #include "mainwindow.h"
 #include "measure.h"
+#include "screenpatchwatcher.h"
 #include "simulatedstation.h"
 #include "stallprobe.h"
 
@@ -71,31 +72,6 @@ QAction* action(const MainWindow& window, const QString& text)
     return nullptr;
 }
 
-QWidget* visibleDialog(const char* className)
-{
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        if (window->isVisible() && window->inherits(className))
-            return window;
-    }
-    return nullptr;
-}
-
-// Whether the patch is the colour of the calibrate dialog's row: one channel
-// lit for red, green and blue, all three alike for white.
-bool patchShowsRow(const std::optional<std::array<int, 3>>& patch, int row)
-{
-    if (!patch)
-        return false;
-    const std::array<int, 3>& rgb = *patch;
-    if (row == 3)
-        return rgb[0] > 0 && rgb[0] == rgb[1] && rgb[1] == rgb[2];
-    for (int channel = 0; channel < 3; ++channel) {
-        if ((rgb[size_t(channel)] > 0) != (channel == row))
-            return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -196,7 +172,7 @@ bool WindowScenarios::insideDialog(const char* className, const std::function<bo
     inside.setSingleShot(true);
     QObject::connect(&inside, &QTimer::timeout, &m_window, [&] {
         QWidget* dialog = nullptr;
-        opened = waitUntil([&dialog, className] { return (dialog = visibleDialog(className)) != nullptr; },
+        opened = waitUntil([&dialog, className] { return (dialog = ScreenPatchWatcher::visibleDialog(className)) != nullptr; },
                            QDeadlineTimer(kStateTimeoutMs));
         if (!opened)
             return;
@@ -277,7 +253,7 @@ bool WindowScenarios::calibrateInDialog(QWidget* dialog)
         colour->click();
         // The sensor reads what the dialog shows: measure once the patch is seen.
         SimulatedWorld& world = m_station.world();
-        if (!waitUntil([&world, row] { return patchShowsRow(world.screenPatch(), row); },
+        if (!waitUntil([&world, row] { return ScreenPatchWatcher::showsRow(world.screenPatch(), row); },
                        QDeadlineTimer(kStateTimeoutMs)))
             return fail(QStringLiteral("the %1 patch was not seen").arg(QLatin1String(names[row])));
         int readings = 0;
