@@ -7,6 +7,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QString>
+#include <QVariant>
 
 #include <functional>
 #include <mutex>
@@ -14,6 +15,7 @@
 class AlignmentThread;
 class CMonitor;
 class CSensor;
+class InstrumentWorker;
 
 // The measurement controller: owns the current sensor driver, the link to the
 // display under alignment, the alignment service thread and the 3 x 3 correction
@@ -31,6 +33,12 @@ public:
     // the monitor until that call returns.
     enum class AlignmentState { Off, On, Stopping };
     Q_ENUM(AlignmentState)
+
+    // The window's requests to the instruments, and how each ended.
+    enum class Request { ConnectSensor, ConnectMonitor, SingleMeasure, Release, Job };
+    Q_ENUM(Request)
+    enum class RequestResult { Succeeded, Failed, Cancelled };
+    Q_ENUM(RequestResult)
 
     explicit Measure(QObject* parent = nullptr);
     ~Measure() override;
@@ -85,6 +93,36 @@ public:
     // after an empty one, every type is refused.
     void setSensorFactory(SensorFactory factory);
 
+    // The window's way to the instruments: each request returns at once and
+    // runs on the instrument thread, and requestFinished answers it on the
+    // main thread. A request is refused, with a message and false, while
+    // alignment is busy or while a request for the same instrument is pending.
+    // The synchronous calls above stay for the command-line program; one that
+    // replaces or deletes an instrument cancels its pending request and waits
+    // for it, one that uses it is refused meanwhile.
+    //
+    // Opens a sensor of the type on the port (as initSensor); the sensor
+    // there before is released first. Cancelled: none is left open and the
+    // port is free.
+    bool requestConnectSensor(int type, QString port);
+    // Opens a new monitor link on the port (as initMonitor + connectMonitor).
+    bool requestConnectMonitor(QString portName);
+    // One reading (as doSingleMeasure), opening the sensor if it is closed;
+    // colorChanged follows unless it is cancelled.
+    bool requestSingleMeasure();
+    // Releases and deletes the sensor, the monitor or both (the port scan).
+    bool requestRelease(bool releaseSensor, bool releaseMonitor);
+    // Runs job on the instrument thread with the sensor to itself (the
+    // dialogs' instrument calls); done gets its result on the main thread
+    // unless it was cancelled or context is gone. what says what the window
+    // waits for.
+    bool runInstrumentJob(QString what, std::function<QVariant()> job, QObject* context,
+                          std::function<void(QVariant)> done);
+    // True while a request is pending.
+    bool isInstrumentBusy() const;
+    // What the pending requests wait for; empty when none is.
+    QString instrumentWaitText() const;
+
 signals:
     void sensorHasCom(bool hasCom);
     void colorChanged(CColor color);
@@ -105,6 +143,10 @@ signals:
     // Delivered on the main thread, with the port's path.
     void monitorHungUp(QString portPath);
     void monitorReconnected(QString portPath);
+    // A request of the window began or ended; what it waits for.
+    void instrumentBusyChanged(bool busy, QString what);
+    // A request of the window was answered (main thread).
+    void requestFinished(Measure::Request request, Measure::RequestResult result);
 
 public slots:
     void doColorChanged(CColor raw);
@@ -112,8 +154,28 @@ public slots:
     bool doAlignment();
     void doSensorPortChanged(int n);
     void doMonitorPortChanged(int n);
+    // Ends the pending requests: a serial wait at once, a library call when
+    // it returns; each is answered Cancelled.
+    void cancelInstrumentRequest();
 
 private:
+    // A reading of the sensor, from whichever thread took it.
+    void forwardSensorColor(const CColor& raw);
+    // Refuses, with a message titled title, while alignment is busy or a
+    // request for one of the instruments is pending.
+    bool refuseInstrumentRequest(const QString& title, int instruments);
+    // Submits run for the instruments with the waits of the sensor and the
+    // monitor given here (either may be null) as what a cancel ends. finish
+    // is called on the main thread, with cancelled, and says how it went.
+    void submitRequest(Request request, int instruments, const QString& what, CSensor* waitingSensor,
+                       CMonitor* waitingMonitor, std::function<QVariant()> run,
+                       std::function<void(const QVariant&)> undo,
+                       std::function<RequestResult(bool cancelled, const QVariant&)> finish);
+    // Cancels the pending request for the instruments and waits for it.
+    void holdInstrumentIdle(int instruments);
+    // The refusal while a request is pending.
+    QString waitingText() const;
+
     // Keeps the alignment service off the sensor and the monitor while they are
     // replaced or deleted; switches alignment off if it is on.
     std::unique_lock<std::mutex> holdAlignmentIdle();
@@ -121,6 +183,7 @@ private:
     CSensor* sensor = nullptr;
     CMonitor* monitor = nullptr;
     AlignmentThread* alignmentThread = nullptr;
+    InstrumentWorker* worker = nullptr;
     Matrix matrix;
     QString sensorPortPath;
     int sensorType = 0;

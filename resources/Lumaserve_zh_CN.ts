@@ -563,6 +563,34 @@ Do you want to replace it?</source>
         <source>Connect Sensor and Monitor First!</source>
         <translation>请先连接传感器和显示器!</translation>
     </message>
+    <message>
+        <source>Waiting for the instrument: %1. Try again when it has answered, or cancel.</source>
+        <translation>正在等待仪器:%1。请在仪器应答后再试,或取消。</translation>
+    </message>
+    <message>
+        <source>Sensor</source>
+        <translation>传感器</translation>
+    </message>
+    <message>
+        <source>Monitor</source>
+        <translation>显示器</translation>
+    </message>
+    <message>
+        <source>Connecting the sensor</source>
+        <translation>正在连接传感器</translation>
+    </message>
+    <message>
+        <source>Connecting the monitor</source>
+        <translation>正在连接显示器</translation>
+    </message>
+    <message>
+        <source>Measuring</source>
+        <translation>正在测量</translation>
+    </message>
+    <message>
+        <source>Releasing the instruments</source>
+        <translation>正在释放仪器</translation>
+    </message>
 </context>
 <context>
     <name>PR6xxSensor</name>

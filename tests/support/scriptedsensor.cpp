@@ -15,9 +15,20 @@ bool ScriptedSensor::init(QString port)
     ++initCalls;
     if (isOpen)
         return true;
+    if (initDuration.load() > 0) {
+        insideInit.store(true);
+        QThread::msleep(static_cast<unsigned long>(initDuration.load()));
+        insideInit.store(false);
+    }
     if (!initResult.load())
         return false;
     return CSensor::init(port);
+}
+
+void ScriptedSensor::release()
+{
+    ++releaseCalls;
+    CSensor::release();
 }
 
 ScriptedSensor::CallScope::CallScope(ScriptedSensor& s)
@@ -61,8 +72,10 @@ void ScriptedSensor::stopMeasure()
 CColor ScriptedSensor::GetColor()
 {
     const CallScope call(*this);
+    insideColor.store(true);
     if (colorDuration.load() > 0)
         QThread::msleep(static_cast<unsigned long>(colorDuration.load()));
+    insideColor.store(false);
     CColor reading;
     {
         QMutexLocker lock(&readingsMutex);

@@ -18,6 +18,7 @@ public:
     explicit ScriptedSensor(QObject* parent = nullptr);
 
     bool init(QString port) override;
+    void release() override;
     int startMeasure() override;
     void stopMeasure() override;
     CColor GetColor() override;
@@ -27,6 +28,8 @@ public:
     void setStartResult(int ms) { startResult.store(ms); }
     void setStartDuration(int ms) { startDuration.store(ms); }
     void setInitResult(bool ok) { initResult.store(ok); }
+    // How long init blocks (a library opening its instrument).
+    void setInitDuration(int ms) { initDuration.store(ms); }
     void setHasComPort(bool has) { hasComPort = has; }
     void setSerialNumber(const QString& sn) { serialNumber = sn; }
     void setMeasureDelay(int ms) { measureDelay = ms; }
@@ -43,6 +46,9 @@ public:
     std::atomic<int> stopCalls{0};
     std::atomic<int> colorCalls{0};
     std::atomic<bool> insideStart{false};
+    std::atomic<bool> insideInit{false};
+    std::atomic<bool> insideColor{false};
+    std::atomic<int> releaseCalls{0};
     // The most instrument calls that were ever in progress at once; a real
     // instrument library breaks when this exceeds 1.
     std::atomic<int> maxCallsAtOnce{0};
@@ -58,6 +64,7 @@ private:
     QString startWarning;
     std::atomic<int> startResult{500};
     std::atomic<int> startDuration{0};
+    std::atomic<int> initDuration{0};
     std::atomic<bool> initResult{true};
     QMutex readingsMutex;
     QQueue<CColor> readings;
