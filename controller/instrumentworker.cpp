@@ -1,5 +1,7 @@
 #include "instrumentworker.h"
 
+#include "messenger.h"
+
 #include <QStringList>
 #include <QThread>
 
@@ -139,6 +141,8 @@ void InstrumentWorker::execute(const std::shared_ptr<Record>& record)
         else
             record->state = Record::State::Running;
     }
+    // What fails because of the cancel is no news to the user who cancelled.
+    Messenger::muteThreadWhile([&job] { return job.isCancelled(); });
     QVariant result;
     if (!skipped) {
         runningJob = &job;
@@ -159,6 +163,7 @@ void InstrumentWorker::execute(const std::shared_ptr<Record>& record)
         record->request.undo(result);
     if (cancelled && !skipped && record->request.resume)
         record->request.resume();
+    Messenger::muteThreadWhile({});
     {
         std::lock_guard<std::mutex> lock(record->mutex);
         record->laneDone = true;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -33,6 +34,8 @@ QString relayKey(Messenger::Icon icon, const QString& title, const QString& text
 {
     return QString::number(int(icon)) + QLatin1Char('\n') + title + QLatin1Char('\n') + text;
 }
+
+thread_local std::function<bool()> threadMuted;
 
 bool onMainThread()
 {
@@ -66,6 +69,10 @@ Messenger::Button Messenger::dispatch(QWidget* parent, Icon icon, const QString&
                                       const QString& text, Buttons buttons,
                                       Button defaultButton)
 {
+    if (threadMuted && threadMuted()) {
+        qInfo().noquote() << "not shown:" << title << ":" << text;
+        return defaultAnswer(buttons, defaultButton);
+    }
     if (onMainThread())
         return current().show(parent, icon, title, text, buttons, defaultButton);
 
@@ -95,6 +102,11 @@ Messenger::Button Messenger::dispatch(QWidget* parent, Icon icon, const QString&
         },
         Qt::QueuedConnection);
     return defaultAnswer(buttons, defaultButton);
+}
+
+void Messenger::muteThreadWhile(std::function<bool()> muted)
+{
+    threadMuted = std::move(muted);
 }
 
 void Messenger::information(QWidget* parent, const QString& title, const QString& text)

@@ -4,6 +4,8 @@
 #include <QFlags>
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 // The one way the program shows message boxes. The program installs a
@@ -47,6 +49,12 @@ public:
     static void critical(QWidget* parent, const QString& title, const QString& text);
     static Button question(QWidget* parent, const QString& title, const QString& text,
                            Buttons buttons = Buttons(Yes | No), Button defaultButton = NoButton);
+
+    // While muted() is true, messages raised on the calling thread are only
+    // logged, with the default answer: for a thread whose work the user has
+    // cancelled, so that the failures the cancel causes are no news to them.
+    // An empty function ends it.
+    static void muteThreadWhile(std::function<bool()> muted);
 
     // The answer a box gives when nobody chooses: the default button, else Ok
     // when offered.

@@ -233,6 +233,8 @@ void TestInstrumentWorker::cancelEndsASerialWait()
     QCOMPARE(resultOf(finished, 0), Measure::RequestResult::Cancelled);
     QVERIFY(corrected.isEmpty());
     QVERIFY(!rig.measure->isInstrumentBusy());
+    // What failed because of the cancel is not told as news.
+    QCOMPARE(rig.messages.boxes(), QStringList());
 
     CSensor* sensor = rig.measure->currentSensor();
     QVERIFY(sensor);

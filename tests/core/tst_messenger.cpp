@@ -5,6 +5,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include <atomic>
 #include <thread>
 
 // Messages go to the installed messenger, or to the warning log when there is
@@ -18,6 +19,7 @@ private slots:
     void mainThreadMessagesAreShownAtOnce();
     void workerMessagesAreShownOnTheMainThreadOnce();
     void workerQuestionTakesTheDefaultWithoutWaiting();
+    void mutedThreadOnlyLogs();
 };
 
 void TestMessenger::mainThreadMessagesAreShownAtOnce()
@@ -85,6 +87,31 @@ void TestMessenger::workerQuestionTakesTheDefaultWithoutWaiting()
     worker.join();
     QCOMPARE(answer, Messenger::No);
     QTRY_COMPARE(messenger.shown().size(), 1);
+}
+
+void TestMessenger::mutedThreadOnlyLogs()
+{
+    RecordingMessenger messenger;
+    std::atomic<bool> cancelled{false};
+    Messenger::Button answer = Messenger::NoButton;
+    std::thread worker([&] {
+        Messenger::muteThreadWhile([&cancelled] { return cancelled.load(); });
+        Messenger::warning(nullptr, QStringLiteral("CR"), QStringLiteral("before the cancel"));
+        cancelled.store(true);
+        Messenger::warning(nullptr, QStringLiteral("CR"), QStringLiteral("after the cancel"));
+        answer = Messenger::question(nullptr, QStringLiteral("CR"), QStringLiteral("Again?"),
+                                     Messenger::Yes | Messenger::No, Messenger::No);
+        Messenger::muteThreadWhile({});
+        Messenger::warning(nullptr, QStringLiteral("CR"), QStringLiteral("muting ended"));
+    });
+    worker.join();
+    QCOMPARE(answer, Messenger::No);
+    // Another thread is not muted by it.
+    Messenger::warning(nullptr, QStringLiteral("Main"), QStringLiteral("shown"));
+    QTRY_COMPARE(messenger.shown().size(), 3);
+    QCoreApplication::processEvents();
+    QCOMPARE(messenger.texts(), (QStringList{QStringLiteral("shown"), QStringLiteral("before the cancel"),
+                                             QStringLiteral("muting ended")}));
 }
 
 QTEST_GUILESS_MAIN(TestMessenger)
