@@ -410,6 +410,15 @@ bool Measure::refuseInstrumentRequest(const QString& title, int instruments)
         Messenger::warning(nullptr, title, waitingText());
         return true;
     }
+    if ((instruments & InstrumentWorker::Sensor) && sensor) {
+        // A reading of the synchronous calls, collected on this thread right
+        // now or armed to be, would talk to the sensor beside the request.
+        if (sensor->isCollecting()) {
+            Messenger::warning(nullptr, title, tr("The sensor is busy with a reading."));
+            return true;
+        }
+        sensor->cancelPendingReading();
+    }
     return false;
 }
 

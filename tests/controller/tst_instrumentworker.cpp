@@ -114,6 +114,7 @@ class TestInstrumentWorker : public QObject
 private slots:
     void initTestCase();
     void requestsRunOffTheMainThread();
+    void armedReadingGivesWayToARequest();
     void cancelEndsASerialWait_data();
     void cancelEndsASerialWait();
     void cancelOfALibraryCallIsAppliedOnReturn_data();
@@ -188,6 +189,27 @@ void TestInstrumentWorker::requestsRunOffTheMainThread()
     QVERIFY(finished.wait(3000));
     QCOMPARE(requestOf(finished, 3), Measure::Request::Release);
     QVERIFY(!rig.measure->currentSensor());
+    QVERIFY(rig.messages.shown().isEmpty());
+}
+
+void TestInstrumentWorker::armedReadingGivesWayToARequest()
+{
+    Rig rig;
+    QVERIFY(rig.measure->initSensor(7, QString()));
+    rig.scripted->setMeasureDelay(200);
+    QSignalSpy finished(rig.measure.get(), &Measure::requestFinished);
+    QSignalSpy corrected(rig.measure.get(), &Measure::colorChanged);
+    // The synchronous reading would be collected on this thread while the
+    // request reads on the instrument thread.
+    rig.measure->doSingleMeasure();
+    QVERIFY(rig.scripted->isReadingPending());
+    QVERIFY(rig.measure->requestSingleMeasure());
+    QVERIFY(!rig.scripted->isReadingPending());
+    QVERIFY(finished.wait(3000));
+    QCOMPARE(resultOf(finished, 0), Measure::RequestResult::Succeeded);
+    QCOMPARE(rig.scripted->startCalls.load(), 2);
+    QCOMPARE(rig.scripted->colorCalls.load(), 1);
+    QCOMPARE(corrected.count(), 1);
     QVERIFY(rig.messages.shown().isEmpty());
 }
 
