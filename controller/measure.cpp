@@ -22,6 +22,9 @@ Measure::Measure(QObject* parent)
     qDebug() << "Measure::Measure() start";
     qRegisterMetaType<CColor>("CColor");
     qRegisterMetaType<Matrix>("Matrix");
+    // For a window that takes the answers through a queued connection.
+    qRegisterMetaType<Measure::Request>("Measure::Request");
+    qRegisterMetaType<Measure::RequestResult>("Measure::RequestResult");
     release();
     matrix = Matrix::IdentityMatrix(3);
     alignmentThread = new AlignmentThread(this);

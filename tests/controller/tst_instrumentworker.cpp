@@ -130,8 +130,6 @@ void TestInstrumentWorker::initTestCase()
 {
     QVERIFY(m_settings.isValid());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
-    qRegisterMetaType<Measure::Request>("Measure::Request");
-    qRegisterMetaType<Measure::RequestResult>("Measure::RequestResult");
 }
 
 void TestInstrumentWorker::requestsRunOffTheMainThread()
