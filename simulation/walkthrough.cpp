@@ -145,7 +145,10 @@ bool Walkthrough::choose(const char* comboName, const QString& entry)
     // As a user's choice: the window acts on activation, not on a change made by code.
     combo->setCurrentIndex(index);
     emit combo->activated(index);
-    return true;
+    // The window refuses the next command for an instrument until it has answered.
+    Measure* measure = m_window->controller();
+    return waitFor([measure] { return !measure->isInstrumentBusy(); }, kConnectTimeoutMs,
+                   QStringLiteral("the instruments to answer %1").arg(QLatin1String(comboName)));
 }
 
 bool Walkthrough::openWindow()

@@ -123,6 +123,7 @@ AlignmentWidget::AlignmentWidget(Measure* measureController, QWidget* parent)
     connect(sensorButton, &QPushButton::clicked, this, &AlignmentWidget::doSensorClick);
     connect(monitorPortCombo, QOverload<int>::of(&QComboBox::activated), this,
             &AlignmentWidget::doMonPortChg);
+    connect(measure, &Measure::requestFinished, this, &AlignmentWidget::requestAnswered);
 }
 
 void AlignmentWidget::getPort()
@@ -131,16 +132,79 @@ void AlignmentWidget::getPort()
     portList << PortLister::availablePorts();
 }
 
-void AlignmentWidget::doPortscan()
+bool AlignmentWidget::doPortscan()
 {
+    // A port that went away may be one of theirs: both are let go of first,
+    // in one request.
+    const bool sensorToo = sensorPortCombo->isEnabled() && measure->currentSensor();
+    if (!releaseInstruments(sensorToo, measure->currentMonitor() != nullptr))
+        return false;
+    getPort();
     doMonPortUpdate();
+    if (sensorToo) {
+        sensorButton->setEnabled(false);
+        redrawMatrix();
+        profileCombo->clear();
+    }
     doSenPortUpdate();
+    return true;
+}
+
+bool AlignmentWidget::releaseInstruments(bool sensorToo, bool monitorToo)
+{
+    if (!sensorToo && !monitorToo)
+        return true;
+    return measure->requestRelease(sensorToo, monitorToo);
+}
+
+void AlignmentWidget::restoreChoice(QComboBox* combo, int lastIndex)
+{
+    // Going back is no new choice: the profile list would otherwise take it as one.
+    const QSignalBlocker blocker(combo);
+    combo->setCurrentIndex(lastIndex);
+}
+
+void AlignmentWidget::requestAnswered(Measure::Request request, Measure::RequestResult result)
+{
+    const bool ok = result == Measure::RequestResult::Succeeded;
+    if (request == Measure::Request::ConnectMonitor && monitorChoice) {
+        monitorChoice = false;
+        monitorIcon->setEnabled(ok);
+        // A cancel is the user's own doing, no error.
+        if (result == Measure::RequestResult::Failed)
+            Messenger::warning(this, tr("Monitor"), tr("Connect Monitor Error!"));
+        return;
+    }
+    if (request != Measure::Request::ConnectSensor || sensorChoice == SensorChoice::None)
+        return;
+    const SensorChoice choice = sensorChoice;
+    sensorChoice = SensorChoice::None;
+    const std::function<void()> then = std::move(afterSensorChoice);
+    afterSensorChoice = nullptr;
+    if (ok) {
+        sensorButton->setEnabled(true);
+        redrawMatrix();
+        if (choice == SensorChoice::Type) {
+            measure->SetMatrix(Matrix::IdentityMatrix(3));
+            typeCombo->setCurrentIndex(choiceType);
+        } else if (profileSerial.isEmpty()) {
+            measure->SetMatrix(Matrix::IdentityMatrix(3));
+        } else if (profileSerial != measure->currentSensor()->getSerialNumber()) {
+            // The profile opened before belongs to another instrument: its matrix
+            // must not correct this one.
+            Messenger::critical(this, tr("Profile"), tr("Sensor SN Error!"));
+            measure->SetMatrix(Matrix::IdentityMatrix(3));
+        }
+        initProfileCombox();
+    }
+    if (then)
+        then();
 }
 
 void AlignmentWidget::doMonPortUpdate()
 {
     if (measure->currentMonitor())
-        measure->releaseMonitor();
+        releaseInstruments(false, true);
     monitorIcon->setEnabled(false);
     monitorPortCombo->clear();
     monitorPortCombo->addItems(portList);
@@ -151,7 +215,7 @@ void AlignmentWidget::doMonPortUpdate()
 void AlignmentWidget::doSenPortUpdate()
 {
     if (sensorPortCombo->isEnabled() && measure->currentSensor()) {
-        measure->releaseSensor();
+        releaseInstruments(true, false);
         sensorButton->setEnabled(false);
         redrawMatrix();
         profileCombo->clear();
@@ -210,13 +274,21 @@ void AlignmentWidget::openProfile(QString fileName)
     // No sensor yet: choose the profile's type, which opens a sensor without a
     // port at once; one with a port is opened when the user picks its port.
     doTypeChang(profile.sensorType());
-    if (sensorIsOpen() && measure->currentSensor()->getSerialNumber() != profile.serialNumber()) {
-        Messenger::critical(this, tr("Profile"), tr("Sensor SN Error!"));
-        resetProfileList();
-        return;
-    }
-    profileSerial = profile.serialNumber();
-    measure->SetMatrix(profile.matrix());
+    const auto apply = [this, profile] {
+        if (sensorIsOpen() && measure->currentSensor()->getSerialNumber() != profile.serialNumber()) {
+            Messenger::critical(this, tr("Profile"), tr("Sensor SN Error!"));
+            resetProfileList();
+            return;
+        }
+        profileSerial = profile.serialNumber();
+        measure->SetMatrix(profile.matrix());
+    };
+    // The sensor of that type is on its way: the serial number is known when
+    // it has answered.
+    if (sensorChoice == SensorChoice::Type)
+        afterSensorChoice = apply;
+    else
+        apply();
 }
 
 void AlignmentWidget::sensorTypeChanged(QString type)
@@ -283,9 +355,7 @@ bool AlignmentWidget::refuseWhileAligning(QComboBox* combo, int lastIndex)
                        measure->alignmentState() == Measure::AlignmentState::Stopping
                            ? tr("Alignment is stopping. Try again when it has stopped.")
                            : tr("Alignment is on."));
-    // Going back is no new choice: the profile list would otherwise take it as one.
-    const QSignalBlocker blocker(combo);
-    combo->setCurrentIndex(lastIndex);
+    restoreChoice(combo, lastIndex);
     return true;
 }
 
@@ -297,8 +367,7 @@ bool AlignmentWidget::refuseSharedPort(QComboBox* combo, int lastIndex, bool sha
     if (!shared)
         return false;
     Messenger::warning(this, title, text);
-    const QSignalBlocker blocker(combo);
-    combo->setCurrentIndex(lastIndex);
+    restoreChoice(combo, lastIndex);
     return true;
 }
 
@@ -308,8 +377,17 @@ void AlignmentWidget::doTypeChang(int type)
         return;
     if (type < 0 || type >= kSensorTypeCount)
         return;
-    if (measure->currentSensor()) {
-        measure->releaseSensor();
+    const bool hadSensor = measure->currentSensor() != nullptr;
+    // A type without a port opens at once, letting go of the sensor there
+    // before; one with a port only lets go of it. Refused while the sensor is
+    // busy, with the controller's box.
+    const bool accepted = sensorHasCom[type] ? releaseInstruments(hadSensor, false)
+                                             : measure->requestConnectSensor(type, QString());
+    if (!accepted) {
+        restoreChoice(typeCombo, lastTypeIndex);
+        return;
+    }
+    if (hadSensor) {
         sensorButton->setEnabled(false);
         redrawMatrix();
         profileCombo->clear();
@@ -320,13 +398,8 @@ void AlignmentWidget::doTypeChang(int type)
 
     if (!sensorHasCom[type]) {
         sensorPortCombo->setEnabled(false);
-        if (measure->initSensor(type, QString())) {
-            sensorButton->setEnabled(true);
-            redrawMatrix();
-            measure->SetMatrix(Matrix::IdentityMatrix(3));
-            typeCombo->setCurrentIndex(type);
-            initProfileCombox();
-        }
+        sensorChoice = SensorChoice::Type;
+        choiceType = type;
         return;
     }
     sensorPortCombo->setEnabled(true);
@@ -337,38 +410,34 @@ void AlignmentWidget::doPortChang(int index)
 {
     if (refuseWhileAligning(sensorPortCombo, lastSensorPortIndex))
         return;
-    if (index > 0 && index < portList.size()
+    const bool choosesPort = index > 0 && index < portList.size();
+    if (choosesPort
         && refuseSharedPort(sensorPortCombo, lastSensorPortIndex,
                             measure->isMonitorPort(portList.at(index)), tr("Sensor"),
                             tr("%1 is the monitor's port. The sensor needs a port of its own.")
                                 .arg(portList.at(index))))
         return;
-    if (measure->currentSensor()) {
-        measure->releaseSensor();
-        profileCombo->clear();
+    const bool hadSensor = measure->currentSensor() != nullptr;
+    if (choosesPort) {
+        CSensor::setComPort(index - 1);
+        qDebug() << "Alignment:: doPortChang :" << portList.at(index);
     }
+    // The sensor there before is let go of by the request too.
+    const bool accepted = choosesPort ? measure->requestConnectSensor(typeCombo->currentIndex(), portList.at(index))
+                                      : releaseInstruments(hadSensor, false);
+    if (!accepted) {
+        restoreChoice(sensorPortCombo, lastSensorPortIndex);
+        return;
+    }
+    if (hadSensor)
+        profileCombo->clear();
     sensorButton->setEnabled(false);
     redrawMatrix();
     lastSensorPortIndex = sensorPortCombo->currentIndex();
-    if (index <= 0 || index >= portList.size())
+    if (!choosesPort)
         return;
-
-    CSensor::setComPort(index - 1);
     lastTypeIndex = typeCombo->currentIndex();
-    qDebug() << "Alignment:: doPortChang :" << portList.at(index);
-    if (!measure->initSensor(lastTypeIndex, portList.at(index)))
-        return;
-    sensorButton->setEnabled(true);
-    redrawMatrix();
-    if (profileSerial.isEmpty()) {
-        measure->SetMatrix(Matrix::IdentityMatrix(3));
-    } else if (profileSerial != measure->currentSensor()->getSerialNumber()) {
-        // The profile opened before belongs to another instrument: its matrix
-        // must not correct this one.
-        Messenger::critical(this, tr("Profile"), tr("Sensor SN Error!"));
-        measure->SetMatrix(Matrix::IdentityMatrix(3));
-    }
-    initProfileCombox();
+    sensorChoice = SensorChoice::Port;
 }
 
 void AlignmentWidget::doMonPortChg(int index)
@@ -376,24 +445,25 @@ void AlignmentWidget::doMonPortChg(int index)
     qDebug() << "AlignmentWidget::doMonPortChg " << index;
     if (refuseWhileAligning(monitorPortCombo, lastMonitorPortIndex))
         return;
-    if (index > 0 && index < portList.size()
+    const bool choosesPort = index > 0 && index < portList.size();
+    if (choosesPort
         && refuseSharedPort(monitorPortCombo, lastMonitorPortIndex,
                             measure->isSensorPort(portList.at(index)), tr("Monitor"),
                             tr("%1 is the sensor's port. The monitor needs a port of its own.")
                                 .arg(portList.at(index))))
         return;
-    if (measure->currentMonitor())
-        measure->releaseMonitor();
+    if (choosesPort)
+        qDebug() << "Alignment:: doMonChg  " << portList.at(index);
+    // A new link lets go of the one there before.
+    const bool accepted = choosesPort ? measure->requestConnectMonitor(portList.at(index))
+                                      : releaseInstruments(false, measure->currentMonitor() != nullptr);
+    if (!accepted) {
+        restoreChoice(monitorPortCombo, lastMonitorPortIndex);
+        return;
+    }
     monitorIcon->setEnabled(false);
     lastMonitorPortIndex = monitorPortCombo->currentIndex();
-    if (index <= 0 || index >= portList.size())
-        return;
-    qDebug() << "Alignment:: doMonChg  " << portList.at(index);
-    measure->initMonitor();
-    if (measure->connectMonitor(portList.at(index)))
-        monitorIcon->setEnabled(true);
-    else
-        Messenger::warning(this, tr("Monitor"), tr("Connect Monitor Error!"));
+    monitorChoice = choosesPort;
 }
 
 void AlignmentWidget::doProfileChang(QString name)

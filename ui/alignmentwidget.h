@@ -2,12 +2,14 @@
 #define ALIGNMENTWIDGET_H
 
 #include "matrix.h"
+#include "measure.h"
 
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
-class Measure;
+#include <functional>
+
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -25,7 +27,9 @@ public:
 
     // Lists the serial ports again; the port boxes are refilled by doPortscan().
     void getPort();
-    void doPortscan();
+    // Lets go of the instruments, lists the ports again and refills the port
+    // boxes; false, with nothing changed, when the instruments are busy.
+    bool doPortscan();
     // Lists the profiles of the current working directory.
     void initProfileCombox();
     // Reads a profile and applies it to the sensor whose serial number it holds.
@@ -65,6 +69,13 @@ private:
     bool refuseSharedPort(QComboBox* combo, int lastIndex, bool shared, const QString& title,
                           const QString& text);
     void redrawMatrix();
+    // Answers the panel's own requests to the instruments.
+    void requestAnswered(Measure::Request request, Measure::RequestResult result);
+    // Lets go of the sensor, the monitor or both without waiting for them;
+    // false (the box shown by the controller) while they are busy.
+    bool releaseInstruments(bool sensorToo, bool monitorToo);
+    // Selects lastIndex again without taking it as a new choice.
+    static void restoreChoice(QComboBox* combo, int lastIndex);
     void resetProfileList();
     bool sensorIsOpen() const;
 
@@ -83,6 +94,14 @@ private:
     QTableWidget* matrixTable = nullptr;
     Measure* measure = nullptr;
     QString profileSerial;
+    // Which choice the pending sensor connect answers, and the type it opens.
+    enum class SensorChoice { None, Type, Port };
+    SensorChoice sensorChoice = SensorChoice::None;
+    int choiceType = 0;
+    bool monitorChoice = false;
+    // A profile opened with a type that connects at once finishes once the
+    // sensor has answered.
+    std::function<void()> afterSensorChoice;
 };
 
 #endif // ALIGNMENTWIDGET_H

@@ -439,7 +439,6 @@ void MainWindow::doPortscan()
 {
     if (refuseWhileAligning())
         return;
-    alignment->getPort();
     alignment->doPortscan();
 }
 

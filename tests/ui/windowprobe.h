@@ -60,7 +60,11 @@ struct WindowProbe {
         QVERIFY(index >= 0 && index < combo->count());
         combo->setCurrentIndex(index);
         emit combo->activated(index);
+        settle();
     }
+
+    // The instruments' answer to what the window asked of them.
+    void settle() const { QTRY_VERIFY_WITH_TIMEOUT(!measure()->isInstrumentBusy(), 5000); }
 
     int portIndex(const QString& name) const { return window->alignmentWidget()->ports().indexOf(name); }
 

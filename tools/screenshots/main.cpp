@@ -61,7 +61,9 @@ bool choose(MainWindow& window, const char* comboName, const QString& entry)
         return false;
     combo->setCurrentIndex(index);
     emit combo->activated(index);
-    return true;
+    // The window refuses the next command for an instrument until it has answered.
+    const Measure* measure = window.controller();
+    return QTest::qWaitFor([measure] { return !measure->isInstrumentBusy(); }, 5000);
 }
 
 bool save(QWidget& window, const QDir& outDir, const QString& name)
