@@ -382,6 +382,11 @@ bool Measure::isInstrumentBusy() const
     return worker && worker->isBusy();
 }
 
+bool Measure::isSensorBusy() const
+{
+    return worker && worker->isBusy(InstrumentWorker::Sensor);
+}
+
 QString Measure::instrumentWaitText() const
 {
     return worker ? worker->waitingFor() : QString();

@@ -122,6 +122,10 @@ public:
     bool isInstrumentBusy() const;
     // What the pending requests wait for; empty when none is.
     QString instrumentWaitText() const;
+    // True while a request for the sensor is pending.
+    bool isSensorBusy() const;
+    // The refusal while a request is pending, for the window's own commands.
+    QString waitingText() const;
 
 signals:
     void sensorHasCom(bool hasCom);
@@ -173,8 +177,6 @@ private:
                        std::function<RequestResult(bool cancelled, const QVariant&)> finish);
     // Cancels the pending request for the instruments and waits for it.
     void holdInstrumentIdle(int instruments);
-    // The refusal while a request is pending.
-    QString waitingText() const;
 
     // Keeps the alignment service off the sensor and the monitor while they are
     // replaced or deleted; switches alignment off if it is on.

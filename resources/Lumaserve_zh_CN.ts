@@ -524,6 +524,28 @@ Do you want to replace it?</source>
         <source>Sensor not connected!</source>
         <translation>传感器未连接!</translation>
     </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Waiting for the instrument: %1...</source>
+        <translation>正在等待仪器:%1...</translation>
+    </message>
+    <message>
+        <source>Stopping: the window will close when the instrument has answered...</source>
+        <translation>正在停止:仪器应答后窗口将关闭...</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>Waiting for the instrument: %1.
+Do you want to stop waiting and close the window?</source>
+        <translation>正在等待仪器:%1。
+是否停止等待并关闭窗口?</translation>
+    </message>
 </context>
 <context>
     <name>Measure</name>

@@ -19,8 +19,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QSettings>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -77,6 +80,7 @@ MainWindow::MainWindow(QWidget* parent)
     // tell why nothing is measured, would have to guess.
     connect(measure, &Measure::monitorHungUp, this, &MainWindow::showDisplayGone);
     connect(measure, &Measure::monitorReconnected, this, &MainWindow::showDisplayBack);
+    connect(measure, &Measure::instrumentBusyChanged, this, [this](bool busy) { showInstrumentBusy(busy); });
 
     resize(600, 440);
     setWindowTitle(tr("Huelink Trimline"));
@@ -204,6 +208,57 @@ void MainWindow::createStatusBar()
     statusLabel->setFrameShape(QFrame::WinPanel);
     statusLabel->setFrameShadow(QFrame::Sunken);
     statusBar()->addWidget(statusLabel, 0);
+
+    // Shown only while the window waits for an instrument.
+    busyIndicator = new QProgressBar(this);
+    busyIndicator->setObjectName(QStringLiteral("busyIndicator"));
+    busyIndicator->setRange(0, 0);
+    busyIndicator->setMaximumWidth(120);
+    busyIndicator->setTextVisible(false);
+    busyIndicator->hide();
+    statusBar()->addPermanentWidget(busyIndicator);
+    cancelButton = new QPushButton(tr("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->hide();
+    connect(cancelButton, &QPushButton::clicked, measure, &Measure::cancelInstrumentRequest);
+    statusBar()->addPermanentWidget(cancelButton);
+    cancelShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    cancelShortcut->setEnabled(false);
+    connect(cancelShortcut, &QShortcut::activated, measure, &Measure::cancelInstrumentRequest);
+}
+
+QString MainWindow::waitStatusText() const
+{
+    return tr("Waiting for the instrument: %1...").arg(measure->instrumentWaitText());
+}
+
+void MainWindow::showInstrumentBusy(bool busy)
+{
+    // Two requests (sensor and monitor) may overlap: the controller knows
+    // whether any is left.
+    busy = measure->isInstrumentBusy();
+    busyIndicator->setVisible(busy);
+    cancelButton->setVisible(busy);
+    cancelShortcut->setEnabled(busy);
+    if (busy) {
+        statusLabel->setText(closeWhenAnswered ? tr("Stopping: the window will close when the instrument has answered...")
+                                               : waitStatusText());
+        return;
+    }
+    showAlignmentState(measure->alignmentState());
+    if (closeWhenAnswered) {
+        closeWhenAnswered = false;
+        // Not from inside the controller's signal.
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
+bool MainWindow::refuseWhileSensorBusy(const QString& title)
+{
+    if (!measure->isSensorBusy())
+        return false;
+    Messenger::warning(this, title, measure->waitingText());
+    return true;
 }
 
 QString MainWindow::statusText() const
@@ -285,7 +340,7 @@ void MainWindow::doNewProfile()
 {
     // The service keeps the matrix it took when alignment began: a profile
     // opened now would show numbers the display never gets.
-    if (refuseWhileAligning())
+    if (refuseWhileAligning() || refuseWhileSensorBusy(tr("Open Profile")))
         return;
     if (!sensorIsConnected()) {
         Messenger::warning(this, tr("Open Profile"), tr("No Sensor connected, Connect Sensor first,"));
@@ -347,7 +402,9 @@ void MainWindow::doSingleMeasure()
 {
     if (refuseWhileAligning())
         return;
-    measure->doSingleMeasure();
+    // Answered by the controller's colorChanged; refused, with its box, while
+    // the sensor is busy.
+    measure->requestSingleMeasure();
 }
 
 void MainWindow::doAlignment()
@@ -396,7 +453,8 @@ void MainWindow::showAlignmentState(Measure::AlignmentState state)
         alignmentAct->setText(tr("A&lignment"));
         alignmentAct->setIcon(QIcon(kAlignmentIcon));
         alignmentAct->setEnabled(true);
-        statusLabel->setText(tr("Ready."));
+        // A refused switch-on leaves a pending request to be told.
+        statusLabel->setText(measure->isInstrumentBusy() ? waitStatusText() : tr("Ready."));
         break;
     }
     alignment->doAlignmentChanged(state == Measure::AlignmentState::On);
@@ -428,7 +486,7 @@ void MainWindow::showDisplayBack()
 
 void MainWindow::doCalibrate()
 {
-    if (refuseWhileAligning())
+    if (refuseWhileAligning() || refuseWhileSensorBusy(tr("Warning")))
         return;
     CalibrateDialog dialog(measure, this);
     if (dialog.exec() == QDialog::Accepted)
@@ -444,7 +502,7 @@ void MainWindow::doPortscan()
 
 void MainWindow::showSensorDlg()
 {
-    if (refuseWhileAligning())
+    if (refuseWhileAligning() || refuseWhileSensorBusy(tr("Warning")))
         return;
     CSensor* sensor = measure->currentSensor();
     if (!sensor) {
@@ -470,7 +528,25 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     case Measure::AlignmentState::Off:
+        break;
+    }
+    if (!measure->isInstrumentBusy()) {
         event->accept();
         return;
     }
+    event->ignore();
+    // Asked once: the close that follows the answer must go through.
+    if (closeWhenAnswered)
+        return;
+    if (Messenger::current().show(this, Messenger::Icon::Question, tr("Quit"),
+                                  tr("Waiting for the instrument: %1.\nDo you want to stop waiting and close the window?")
+                                      .arg(measure->instrumentWaitText()),
+                                  Messenger::Buttons(Messenger::Yes | Messenger::No), Messenger::No)
+        != Messenger::Yes)
+        return;
+    // Closing now would leave the instrument thread inside the call; close
+    // once it has answered the cancel.
+    closeWhenAnswered = true;
+    measure->cancelInstrumentRequest();
+    showInstrumentBusy(true);
 }

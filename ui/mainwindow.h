@@ -10,6 +10,9 @@ class ColorDockWidget;
 class QAction;
 class QLabel;
 class QMenu;
+class QProgressBar;
+class QPushButton;
+class QShortcut;
 class QTimer;
 class QToolBar;
 
@@ -64,6 +67,13 @@ private:
     void showAlignmentState(Measure::AlignmentState state);
     void showDisplayGone(const QString& portPath);
     void showDisplayBack();
+    // Shows, while a request to the instruments is pending, what it waits
+    // for, the busy indicator and the Cancel button.
+    void showInstrumentBusy(bool busy);
+    // Warns with the controller's refusal and returns true while a request
+    // for the sensor is pending.
+    bool refuseWhileSensorBusy(const QString& title);
+    QString waitStatusText() const;
 
     QMenu* fileMenu = nullptr;
     QAction* openAct = nullptr;
@@ -88,10 +98,15 @@ private:
     QToolBar* helpToolBar = nullptr;
     AlignmentWidget* alignment = nullptr;
     QLabel* statusLabel = nullptr;
+    QProgressBar* busyIndicator = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QShortcut* cancelShortcut = nullptr;
     ColorDockWidget* colorDock = nullptr;
     Measure* measure = nullptr;
     // Set when the user closed the window while the service was still stopping.
     bool closeWhenStopped = false;
+    // Set when the user chose to close while a request was pending.
+    bool closeWhenAnswered = false;
     // Set while alignment is on but the display has hung up and is waited for.
     bool displayGone = false;
     // Looks again while the service is stopping, in case its end is not announced.

@@ -1,0 +1,280 @@
+#include "colordockwidget.h"
+#include "crmodes.h"
+#include "crxxxemulator.h"
+#include "csensor.h"
+#include "monitoremulator.h"
+#include "portlister.h"
+#include "sensortable.h"
+#include "serialport.h"
+#include "uitest.h"
+#include "windowprobe.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+using Fault = CrxxxEmulator::Fault;
+
+// The longest the window may stand still while an instrument is silent, and
+// the longest a cancel may take to end the wait.
+constexpr qint64 kMaxStallMs = 50;
+constexpr qint64 kMaxCancelMs = 100;
+// The CR driver's reply deadline here: long beside the bounds above, short
+// enough that a window waiting on its own thread fails quickly.
+constexpr int kCrDeadlineMs = 2000;
+const QString kConnecting = QStringLiteral("Connecting the sensor");
+const QString kMeasuring = QStringLiteral("Measuring");
+
+// A timer on the main thread every 10 ms; the longest gap between two of its
+// ticks is how long the window stood still.
+class StallProbe
+{
+public:
+    StallProbe()
+    {
+        timer.setInterval(10);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, [this] { maxGap = qMax(maxGap, clock.restart()); });
+        clock.start();
+        timer.start();
+    }
+    qint64 longestGap() { return qMax(maxGap, clock.elapsed()); }
+
+private:
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 maxGap = 0;
+};
+
+// The window with a CR250 on one port and a display on another; the CR
+// driver is the window's own, with a short deadline.
+struct Rig : WindowProbe {
+    Rig()
+    {
+        ready = instrument.start() && display.start();
+        instrumentPort = QString::fromStdString(instrument.portName());
+        PortLister::setExtraPorts({QStringLiteral("/dev/") + instrumentPort,
+                                   QString::fromStdString(display.portName())});
+        window = std::make_unique<MainWindow>();
+        window->controller()->setSensorFactory([](int type) {
+            CSensor* created = SensorTable::createForWindow(type);
+            if (created && created->crModes())
+                created->crModes()->setReadDeadline(kCrDeadlineMs);
+            return created;
+        });
+        window->show();
+    }
+
+    ~Rig()
+    {
+        window.reset();
+        PortLister::setExtraPorts({});
+    }
+
+    // The user's choice, without waiting for the instrument's answer.
+    void activate(const QString& comboName, int index) const
+    {
+        auto* combo = child<QComboBox>(comboName);
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+
+    int crPortIndex() const { return child<QComboBox>(QStringLiteral("sensorPortCombo"))->findText(instrumentPort); }
+
+    void connectSensor() const
+    {
+        choose(QStringLiteral("typeCombo"), 13);
+        choose(QStringLiteral("sensorPortCombo"), crPortIndex());
+    }
+
+    // A connect or a reading left waiting by the silent instrument.
+    void startWaiting(bool reading)
+    {
+        if (reading) {
+            connectSensor();
+            QVERIFY(measure()->currentSensor() && measure()->currentSensor()->getIsOpen());
+        } else {
+            choose(QStringLiteral("typeCombo"), 13);
+        }
+        const std::string command = reading ? "M" : "RC ID";
+        instrument.setFault(command, Fault::Silence);
+        instrument.clearCommands();
+        if (reading)
+            action(QStringLiteral("S&ingle measure"))->trigger();
+        else
+            activate(QStringLiteral("sensorPortCombo"), crPortIndex());
+        QTRY_VERIFY_WITH_TIMEOUT(instrument.hasReceived(command), 3000);
+        QVERIFY(measure()->isInstrumentBusy());
+    }
+
+    QStringList values() const
+    {
+        QStringList shown;
+        for (int i = 0; i < 3; ++i)
+            shown << window->valueWindow()->valueText(i);
+        return shown;
+    }
+
+    bool portIsFree() const
+    {
+        SerialPort port(Measure::devicePath(instrumentPort));
+        const bool opened = port.open();
+        port.close();
+        return opened;
+    }
+
+    CrxxxEmulator instrument{CrxxxEmulator::cr250()};
+    MonitorEmulator display;
+    QString instrumentPort;
+    bool ready = false;
+};
+
+QString refusal(const QString& what)
+{
+    return QStringLiteral("Waiting for the instrument: %1. Try again when it has answered, or cancel.").arg(what);
+}
+
+} // namespace
+
+class TestMainWindowBusy : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { m_home.setUp(); }
+    void init() { m_home.enterWorkDir(); }
+
+    void waitingKeepsTheWindowGoingAndCancelEndsIt_data();
+    void waitingKeepsTheWindowGoingAndCancelEndsIt();
+    void closingWhileWaitingAsksFirst();
+
+private:
+    ScratchHome m_home;
+};
+
+void TestMainWindowBusy::waitingKeepsTheWindowGoingAndCancelEndsIt_data()
+{
+    QTest::addColumn<bool>("reading");
+    QTest::addColumn<bool>("byKey");
+    QTest::newRow("connect, Cancel button") << false << false;
+    QTest::newRow("connect, Esc") << false << true;
+    QTest::newRow("reading, Cancel button") << true << false;
+    QTest::newRow("reading, Esc") << true << true;
+}
+
+void TestMainWindowBusy::waitingKeepsTheWindowGoingAndCancelEndsIt()
+{
+    QFETCH(bool, reading);
+    QFETCH(bool, byKey);
+    Rig rig;
+    QVERIFY(rig.ready);
+    QVERIFY(rig.crPortIndex() > 0);
+    QApplication::setActiveWindow(rig.window.get());
+    QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+    QStringList before;
+    if (reading) {
+        // A first reading, which a cancelled one must leave on show.
+        rig.connectSensor();
+        rig.action(QStringLiteral("S&ingle measure"))->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.values().at(1).isEmpty(), 5000);
+        rig.settle();
+        before = rig.values();
+    }
+    auto* indicator = rig.child<QProgressBar>(QStringLiteral("busyIndicator"));
+    auto* cancel = rig.child<QPushButton>(QStringLiteral("cancelButton"));
+    QVERIFY(indicator && cancel);
+    QVERIFY(!indicator->isVisible());
+    QVERIFY(!cancel->isVisible());
+
+    StallProbe probe;
+    rig.startWaiting(reading);
+    const QString what = reading ? kMeasuring : kConnecting;
+    QCOMPARE(rig.window->statusText(), QStringLiteral("Waiting for the instrument: %1...").arg(what));
+    QVERIFY(indicator->isVisible());
+    QCOMPARE(indicator->minimum(), 0);
+    QCOMPARE(indicator->maximum(), 0);
+    QVERIFY(cancel->isVisible());
+
+    // Another command for the sensor is refused with the controller's words;
+    // what needs no instrument still works.
+    rig.messages.clear();
+    rig.action(QStringLiteral("S&ingle measure"))->trigger();
+    rig.window->doCalibrate();
+    rig.action(QStringLiteral("&About"))->trigger();
+    QCOMPARE(rig.messages.boxes(), (QStringList{QStringLiteral("Warning Single measure: ") + refusal(what),
+                                                QStringLiteral("Warning Warning: ") + refusal(what),
+                                                QStringLiteral("Information Huelink Trimline: ")
+                                                    + MainWindow::aboutText()}));
+    const QSize bigger = rig.window->size() + QSize(40, 30);
+    rig.window->resize(bigger);
+    QTRY_COMPARE(rig.window->size(), bigger);
+    QVERIFY(rig.measure()->isInstrumentBusy());
+    rig.messages.clear();
+
+    QElapsedTimer clock;
+    clock.start();
+    if (byKey)
+        QTest::keyClick(rig.window.get(), Qt::Key_Escape);
+    else
+        cancel->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.measure()->isInstrumentBusy(), 1000);
+    const qint64 cancelMs = clock.elapsed();
+    QVERIFY2(cancelMs <= kMaxCancelMs, qPrintable(QStringLiteral("cancel took %1 ms").arg(cancelMs)));
+    const qint64 stall = probe.longestGap();
+    QVERIFY2(stall <= kMaxStallMs, qPrintable(QStringLiteral("window stood still %1 ms").arg(stall)));
+    QVERIFY(!indicator->isVisible());
+    QVERIFY(!cancel->isVisible());
+    QCOMPARE(rig.window->statusText(), QStringLiteral("Ready."));
+    // A cancel is the user's doing: no error box follows.
+    QCOMPARE(rig.messages.boxes(), QStringList());
+
+    if (reading) {
+        QCOMPARE(rig.values(), before);
+        QVERIFY(rig.measure()->currentSensor()->getIsOpen());
+        return;
+    }
+    // Nothing is connected, and the port is free for the next attempt.
+    QVERIFY(!rig.measure()->currentSensor() || !rig.measure()->currentSensor()->getIsOpen());
+    QVERIFY(!rig.child<QPushButton>(QStringLiteral("sensorButton"))->isEnabled());
+    QVERIFY(rig.portIsFree());
+}
+
+void TestMainWindowBusy::closingWhileWaitingAsksFirst()
+{
+    Rig rig;
+    QVERIFY(rig.ready);
+    rig.startWaiting(false);
+    const QString question = QStringLiteral("Waiting for the instrument: %1.\nDo you want to stop waiting and close "
+                                            "the window?")
+                                 .arg(kConnecting);
+
+    // No: the wait goes on, and the window stays.
+    rig.messages.clear();
+    rig.messages.queueAnswer(Messenger::No);
+    QVERIFY(!rig.window->close());
+    QCOMPARE(rig.messages.texts(), QStringList{question});
+    QVERIFY(rig.messages.shown().at(0).buttons.testFlag(Messenger::No));
+    QVERIFY(rig.window->isVisible());
+    QVERIFY(rig.measure()->isInstrumentBusy());
+
+    // Yes: cancelled, and closed once the instrument thread has answered.
+    rig.messages.clear();
+    rig.messages.queueAnswer(Messenger::Yes);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!rig.window->close());
+    QCOMPARE(rig.messages.texts(), QStringList{question});
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.window->isVisible(), 1000);
+    QVERIFY2(clock.elapsed() <= kMaxCancelMs, qPrintable(QStringLiteral("closing took %1 ms").arg(clock.elapsed())));
+    QVERIFY(!rig.measure()->isInstrumentBusy());
+    QVERIFY(rig.portIsFree());
+    QCOMPARE(rig.messages.shown().size(), 1);
+}
+
+LUMASERVE_UI_TEST_MAIN(TestMainWindowBusy)
+
+#include "tst_mainwindowbusy.moc"
