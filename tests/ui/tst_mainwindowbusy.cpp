@@ -192,6 +192,8 @@ void TestMainWindowBusy::waitingKeepsTheWindowGoingAndCancelEndsIt()
 
     StallProbe probe;
     rig.startWaiting(reading);
+    if (QTest::currentTestFailed())
+        return;
     const QString what = reading ? kMeasuring : kConnecting;
     QCOMPARE(rig.window->statusText(), QStringLiteral("Waiting for the instrument: %1...").arg(what));
     QVERIFY(indicator->isVisible());
@@ -248,6 +250,8 @@ void TestMainWindowBusy::closingWhileWaitingAsksFirst()
     Rig rig;
     QVERIFY(rig.ready);
     rig.startWaiting(false);
+    if (QTest::currentTestFailed())
+        return;
     const QString question = QStringLiteral("Waiting for the instrument: %1.\nDo you want to stop waiting and close "
                                             "the window?")
                                  .arg(kConnecting);
