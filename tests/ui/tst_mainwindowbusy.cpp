@@ -206,8 +206,15 @@ void TestMainWindowBusy::waitingKeepsTheWindowGoingAndCancelEndsIt()
     rig.messages.clear();
     rig.action(QStringLiteral("S&ingle measure"))->trigger();
     rig.window->doCalibrate();
+    // The panel's lists go back to the sensor being waited for.
+    rig.activate(QStringLiteral("typeCombo"), 4);
+    rig.activate(QStringLiteral("sensorPortCombo"), 0);
+    QCOMPARE(rig.child<QComboBox>(QStringLiteral("typeCombo"))->currentIndex(), 13);
+    QCOMPARE(rig.child<QComboBox>(QStringLiteral("sensorPortCombo"))->currentIndex(), rig.crPortIndex());
     rig.action(QStringLiteral("&About"))->trigger();
     QCOMPARE(rig.messages.boxes(), (QStringList{QStringLiteral("Warning Single measure: ") + refusal(what),
+                                                QStringLiteral("Warning Warning: ") + refusal(what),
+                                                QStringLiteral("Warning Sensor: ") + refusal(what),
                                                 QStringLiteral("Warning Warning: ") + refusal(what),
                                                 QStringLiteral("Information Huelink Trimline: ")
                                                     + MainWindow::aboutText()}));
