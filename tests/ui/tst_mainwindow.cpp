@@ -118,6 +118,8 @@ private slots:
     void viewTogglesShowAndHide();
     void profileOpenedBeforeThePortKeepsItsMatrix();
     void profileOfAnotherInstrumentIsRefusedAtThePort();
+    void profileOfATypeWithoutPortWaitsForItsSensor_data();
+    void profileOfATypeWithoutPortWaitsForItsSensor();
     void brokenProfileIsAParseError();
     void portsConnectAndEmptyEntriesRelease();
     void smallWindowKeepsItsControlsUsable();
@@ -315,6 +317,43 @@ void TestMainWindow::profileOfAnotherInstrumentIsRefusedAtThePort()
     QVERIFY(rig.measure()->currentSensor());
     QCOMPARE(rig.messages.boxes(), QStringList{QStringLiteral("Critical Profile: Sensor SN Error!")});
     QVERIFY(rig.measure()->correctionMatrix() == Matrix::IdentityMatrix(3));
+}
+
+void TestMainWindow::profileOfATypeWithoutPortWaitsForItsSensor_data()
+{
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<bool>("ours");
+    QTest::newRow("this instrument's") << QStringLiteral("SN-0042") << true;
+    QTest::newRow("another instrument's") << QStringLiteral("SN-9999") << false;
+}
+
+// The type opens its sensor at once, on the instrument thread: the serial
+// number to check the profile against is known only once it has answered.
+void TestMainWindow::profileOfATypeWithoutPortWaitsForItsSensor()
+{
+    QFETCH(QString, serial);
+    QFETCH(bool, ours);
+    const int usbType = 4;
+    QVERIFY(!sensorHasCom[usbType]);
+    QVERIFY(AlignmentProfile(usbType, serial, sampleMatrix()).write(QStringLiteral("usb.alg")));
+    Rig rig;
+    rig.window->alignmentWidget()->openProfile(QStringLiteral("usb.alg"));
+    QVERIFY(rig.measure()->isInstrumentBusy());
+    rig.settle();
+    QVERIFY(rig.measure()->currentSensor() && rig.measure()->currentSensor()->getIsOpen());
+    QCOMPARE(rig.child<QComboBox>(QStringLiteral("typeCombo"))->currentIndex(), usbType);
+    QVERIFY(rig.child<QPushButton>(QStringLiteral("sensorButton"))->isEnabled());
+    if (ours) {
+        QVERIFY(rig.messages.shown().isEmpty());
+        QVERIFY(rig.measure()->correctionMatrix() == sampleMatrix());
+        QCOMPARE(rig.matrixCell(0, 0), QStringLiteral("1.25000"));
+        QCOMPARE(rig.window->alignmentWidget()->pendingProfileSerial(), serial);
+        return;
+    }
+    QCOMPARE(rig.messages.boxes(), QStringList{QStringLiteral("Critical Profile: Sensor SN Error!")});
+    QVERIFY(rig.measure()->correctionMatrix() == Matrix::IdentityMatrix(3));
+    QCOMPARE(rig.child<QComboBox>(QStringLiteral("profileCombo"))->currentIndex(), 0);
+    QVERIFY(rig.window->alignmentWidget()->pendingProfileSerial().isEmpty());
 }
 
 // Chosen from the panel's list: refused, and the list and matrix stay as they
