@@ -337,6 +337,8 @@ void TestMainWindow::profileOfATypeWithoutPortWaitsForItsSensor()
     QVERIFY(!sensorHasCom[usbType]);
     QVERIFY(AlignmentProfile(usbType, serial, sampleMatrix()).write(QStringLiteral("usb.alg")));
     Rig rig;
+    // Long enough that the profile is read while the sensor is still opening.
+    rig.initDurationMs = 100;
     rig.window->alignmentWidget()->openProfile(QStringLiteral("usb.alg"));
     QVERIFY(rig.measure()->isInstrumentBusy());
     rig.settle();

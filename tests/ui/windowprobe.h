@@ -22,7 +22,7 @@
 // outlives the messenger and instruments they set up for it.
 struct WindowProbe {
     // Opens the window; every sensor it connects is a scripted one with
-    // serialNumber as it is at that moment.
+    // serialNumber and initDurationMs as they are at that moment.
     void openWindow()
     {
         window = std::make_unique<MainWindow>();
@@ -32,6 +32,7 @@ struct WindowProbe {
             sensor = new ScriptedSensor;
             sensor->setHasComPort(true);
             sensor->setSerialNumber(serialNumber);
+            sensor->setInitDuration(initDurationMs);
             return sensor;
         });
         window->show();
@@ -82,6 +83,8 @@ struct WindowProbe {
     RecordingMessenger messages;
     ScriptedDialogProvider dialogs;
     QString serialNumber = QStringLiteral("SN-0042");
+    // How long each sensor takes to open (a library opening its instrument).
+    int initDurationMs = 0;
     std::unique_ptr<MainWindow> window;
     ScriptedSensor* sensor = nullptr; // owned by the controller
 };
