@@ -149,7 +149,7 @@ CalibrateDialog::CalibrateDialog(Measure* measure_, QWidget* parent)
 
     auto* matrixGroup = new QGroupBox(tr("Calibrate matrix:"), container);
     matrixTable = makeTable(3, 3, QStringLiteral("matrixTable"), matrixGroup);
-    auto* measureButton = new QPushButton(tr("Measure"), matrixGroup);
+    measureButton = new QPushButton(tr("Measure"), matrixGroup);
     measureButton->setObjectName(QStringLiteral("measureButton"));
     connect(measureButton, &QPushButton::clicked, this, &CalibrateDialog::doMeasure);
     auto* calibrateButton = new QPushButton(tr("Calibrate"), matrixGroup);
@@ -195,6 +195,7 @@ CalibrateDialog::CalibrateDialog(Measure* measure_, QWidget* parent)
     resize(920, 700);
     updateCalibrateMatrix();
     connect(measure, &Measure::rawColorChanged, this, &CalibrateDialog::updateColor);
+    connect(measure, &Measure::requestFinished, this, &CalibrateDialog::readingAnswered);
 }
 
 CalibrateDialog::~CalibrateDialog() = default;
@@ -211,8 +212,30 @@ int CalibrateDialog::checkedRow() const
 
 void CalibrateDialog::doMeasure()
 {
-    // The raw reading comes back through rawColorChanged.
-    measure->doSingleMeasure();
+    // The raw reading comes back through rawColorChanged, on the instrument
+    // thread's answer; it belongs to the colour shown now.
+    const int row = checkedRow();
+    if (!measure->requestSingleMeasure())
+        return;
+    measuringRow = row;
+    setChoiceEnabled(false);
+}
+
+void CalibrateDialog::readingAnswered(Measure::Request request, Measure::RequestResult result)
+{
+    Q_UNUSED(result)
+    // The reading itself came before the answer.
+    if (request != Measure::Request::SingleMeasure || measureButton->isEnabled())
+        return;
+    measuringRow = -1;
+    setChoiceEnabled(true);
+}
+
+void CalibrateDialog::setChoiceEnabled(bool on)
+{
+    for (QRadioButton* button : {redButton, greenButton, blueButton, whiteButton})
+        button->setEnabled(on);
+    measureButton->setEnabled(on);
 }
 
 void CalibrateDialog::doChangeColor()
@@ -222,7 +245,7 @@ void CalibrateDialog::doChangeColor()
 
 void CalibrateDialog::updateColor(CColor raw)
 {
-    const int row = checkedRow();
+    const int row = measuringRow >= 0 ? measuringRow : checkedRow();
     // A failed reading leaves what was measured before.
     if (row < 0 || raw.IsNoData())
         return;

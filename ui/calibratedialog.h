@@ -3,10 +3,11 @@
 
 #include "ccolor.h"
 #include "matrix.h"
+#include "measure.h"
 
 #include <QDialog>
 
-class Measure;
+class QPushButton;
 class QRadioButton;
 class QTableWidget;
 class QWidget;
@@ -41,6 +42,10 @@ private:
     int checkedRow() const;
     void updateCalibrateMatrix();
     void showError(const QString& text);
+    // The reading asked for has answered (or was refused or cancelled).
+    void readingAnswered(Measure::Request request, Measure::RequestResult result);
+    // Colour choice and Measure are off while a reading is pending.
+    void setChoiceEnabled(bool on);
 
     QWidget* container = nullptr;
     QTableWidget* sensorTable = nullptr;
@@ -50,8 +55,12 @@ private:
     QRadioButton* greenButton = nullptr;
     QRadioButton* blueButton = nullptr;
     QRadioButton* whiteButton = nullptr;
+    QPushButton* measureButton = nullptr;
     Measure* measure = nullptr;
     Matrix matrix;
+    // The row of the colour chosen when Measure was pressed, while its
+    // reading is pending; -1 otherwise.
+    int measuringRow = -1;
 };
 
 #endif // CALIBRATEDIALOG_H

@@ -80,7 +80,7 @@ MainWindow::MainWindow(QWidget* parent)
     // tell why nothing is measured, would have to guess.
     connect(measure, &Measure::monitorHungUp, this, &MainWindow::showDisplayGone);
     connect(measure, &Measure::monitorReconnected, this, &MainWindow::showDisplayBack);
-    connect(measure, &Measure::instrumentBusyChanged, this, [this](bool busy) { showInstrumentBusy(busy); });
+    connect(measure, &Measure::instrumentBusyChanged, this, &MainWindow::showInstrumentBusy);
 
     resize(600, 440);
     setWindowTitle(tr("Huelink Trimline"));
@@ -232,11 +232,11 @@ QString MainWindow::waitStatusText() const
     return tr("Waiting for the instrument: %1...").arg(measure->instrumentWaitText());
 }
 
-void MainWindow::showInstrumentBusy(bool busy)
+void MainWindow::showInstrumentBusy()
 {
     // Two requests (sensor and monitor) may overlap: the controller knows
     // whether any is left.
-    busy = measure->isInstrumentBusy();
+    const bool busy = measure->isInstrumentBusy();
     busyIndicator->setVisible(busy);
     cancelButton->setVisible(busy);
     cancelShortcut->setEnabled(busy);
@@ -548,5 +548,5 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // once it has answered the cancel.
     closeWhenAnswered = true;
     measure->cancelInstrumentRequest();
-    showInstrumentBusy(true);
+    showInstrumentBusy();
 }

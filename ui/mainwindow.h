@@ -69,7 +69,7 @@ private:
     void showDisplayBack();
     // Shows, while a request to the instruments is pending, what it waits
     // for, the busy indicator and the Cancel button.
-    void showInstrumentBusy(bool busy);
+    void showInstrumentBusy();
     // Warns with the controller's refusal and returns true while a request
     // for the sensor is pending.
     bool refuseWhileSensorBusy(const QString& title);

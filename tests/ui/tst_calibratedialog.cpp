@@ -121,6 +121,7 @@ class TestCalibrateDialog : public QObject
 
 private slots:
     void readingFillsTheCheckedColoursRowOnly();
+    void readingGoesToTheColourChosenAtMeasure();
     void refusedInputs_data();
     void refusedInputs();
     void computesTheMatrix();
@@ -159,6 +160,38 @@ void TestCalibrateDialog::readingFillsTheCheckedColoursRowOnly()
     // A failed reading leaves the row as it was.
     emit rig.measure.rawColorChanged(noDataColor);
     QCOMPARE(rig.texts("sensorTable"), read);
+}
+
+// The reading is taken on the instrument thread; the dialog stays usable
+// meanwhile, but the colour cannot change under it.
+void TestCalibrateDialog::readingGoesToTheColourChosenAtMeasure()
+{
+    Rig rig;
+    rig.sensor->setColorDuration(200);
+    rig.sensor->queueReading(CColor(4.0, 5.0, 6.0));
+    QTest::mouseClick(rig.colour("blueButton"), Qt::LeftButton);
+    const QStringList before = rig.texts("sensorTable");
+    QSignalSpy finished(&rig.measure, &Measure::requestFinished);
+    rig.button("measureButton")->click();
+    QVERIFY(rig.measure.isInstrumentBusy());
+    QVERIFY(!rig.button("measureButton")->isEnabled());
+    for (const char* name : {"redButton", "greenButton", "blueButton", "whiteButton"})
+        QVERIFY2(!rig.colour(name)->isEnabled(), name);
+    QTest::mouseClick(rig.colour("redButton"), Qt::LeftButton);
+    QVERIFY(rig.colour("blueButton")->isChecked());
+    // Chosen by other means meanwhile: the reading still is blue's.
+    rig.colour("redButton")->setChecked(true);
+
+    QVERIFY(finished.wait(3000));
+    QStringList read = before;
+    read[6] = QStringLiteral("4.00000");
+    read[7] = QStringLiteral("5.00000");
+    read[8] = QStringLiteral("6.00000");
+    QCOMPARE(rig.texts("sensorTable"), read);
+    QVERIFY(rig.button("measureButton")->isEnabled());
+    for (const char* name : {"redButton", "greenButton", "blueButton", "whiteButton"})
+        QVERIFY2(rig.colour(name)->isEnabled(), name);
+    QVERIFY(rig.messages.shown().isEmpty());
 }
 
 void TestCalibrateDialog::refusedInputs_data()
