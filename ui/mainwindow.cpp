@@ -207,13 +207,14 @@ void MainWindow::createStatusBar()
     statusLabel->setMinimumSize(100, 20);
     statusLabel->setFrameShape(QFrame::WinPanel);
     statusLabel->setFrameShadow(QFrame::Sunken);
-    statusBar()->addWidget(statusLabel, 0);
+    // Stretched: what the window waits for is a sentence, beside the busy bar and Cancel.
+    statusBar()->addWidget(statusLabel, 1);
 
     // Shown only while the window waits for an instrument.
     busyIndicator = new QProgressBar(this);
     busyIndicator->setObjectName(QStringLiteral("busyIndicator"));
     busyIndicator->setRange(0, 0);
-    busyIndicator->setMaximumWidth(120);
+    busyIndicator->setMaximumWidth(48);
     busyIndicator->setTextVisible(false);
     busyIndicator->hide();
     statusBar()->addPermanentWidget(busyIndicator);

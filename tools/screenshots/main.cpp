@@ -4,7 +4,8 @@
 //
 // serves an emulated CR-250 and an emulated display on pseudo-terminals, picks
 // them in the window as a user would, takes a reading, and writes
-// OUTDIR/mainwindow-off.png and, with alignment on, OUTDIR/mainwindow-on.png.
+// OUTDIR/mainwindow-off.png and, with alignment on, OUTDIR/mainwindow-on.png;
+// before that, OUTDIR/mainwindow-busy.png while the CR-250 is silent.
 // Then the calibrate dialog after a computed matrix, the features dialog of the
 // CR-250 and that of the stand-in i1Display Pro with a stored matrix read out,
 // in English (OUTDIR/<dialog>-en.png) and, with the program's and Qt's Chinese
@@ -198,6 +199,31 @@ bool chinese(const QDir& outDir)
     return ok;
 }
 
+// The window while the CR-250 keeps quiet about its identity: what it waits
+// for, the busy bar and Cancel in the status bar. Cancelled after the picture.
+bool busyWindow(MainWindow& window, CrxxxEmulator& instrument, const QString& instrumentPort, const QDir& outDir)
+{
+    if (!choose(window, "typeCombo", QStringLiteral("CR100/CR250")))
+        return fail("cannot pick the CR-250's type");
+    instrument.setFault("RC ID", CrxxxEmulator::Fault::Silence);
+    auto* ports = window.findChild<QComboBox*>(QStringLiteral("sensorPortCombo"));
+    const int index = ports ? ports->findText(instrumentPort) : -1;
+    if (index <= 0)
+        return fail("the CR-250's port is not offered");
+    ports->setCurrentIndex(index);
+    emit ports->activated(index);
+    Measure* measure = window.controller();
+    // Until the silent identity query has been sent, so that the picture shows a wait in progress.
+    if (!QTest::qWaitFor([&] { return measure->isInstrumentBusy() && instrument.hasReceived("RC ID"); }, 5000))
+        return fail("the window did not wait for the CR-250");
+    const bool saved = save(window, outDir, QStringLiteral("mainwindow-busy.png"));
+    measure->cancelInstrumentRequest();
+    instrument.clearFaults();
+    if (!QTest::qWaitFor([measure] { return !measure->isInstrumentBusy(); }, 5000))
+        return fail("the cancelled connect did not end");
+    return saved;
+}
+
 bool run(const QDir& outDir)
 {
     CrxxxEmulator instrument(CrxxxEmulator::cr250());
@@ -211,8 +237,9 @@ bool run(const QDir& outDir)
     MainWindow window;
     window.controller()->setSensorFactory(&SensorTable::createForWindow);
     window.show();
-    if (!choose(window, "typeCombo", QStringLiteral("CR100/CR250")) ||
-        !choose(window, "sensorPortCombo", instrumentPort) || !choose(window, "monitorPortCombo", displayPort))
+    if (!busyWindow(window, instrument, instrumentPort, outDir))
+        return false;
+    if (!choose(window, "sensorPortCombo", instrumentPort) || !choose(window, "monitorPortCombo", displayPort))
         return fail("cannot pick the emulated devices");
 
     window.doSingleMeasure();
