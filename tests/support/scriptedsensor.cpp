@@ -28,6 +28,11 @@ bool ScriptedSensor::init(QString port)
 void ScriptedSensor::release()
 {
     ++releaseCalls;
+    if (releaseDuration.load() > 0) {
+        insideRelease.store(true);
+        QThread::msleep(static_cast<unsigned long>(releaseDuration.load()));
+        insideRelease.store(false);
+    }
     CSensor::release();
 }
 

@@ -30,6 +30,8 @@ public:
     void setInitResult(bool ok) { initResult.store(ok); }
     // How long init blocks (a library opening its instrument).
     void setInitDuration(int ms) { initDuration.store(ms); }
+    // How long release blocks (a library letting go of its instrument).
+    void setReleaseDuration(int ms) { releaseDuration.store(ms); }
     void setHasComPort(bool has) { hasComPort = has; }
     void setSerialNumber(const QString& sn) { serialNumber = sn; }
     void setMeasureDelay(int ms) { measureDelay = ms; }
@@ -48,6 +50,7 @@ public:
     std::atomic<bool> insideStart{false};
     std::atomic<bool> insideInit{false};
     std::atomic<bool> insideColor{false};
+    std::atomic<bool> insideRelease{false};
     std::atomic<int> releaseCalls{0};
     // The most instrument calls that were ever in progress at once; a real
     // instrument library breaks when this exceeds 1.
@@ -65,6 +68,7 @@ private:
     std::atomic<int> startResult{500};
     std::atomic<int> startDuration{0};
     std::atomic<int> initDuration{0};
+    std::atomic<int> releaseDuration{0};
     std::atomic<bool> initResult{true};
     QMutex readingsMutex;
     QQueue<CColor> readings;

@@ -11,6 +11,8 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPointer>
+#include <QSignalSpy>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -151,6 +153,8 @@ private slots:
     void waitingKeepsTheWindowGoingAndCancelEndsIt_data();
     void waitingKeepsTheWindowGoingAndCancelEndsIt();
     void closingWhileWaitingAsksFirst();
+    void portscanLetsGoOfASlowSensorBesideTheWindow_data();
+    void portscanLetsGoOfASlowSensorBesideTheWindow();
 
 private:
     ScratchHome m_home;
@@ -284,6 +288,51 @@ void TestMainWindowBusy::closingWhileWaitingAsksFirst()
     QVERIFY(!rig.measure()->isInstrumentBusy());
     QVERIFY(rig.portIsFree());
     QCOMPARE(rig.messages.shown().size(), 1);
+}
+
+void TestMainWindowBusy::portscanLetsGoOfASlowSensorBesideTheWindow_data()
+{
+    QTest::addColumn<bool>("cancelled");
+    QTest::newRow("answered") << false;
+    QTest::newRow("cancelled meanwhile") << true;
+}
+
+// Portscan lets go of the sensor; a library closing its instrument takes a
+// while, and cannot be interrupted: a Cancel is applied when it returns.
+void TestMainWindowBusy::portscanLetsGoOfASlowSensorBesideTheWindow()
+{
+    QFETCH(bool, cancelled);
+    const QString port = QStringLiteral("ttyFAKE0");
+    PortLister::setExtraPorts({port});
+    WindowProbe rig;
+    rig.openWindow();
+    rig.choose(QStringLiteral("typeCombo"), 7);
+    rig.choose(QStringLiteral("sensorPortCombo"), rig.portIndex(port));
+    const QPointer<ScriptedSensor> sensor = rig.sensor;
+    QVERIFY(sensor && sensor->getIsOpen());
+    sensor->setReleaseDuration(400);
+    QSignalSpy finished(rig.measure(), &Measure::requestFinished);
+
+    StallProbe probe;
+    rig.action(QStringLiteral("P&ortscan"))->trigger();
+    // The lists are new at once; the sensor is let go of beside the window.
+    QVERIFY(!rig.measure()->currentSensor());
+    QCOMPARE(rig.child<QComboBox>(QStringLiteral("sensorPortCombo"))->currentIndex(), 0);
+    QCOMPARE(rig.window->statusText(), QStringLiteral("Waiting for the instrument: Releasing the instruments..."));
+    if (cancelled)
+        rig.child<QPushButton>(QStringLiteral("cancelButton"))->click();
+    QVERIFY(finished.wait(3000));
+    QCOMPARE(finished.at(0).at(0).value<Measure::Request>(), Measure::Request::Release);
+    QCOMPARE(finished.at(0).at(1).value<Measure::RequestResult>(),
+             cancelled ? Measure::RequestResult::Cancelled : Measure::RequestResult::Succeeded);
+    const qint64 stall = probe.longestGap();
+    QVERIFY2(stall <= kMaxStallMs, qPrintable(QStringLiteral("window stood still %1 ms").arg(stall)));
+    // Let go of either way: a release has nothing to take back.
+    QVERIFY(!sensor);
+    QCOMPARE(rig.window->statusText(), QStringLiteral("Ready."));
+    QCOMPARE(rig.messages.boxes(), QStringList());
+    rig.window.reset();
+    PortLister::setExtraPorts({});
 }
 
 LUMASERVE_UI_TEST_MAIN(TestMainWindowBusy)
