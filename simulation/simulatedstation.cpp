@@ -18,6 +18,10 @@ using Instrument = SimulatedWorld::Instrument;
 // The K-10 reads as fast as the real one, not at the stand-in's leisurely
 // default; the display waits what the program announces on top of it.
 constexpr const char* kK10ReadingCommand = "reading 100";
+// One reply of the K-10 on its line, at wire rate: a list of 99 stored
+// matrices takes about 7 s, as on the instrument.
+constexpr const char* kK10WireReplyCommand = "reply 70";
+constexpr const char* kK10InstantReplyCommand = "reply 0";
 using PatchSource = void (*)(void* context, double* xyz);
 using SetPatchSource = int32_t (*)(PatchSource source, void* context);
 
@@ -141,11 +145,8 @@ bool SimulatedStation::start(QString* error)
                     Instrument::I1DisplayPro, &reason);
     if (reason.isEmpty()
         && hookStandin(m_k10Library, QStringLiteral("libmlink_k10"), "k10SimSetPatchSource", Instrument::K10,
-                       &reason)) {
-        using Control = int32_t (*)(const char*);
-        if (auto control = reinterpret_cast<Control>(m_k10Library.resolve("k10SimControl")))
-            control(kK10ReadingCommand);
-    }
+                       &reason))
+        controlK10(kK10ReadingCommand);
     if (!reason.isEmpty()) {
         if (error)
             *error = reason;
@@ -161,7 +162,30 @@ bool SimulatedStation::start(QString* error)
     PortLister::setExtraPorts(ports);
     SensorLibrary::setExtraDirectories(QStringList{m_standinDirectory} + m_directoriesBefore);
     m_started = true;
+    applyWireRate();
     return true;
+}
+
+bool SimulatedStation::controlK10(const char* command)
+{
+    using Control = int32_t (*)(const char*);
+    const auto control = reinterpret_cast<Control>(m_k10Library.resolve("k10SimControl"));
+    return control && control(command) == 0;
+}
+
+void SimulatedStation::setWireRate(bool on)
+{
+    m_wireRate = on;
+    if (m_started)
+        applyWireRate();
+}
+
+void SimulatedStation::applyWireRate()
+{
+    for (PtyDevice* device : std::initializer_list<PtyDevice*>{m_firmware.get(), m_ca410.get(), m_cr100.get(),
+                                                              m_cr250.get()})
+        device->setPaced(m_wireRate);
+    controlK10(m_wireRate ? kK10WireReplyCommand : kK10InstantReplyCommand);
 }
 
 QList<SimulatedStation::Device> SimulatedStation::devices() const

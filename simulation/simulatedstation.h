@@ -41,6 +41,14 @@ public:
     // with the reason, when a terminal or a stand-in library cannot be had.
     bool start(QString* error);
 
+    // Lets the devices keep the time of their lines, for figures that show
+    // what a call costs: the serial devices send and take their bytes at
+    // their baud rate, and the K-10 stand-in spends what a reply of the
+    // instrument takes on each answer. Off unless set, so tests stay fast;
+    // may be set before or after start().
+    void setWireRate(bool on);
+    bool wireRate() const { return m_wireRate; }
+
     QList<Device> devices() const;
     // The port a sensor is picked on ("" for none), and the display's.
     QString sensorPort(SimulatedWorld::Instrument instrument) const;
@@ -73,6 +81,8 @@ private:
     bool hookStandin(QLibrary& library, const QString& baseName, const char* symbol,
                      SimulatedWorld::Instrument instrument, QString* error);
     void unhookStandin(QLibrary& library, const char* symbol);
+    bool controlK10(const char* command);
+    void applyWireRate();
 
     struct SourceContext {
         SimulatedWorld* world;
@@ -95,6 +105,7 @@ private:
     QStringList m_portsBefore;
     QStringList m_directoriesBefore;
     bool m_started = false;
+    bool m_wireRate = false;
 };
 
 Q_DECLARE_METATYPE(AligningFirmware::Progress)

@@ -54,6 +54,10 @@ private slots:
     void refusedSaveIsReported();
     void closedDriverCallsNothing();
     void cyclicCalListStopsAt1024Entries();
+    void everyAnswerTakesAReply_data();
+    void everyAnswerTakesAReply();
+    void replyTimeIsWaited();
+    void clearEmptiesASlot();
     void extractFloat_data();
     void extractFloat();
     void parsePackageData();
@@ -259,6 +263,99 @@ void TestK10Sensor::cyclicCalListStopsAt1024Entries()
     QCOMPARE(names.at(1022), QStringLiteral("MAT[9]_C"));
     // The list is given back all the same (cleanup() checks none is left).
     QCOMPARE(calls("k10DeviceReleaseList"), 1);
+}
+
+void TestK10Sensor::everyAnswerTakesAReply_data()
+{
+    QTest::addColumn<QByteArray>("call");
+    QTest::addColumn<QByteArray>("fault");
+    QTest::addColumn<int>("replies");
+    // Three matrices are stored: a list is one reply per matrix it names.
+    QTest::newRow("open") << QByteArray("init") << QByteArray() << 2;
+    QTest::newRow("list") << QByteArray("list") << QByteArray() << 3;
+    QTest::newRow("empty list") << QByteArray("empty list") << QByteArray() << 1;
+    QTest::newRow("read") << QByteArray("read") << QByteArray() << 1;
+    QTest::newRow("save") << QByteArray("save") << QByteArray() << 1;
+    QTest::newRow("delete") << QByteArray("delete") << QByteArray() << 1;
+    QTest::newRow("reading") << QByteArray("reading") << QByteArray() << 1;
+    QTest::newRow("refused read") << QByteArray("read") << QByteArray("k10GetCalibrationMatrix") << 0;
+    QTest::newRow("refused list") << QByteArray("list") << QByteArray("k10DeviceGetList") << 0;
+}
+
+void TestK10Sensor::everyAnswerTakesAReply()
+{
+    QFETCH(QByteArray, call);
+    QFETCH(QByteArray, fault);
+    QFETCH(int, replies);
+    constexpr int replyMs = 40;
+    constexpr int readingMs = 300;
+    for (const QByteArray& slot : {QByteArray("4"), QByteArray("8"), QByteArray("15")})
+        QCOMPARE(sim("store " + slot + " S" + slot + " 1 0 0 0 1 0 0 0 1"), 0);
+    QCOMPARE(sim("reading " + QByteArray::number(readingMs)), 0);
+    QCOMPARE(sim("reply " + QByteArray::number(replyMs)), 0);
+    RecordingMessenger messenger;
+    K10Sensor sensor;
+    int before = sim("clock");
+    if (call != "init") {
+        QVERIFY(sensor.init(port()));
+        QCOMPARE(sensor.GetCalList().size(), 3);
+        if (call == "empty list") {
+            for (const QByteArray& slot : {QByteArray("4"), QByteArray("8"), QByteArray("15")})
+                QCOMPARE(sim("clear " + slot), 0);
+        }
+        before = sim("clock");
+    }
+    if (!fault.isEmpty())
+        QCOMPARE(sim("fail " + fault + " 5"), 0);
+
+    Calfile record;
+    record.SetName(QStringLiteral("W"));
+    record.SetId(20);
+    int expectedMs = replies * replyMs;
+    if (call == "init") {
+        QVERIFY(sensor.init(port()));
+    } else if (call == "list" || call == "empty list") {
+        sensor.GetCalList();
+    } else if (call == "read") {
+        QCOMPARE(sensor.GetCalfile(1).GetName().isEmpty(), !fault.isEmpty());
+    } else if (call == "save") {
+        QCOMPARE(sensor.SaveCalfile(record), 0);
+    } else if (call == "delete") {
+        QCOMPARE(sensor.DelCalfile(8), 0);
+    } else if (call == "reading") {
+        sensor.startMeasure();
+        expectedMs += readingMs;
+    }
+    QCOMPARE(sim("clock") - before, expectedMs);
+    sensor.release();
+}
+
+void TestK10Sensor::replyTimeIsWaited()
+{
+    // Unscaled, the replies are waited for in real time, outside the lock.
+    QCOMPARE(sim("scale 1"), 0);
+    QCOMPARE(sim("reply 30"), 0);
+    for (const QByteArray& slot : {QByteArray("1"), QByteArray("2"), QByteArray("3")})
+        QCOMPARE(sim("store " + slot + " S 1 0 0 0 1 0 0 0 1"), 0);
+    K10Sensor sensor;
+    QVERIFY(sensor.init(port()));
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(sensor.GetCalList().size(), 3);
+    QVERIFY2(clock.elapsed() >= 3 * 30, qPrintable(QString::number(clock.elapsed())));
+    sensor.release();
+}
+
+void TestK10Sensor::clearEmptiesASlot()
+{
+    QCOMPARE(sim("store 127 LAST 1 0 0 0 1 0 0 0 1"), 0);
+    QCOMPARE(sim("store 5 FIVE 1 0 0 0 1 0 0 0 1"), 0);
+    QCOMPARE(sim("clear 127"), 0);
+    QCOMPARE(sim("stored 127"), 0);
+    QCOMPARE(sim("stored 5"), 1);
+    QCOMPARE(sim("clear 128"), -1);
+    QCOMPARE(sim("clear -1"), -1);
+    QCOMPARE(sim("clear"), -1);
 }
 
 void TestK10Sensor::extractFloat_data()

@@ -3,10 +3,12 @@
 // while a reading takes its time.
 #include "mlink_k10.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -54,7 +56,10 @@ struct Instrument {
     void (*patchSource)(void*, double*) = nullptr;
     void* patchContext = nullptr;
     int readingMs = 500;
+    int replyMs = 0;
     double scale = 1.0;
+    // Instrument milliseconds spent in readings and replies.
+    long long clockMs = 0;
     std::array<Slot, kSimSlots> slots{};
     std::map<std::string, Fault> faults;
     std::map<std::string, int> calls;
@@ -83,6 +88,26 @@ int32_t enter(const char* function)
     return it->second.code;
 }
 
+// The real time that many instrument milliseconds take, now on the clock.
+std::chrono::microseconds spend(long long instrumentMs)
+{
+    sim.clockMs += instrumentMs;
+    return std::chrono::microseconds(std::llround(double(instrumentMs) * sim.scale * 1000.0));
+}
+
+std::chrono::microseconds replies(int count)
+{
+    return spend(static_cast<long long>(sim.replyMs) * count);
+}
+
+// Waits, without the lock, for the replies a call has had, then answers.
+int32_t answer(int32_t code, std::chrono::microseconds wait)
+{
+    if (wait.count() > 0)
+        std::this_thread::sleep_for(wait);
+    return code;
+}
+
 bool valid(const k10_dev* dev)
 {
     if (dev && sim.open.count(dev))
@@ -97,6 +122,39 @@ void copyField(char* field, size_t size, const std::string& text)
     const size_t n = text.size() < size ? text.size() : size - 1;
     memcpy(field, text.data(), n);
     memset(field + n, 0, size - n);
+}
+
+// Hands out a list of the stored matrices, with the lock held.
+int32_t listSlots(k10CalNode** head, std::chrono::microseconds* wait)
+{
+    std::vector<k10CalNode*> nodes;
+    for (int i = 0; i < kSimSlots; ++i) {
+        const Slot& slot = sim.slots[size_t(i)];
+        if (!slot.used)
+            continue;
+        auto* node = new (std::nothrow) k10CalNode{};
+        if (!node) {
+            for (k10CalNode* made : nodes)
+                delete made;
+            return int32_t(K10_ERR_MEMORY);
+        }
+        copyField(node->name, sizeof node->name, slot.name);
+        node->index = i;
+        if (!nodes.empty())
+            nodes.back()->next = node;
+        nodes.push_back(node);
+    }
+    // The instrument answers once per matrix it lists, once when it has none.
+    *wait = replies(nodes.empty() ? 1 : int(nodes.size()));
+    if (nodes.empty()) {
+        *head = nullptr;
+        return K10_OK;
+    }
+    if (sim.cyclic)
+        nodes.back()->next = nodes.front();
+    *head = nodes.front();
+    lists[nodes.front()] = std::move(nodes);
+    return K10_OK;
 }
 
 int32_t control(const std::string& line)
@@ -123,6 +181,22 @@ int32_t control(const std::string& line)
         if (!(in >> ms) || ms < 0)
             return -1;
         sim.readingMs = ms;
+        return 0;
+    }
+    if (word == "reply") {
+        int ms = 0;
+        if (!(in >> ms) || ms < 0)
+            return -1;
+        sim.replyMs = ms;
+        return 0;
+    }
+    if (word == "clock")
+        return int32_t(std::min<long long>(sim.clockMs, INT32_MAX));
+    if (word == "clear") {
+        int index = -1;
+        if (!(in >> index) || index < 0 || index >= kSimSlots)
+            return -1;
+        sim.slots[size_t(index)] = Slot{};
         return 0;
     }
     if (word == "scale") {
@@ -227,30 +301,38 @@ int32_t k10DeviceRelease(k10_dev* dev)
 
 int32_t k10DeviceInit(k10_dev* dev)
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (const int32_t fault = enter(__func__))
-        return fault;
-    if (!valid(dev))
-        return K10_ERR_HANDLE;
-    dev->initialised = true;
-    return K10_OK;
+    std::chrono::microseconds wait{0};
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (const int32_t fault = enter(__func__))
+            return fault;
+        if (!valid(dev))
+            return K10_ERR_HANDLE;
+        dev->initialised = true;
+        wait = replies(1);
+    }
+    return answer(K10_OK, wait);
 }
 
 int32_t k10DeviceGetInfo(k10_dev* dev, k10Info* info)
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (const int32_t fault = enter(__func__))
-        return fault;
-    if (!valid(dev))
-        return K10_ERR_HANDLE;
-    if (!info)
-        return K10_ERR_ARGS;
-    if (!dev->initialised)
-        return K10_ERR_NOT_INIT;
-    copyField(info->product_name, sizeof info->product_name, sim.product);
-    copyField(info->serial_number, sizeof info->serial_number, sim.serial);
-    copyField(info->firmware_version, sizeof info->firmware_version, sim.firmware);
-    return K10_OK;
+    std::chrono::microseconds wait{0};
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (const int32_t fault = enter(__func__))
+            return fault;
+        if (!valid(dev))
+            return K10_ERR_HANDLE;
+        if (!info)
+            return K10_ERR_ARGS;
+        if (!dev->initialised)
+            return K10_ERR_NOT_INIT;
+        copyField(info->product_name, sizeof info->product_name, sim.product);
+        copyField(info->serial_number, sizeof info->serial_number, sim.serial);
+        copyField(info->firmware_version, sizeof info->firmware_version, sim.firmware);
+        wait = replies(1);
+    }
+    return answer(K10_OK, wait);
 }
 
 int32_t k10MeasureXYZ(k10_dev* dev, double* xyz)
@@ -266,7 +348,7 @@ int32_t k10MeasureXYZ(k10_dev* dev, double* xyz)
             return K10_ERR_ARGS;
         if (!dev->initialised)
             return K10_ERR_NOT_INIT;
-        duration = std::chrono::microseconds(std::llround(sim.readingMs * sim.scale * 1000.0));
+        duration = spend(sim.readingMs) + replies(1);
     }
     std::this_thread::sleep_for(duration);
     // The patch seen at the end of the reading is the one reported.
@@ -288,39 +370,20 @@ int32_t k10MeasureXYZ(k10_dev* dev, double* xyz)
 
 int32_t k10DeviceGetList(k10_dev* dev, k10CalNode** head)
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (const int32_t fault = enter(__func__))
-        return fault;
-    if (!valid(dev))
-        return K10_ERR_HANDLE;
-    if (!head)
-        return K10_ERR_ARGS;
-    std::vector<k10CalNode*> nodes;
-    for (int i = 0; i < kSimSlots; ++i) {
-        const Slot& slot = sim.slots[size_t(i)];
-        if (!slot.used)
-            continue;
-        auto* node = new (std::nothrow) k10CalNode{};
-        if (!node) {
-            for (k10CalNode* made : nodes)
-                delete made;
-            return K10_ERR_MEMORY;
-        }
-        copyField(node->name, sizeof node->name, slot.name);
-        node->index = i;
-        if (!nodes.empty())
-            nodes.back()->next = node;
-        nodes.push_back(node);
-    }
-    if (nodes.empty()) {
-        *head = nullptr;
-        return K10_OK;
-    }
-    if (sim.cyclic)
-        nodes.back()->next = nodes.front();
-    *head = nodes.front();
-    lists[nodes.front()] = std::move(nodes);
-    return K10_OK;
+    // Named here: inside the lambda __func__ is the lambda's own.
+    const char* const function = __func__;
+    std::chrono::microseconds wait{0};
+    const int32_t code = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (const int32_t fault = enter(function))
+            return fault;
+        if (!valid(dev))
+            return int32_t(K10_ERR_HANDLE);
+        if (!head)
+            return int32_t(K10_ERR_ARGS);
+        return listSlots(head, &wait);
+    }();
+    return answer(code, wait);
 }
 
 int32_t k10DeviceReleaseList(k10CalNode** head)
@@ -340,57 +403,77 @@ int32_t k10DeviceReleaseList(k10CalNode** head)
     *head = nullptr;
     return K10_OK;
 }
-
 int32_t k10GetCalibrationMatrix(k10_dev* dev, int32_t index, k10CalRecord* record)
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (const int32_t fault = enter(__func__))
-        return fault;
-    if (!valid(dev))
-        return K10_ERR_HANDLE;
-    if (!record)
-        return K10_ERR_ARGS;
-    if (index < 0 || index > K10_MAX_SLOT)
-        return K10_ERR_SLOT;
-    const Slot& slot = sim.slots[size_t(index)];
-    if (!slot.used)
-        return K10_ERR_EMPTY;
-    record->index = index;
-    copyField(record->name, sizeof record->name, slot.name);
-    memcpy(record->matrix, slot.matrix, sizeof slot.matrix);
-    return K10_OK;
+    // Named here: inside the lambda __func__ is the lambda's own.
+    const char* const function = __func__;
+    std::chrono::microseconds wait{0};
+    const int32_t code = [&]() -> int32_t {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (const int32_t fault = enter(function))
+            return fault;
+        if (!valid(dev))
+            return K10_ERR_HANDLE;
+        if (!record)
+            return K10_ERR_ARGS;
+        if (index < 0 || index > K10_MAX_SLOT)
+            return K10_ERR_SLOT;
+        const Slot& slot = sim.slots[size_t(index)];
+        if (!slot.used)
+            return K10_ERR_EMPTY;
+        record->index = index;
+        copyField(record->name, sizeof record->name, slot.name);
+        memcpy(record->matrix, slot.matrix, sizeof slot.matrix);
+        wait = replies(1);
+        return K10_OK;
+    }();
+    return answer(code, wait);
 }
 
 int32_t k10SaveCalibrationMatrix(k10_dev* dev, k10CalRecord record)
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (const int32_t fault = enter(__func__))
-        return fault;
-    if (!valid(dev))
-        return K10_ERR_HANDLE;
-    if (record.index < 0 || record.index > K10_MAX_SLOT)
-        return K10_ERR_SLOT;
-    Slot& slot = sim.slots[size_t(record.index)];
-    slot.used = true;
-    slot.name.assign(record.name, strnlen(record.name, sizeof record.name));
-    memcpy(slot.matrix, record.matrix, sizeof slot.matrix);
-    return K10_OK;
+    // Named here: inside the lambda __func__ is the lambda's own.
+    const char* const function = __func__;
+    std::chrono::microseconds wait{0};
+    const int32_t code = [&]() -> int32_t {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (const int32_t fault = enter(function))
+            return fault;
+        if (!valid(dev))
+            return K10_ERR_HANDLE;
+        if (record.index < 0 || record.index > K10_MAX_SLOT)
+            return K10_ERR_SLOT;
+        Slot& slot = sim.slots[size_t(record.index)];
+        slot.used = true;
+        slot.name.assign(record.name, strnlen(record.name, sizeof record.name));
+        memcpy(slot.matrix, record.matrix, sizeof slot.matrix);
+        wait = replies(1);
+        return K10_OK;
+    }();
+    return answer(code, wait);
 }
 
 int32_t k10DeleteCalibrationMatrix(k10_dev* dev, int32_t index)
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (const int32_t fault = enter(__func__))
-        return fault;
-    if (!valid(dev))
-        return K10_ERR_HANDLE;
-    if (index < 0 || index > K10_MAX_SLOT)
-        return K10_ERR_SLOT;
-    Slot& slot = sim.slots[size_t(index)];
-    if (!slot.used)
-        return K10_ERR_EMPTY;
-    slot = Slot{};
-    return K10_OK;
+    // Named here: inside the lambda __func__ is the lambda's own.
+    const char* const function = __func__;
+    std::chrono::microseconds wait{0};
+    const int32_t code = [&]() -> int32_t {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (const int32_t fault = enter(function))
+            return fault;
+        if (!valid(dev))
+            return K10_ERR_HANDLE;
+        if (index < 0 || index > K10_MAX_SLOT)
+            return K10_ERR_SLOT;
+        Slot& slot = sim.slots[size_t(index)];
+        if (!slot.used)
+            return K10_ERR_EMPTY;
+        slot = Slot{};
+        wait = replies(1);
+        return K10_OK;
+    }();
+    return answer(code, wait);
 }
 
 int32_t k10SimControl(const char* command)

@@ -64,16 +64,25 @@ MLINK_K10_API int32_t k10MeasureXYZ(k10_dev *dev, double *xyz);
 
 /* Steers the simulated instrument with one text command; returns the command's
  * answer (0 when it has none) or -1 for a command it does not know:
- *   "reset"                       defaults: nothing stored, no faults, counts 0;
+ *   "reset"                       defaults: nothing stored, no faults, counts
+ *                                 and clock 0;
  *                                 open handles and lists stay the caller's
  *   "patch X Y Z"                 what the probe sees
  *   "reading MS"                  how long a reading takes on the instrument
  *   "scale F"                     real time spent per instrument millisecond
+ *   "reply MS"                    how long one reply of the instrument takes on
+ *                                 its line (default 0): every call that it
+ *                                 answers waits one reply, a list one per matrix
+ *                                 listed (one when empty), a reading one on top
+ *                                 of its own time
+ *   "clock"                       instrument milliseconds spent so far in
+ *                                 readings and replies, unscaled
  *   "identity PRODUCT SERIAL FW"  the device information
  *   "fail FUNCTION CODE [TIMES]"  the next TIMES calls (default 1, -1 for ever)
  *                                 of FUNCTION return CODE and do nothing
  *   "store INDEX NAME M00..M22"   puts a matrix at INDEX 0-127, past the checks
  *   "stored INDEX"                1 when INDEX holds a matrix, else 0
+ *   "clear INDEX"                 empties INDEX 0-127, past the checks
  *   "cyclic"                      lists handed out from now on run in a circle:
  *                                 the last node links back to the first
  *   "calls FUNCTION"              calls of FUNCTION since the last reset
