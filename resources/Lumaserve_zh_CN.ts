@@ -235,6 +235,17 @@
     </message>
 </context>
 <context>
+    <name>InstrumentWaitBar</name>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Waiting for the instrument: %1...</source>
+        <translation>正在等待仪器:%1...</translation>
+    </message>
+</context>
+<context>
     <name>K10Sensor</name>
     <message>
         <source>K10DeviceOpen 0 err %1, check device plugin!</source>
@@ -523,14 +534,6 @@ Do you want to replace it?</source>
     <message>
         <source>Sensor not connected!</source>
         <translation>传感器未连接!</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>取消</translation>
-    </message>
-    <message>
-        <source>Waiting for the instrument: %1...</source>
-        <translation>正在等待仪器:%1...</translation>
     </message>
     <message>
         <source>Stopping: the window will close when the instrument has answered...</source>
