@@ -832,6 +832,26 @@ Do you want to stop waiting and close the window?</source>
         <source>Delete Matrix%1, err</source>
         <translation>删除矩阵 %1 出错</translation>
     </message>
+    <message>
+        <source>Changing the instrument&apos;s mode</source>
+        <translation>正在更改仪器的模式</translation>
+    </message>
+    <message>
+        <source>Reading the list of stored matrices</source>
+        <translation>正在读取已存矩阵列表</translation>
+    </message>
+    <message>
+        <source>Reading a stored matrix</source>
+        <translation>正在读取已存矩阵</translation>
+    </message>
+    <message>
+        <source>Writing a matrix</source>
+        <translation>正在写入矩阵</translation>
+    </message>
+    <message>
+        <source>Deleting a matrix</source>
+        <translation>正在删除矩阵</translation>
+    </message>
 </context>
 <context>
     <name>SimulatedStation</name>
