@@ -188,6 +188,7 @@ void TestDialogsBusy::featuresDialogKeepsGoingAndCancelEndsTheWait()
     }
     const QStringList before = shownTexts(&dialog);
     const int crCommands = crJob ? int(rig.cr->commands().size()) : 0;
+    const int storeCalls = crJob ? 0 : rig.store->calls();
 
     StallProbe probe;
     if (job == QLatin1String("ScanList")) {
@@ -209,6 +210,11 @@ void TestDialogsBusy::featuresDialogKeepsGoingAndCancelEndsTheWait()
     if (crJob)
         QTRY_VERIFY_WITH_TIMEOUT(int(rig.cr->commands().size()) > crCommands, 3000);
     else
+        QTRY_VERIFY_WITH_TIMEOUT(rig.store->calls() > storeCalls, 3000);
+    // The dialog went on while the instrument took the call.
+    const qint64 stallWhileSent = probe.longestGap();
+    QVERIFY2(stallWhileSent <= kMaxStallMs, qPrintable(QStringLiteral("dialog stood still %1 ms").arg(stallWhileSent)));
+    if (!crJob)
         QTRY_VERIFY_WITH_TIMEOUT(rig.store->isWaiting(), 3000);
     QVERIFY(rig.controller.isInstrumentBusy());
     QVERIFY(bar->isVisible());
@@ -345,6 +351,8 @@ void TestDialogsBusy::calibrateDialogCancelsItsReading()
     StallProbe probe;
     measureButton->click();
     QTRY_VERIFY_WITH_TIMEOUT(rig.cr->hasReceived("M"), 3000);
+    const qint64 stallWhileSent = probe.longestGap();
+    QVERIFY2(stallWhileSent <= kMaxStallMs, qPrintable(QStringLiteral("dialog stood still %1 ms").arg(stallWhileSent)));
     QVERIFY(bar->isVisible());
     QVERIFY(!measureButton->isEnabled());
 
