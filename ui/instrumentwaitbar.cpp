@@ -75,8 +75,4 @@ void InstrumentWaitBar::showWait()
     label->setText(busy ? text() : QString());
     setVisible(busy);
     escape->setEnabled(busy);
-    if (busy == waiting)
-        return;
-    waiting = busy;
-    emit waitingChanged(waiting);
 }

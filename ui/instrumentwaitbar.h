@@ -27,12 +27,8 @@ public:
 
     // What the bar says while a request is pending.
     QString text() const;
-    bool isWaiting() const { return waiting; }
     // A window with a status line of its own says it there instead.
     void setTextVisible(bool visible);
-
-signals:
-    void waitingChanged(bool waiting);
 
 public slots:
     // Ends the pending requests (Cancel and Esc).
@@ -47,7 +43,6 @@ private:
     QPushButton* cancelButton = nullptr;
     // Owned by the window, which may outlive the bar.
     QPointer<QShortcut> escape;
-    bool waiting = false;
 };
 
 #endif // INSTRUMENTWAITBAR_H

@@ -121,6 +121,7 @@ private slots:
     void featuresDialogKeepsGoingAndCancelEndsTheWait_data();
     void featuresDialogKeepsGoingAndCancelEndsTheWait();
     void escapeClosesAnIdleDialog();
+    void frequencyTypedWhileWaitingGoesWithTheCancel();
     void closingTheDialogLeavesTheJobToAnswer();
     void calibrateDialogCancelsItsReading_data();
     void calibrateDialogCancelsItsReading();
@@ -288,6 +289,36 @@ void TestDialogsBusy::escapeClosesAnIdleDialog()
     QTest::keyClick(&dialog, Qt::Key_Escape);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
+}
+
+void TestDialogsBusy::frequencyTypedWhileWaitingGoesWithTheCancel()
+{
+    Rig rig(QStringLiteral("CR-250"));
+    QVERIFY(rig.opened);
+    SensorDlg dialog(rig.controller.currentSensor(), &rig.controller);
+    QVERIFY(showActive(&dialog));
+    auto* freq = child<QLineEdit>(&dialog, "freqEdit");
+    QVERIFY(!freq->isReadOnly());
+    freq->clear();
+    QTRY_VERIFY(!rig.controller.isInstrumentBusy());
+    rig.cr->clearCommands();
+
+    // The first digit waits for the instrument's range; the second is held.
+    rig.cr->setFault("RC MinSyncFreq", Fault::Silence);
+    QTest::keyClicks(freq, QStringLiteral("1"));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.cr->hasReceived("RC MinSyncFreq"), 3000);
+    QTest::keyClicks(freq, QStringLiteral("5"));
+    child<QPushButton>(&dialog, "cancelButton")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.controller.isInstrumentBusy(), 1000);
+
+    // The next change is the next thing the instrument hears.
+    rig.cr->clearFaults();
+    child<QComboBox>(&dialog, "speedBox")->setCurrentIndex(2);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.cr->hasReceived("SM Speed 2"), 3000);
+    QTRY_VERIFY(!rig.controller.isInstrumentBusy());
+    QCOMPARE(rig.cr->commands(), (std::vector<std::string>{"RC MinSyncFreq", "SM Speed 2"}));
+    QCOMPARE(freq->text(), QStringLiteral("15"));
+    QCOMPARE(rig.messages.boxes(), QStringList());
 }
 
 void TestDialogsBusy::closingTheDialogLeavesTheJobToAnswer()
