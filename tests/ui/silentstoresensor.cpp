@@ -5,6 +5,7 @@
 #include <chrono>
 
 const QString SilentStoreSensor::kListed = QStringLiteral("MAT[3]_stored");
+const QString SilentStoreSensor::kListedLate = QStringLiteral("MAT[9]_late");
 const QString SilentStoreSensor::kStoredName = QStringLiteral("stored");
 
 SilentStoreSensor::SilentStoreSensor(QObject* parent)
@@ -52,8 +53,9 @@ void SilentStoreSensor::call()
 
 QStringList SilentStoreSensor::GetCalList()
 {
+    const bool late = silent.load();
     call();
-    return {kListed};
+    return {late ? kListedLate : kListed};
 }
 
 Calfile SilentStoreSensor::GetCalfile(int)

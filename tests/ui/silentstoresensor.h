@@ -18,8 +18,9 @@ class SilentStoreSensor : public CSensor, private MatrixStore
     Q_OBJECT
 
 public:
-    // What the store lists and hands out.
+    // What the store lists and hands out; a list that comes late is another.
     static const QString kListed;
+    static const QString kListedLate;
     static const QString kStoredName;
     static constexpr int kStoredId = 3;
     static constexpr double kStoredValue = 0.5;
