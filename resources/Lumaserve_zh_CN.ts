@@ -235,6 +235,17 @@
     </message>
 </context>
 <context>
+    <name>InstrumentWaitBar</name>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Waiting for the instrument: %1...</source>
+        <translation>正在等待仪器:%1...</translation>
+    </message>
+</context>
+<context>
     <name>K10Sensor</name>
     <message>
         <source>K10DeviceOpen 0 err %1, check device plugin!</source>
@@ -523,14 +534,6 @@ Do you want to replace it?</source>
     <message>
         <source>Sensor not connected!</source>
         <translation>传感器未连接!</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>取消</translation>
-    </message>
-    <message>
-        <source>Waiting for the instrument: %1...</source>
-        <translation>正在等待仪器:%1...</translation>
     </message>
     <message>
         <source>Stopping: the window will close when the instrument has answered...</source>
@@ -828,6 +831,26 @@ Do you want to stop waiting and close the window?</source>
     <message>
         <source>Delete Matrix%1, err</source>
         <translation>删除矩阵 %1 出错</translation>
+    </message>
+    <message>
+        <source>Changing the instrument&apos;s mode</source>
+        <translation>正在更改仪器的模式</translation>
+    </message>
+    <message>
+        <source>Reading the list of stored matrices</source>
+        <translation>正在读取已存矩阵列表</translation>
+    </message>
+    <message>
+        <source>Reading a stored matrix</source>
+        <translation>正在读取已存矩阵</translation>
+    </message>
+    <message>
+        <source>Writing a matrix</source>
+        <translation>正在写入矩阵</translation>
+    </message>
+    <message>
+        <source>Deleting a matrix</source>
+        <translation>正在删除矩阵</translation>
     </message>
 </context>
 <context>

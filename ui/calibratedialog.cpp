@@ -1,6 +1,7 @@
 #include "calibratedialog.h"
 
 #include "correctionmatrix.h"
+#include "instrumentwaitbar.h"
 #include "matrixcheck.h"
 #include "measure.h"
 #include "messenger.h"
@@ -188,6 +189,8 @@ CalibrateDialog::CalibrateDialog(Measure* measure_, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(container, 4);
     layout->addStretch();
+    // The main window's Cancel is out of reach while this dialog is open.
+    layout->addWidget(new InstrumentWaitBar(measure, this));
 
     // Modal to the window that opened it, not to the whole program: another
     // window the reference values are copied from stays usable meanwhile.

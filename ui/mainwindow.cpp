@@ -6,6 +6,7 @@
 #include "csensor.h"
 #include "dialogprovider.h"
 #include "iconresources.h"
+#include "instrumentwaitbar.h"
 #include "messenger.h"
 #include "sensordlg.h"
 #include "sensorlibrary.h"
@@ -19,11 +20,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QResizeEvent>
 #include <QSettings>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -210,27 +208,11 @@ void MainWindow::createStatusBar()
     // Stretched: what the window waits for is a sentence, beside the busy bar and Cancel.
     statusBar()->addWidget(statusLabel, 1);
 
-    // Shown only while the window waits for an instrument.
-    busyIndicator = new QProgressBar(this);
-    busyIndicator->setObjectName(QStringLiteral("busyIndicator"));
-    busyIndicator->setRange(0, 0);
-    busyIndicator->setMaximumWidth(48);
-    busyIndicator->setTextVisible(false);
-    busyIndicator->hide();
-    statusBar()->addPermanentWidget(busyIndicator);
-    cancelButton = new QPushButton(tr("Cancel"), this);
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    cancelButton->hide();
-    connect(cancelButton, &QPushButton::clicked, measure, &Measure::cancelInstrumentRequest);
-    statusBar()->addPermanentWidget(cancelButton);
-    cancelShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    cancelShortcut->setEnabled(false);
-    connect(cancelShortcut, &QShortcut::activated, measure, &Measure::cancelInstrumentRequest);
-}
-
-QString MainWindow::waitStatusText() const
-{
-    return tr("Waiting for the instrument: %1...").arg(measure->instrumentWaitText());
+    // Shown only while the window waits for an instrument; the status line
+    // says what for.
+    waitBar = new InstrumentWaitBar(measure, this);
+    waitBar->setTextVisible(false);
+    statusBar()->addPermanentWidget(waitBar);
 }
 
 void MainWindow::showInstrumentBusy()
@@ -238,12 +220,9 @@ void MainWindow::showInstrumentBusy()
     // Two requests (sensor and monitor) may overlap: the controller knows
     // whether any is left.
     const bool busy = measure->isInstrumentBusy();
-    busyIndicator->setVisible(busy);
-    cancelButton->setVisible(busy);
-    cancelShortcut->setEnabled(busy);
     if (busy) {
         statusLabel->setText(closeWhenAnswered ? tr("Stopping: the window will close when the instrument has answered...")
-                                               : waitStatusText());
+                                               : waitBar->text());
         return;
     }
     showAlignmentState(measure->alignmentState());
@@ -455,7 +434,7 @@ void MainWindow::showAlignmentState(Measure::AlignmentState state)
         alignmentAct->setIcon(QIcon(kAlignmentIcon));
         alignmentAct->setEnabled(true);
         // A refused switch-on leaves a pending request to be told.
-        statusLabel->setText(measure->isInstrumentBusy() ? waitStatusText() : tr("Ready."));
+        statusLabel->setText(measure->isInstrumentBusy() ? waitBar->text() : tr("Ready."));
         break;
     }
     alignment->doAlignmentChanged(state == Measure::AlignmentState::On);

@@ -7,12 +7,10 @@
 
 class AlignmentWidget;
 class ColorDockWidget;
+class InstrumentWaitBar;
 class QAction;
 class QLabel;
 class QMenu;
-class QProgressBar;
-class QPushButton;
-class QShortcut;
 class QTimer;
 class QToolBar;
 
@@ -73,7 +71,6 @@ private:
     // Warns with the controller's refusal and returns true while a request
     // for the sensor is pending.
     bool refuseWhileSensorBusy(const QString& title);
-    QString waitStatusText() const;
 
     QMenu* fileMenu = nullptr;
     QAction* openAct = nullptr;
@@ -98,9 +95,7 @@ private:
     QToolBar* helpToolBar = nullptr;
     AlignmentWidget* alignment = nullptr;
     QLabel* statusLabel = nullptr;
-    QProgressBar* busyIndicator = nullptr;
-    QPushButton* cancelButton = nullptr;
-    QShortcut* cancelShortcut = nullptr;
+    InstrumentWaitBar* waitBar = nullptr;
     ColorDockWidget* colorDock = nullptr;
     Measure* measure = nullptr;
     // Set when the user closed the window while the service was still stopping.

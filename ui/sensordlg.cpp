@@ -3,6 +3,8 @@
 #include "calfile.h"
 #include "crmodes.h"
 #include "csensor.h"
+#include "instrumentwaitbar.h"
+#include "instrumentworker.h"
 #include "matrixstore.h"
 #include "measure.h"
 #include "messenger.h"
@@ -21,6 +23,8 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace {
 
@@ -53,6 +57,20 @@ QPushButton* button(const QString& text, const QString& objectName, QWidget* par
     b->setObjectName(objectName);
     return b;
 }
+
+// On the instrument thread, between the steps of a job: a cancelled job sends
+// nothing more to the instrument.
+bool jobCancelled()
+{
+    const InstrumentWorker::Job* job = InstrumentWorker::currentJob();
+    return job && job->isCancelled();
+}
+
+// What a calibration-mode change leaves selected, read on the instrument thread.
+struct CalibValues {
+    QStringList list;
+    int index = -1;
+};
 
 } // namespace
 
@@ -92,10 +110,21 @@ SensorDlg::SensorDlg(CSensor* sensor_, Measure* controller_, QWidget* parent)
         buildCrSelectors(grid);
     layout->addWidget(features);
 
-    if (hasCalibrationStorage())
+    if (store())
         buildCalibrationGroup(layout);
 
+    // The main window's Cancel is out of reach while this dialog is open.
+    layout->addWidget(new InstrumentWaitBar(controller, this));
     setLayout(layout);
+
+    connect(controller, &Measure::instrumentBusyChanged, this, &SensorDlg::updateInstrumentControls);
+    connect(controller, &Measure::requestFinished, this,
+            [this](Measure::Request, Measure::RequestResult result) {
+                // The user stopped waiting: a frequency typed meanwhile goes too.
+                if (result == Measure::RequestResult::Cancelled)
+                    heldFrequency.reset();
+            });
+    updateInstrumentControls();
 }
 
 SensorDlg::~SensorDlg() = default;
@@ -173,6 +202,8 @@ void SensorDlg::buildCalibrationGroup(QVBoxLayout* layout)
         if (usrEnabled == 0) {
             for (QWidget* w : std::initializer_list<QWidget*>{fileListBox, scanButton, readButton, writeButton})
                 w->setEnabled(false);
+        } else {
+            instrumentControls << fileListBox << scanButton << readButton << writeButton;
         }
     } else {
         fileListBox->setMinimumWidth(150);
@@ -195,6 +226,7 @@ void SensorDlg::buildCalibrationGroup(QVBoxLayout* layout)
         grid->addWidget(new QLabel(tr("Profile:"), group), 8, 0);
         grid->addWidget(curReadButton, 8, 2);
         grid->addWidget(curWriteButton, 8, 3);
+        instrumentControls << fileListBox << scanButton << readButton << writeButton;
     }
 
     layout->addSpacing(20);
@@ -213,6 +245,7 @@ void SensorDlg::buildCrSelectors(QGridLayout* grid)
             &SensorDlg::doChgSyncMode);
     grid->addWidget(new QLabel(tr("Sync Mode:"), features), 3, 0);
     grid->addWidget(syncModeBox, 3, 1, 1, 3);
+    instrumentControls << syncModeBox;
 
     freqEdit = new QLineEdit(features);
     freqEdit->setObjectName(QStringLiteral("freqEdit"));
@@ -248,6 +281,7 @@ void SensorDlg::buildCrSelectors(QGridLayout* grid)
                 &SensorDlg::doChgCalibValue);
         grid->addWidget(new QLabel(tr("CalibValue:"), features), 6, 0);
         grid->addWidget(calibValueBox, 6, 1, 1, 3);
+        instrumentControls << calibModeBox << calibValueBox;
     } else if (sensor->getName() == QLatin1String("CR-250")) {
         speedBox = comboBox(QStringLiteral("speedBox"), features);
         speedBox->addItems(cr->getSpeedList());
@@ -256,16 +290,40 @@ void SensorDlg::buildCrSelectors(QGridLayout* grid)
                 &SensorDlg::doChgSpeedMode);
         grid->addWidget(new QLabel(tr("Speed:"), features), 5, 0);
         grid->addWidget(speedBox, 5, 1, 1, 3);
+        instrumentControls << speedBox;
     }
 }
 
+void SensorDlg::updateInstrumentControls()
+{
+    const bool idle = !controller->isSensorBusy();
+    for (QWidget* control : qAsConst(instrumentControls))
+        control->setEnabled(idle);
+    if (idle)
+        sendHeldFrequency();
+}
+
 // ---- CR selectors -----------------------------------------------------------
+
+void SensorDlg::sendCrChange(std::function<void()> change)
+{
+    // Results are not shown: a setter that fails leaves the driver's setting,
+    // and the selector the user's choice.
+    controller->runInstrumentJob(
+        tr("Changing the instrument's mode"),
+        [change] {
+            change();
+            return QVariant();
+        },
+        this, {});
+}
 
 void SensorDlg::doChgSyncMode(int mode)
 {
     if (!cr)
         return;
-    cr->setSyncMode(mode);
+    CrModes* modes = cr;
+    sendCrChange([modes, mode] { modes->setSyncMode(mode); });
     freqEdit->setReadOnly(mode != kSyncModeWithFrequency);
 }
 
@@ -276,79 +334,88 @@ void SensorDlg::doChgSyncFreq(const QString& text)
     int hz = 0;
     if (!parsePlainInt(text, &hz))
         hz = 0;
+    // Typing goes on while the instrument answers the last digit: the
+    // latest text follows once it has.
+    if (controller->isSensorBusy()) {
+        heldFrequency = hz;
+        return;
+    }
+    CrModes* modes = cr;
     // The driver clamps it to the instrument's range.
-    cr->setSynFreq(hz);
+    sendCrChange([modes, hz] { modes->setSynFreq(hz); });
+}
+
+void SensorDlg::sendHeldFrequency()
+{
+    if (!heldFrequency || !cr)
+        return;
+    const int hz = *heldFrequency;
+    heldFrequency.reset();
+    CrModes* modes = cr;
+    sendCrChange([modes, hz] { modes->setSynFreq(hz); });
 }
 
 void SensorDlg::doChgCalibMode(int mode)
 {
     if (!cr || !calibValueBox)
         return;
-    cr->setCalibMode(mode);
-    // Refilled without passing the intermediate selections to the instrument:
-    // each would select another matrix there on the way.
-    const QSignalBlocker blocker(calibValueBox);
-    if (mode == kCalibModeMatrix) {
-        const int index = cr->getMatrixIndex();
-        cr->setCalibMatrix(index);
-        calibValueBox->clear();
-        calibValueBox->addItems(cr->getMatrixList());
-        calibValueBox->setCurrentIndex(index);
-    } else if (mode == kCalibModeMatch) {
-        const int index = cr->getMatchIndex();
-        cr->setCalibMatch(index);
-        calibValueBox->clear();
-        calibValueBox->addItems(cr->getMatchList());
-        calibValueBox->setCurrentIndex(index);
-    } else if (mode == 0) {
-        calibValueBox->clear();
-    }
+    CrModes* modes = cr;
+    auto values = std::make_shared<CalibValues>();
+    controller->runInstrumentJob(
+        tr("Changing the instrument's mode"),
+        [modes, mode, values] {
+            modes->setCalibMode(mode);
+            if (jobCancelled())
+                return QVariant();
+            if (mode == kCalibModeMatrix) {
+                values->index = modes->getMatrixIndex();
+                modes->setCalibMatrix(values->index);
+                values->list = modes->getMatrixList();
+            } else if (mode == kCalibModeMatch) {
+                values->index = modes->getMatchIndex();
+                modes->setCalibMatch(values->index);
+                values->list = modes->getMatchList();
+            }
+            return QVariant();
+        },
+        this,
+        [this, mode, values](const QVariant&) {
+            if (mode != 0 && mode != kCalibModeMatrix && mode != kCalibModeMatch)
+                return;
+            // Refilled without passing the intermediate selections to the
+            // instrument: each would select another matrix there on the way.
+            const QSignalBlocker blocker(calibValueBox);
+            calibValueBox->clear();
+            if (mode != 0) {
+                calibValueBox->addItems(values->list);
+                calibValueBox->setCurrentIndex(values->index);
+            }
+        });
 }
 
 void SensorDlg::doChgCalibValue(int index)
 {
     if (!cr || index < 0)
         return;
-    if (cr->getCalibMode() == kCalibModeMatrix)
-        cr->setCalibMatrix(index);
-    else if (cr->getCalibMode() == kCalibModeMatch)
-        cr->setCalibMatch(index);
+    CrModes* modes = cr;
+    // The mode as the driver has it, on the thread that changes it.
+    sendCrChange([modes, index] {
+        if (modes->getCalibMode() == kCalibModeMatrix)
+            modes->setCalibMatrix(index);
+        else if (modes->getCalibMode() == kCalibModeMatch)
+            modes->setCalibMatch(index);
+    });
 }
 
 void SensorDlg::doChgSpeedMode(int mode)
 {
-    if (cr)
-        cr->setSpeedMode(mode);
+    if (!cr)
+        return;
+    CrModes* modes = cr;
+    sendCrChange([modes, mode] { modes->setSpeedMode(mode); });
 }
 
 // ---- Stored matrices --------------------------------------------------------
-
-QStringList SensorDlg::driverCalList()
-{
-    if (i1d3)
-        return i1d3->GetCalList();
-    if (k10)
-        return k10->GetCalList();
-    return {};
-}
-
-Calfile SensorDlg::driverCalfile(int position)
-{
-    if (i1d3)
-        return i1d3->GetCalfile(position);
-    if (k10)
-        return k10->GetCalfile(position);
-    return Calfile();
-}
-
-int SensorDlg::driverSaveCalfile(const Calfile& calfile)
-{
-    if (i1d3)
-        return i1d3->SaveCalfile(calfile);
-    if (k10)
-        return k10->SaveCalfile(calfile);
-    return 1;
-}
 
 void SensorDlg::showError(const QString& text)
 {
@@ -357,46 +424,58 @@ void SensorDlg::showError(const QString& text)
 
 void SensorDlg::doCalScan()
 {
-    if (!hasCalibrationStorage())
-        return;
-    const QStringList list = driverCalList();
-    fileListBox->clear();
-    if (!list.isEmpty()) {
-        fileListBox->addItems(list);
-        fileListBox->setCurrentIndex(0);
-    }
+    if (store())
+        scanList(false);
 }
 
-void SensorDlg::rescan()
+void SensorDlg::scanList(bool keepWhenEmpty)
 {
-    const QStringList list = driverCalList();
-    if (!list.isEmpty()) {
-        fileListBox->clear();
-        fileListBox->addItems(list);
-        fileListBox->setCurrentIndex(0);
-    }
+    MatrixStore* matrices = store();
+    controller->runInstrumentJob(
+        tr("Reading the list of stored matrices"), [matrices] { return QVariant(matrices->GetCalList()); },
+        this, [this, keepWhenEmpty](const QVariant& result) {
+            const QStringList list = result.toStringList();
+            if (list.isEmpty() && keepWhenEmpty)
+                return;
+            fileListBox->clear();
+            if (!list.isEmpty()) {
+                fileListBox->addItems(list);
+                fileListBox->setCurrentIndex(0);
+            }
+        });
 }
 
 void SensorDlg::doCalRead()
 {
-    if (!hasCalibrationStorage())
+    MatrixStore* matrices = store();
+    if (!matrices)
         return;
     // The blank entry of a dialog not scanned yet names no matrix either.
     const QString current = fileListBox->currentText();
     if (fileListBox->count() == 0 || current.trimmed().isEmpty())
         return;
-    const Calfile cal = driverCalfile(fileListBox->currentIndex());
-    if (cal.GetName().isEmpty()) {
-        Messenger::warning(nullptr, sensor->getName(), tr("Error in Read file %1").arg(current));
-        return;
-    }
-    qDebug() << "doCalRead :" << cal.GetName();
-    matrixNameEdit->setText(cal.GetName());
-    matrixIndexEdit->setText(QString::number(cal.GetId()));
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c)
-            matrixTable->item(r, c)->setText(QString::number(cal(r, c), 'f', 6));
-    }
+    const int position = fileListBox->currentIndex();
+    const QString title = sensor->getName();
+    auto cal = std::make_shared<Calfile>();
+    controller->runInstrumentJob(
+        tr("Reading a stored matrix"),
+        [matrices, position, cal] {
+            *cal = matrices->GetCalfile(position);
+            return QVariant();
+        },
+        this, [this, cal, current, title](const QVariant&) {
+            if (cal->GetName().isEmpty()) {
+                Messenger::warning(nullptr, title, tr("Error in Read file %1").arg(current));
+                return;
+            }
+            qDebug() << "doCalRead :" << cal->GetName();
+            matrixNameEdit->setText(cal->GetName());
+            matrixIndexEdit->setText(QString::number(cal->GetId()));
+            for (int r = 0; r < 3; ++r) {
+                for (int c = 0; c < 3; ++c)
+                    matrixTable->item(r, c)->setText(QString::number((*cal)(r, c), 'f', 6));
+            }
+        });
 }
 
 void SensorDlg::commitPendingEdit(int row, int col)
@@ -418,7 +497,8 @@ void SensorDlg::commitPendingEdit(int row, int col)
 
 void SensorDlg::doCalWrite()
 {
-    if (!hasCalibrationStorage())
+    MatrixStore* matrices = store();
+    if (!matrices)
         return;
     Calfile record;
     const QString indexText = matrixIndexEdit->text();
@@ -458,18 +538,22 @@ void SensorDlg::doCalWrite()
         }
     }
 
-    if (driverSaveCalfile(record) == 0) {
-        const Messenger::Button answer =
-            Messenger::current().show(this, Messenger::Icon::Warning, tr("Infomation"),
-                                      tr("Matrix%1 %2 Saved").arg(index).arg(name), Messenger::Ok,
-                                      Messenger::Ok);
-        if (answer == Messenger::Ok) {
-            qDebug("doCalSave OK, Scan list again");
-            rescan();
-        }
-    } else {
-        showError(tr("Save Matrix%1  %2, err").arg(index).arg(name));
-    }
+    controller->runInstrumentJob(
+        tr("Writing a matrix"), [matrices, record] { return QVariant(matrices->SaveCalfile(record)); }, this,
+        [this, index, name](const QVariant& result) {
+            if (result.toInt() != 0) {
+                showError(tr("Save Matrix%1  %2, err").arg(index).arg(name));
+                return;
+            }
+            const Messenger::Button answer =
+                Messenger::current().show(this, Messenger::Icon::Warning, tr("Infomation"),
+                                          tr("Matrix%1 %2 Saved").arg(index).arg(name), Messenger::Ok,
+                                          Messenger::Ok);
+            if (answer == Messenger::Ok) {
+                qDebug("doCalSave OK, Scan list again");
+                scanList(true);
+            }
+        });
 }
 
 void SensorDlg::doCalDel()
@@ -490,17 +574,22 @@ void SensorDlg::doCalDel()
         showError(tr("Invalid Matrix Index %1, need [0,95]").arg(index));
         return;
     }
-    if (k10->DelCalfile(index) == 0) {
-        const Messenger::Button answer =
-            Messenger::current().show(this, Messenger::Icon::Warning, tr("Infomation"),
-                                      tr("Matrix%1 Deleted").arg(index), Messenger::Ok, Messenger::Ok);
-        if (answer == Messenger::Ok) {
-            qDebug("doCalDel OK, Scan list again");
-            rescan();
-        }
-    } else {
-        showError(tr("Delete Matrix%1, err").arg(index));
-    }
+    MatrixStore* matrices = k10;
+    controller->runInstrumentJob(
+        tr("Deleting a matrix"), [matrices, index] { return QVariant(matrices->DelCalfile(index)); }, this,
+        [this, index](const QVariant& result) {
+            if (result.toInt() != 0) {
+                showError(tr("Delete Matrix%1, err").arg(index));
+                return;
+            }
+            const Messenger::Button answer =
+                Messenger::current().show(this, Messenger::Icon::Warning, tr("Infomation"),
+                                          tr("Matrix%1 Deleted").arg(index), Messenger::Ok, Messenger::Ok);
+            if (answer == Messenger::Ok) {
+                qDebug("doCalDel OK, Scan list again");
+                scanList(true);
+            }
+        });
 }
 
 // ---- The controller's matrix ------------------------------------------------

@@ -2,11 +2,14 @@
 #define SENSORDLG_H
 
 #include <QDialog>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <optional>
+
 class CSensor;
-class Calfile;
 class CrModes;
 class MatrixStore;
 class Measure;
@@ -15,11 +18,17 @@ class QGridLayout;
 class QLineEdit;
 class QTableWidget;
 class QVBoxLayout;
+class QWidget;
 
 // Shows what the connected instrument is and works with what it keeps in its
 // own memory: the calibration matrices of an i1Display Pro or a K-10, and the
 // modes of a CR-100 or CR-250, each applied as soon as the user changes it.
 // The same matrix table also reads and replaces the controller's matrix.
+//
+// What talks to the instrument runs as a job on the controller's instrument
+// thread, with the inputs copied; its result is shown when it answers, and a
+// cancelled one changes nothing shown. Meanwhile the instrument's controls are
+// off and the dialog's wait bar offers Cancel.
 class SensorDlg : public QDialog
 {
     Q_OBJECT
@@ -45,12 +54,17 @@ public slots:
 private:
     void buildCalibrationGroup(QVBoxLayout* layout);
     void buildCrSelectors(QGridLayout* grid);
-    bool hasCalibrationStorage() const { return i1d3 || k10; }
-    QStringList driverCalList();
-    Calfile driverCalfile(int position);
-    int driverSaveCalfile(const Calfile& calfile);
-    // Shows the driver's list again after a write or a delete.
-    void rescan();
+    // The instrument's stored matrices, or null.
+    MatrixStore* store() const { return i1d3 ? i1d3 : k10; }
+    // Reads the driver's list on the instrument thread and shows it; after a
+    // write or a delete (keepWhenEmpty) an empty list leaves the one shown.
+    void scanList(bool keepWhenEmpty);
+    // Sends a CR mode change; a change of the frequency typed while the
+    // instrument is busy is sent once it is free.
+    void sendCrChange(std::function<void()> change);
+    void sendHeldFrequency();
+    // The instrument's controls are off while a job for the sensor is pending.
+    void updateInstrumentControls();
     // Commits an edit still open in the matrix table before its texts are read.
     void commitPendingEdit(int row, int col);
     void showError(const QString& text);
@@ -76,6 +90,10 @@ private:
     QLineEdit* matrixIndexEdit = nullptr;
     QTableWidget* matrixTable = nullptr;
     Measure* controller = nullptr;
+    // What is turned off while the instrument is busy.
+    QList<QWidget*> instrumentControls;
+    // The last frequency typed while the instrument was busy.
+    std::optional<int> heldFrequency;
 };
 
 #endif // SENSORDLG_H

@@ -6,6 +6,7 @@
 #include "portlister.h"
 #include "sensortable.h"
 #include "serialport.h"
+#include "stallprobe.h"
 #include "uitest.h"
 #include "windowprobe.h"
 
@@ -30,27 +31,6 @@ constexpr qint64 kMaxCancelMs = 100;
 constexpr int kCrDeadlineMs = 2000;
 const QString kConnecting = QStringLiteral("Connecting the sensor");
 const QString kMeasuring = QStringLiteral("Measuring");
-
-// A timer on the main thread every 10 ms; the longest gap between two of its
-// ticks is how long the window stood still.
-class StallProbe
-{
-public:
-    StallProbe()
-    {
-        timer.setInterval(10);
-        timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer, &QTimer::timeout, [this] { maxGap = qMax(maxGap, clock.restart()); });
-        clock.start();
-        timer.start();
-    }
-    qint64 longestGap() { return qMax(maxGap, clock.elapsed()); }
-
-private:
-    QTimer timer;
-    QElapsedTimer clock;
-    qint64 maxGap = 0;
-};
 
 // The window with a CR250 on one port and a display on another; the CR
 // driver is the window's own, with a short deadline.

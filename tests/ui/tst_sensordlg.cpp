@@ -50,9 +50,19 @@ bool asTyped(const M& m)
 
 // The features dialog of one sensor, looked at through its widgets' names.
 struct Dialog {
-    Dialog(CSensor* sensor, Measure* controller)
-        : dialog(std::make_unique<SensorDlg>(sensor, controller))
+    Dialog(CSensor* sensor, Measure* controller_)
+        : dialog(std::make_unique<SensorDlg>(sensor, controller_))
+        , controller(controller_)
     {
+    }
+
+    // The instrument thread's answer to what the dialog asked of it, and to
+    // what that answer asked in turn.
+    void settle() const { QTRY_VERIFY_WITH_TIMEOUT(!controller->isInstrumentBusy(), 5000); }
+    void click(const char* name) const
+    {
+        button(name)->click();
+        settle();
     }
 
     template <typename T>
@@ -80,7 +90,7 @@ struct Dialog {
     {
         edit("matrixNameEdit")->setText(name);
         edit("matrixIndexEdit")->setText(index);
-        button("writeButton")->click();
+        click("writeButton");
     }
     QStringList items(const char* comboName) const
     {
@@ -92,6 +102,7 @@ struct Dialog {
     }
 
     std::unique_ptr<SensorDlg> dialog;
+    Measure* controller;
 };
 
 } // namespace
@@ -256,7 +267,7 @@ void TestSensorDlg::i1d3WrittenMatrixReadsBackAsTyped()
     d.typeMatrix(true);
     d.edit("matrixNameEdit")->clear();
     d.edit("matrixIndexEdit")->clear();
-    d.button("readButton")->click();
+    d.click("readButton");
     QCOMPARE(messages->shown().size(), 1);
     QCOMPARE(d.edit("matrixNameEdit")->text(), kStoredName);
     QCOMPARE(d.edit("matrixIndexEdit")->text(), QStringLiteral("7"));
@@ -274,11 +285,11 @@ void TestSensorDlg::i1d3ReadOutWithoutAnEntryDoesNothing()
 
     // Not scanned yet: the blank entry names nothing.
     QCOMPARE(d.items("fileListBox"), QStringList({" "}));
-    d.button("readButton")->click();
+    d.click("readButton");
     // Scanned, and the instrument holds nothing.
-    d.button("scanButton")->click();
+    d.click("scanButton");
     QCOMPARE(d.combo("fileListBox")->count(), 0);
-    d.button("readButton")->click();
+    d.click("readButton");
     QVERIFY(messages->shown().isEmpty());
 
     // An entry the instrument then fails to read is reported with its name.
@@ -287,10 +298,10 @@ void TestSensorDlg::i1d3ReadOutWithoutAnEntryDoesNothing()
     store.value = 3;
     qstrncpy(store.name, "stored", sizeof(store.name));
     QCOMPARE(i1d3Control(&store), I1D3_OK);
-    d.button("scanButton")->click();
+    d.click("scanButton");
     QCOMPARE(d.items("fileListBox"), QStringList({"MAT[3]_stored"}));
     i1d3Sim(I1D3_SIM_FAIL, 1, "i1d3GetCalfile", I1D3_ERR_COMMS);
-    d.button("readButton")->click();
+    d.click("readButton");
     QCOMPARE(messages->boxes(), QStringList{QStringLiteral("Warning I1Display Pro: Error in Read file MAT[3]_stored")});
     QCOMPARE(d.edit("matrixNameEdit")->text(), name);
 }
@@ -340,7 +351,7 @@ void TestSensorDlg::k10WritesDeletesAndReadsBack()
     QCOMPARE(k10Sim("stored 42"), 1);
     QCOMPARE(d.items("fileListBox"), QStringList({"MAT[42]_" + kStoredName}));
     d.typeMatrix(true);
-    d.button("readButton")->click();
+    d.click("readButton");
     QCOMPARE(messages->shown().size(), 1);
     QVERIFY(asTyped(d));
 
@@ -362,6 +373,7 @@ void TestSensorDlg::k10WritesDeletesAndReadsBack()
         messages->clear();
         d.edit("matrixIndexEdit")->setText(indexAndMessage.first);
         d.dialog->doCalDel();
+        d.settle();
         QCOMPARE(messages->boxes(), QStringList{QStringLiteral("Critical Error: ") + indexAndMessage.second});
     }
     QCOMPARE(k10Sim("stored 42"), 1);
@@ -369,6 +381,7 @@ void TestSensorDlg::k10WritesDeletesAndReadsBack()
     messages->clear();
     d.edit("matrixIndexEdit")->setText(QStringLiteral("42"));
     d.dialog->doCalDel();
+    d.settle();
     QCOMPARE(messages->boxes(), QStringList{QStringLiteral("Warning Infomation: Matrix42 Deleted")});
     QCOMPARE(k10Sim("stored 42"), 0);
     QCOMPARE(d.items("fileListBox"), QStringList({"MAT[5]_other"}));
@@ -392,26 +405,32 @@ void TestSensorDlg::cr100CalibrationAndSyncModes()
     QCOMPARE(d.items("calibModeBox"), QStringList({"Factory", "User1", "User2"}));
     QCOMPARE(d.combo("calibValueBox")->count(), 0);
     using Commands = std::vector<std::string>;
-    const auto sent = [this] {
+    const auto sent = [this, &d] {
+        d.settle();
         const Commands commands = crDevice->commands();
         crDevice->clearCommands();
         return commands;
     };
     const int matrix = sensor->getMatrixIndex();
     d.combo("calibModeBox")->setCurrentIndex(1);
+    d.settle();
     QCOMPARE(d.items("calibValueBox"), QStringList({"Panel A", "Panel B"}));
     QCOMPARE(d.combo("calibValueBox")->currentIndex(), matrix);
     QCOMPARE(sent(), (Commands{"SM UserCalibMode 1", "SM Matrix " + std::to_string(matrix)}));
     d.combo("calibValueBox")->setCurrentIndex(1 - matrix);
+    d.settle();
     QCOMPARE(sent(), Commands{"SM Matrix " + std::to_string(1 - matrix)});
     const int match = sensor->getMatchIndex();
     d.combo("calibModeBox")->setCurrentIndex(2);
+    d.settle();
     QCOMPARE(d.items("calibValueBox"), QStringList({"Match 1", "Match 2", "Match 3"}));
     QCOMPARE(d.combo("calibValueBox")->currentIndex(), match);
     QCOMPARE(sent(), (Commands{"SM UserCalibMode 2", "SM Match " + std::to_string(match)}));
     d.combo("calibModeBox")->setCurrentIndex(1);
+    d.settle();
     QCOMPARE(sent(), (Commands{"SM UserCalibMode 1", "SM Matrix " + std::to_string(1 - matrix)}));
     d.combo("calibModeBox")->setCurrentIndex(0);
+    d.settle();
     QCOMPARE(d.combo("calibValueBox")->count(), 0);
     QCOMPARE(sensor->getCalibMode(), 0);
 
@@ -419,10 +438,12 @@ void TestSensorDlg::cr100CalibrationAndSyncModes()
     QCOMPARE(sensor->getSyncMode(), 1);
     QVERIFY(d.edit("freqEdit")->isReadOnly());
     d.combo("syncModeBox")->setCurrentIndex(2);
+    d.settle();
     QVERIFY(crDevice->hasReceived("SM SyncMode 2"));
     QVERIFY(!d.edit("freqEdit")->isReadOnly());
     d.combo("syncModeBox")->setCurrentIndex(0);
     QVERIFY(d.edit("freqEdit")->isReadOnly());
+    d.settle();
     QCOMPARE(sensor->getSyncMode(), 0);
     QVERIFY(messages->shown().isEmpty());
 }
@@ -439,10 +460,29 @@ void TestSensorDlg::cr250SpeedAndFrequency()
     QVERIFY(crDevice->commands().empty());
 
     d.combo("speedBox")->setCurrentIndex(2);
+    d.settle();
     QVERIFY(crDevice->hasReceived("SM Speed 2"));
 
     d.edit("freqEdit")->setText(QStringLiteral("120"));
+    d.settle();
     QVERIFY(crDevice->hasReceived("SM SyncFreq 120"));
+
+    // Typed key by key while the instrument answers the first digit: the
+    // text typed last follows once it has, and what came between is skipped.
+    d.edit("freqEdit")->clear();
+    d.settle();
+    crDevice->clearCommands();
+    QTest::keyClicks(d.edit("freqEdit"), QStringLiteral("135"));
+    QVERIFY(controller->isSensorBusy());
+    d.settle();
+    QStringList frequencies;
+    for (const std::string& command : crDevice->commands()) {
+        if (command.rfind("SM SyncFreq ", 0) == 0)
+            frequencies << QString::fromStdString(command);
+    }
+    QCOMPARE(frequencies.size(), 2);
+    QCOMPARE(frequencies.last(), QStringLiteral("SM SyncFreq 135"));
+    QCOMPARE(sensor->getSyncFreq(), 135);
 }
 
 void TestSensorDlg::ca410ShowsItsIdentityOnly()
@@ -498,7 +538,7 @@ void TestSensorDlg::cellStillBeingEditedIsWhatIsWritten()
     editor->selectAll();
     QTest::keyClicks(editor, QString::fromLatin1(kTyped[row][col]));
     QCOMPARE(item->text(), QStringLiteral("7"));
-    d.button(toInstrument ? "writeButton" : "curWriteButton")->click();
+    d.click(toInstrument ? "writeButton" : "curWriteButton");
 
     QCOMPARE(item->text(), QString::fromLatin1(kTyped[row][col]));
     if (toInstrument) {
