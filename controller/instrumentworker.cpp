@@ -227,9 +227,11 @@ void InstrumentWorker::finish(const std::shared_ptr<Record>& record)
             actions.swap(record->successActions);
         result = record->result;
     }
+    // Not busy any more before the answer is delivered: an answer that opens
+    // a modal box must not leave a wait on show behind it.
+    emit busyChanged(isBusy(), waitingFor());
     for (const auto& action : actions)
         action();
     if (record->request.done)
         record->request.done(outcome, result);
-    emit busyChanged(isBusy(), waitingFor());
 }

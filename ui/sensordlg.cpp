@@ -120,9 +120,12 @@ SensorDlg::SensorDlg(CSensor* sensor_, Measure* controller_, QWidget* parent)
     connect(controller, &Measure::instrumentBusyChanged, this, &SensorDlg::updateInstrumentControls);
     connect(controller, &Measure::requestFinished, this,
             [this](Measure::Request, Measure::RequestResult result) {
-                // The user stopped waiting: a frequency typed meanwhile goes too.
+                // The user stopped waiting: a frequency typed meanwhile goes
+                // too; otherwise it follows now that the instrument is free.
                 if (result == Measure::RequestResult::Cancelled)
                     heldFrequency.reset();
+                else if (!controller->isSensorBusy())
+                    sendHeldFrequency();
             });
     updateInstrumentControls();
 }
@@ -299,8 +302,6 @@ void SensorDlg::updateInstrumentControls()
     const bool idle = !controller->isSensorBusy();
     for (QWidget* control : qAsConst(instrumentControls))
         control->setEnabled(idle);
-    if (idle)
-        sendHeldFrequency();
 }
 
 // ---- CR selectors -----------------------------------------------------------

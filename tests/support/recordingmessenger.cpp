@@ -2,6 +2,8 @@
 
 #include <QThread>
 
+#include <utility>
+
 RecordingMessenger::RecordingMessenger()
     : m_previous(Messenger::install(this))
 {
@@ -16,12 +18,26 @@ Messenger::Button RecordingMessenger::show(QWidget*, Icon icon, const QString& t
                                            const QString& text, Buttons buttons,
                                            Button defaultButton)
 {
+    const Shown box{icon, title, text, buttons, QThread::currentThread()};
+    std::function<void(const Shown&)> look;
+    {
+        QMutexLocker lock(&m_mutex);
+        look = m_whenShown;
+    }
+    if (look)
+        look(box);
     QMutexLocker lock(&m_mutex);
-    m_shown.append({icon, title, text, buttons, QThread::currentThread()});
+    m_shown.append(box);
     // A box with only an OK button has nothing to choose; it takes no queued answer.
     if (buttons != Buttons(Ok) && !m_answers.isEmpty())
         return m_answers.takeFirst();
     return defaultAnswer(buttons, defaultButton);
+}
+
+void RecordingMessenger::setWhenShown(std::function<void(const Shown&)> look)
+{
+    QMutexLocker lock(&m_mutex);
+    m_whenShown = std::move(look);
 }
 
 void RecordingMessenger::queueAnswer(Button answer)

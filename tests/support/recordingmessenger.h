@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QThread;
 
 // Records every message box the code under test would show and answers at once.
@@ -33,6 +35,9 @@ public:
     // Answers given to boxes offering a choice, in order; when they run out the
     // default button (or Ok) is the answer.
     void queueAnswer(Button answer);
+    // Called with each box as it is shown, on the thread showing it: what
+    // else is on the screen at that moment.
+    void setWhenShown(std::function<void(const Shown&)> look);
 
     QList<Shown> shown() const;
     // One line per box, in order: "<icon> <title>: <text>", and the texts alone,
@@ -45,6 +50,7 @@ private:
     mutable QMutex m_mutex;
     QList<Shown> m_shown;
     QList<Button> m_answers;
+    std::function<void(const Shown&)> m_whenShown;
     Messenger* m_previous = nullptr;
 };
 

@@ -259,7 +259,15 @@ void TestSensorDlg::i1d3WrittenMatrixReadsBackAsTyped()
 {
     Dialog d(i1d3.get(), controller.get());
     d.typeMatrix();
+    // The box comes once the wait is over: a wait left on show behind it
+    // could not be cancelled, nor the list read again.
+    bool waitOnShow = true;
+    messages->setWhenShown([&d, &waitOnShow](const RecordingMessenger::Shown&) {
+        waitOnShow = !d.child<QWidget>("instrumentWaitBar")->isHidden();
+    });
     d.write(kName19, QStringLiteral("7"));
+    messages->setWhenShown({});
+    QVERIFY(!waitOnShow);
     QCOMPARE(messages->boxes(), QStringList{QStringLiteral("Warning Infomation: Matrix7 Panel-19-characters Saved")});
     // Answered with OK, the list is read again.
     QCOMPARE(d.items("fileListBox"), QStringList({"MAT[7]_" + kStoredName}));
