@@ -171,12 +171,30 @@ void InstrumentWorker::execute(const std::shared_ptr<Record>& record)
     record->changed.notify_all();
 }
 
-void InstrumentWorker::cancel()
+bool InstrumentWorker::isCancelling() const
 {
     for (const auto& lane : lanes) {
-        if (lane->record)
-            cancelRecord(lane->record);
+        if (!lane->record)
+            continue;
+        std::lock_guard<std::mutex> lock(lane->record->mutex);
+        if (lane->record->state == Record::State::Cancelled)
+            return true;
     }
+    return false;
+}
+
+void InstrumentWorker::cancel()
+{
+    bool any = false;
+    for (const auto& lane : lanes) {
+        if (lane->record) {
+            cancelRecord(lane->record);
+            any = true;
+        }
+    }
+    // A library call goes on until it returns: the window says so meanwhile.
+    if (any)
+        emit busyChanged(true, waitingFor());
 }
 
 void InstrumentWorker::cancelRecord(const std::shared_ptr<Record>& record)

@@ -83,6 +83,9 @@ public:
     bool isBusy(Instruments instruments = Instruments(Sensor | Monitor)) const;
     // What the pending requests wait for; empty when none is pending.
     QString waitingFor() const;
+    // True while a cancelled request waits for its instrument call to return
+    // (a library call, which cannot be interrupted).
+    bool isCancelling() const;
 
     // Cancels the pending requests of the instruments, waits for them and
     // answers them before it returns. For a caller that is about to replace or
@@ -94,7 +97,7 @@ public:
 
 public slots:
     // Cancels every pending request; each is answered Cancelled once its
-    // instrument call has returned.
+    // instrument call has returned. busyChanged tells of the cancel at once.
     void cancel();
 
 signals:

@@ -398,6 +398,11 @@ QString Measure::waitingText() const
         .arg(instrumentWaitText());
 }
 
+bool Measure::isCancellingInstrumentRequest() const
+{
+    return worker && worker->isCancelling();
+}
+
 void Measure::cancelInstrumentRequest()
 {
     if (worker)

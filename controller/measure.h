@@ -124,6 +124,8 @@ public:
     QString instrumentWaitText() const;
     // True while a request for the sensor is pending.
     bool isSensorBusy() const;
+    // True while a cancelled request waits for its instrument call to return.
+    bool isCancellingInstrumentRequest() const;
     // The refusal while a request is pending, for the window's own commands.
     QString waitingText() const;
 

@@ -55,6 +55,10 @@ InstrumentWaitBar::~InstrumentWaitBar()
 
 QString InstrumentWaitBar::text() const
 {
+    // A call inside an instrument library cannot be interrupted: the cancel
+    // is applied when it returns.
+    if (controller->isCancellingInstrumentRequest())
+        return tr("Cancelled. Waiting for the instrument to return: %1...").arg(controller->instrumentWaitText());
     return tr("Waiting for the instrument: %1...").arg(controller->instrumentWaitText());
 }
 
@@ -74,6 +78,7 @@ void InstrumentWaitBar::showWait()
     // knows whether any is left.
     const bool busy = controller->isInstrumentBusy();
     label->setText(busy ? text() : QString());
+    cancelButton->setEnabled(!controller->isCancellingInstrumentRequest());
     setVisible(busy);
     escape->setEnabled(busy);
 }
