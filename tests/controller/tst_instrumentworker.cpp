@@ -8,6 +8,7 @@
 #include "scriptedsensor.h"
 #include "sensortable.h"
 #include "serialport.h"
+#include "stallprobe.h"
 
 #include <QElapsedTimer>
 #include <QSettings>
@@ -34,32 +35,6 @@ constexpr qint64 kMaxCancelMs = 100;
 constexpr int kCrDeadlineMs = 2000;
 // How long a library call blocks in the scripted sensor.
 constexpr int kLibraryCallMs = 400;
-
-// A timer on the main thread every 10 ms; the longest gap between two of its
-// ticks is how long the window would have stood still.
-class StallProbe
-{
-public:
-    StallProbe()
-    {
-        timer.setInterval(10);
-        timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            maxGap = qMax(maxGap, clock.restart());
-        });
-        clock.start();
-        timer.start();
-    }
-    qint64 longestGap()
-    {
-        return qMax(maxGap, clock.elapsed());
-    }
-
-private:
-    QTimer timer;
-    QElapsedTimer clock;
-    qint64 maxGap = 0;
-};
 
 Measure::RequestResult resultOf(const QSignalSpy& spy, int i)
 {
@@ -236,6 +211,8 @@ void TestInstrumentWorker::cancelEndsASerialWait()
     QSignalSpy connected(rig.measure.get(), &Measure::sensorConnected);
 
     StallProbe probe;
+
+    probe.start();
     QVERIFY(reading ? rig.measure->requestSingleMeasure() : rig.measure->requestConnectSensor(13, rig.crPort()));
     // Pending on the command the instrument leaves unanswered.
     QTRY_VERIFY_WITH_TIMEOUT(rig.instrument.hasReceived(command.toStdString()), 3000);
@@ -248,7 +225,7 @@ void TestInstrumentWorker::cancelEndsASerialWait()
     QVERIFY(finished.wait(1000));
     const qint64 cancelMs = clock.elapsed();
     QVERIFY2(cancelMs <= kMaxCancelMs, qPrintable(QStringLiteral("cancel took %1 ms").arg(cancelMs)));
-    const qint64 stall = probe.longestGap();
+    const double stall = probe.longestGapSoFarMs();
     QVERIFY2(stall <= kMaxStallMs, qPrintable(QStringLiteral("window stood still %1 ms").arg(stall)));
     QCOMPARE(resultOf(finished, 0), Measure::RequestResult::Cancelled);
     QVERIFY(corrected.isEmpty());
@@ -304,6 +281,8 @@ void TestInstrumentWorker::cancelOfALibraryCallIsAppliedOnReturn()
     QSignalSpy connected(rig.measure.get(), &Measure::sensorConnected);
 
     StallProbe probe;
+
+    probe.start();
     if (reading) {
         QVERIFY(rig.measure->requestSingleMeasure());
     } else {
@@ -325,7 +304,7 @@ void TestInstrumentWorker::cancelOfALibraryCallIsAppliedOnReturn()
     QVERIFY(!inside.load());
     QCOMPARE(reading ? sensor->colorCalls.load() : sensor->initCalls.load(), 1);
     QCOMPARE(resultOf(finished, 0), Measure::RequestResult::Cancelled);
-    const qint64 stall = probe.longestGap();
+    const double stall = probe.longestGapSoFarMs();
     QVERIFY2(stall <= kMaxStallMs, qPrintable(QStringLiteral("window stood still %1 ms").arg(stall)));
     // Its result is dropped: no reading, no sensor left open.
     QVERIFY(corrected.isEmpty());
@@ -352,6 +331,8 @@ void TestInstrumentWorker::pendingRequestRefusesWhatUsesItsInstrument()
     QSignalSpy corrected(rig.measure.get(), &Measure::colorChanged);
 
     StallProbe probe;
+
+    probe.start();
     QVERIFY(rig.measure->requestSingleMeasure());
     QTRY_COMPARE_WITH_TIMEOUT(rig.scripted->startCalls.load(), 1, 3000);
 
@@ -393,7 +374,7 @@ void TestInstrumentWorker::pendingRequestRefusesWhatUsesItsInstrument()
     QCOMPARE(rig.scripted->colorCalls.load(), 0);
     QVERIFY(corrected.isEmpty());
     QVERIFY(!jobRan);
-    const qint64 stall = probe.longestGap();
+    const double stall = probe.longestGapSoFarMs();
     QVERIFY2(stall <= kMaxStallMs, qPrintable(QStringLiteral("window stood still %1 ms").arg(stall)));
 
     // Deleting the sensor under a pending request cancels it and waits.

@@ -51,6 +51,12 @@ double StallProbe::longestGapMs() const
     return m_gapsMs.empty() ? 0.0 : *std::max_element(m_gapsMs.begin(), m_gapsMs.end());
 }
 
+double StallProbe::longestGapSoFarMs() const
+{
+    const double open = m_timer.isActive() ? double(m_clock.nsecsElapsed() - m_lastNs) / 1e6 : 0.0;
+    return std::max(longestGapMs(), open);
+}
+
 double StallProbe::percentileGapMs(double p) const
 {
     if (m_gapsMs.empty())

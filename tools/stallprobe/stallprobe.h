@@ -25,6 +25,8 @@ public:
 
     int tickCount() const { return m_ticks; }
     double longestGapMs() const;
+    // While it ticks: the longest gap so far, the one still open included.
+    double longestGapSoFarMs() const;
     // The gap that p percent of the gaps do not exceed (nearest rank), for
     // example 99 for the 99th percentile; 0 with no gaps.
     double percentileGapMs(double p) const;
