@@ -150,8 +150,12 @@ bool i1d3Dialog(Measure* controller, const QDir& outDir, const QString& suffix)
     if (!sensor || !sensor->init(QString()))
         return fail("the stand-in i1Display Pro did not open");
     SensorDlg dialog(sensor.get(), controller);
-    dialog.findChild<QPushButton*>(QStringLiteral("scanButton"))->click();
-    dialog.findChild<QPushButton*>(QStringLiteral("readButton"))->click();
+    // Each answered before the next: the dialog's buttons wait for the instrument.
+    for (const char* name : {"scanButton", "readButton"}) {
+        dialog.findChild<QPushButton*>(QString::fromLatin1(name))->click();
+        if (!QTest::qWaitFor([controller] { return !controller->isInstrumentBusy(); }, 5000))
+            return fail("the stand-in i1Display Pro did not answer");
+    }
     dialog.show();
     const bool saved = save(dialog, outDir, QStringLiteral("sensordlg-i1d3-%1.png").arg(suffix));
     sensor->release();
