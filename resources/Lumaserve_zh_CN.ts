@@ -241,12 +241,12 @@
         <translation>取消</translation>
     </message>
     <message>
-        <source>Waiting for the instrument: %1...</source>
-        <translation>正在等待仪器:%1...</translation>
+        <source>Waiting for the instrument: %1</source>
+        <translation>正在等待仪器:%1</translation>
     </message>
     <message>
-        <source>Cancelled. Waiting for the instrument to return: %1...</source>
-        <translation>已取消。正在等待仪器返回:%1...</translation>
+        <source>Cancelled. Waiting for the instrument to return: %1</source>
+        <translation>已取消。正在等待仪器返回:%1</translation>
     </message>
 </context>
 <context>

@@ -58,8 +58,8 @@ QString InstrumentWaitBar::text() const
     // A call inside an instrument library cannot be interrupted: the cancel
     // is applied when it returns.
     if (controller->isCancellingInstrumentRequest())
-        return tr("Cancelled. Waiting for the instrument to return: %1...").arg(controller->instrumentWaitText());
-    return tr("Waiting for the instrument: %1...").arg(controller->instrumentWaitText());
+        return tr("Cancelled. Waiting for the instrument to return: %1").arg(controller->instrumentWaitText());
+    return tr("Waiting for the instrument: %1").arg(controller->instrumentWaitText());
 }
 
 void InstrumentWaitBar::setTextVisible(bool visible)

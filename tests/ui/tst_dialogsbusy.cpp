@@ -221,7 +221,7 @@ void TestDialogsBusy::featuresDialogKeepsGoingAndCancelEndsTheWait()
         QTRY_VERIFY_WITH_TIMEOUT(rig.store->isWaiting(), 3000);
     QVERIFY(rig.controller.isInstrumentBusy());
     QVERIFY(bar->isVisible());
-    QCOMPARE(child<QLabel>(&dialog, "waitLabel")->text(), QStringLiteral("Waiting for the instrument: %1...").arg(what));
+    QCOMPARE(child<QLabel>(&dialog, "waitLabel")->text(), QStringLiteral("Waiting for the instrument: %1").arg(what));
     for (QWidget* control : qAsConst(controls))
         QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
     const QStringList selectors = shownTexts(&dialog);
