@@ -1,6 +1,7 @@
 // The station's wire rate: off, every device answers at once; on, the serial
 // devices take their line's time and the K-10 each reply's.
 #include "k10sensor.h"
+#include "rawterminal.h"
 #include "sensorlibrary.h"
 #include "simulatedstation.h"
 
@@ -9,9 +10,6 @@
 #include <QLibrary>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <memory>
@@ -22,39 +20,6 @@ using Instrument = SimulatedWorld::Instrument;
 
 constexpr int kListed = 4;
 constexpr int kFirstSlot = 60;
-
-int openRaw(const QString& port)
-{
-    const QByteArray path = QStringLiteral("/dev/%1").arg(port).toLocal8Bit();
-    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return fd;
-    termios tio{};
-    tcgetattr(fd, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(fd, TCSANOW, &tio);
-    return fd;
-}
-
-// Reads until a line end ('\r' or '\n') arrives or the deadline passes.
-QByteArray readLine(int fd, int timeoutMs)
-{
-    QByteArray got;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < timeoutMs) {
-        pollfd pfd{fd, POLLIN, 0};
-        if (::poll(&pfd, 1, 20) <= 0)
-            continue;
-        char ch = 0;
-        if (::read(fd, &ch, 1) == 1) {
-            got += ch;
-            if (ch == '\r' || ch == '\n')
-                break;
-        }
-    }
-    return got;
-}
 
 } // namespace
 
@@ -137,12 +102,12 @@ void TestSimulatedStation::serialLinesKeepTheirTimeOnlyAtWireRate()
     QString error;
     QVERIFY2(m_station->start(&error), qPrintable(error));
 
-    const int fd = openRaw(m_station->sensorPort(Instrument(instrument)));
+    const int fd = openRawTerminal(QStringLiteral("/dev/%1").arg(m_station->sensorPort(Instrument(instrument))).toStdString());
     QVERIFY(fd >= 0);
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(::write(fd, command.constData(), size_t(command.size())), ssize_t(command.size()));
-    const QByteArray reply = readLine(fd, 5000);
+    const QByteArray reply = QByteArray::fromStdString(readUntilAny(fd, "\r\n", 5000));
     const qint64 elapsedNs = clock.nsecsElapsed();
     ::close(fd);
     QVERIFY2(reply.startsWith("OK"), reply.constData());

@@ -1,10 +1,8 @@
 #include "ptydevice.h"
+#include "rawterminal.h"
 
 #include <QtTest>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -40,38 +38,6 @@ private:
     std::string m_pending; // only the device's own thread receives
 };
 
-int openRaw(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return fd;
-    termios tio{};
-    tcgetattr(fd, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(fd, TCSANOW, &tio);
-    return fd;
-}
-
-// Reads until `terminator` arrives or the deadline passes.
-std::string readUntil(int fd, char terminator, int timeoutMs)
-{
-    std::string got;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < timeoutMs) {
-        pollfd pfd{fd, POLLIN, 0};
-        if (::poll(&pfd, 1, 20) <= 0)
-            continue;
-        char ch = 0;
-        if (::read(fd, &ch, 1) == 1) {
-            got += ch;
-            if (ch == terminator)
-                break;
-        }
-    }
-    return got;
-}
-
 } // namespace
 
 class TestPtyDevice : public QObject
@@ -102,7 +68,7 @@ void TestPtyDevice::pacedTransfersKeepTheirWireTime()
     EchoDevice device(line);
     QVERIFY(device.start());
     device.setPaced(true);
-    const int fd = openRaw(device.devicePath());
+    const int fd = openRawTerminal(device.devicePath());
     QVERIFY(fd >= 0);
     const auto msOf = [](std::chrono::nanoseconds t) { return t.count() / 1e6; };
     // On a busy machine a thread may wake late, never early: the quickest of
@@ -116,7 +82,7 @@ void TestPtyDevice::pacedTransfersKeepTheirWireTime()
         QElapsedTimer clock;
         clock.start();
         std::thread sender([&] { device.send(reply); });
-        const std::string got = readUntil(fd, '\r', 2000);
+        const std::string got = readUntilAny(fd, "\r", 2000);
         tookMs = std::min(tookMs, clock.nsecsElapsed() / 1e6);
         sender.join();
         QCOMPARE(got, reply);
@@ -135,7 +101,7 @@ void TestPtyDevice::pacedTransfersKeepTheirWireTime()
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(::write(fd, command.data(), command.size()), ssize_t(command.size()));
-        const std::string answer = readUntil(fd, '\r', 2000);
+        const std::string answer = readUntilAny(fd, "\r", 2000);
         exchangeMs = std::min(exchangeMs, clock.nsecsElapsed() / 1e6);
         QCOMPARE(answer, "ACK:" + command);
     }
