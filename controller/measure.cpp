@@ -436,14 +436,14 @@ bool Measure::refuseInstrumentRequest(const QString& title, int instruments)
 }
 
 void Measure::submitRequest(Request request, int instruments, const QString& what, CSensor* waitingSensor,
-                            CMonitor* waitingMonitor, std::function<QVariant()> run,
+                            CMonitor* waitingMonitor, std::function<QVariant(InstrumentWorker::Job&)> run,
                             std::function<void(const QVariant&)> undo,
                             std::function<RequestResult(bool cancelled, const QVariant&)> finish)
 {
     InstrumentWorker::Request r;
     r.instruments = InstrumentWorker::Instruments(instruments);
     r.what = what;
-    r.run = [run](InstrumentWorker::Job&) { return run(); };
+    r.run = std::move(run);
     r.undo = std::move(undo);
     r.interrupt = [waitingSensor, waitingMonitor] {
         if (waitingSensor)
@@ -495,7 +495,7 @@ bool Measure::requestConnectSensor(int type, QString port)
         sensorPortPath = path;
     submitRequest(
         Request::ConnectSensor, InstrumentWorker::Sensor, tr("Connecting the sensor"), fresh, nullptr,
-        [old, fresh, path, shared] {
+        [old, fresh, path, shared](InstrumentWorker::Job&) {
             if (old)
                 old->release();
             return QVariant(fresh && !shared && fresh->init(path));
@@ -526,7 +526,7 @@ bool Measure::requestConnectMonitor(QString portName)
     const QString path = devicePath(portName);
     submitRequest(
         Request::ConnectMonitor, InstrumentWorker::Monitor, tr("Connecting the monitor"), nullptr, link,
-        [link, path, shared] { return QVariant(!shared && link->init(path)); },
+        [link, path, shared](InstrumentWorker::Job&) { return QVariant(!shared && link->init(path)); },
         [link](const QVariant&) { link->release(); },
         [this](bool cancelled, const QVariant& result) {
             const bool open = !cancelled && result.toBool();
@@ -546,43 +546,37 @@ bool Measure::requestSingleMeasure()
         return false;
     CSensor* reading = sensor;
     const QString path = reading->getHasComPort() ? sensorPortPath : QString();
-    InstrumentWorker::Request r;
-    r.instruments = InstrumentWorker::Sensor;
-    r.what = tr("Measuring");
     // Opened here when closed; undone when cancelled, as the reading is.
     auto openedHere = std::make_shared<std::atomic<bool>>(false);
-    r.run = [reading, path, openedHere](InstrumentWorker::Job& job) {
-        if (!reading->getIsOpen()) {
-            if (!reading->init(path))
-                return QVariant(false);
-            openedHere->store(true);
-        }
-        reading->startMeasure();
-        // Not the sensor's own timer: that would need this thread's event
-        // loop, and could not be cut short by a cancel.
-        if (!job.sleep(reading->getMeasureDelay()))
+    submitRequest(
+        Request::SingleMeasure, InstrumentWorker::Sensor, tr("Measuring"), reading, nullptr,
+        [reading, path, openedHere](InstrumentWorker::Job& job) {
+            if (!reading->getIsOpen()) {
+                if (!reading->init(path))
+                    return QVariant(false);
+                openedHere->store(true);
+            }
+            reading->startMeasure();
+            // Not the sensor's own timer: that would need this thread's event
+            // loop, and could not be cut short by a cancel.
+            if (!job.sleep(reading->getMeasureDelay()))
+                return QVariant(true);
+            // Its colorChanged comes through forwardSensorColor(), held until
+            // the request is answered.
+            reading->GetColor();
             return QVariant(true);
-        // Its colorChanged comes through forwardSensorColor(), held until
-        // the request is answered.
-        reading->GetColor();
-        return QVariant(true);
-    };
-    r.undo = [reading, openedHere](const QVariant&) {
-        if (openedHere->load() && reading->getIsOpen())
-            reading->release();
-    };
-    r.interrupt = [reading] { reading->cancelWaits(); };
-    r.resume = [reading] { reading->resumeWaits(); };
-    r.done = [this](InstrumentWorker::Outcome outcome, const QVariant& result) {
-        if (outcome == InstrumentWorker::Outcome::Cancelled) {
-            emit requestFinished(Request::SingleMeasure, RequestResult::Cancelled);
-            return;
-        }
-        const bool open = result.toBool();
-        emit sensorConnected(open);
-        emit requestFinished(Request::SingleMeasure, open ? RequestResult::Succeeded : RequestResult::Failed);
-    };
-    worker->submit(std::move(r));
+        },
+        [reading, openedHere](const QVariant&) {
+            if (openedHere->load() && reading->getIsOpen())
+                reading->release();
+        },
+        [this](bool cancelled, const QVariant& result) {
+            if (cancelled)
+                return RequestResult::Cancelled;
+            const bool open = result.toBool();
+            emit sensorConnected(open);
+            return open ? RequestResult::Succeeded : RequestResult::Failed;
+        });
     return true;
 }
 
@@ -604,7 +598,7 @@ bool Measure::requestRelease(bool releaseSensor, bool releaseMonitor)
     }
     submitRequest(
         Request::Release, instruments, tr("Releasing the instruments"), oldSensor, oldMonitor,
-        [oldSensor, oldMonitor] {
+        [oldSensor, oldMonitor](InstrumentWorker::Job&) {
             if (oldSensor && oldSensor->getIsOpen())
                 oldSensor->release();
             if (oldMonitor && oldMonitor->GetInit())
@@ -627,7 +621,8 @@ bool Measure::runInstrumentJob(QString what, std::function<QVariant()> job, QObj
     if (!job || refuseInstrumentRequest(tr("Warning"), InstrumentWorker::Sensor))
         return false;
     const QPointer<QObject> receiver(context);
-    submitRequest(Request::Job, InstrumentWorker::Sensor, what, sensor, nullptr, std::move(job), {},
+    submitRequest(Request::Job, InstrumentWorker::Sensor, what, sensor, nullptr,
+                  [job](InstrumentWorker::Job&) { return job(); }, {},
                   [receiver, context, done](bool cancelled, const QVariant& result) {
                       // A dialog closed meanwhile gets nothing.
                       if (!cancelled && done && (!context || receiver))

@@ -2,6 +2,7 @@
 #define MEASURE_H
 
 #include "ccolor.h"
+#include "instrumentworker.h"
 #include "matrix.h"
 
 #include <QMutex>
@@ -15,7 +16,6 @@
 class AlignmentThread;
 class CMonitor;
 class CSensor;
-class InstrumentWorker;
 
 // The measurement controller: owns the current sensor driver, the link to the
 // display under alignment, the alignment service thread and the 3 x 3 correction
@@ -174,7 +174,7 @@ private:
     // monitor given here (either may be null) as what a cancel ends. finish
     // is called on the main thread, with cancelled, and says how it went.
     void submitRequest(Request request, int instruments, const QString& what, CSensor* waitingSensor,
-                       CMonitor* waitingMonitor, std::function<QVariant()> run,
+                       CMonitor* waitingMonitor, std::function<QVariant(InstrumentWorker::Job&)> run,
                        std::function<void(const QVariant&)> undo,
                        std::function<RequestResult(bool cancelled, const QVariant&)> finish);
     // Cancels the pending request for the instruments and waits for it.
