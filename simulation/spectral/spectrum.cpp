@@ -1,7 +1,5 @@
 #include "spectrum.h"
 
-#include "xspect.h"
-
 #include <algorithm>
 #include <cmath>
 

@@ -57,6 +57,8 @@ class TestColorimeterModel : public QObject
 private slots:
     void matchedFiltersReadExactly_data();
     void matchedFiltersReadExactly();
+    void filterDeformations_data();
+    void filterDeformations();
     void factoryCalibrationIsExactOnItsSource_data();
     void factoryCalibrationIsExactOnItsSource();
     void mismatchPerChannel_data();
@@ -95,6 +97,59 @@ void TestColorimeterModel::matchedFiltersReadExactly()
     const Vec3 truth = Observer::cie1931().xyz(spd);
     const Vec3 read = ColorimeterModel::ideal().reading(spd);
     QVERIFY2(nearRelative(read, truth, 1e-9), qPrintable(text(read) + " against " + text(truth)));
+}
+
+void TestColorimeterModel::filterDeformations_data()
+{
+    QTest::addColumn<double>("shift");
+    QTest::addColumn<double>("widthScale");
+    QTest::addColumn<double>("lobeHeight");
+    QTest::newRow("to the red") << 3.0 << 1.0 << 0.0;
+    QTest::newRow("to the blue") << -2.0 << 1.0 << 0.0;
+    QTest::newRow("wider") << 0.0 << 1.06 << 0.0;
+    QTest::newRow("narrower") << 0.0 << 0.95 << 0.0;
+    QTest::newRow("side lobe") << 0.0 << 1.0 << 0.03;
+}
+
+void TestColorimeterModel::filterDeformations()
+{
+    QFETCH(double, shift);
+    QFETCH(double, widthScale);
+    QFETCH(double, lobeHeight);
+    // On ȳ, whose single peak (555 nm) and half points are easy to find.
+    ChannelDeformation d;
+    d.shiftNm = shift;
+    d.widthScale = widthScale;
+    d.lobeNm = 420.0;
+    d.lobeFwhmNm = 20.0;
+    d.lobeHeight = lobeHeight;
+    const ColorimeterModel c(QStringLiteral("deformed"), {{{}, d, {}}}, CalibrationSource::filteredIlluminantA());
+    const Spectrum& target = Observer::cie1931().function(1);
+    const Spectrum& s = c.sensitivity(1);
+    const auto halfPoints = [](const Spectrum& curve) {
+        std::vector<double> crossings;
+        const double half = curve.peakValue() / 2.0;
+        for (int i = 0; i + 1 < Spectrum::Count; ++i)
+            if ((curve.at(i) - half) * (curve.at(i + 1) - half) < 0.0)
+                crossings.push_back(Spectrum::wavelengthAt(i) + (half - curve.at(i)) / (curve.at(i + 1) - curve.at(i)));
+        return crossings;
+    };
+    const std::vector<double> before = halfPoints(target), after = halfPoints(s);
+    QCOMPARE(before.size(), std::size_t(2));
+    QCOMPARE(after.size(), std::size_t(2));
+    // About 555 nm: each half point moves by the shift plus the scaled distance.
+    for (int i = 0; i < 2; ++i) {
+        const double expected = 555.0 + shift + (before[i] - 555.0) * widthScale;
+        QVERIFY2(std::fabs(after[i] - expected) < 0.3,
+                 qPrintable(QString::number(after[i]) + " not " + QString::number(expected)));
+    }
+    // The lobe adds its own area, height times σ·sqrt(2π), and nothing else.
+    const double added = s.integrate(Spectrum::constant(1.0)) - widthScale * target.integrate(Spectrum::constant(1.0));
+    const double lobeArea = lobeHeight * target.peakValue() * 20.0 / 2.3548200450309493 * std::sqrt(2.0 * M_PI);
+    QVERIFY2(std::fabs(added - lobeArea) < 1e-3 * target.integrate(Spectrum::constant(1.0)),
+             qPrintable(QString::number(added)));
+    if (lobeHeight > 0.0)
+        QVERIFY(s.valueAt(420.0) - target.valueAt(420.0) > 0.9 * lobeHeight * target.peakValue());
 }
 
 void TestColorimeterModel::factoryCalibrationIsExactOnItsSource_data()
@@ -137,8 +192,7 @@ void TestColorimeterModel::mismatchPerChannel()
     // Colorimeters of the class these are sold as: f1′ of a few percent.
     const double f1 = instrument(name).f1Prime(channel);
     QVERIFY2(f1 >= 0.01 && f1 <= 0.10, qPrintable(QString::number(f1)));
-    // The measure itself: nothing for a match, and the gain of a channel
-    // does not count, only its shape.
+    // The measure itself: nothing for a match.
     QVERIFY(ColorimeterModel::ideal().f1Prime(channel) < 1e-12);
 }
 
