@@ -123,8 +123,11 @@ Vec3 ColorimeterModel::reading(const Spectrum& spd) const
 
 double ColorimeterModel::f1Prime(int channel, const Observer& observer) const
 {
-    const Spectrum& target = observer.function(channel);
-    const Spectrum& s = sensitivity(channel);
+    return f1Prime(sensitivity(channel), observer.function(channel));
+}
+
+double ColorimeterModel::f1Prime(const Spectrum& s, const Spectrum& target)
+{
     const Spectrum a = Spectrum::illuminantA();
     const double norm = a.integrate(target) / a.integrate(s);
     double mismatch = 0.0, area = 0.0;

@@ -70,6 +70,7 @@ public:
     // as the function does, then ∫|s* − t| dλ / ∫t dλ. Illuminant A
     // normalises every channel, not only ȳ, so the three are comparable.
     double f1Prime(int channel, const Observer& observer = Observer::cie1931()) const;
+    static double f1Prime(const Spectrum& sensitivity, const Spectrum& target);
 
 private:
     QString m_name;

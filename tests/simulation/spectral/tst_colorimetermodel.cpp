@@ -190,10 +190,19 @@ void TestColorimeterModel::mismatchPerChannel()
     QFETCH(QString, name);
     QFETCH(int, channel);
     // Colorimeters of the class these are sold as: f1′ of a few percent.
-    const double f1 = instrument(name).f1Prime(channel);
+    const ColorimeterModel c = instrument(name);
+    const double f1 = c.f1Prime(channel);
     QVERIFY2(f1 >= 0.01 && f1 <= 0.10, qPrintable(QString::number(f1)));
-    // The measure itself: nothing for a match.
+    // The measure itself: nothing for a match, and a channel's gain does
+    // not count, only its shape.
     QVERIFY(ColorimeterModel::ideal().f1Prime(channel) < 1e-12);
+    const Spectrum& s = c.sensitivity(channel);
+    const Spectrum& target = Observer::cie1931().function(channel);
+    for (double gain : {0.4, 3.0, 250.0}) {
+        QVERIFY(ColorimeterModel::f1Prime(gain * target, target) < 1e-12);
+        QVERIFY2(std::fabs(ColorimeterModel::f1Prime(gain * s, target) - f1) < 1e-12,
+                 qPrintable(QString::number(ColorimeterModel::f1Prime(gain * s, target) - f1)));
+    }
 }
 
 void TestColorimeterModel::mismatchDiffersBetweenInstruments()
