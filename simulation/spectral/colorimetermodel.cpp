@@ -66,6 +66,8 @@ ColorimeterModel ColorimeterModel::ideal(const Observer& observer)
 // Each instrument's filters: invented but of the size real filter sets miss
 // by (shifts of a nanometre or two, widths within a few percent, side lobes
 // of a percent or two), and different for each, so their f1′ differ.
+// The display instruments are calibrated on a white-LED LCD's primaries, the
+// panels they are mostly sold for; the others on Illuminant A through glass.
 ColorimeterModel ColorimeterModel::ca410(const Observer& observer)
 {
     return ColorimeterModel(
