@@ -101,10 +101,11 @@ int SimulateCommand::run(const QStringList& arguments)
                        "sensor uncorrected, calibrate the sensor on red, green, blue and white "
                        "against the reference instrument, align again, save the profile, start "
                        "anew with the profile and align once more. Prints each step and its "
-                       "figures. It ends with 0 only when the display's true white error is above "
-                       "0.002 du'v' with the sensor uncorrected, below 0.0005 with the calibrated "
-                       "sensor and again after reopening the profile, whose matrix must be the "
-                       "saved one; 4 when the story ran but a figure is not so."));
+                       "figures. It ends with 0 only when the display's true white error misses "
+                       "the alignment's tolerance of 0.0005 du'v' with the sensor uncorrected and "
+                       "meets it with the calibrated sensor and again after reopening the "
+                       "profile, whose matrix must be the saved one; 4 when the story ran but a "
+                       "figure is not so."));
     if (parsed >= 0)
         return parsed;
     Instrument instrument = Instrument::CA410;

@@ -20,45 +20,31 @@ double determinant(const Xyz& a, const Xyz& b, const Xyz& c)
 
 } // namespace
 
-DisplayModel::DisplayModel()
-    : DisplayModel({0.640, 0.330}, {0.300, 0.600}, {0.150, 0.060}, {0.2900, 0.3050}, 2.2, 250.0)
+DisplayModel::DisplayModel(DisplayTechnology::Kind kind, double gamma)
+    : m_kind(kind),
+      m_technology(DisplayTechnology::make(kind)),
+      m_gamma(gamma)
 {
-}
-
-DisplayModel::DisplayModel(Chromaticity red, Chromaticity green, Chromaticity blue, Chromaticity nativeWhite,
-                           double gamma, double whiteLuminance)
-    : m_gamma(gamma),
-      m_whiteLuminance(whiteLuminance)
-{
-    // Each primary's colour at unit luminance; their luminances are what makes
-    // the three add up to the native white at full drive.
-    const std::array<Xyz, 3> unit{{fromChromaticity(red, 1.0), fromChromaticity(green, 1.0),
-                                   fromChromaticity(blue, 1.0)}};
-    Rgb luminance{};
-    if (!solve(unit, fromChromaticity(nativeWhite, whiteLuminance), &luminance))
-        luminance = Rgb{};
-    for (size_t i = 0; i < 3; ++i) {
-        for (size_t k = 0; k < 3; ++k)
-            m_primaries[i][k] = unit[i][k] * luminance[i];
-    }
 }
 
 Xyz DisplayModel::primary(int channel) const
 {
     if (channel < 0 || channel > 2)
         return Xyz{};
-    return m_primaries[size_t(channel)];
+    return m_technology.primaryXyz(DisplayTechnology::Primary(channel));
+}
+
+Spectrum DisplayModel::spectrum(const Rgb& level, const Rgb& gains) const
+{
+    Rgb light{};
+    for (size_t i = 0; i < 3; ++i)
+        light[i] = std::pow(clamp01(level[i]), m_gamma) * clamp01(gains[i]);
+    return m_technology.spd(light[0], light[1], light[2]);
 }
 
 Xyz DisplayModel::emitted(const Rgb& level, const Rgb& gains) const
 {
-    Xyz sum{};
-    for (size_t i = 0; i < 3; ++i) {
-        const double light = std::pow(clamp01(level[i]), m_gamma) * clamp01(gains[i]);
-        for (size_t k = 0; k < 3; ++k)
-            sum[k] += light * m_primaries[i][k];
-    }
-    return sum;
+    return Observer::cie1931().xyz(spectrum(level, gains));
 }
 
 DisplayModel::Chromaticity DisplayModel::targetWhite()

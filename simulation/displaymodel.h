@@ -1,15 +1,18 @@
 #ifndef DISPLAYMODEL_H
 #define DISPLAYMODEL_H
 
+#include "displaytechnology.h"
+
 #include <array>
 
 using Xyz = std::array<double, 3>;
 using Rgb = std::array<double, 3>;
 
-// A display of the kind on the line: three primaries, a native white that is
-// not the target white, a gamma and a peak luminance. What it emits is the sum
-// of its primaries, each at its drive level raised to the gamma and scaled by
-// the firmware's gain for that channel (gains act in linear light, 0 to 1).
+// A display of the kind on the line: a display technology's sub-pixel
+// spectra, driven through a gamma. Each channel's drive level is raised to the
+// gamma and scaled by the firmware's gain for that channel (gains act in
+// linear light, 0 to 1); the technology turns the three into the spectrum
+// shown, and the CIE 1931 observer into its true XYZ.
 class DisplayModel
 {
 public:
@@ -18,17 +21,17 @@ public:
         double y = 0.0;
     };
 
-    // A typical panel: sRGB-like primaries, a bluish native white, gamma 2.2,
-    // 250 cd/m2 at full white.
-    DisplayModel();
-    DisplayModel(Chromaticity red, Chromaticity green, Chromaticity blue, Chromaticity nativeWhite,
-                 double gamma, double whiteLuminance);
+    // The white-LED LCD is the panel the line makes most of; gamma 2.2.
+    explicit DisplayModel(DisplayTechnology::Kind kind = DisplayTechnology::Kind::WhiteLedLcd, double gamma = 2.2);
 
+    DisplayTechnology::Kind kind() const { return m_kind; }
+    const DisplayTechnology& technology() const { return m_technology; }
     double gamma() const { return m_gamma; }
-    double whiteLuminance() const { return m_whiteLuminance; }
     // XYZ of one channel (0 red, 1 green, 2 blue) at full drive and gain 1.
     Xyz primary(int channel) const;
-    // XYZ shown for drive levels 0..1 (clamped) with the given gains.
+    // The spectrum shown for drive levels 0..1 (clamped) with the given gains.
+    Spectrum spectrum(const Rgb& level, const Rgb& gains = Rgb{{1.0, 1.0, 1.0}}) const;
+    // Its true XYZ.
     Xyz emitted(const Rgb& level, const Rgb& gains = Rgb{{1.0, 1.0, 1.0}}) const;
 
     // D65 as the alignment's target white.
@@ -48,9 +51,9 @@ public:
     static double whiteError(const Xyz& xyz);
 
 private:
-    std::array<Xyz, 3> m_primaries{};
+    DisplayTechnology::Kind m_kind;
+    DisplayTechnology m_technology;
     double m_gamma = 2.2;
-    double m_whiteLuminance = 250.0;
 };
 
 #endif // DISPLAYMODEL_H

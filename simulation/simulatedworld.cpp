@@ -1,25 +1,8 @@
 #include "simulatedworld.h"
 
+#include "readingnoise.h"
+
 namespace {
-
-using Mismatch = std::array<std::array<double, 3>, 3>;
-
-// Each sensor's error against this display type, row by row: a few percent on
-// the diagonal and across, as a colorimeter's filters give. Fixed so that every
-// run of the station tells the same story: a display aligned through one of
-// them with no correction ends 0.004 to 0.009 u'v' off its target.
-const Mismatch kMismatch[SimulatedWorld::kInstrumentCount] = {
-    // CA410
-    {{{1.016, 0.008, -0.004}, {0.003, 0.990, 0.006}, {-0.002, 0.011, 1.032}}},
-    // CR-100
-    {{{0.985, -0.012, 0.006}, {0.007, 1.009, -0.005}, {0.004, -0.008, 0.978}}},
-    // CR-250
-    {{{1.018, 0.014, 0.003}, {-0.006, 0.991, 0.009}, {0.005, -0.004, 0.972}}},
-    // i1Display Pro
-    {{{0.979, 0.016, -0.007}, {0.011, 1.006, 0.004}, {-0.009, 0.013, 1.024}}},
-    // K-10
-    {{{0.988, -0.017, 0.010}, {-0.004, 1.015, -0.008}, {0.008, 0.006, 1.026}}},
-};
 
 size_t indexOf(SimulatedWorld::Instrument instrument)
 {
@@ -29,10 +12,37 @@ size_t indexOf(SimulatedWorld::Instrument instrument)
 
 } // namespace
 
-SimulatedWorld::SimulatedWorld(const DisplayModel& display, std::uint32_t seed)
-    : m_display(display),
+SimulatedWorld::SimulatedWorld(DisplayTechnology::Kind technology, std::uint32_t seed)
+    : m_display(technology),
       m_random(seed)
 {
+}
+
+DisplayModel SimulatedWorld::display() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_display;
+}
+
+void SimulatedWorld::setDisplayTechnology(DisplayTechnology::Kind technology)
+{
+    double gamma = 0.0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_display.kind() == technology)
+            return;
+        gamma = m_display.gamma();
+    }
+    // Built outside the lock: the spectra take a moment.
+    DisplayModel display(technology, gamma);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_display = std::move(display);
+}
+
+DisplayTechnology::Kind SimulatedWorld::displayTechnology() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_display.kind();
 }
 
 void SimulatedWorld::setDisplayPatch(const Rgb& level)
@@ -76,55 +86,90 @@ std::optional<std::array<int, 3>> SimulatedWorld::screenPatch() const
     return m_screenPatch;
 }
 
-Xyz SimulatedWorld::trueReadingLocked() const
+Spectrum SimulatedWorld::trueSpectrumLocked() const
 {
     if (m_screenPatch) {
         const std::array<int, 3>& rgb = *m_screenPatch;
         const Rgb level{{rgb[0] / 255.0, rgb[1] / 255.0, rgb[2] / 255.0}};
-        return m_display.emitted(level, factoryGains());
+        return m_display.spectrum(level, factoryGains());
     }
-    return m_display.emitted(m_patch, m_gains);
+    return m_display.spectrum(m_patch, m_gains);
+}
+
+Spectrum SimulatedWorld::trueSpectrum() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return trueSpectrumLocked();
 }
 
 Xyz SimulatedWorld::trueReading() const
 {
+    return Observer::cie1931().xyz(trueSpectrum());
+}
+
+Xyz SimulatedWorld::referenceReading() const
+{
     std::lock_guard<std::mutex> lock(m_mutex);
-    return trueReadingLocked();
+    return m_reference.xyz(trueSpectrumLocked());
+}
+
+const ColorimeterModel& SimulatedWorld::sensorModel(Instrument instrument)
+{
+    // In the order of Instrument.
+    static const std::vector<ColorimeterModel> models{ColorimeterModel::ca410(), ColorimeterModel::cr100(),
+                                                      ColorimeterModel::cr250(), ColorimeterModel::i1DisplayPro(),
+                                                      ColorimeterModel::k10()};
+    return models[indexOf(instrument)];
 }
 
 Xyz SimulatedWorld::sensorReading(Instrument instrument)
 {
-    const Mismatch& k = kMismatch[indexOf(instrument)];
+    const ColorimeterModel& model = sensorModel(instrument);
     std::lock_guard<std::mutex> lock(m_mutex);
-    const Xyz truth = trueReadingLocked();
-    Xyz reading{};
-    for (size_t row = 0; row < 3; ++row) {
-        for (size_t col = 0; col < 3; ++col)
-            reading[row] += k[row][col] * truth[col];
-    }
-    if (m_noise > 0.0) {
-        std::normal_distribution<double> gauss(0.0, m_noise);
-        for (double& v : reading)
-            v *= 1.0 + gauss(m_random);
-    }
-    return reading;
+    const Xyz reading = model.reading(trueSpectrumLocked());
+    if (m_noise <= 0.0 && m_noiseFloor <= 0.0)
+        return reading;
+    return noisyReading(reading, m_random, m_noise, m_noiseFloor);
 }
 
 std::array<std::array<double, 3>, 3> SimulatedWorld::mismatch(Instrument instrument) const
 {
-    return kMismatch[indexOf(instrument)];
+    const ColorimeterModel& model = sensorModel(instrument);
+    const DisplayModel display = this->display();
+    Vec3 read[3], truth[3];
+    for (int c = 0; c < 3; ++c) {
+        const Spectrum& primary = display.technology().primary(DisplayTechnology::Primary(c));
+        read[c] = model.reading(primary);
+        truth[c] = Observer::cie1931().xyz(primary);
+    }
+    // Readings = E x truths for the three primaries, so E = readings x truths^-1.
+    const Matrix3 e = Matrix3::fromColumns(read[0], read[1], read[2])
+                      * Matrix3::fromColumns(truth[0], truth[1], truth[2]).inverted();
+    std::array<std::array<double, 3>, 3> rows{};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c)
+            rows[size_t(r)][size_t(c)] = e(r, c);
+    }
+    return rows;
 }
 
-void SimulatedWorld::setNoise(double relative)
+void SimulatedWorld::setNoise(double relative, double floor)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_noise = relative > 0.0 ? relative : 0.0;
+    m_noiseFloor = floor > 0.0 ? floor : 0.0;
 }
 
 double SimulatedWorld::noise() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_noise;
+}
+
+double SimulatedWorld::noiseFloor() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_noiseFloor;
 }
 
 Xyz SimulatedWorld::trueWhite() const

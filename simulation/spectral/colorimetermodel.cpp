@@ -1,7 +1,5 @@
 #include "colorimetermodel.h"
 
-#include "displaytechnology.h"
-
 #include <cmath>
 
 namespace {
@@ -26,19 +24,26 @@ Spectrum deformed(const Spectrum& target, const ChannelDeformation& d)
 
 } // namespace
 
-CalibrationSource CalibrationSource::primariesOf(const DisplayTechnology& display)
+CalibrationSource CalibrationSource::throughGlass(const QString& name, const Spectrum& light)
 {
-    return {display.name(),
-            {display.primary(DisplayTechnology::Red), display.primary(DisplayTechnology::Green),
-             display.primary(DisplayTechnology::Blue)}};
+    return {name,
+            {light * Spectrum::bandPass(600.0, 780.0, 8.0, 0.9, 0.0),
+             light * Spectrum::bandPass(500.0, 570.0, 8.0, 0.8, 0.0),
+             light * Spectrum::bandPass(380.0, 480.0, 8.0, 0.85, 0.0)}};
 }
 
 CalibrationSource CalibrationSource::filteredIlluminantA()
 {
-    const Spectrum a = Spectrum::illuminantA();
-    return {QStringLiteral("Illuminant A through colour glass"),
-            {a * Spectrum::bandPass(600.0, 780.0, 8.0, 0.9, 0.0), a * Spectrum::bandPass(500.0, 570.0, 8.0, 0.8, 0.0),
-             a * Spectrum::bandPass(380.0, 480.0, 8.0, 0.85, 0.0)}};
+    return throughGlass(QStringLiteral("Illuminant A through colour glass"), Spectrum::illuminantA());
+}
+
+CalibrationSource CalibrationSource::filteredWhiteLed()
+{
+    // A cool-white LED of the lab's own: its die (455 nm) and YAG phosphor
+    // (565 nm) are not those of any panel's backlight, so the instrument reads
+    // a white-LED panel close to right but not exactly.
+    const Spectrum led = Spectrum::skewedGaussian(455.0, 22.0, 1.3) + 0.55 * Spectrum::skewedGaussian(565.0, 120.0, 1.4);
+    return throughGlass(QStringLiteral("white LED through colour glass"), led);
 }
 
 ColorimeterModel::ColorimeterModel(const QString& name, const std::array<ChannelDeformation, 3>& deformations,
@@ -66,14 +71,16 @@ ColorimeterModel ColorimeterModel::ideal(const Observer& observer)
 // Each instrument's filters: invented but of the size real filter sets miss
 // by (shifts of a nanometre or two, widths within a few percent, side lobes
 // of a percent or two), and different for each, so their f1′ differ.
-// The display instruments are calibrated on a white-LED LCD's primaries, the
-// panels they are mostly sold for; the others on Illuminant A through glass.
+// The CA-410 and the photometers are calibrated on Illuminant A, the
+// photometric lab's standard source; the i1Display Pro, sold for desktop
+// monitors, on a white LED. Each through the same red, green and blue glass,
+// which gives three spectra far enough apart to fix all nine coefficients.
 ColorimeterModel ColorimeterModel::ca410(const Observer& observer)
 {
     return ColorimeterModel(
         QStringLiteral("CA-410"),
         {{{1.5, 0.98, 700.0, 40.0, 0.010}, {-1.0, 1.02, 420.0, 30.0, 0.006}, {1.2, 1.03, 540.0, 40.0, 0.008}}},
-        CalibrationSource::primariesOf(DisplayTechnology::whiteLedLcd(observer)), observer);
+        CalibrationSource::filteredIlluminantA(), observer);
 }
 
 ColorimeterModel ColorimeterModel::i1DisplayPro(const Observer& observer)
@@ -81,7 +88,7 @@ ColorimeterModel ColorimeterModel::i1DisplayPro(const Observer& observer)
     return ColorimeterModel(
         QStringLiteral("i1Display Pro"),
         {{{-2.0, 1.03, 480.0, 30.0, 0.012}, {2.0, 0.97, 650.0, 40.0, 0.012}, {-2.0, 0.96, 600.0, 50.0, 0.010}}},
-        CalibrationSource::primariesOf(DisplayTechnology::whiteLedLcd(observer)), observer);
+        CalibrationSource::filteredWhiteLed(), observer);
 }
 
 ColorimeterModel ColorimeterModel::k10(const Observer& observer)

@@ -10,8 +10,6 @@
 #include <array>
 #include <vector>
 
-class DisplayTechnology;
-
 // How a channel's filter set falls short of its colour-matching function: the
 // whole curve shifted, widened or narrowed about its peak, and a small side
 // lobe (a filter's leak or the silicon's response past the glass' edge).
@@ -30,11 +28,13 @@ struct CalibrationSource {
     QString name;
     std::vector<Spectrum> spectra;
 
-    // A display's red, green and blue.
-    static CalibrationSource primariesOf(const DisplayTechnology& display);
-    // Illuminant A through red, green and blue glass, the photometric lab's
-    // classic: three spectra far enough apart to fix all nine coefficients.
+    // A light through red, green and blue glass: three spectra far enough
+    // apart to fix all nine coefficients.
+    static CalibrationSource throughGlass(const QString& name, const Spectrum& light);
+    // Illuminant A through the glass, the photometric lab's classic.
     static CalibrationSource filteredIlluminantA();
+    // A phosphor white LED through the glass.
+    static CalibrationSource filteredWhiteLed();
 };
 
 // A tristimulus colorimeter: three channels whose sensitivities approximate

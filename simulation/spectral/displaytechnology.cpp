@@ -4,15 +4,11 @@
 
 namespace {
 
-// D65 in x, y: the white point panels are set to.
-constexpr double WhiteX = 0.3127;
-constexpr double WhiteY = 0.3290;
-
-// Scales red, green and blue so their sum is D65 at the luminance.
-void balance(std::array<Spectrum, 4>& p, double luminance, const Observer& observer)
+// Scales red, green and blue so their sum is the native white at the luminance.
+void balance(std::array<Spectrum, 4>& p, const Chromaticity& white, double luminance, const Observer& observer)
 {
     const Matrix3 primaries = Matrix3::fromColumns(observer.xyz(p[0]), observer.xyz(p[1]), observer.xyz(p[2]));
-    const Vec3 target{luminance * WhiteX / WhiteY, luminance, luminance * (1.0 - WhiteX - WhiteY) / WhiteY};
+    const Vec3 target{luminance * white[0] / white[1], luminance, luminance * (1.0 - white[0] - white[1]) / white[1]};
     const Vec3 gains = primaries.inverted() * target;
     for (int i = 0; i < 3; ++i)
         p[static_cast<std::size_t>(i)] *= gains[static_cast<std::size_t>(i)];
@@ -36,21 +32,22 @@ Spectrum ksfRed()
 } // namespace
 
 DisplayTechnology::DisplayTechnology(const QString& name, const Spectrum& red, const Spectrum& green,
-                                     const Spectrum& blue, double rgbLuminance, const Observer& observer)
+                                     const Spectrum& blue, const Chromaticity& nativeWhite, double rgbLuminance,
+                                     const Observer& observer)
     : m_name(name)
     , m_primaries{red, green, blue, Spectrum()}
 {
-    balance(m_primaries, rgbLuminance, observer);
+    balance(m_primaries, nativeWhite, rgbLuminance, observer);
 }
 
 DisplayTechnology::DisplayTechnology(const QString& name, const Spectrum& red, const Spectrum& green,
-                                     const Spectrum& blue, double rgbLuminance, const Spectrum& whiteSubpixel,
-                                     double whiteLuminance, const Observer& observer)
+                                     const Spectrum& blue, const Chromaticity& nativeWhite, double rgbLuminance,
+                                     const Spectrum& whiteSubpixel, double whiteLuminance, const Observer& observer)
     : m_name(name)
     , m_primaries{red, green, blue, whiteSubpixel}
     , m_hasWhite(true)
 {
-    balance(m_primaries, rgbLuminance, observer);
+    balance(m_primaries, nativeWhite, rgbLuminance, observer);
     m_primaries[White] *= whiteLuminance / observer.xyz(whiteSubpixel)[1];
 }
 
@@ -67,7 +64,7 @@ DisplayTechnology DisplayTechnology::whiteLedLcd(const Observer& observer)
     const Spectrum green = Spectrum::bandPass(488.0, 582.0, 9.0, 0.82, 0.01);
     const Spectrum blue = Spectrum::bandPass(380.0, 500.0, 9.0, 0.88, 0.01);
     return DisplayTechnology(QStringLiteral("LCD, white LED"), backlight * red, backlight * green, backlight * blue,
-                             250.0, observer);
+                             {0.2900, 0.3050}, 250.0, observer);
 }
 
 DisplayTechnology DisplayTechnology::wideGamutLcd(const Observer& observer)
@@ -79,7 +76,7 @@ DisplayTechnology DisplayTechnology::wideGamutLcd(const Observer& observer)
     const Spectrum green = Spectrum::bandPass(495.0, 575.0, 5.0, 0.85, 0.002);
     const Spectrum blue = Spectrum::bandPass(380.0, 490.0, 5.0, 0.88, 0.002);
     return DisplayTechnology(QStringLiteral("LCD, wide gamut"), backlight * red, backlight * green, backlight * blue,
-                             300.0, observer);
+                             {0.2950, 0.3020}, 300.0, observer);
 }
 
 DisplayTechnology DisplayTechnology::rgbOled(const Observer& observer)
@@ -88,7 +85,7 @@ DisplayTechnology DisplayTechnology::rgbOled(const Observer& observer)
     // and tail off slowly toward long wavelengths (vibronic side bands).
     return DisplayTechnology(QStringLiteral("OLED, RGB"), Spectrum::skewedGaussian(618.0, 38.0, 1.3),
                              Spectrum::skewedGaussian(528.0, 40.0, 1.6), Spectrum::skewedGaussian(462.0, 25.0, 1.4),
-                             200.0, observer);
+                             {0.3020, 0.3150}, 200.0, observer);
 }
 
 DisplayTechnology DisplayTechnology::whiteOled(const Observer& observer)
@@ -102,12 +99,50 @@ DisplayTechnology DisplayTechnology::whiteOled(const Observer& observer)
     const Spectrum green = Spectrum::bandPass(490.0, 568.0, 5.0, 0.85, 0.005);
     const Spectrum blue = Spectrum::bandPass(380.0, 492.0, 6.0, 0.88, 0.005);
     return DisplayTechnology(QStringLiteral("OLED, white with colour filters"), emitter * red, emitter * green,
-                             emitter * blue, 150.0, emitter, 250.0, observer);
+                             emitter * blue, {0.3000, 0.3100}, 150.0, emitter, 250.0, observer);
 }
 
 std::vector<DisplayTechnology> DisplayTechnology::all(const Observer& observer)
 {
     return {whiteLedLcd(observer), wideGamutLcd(observer), rgbOled(observer), whiteOled(observer)};
+}
+
+DisplayTechnology DisplayTechnology::make(Kind kind, const Observer& observer)
+{
+    switch (kind) {
+    case Kind::WhiteLedLcd: return whiteLedLcd(observer);
+    case Kind::WideGamutLcd: return wideGamutLcd(observer);
+    case Kind::RgbOled: return rgbOled(observer);
+    case Kind::WhiteOled: return whiteOled(observer);
+    }
+    return whiteLedLcd(observer);
+}
+
+QString DisplayTechnology::key(Kind kind)
+{
+    switch (kind) {
+    case Kind::WhiteLedLcd: return QStringLiteral("wled-lcd");
+    case Kind::WideGamutLcd: return QStringLiteral("wide-gamut-lcd");
+    case Kind::RgbOled: return QStringLiteral("rgb-oled");
+    case Kind::WhiteOled: return QStringLiteral("white-oled");
+    }
+    return QString();
+}
+
+bool DisplayTechnology::fromKey(const QString& text, Kind* kind)
+{
+    for (Kind k : kinds()) {
+        if (text.trimmed().compare(key(k), Qt::CaseInsensitive) == 0) {
+            *kind = k;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::array<DisplayTechnology::Kind, DisplayTechnology::KindCount> DisplayTechnology::kinds()
+{
+    return {Kind::WhiteLedLcd, Kind::WideGamutLcd, Kind::RgbOled, Kind::WhiteOled};
 }
 
 Spectrum DisplayTechnology::spd(double r, double g, double b) const

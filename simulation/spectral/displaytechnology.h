@@ -1,6 +1,7 @@
 #ifndef DISPLAYTECHNOLOGY_H
 #define DISPLAYTECHNOLOGY_H
 
+#include "chromaticity.h"
 #include "matrix3.h"
 #include "observer.h"
 #include "spectrum.h"
@@ -20,21 +21,32 @@ class DisplayTechnology
 {
 public:
     enum Primary { Red, Green, Blue, White };
+    enum class Kind { WhiteLedLcd, WideGamutLcd, RgbOled, WhiteOled };
+    static constexpr int KindCount = 4;
 
-    // The red, green and blue are scaled so that together they make a D65
-    // white of the given luminance under the observer, as the panel maker sets
-    // the white point; a white sub-pixel is scaled to its own luminance.
+    // The red, green and blue are scaled so that together they make the
+    // panel's native white (x, y) at the given luminance under the observer; a
+    // white sub-pixel is scaled to its own luminance. Panels leave the cell
+    // line bluer than D65, since the firmware's gains can only take light away
+    // and blue costs the least; aligning the white is the firmware's job.
     DisplayTechnology(const QString& name, const Spectrum& red, const Spectrum& green, const Spectrum& blue,
-                      double rgbLuminance, const Observer& observer);
+                      const Chromaticity& nativeWhite, double rgbLuminance, const Observer& observer);
     DisplayTechnology(const QString& name, const Spectrum& red, const Spectrum& green, const Spectrum& blue,
-                      double rgbLuminance, const Spectrum& whiteSubpixel, double whiteLuminance,
-                      const Observer& observer);
+                      const Chromaticity& nativeWhite, double rgbLuminance, const Spectrum& whiteSubpixel,
+                      double whiteLuminance, const Observer& observer);
 
     static DisplayTechnology whiteLedLcd(const Observer& observer = Observer::cie1931());
     static DisplayTechnology wideGamutLcd(const Observer& observer = Observer::cie1931());
     static DisplayTechnology rgbOled(const Observer& observer = Observer::cie1931());
     static DisplayTechnology whiteOled(const Observer& observer = Observer::cie1931());
     static std::vector<DisplayTechnology> all(const Observer& observer = Observer::cie1931());
+    static DisplayTechnology make(Kind kind, const Observer& observer = Observer::cie1931());
+    static std::array<Kind, KindCount> kinds();
+    // The technology's name on the command line and in tables: "wled-lcd",
+    // "wide-gamut-lcd", "rgb-oled", "white-oled".
+    static QString key(Kind kind);
+    // Case and surrounding blanks do not matter; false for no known key.
+    static bool fromKey(const QString& text, Kind* kind);
 
     const QString& name() const { return m_name; }
     bool hasWhiteSubpixel() const { return m_hasWhite; }

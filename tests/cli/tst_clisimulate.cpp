@@ -7,6 +7,7 @@
 #include "mismatchcheck.h"
 #include "sensortable.h"
 #include "simulatedworld.h"
+#include "storyfigures.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -95,7 +96,7 @@ void TestCliSimulate::wholeStory()
     const double uncorrected = figure(out, QStringLiteral("uncorrected sensor:"));
     const double corrected = figure(out, QStringLiteral("calibrated sensor:"));
     const double reopened = figure(out, QStringLiteral("after reopening the profile:"));
-    QVERIFY2(uncorrected > 0.002, story.constData());
+    QVERIFY2(uncorrected > StoryFigures::kUncorrectedAtLeast, story.constData());
     QVERIFY2(std::fabs(uncorrected - predictedUncorrectedError(mismatch)) < 0.0006,
              qPrintable(QStringLiteral("%1 vs %2").arg(uncorrected).arg(predictedUncorrectedError(mismatch))));
     QVERIFY2(corrected < 0.0005, story.constData());

@@ -35,8 +35,9 @@ constexpr int kCrType = 13;
 // The display, its firmware and a CR-250 looking at it, with the controller
 // connected to both. The controller goes first when it ends, then the devices.
 struct Station {
-    Station()
-        : instrument(CrxxxEmulator::cr250())
+    explicit Station(DisplayTechnology::Kind technology = DisplayTechnology::Kind::WhiteLedLcd)
+        : world(technology),
+          instrument(CrxxxEmulator::cr250())
     {
         firmware = std::make_unique<AligningFirmware>(world);
         instrument.setReadingSource([this] { return world.sensorReading(Instrument::CR250); });
@@ -93,6 +94,7 @@ class TestAligningFirmware : public QObject
     Q_OBJECT
 
 private slots:
+    void uncorrectedSensorLeavesItsOwnError_data();
     void uncorrectedSensorLeavesItsOwnError();
     void whiteThatMissesIsCorrected();
     void alignmentSwitchedOffFailsWithinTheTimeout();
@@ -101,9 +103,17 @@ private slots:
     void destroyingWhileRepliesPourInIsSafe();
 };
 
+void TestAligningFirmware::uncorrectedSensorLeavesItsOwnError_data()
+{
+    QTest::addColumn<int>("technology");
+    for (DisplayTechnology::Kind kind : DisplayTechnology::kinds())
+        QTest::newRow(qPrintable(DisplayTechnology::key(kind))) << int(kind);
+}
+
 void TestAligningFirmware::uncorrectedSensorLeavesItsOwnError()
 {
-    Station station;
+    QFETCH(int, technology);
+    Station station{DisplayTechnology::Kind(technology)};
     QVERIFY(station.connect());
     QVERIFY(station.switchAlignmentOn());
     const double factoryError = station.world.trueWhiteError();
@@ -123,9 +133,15 @@ void TestAligningFirmware::uncorrectedSensorLeavesItsOwnError()
     QVERIFY(!result.running);
     QVERIFY(result.error.empty());
 
-    // The sensor says the white is on target; it is off by the sensor's error.
+    // The sensor says the white is on target; it is off by the sensor's own
+    // error on that white: what its filters make of the spectrum shown.
     QVERIFY2(result.toldWhiteError < 0.0003, describe(result));
-    QVERIFY2(result.trueWhiteError > 0.002, describe(result));
+    const Spectrum white = station.world.display().spectrum(Rgb{{1.0, 1.0, 1.0}}, result.gains);
+    const double sensorError = DisplayModel::deltaUpVp(
+        SimulatedWorld::sensorModel(Instrument::CR250).reading(white), Observer::cie1931().xyz(white));
+    QVERIFY2(sensorError > 0.0005, QByteArray::number(sensorError));
+    QVERIFY2(std::abs(result.trueWhiteError - sensorError) < 0.0003,
+             describe(result) + " vs the sensor's error " + QByteArray::number(sensorError, 'f', 5));
     QVERIFY2(factoryError > result.trueWhiteError && factoryError > result.toldWhiteError,
              QByteArray::number(factoryError));
     // The display keeps the gains it ended with.
@@ -146,7 +162,7 @@ void TestAligningFirmware::uncorrectedSensorLeavesItsOwnError()
     QCOMPARE(r[1].level, (Rgb{{1.0, 0.0, 0.0}}));
     QCOMPARE(r.back().level, (Rgb{{0.25, 0.25, 0.25}}));
     // The factory white was shown through the factory gains, the ramp through the final ones.
-    QVERIFY(std::abs(r[0].truth[1] - 250.0) < 1e-9);
+    QVERIFY(std::abs(r[0].truth[1] - station.world.display().emitted(Rgb{{1.0, 1.0, 1.0}})[1]) < 1e-9);
     const Xyz lastGrey = station.world.display().emitted(r.back().level, result.gains);
     QVERIFY(std::abs(r.back().truth[1] - lastGrey[1]) < 1e-9);
 

@@ -49,6 +49,7 @@ private slots:
     void primariesLieWherePublishedGamutsDo();
     void colourDrivesSubpixels_data();
     void colourDrivesSubpixels();
+    void keysNameEveryTechnologyOnce();
 };
 
 void TestDisplayTechnology::primariesLieWherePublishedGamutsDo_data()
@@ -92,13 +93,15 @@ void TestDisplayTechnology::primariesLieWherePublishedGamutsDo()
         QVERIFY2(d <= maxDistance,
                  qPrintable(QStringLiteral("primary %1 at %2, %3").arg(i).arg(gamut[i][0]).arg(gamut[i][1])));
     }
-    // Red, green and blue give a D65 white together.
+    // Red, green and blue give a native white bluer than D65, as panels leave
+    // the cell line, within the few hundredths the firmware's gains can mend.
     Vec3 sum{};
     for (auto p : {DisplayTechnology::Red, DisplayTechnology::Green, DisplayTechnology::Blue})
         for (int c = 0; c < 3; ++c)
             sum[c] += t.primaryXyz(p)[c];
     const Chromaticity white = xyChromaticity(sum);
-    QVERIFY(std::fabs(white[0] - 0.3127) < 1e-9 && std::fabs(white[1] - 0.3290) < 1e-9);
+    QVERIFY2(white[0] < 0.3127 && white[1] < 0.3290 && std::hypot(white[0] - 0.3127, white[1] - 0.3290) < 0.04,
+             qPrintable(QStringLiteral("%1, %2").arg(white[0]).arg(white[1])));
 }
 
 void TestDisplayTechnology::colourDrivesSubpixels_data()
@@ -139,6 +142,26 @@ void TestDisplayTechnology::colourDrivesSubpixels()
         QVERIFY(t.primary(DisplayTechnology::White).peakValue() > 0.0);
     else
         QCOMPARE(t.primary(DisplayTechnology::White).peakValue(), 0.0);
+}
+
+void TestDisplayTechnology::keysNameEveryTechnologyOnce()
+{
+    QStringList names, keys;
+    for (DisplayTechnology::Kind kind : DisplayTechnology::kinds()) {
+        const QString key = DisplayTechnology::key(kind);
+        DisplayTechnology::Kind back = DisplayTechnology::Kind::WhiteOled;
+        QVERIFY(DisplayTechnology::fromKey(QStringLiteral(" ") + key.toUpper() + QStringLiteral(" "), &back));
+        QCOMPARE(back, kind);
+        keys << key;
+        names << DisplayTechnology::make(kind).name();
+    }
+    QCOMPARE(keys.size(), DisplayTechnology::KindCount);
+    QCOMPARE(keys.removeDuplicates(), 0);
+    QCOMPARE(names.removeDuplicates(), 0);
+    DisplayTechnology::Kind untouched = DisplayTechnology::Kind::RgbOled;
+    for (const QString& wrong : {QString(), QStringLiteral("lcd"), QStringLiteral("wled-lcd-x")})
+        QVERIFY(!DisplayTechnology::fromKey(wrong, &untouched));
+    QCOMPARE(untouched, DisplayTechnology::Kind::RgbOled);
 }
 
 QTEST_APPLESS_MAIN(TestDisplayTechnology)
