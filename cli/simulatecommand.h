@@ -20,6 +20,11 @@ public:
     // "CR-100" or "CR-250" for one of the two. False for any other.
     static bool parseSensor(const QString& text, SimulatedWorld::Instrument* instrument, int* type,
                             QString* error);
+
+private:
+    // The matrix table on standard output; ExitFigures when a same-technology
+    // correction misses the alignment's tolerance.
+    int printMatrixTable(bool json) const;
 };
 
 #endif // SIMULATECOMMAND_H

@@ -1,6 +1,7 @@
 #include "aligningfirmware.h"
 
 #include "simulatedworld.h"
+#include "whitealignment.h"
 
 #include <algorithm>
 #include <charconv>
@@ -38,17 +39,6 @@ bool parseXyz(const std::string& text, Xyz* xyz)
             return false;
         start = end + 1;
     }
-    return true;
-}
-
-// Scales the gains so the largest is 1: the brightest white that has their balance.
-bool normalised(Rgb* gains)
-{
-    const double top = std::max({(*gains)[0], (*gains)[1], (*gains)[2]});
-    if (!(top > 0.0) || !((*gains)[0] > 0.0 && (*gains)[1] > 0.0 && (*gains)[2] > 0.0))
-        return false;
-    for (double& g : *gains)
-        g /= top;
     return true;
 }
 
@@ -197,68 +187,20 @@ void AligningFirmware::applyGains(const Rgb& gains)
 
 bool AligningFirmware::align(std::string* error)
 {
-    applyGains(SimulatedWorld::factoryGains());
-
-    // The primaries at full drive, through the factory gains of 1: the
-    // columns of the matrix from gains to the white they make.
-    Xyz told{};
-    if (!measure("white", kWhite, &told, error))
-        return false;
-    std::array<Xyz, 3> primaries{};
-    const char* const names[3] = {"red", "green", "blue"};
-    for (size_t i = 0; i < 3; ++i) {
-        Rgb level{};
-        level[i] = 1.0;
-        if (!measure(names[i], level, &primaries[i], error))
-            return false;
-    }
-
-    {
+    WhiteAlignment::Steps steps;
+    steps.measure = [this](const std::string& name, const Rgb& level, Xyz* told, std::string* why) {
+        return measure(name, level, told, why);
+    };
+    steps.applyGains = [this](const Rgb& gains) { applyGains(gains); };
+    steps.activity = [this](const std::string& activity) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_progress.activity = "computing the gains";
-    }
-    const Xyz target = DisplayModel::fromChromaticity(DisplayModel::targetWhite(), 1.0);
-    Rgb gains{};
-    if (!DisplayModel::solve(primaries, target, &gains) || !normalised(&gains)) {
-        *error = "the primaries it was told cannot make the target white";
-        return false;
-    }
-    applyGains(gains);
-    if (!measure("white", kWhite, &told, error))
-        return false;
-
-    // Nudge the gains by what the white still misses, at the luminance it has.
-    for (int correction = 0;
-         correction < kMaxWhiteCorrections && DisplayModel::whiteError(told) > kTolerance; ++correction) {
-        const Xyz wanted = DisplayModel::fromChromaticity(DisplayModel::targetWhite(), told[1]);
-        const Xyz missing{{wanted[0] - told[0], wanted[1] - told[1], wanted[2] - told[2]}};
-        Rgb step{};
-        if (!DisplayModel::solve(primaries, missing, &step)) {
-            *error = "the primaries it was told cannot correct the white";
-            return false;
-        }
-        for (size_t i = 0; i < 3; ++i)
-            gains[i] += step[i];
-        if (!normalised(&gains)) {
-            *error = "the white it was told needs a channel switched off";
-            return false;
-        }
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            ++m_progress.steps;
-        }
-        applyGains(gains);
-        if (!measure("white", kWhite, &told, error))
-            return false;
-    }
-
-    for (int percent : {75, 50, 25}) {
-        const double level = percent / 100.0;
-        Xyz grey{};
-        if (!measure("grey " + std::to_string(percent) + "%", Rgb{{level, level, level}}, &grey, error))
-            return false;
-    }
-    return true;
+        m_progress.activity = activity;
+    };
+    steps.extraStep = [this] {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_progress.steps;
+    };
+    return WhiteAlignment::run(steps, error);
 }
 
 bool AligningFirmware::awaitReply(const std::string& prefix, std::chrono::milliseconds timeout,

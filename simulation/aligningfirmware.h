@@ -64,9 +64,6 @@ public:
     // How long it waits for each reply before it gives up (default 5 s), on
     // top of the measuring time an "OK00" reply announces.
     void setReplyTimeout(std::chrono::milliseconds timeout);
-    // Target accuracy of the white it is told (u'v'); it stops correcting below it.
-    static constexpr double kTolerance = 0.0001;
-    static constexpr int kMaxWhiteCorrections = 4;
 
 private:
     void run();

@@ -9,6 +9,7 @@
 #include "recordingmessenger.h"
 #include "sensortable.h"
 #include "simulatedworld.h"
+#include "whitealignment.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -220,7 +221,7 @@ void TestAligningFirmware::whiteThatMissesIsCorrected()
         if (result.readings[i].name == "white")
             whites.push_back(DisplayModel::whiteError(result.readings[i].told));
     }
-    QVERIFY2(whites.size() >= 2 && whites.size() <= size_t(1 + AligningFirmware::kMaxWhiteCorrections),
+    QVERIFY2(whites.size() >= 2 && whites.size() <= size_t(1 + WhiteAlignment::kMaxWhiteCorrections),
              QByteArray::number(int(whites.size())));
     for (double e : whites)
         qDebug("white told %.5f off", e);
