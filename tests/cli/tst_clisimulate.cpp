@@ -10,6 +10,9 @@
 #include "storyfigures.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -56,6 +59,7 @@ private slots:
     void unknownOrNonSimulatedSensorIsAUsageError_data();
     void unknownOrNonSimulatedSensorIsAUsageError();
     void stationWithoutItsStandinsIsAnInstrumentFailure();
+    void matrixTableInBothFormats();
 };
 
 void TestCliSimulate::wholeStory_data()
@@ -63,12 +67,15 @@ void TestCliSimulate::wholeStory_data()
     QTest::addColumn<QString>("sensor");
     QTest::addColumn<int>("instrument");
     QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("display");
     // By name; the CA410, whose story is the longest, is played by the window's own
     // walkthrough (Lumaserve --simulate --walkthrough).
-    QTest::newRow("CR-100") << QStringLiteral("CR-100") << int(Instrument::CR100) << typeNumber("CR100/CR250");
-    // The type number as the other commands take it, which picks the CR-250.
+    QTest::newRow("CR-100") << QStringLiteral("CR-100") << int(Instrument::CR100) << typeNumber("CR100/CR250")
+                            << QString();
+    // The type number as the other commands take it, which picks the CR-250;
+    // on another panel, whose spectra the sensor errs on differently.
     QTest::newRow("CR-250") << QString::number(typeNumber("CR100/CR250")) << int(Instrument::CR250)
-                            << typeNumber("CR100/CR250");
+                            << typeNumber("CR100/CR250") << QStringLiteral("rgb-oled");
 }
 
 void TestCliSimulate::wholeStory()
@@ -76,14 +83,19 @@ void TestCliSimulate::wholeStory()
     QFETCH(QString, sensor);
     QFETCH(int, instrument);
     QFETCH(int, type);
+    QFETCH(QString, display);
     QVERIFY(type > 0);
+    DisplayTechnology::Kind technology = DisplayTechnology::Kind::WhiteLedLcd;
+    QVERIFY(display.isEmpty() || DisplayTechnology::fromKey(display, &technology));
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString profileDir = dir.filePath(QStringLiteral("profiles"));
 
-    const auto result = CliRunner::run({QStringLiteral("simulate"), QStringLiteral("--sensor"), sensor,
-                                        QStringLiteral("--profile-dir"), profileDir},
-                                       kStoryTimeoutMs);
+    QStringList arguments{QStringLiteral("simulate"), QStringLiteral("--sensor"), sensor,
+                          QStringLiteral("--profile-dir"), profileDir};
+    if (!display.isEmpty())
+        arguments << QStringLiteral("--display") << display;
+    const auto result = CliRunner::run(arguments, kStoryTimeoutMs);
     const QString out = QString::fromLocal8Bit(result.out);
     const QByteArray story = result.out + "\n--- standard error:\n" + result.err;
     QVERIFY2(result.finished, story.constData());
@@ -92,7 +104,7 @@ void TestCliSimulate::wholeStory()
 
     // Uncorrected, the display takes on the sensor's own error; calibrated, its
     // white lands on D65, and again with the profile reopened.
-    const MismatchCheck::Matrix3 mismatch = SimulatedWorld().mismatch(Instrument(instrument));
+    const MismatchCheck::Matrix3 mismatch = SimulatedWorld(technology).mismatch(Instrument(instrument));
     const double uncorrected = figure(out, QStringLiteral("uncorrected sensor:"));
     const double corrected = figure(out, QStringLiteral("calibrated sensor:"));
     const double reopened = figure(out, QStringLiteral("after reopening the profile:"));
@@ -125,6 +137,11 @@ void TestCliSimulate::unknownOrNonSimulatedSensorIsAUsageError_data()
                                               << "the CA-210/310 is not simulated";
     QTest::newRow("stray argument") << QStringList{"now"} << "unexpected argument 'now'";
     QTest::newRow("empty profile directory") << QStringList{"--profile-dir", ""} << "--profile-dir needs a directory";
+    QTest::newRow("unknown display") << QStringList{"--display", "plasma"} << "unknown display technology 'plasma'";
+    QTest::newRow("unknown format") << QStringList{"--matrix-table", "--format", "xml"} << "unknown format 'xml'";
+    QTest::newRow("format without the table") << QStringList{"--format", "json"} << "--format needs --matrix-table";
+    QTest::newRow("story option with the table") << QStringList{"--matrix-table", "--sensor", "K-10"}
+                                                 << "--sensor belongs to the story, not to --matrix-table";
 }
 
 void TestCliSimulate::unknownOrNonSimulatedSensorIsAUsageError()
@@ -154,6 +171,33 @@ void TestCliSimulate::stationWithoutItsStandinsIsAnInstrumentFailure()
              result.err.constData());
     QVERIFY2(!result.out.contains("Connect the"), result.out.constData());
     QVERIFY(QDir(profileDir).entryList({QStringLiteral("*.alg")}, QDir::Files).isEmpty());
+}
+
+void TestCliSimulate::matrixTableInBothFormats()
+{
+    // No station: nothing on pseudo-terminals, nothing announced to wait for.
+    const auto json = CliRunner::run({QStringLiteral("simulate"), QStringLiteral("--matrix-table"),
+                                      QStringLiteral("--format"), QStringLiteral("JSON")},
+                                     60000);
+    QVERIFY(json.finished);
+    QCOMPARE(json.exitCode, 0);
+    QVERIFY2(json.err.isEmpty(), json.err.constData());
+    QJsonParseError error;
+    const QJsonArray list = QJsonDocument::fromJson(json.out, &error).array();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(list.size(), SimulatedWorld::kInstrumentCount * DisplayTechnology::KindCount
+                              * (1 + DisplayTechnology::KindCount));
+    for (const QJsonValue& value : list) {
+        const QJsonObject row = value.toObject();
+        if (row.value(QStringLiteral("matrix_from")) == row.value(QStringLiteral("display")))
+            QVERIFY(row.value(QStringLiteral("white_delta_uv")).toDouble() < StoryFigures::kCorrectedBelow);
+    }
+
+    const auto text = CliRunner::run({QStringLiteral("simulate"), QStringLiteral("--matrix-table")}, 60000);
+    QVERIFY(text.finished);
+    QCOMPARE(text.exitCode, 0);
+    QVERIFY(text.out.contains("\nK-10\n"));
+    QVERIFY(!text.out.contains("simulated station"));
 }
 
 QTEST_GUILESS_MAIN(TestCliSimulate)
