@@ -163,6 +163,8 @@ void TestSimulatedWorld::primariesAddUpToTheNativeWhite()
     const Xyz white = world.referenceReading();
     QVERIFY2(near(white, summedAgainstTable(world.trueSpectrum()), 1e-9), text(white));
     QVERIFY(near(world.trueWhite(), white, 1e-9));
+    // A colorimeter whose filters are the observer's reads what the reference does.
+    QVERIFY(near(ColorimeterModel::ideal().reading(world.trueSpectrum()), white, 1e-9));
     // Bluish or yellowish, far enough from D65 that the firmware has work to do.
     QVERIFY2(DisplayModel::whiteError(white) > 0.005, QByteArray::number(DisplayModel::whiteError(white)));
     if (display.technology().hasWhiteSubpixel()) {
