@@ -35,12 +35,13 @@ bool writeAll(int fd, const std::string& bytes)
 }
 
 // Neither smooth nor symmetric, so that a value read at the wrong wavelength
-// or interpolated wrongly differs.
+// or interpolated wrongly differs; a little light everywhere, so that the
+// first value, and where it begins, counts too.
 Spectrum testSpectrum(double scale)
 {
     Spectrum spd = Spectrum::gaussian(452.0, 21.0) * (0.8 * scale)
                    + Spectrum::skewedGaussian(531.0, 38.0, 1.6) * (1.3 * scale)
-                   + Spectrum::gaussian(631.0, 3.5) * (2.1 * scale);
+                   + Spectrum::gaussian(631.0, 3.5) * (2.1 * scale) + Spectrum::constant(0.0173 * scale);
     return spd;
 }
 
