@@ -998,6 +998,14 @@ Do you want to stop waiting and close the window?</source>
         <source>Run %1 failed: %2</source>
         <translation>第 %1 次失败：%2</translation>
     </message>
+    <message>
+        <source>Display technology:</source>
+        <translation>显示技术：</translation>
+    </message>
+    <message>
+        <source>Put a panel of another technology on the stand: the sensors&apos; errors depend on the spectra it emits</source>
+        <translation>换上另一种技术的面板：传感器的误差取决于它发出的光谱</translation>
+    </message>
 </context>
 <context>
     <name>StoredPortSensor</name>

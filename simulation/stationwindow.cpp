@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -85,6 +86,18 @@ StationWindow::StationWindow(SimulatedStation& station_, QWidget* parent)
     referenceLayout->addLayout(referenceRow);
 
     auto* displayBox = new QGroupBox(tr("Display under alignment"), this);
+    technologyBox = new QComboBox(displayBox);
+    technologyBox->setObjectName(QStringLiteral("technologyBox"));
+    technologyBox->setToolTip(tr("Put a panel of another technology on the stand: the sensors' errors "
+                                 "depend on the spectra it emits"));
+    const DisplayTechnology::Kind current = station.world().displayTechnology();
+    for (const DisplayTechnology::Kind kind : DisplayTechnology::kinds()) {
+        technologyBox->addItem(DisplayTechnology::make(kind).name(), QVariant::fromValue(static_cast<int>(kind)));
+        if (kind == current)
+            technologyBox->setCurrentIndex(technologyBox->count() - 1);
+    }
+    connect(technologyBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &StationWindow::chooseTechnology);
     alignButton = new QPushButton(tr("Align display"), displayBox);
     alignButton->setObjectName(QStringLiteral("alignButton"));
     alignButton->setToolTip(tr("Let the display's firmware run its own alignment; switch alignment on in "
@@ -115,11 +128,14 @@ StationWindow::StationWindow(SimulatedStation& station_, QWidget* parent)
     buttons->addWidget(alignButton);
     buttons->addWidget(cancelButton);
     buttons->addStretch();
+    auto* technologyRow = new QFormLayout;
+    technologyRow->addRow(tr("Display technology:"), technologyBox);
     auto* figures = new QFormLayout;
     figures->addRow(tr("True white error (\u0394u'v' from D65):"), trueErrorLabel);
     figures->addRow(tr("White error as measured:"), toldErrorLabel);
     figures->addRow(tr("RGB gains:"), gainsLabel);
     auto* displayLayout = new QVBoxLayout(displayBox);
+    displayLayout->addLayout(technologyRow);
     displayLayout->addLayout(buttons);
     displayLayout->addWidget(progressBar);
     displayLayout->addWidget(activityLabel);
@@ -173,9 +189,20 @@ void StationWindow::refreshReference()
         trueErrorLabel->setText(upvpDistance(station.world().trueWhiteError()));
 }
 
+void StationWindow::chooseTechnology(int index)
+{
+    const QVariant kind = technologyBox->itemData(index);
+    if (!kind.isValid())
+        return;
+    station.world().setDisplayTechnology(static_cast<DisplayTechnology::Kind>(kind.toInt()));
+    refreshReference();
+}
+
 void StationWindow::showProgress(const AligningFirmware::Progress& progress)
 {
     alignButton->setEnabled(!progress.running);
+    // A panel is not swapped in the middle of its own alignment.
+    technologyBox->setEnabled(!progress.running);
     cancelButton->setEnabled(progress.running);
     progressBar->setRange(0, qMax(progress.steps, 1));
     progressBar->setValue(progress.running || progress.finished ? progress.step : 0);

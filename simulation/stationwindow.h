@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 
+class QComboBox;
 class QLabel;
 class QListWidget;
 class QProgressBar;
@@ -16,7 +17,9 @@ class SimulatedStation;
 // The "Simulated station" window: which pseudo-terminal is which device, the
 // reference instrument's reading of what the sensors look at (to copy into the
 // calibrate dialog), and the display under alignment: a button that starts its
-// own alignment, its progress, and the white it really shows against D65.
+// own alignment, its progress, and the white it really shows against D65. The
+// panel on the stand can be swapped for another display technology between
+// alignments.
 class StationWindow : public QWidget
 {
     Q_OBJECT
@@ -33,6 +36,7 @@ public slots:
 
 private slots:
     void refreshReference();
+    void chooseTechnology(int index);
 
 private:
     SimulatedStation& station;
@@ -40,6 +44,7 @@ private:
     QLabel* lookingAt = nullptr;
     QLabel* referenceLabel = nullptr;
     QPushButton* copyButton = nullptr;
+    QComboBox* technologyBox = nullptr;
     QPushButton* alignButton = nullptr;
     QPushButton* cancelButton = nullptr;
     QProgressBar* progressBar = nullptr;

@@ -37,6 +37,28 @@ bool Pr6xxEmulator::remoteMode() const
     return m_remote;
 }
 
+void Pr6xxEmulator::setSpectrumSource(std::function<Spectrum()> source)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_source = std::move(source);
+}
+
+double Pr6xxEmulator::spectrumWavelength(int index)
+{
+    const double span = Spectrum::LastNm - Spectrum::FirstNm;
+    return Spectrum::FirstNm + span * index / (SpectrumValueCount - 1);
+}
+
+std::string Pr6xxEmulator::spectrumReply(const Spectrum& spd) const
+{
+    // The values begin at byte 8, after the status and the units, as the
+    // instrument sends them.
+    std::string reply = status(0) + ",0,";
+    for (int i = 0; i < SpectrumValueCount; ++i)
+        reply += EmulatorText::scientific(spd.valueAt(spectrumWavelength(i)), 6) + kEnd;
+    return reply;
+}
+
 std::string Pr6xxEmulator::readingReply(const Config& c, int code)
 {
     return status(code) + "," + std::to_string(c.units) + "," + EmulatorText::scientific(c.x, c.decimals[0]) + ","
@@ -109,7 +131,18 @@ std::string Pr6xxEmulator::answer(const std::string& line, std::chrono::millisec
         return status(0) + kEnd;
     if (line == "M2") {
         *after = std::chrono::milliseconds(c.measureMs);
-        return readingReply(c);
+        if (!m_source)
+            return readingReply(c);
+        Config measured = c;
+        const Vec3 xyz = m_radiometer.xyz(m_source());
+        measured.x = xyz[0];
+        measured.y = xyz[1];
+        measured.z = xyz[2];
+        return readingReply(measured);
+    }
+    if (line == "M5" && m_source) {
+        *after = std::chrono::milliseconds(c.measureMs);
+        return spectrumReply(m_source());
     }
     return status(kUnknownCommand) + kEnd;
 }

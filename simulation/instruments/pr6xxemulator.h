@@ -2,14 +2,22 @@
 #define PR6XXEMULATOR_H
 
 #include "instrumentemulator.h"
+#include "spectroradiometer.h"
+#include "spectrum.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 // A PR-6xx spectroradiometer. It listens only for "PHOTO" (no line end) until
 // it is in remote mode, and leaves remote mode on a lone "Q"; other commands
 // end in CR. Replies begin with a five-digit status, "00000" for success, and
 // end in CR LF; "M2" answers once its measuring time has passed.
+//
+// Given a spectrum to look at, it measures that: "M2" answers the spectrum's
+// XYZ and "M5" the spectrum itself, 128 radiances evenly spaced from 380 to
+// 780 nm, one per line after the status. Without one, "M2" answers the
+// configured XYZ and "M5" is a command it does not know.
 //
 // Faults are injected per command (without its CR), or "*" for every command;
 // every command and every byte received are recorded.
@@ -44,6 +52,14 @@ public:
 
     bool remoteMode() const;
 
+    // What "M2" and "M5" measure from now on, called on the emulator's thread
+    // when a command comes; an empty function goes back to the configured XYZ.
+    void setSpectrumSource(std::function<Spectrum()> source);
+
+    // The spectral reply's values: the radiance at this many wavelengths.
+    static constexpr int SpectrumValueCount = 128;
+    static double spectrumWavelength(int index);
+
     // The reading reply for the configuration.
     static std::string readingReply(const Config& config, int status = 0);
 
@@ -55,8 +71,12 @@ private:
     // The normal reply, empty for none, and its delay.
     std::string answer(const std::string& line, std::chrono::milliseconds* after);
 
+    std::string spectrumReply(const Spectrum& spd) const;
+
     std::string m_partial;
     bool m_remote = false;
+    std::function<Spectrum()> m_source;
+    Spectroradiometer m_radiometer;
 };
 
 #endif // PR6XXEMULATOR_H

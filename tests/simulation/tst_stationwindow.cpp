@@ -12,6 +12,7 @@
 #include "stationwindow.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -23,7 +24,11 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
+
+Q_DECLARE_METATYPE(DisplayTechnology::Kind)
 
 class TestStationWindow : public QObject
 {
@@ -35,6 +40,9 @@ private slots:
     void listsEveryDeviceWithItsPort();
     void sensorsLookAtTheDialogsPatchWhileItIsShown();
     void finishedRunsAreListed();
+    void choosingATechnologyPutsItOnTheStand_data();
+    void choosingATechnologyPutsItOnTheStand();
+    void technologyIsFixedWhileTheDisplayAligns();
     void copyIsClickableWhileTheCalibrateDialogIsOpen();
     void closingTheMainWindowEndsTheProgram();
 
@@ -122,6 +130,102 @@ void TestStationWindow::finishedRunsAreListed()
     QCOMPARE(runs->item(1)->text(),
              QStringLiteral("Run 2 failed: no reply to MES,1 within 5 s: is alignment switched on?"));
     QVERIFY(window.findChild<QPushButton*>(QStringLiteral("alignButton"))->isEnabled());
+}
+
+namespace {
+
+QComboBox* technologyBox(const StationWindow& window)
+{
+    return window.findChild<QComboBox*>(QStringLiteral("technologyBox"));
+}
+
+// The reading as the window shows it to be copied, as numbers.
+std::optional<Xyz> shownReading(const StationWindow& window)
+{
+    const QStringList fields = window.referenceText().split(QLatin1Char('\t'));
+    if (fields.size() != 3)
+        return std::nullopt;
+    Xyz xyz{};
+    for (int i = 0; i < 3; ++i) {
+        bool ok = false;
+        xyz[size_t(i)] = QLocale::c().toDouble(fields.at(i), &ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    return xyz;
+}
+
+bool sameReading(const Xyz& a, const Xyz& b)
+{
+    for (size_t i = 0; i < 3; ++i)
+        if (std::fabs(a[i] - b[i]) > 0.0001 * std::max(1.0, std::fabs(b[i])))
+            return false;
+    return true;
+}
+
+} // namespace
+
+void TestStationWindow::choosingATechnologyPutsItOnTheStand_data()
+{
+    QTest::addColumn<DisplayTechnology::Kind>("kind");
+    for (const DisplayTechnology::Kind kind : DisplayTechnology::kinds())
+        QTest::newRow(qPrintable(DisplayTechnology::key(kind))) << kind;
+}
+
+void TestStationWindow::choosingATechnologyPutsItOnTheStand()
+{
+    QFETCH(DisplayTechnology::Kind, kind);
+    SimulatedWorld& world = station->world();
+    const DisplayTechnology::Kind before = world.displayTechnology();
+    // Another panel than the one to be chosen stands there when the window opens.
+    const std::array<DisplayTechnology::Kind, DisplayTechnology::KindCount> kinds = DisplayTechnology::kinds();
+    const auto at = std::find(kinds.begin(), kinds.end(), kind);
+    const DisplayTechnology::Kind other = kinds[size_t((at - kinds.begin() + 1) % kinds.size())];
+    world.setDisplayTechnology(other);
+    world.setDisplayPatch(Rgb{{1.0, 1.0, 1.0}});
+    const Xyz otherReading = world.referenceReading();
+
+    StationWindow window(*station);
+    QComboBox* box = technologyBox(window);
+    QVERIFY(box);
+    QCOMPARE(box->count(), DisplayTechnology::KindCount);
+    QCOMPARE(box->currentText(), DisplayTechnology::make(other).name());
+    QCOMPARE(box->currentData().toInt(), static_cast<int>(other));
+    const int index = box->findText(DisplayTechnology::make(kind).name());
+    QVERIFY(index >= 0);
+    QCOMPARE(box->itemData(index).toInt(), static_cast<int>(kind));
+
+    box->setCurrentIndex(index);
+    const DisplayTechnology::Kind chosen = world.displayTechnology();
+    const Xyz expected = world.referenceReading();
+    // Shown at once, not at the window's next periodic refresh.
+    const std::optional<Xyz> shown = shownReading(window);
+    world.setDisplayTechnology(before);
+    QCOMPARE(chosen, kind);
+    QVERIFY(!sameReading(expected, otherReading));
+    QVERIFY2(shown, qPrintable(window.referenceText()));
+    QVERIFY2(sameReading(*shown, expected), qPrintable(window.referenceText()));
+}
+
+void TestStationWindow::technologyIsFixedWhileTheDisplayAligns()
+{
+    StationWindow window(*station);
+    QComboBox* box = technologyBox(window);
+    QVERIFY(box);
+    QVERIFY(box->isEnabled());
+    AligningFirmware::Progress progress;
+    progress.running = true;
+    progress.steps = 8;
+    progress.step = 3;
+    window.showProgress(progress);
+    QVERIFY(!box->isEnabled());
+
+    progress.running = false;
+    progress.finished = true;
+    progress.succeeded = false;
+    progress.error = "cancelled";
+    window.showProgress(progress);
+    QVERIFY(box->isEnabled());
 }
 
 namespace {

@@ -12,7 +12,8 @@
 class QPainter;
 
 // One panel of the picture: spectra over 380-780 nm, each normalised to the
-// panel's highest value, with a title and a wavelength axis.
+// panel's highest value, with a title, a wavelength axis and, in its top right
+// corner, a legend of what the line styles mean.
 class SpectraChart
 {
 public:
@@ -24,11 +25,21 @@ public:
 
     explicit SpectraChart(const QString& title);
     void add(const Spectrum& spectrum, const QColor& colour, bool dashed = false);
+    void addLegend(const QString& label, const QColor& colour, bool dashed = false);
     void paint(QPainter& painter, const QRectF& area) const;
 
 private:
+    struct LegendEntry {
+        QString label;
+        QColor colour;
+        bool dashed = false;
+    };
+
+    void paintLegend(QPainter& painter, const QRectF& plot) const;
+
     QString m_title;
     std::vector<Curve> m_curves;
+    std::vector<LegendEntry> m_legend;
 };
 
 #endif // SPECTRACHART_H
