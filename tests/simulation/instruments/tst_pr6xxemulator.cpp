@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 #include <string>
 
 using namespace std::chrono_literals;
@@ -66,6 +67,12 @@ private slots:
 private:
     // Starts the emulator in remote mode with the far end opened raw.
     bool open(Pr6xxEmulator& emulator, int* fd);
+    // Sends the command to an emulator looking at the source (none: no
+    // source given) and reads the reply with read; false when the emulator
+    // could not be reached.
+    bool exchange(const Spectrum* source, const char* command, const std::function<std::string(int)>& read,
+                  std::string* reply);
+    static void addScales();
 };
 
 bool TestPr6xxEmulator::open(Pr6xxEmulator& emulator, int* fd)
@@ -88,27 +95,40 @@ bool TestPr6xxEmulator::open(Pr6xxEmulator& emulator, int* fd)
     return got == banner && emulator.remoteMode();
 }
 
-void TestPr6xxEmulator::spectrumReplyCarriesTheSource_data()
+bool TestPr6xxEmulator::exchange(const Spectrum* source, const char* command,
+                                 const std::function<std::string(int)>& read, std::string* reply)
+{
+    Pr6xxEmulator emulator;
+    if (source)
+        emulator.setSpectrumSource([light = *source] { return light; });
+    int fd = -1;
+    const bool opened = open(emulator, &fd);
+    if (opened && writeAll(fd, command))
+        *reply = read(fd);
+    if (fd >= 0)
+        ::close(fd);
+    return opened;
+}
+
+void TestPr6xxEmulator::addScales()
 {
     QTest::addColumn<double>("scale");
     QTest::newRow("bright") << 1.0;
     QTest::newRow("dim") << 0.0021;
 }
 
+void TestPr6xxEmulator::spectrumReplyCarriesTheSource_data()
+{
+    addScales();
+}
+
 void TestPr6xxEmulator::spectrumReplyCarriesTheSource()
 {
     QFETCH(double, scale);
     const Spectrum source = testSpectrum(scale);
-    Pr6xxEmulator emulator;
-    emulator.setSpectrumSource([source] { return source; });
-    int fd = -1;
-    const bool opened = open(emulator, &fd);
     std::string reply;
-    if (opened && writeAll(fd, "M5\r"))
-        reply = readLines(fd, PR6xxSCmd::ValueCount, kTimeoutMs);
-    if (fd >= 0)
-        ::close(fd);
-    QVERIFY(opened);
+    QVERIFY(exchange(
+        &source, "M5\r", [](int fd) { return readLines(fd, PR6xxSCmd::ValueCount, kTimeoutMs); }, &reply));
 
     PR6xxSCmd command("M5", 0);
     QVERIFY2(command.handler(QByteArray::fromStdString(reply)), reply.c_str());
@@ -134,25 +154,15 @@ void TestPr6xxEmulator::spectrumReplyCarriesTheSource()
 
 void TestPr6xxEmulator::readingIsTheSourcesXyz_data()
 {
-    QTest::addColumn<double>("scale");
-    QTest::newRow("bright") << 1.0;
-    QTest::newRow("dim") << 0.0021;
+    addScales();
 }
 
 void TestPr6xxEmulator::readingIsTheSourcesXyz()
 {
     QFETCH(double, scale);
     const Spectrum source = testSpectrum(scale);
-    Pr6xxEmulator emulator;
-    emulator.setSpectrumSource([source] { return source; });
-    int fd = -1;
-    const bool opened = open(emulator, &fd);
     std::string reply;
-    if (opened && writeAll(fd, "M2\r"))
-        reply = readUntilAny(fd, "\n", kTimeoutMs);
-    if (fd >= 0)
-        ::close(fd);
-    QVERIFY(opened);
+    QVERIFY(exchange(&source, "M2\r", [](int fd) { return readUntilAny(fd, "\n", kTimeoutMs); }, &reply));
 
     const Spectroradiometer radiometer;
     QVERIFY(radiometer.isValid());
@@ -173,15 +183,8 @@ void TestPr6xxEmulator::readingIsTheSourcesXyz()
 
 void TestPr6xxEmulator::spectrumIsRefusedWithoutASource()
 {
-    Pr6xxEmulator emulator;
-    int fd = -1;
-    const bool opened = open(emulator, &fd);
     std::string reply;
-    if (opened && writeAll(fd, "M5\r"))
-        reply = readUntilAny(fd, "\n", kTimeoutMs);
-    if (fd >= 0)
-        ::close(fd);
-    QVERIFY(opened);
+    QVERIFY(exchange(nullptr, "M5\r", [](int fd) { return readUntilAny(fd, "\n", kTimeoutMs); }, &reply));
     PR6xxSCmd command("M5", 0);
     QVERIFY(!command.handler(QByteArray::fromStdString(reply)));
     QVERIFY2(command.errorCode() != 0, reply.c_str());
