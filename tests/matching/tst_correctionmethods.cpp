@@ -290,6 +290,7 @@ void TestCorrectionMethods::leastSquaresNeedsThreeIndependentPatches()
     // Two patches: too few whatever they are.
     QVERIFY(!method.fit({&s[0], &s[1]}, &m, &error));
     QVERIFY2(error.startsWith(QLatin1String("least-squares:")), qPrintable(error));
+    QVERIFY2(error.contains(QLatin1String("fewer than three training patches")), qPrintable(error));
     // Five patches all mixes of red and green.
     const MatchingSample* yellow = find(s, QStringLiteral("yellow"));
     MatchingSample halfYellow = *yellow;
