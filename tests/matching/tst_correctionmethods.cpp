@@ -69,6 +69,18 @@ std::vector<MatchingSample> distortedSamples()
     return s;
 }
 
+// A method whose arithmetic overflowed: what every method hands its result to.
+class OverflowingMethod : public CorrectionMethod
+{
+public:
+    QString name() const override { return QStringLiteral("overflowing"); }
+    bool compute(const std::vector<MatchingSample>&, Matrix3x3* out, QString* error) const override
+    {
+        Matrix3x3 m{{{{1.0, 0.0, 0.0}}, {{0.0, std::numeric_limits<double>::infinity(), 0.0}}, {{0.0, 0.0, 1.0}}}};
+        return accept(m, out, error);
+    }
+};
+
 const QStringList kAllMethods{QStringLiteral("four-colour"), QStringLiteral("fcmm"),
                               QStringLiteral("astm-e1455"), QStringLiteral("least-squares")};
 
@@ -90,6 +102,7 @@ private slots:
     void refusals_data();
     void refusals();
     void leastSquaresNeedsThreeIndependentPatches();
+    void nonFiniteResultsAreRefused();
 };
 
 void TestCorrectionMethods::names()
@@ -304,6 +317,30 @@ void TestCorrectionMethods::leastSquaresNeedsThreeIndependentPatches()
     // Three that span: accepted, and exact on them.
     QVERIFY2(method.fit({&s[0], &s[1], yellow, find(s, QStringLiteral("sky"))}, &m, &error), qPrintable(error));
     QVERIFY(maxAbsDiff(m, inverseOf(kSensorError)) < 1e-9);
+}
+
+void TestCorrectionMethods::nonFiniteResultsAreRefused()
+{
+    const Matrix3x3 untouched{};
+    Matrix3x3 out = untouched;
+    QString error;
+    QVERIFY(!OverflowingMethod().compute(samples(), &out, &error));
+    QVERIFY2(error.startsWith(QLatin1String("overflowing:")), qPrintable(error));
+    QCOMPARE(out, untouched);
+
+    // A sensor that reads a 1e-200 of the reference: the white's luminance
+    // would need a factor beyond any double.
+    std::vector<MatchingSample> s = samples();
+    for (MatchingSample& p : s)
+        for (int k = 0; k < 3; ++k) {
+            p.sensor[k] *= 1e-200;
+            p.reference[k] *= 1e150;
+        }
+    error.clear();
+    QVERIFY(!FcmmMethod().compute(s, &out, &error));
+    QVERIFY2(error.startsWith(QLatin1String("fcmm:")), qPrintable(error));
+    QVERIFY2(error.contains(QLatin1String("luminance")), qPrintable(error));
+    QCOMPARE(out, untouched);
 }
 
 QTEST_APPLESS_MAIN(TestCorrectionMethods)
