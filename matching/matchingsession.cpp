@@ -10,8 +10,10 @@
 #include <QJsonValue>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -203,6 +205,90 @@ public:
     }
 };
 
+// The first key an object of the text gives twice, as the path of the field
+// ("patches[0].name"), or an empty text. Qt 5.15's JSON parser keeps the last
+// value of a repeated key but loses the memory of the one it replaces, so a
+// file doing so is refused before it is parsed. Only the structure is followed
+// here; whatever else is wrong the parser reports. Nesting beyond what the
+// parser accepts ends the search: the parser refuses such a file first.
+QString repeatedKey(const QByteArray& text)
+{
+    struct Frame {
+        bool object = false;
+        bool expectKey = false;
+        int index = 0;
+        QString key;
+        QSet<QString> keys;
+    };
+    constexpr size_t MaxDepth = 1100;
+    std::vector<Frame> stack;
+    const auto path = [&stack](const QString& last) {
+        QString p;
+        for (size_t f = 0; f + 1 < stack.size(); ++f)
+            p += stack[f].object ? (p.isEmpty() ? QString() : QStringLiteral(".")) + stack[f].key
+                                 : QStringLiteral("[%1]").arg(stack[f].index);
+        return p.isEmpty() ? last : p + QLatin1Char('.') + last;
+    };
+    const int n = text.size();
+    for (int i = 0; i < n; ++i) {
+        const char c = text.at(i);
+        if (c == '"') {
+            // A string: raw bytes as UTF-8, escapes decoded as the parser does.
+            QString value;
+            QByteArray raw;
+            int j = i + 1;
+            for (; j < n && text.at(j) != '"'; ++j) {
+                if (text.at(j) != '\\') {
+                    raw += text.at(j);
+                    continue;
+                }
+                if (++j >= n)
+                    break;
+                value += QString::fromUtf8(raw);
+                raw.clear();
+                const char e = text.at(j);
+                if (e == 'u' && j + 4 < n) {
+                    bool ok = false;
+                    const ushort unit = text.mid(j + 1, 4).toUShort(&ok, 16);
+                    value += QChar(unit);
+                    j += 4;
+                } else {
+                    const char* from = "bfnrt";
+                    const char* to = "\b\f\n\r\t";
+                    const char* at = std::strchr(from, e);
+                    value += QLatin1Char(e != '\0' && at ? to[at - from] : e);
+                }
+            }
+            if (j >= n)
+                return QString();
+            value += QString::fromUtf8(raw);
+            i = j;
+            if (!stack.empty() && stack.back().object && stack.back().expectKey) {
+                Frame& top = stack.back();
+                top.expectKey = false;
+                if (top.keys.contains(value))
+                    return path(value);
+                top.keys.insert(value);
+                top.key = value;
+            }
+        } else if (c == '{' || c == '[') {
+            if (stack.size() == MaxDepth)
+                return QString();
+            stack.push_back(Frame{c == '{', c == '{', 0, QString(), {}});
+        } else if (c == '}' || c == ']') {
+            if (stack.empty())
+                return QString();
+            stack.pop_back();
+        } else if (c == ',' && !stack.empty()) {
+            if (stack.back().object)
+                stack.back().expectKey = true;
+            else
+                ++stack.back().index;
+        }
+    }
+    return QString();
+}
+
 QJsonValue numberOrNull(double v)
 {
     if (!std::isfinite(v))
@@ -389,6 +475,9 @@ bool MatchingSession::parse(const QByteArray& text, QString* error)
     };
     if (text.size() > MaxFileSize)
         return fail(QStringLiteral("the file holds more than %1 bytes").arg(MaxFileSize));
+    const QString repeated = repeatedKey(text);
+    if (!repeated.isEmpty())
+        return fail(QStringLiteral("%1: given twice").arg(repeated));
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
     if (parseError.error != QJsonParseError::NoError)

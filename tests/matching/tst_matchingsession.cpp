@@ -117,6 +117,8 @@ private slots:
     void germanLocaleWritesPoints();
     void refusedField_data();
     void refusedField();
+    void repeatedKeyRefused_data();
+    void repeatedKeyRefused();
     void truncatedRefused_data();
     void truncatedRefused();
     void oversizedRefused();
@@ -292,6 +294,41 @@ void TestMatchingSession::refusedField()
     QVERIFY(!session.parse(text, &error));
     QVERIFY2(error.startsWith(expected), qPrintable(error));
     QVERIFY(session == before);
+}
+
+void TestMatchingSession::repeatedKeyRefused_data()
+{
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("top level") << QByteArray("\"repeats\": 3,") << QByteArray("\"repeats\": 3, \"repeats\": 4,")
+                               << "repeats: given twice";
+    QTest::newRow("escaped") << QByteArray("\"repeats\": 3,") << QByteArray("\"repeats\": 3, \"rep\\u0065ats\": 4,")
+                             << "repeats: given twice";
+    QTest::newRow("in a reading") << QByteArray("\"rejected\": null,")
+                                  << QByteArray("\"rejected\": null, \"rejected\": {\"a\": [1]},")
+                                  << "patches[0].reference[0].rejected: given twice";
+    QTest::newRow("object value") << QByteArray("\"stopped_at\": {")
+                                  << QByteArray("\"stopped_at\": {\"x\": {\"y\": 1}, \"x\": 2, ")
+                                  << "stopped_at.x: given twice";
+}
+
+void TestMatchingSession::repeatedKeyRefused()
+{
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(QString, expected);
+
+    QByteArray text = validText();
+    const int at = text.indexOf(from);
+    QVERIFY(at >= 0);
+    text.replace(at, from.size(), to);
+    MatchingSession session;
+    QString error;
+    QVERIFY(!session.parse(text, &error));
+    QCOMPARE(error, expected);
+    QVERIFY(session == MatchingSession());
 }
 
 void TestMatchingSession::truncatedRefused_data()
