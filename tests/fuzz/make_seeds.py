@@ -5,6 +5,7 @@ The seeds are ordinary, valid inputs (well-formed spectra, replies an
 instrument gives, a profile as the program writes it); the fuzzer grows its own
 corpus from them. Regression seeds of mended faults are kept beside them under
 names starting with "regress-" and are not written by this script."""
+import json
 import os
 import struct
 import sys
@@ -223,6 +224,52 @@ def librarysensors():
         put("fuzz_librarysensors", name, bytes([driver]) + bytes(ops) + b"\xff" + answers)
 
 
+def matchingsession():
+    # A session file as the program writes it: both instruments, the patches,
+    # every reading with its time and why it was taken again; one stopped
+    # early, and a failed reading that gave no number.
+    def reading(xyz, second, rejected=None):
+        return {"xyz": xyz, "time": "2026-12-08T02:01:%02d.%03dZ" % (second, second * 7), "rejected": rejected}
+
+    def patch(name, r, g, b, sensor=(), reference=()):
+        return {"name": name, "r": r, "g": g, "b": b, "training": name in ("red", "green", "blue", "white"),
+                "sensor": list(sensor), "reference": list(reference)}
+
+    def session(patches, stopped=None):
+        return json.dumps({
+            "format_version": 1,
+            "instruments": [
+                {"role": "sensor", "type_name": "i1Display Pro", "type_number": 3, "serial_number": "A01",
+                 "port": ""},
+                {"role": "reference", "type_name": "CS-2000", "type_number": 5, "serial_number": "9876",
+                 "port": "/dev/ttyUSB0"}],
+            "started": "2026-12-08T02:00:00.000Z", "ended": "2026-12-08T02:09:59.999Z",
+            "repeats": 2, "luminance_floor": 0.05, "patches": patches, "stopped_at": stopped}, indent=1).encode()
+
+    full = [patch("red", 255, 0, 0, [reading([41.24, 21.26, 1.93], 1), reading([41.25, 21.27, 1.94], 2)],
+                  [reading([42.0, 22.0, 2.0], 3), reading([0.1, 0.01, 0.1], 4, "below floor"),
+                   reading([42.1, 22.1, 2.1], 5)]),
+            patch("green", 0, 255, 0, [reading([35.76, 71.52, 11.92], 6)], [reading([36, 72, 12], 7)]),
+            patch("blue", 0, 0, 255, [reading([18.05, 7.22, 95.05], 8)], [reading([18, 7.2, 95], 9)]),
+            patch("white", 255, 255, 255, [reading([95.05, 100.0, 108.9], 10)], [reading([95, 100, 109], 11)]),
+            patch("grey 50", 128, 128, 128, [reading([20.3, 21.4, 23.3], 12), reading([20.3, 91.4, 23.3], 13,
+                                                                                        "outlier")],
+                  [reading([20, 21, 23], 14)])]
+    put("fuzz_matchingsession", "complete", session(full))
+    stopped = full[:2] + [patch("blue", 0, 0, 255, [reading([None, None, None], 15, "failed")]),
+                          patch("white", 255, 255, 255)]
+    put("fuzz_matchingsession", "stopped-failed", session(stopped, {"patch": "blue", "reason": "no answer"}))
+    put("fuzz_matchingsession", "no-patches", session([]))
+
+
+def patchset():
+    put("fuzz_patchset", "default-like",
+        b"name,r,g,b\nred,255,0,0\ngreen,0,255,0\nblue,0,0,255\nwhite,255,255,255\ncyan,0,255,255\n"
+        b"grey 50,128,128,128\nskin,194,150,130\n")
+    put("fuzz_patchset", "crlf-blank-case", b"\r\nWhite, 250,251,252\r\n\r\nRED,200,0,0\r\ngreen,0,200,0\r\n"
+        b"Blue,0,0,200")
+
+
 if __name__ == "__main__":
     xspect()
     sercom()
@@ -234,4 +281,6 @@ if __name__ == "__main__":
     monitor()
     drivers()
     librarysensors()
+    matchingsession()
+    patchset()
     sys.exit(0)
