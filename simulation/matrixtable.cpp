@@ -132,9 +132,6 @@ QString MatrixTable::text(const std::vector<Row>& rows)
             lines << line;
         line.clear();
     };
-    // The marks' column leaves blanks at the ends of lines.
-    while (header.endsWith(QLatin1Char(' ')))
-        header.chop(1);
     for (const Row& row : rows) {
         if (!sensor || *sensor != row.sensor) {
             flush();
@@ -151,6 +148,7 @@ QString MatrixTable::text(const std::vector<Row>& rows)
         }
     }
     flush();
+    // The marks' column leaves blanks at the ends of lines.
     for (QString& l : lines) {
         while (l.endsWith(QLatin1Char(' ')))
             l.chop(1);
