@@ -19,7 +19,8 @@ struct Pending {
 };
 
 // Writes the whole text to a temporary file beside the target, which stays as
-// it was until commit(). Unbuffered, so that a short write is seen here
+// it was until commit(); a QSaveFile that is never committed removes its
+// temporary file when it goes. Unbuffered, so that a short write is seen here
 // rather than lost at the close.
 bool prepare(Pending* pending, QString* why)
 {
@@ -44,14 +45,6 @@ bool prepare(Pending* pending, QString* why)
     return true;
 }
 
-void cancel(Pending* pending)
-{
-    if (pending->file && pending->file->isOpen()) {
-        pending->file->cancelWriting();
-        pending->file->commit(); // removes the temporary file
-    }
-}
-
 } // namespace
 
 bool CertificateFiles::write(const Certificate& certificate, const QString& directory, QString* error)
@@ -70,19 +63,13 @@ bool CertificateFiles::write(const Certificate& certificate, const QString& dire
     }};
     for (Pending& pending : files) {
         QString why;
-        if (!prepare(&pending, &why)) {
-            for (Pending& other : files)
-                cancel(&other);
+        if (!prepare(&pending, &why))
             return fail(tr("Cannot write %1: %2").arg(QDir::toNativeSeparators(pending.fileName), why));
-        }
     }
     for (Pending& pending : files) {
-        if (!pending.file->commit()) {
-            const QString why = pending.file->errorString();
-            for (Pending& other : files)
-                cancel(&other);
-            return fail(tr("Cannot write %1: %2").arg(QDir::toNativeSeparators(pending.fileName), why));
-        }
+        if (!pending.file->commit())
+            return fail(tr("Cannot write %1: %2")
+                            .arg(QDir::toNativeSeparators(pending.fileName), pending.file->errorString()));
     }
     return true;
 }
