@@ -2,6 +2,7 @@
 
 #include "calibratecommand.h"
 #include "exitcode.h"
+#include "matchcommand.h"
 #include "measurecommand.h"
 #include "portscommand.h"
 #include "profilecommand.h"
@@ -20,6 +21,7 @@ CliProgram::CliProgram()
     m_commands.push_back(std::make_unique<CalibrateCommand>());
     m_commands.push_back(std::make_unique<ProfileCommand>());
     m_commands.push_back(std::make_unique<SimulateCommand>());
+    m_commands.push_back(std::make_unique<MatchCommand>());
 }
 
 CliProgram::~CliProgram() = default;

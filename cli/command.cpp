@@ -24,7 +24,8 @@ QString Command::exitCodesText()
 {
     return QStringLiteral("Exit codes: 0 done (also when stopped by SIGINT or SIGTERM), 1 usage "
                           "error, 2 instrument or port failure, 3 file failure (unreadable, "
-                          "unwritable or malformed, or a profile of another sensor).");
+                          "unwritable or malformed, or a profile of another sensor), 4 a figure out of "
+                          "bounds (simulate) or a failed verdict (match).");
 }
 
 void Command::printLine(const QString& text)

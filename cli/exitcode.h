@@ -8,7 +8,7 @@ enum ExitCode : int {
     ExitUsage = 1,      // bad arguments, or the operator gave up
     ExitInstrument = 2, // the sensor or a port failed or cannot be opened
     ExitFile = 3,       // a file cannot be read or written, is malformed, or belongs elsewhere
-    ExitFigures = 4,    // simulate: the story ran, but a figure is not where it must be
+    ExitFigures = 4,    // simulate: a figure is not where it must be; match: the verdict is fail
 };
 
 #endif // EXITCODE_H

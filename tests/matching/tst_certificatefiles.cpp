@@ -1,0 +1,139 @@
+#include "certificate.h"
+#include "certificatecsv.h"
+#include "certificatefiles.h"
+#include "certificatejson.h"
+#include "matchingfixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+Certificate makeCertificate()
+{
+    Certificate certificate;
+    std::vector<const CorrectionMethod*> methods;
+    const auto owned = Certificate::standardMethods();
+    for (const auto& m : owned)
+        methods.push_back(m.get());
+    certificate.compute(MatchingFixtures::samples(MatchingFixtures::kSensorError, 0.002), methods);
+    return certificate;
+}
+
+QByteArray contents(const QString& fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool put(const QString& fileName, const QByteArray& bytes)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+class TestCertificateFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writesBothIntoANewDirectory();
+    void replacesOldFilesWhole();
+    void refusalNamesTheFileAndLeavesTheOldOnes_data();
+    void refusalNamesTheFileAndLeavesTheOldOnes();
+};
+
+void TestCertificateFiles::writesBothIntoANewDirectory()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString dir = tmp.filePath(QStringLiteral("line 3/station b"));
+    const Certificate certificate = makeCertificate();
+    QString error;
+    QVERIFY2(CertificateFiles::write(certificate, dir, &error), qPrintable(error));
+
+    const QByteArray json = contents(dir + QStringLiteral("/certificate.json"));
+    QCOMPARE(json, CertificateJson::toJson(certificate));
+    QJsonParseError parseError{};
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    QCOMPARE(parseError.error, QJsonParseError::NoError);
+    const QJsonArray methods = doc.object().value(QStringLiteral("methods")).toArray();
+    QCOMPARE(methods.size(), 4);
+    QCOMPARE(doc.object().value(QStringLiteral("recommended")).toString(), certificate.recommended());
+
+    const QByteArray csv = contents(dir + QStringLiteral("/certificate.csv"));
+    QCOMPARE(csv, CertificateCsv::toCsv(certificate));
+    // A header and a line per method and patch.
+    QCOMPARE(csv.count('\n'), 1 + 4 * int(MatchingFixtures::displayPatches().size()));
+    QCOMPARE(QDir(dir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 2);
+}
+
+void TestCertificateFiles::replacesOldFilesWhole()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    // Longer than the new files, so that a leftover tail would show.
+    const QByteArray old(1 << 20, 'x');
+    QVERIFY(put(tmp.filePath(QStringLiteral("certificate.json")), old));
+    QVERIFY(put(tmp.filePath(QStringLiteral("certificate.csv")), old));
+    const Certificate certificate = makeCertificate();
+    QString error;
+    QVERIFY2(CertificateFiles::write(certificate, tmp.path(), &error), qPrintable(error));
+    QCOMPARE(contents(tmp.filePath(QStringLiteral("certificate.json"))), CertificateJson::toJson(certificate));
+    QCOMPARE(contents(tmp.filePath(QStringLiteral("certificate.csv"))), CertificateCsv::toCsv(certificate));
+}
+
+void TestCertificateFiles::refusalNamesTheFileAndLeavesTheOldOnes_data()
+{
+    QTest::addColumn<QString>("directory"); // under the test's directory
+    QTest::addColumn<QString>("blocked");   // made a directory there, so it cannot be written
+    QTest::addColumn<QString>("named");     // what the error must name
+
+    QTest::newRow("directory below a file") << QStringLiteral("plain/out") << QString()
+                                            << QStringLiteral("plain/out");
+    QTest::newRow("json cannot be written") << QStringLiteral("out") << QStringLiteral("certificate.json")
+                                            << QStringLiteral("out/certificate.json");
+    QTest::newRow("csv cannot be written") << QStringLiteral("out") << QStringLiteral("certificate.csv")
+                                           << QStringLiteral("out/certificate.csv");
+}
+
+void TestCertificateFiles::refusalNamesTheFileAndLeavesTheOldOnes()
+{
+    QFETCH(QString, directory);
+    QFETCH(QString, blocked);
+    QFETCH(QString, named);
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(put(tmp.filePath(QStringLiteral("plain")), "not a directory"));
+    const QString dir = tmp.filePath(directory);
+    const QStringList names{QStringLiteral("certificate.json"), QStringLiteral("certificate.csv")};
+    if (!blocked.isEmpty()) {
+        QVERIFY(QDir().mkpath(dir + QLatin1Char('/') + blocked));
+        for (const QString& name : names) {
+            if (name != blocked)
+                QVERIFY(put(dir + QLatin1Char('/') + name, "old " + name.toLatin1()));
+        }
+    }
+    QString error;
+    QVERIFY(!CertificateFiles::write(makeCertificate(), dir, &error));
+    QVERIFY2(error.contains(tmp.filePath(named)), qPrintable(error));
+    QCOMPARE(contents(tmp.filePath(QStringLiteral("plain"))), QByteArray("not a directory"));
+    if (blocked.isEmpty())
+        return;
+    // The other file is as it was, and no temporary file is left beside it.
+    for (const QString& name : names) {
+        if (name != blocked)
+            QCOMPARE(contents(dir + QLatin1Char('/') + name), "old " + name.toLatin1());
+    }
+    QCOMPARE(QDir(dir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestCertificateFiles)
+#include "tst_certificatefiles.moc"
