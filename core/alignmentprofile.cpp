@@ -6,7 +6,6 @@
 
 #include <QDataStream>
 #include <QDebug>
-#include <QSaveFile>
 
 #include <utility>
 
@@ -41,34 +40,7 @@ bool AlignmentProfile::write(const QString& fileName, QString* error) const
     }
     qDebug() << "SN" << m_serialNumber;
 
-    // A device, FIFO or socket of that name would be replaced by a file (or,
-    // for /dev/full, take nothing and seem to have taken it all).
-    QString target;
-    QString refusal;
-    if (!PlainFile::writeTarget(fileName, &target, &refusal))
-        return fail(refusal);
-
-    // A full disk or a crash half-way must neither leave a damaged profile nor
-    // destroy the one that was there: the new file replaces it only once it is
-    // complete. Unbuffered, so that a short write is seen here; a buffered one
-    // would only surface when the file is closed, where it goes unreported.
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(file.errorString());
-    const qint64 written = file.write(bytes);
-    if (written != bytes.size()) {
-        const QString reason = written < 0 || file.error() != QFileDevice::NoError
-                                   ? file.errorString()
-                                   : QStringLiteral("only %1 of %2 bytes could be written (is the disk full?)")
-                                         .arg(written)
-                                         .arg(bytes.size());
-        file.cancelWriting();
-        file.commit();
-        return fail(reason);
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    return PlainFile::writeWhole(fileName, bytes, error);
 }
 
 AlignmentProfile::ReadResult AlignmentProfile::read(const QString& fileName, QString* error)

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <climits>
@@ -132,4 +133,40 @@ bool PlainFile::writeTarget(const QString& fileName, QString* target, QString* e
     if (error)
         *error = tr("it leads through more than %1 symbolic links").arg(kMaxLinks);
     return false;
+}
+
+bool PlainFile::writeWhole(const QString& fileName, const QByteArray& bytes, QString* error)
+{
+    const auto fail = [error](const QString& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    // A device, FIFO or socket of that name would be replaced by a file (or,
+    // for /dev/full, take nothing and seem to have taken it all).
+    QString target;
+    QString refusal;
+    if (!writeTarget(fileName, &target, &refusal))
+        return fail(refusal);
+
+    // The new file replaces the old one only once it is complete. Unbuffered,
+    // so that a short write is seen here; a buffered one would only surface
+    // when the file is closed, where it goes unreported.
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(file.errorString());
+    const qint64 written = file.write(bytes);
+    if (written != bytes.size()) {
+        const QString reason = written < 0 || file.error() != QFileDevice::NoError
+                                   ? file.errorString()
+                                   : QStringLiteral("only %1 of %2 bytes could be written (is the disk full?)")
+                                         .arg(written)
+                                         .arg(bytes.size());
+        file.cancelWriting();
+        file.commit();
+        return fail(reason);
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
 }

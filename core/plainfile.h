@@ -39,6 +39,12 @@ public:
     // is anything but a regular file.
     static bool writeTarget(const QString& fileName, QString* target, QString* error);
 
+    // Replaces the file fileName leads to (see writeTarget) with bytes, whole
+    // or not at all: a full disk or a crash half-way neither leaves a damaged
+    // file nor destroys the one that was there. False, with *error saying why
+    // (it may be null), when nothing was replaced.
+    static bool writeWhole(const QString& fileName, const QByteArray& bytes, QString* error);
+
 private:
     static QString notAFile(unsigned mode);
 };

@@ -9,7 +9,6 @@
 #include <QJsonParseError>
 #include <QJsonValue>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 
 #include <cmath>
@@ -425,37 +424,8 @@ QByteArray MatchingSession::toJson(QString* error) const
 
 bool MatchingSession::write(const QString& fileName, QString* error) const
 {
-    const auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
     const QByteArray bytes = toJson(error);
-    if (bytes.isEmpty())
-        return false;
-    QString target;
-    QString refusal;
-    if (!PlainFile::writeTarget(fileName, &target, &refusal))
-        return fail(refusal);
-    // The old file stays until the new one is complete; unbuffered so that a
-    // short write is seen here rather than lost at the close.
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(file.errorString());
-    const qint64 written = file.write(bytes);
-    if (written != bytes.size()) {
-        const QString why = written < 0 || file.error() != QFileDevice::NoError
-                                ? file.errorString()
-                                : QStringLiteral("only %1 of %2 bytes could be written (is the disk full?)")
-                                      .arg(written)
-                                      .arg(bytes.size());
-        file.cancelWriting();
-        file.commit();
-        return fail(why);
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    return !bytes.isEmpty() && PlainFile::writeWhole(fileName, bytes, error);
 }
 
 bool MatchingSession::read(const QString& fileName, QString* error)
