@@ -1,5 +1,7 @@
 #include "fcmmmethod.h"
 
+#include "matchingpatch.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -55,10 +57,7 @@ bool FcmmMethod::compute(const std::vector<MatchingSample>& samples, Matrix3x3* 
                          QString* error) const
 {
     std::vector<const MatchingSample*> p;
-    if (!trainingPatches(samples,
-                         {QStringLiteral("red"), QStringLiteral("green"), QStringLiteral("blue"),
-                          QStringLiteral("white")},
-                         &p, error))
+    if (!trainingPatches(samples, MatchingPatch::trainingNames(), &p, error))
         return false;
 
     Matrix3x3 nSensor{};

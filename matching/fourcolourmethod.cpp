@@ -1,6 +1,7 @@
 #include "fourcolourmethod.h"
 
 #include "correctionmatrix.h"
+#include "matchingpatch.h"
 
 #include <algorithm>
 #include <cmath>
@@ -44,10 +45,7 @@ bool FourColourMethod::compute(const std::vector<MatchingSample>& samples, Matri
                                QString* error) const
 {
     std::vector<const MatchingSample*> p;
-    if (!trainingPatches(samples,
-                         {QStringLiteral("red"), QStringLiteral("green"), QStringLiteral("blue"),
-                          QStringLiteral("white")},
-                         &p, error))
+    if (!trainingPatches(samples, MatchingPatch::trainingNames(), &p, error))
         return false;
 
     CColor measured[CorrectionMatrix::kPatchCount];

@@ -1,5 +1,7 @@
 #include "leastsquaresmethod.h"
 
+#include "matchingpatch.h"
+
 #include <cmath>
 
 LeastSquaresMethod::LeastSquaresMethod(Weighting weighting)
@@ -16,10 +18,7 @@ bool LeastSquaresMethod::compute(const std::vector<MatchingSample>& samples, Mat
                                  QString* error) const
 {
     std::vector<const MatchingSample*> named;
-    if (!trainingPatches(samples,
-                         {QStringLiteral("red"), QStringLiteral("green"), QStringLiteral("blue"),
-                          QStringLiteral("white")},
-                         &named, error))
+    if (!trainingPatches(samples, MatchingPatch::trainingNames(), &named, error))
         return false;
     std::vector<const MatchingSample*> patches;
     for (const MatchingSample& s : samples)

@@ -4,6 +4,8 @@
 #include "certificatejson.h"
 #include "matchingfixtures.h"
 
+#include "filecontents.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -23,18 +25,6 @@ Certificate makeCertificate()
         methods.push_back(m.get());
     certificate.compute(MatchingFixtures::samples(MatchingFixtures::kSensorError, 0.002), methods);
     return certificate;
-}
-
-QByteArray contents(const QString& fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool put(const QString& fileName, const QByteArray& bytes)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -59,7 +49,7 @@ void TestCertificateFiles::writesBothIntoANewDirectory()
     QString error;
     QVERIFY2(CertificateFiles::write(certificate, dir, &error), qPrintable(error));
 
-    const QByteArray json = contents(dir + QStringLiteral("/certificate.json"));
+    const QByteArray json = fileContents(dir + QStringLiteral("/certificate.json"));
     QCOMPARE(json, CertificateJson::toJson(certificate));
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
@@ -68,7 +58,7 @@ void TestCertificateFiles::writesBothIntoANewDirectory()
     QCOMPARE(methods.size(), 4);
     QCOMPARE(doc.object().value(QStringLiteral("recommended")).toString(), certificate.recommended());
 
-    const QByteArray csv = contents(dir + QStringLiteral("/certificate.csv"));
+    const QByteArray csv = fileContents(dir + QStringLiteral("/certificate.csv"));
     QCOMPARE(csv, CertificateCsv::toCsv(certificate));
     // A header and a line per method and patch.
     QCOMPARE(csv.count('\n'), 1 + 4 * int(MatchingFixtures::displayPatches().size()));
@@ -81,13 +71,13 @@ void TestCertificateFiles::replacesOldFilesWhole()
     QVERIFY(tmp.isValid());
     // Longer than the new files, so that a leftover tail would show.
     const QByteArray old(1 << 20, 'x');
-    QVERIFY(put(tmp.filePath(QStringLiteral("certificate.json")), old));
-    QVERIFY(put(tmp.filePath(QStringLiteral("certificate.csv")), old));
+    QVERIFY(writeFileContents(tmp.filePath(QStringLiteral("certificate.json")), old));
+    QVERIFY(writeFileContents(tmp.filePath(QStringLiteral("certificate.csv")), old));
     const Certificate certificate = makeCertificate();
     QString error;
     QVERIFY2(CertificateFiles::write(certificate, tmp.path(), &error), qPrintable(error));
-    QCOMPARE(contents(tmp.filePath(QStringLiteral("certificate.json"))), CertificateJson::toJson(certificate));
-    QCOMPARE(contents(tmp.filePath(QStringLiteral("certificate.csv"))), CertificateCsv::toCsv(certificate));
+    QCOMPARE(fileContents(tmp.filePath(QStringLiteral("certificate.json"))), CertificateJson::toJson(certificate));
+    QCOMPARE(fileContents(tmp.filePath(QStringLiteral("certificate.csv"))), CertificateCsv::toCsv(certificate));
 }
 
 void TestCertificateFiles::refusalNamesTheFileAndLeavesTheOldOnes_data()
@@ -111,26 +101,26 @@ void TestCertificateFiles::refusalNamesTheFileAndLeavesTheOldOnes()
     QFETCH(QString, named);
     QTemporaryDir tmp;
     QVERIFY(tmp.isValid());
-    QVERIFY(put(tmp.filePath(QStringLiteral("plain")), "not a directory"));
+    QVERIFY(writeFileContents(tmp.filePath(QStringLiteral("plain")), "not a directory"));
     const QString dir = tmp.filePath(directory);
     const QStringList names{QStringLiteral("certificate.json"), QStringLiteral("certificate.csv")};
     if (!blocked.isEmpty()) {
         QVERIFY(QDir().mkpath(dir + QLatin1Char('/') + blocked));
         for (const QString& name : names) {
             if (name != blocked)
-                QVERIFY(put(dir + QLatin1Char('/') + name, "old " + name.toLatin1()));
+                QVERIFY(writeFileContents(dir + QLatin1Char('/') + name, "old " + name.toLatin1()));
         }
     }
     QString error;
     QVERIFY(!CertificateFiles::write(makeCertificate(), dir, &error));
     QVERIFY2(error.contains(tmp.filePath(named)), qPrintable(error));
-    QCOMPARE(contents(tmp.filePath(QStringLiteral("plain"))), QByteArray("not a directory"));
+    QCOMPARE(fileContents(tmp.filePath(QStringLiteral("plain"))), QByteArray("not a directory"));
     if (blocked.isEmpty())
         return;
     // The other file is as it was, and no temporary file is left beside it.
     for (const QString& name : names) {
         if (name != blocked)
-            QCOMPARE(contents(dir + QLatin1Char('/') + name), "old " + name.toLatin1());
+            QCOMPARE(fileContents(dir + QLatin1Char('/') + name), "old " + name.toLatin1());
     }
     QCOMPARE(QDir(dir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 2);
 }

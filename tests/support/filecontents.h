@@ -13,4 +13,11 @@ inline QByteArray fileContents(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
+// Replaces the file with bytes; false when that fails.
+inline bool writeFileContents(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 #endif // FILECONTENTS_H
