@@ -1,0 +1,3 @@
+#include "patchsource.h"
+
+PatchSource::~PatchSource() = default;
