@@ -34,6 +34,12 @@ DialogProvider* installed = nullptr;
 
 DialogProvider::~DialogProvider() = default;
 
+QString DialogProvider::directory(QWidget*, const QString& caption, const QString&)
+{
+    qWarning() << "No directory chooser; cancelled:" << caption;
+    return QString();
+}
+
 DialogProvider& DialogProvider::current()
 {
     return installed ? *installed : fallback;

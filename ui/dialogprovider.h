@@ -18,6 +18,9 @@ public:
                                  const QString& filter) = 0;
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                  const QString& filter) = 0;
+    // An existing directory; empty when the user cancels, and from a provider
+    // that asks for none.
+    virtual QString directory(QWidget* parent, const QString& caption, const QString& dir);
     // *ok is false when the user cancels.
     virtual QString text(QWidget* parent, const QString& title, const QString& label,
                          const QString& initial, bool* ok) = 0;

@@ -21,3 +21,8 @@ QString QtDialogProvider::text(QWidget* parent, const QString& title, const QStr
 {
     return QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, ok);
 }
+
+QString QtDialogProvider::directory(QWidget* parent, const QString& caption, const QString& dir)
+{
+    return QFileDialog::getExistingDirectory(parent, caption, dir);
+}

@@ -24,6 +24,7 @@ public:
     {
         return nextFileName(caption);
     }
+    QString directory(QWidget*, const QString& caption, const QString&) override { return nextFileName(caption); }
     QString text(QWidget*, const QString& title, const QString&, const QString&, bool* ok) override
     {
         m_asked << title;
