@@ -62,7 +62,12 @@ QWidget* ScreenPatchWatcher::visibleDialog(const char* className)
 
 void ScreenPatchWatcher::look()
 {
-    QWidget* dialog = visibleDialog("CalibrateDialog");
+    // A matching run's patch window covers a whole screen; the calibrate
+    // dialog paints its patch below its controls. Either way the patch is at
+    // the middle of the bottom edge.
+    QWidget* dialog = visibleDialog("ScreenPatchWindow");
+    if (!dialog)
+        dialog = visibleDialog("CalibrateDialog");
     const std::optional<std::array<int, 3>> patch = dialog ? patchOf(dialog) : std::nullopt;
     if (patch != world.screenPatch())
         world.setScreenPatch(patch);

@@ -10,9 +10,10 @@
 class SimulatedWorld;
 class QWidget;
 
-// Tells the simulated world what the program's calibrate dialog shows: while
-// such a dialog is on the screen, the instruments look at the patch it paints
-// below its controls, taken from the dialog's own pixels a few times a second.
+// Tells the simulated world what the program shows its instruments: while the
+// patch window of a matching run or the calibrate dialog is on the screen, the
+// instruments look at the patch it paints (the whole window, or the area below
+// the dialog's controls), taken from its own pixels a few times a second.
 class ScreenPatchWatcher : public QObject
 {
     Q_OBJECT

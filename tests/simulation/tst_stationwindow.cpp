@@ -6,6 +6,7 @@
 #include "measure.h"
 #include "modaldialog.h"
 #include "screenpatchwatcher.h"
+#include "screenpatchwindow.h"
 #include "sensorlibrary.h"
 #include "sensortable.h"
 #include "simulatedstation.h"
@@ -14,6 +15,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -39,6 +41,7 @@ private slots:
     void cleanupTestCase();
     void listsEveryDeviceWithItsPort();
     void sensorsLookAtTheDialogsPatchWhileItIsShown();
+    void sensorsLookAtTheMatchingPatchWindow();
     void finishedRunsAreListed();
     void choosingATechnologyPutsItOnTheStand_data();
     void choosingATechnologyPutsItOnTheStand();
@@ -93,6 +96,25 @@ void TestStationWindow::sensorsLookAtTheDialogsPatchWhileItIsShown()
     using Patch = std::optional<std::array<int, 3>>;
     QTRY_COMPARE_WITH_TIMEOUT(station->world().screenPatch(), Patch(std::array<int, 3>{{127, 0, 0}}), 2000);
     QTRY_VERIFY_WITH_TIMEOUT(lookingAt->text().contains(QStringLiteral("127, 0, 0")), 2000);
+}
+
+void TestStationWindow::sensorsLookAtTheMatchingPatchWindow()
+{
+    // Nothing on the screen: the watcher says so at its first look.
+    ScreenPatchWatcher watcher(station->world());
+    QTRY_VERIFY_WITH_TIMEOUT(!station->world().screenPatch(), 2000);
+    ScreenPatchWindow window(QGuiApplication::primaryScreen());
+    MatchingPatch patch;
+    patch.name = QStringLiteral("mid colour");
+    patch.r = 12;
+    patch.g = 200;
+    patch.b = 77;
+    window.showPatch(patch);
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    using Patch = std::optional<std::array<int, 3>>;
+    QTRY_COMPARE_WITH_TIMEOUT(station->world().screenPatch(), Patch(std::array<int, 3>{{12, 200, 77}}), 2000);
+    window.close();
+    QTRY_VERIFY_WITH_TIMEOUT(!station->world().screenPatch(), 2000);
 }
 
 void TestStationWindow::finishedRunsAreListed()
