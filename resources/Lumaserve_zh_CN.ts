@@ -553,6 +553,10 @@ Do you want to stop waiting and close the window?</source>
         <translation>正在等待仪器:%1。
 是否停止等待并关闭窗口?</translation>
     </message>
+    <message>
+        <source>Sensor matching</source>
+        <translation>传感器匹配</translation>
+    </message>
 </context>
 <context>
     <name>Measure</name>
@@ -676,6 +680,13 @@ Do you want to stop waiting and close the window?</source>
     <message>
         <source>%1 (on the system&apos;s library path)</source>
         <translation>%1(位于系统库路径中)</translation>
+    </message>
+</context>
+<context>
+    <name>ScreenPatchWindow</name>
+    <message>
+        <source>Sensor matching patch</source>
+        <translation>传感器匹配色块</translation>
     </message>
 </context>
 <context>
@@ -855,6 +866,353 @@ Do you want to stop waiting and close the window?</source>
     <message>
         <source>Deleting a matrix</source>
         <translation>正在删除矩阵</translation>
+    </message>
+</context>
+<context>
+    <name>SensorMatchingDialog</name>
+    <message>
+        <source>Sensor matching</source>
+        <translation>传感器匹配</translation>
+    </message>
+    <message>
+        <source>Sensor</source>
+        <translation>传感器</translation>
+    </message>
+    <message>
+        <source>Reference</source>
+        <translation>参考仪器</translation>
+    </message>
+    <message>
+        <source>Patches</source>
+        <translation>色块</translation>
+    </message>
+    <message>
+        <source>Screen</source>
+        <translation>屏幕</translation>
+    </message>
+    <message>
+        <source>Operator confirms each patch</source>
+        <translation>由操作员逐个确认色块</translation>
+    </message>
+    <message>
+        <source>%1: %2 (%3 x %4)</source>
+        <translation>%1: %2 (%3 x %4)</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> 秒</translation>
+    </message>
+    <message>
+        <source>The standard set</source>
+        <translation>标准色块组</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation>浏览...</translation>
+    </message>
+    <message>
+        <source>Write to instrument memory at index</source>
+        <translation>写入仪器存储器, 索引</translation>
+    </message>
+    <message>
+        <source>Shown by:</source>
+        <translation>显示方式:</translation>
+    </message>
+    <message>
+        <source>Screen:</source>
+        <translation>屏幕:</translation>
+    </message>
+    <message>
+        <source>Settle:</source>
+        <translation>稳定时间:</translation>
+    </message>
+    <message>
+        <source>Repeats:</source>
+        <translation>重复次数:</translation>
+    </message>
+    <message>
+        <source>Tolerance (xy):</source>
+        <translation>容差 (xy):</translation>
+    </message>
+    <message>
+        <source>Patch file:</source>
+        <translation>色块文件:</translation>
+    </message>
+    <message>
+        <source>Output directory:</source>
+        <translation>输出目录:</translation>
+    </message>
+    <message>
+        <source>Patch</source>
+        <translation>色块</translation>
+    </message>
+    <message>
+        <source>R</source>
+        <translation>R</translation>
+    </message>
+    <message>
+        <source>G</source>
+        <translation>G</translation>
+    </message>
+    <message>
+        <source>B</source>
+        <translation>B</translation>
+    </message>
+    <message>
+        <source>Use</source>
+        <translation>用途</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>进度</translation>
+    </message>
+    <message>
+        <source>Method</source>
+        <translation>方法</translation>
+    </message>
+    <message>
+        <source>Validation mean Δu′v′</source>
+        <translation>验证平均 Δu′v′</translation>
+    </message>
+    <message>
+        <source>Max Δu′v′</source>
+        <translation>最大 Δu′v′</translation>
+    </message>
+    <message>
+        <source>Max Δxy</source>
+        <translation>最大 Δxy</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>结论</translation>
+    </message>
+    <message>
+        <source>Recommended</source>
+        <translation>推荐</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Save profile...</source>
+        <translation>保存配置文件...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Patch set</source>
+        <translation>色块组</translation>
+    </message>
+    <message>
+        <source>Output directory</source>
+        <translation>输出目录</translation>
+    </message>
+    <message>
+        <source>Idle</source>
+        <translation>空闲</translation>
+    </message>
+    <message>
+        <source>Type:</source>
+        <translation>类型:</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>端口:</translation>
+    </message>
+    <message>
+        <source>State:</source>
+        <translation>状态:</translation>
+    </message>
+    <message>
+        <source>Alignment is on. Switch it off before matching sensors.</source>
+        <translation>对齐已开启。请先关闭对齐再进行传感器匹配。</translation>
+    </message>
+    <message>
+        <source>Choose the sensor&apos;s port.</source>
+        <translation>请选择传感器的端口。</translation>
+    </message>
+    <message>
+        <source>Choose the reference&apos;s port.</source>
+        <translation>请选择参考仪器的端口。</translation>
+    </message>
+    <message>
+        <source>The reference cannot be on the sensor&apos;s port %1: each instrument needs a port of its own.</source>
+        <translation>参考仪器不能使用传感器的端口 %1: 每台仪器需要各自的端口。</translation>
+    </message>
+    <message>
+        <source>The sensor and the reference cannot both be the one %1.</source>
+        <translation>传感器和参考仪器不能是同一台 %1。</translation>
+    </message>
+    <message>
+        <source>%1 is the port of the window&apos;s own sensor. Choose another port, or let go of the window&apos;s sensor first (Portscan).</source>
+        <translation>%1 是主窗口自身传感器的端口。请选择其他端口, 或先释放主窗口的传感器 (端口扫描)。</translation>
+    </message>
+    <message>
+        <source>%1 is the port of the display under alignment. Choose another port.</source>
+        <translation>%1 是正在对齐的显示器的端口。请选择其他端口。</translation>
+    </message>
+    <message>
+        <source>The window&apos;s own sensor is the %1. Let go of it first (Portscan).</source>
+        <translation>主窗口自身的传感器是 %1。请先释放它 (端口扫描)。</translation>
+    </message>
+    <message>
+        <source>The patch file %1 cannot be used: %2</source>
+        <translation>无法使用色块文件 %1: %2</translation>
+    </message>
+    <message>
+        <source>The output directory %1 cannot be made.</source>
+        <translation>无法创建输出目录 %1。</translation>
+    </message>
+    <message>
+        <source>The screen chosen is gone. Choose another.</source>
+        <translation>所选屏幕已不存在。请选择其他屏幕。</translation>
+    </message>
+    <message>
+        <source>The program has no driver for the %1.</source>
+        <translation>程序没有 %1 的驱动。</translation>
+    </message>
+    <message>
+        <source>The run did not start.</source>
+        <translation>匹配未能开始。</translation>
+    </message>
+    <message>
+        <source>Cancelling...</source>
+        <translation>正在取消...</translation>
+    </message>
+    <message>
+        <source>Training</source>
+        <translation>训练</translation>
+    </message>
+    <message>
+        <source>Validation</source>
+        <translation>验证</translation>
+    </message>
+    <message>
+        <source>Opening...</source>
+        <translation>正在打开...</translation>
+    </message>
+    <message>
+        <source>Ready</source>
+        <translation>就绪</translation>
+    </message>
+    <message>
+        <source>Reading...</source>
+        <translation>正在测量...</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>Closed</source>
+        <translation>已关闭</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Showing...</source>
+        <translation>正在显示...</translation>
+    </message>
+    <message>
+        <source>Sensor %1/%2, reference %3/%2 (%4 taken)</source>
+        <translation>传感器 %1/%2, 参考仪器 %3/%2 (已测 %4 次)</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>完成</translation>
+    </message>
+    <message>
+        <source>Done: %1</source>
+        <translation>完成: %1</translation>
+    </message>
+    <message>
+        <source>Refused: %1</source>
+        <translation>被拒绝: %1</translation>
+    </message>
+    <message>
+        <source>Pass</source>
+        <translation>通过</translation>
+    </message>
+    <message>
+        <source>Fail</source>
+        <translation>未通过</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>已取消</translation>
+    </message>
+    <message>
+        <source>Stopped: %1</source>
+        <translation>已停止: %1</translation>
+    </message>
+    <message>
+        <source>Done.</source>
+        <translation>完成。</translation>
+    </message>
+    <message>
+        <source>Cancelled.</source>
+        <translation>已取消。</translation>
+    </message>
+    <message>
+        <source>Session: %1</source>
+        <translation>会话: %1</translation>
+    </message>
+    <message>
+        <source>Certificate: %1</source>
+        <translation>证书: %1</translation>
+    </message>
+    <message>
+        <source>Recommended: %1, within the tolerance.</source>
+        <translation>推荐: %1, 在容差之内。</translation>
+    </message>
+    <message>
+        <source>Recommended: %1, outside the tolerance.</source>
+        <translation>推荐: %1, 超出容差。</translation>
+    </message>
+    <message>
+        <source>The matrix was written to the sensor&apos;s memory and read back alike.</source>
+        <translation>矩阵已写入传感器存储器, 读回结果一致。</translation>
+    </message>
+    <message>
+        <source>The matrix was not written to the sensor&apos;s memory: %1</source>
+        <translation>矩阵未写入传感器存储器: %1</translation>
+    </message>
+    <message>
+        <source>The run stopped: %1</source>
+        <translation>匹配已停止: %1</translation>
+    </message>
+    <message>
+        <source>The certificate was not written: %1</source>
+        <translation>证书未能写入: %1</translation>
+    </message>
+    <message>
+        <source>Show %1 (%2, %3, %4) and press OK</source>
+        <translation>请显示 %1 (%2, %3, %4) 后按确定</translation>
+    </message>
+    <message>
+        <source>The operator did not show the patch.</source>
+        <translation>操作员未显示该色块。</translation>
+    </message>
+    <message>
+        <source>Save profile</source>
+        <translation>保存配置文件</translation>
+    </message>
+    <message>
+        <source>No method is recommended: there is no matrix to save.</source>
+        <translation>没有推荐的方法: 没有可保存的矩阵。</translation>
+    </message>
+    <message>
+        <source>The profile %1 could not be saved: %2</source>
+        <translation>无法保存配置文件 %1: %2</translation>
     </message>
 </context>
 <context>

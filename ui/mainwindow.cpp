@@ -9,6 +9,7 @@
 #include "instrumentwaitbar.h"
 #include "messenger.h"
 #include "sensordlg.h"
+#include "sensormatchingdialog.h"
 #include "sensorlibrary.h"
 #include "sensortable.h"
 
@@ -168,6 +169,9 @@ void MainWindow::createActions()
     calibrateAct->setShortcut(QKeySequence(tr("Ctrl+R")));
     connect(calibrateAct, &QAction::triggered, this, &MainWindow::doCalibrate);
     advanceMenu->addAction(calibrateAct);
+    sensorMatchingAct = new QAction(tr("Sensor matching"), this);
+    connect(sensorMatchingAct, &QAction::triggered, this, &MainWindow::doSensorMatching);
+    advanceMenu->addAction(sensorMatchingAct);
 
     helpMenu = menuBar()->addMenu(tr("&Help"));
     aboutAct = new QAction(QIcon(QStringLiteral(":/icons/resource/Calibration1.png")), tr("&About"), this);
@@ -471,6 +475,14 @@ void MainWindow::doCalibrate()
     CalibrateDialog dialog(measure, this);
     if (dialog.exec() == QDialog::Accepted)
         measure->SetMatrix(dialog.calibrateMatrix());
+}
+
+void MainWindow::doSensorMatching()
+{
+    if (refuseWhileAligning() || refuseWhileSensorBusy(tr("Warning")))
+        return;
+    SensorMatchingDialog dialog(measure, this);
+    dialog.exec();
 }
 
 void MainWindow::doPortscan()

@@ -46,6 +46,7 @@ public slots:
     void doSingleMeasure();
     void doAlignment();
     void doCalibrate();
+    void doSensorMatching();
     void doPortscan();
     void showSensorDlg();
 
@@ -88,6 +89,7 @@ private:
     QAction* valueWindowAct = nullptr;
     QMenu* advanceMenu = nullptr;
     QAction* calibrateAct = nullptr;
+    QAction* sensorMatchingAct = nullptr;
     QMenu* helpMenu = nullptr;
     QAction* aboutAct = nullptr;
     QToolBar* fileToolBar = nullptr;

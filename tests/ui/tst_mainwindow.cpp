@@ -521,7 +521,7 @@ void TestMainWindow::menusAndToolBarsInOrder()
              (QStringList{"&File Tool bar", "&Measure Tool bar", "&Status bar", "|",
                           rig.window->valueWindow()->toggleViewAction()->text()}));
     QCOMPARE(menus.at(2)->menu()->actions().last(), rig.window->valueWindow()->toggleViewAction());
-    QCOMPARE(texts(menus.at(3)->menu()->actions()), QStringList{"Calib&rate"});
+    QCOMPARE(texts(menus.at(3)->menu()->actions()), (QStringList{"Calib&rate", "Sensor matching"}));
     QCOMPARE(texts(menus.at(4)->menu()->actions()), QStringList{"&About"});
 
     const QList<QToolBar*> bars = rig.window->findChildren<QToolBar*>();

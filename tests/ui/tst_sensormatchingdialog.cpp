@@ -1,0 +1,544 @@
+#include "alignmentprofile.h"
+#include "certificatefiles.h"
+#include "mainwindow.h"
+#include "matchinginstrument.h"
+#include "measure.h"
+#include "modaldialog.h"
+#include "portlister.h"
+#include "recordingmessenger.h"
+#include "requestedpatchsource.h"
+#include "screenpatchwindow.h"
+#include "scripteddialogprovider.h"
+#include "scriptedsensor.h"
+#include "sensormatchingdialog.h"
+#include "sensortable.h"
+#include "uitest.h"
+#include "windowprobe.h"
+
+#include <QComboBox>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableWidget>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using Xyz = RepeatStatistics::Xyz;
+
+// Ports that lead nowhere: the run never opens them, the fakes stand behind.
+const QString kPortA = QStringLiteral("ttyMATCHA");
+const QString kPortB = QStringLiteral("ttyMATCHB");
+const QString kPortC = QStringLiteral("ttyMATCHC");
+
+// What is in front of both instruments: the test puts up the patch the
+// operator was asked for, as an operator would.
+struct Bench {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int rgb[3] = {0, 0, 0};
+    // Reads wait (for a cancel) instead of answering.
+    bool holdReads = false;
+    std::atomic<int> readsWaiting{0};
+
+    void show(int r, int g, int b)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        rgb[0] = r;
+        rgb[1] = g;
+        rgb[2] = b;
+    }
+};
+
+double linear(int level)
+{
+    return std::pow(level / 255.0, 2.2);
+}
+
+// A display with sRGB primaries, 200 cd/m² white, as each instrument reads
+// it: rows = the instrument's own response to each primary.
+using Response = std::array<Xyz, 3>;
+const Response kTrue = {{{82.48, 42.52, 3.86}, {71.52, 143.04, 23.84}, {36.10, 14.44, 190.10}}};
+// A colorimeter a little off in every channel, and with some crosstalk.
+const Response kOff = {{{79.9, 43.6, 4.3}, {73.0, 139.1, 25.0}, {35.2, 15.2, 196.4}}};
+
+class FakeInstrument final : public MatchingInstrument
+{
+public:
+    FakeInstrument(std::shared_ptr<Bench> bench, Response response, int type, QString port, bool memory)
+        : m_bench(std::move(bench)), m_response(response), m_type(type), m_port(std::move(port)), m_memory(memory)
+    {
+    }
+
+    bool open(QString*) override { return true; }
+    void close() override {}
+    Xyz read() override
+    {
+        std::unique_lock<std::mutex> lock(m_bench->mutex);
+        if (m_bench->holdReads) {
+            ++m_bench->readsWaiting;
+            // Bounded: a cancel that never comes fails the test, not the suite.
+            m_bench->changed.wait_for(lock, std::chrono::seconds(20), [this] { return m_cancelled; });
+            --m_bench->readsWaiting;
+        }
+        if (m_cancelled)
+            return {qQNaN(), qQNaN(), qQNaN()};
+        Xyz xyz{0.0, 0.0, 0.0};
+        for (int p = 0; p < 3; ++p) {
+            for (int c = 0; c < 3; ++c)
+                xyz[size_t(c)] += m_response[size_t(p)][size_t(c)] * linear(m_bench->rgb[p]);
+        }
+        return xyz;
+    }
+    void cancel() override
+    {
+        std::lock_guard<std::mutex> lock(m_bench->mutex);
+        m_cancelled = true;
+        m_bench->changed.notify_all();
+    }
+    void resume() override
+    {
+        std::lock_guard<std::mutex> lock(m_bench->mutex);
+        m_cancelled = false;
+    }
+    MatchingSession::Instrument identity() const override
+    {
+        MatchingSession::Instrument id;
+        id.typeName = QString::fromLatin1(SensorTable::row(m_type).name);
+        id.typeNumber = m_type;
+        id.serialNumber = QStringLiteral("SN-") + m_port;
+        id.port = m_port;
+        return id;
+    }
+    bool hasMatrixMemory() const override { return m_memory; }
+
+private:
+    std::shared_ptr<Bench> m_bench;
+    const Response m_response;
+    const int m_type;
+    const QString m_port;
+    const bool m_memory;
+    bool m_cancelled = false; // under the bench's mutex
+};
+
+// A type offered for both instruments that is reached through a port.
+int serialType()
+{
+    for (int type : SensorMatchingDialog::offeredTypes()) {
+        if (SensorTable::row(type).connection == SensorConnection::SerialPort)
+            return type;
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestSensorMatchingDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void offersEveryTypeWithADriver();
+    void refusesPortsInUse_data();
+    void refusesPortsInUse();
+    void operatorRunFillsBothTables();
+    void cancelEndsTheRunAtOnce_data();
+    void cancelEndsTheRunAtOnce();
+    void patchWindowPaintsThenAnswers_data();
+    void patchWindowPaintsThenAnswers();
+    void openedFromTheAdvanceMenu();
+
+private:
+    // A dialog on a controller of its own whose instruments are fakes on bench.
+    std::unique_ptr<SensorMatchingDialog> makeDialog(Measure* measure);
+    template <typename T>
+    T* child(const char* name) const
+    {
+        return m_dialog->findChild<T*>(QString::fromLatin1(name));
+    }
+    void choose(const char* comboName, const QString& text) const
+    {
+        auto* combo = child<QComboBox>(comboName);
+        QVERIFY(combo);
+        const int index = combo->findText(text);
+        QVERIFY2(index >= 0, qPrintable(text));
+        combo->setCurrentIndex(index);
+    }
+    void useOperator(const QString& outputDir) const
+    {
+        choose("sourceCombo", QStringLiteral("Operator confirms each patch"));
+        child<QLineEdit>("outputEdit")->setText(outputDir);
+    }
+    // Answers the next patch prompt as an operator: puts the patch up, then OK.
+    bool answerPrompt();
+
+    QString devicePath() const { return home.dir.filePath(QStringLiteral("ttyDEVICE")); }
+    QString linkPath() const { return home.dir.filePath(QStringLiteral("ttyLINK")); }
+
+    ScratchHome home;
+    std::shared_ptr<Bench> m_bench;
+    std::atomic<int> m_made{0};
+    std::unique_ptr<RecordingMessenger> m_messages;
+    std::unique_ptr<Measure> m_measure;
+    std::unique_ptr<SensorMatchingDialog> m_dialog;
+};
+
+void TestSensorMatchingDialog::initTestCase()
+{
+    home.setUp();
+    // One device under two names: a link to it, as a udev rule keeps.
+    QFile device(devicePath());
+    QVERIFY(device.open(QIODevice::WriteOnly));
+    device.close();
+    QVERIFY(QFile::link(devicePath(), linkPath()));
+    PortLister::setExtraPorts({kPortA, kPortB, kPortC, devicePath(), linkPath()});
+    QVERIFY(serialType() != 0);
+}
+
+void TestSensorMatchingDialog::init()
+{
+    m_dialog.reset();
+    m_measure.reset();
+    // The one before restores what it replaced: gone first.
+    m_messages.reset();
+    m_messages = std::make_unique<RecordingMessenger>();
+    m_bench = std::make_shared<Bench>();
+    m_made = 0;
+    home.enterWorkDir();
+}
+
+std::unique_ptr<SensorMatchingDialog> TestSensorMatchingDialog::makeDialog(Measure* measure)
+{
+    auto dialog = std::make_unique<SensorMatchingDialog>(measure);
+    std::shared_ptr<Bench> bench = m_bench;
+    dialog->setInstrumentFactory([this, bench](int type, QString port) -> std::unique_ptr<MatchingInstrument> {
+        ++m_made;
+        // The sensor is the one on the first port chosen; both read the bench.
+        const bool reference = port == kPortB;
+        return std::make_unique<FakeInstrument>(bench, reference ? kTrue : kOff, type, port, !reference);
+    });
+    m_made = 0;
+    return dialog;
+}
+
+bool TestSensorMatchingDialog::answerPrompt()
+{
+    QMessageBox* box = nullptr;
+    const bool asked = QTest::qWaitFor([&] {
+        box = m_dialog->findChild<QMessageBox*>(QStringLiteral("patchPrompt"));
+        return (box && box->isVisible()) || !m_dialog->isRunning();
+    }, 5000);
+    if (!asked || !box || !m_dialog->isRunning())
+        return false;
+    static const QRegularExpression levels(QStringLiteral("\\((\\d+), (\\d+), (\\d+)\\)"));
+    const QRegularExpressionMatch match = levels.match(box->text());
+    if (!match.hasMatch())
+        return false;
+    m_bench->show(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+    box->button(QMessageBox::Ok)->click();
+    // Gone before the next one is asked for.
+    return QTest::qWaitFor([&] { return !box || !box->isVisible(); }, 5000);
+}
+
+void TestSensorMatchingDialog::offersEveryTypeWithADriver()
+{
+    m_measure = std::make_unique<Measure>();
+    m_dialog = makeDialog(m_measure.get());
+    QStringList expected;
+    for (const SensorTypeRow& row : SensorTable::rows()) {
+        if (row.create)
+            expected << QString::fromLatin1(row.name);
+    }
+    // The spectroradiometers are references first of all.
+    QVERIFY(expected.contains(QStringLiteral("CS-2000")));
+    QVERIFY(expected.contains(QStringLiteral("PR-6xx")));
+    for (const char* name : {"sensorTypeCombo", "referenceTypeCombo"}) {
+        auto* combo = child<QComboBox>(name);
+        QVERIFY(combo);
+        QStringList offered;
+        for (int i = 0; i < combo->count(); ++i)
+            offered << combo->itemText(i);
+        QCOMPARE(offered, expected);
+    }
+}
+
+void TestSensorMatchingDialog::refusesPortsInUse_data()
+{
+    QTest::addColumn<QString>("sensorPort");
+    QTest::addColumn<QString>("referencePort");
+    QTest::addColumn<QString>("windowSensorPort");
+    QTest::addColumn<QString>("named");
+
+    QTest::newRow("reference on the sensor's port") << kPortA << kPortA << QString() << kPortA;
+    QTest::newRow("one device by two names") << devicePath() << linkPath() << QString() << linkPath();
+    QTest::newRow("sensor on the window's sensor's port") << kPortC << kPortB << kPortC << kPortC;
+    QTest::newRow("reference on the window's sensor's port") << kPortA << kPortC << kPortC << kPortC;
+}
+
+void TestSensorMatchingDialog::refusesPortsInUse()
+{
+    QFETCH(QString, sensorPort);
+    QFETCH(QString, referencePort);
+    QFETCH(QString, windowSensorPort);
+    QFETCH(QString, named);
+
+    m_measure = std::make_unique<Measure>();
+    if (!windowSensorPort.isEmpty()) {
+        m_measure->setSensorFactory([](int) -> CSensor* {
+            auto* sensor = new ScriptedSensor;
+            sensor->setHasComPort(true);
+            return sensor;
+        });
+        QVERIFY(m_measure->initSensor(serialType(), windowSensorPort));
+    }
+    m_dialog = makeDialog(m_measure.get());
+    const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
+    choose("sensorTypeCombo", type);
+    choose("referenceTypeCombo", type);
+    choose("sensorPortCombo", sensorPort);
+    choose("referencePortCombo", referencePort);
+    useOperator(home.work);
+
+    // The choices above asked unopened instruments what they are; none since.
+    m_made = 0;
+    child<QPushButton>("startButton")->click();
+    QCOMPARE(m_messages->texts().size(), 1);
+    QVERIFY2(m_messages->texts().first().contains(named), qPrintable(m_messages->texts().first()));
+    // Refused before either instrument was made, let alone opened.
+    QCOMPARE(m_made.load(), 0);
+    QVERIFY(!m_dialog->run());
+    QVERIFY(child<QPushButton>("startButton")->isEnabled());
+}
+
+void TestSensorMatchingDialog::operatorRunFillsBothTables()
+{
+    m_measure = std::make_unique<Measure>();
+    m_dialog = makeDialog(m_measure.get());
+    const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
+    choose("sensorTypeCombo", type);
+    choose("referenceTypeCombo", type);
+    choose("sensorPortCombo", kPortA);
+    choose("referencePortCombo", kPortB);
+    const QString outputDir = QDir(home.work).filePath(QStringLiteral("out"));
+    useOperator(outputDir);
+    child<QSpinBox>("repeatsSpin")->setValue(2);
+    m_dialog->show();
+
+    QSignalSpy finished(m_dialog.get(), &SensorMatchingDialog::runFinished);
+    child<QPushButton>("startButton")->click();
+    QVERIFY(m_dialog->isRunning());
+    QVERIFY(!child<QPushButton>("startButton")->isEnabled());
+    QVERIFY(child<QPushButton>("cancelButton")->isEnabled());
+    auto* patches = child<QTableWidget>("patchTable");
+    const int patchCount = patches->rowCount();
+    QVERIFY(patchCount >= 4);
+    for (int i = 0; i < patchCount; ++i)
+        QVERIFY2(answerPrompt(), qPrintable(QStringLiteral("patch %1 of %2").arg(i + 1).arg(patchCount)));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+    QCOMPARE(finished.first().first().value<MatchingRun::Outcome>(), MatchingRun::Outcome::Completed);
+    QVERIFY2(m_messages->texts().isEmpty(), qPrintable(m_messages->texts().join('\n')));
+
+    // Every patch shows its readings counted to the end.
+    const int progressColumn = patches->columnCount() - 1;
+    for (int row = 0; row < patchCount; ++row) {
+        const QString progress = patches->item(row, progressColumn)->text();
+        QVERIFY2(progress.startsWith(QStringLiteral("Done")) && progress.contains(QStringLiteral("2/2")),
+                 qPrintable(progress));
+    }
+    // Every method, one of them recommended, its validation figures within tolerance.
+    auto* methods = child<QTableWidget>("methodTable");
+    QCOMPARE(methods->rowCount(), int(Certificate::standardMethods().size()));
+    const std::optional<Certificate> certificate = m_dialog->run()->certificate();
+    QVERIFY(certificate);
+    int recommendedRow = -1;
+    for (int row = 0; row < methods->rowCount(); ++row) {
+        QCOMPARE(methods->item(row, 0)->text(), certificate->methods()[size_t(row)].name);
+        if (!methods->item(row, methods->columnCount() - 1)->text().isEmpty()) {
+            QCOMPARE(recommendedRow, -1);
+            recommendedRow = row;
+        }
+    }
+    QVERIFY(recommendedRow >= 0);
+    QCOMPARE(methods->item(recommendedRow, 0)->text(), certificate->recommended());
+    bool isNumber = false;
+    const double mean = methods->item(recommendedRow, 1)->text().toDouble(&isNumber);
+    QVERIFY(isNumber);
+    QVERIFY(mean >= 0.0 && mean < Certificate::kDefaultTolerance);
+    QCOMPARE(methods->item(recommendedRow, 4)->text(), QStringLiteral("Pass"));
+
+    // The session and the certificate are kept where the user said.
+    QVERIFY(QFileInfo(QDir(outputDir).filePath(QStringLiteral("session.json"))).isFile());
+    QVERIFY(QFileInfo(QDir(outputDir).filePath(CertificateFiles::jsonFileName())).isFile());
+    QVERIFY(QFileInfo(QDir(outputDir).filePath(CertificateFiles::csvFileName())).isFile());
+
+    // Back to idle, the result ready to keep as a profile of the sensor.
+    QVERIFY(!m_dialog->isRunning());
+    QVERIFY(child<QPushButton>("startButton")->isEnabled());
+    QVERIFY(!child<QPushButton>("cancelButton")->isEnabled());
+    QVERIFY(child<QPushButton>("saveButton")->isEnabled());
+    ScriptedDialogProvider dialogs;
+    const QString profileFile = QDir(home.work).filePath(QStringLiteral("matched.alg"));
+    dialogs.queueFileName(profileFile);
+    child<QPushButton>("saveButton")->click();
+    AlignmentProfile profile;
+    QCOMPARE(profile.read(profileFile), AlignmentProfile::ReadResult::Ok);
+    QCOMPARE(profile.sensorType(), serialType());
+    QCOMPARE(profile.serialNumber(), QStringLiteral("SN-") + kPortA);
+    const Matrix3x3& matrix = certificate->method(certificate->recommended())->matrix;
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(profile.matrix()(r, c), matrix[size_t(r)][size_t(c)]);
+    }
+}
+
+void TestSensorMatchingDialog::cancelEndsTheRunAtOnce_data()
+{
+    QTest::addColumn<bool>("whileReading");
+    QTest::newRow("while the operator is asked") << false;
+    QTest::newRow("while both instruments read") << true;
+}
+
+void TestSensorMatchingDialog::cancelEndsTheRunAtOnce()
+{
+    QFETCH(bool, whileReading);
+    m_measure = std::make_unique<Measure>();
+    m_dialog = makeDialog(m_measure.get());
+    const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
+    choose("sensorTypeCombo", type);
+    choose("referenceTypeCombo", type);
+    choose("sensorPortCombo", kPortA);
+    choose("referencePortCombo", kPortB);
+    useOperator(home.work);
+    m_dialog->show();
+    m_bench->holdReads = whileReading;
+
+    QSignalSpy finished(m_dialog.get(), &SensorMatchingDialog::runFinished);
+    child<QPushButton>("startButton")->click();
+    QVERIFY(m_dialog->isRunning());
+    if (whileReading) {
+        QVERIFY(answerPrompt());
+        QTRY_VERIFY_WITH_TIMEOUT(m_bench->readsWaiting.load() > 0, 5000);
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(m_dialog->findChild<QMessageBox*>(QStringLiteral("patchPrompt")), 5000);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    child<QPushButton>("cancelButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
+    // Not the bench's 20 s read, not the operator's hour.
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(finished.first().first().value<MatchingRun::Outcome>(), MatchingRun::Outcome::Cancelled);
+    QVERIFY(!m_dialog->isRunning());
+    QVERIFY(child<QPushButton>("startButton")->isEnabled());
+    QVERIFY(!child<QPushButton>("cancelButton")->isEnabled());
+    QVERIFY(child<QComboBox>("sensorTypeCombo")->isEnabled());
+    QTRY_VERIFY(!m_dialog->findChild<QMessageBox*>(QStringLiteral("patchPrompt")));
+    // A cancel is the user's own doing: no box about it.
+    QVERIFY2(m_messages->texts().isEmpty(), qPrintable(m_messages->texts().join('\n')));
+}
+
+void TestSensorMatchingDialog::patchWindowPaintsThenAnswers_data()
+{
+    QTest::addColumn<int>("r");
+    QTest::addColumn<int>("g");
+    QTest::addColumn<int>("b");
+    QTest::newRow("red") << 255 << 0 << 0;
+    QTest::newRow("mid colour") << 12 << 200 << 77;
+    QTest::newRow("grey 10 %") << 26 << 26 << 26;
+}
+
+void TestSensorMatchingDialog::patchWindowPaintsThenAnswers()
+{
+    QFETCH(int, r);
+    QFETCH(int, g);
+    QFETCH(int, b);
+    QScreen* screen = QGuiApplication::screens().constLast();
+    ScreenPatchWindow window(screen);
+    RequestedPatchSource source(0);
+    window.attach(&source);
+
+    // What had been painted when the window said the patch was up.
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                ++paints;
+            return false;
+        }
+    } counter;
+    window.installEventFilter(&counter);
+    int paintsWhenAnswered = -1;
+    QColor shownWhenAnswered;
+    connect(&window, &ScreenPatchWindow::patchPainted, this, [&] {
+        paintsWhenAnswered = counter.paints;
+        shownWhenAnswered = window.grab().toImage().pixelColor(window.width() / 2, window.height() / 2);
+    });
+
+    MatchingPatch patch;
+    patch.name = QStringLiteral("patch");
+    patch.r = r;
+    patch.g = g;
+    patch.b = b;
+    std::atomic<int> shown{-1};
+    std::thread run([&] {
+        QString error;
+        shown = source.show(patch, &error) ? 1 : 0;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(shown.load() >= 0, 5000);
+    run.join();
+    QCOMPARE(shown.load(), 1);
+    QVERIFY(paintsWhenAnswered > 0);
+    QCOMPARE(shownWhenAnswered, QColor(r, g, b));
+    // Over the whole of the chosen screen, without a frame.
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.geometry(), screen->geometry());
+    QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
+    const QImage picture = window.grab().toImage();
+    for (const QPoint& at : {QPoint(0, 0), QPoint(picture.width() - 1, picture.height() - 1)})
+        QCOMPARE(picture.pixelColor(at), QColor(r, g, b));
+
+    source.finish();
+    QTRY_VERIFY(!window.isVisible());
+}
+
+void TestSensorMatchingDialog::openedFromTheAdvanceMenu()
+{
+    WindowProbe probe;
+    probe.openWindow();
+    QAction* action = probe.action(QStringLiteral("Sensor matching"));
+    QVERIFY(action);
+    bool inAdvanceMenu = false;
+    for (QAction* menu : probe.window->menuBar()->actions()) {
+        if (menu->text() == QStringLiteral("A&dvance"))
+            inAdvanceMenu = menu->menu()->actions().contains(action);
+    }
+    QVERIFY(inAdvanceMenu);
+    bool opened = false;
+    const QPointer<QTimer> watch = whenModal<SensorMatchingDialog>([&](SensorMatchingDialog* dialog) {
+        opened = dialog->parentWidget() == probe.window.get();
+    });
+    action->trigger();
+    QVERIFY(opened);
+    QTRY_VERIFY(!watch);
+}
+
+LUMASERVE_UI_TEST_MAIN(TestSensorMatchingDialog)
+#include "tst_sensormatchingdialog.moc"
