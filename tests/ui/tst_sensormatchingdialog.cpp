@@ -474,18 +474,21 @@ void TestSensorMatchingDialog::patchWindowPaintsThenAnswers()
     RequestedPatchSource source(0);
     window.attach(&source);
 
-    // The window's own paints (a grab paints too, and is not counted), since
-    // the patch was asked for, at the moment the window said it was up.
+    // The window's own paints of the patch asked for (a grab paints too, and
+    // is not counted), at the moment the window said it was up.
     struct PaintCounter : QObject {
+        const ScreenPatchWindow* window = nullptr;
+        QColor asked;
         int paints = 0;
         bool grabbing = false;
         bool eventFilter(QObject*, QEvent* event) override
         {
-            if (event->type() == QEvent::Paint && !grabbing)
+            if (event->type() == QEvent::Paint && !grabbing && window->colour() == asked)
                 ++paints;
             return false;
         }
     } counter;
+    counter.window = &window;
     window.installEventFilter(&counter);
     int paintsWhenAnswered = -1;
     QColor shownWhenAnswered;
@@ -497,6 +500,7 @@ void TestSensorMatchingDialog::patchWindowPaintsThenAnswers()
     });
     const auto showOnTheRunsThread = [&](const MatchingPatch& patch) {
         counter.paints = 0;
+        counter.asked = QColor(patch.r, patch.g, patch.b);
         paintsWhenAnswered = -1;
         std::atomic<int> shown{-1};
         std::thread run([&] {
