@@ -895,10 +895,6 @@ Do you want to stop waiting and close the window?</source>
         <translation>由操作员逐个确认色块</translation>
     </message>
     <message>
-        <source>%1: %2 (%3 x %4)</source>
-        <translation>%1: %2 (%3 x %4)</translation>
-    </message>
-    <message>
         <source> s</source>
         <translation> 秒</translation>
     </message>
@@ -1213,6 +1209,18 @@ Do you want to stop waiting and close the window?</source>
     <message>
         <source>The profile %1 could not be saved: %2</source>
         <translation>无法保存配置文件 %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 x %2</source>
+        <translation>%1 x %2</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1: %2 (%3)</source>
+        <translation>%1: %2 (%3)</translation>
     </message>
 </context>
 <context>

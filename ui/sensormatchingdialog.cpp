@@ -126,11 +126,10 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
     const QList<QScreen*> screens = QGuiApplication::screens();
     for (int i = 0; i < screens.size(); ++i) {
         const QRect geometry = screens.at(i)->geometry();
-        m_screenCombo->addItem(tr("%1: %2 (%3 x %4)")
-                                   .arg(i)
-                                   .arg(screens.at(i)->name())
-                                   .arg(geometry.width())
-                                   .arg(geometry.height()),
+        const QString name = screens.at(i)->name();
+        const QString size = tr("%1 x %2").arg(geometry.width()).arg(geometry.height());
+        m_screenCombo->addItem(name.isEmpty() ? tr("%1 (%2)").arg(i).arg(size)
+                                              : tr("%1: %2 (%3)").arg(i).arg(name, size),
                                i);
     }
     m_settleSpin = new QDoubleSpinBox(runGroup);
@@ -167,25 +166,28 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
     m_memorySpin->setRange(0, 255);
     m_memorySpin->setValue(1);
 
+    const auto row = [runGroup](QWidget* first, QWidget* second) {
+        auto* line = new QHBoxLayout;
+        line->addWidget(first, 1);
+        line->addWidget(second);
+        return line;
+    };
     auto* runLayout = new QGridLayout(runGroup);
     runLayout->addWidget(new QLabel(tr("Shown by:"), runGroup), 0, 0);
     runLayout->addWidget(m_sourceCombo, 0, 1);
     runLayout->addWidget(new QLabel(tr("Screen:"), runGroup), 0, 2);
     runLayout->addWidget(m_screenCombo, 0, 3);
-    runLayout->addWidget(new QLabel(tr("Settle:"), runGroup), 0, 4);
-    runLayout->addWidget(m_settleSpin, 0, 5);
     runLayout->addWidget(new QLabel(tr("Repeats:"), runGroup), 1, 0);
     runLayout->addWidget(m_repeatsSpin, 1, 1);
-    runLayout->addWidget(new QLabel(tr("Tolerance (xy):"), runGroup), 1, 2);
-    runLayout->addWidget(m_toleranceSpin, 1, 3);
-    runLayout->addWidget(m_memoryCheck, 1, 4);
-    runLayout->addWidget(m_memorySpin, 1, 5);
-    runLayout->addWidget(new QLabel(tr("Patch file:"), runGroup), 2, 0);
-    runLayout->addWidget(m_patchFileEdit, 2, 1, 1, 4);
-    runLayout->addWidget(m_patchFileButton, 2, 5);
-    runLayout->addWidget(new QLabel(tr("Output directory:"), runGroup), 3, 0);
-    runLayout->addWidget(m_outputEdit, 3, 1, 1, 4);
-    runLayout->addWidget(m_outputButton, 3, 5);
+    runLayout->addWidget(new QLabel(tr("Settle:"), runGroup), 1, 2);
+    runLayout->addWidget(m_settleSpin, 1, 3);
+    runLayout->addWidget(new QLabel(tr("Tolerance (xy):"), runGroup), 2, 0);
+    runLayout->addWidget(m_toleranceSpin, 2, 1);
+    runLayout->addLayout(row(m_memoryCheck, m_memorySpin), 2, 2, 1, 2);
+    runLayout->addWidget(new QLabel(tr("Patch file:"), runGroup), 3, 0);
+    runLayout->addLayout(row(m_patchFileEdit, m_patchFileButton), 3, 1, 1, 3);
+    runLayout->addWidget(new QLabel(tr("Output directory:"), runGroup), 4, 0);
+    runLayout->addLayout(row(m_outputEdit, m_outputButton), 4, 1, 1, 3);
     runLayout->setColumnStretch(1, 1);
     runLayout->setColumnStretch(3, 1);
 
@@ -194,6 +196,14 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
     m_methodTable = makeTable({tr("Method"), tr("Validation mean \u0394u\u2032v\u2032"), tr("Max \u0394u\u2032v\u2032"),
                                tr("Max \u0394xy"), tr("Verdict"), tr("Recommended")},
                               QStringLiteral("methodTable"), this);
+    // Every method in view without scrolling: there are only four.
+    m_methodTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    {
+        const int rows = int(Certificate::standardMethods().size());
+        const int rowHeight = m_methodTable->verticalHeader()->defaultSectionSize();
+        m_methodTable->setFixedHeight(m_methodTable->horizontalHeader()->sizeHint().height() + rows * rowHeight
+                                      + 2 * m_methodTable->frameWidth());
+    }
     m_resultLabel = new QLabel(this);
     m_resultLabel->setObjectName(QStringLiteral("resultLabel"));
     m_resultLabel->setWordWrap(true);
@@ -222,8 +232,8 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(instruments);
     layout->addWidget(runGroup);
-    layout->addWidget(m_patchTable, 3);
-    layout->addWidget(m_methodTable, 2);
+    layout->addWidget(m_patchTable, 1);
+    layout->addWidget(m_methodTable);
     layout->addWidget(m_resultLabel);
     layout->addLayout(buttons);
 
@@ -261,7 +271,7 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
     sourceChosen();
     setRunning(false);
     fillPatchTable(PatchSet::defaultSet().patches());
-    resize(820, 760);
+    resize(860, 900);
 }
 
 SensorMatchingDialog::~SensorMatchingDialog()

@@ -252,9 +252,10 @@ bool TestSensorMatchingDialog::answerPrompt()
     if (!match.hasMatch())
         return false;
     m_bench->show(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+    const QPointer<QMessageBox> answered = box;
     box->button(QMessageBox::Ok)->click();
     // Gone before the next one is asked for.
-    return QTest::qWaitFor([&] { return !box || !box->isVisible(); }, 5000);
+    return QTest::qWaitFor([&] { return !answered || !answered->isVisible(); }, 5000);
 }
 
 void TestSensorMatchingDialog::offersEveryTypeWithADriver()

@@ -8,6 +8,7 @@
 // before that, OUTDIR/mainwindow-busy.png while the CR-250 is silent.
 // Then the calibrate dialog after a computed matrix, the features dialog of the
 // CR-250 and that of the stand-in i1Display Pro with a stored matrix read out,
+// and the sensor matching dialog after a run of modelled instruments,
 // in English (OUTDIR/<dialog>-en.png) and, with the program's and Qt's Chinese
 // translations, in Chinese (OUTDIR/<dialog>-zh.png, and mainwindow-zh.png).
 // Run it on the offscreen platform (QT_QPA_PLATFORM=offscreen); the Chinese
@@ -25,6 +26,7 @@
 #include "mlink_i1d3.h"
 #include "portlister.h"
 #include "sensordlg.h"
+#include "sensormatchingdialog.h"
 #include "sensorlibrary.h"
 #include "sensortable.h"
 #include "screenpatchwatcher.h"
@@ -38,19 +40,27 @@
 #include <QLibrary>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <QTableWidget>
+#include <QTableWidgetItem>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <iterator>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -163,13 +173,126 @@ bool i1d3Dialog(Measure* controller, const QDir& outDir, const QString& suffix)
     return saved;
 }
 
+// A display with sRGB primaries and a 160 cd/m² white, read by a reference and
+// by a colorimeter a few per cent off with some crosstalk, whatever patch the
+// operator prompt last asked for.
+class ModelInstrument final : public MatchingInstrument
+{
+public:
+    using Response = std::array<RepeatStatistics::Xyz, 3>;
+    struct Screen {
+        std::mutex mutex;
+        std::array<int, 3> rgb{};
+    };
+
+    ModelInstrument(Screen& screen, Response response, std::array<double, 3> gamma, int type, QString serial)
+        : m_screen(screen), m_response(response), m_gamma(gamma), m_type(type), m_serial(std::move(serial))
+    {
+    }
+    bool open(QString*) override { return true; }
+    void close() override {}
+    RepeatStatistics::Xyz read() override
+    {
+        std::lock_guard<std::mutex> lock(m_screen.mutex);
+        RepeatStatistics::Xyz xyz{};
+        for (size_t p = 0; p < 3; ++p) {
+            // Each instrument sees the channels' response a little differently,
+            // so the corrections differ on the validation patches.
+            const double level = std::pow(m_screen.rgb[p] / 255.0, m_gamma[p]);
+            for (size_t c = 0; c < 3; ++c)
+                xyz[c] += m_response[p][c] * level;
+        }
+        return xyz;
+    }
+    void cancel() override {}
+    void resume() override {}
+    MatchingSession::Instrument identity() const override
+    {
+        MatchingSession::Instrument id;
+        id.typeName = QString::fromLatin1(SensorTable::row(m_type).name);
+        id.typeNumber = m_type;
+        id.serialNumber = m_serial;
+        return id;
+    }
+
+private:
+    Screen& m_screen;
+    const Response m_response;
+    const std::array<double, 3> m_gamma;
+    const int m_type;
+    const QString m_serial;
+};
+
+// The sensor matching dialog after a run of the standard patches, the
+// operator putting each one up.
+bool sensorMatchingDialog(Measure* controller, const QDir& outDir, const QString& suffix)
+{
+    QTemporaryDir work;
+    // Two ports of their own, neither the window's sensor's nor the display's.
+    const QStringList portsBefore = PortLister::extraPorts();
+    PortLister::setExtraPorts(portsBefore + QStringList{QStringLiteral("ttyUSB0"), QStringLiteral("ttyUSB1")});
+    ModelInstrument::Screen screen;
+    const ModelInstrument::Response reference = {{{65.98, 34.02, 3.09}, {57.22, 114.43, 19.07}, {28.88, 11.55, 152.08}}};
+    const ModelInstrument::Response sensor = {{{63.1, 35.4, 3.6}, {58.9, 110.8, 20.2}, {28.1, 12.3, 158.7}}};
+    SensorMatchingDialog dialog(controller);
+    PortLister::setExtraPorts(portsBefore);
+    dialog.setInstrumentFactory([&](int type, QString) -> std::unique_ptr<MatchingInstrument> {
+        const bool isReference = type == 10;
+        return std::make_unique<ModelInstrument>(screen, isReference ? reference : sensor,
+                                                 isReference ? std::array<double, 3>{{2.2, 2.2, 2.2}}
+                                                             : std::array<double, 3>{{2.195, 2.21, 2.2}},
+                                                 type,
+                                                 isReference ? QStringLiteral("20001234") : QStringLiteral("A10-5531"));
+    });
+    const auto choose = [&dialog](const char* name, const QVariant& value, bool byData) {
+        auto* combo = dialog.findChild<QComboBox*>(QString::fromLatin1(name));
+        const int index = !combo ? -1 : byData ? combo->findData(value) : combo->findText(value.toString());
+        if (index >= 0)
+            combo->setCurrentIndex(index);
+        return index >= 0;
+    };
+    if (!choose("sensorTypeCombo", QStringLiteral("CA410"), false)
+        || !choose("referenceTypeCombo", QStringLiteral("CS-2000"), false)
+        || !choose("sensorPortCombo", QStringLiteral("ttyUSB0"), false)
+        || !choose("referencePortCombo", QStringLiteral("ttyUSB1"), false)
+        || !choose("sourceCombo", int(SensorMatchingDialog::PatchSourceKind::Operator), true))
+        return fail("cannot set up the sensor matching dialog");
+    dialog.findChild<QLineEdit*>(QStringLiteral("outputEdit"))->setText(work.path());
+    dialog.show();
+    dialog.findChild<QPushButton*>(QStringLiteral("startButton"))->click();
+    static const QRegularExpression levels(QStringLiteral("\\((\\d+), (\\d+), (\\d+)\\)"));
+    while (dialog.isRunning()) {
+        QMessageBox* box = nullptr;
+        if (!QTest::qWaitFor([&] {
+                box = dialog.findChild<QMessageBox*>(QStringLiteral("patchPrompt"));
+                return (box && box->isVisible()) || !dialog.isRunning();
+            }, 5000))
+            return fail("the sensor matching dialog asked for no patch");
+        if (!dialog.isRunning())
+            break;
+        const QRegularExpressionMatch match = levels.match(box->text());
+        {
+            std::lock_guard<std::mutex> lock(screen.mutex);
+            screen.rgb = {match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt()};
+        }
+        const QPointer<QMessageBox> answered = box;
+        box->button(QMessageBox::Ok)->click();
+        if (!QTest::qWaitFor([&] { return !answered || !answered->isVisible(); }, 5000))
+            return fail("the patch prompt stayed up");
+    }
+    if (!QTest::qWaitFor([&] { return !dialog.isRunning(); }, 5000))
+        return fail("the sensor matching run did not end");
+    return save(dialog, outDir, QStringLiteral("sensormatching-%1.png").arg(suffix));
+}
+
 // The window with the emulated CR-250 connected, and its dialogs.
 bool dialogs(MainWindow& window, const QDir& outDir, const QString& suffix)
 {
     return calibrateDialog(window, outDir, suffix)
         && sensorDialog(window.controller()->currentSensor(), window.controller(), outDir,
                         QStringLiteral("sensordlg-cr250-%1.png").arg(suffix))
-        && i1d3Dialog(window.controller(), outDir, suffix);
+        && i1d3Dialog(window.controller(), outDir, suffix)
+        && sensorMatchingDialog(window.controller(), outDir, suffix);
 }
 
 bool chinese(const QDir& outDir)
