@@ -33,6 +33,7 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -542,8 +543,8 @@ void SensorMatchingDialog::reject()
 {
     // The dialog stays until the run has let go of both instruments.
     if (isRunning()) {
-        m_run->cancel();
-        connect(this, &SensorMatchingDialog::runFinished, this, &QDialog::reject, Qt::QueuedConnection);
+        m_closeWhenEnded = true;
+        cancel();
         return;
     }
     QDialog::reject();
@@ -725,6 +726,11 @@ void SensorMatchingDialog::runEnded(MatchingRun::Outcome outcome, const QString&
         Messenger::warning(this, tr("Sensor matching"),
                            tr("The matrix was not written to the sensor's memory: %1").arg(m_run->memoryResult()));
     emit runFinished(outcome);
+    if (m_closeWhenEnded) {
+        m_closeWhenEnded = false;
+        // Not from inside the run's signal.
+        QTimer::singleShot(0, this, [this] { QDialog::reject(); });
+    }
 }
 
 void SensorMatchingDialog::askOperator(const MatchingPatch& patch)

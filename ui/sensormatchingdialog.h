@@ -130,6 +130,8 @@ private:
     int m_runSensorType = 0;
     int m_currentPatch = -1;
     bool m_memoryAsked = false;
+    // Closing was asked for while the run went on: closed once it has ended.
+    bool m_closeWhenEnded = false;
 };
 
 #endif // SENSORMATCHINGDIALOG_H

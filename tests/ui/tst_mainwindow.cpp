@@ -79,13 +79,14 @@ struct Rig : WindowProbe {
     }
 
     // Every command that would use the instruments, and the panel's lists
-    // emptied: eight requests, each refused while the service holds them.
+    // emptied: nine requests, each refused while the service holds them.
     void tryInstrumentCommands() const
     {
         window->doSingleMeasure();
         window->doPortscan();
         window->doCalibrate();
         window->showSensorDlg();
+        window->doSensorMatching();
         window->doNewProfile();
         for (const char* list : {"typeCombo", "sensorPortCombo", "monitorPortCombo"})
             choose(QString::fromLatin1(list), 0);
@@ -688,8 +689,8 @@ void TestMainWindow::stoppingIsSaidByRefusalsAndByAClose()
         chosen << rig.child<QComboBox>(list)->currentIndex();
     rig.messages.clear();
     rig.tryInstrumentCommands();
-    QCOMPARE(rig.messages.shown().size(), 8);
-    QCOMPARE(rig.messages.boxes().count(stopping), 8);
+    QCOMPARE(rig.messages.shown().size(), 9);
+    QCOMPARE(rig.messages.boxes().count(stopping), 9);
     QVERIFY(rig.dialogs.asked().isEmpty());
     for (int i = 0; i < lists.size(); ++i)
         QCOMPARE(rig.child<QComboBox>(lists.at(i))->currentIndex(), chosen.at(i));

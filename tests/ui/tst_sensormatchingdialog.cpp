@@ -54,6 +54,8 @@ struct Bench {
     int rgb[3] = {0, 0, 0};
     // Reads wait (for a cancel) instead of answering.
     bool holdReads = false;
+    // Why the instruments do not open; they do when empty.
+    QString openError;
     std::atomic<int> readsWaiting{0};
 
     void show(int r, int g, int b)
@@ -85,7 +87,13 @@ public:
     {
     }
 
-    bool open(QString*) override { return true; }
+    bool open(QString* error) override
+    {
+        if (m_bench->openError.isEmpty())
+            return true;
+        *error = m_bench->openError;
+        return false;
+    }
     void close() override {}
     Xyz read() override
     {
@@ -161,6 +169,8 @@ private slots:
     void operatorRunFillsBothTables();
     void cancelEndsTheRunAtOnce_data();
     void cancelEndsTheRunAtOnce();
+    void failingInstrumentStopsTheRun();
+    void closingCancelsFirst();
     void patchWindowPaintsThenAnswers_data();
     void patchWindowPaintsThenAnswers();
     void openedFromTheAdvanceMenu();
@@ -453,6 +463,56 @@ void TestSensorMatchingDialog::cancelEndsTheRunAtOnce()
     QTRY_VERIFY(!m_dialog->findChild<QMessageBox*>(QStringLiteral("patchPrompt")));
     // A cancel is the user's own doing: no box about it.
     QVERIFY2(m_messages->texts().isEmpty(), qPrintable(m_messages->texts().join('\n')));
+}
+
+void TestSensorMatchingDialog::failingInstrumentStopsTheRun()
+{
+    m_measure = std::make_unique<Measure>();
+    m_dialog = makeDialog(m_measure.get());
+    const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
+    choose("sensorTypeCombo", type);
+    choose("referenceTypeCombo", type);
+    choose("sensorPortCombo", kPortA);
+    choose("referencePortCombo", kPortB);
+    useOperator(home.work);
+    m_bench->openError = QStringLiteral("no answer on the port");
+
+    QSignalSpy finished(m_dialog.get(), &SensorMatchingDialog::runFinished);
+    child<QPushButton>("startButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
+    QCOMPARE(finished.first().first().value<MatchingRun::Outcome>(), MatchingRun::Outcome::Stopped);
+    // Said in a box, and the dialog ready for another try.
+    QCOMPARE(m_messages->texts().size(), 1);
+    QVERIFY2(m_messages->texts().first().contains(m_bench->openError), qPrintable(m_messages->texts().first()));
+    QVERIFY(child<QPushButton>("startButton")->isEnabled());
+    QVERIFY(!child<QPushButton>("cancelButton")->isEnabled());
+    QVERIFY(!child<QPushButton>("saveButton")->isEnabled());
+}
+
+void TestSensorMatchingDialog::closingCancelsFirst()
+{
+    m_measure = std::make_unique<Measure>();
+    m_dialog = makeDialog(m_measure.get());
+    const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
+    choose("sensorTypeCombo", type);
+    choose("referenceTypeCombo", type);
+    choose("sensorPortCombo", kPortA);
+    choose("referencePortCombo", kPortB);
+    useOperator(home.work);
+    m_bench->holdReads = true;
+    m_dialog->show();
+
+    QSignalSpy finished(m_dialog.get(), &SensorMatchingDialog::runFinished);
+    child<QPushButton>("startButton")->click();
+    QVERIFY(answerPrompt());
+    QTRY_VERIFY_WITH_TIMEOUT(m_bench->readsWaiting.load() > 0, 5000);
+    child<QPushButton>("closeButton")->click();
+    // Open until the run has let go of both instruments, then closed.
+    QVERIFY(m_dialog->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 3000);
+    QCOMPARE(finished.first().first().value<MatchingRun::Outcome>(), MatchingRun::Outcome::Cancelled);
+    QTRY_VERIFY(!m_dialog->isVisible());
+    QCOMPARE(m_bench->readsWaiting.load(), 0);
 }
 
 void TestSensorMatchingDialog::patchWindowPaintsThenAnswers_data()
