@@ -213,6 +213,8 @@ private:
 void TestSensorMatchingDialog::initTestCase()
 {
     home.setUp();
+    // For the spies on the dialog's runFinished.
+    qRegisterMetaType<MatchingRun::Outcome>();
     // One device under two names: a link to it, as a udev rule keeps.
     QFile device(devicePath());
     QVERIFY(device.open(QIODevice::WriteOnly));
