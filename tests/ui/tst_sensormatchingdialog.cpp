@@ -169,7 +169,8 @@ private slots:
     void operatorRunFillsBothTables();
     void cancelEndsTheRunAtOnce_data();
     void cancelEndsTheRunAtOnce();
-    void failingInstrumentStopsTheRun();
+    void stoppedRunSaysWhy_data();
+    void stoppedRunSaysWhy();
     void closingCancelsFirst();
     void patchWindowPaintsThenAnswers_data();
     void patchWindowPaintsThenAnswers();
@@ -467,8 +468,19 @@ void TestSensorMatchingDialog::cancelEndsTheRunAtOnce()
     QVERIFY2(m_messages->texts().isEmpty(), qPrintable(m_messages->texts().join('\n')));
 }
 
-void TestSensorMatchingDialog::failingInstrumentStopsTheRun()
+void TestSensorMatchingDialog::stoppedRunSaysWhy_data()
 {
+    QTest::addColumn<QString>("openError");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("an instrument does not open") << QStringLiteral("no answer on the port")
+                                                 << QStringLiteral("no answer on the port");
+    QTest::newRow("the operator does not show the patch") << QString() << QStringLiteral("did not show the patch");
+}
+
+void TestSensorMatchingDialog::stoppedRunSaysWhy()
+{
+    QFETCH(QString, openError);
+    QFETCH(QString, said);
     m_measure = std::make_unique<Measure>();
     m_dialog = makeDialog(m_measure.get());
     const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
@@ -477,15 +489,19 @@ void TestSensorMatchingDialog::failingInstrumentStopsTheRun()
     choose("sensorPortCombo", kPortA);
     choose("referencePortCombo", kPortB);
     useOperator(home.work);
-    m_bench->openError = QStringLiteral("no answer on the port");
+    m_bench->openError = openError;
 
     QSignalSpy finished(m_dialog.get(), &SensorMatchingDialog::runFinished);
     child<QPushButton>("startButton")->click();
+    if (openError.isEmpty()) {
+        QTRY_VERIFY_WITH_TIMEOUT(m_dialog->findChild<QMessageBox*>(QStringLiteral("patchPrompt")), 5000);
+        m_dialog->findChild<QMessageBox*>(QStringLiteral("patchPrompt"))->button(QMessageBox::Cancel)->click();
+    }
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
     QCOMPARE(finished.first().first().value<MatchingRun::Outcome>(), MatchingRun::Outcome::Stopped);
     // Said in a box, and the dialog ready for another try.
     QCOMPARE(m_messages->texts().size(), 1);
-    QVERIFY2(m_messages->texts().first().contains(m_bench->openError), qPrintable(m_messages->texts().first()));
+    QVERIFY2(m_messages->texts().first().contains(said), qPrintable(m_messages->texts().first()));
     QVERIFY(child<QPushButton>("startButton")->isEnabled());
     QVERIFY(!child<QPushButton>("cancelButton")->isEnabled());
     QVERIFY(!child<QPushButton>("saveButton")->isEnabled());
