@@ -108,6 +108,8 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
     })
 {
     setWindowTitle(tr("Sensor matching"));
+    // The patch asked for comes from the run's thread.
+    qRegisterMetaType<MatchingPatch>();
 
     QWidget* sensorGroup = nullptr;
     QWidget* referenceGroup = nullptr;

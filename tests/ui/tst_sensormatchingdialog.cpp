@@ -56,6 +56,10 @@ struct Bench {
     bool holdReads = false;
     // Why the instruments do not open; they do when empty.
     QString openError;
+    // What was written to the sensor's memory.
+    int storedIndex = -1;
+    QString storedName;
+    Matrix3x3 storedMatrix{};
     std::atomic<int> readsWaiting{0};
 
     void show(int r, int g, int b)
@@ -134,6 +138,14 @@ public:
         return id;
     }
     bool hasMatrixMemory() const override { return m_memory; }
+    bool storeMatrix(int index, const QString& name, const Matrix3x3& matrix, QString*) override
+    {
+        std::lock_guard<std::mutex> lock(m_bench->mutex);
+        m_bench->storedIndex = index;
+        m_bench->storedName = name;
+        m_bench->storedMatrix = matrix;
+        return true;
+    }
 
 private:
     std::shared_ptr<Bench> m_bench;
@@ -244,8 +256,11 @@ std::unique_ptr<SensorMatchingDialog> TestSensorMatchingDialog::makeDialog(Measu
     dialog->setInstrumentFactory([this, bench](int type, QString port) -> std::unique_ptr<MatchingInstrument> {
         ++m_made;
         // The sensor is the one on the first port chosen; both read the bench.
+        // The i1Display Pro and the K-10 keep matrices of their own.
         const bool reference = port == kPortB;
-        return std::make_unique<FakeInstrument>(bench, reference ? kTrue : kOff, type, port, !reference);
+        const QString name = QString::fromLatin1(SensorTable::row(type).name);
+        const bool memory = name == QLatin1String("I1Display Pro") || name == QLatin1String("K-10");
+        return std::make_unique<FakeInstrument>(bench, reference ? kTrue : kOff, type, port, memory);
     });
     m_made = 0;
     return dialog;
@@ -353,6 +368,14 @@ void TestSensorMatchingDialog::operatorRunFillsBothTables()
     const QString outputDir = QDir(home.work).filePath(QStringLiteral("out"));
     useOperator(outputDir);
     child<QSpinBox>("repeatsSpin")->setValue(2);
+    // Offered for a sensor that keeps matrices, not for one that does not.
+    auto* memory = child<QCheckBox>("memoryCheck");
+    choose("sensorTypeCombo", QStringLiteral("CS-2000"));
+    QVERIFY(!memory->isEnabled());
+    choose("sensorTypeCombo", type);
+    QVERIFY(memory->isEnabled());
+    memory->setChecked(true);
+    child<QSpinBox>("memorySpin")->setValue(7);
     m_dialog->show();
 
     QSignalSpy finished(m_dialog.get(), &SensorMatchingDialog::runFinished);
@@ -396,6 +419,11 @@ void TestSensorMatchingDialog::operatorRunFillsBothTables()
     QVERIFY(isNumber);
     QVERIFY(mean >= 0.0 && mean < Certificate::kDefaultTolerance);
     QCOMPARE(methods->item(recommendedRow, 4)->text(), QStringLiteral("Pass"));
+
+    // The recommended matrix went to the sensor's memory where the user said.
+    QCOMPARE(m_bench->storedIndex, 7);
+    QVERIFY(!m_bench->storedName.isEmpty());
+    QVERIFY(m_bench->storedMatrix == certificate->method(certificate->recommended())->matrix);
 
     // The session and the certificate are kept where the user said.
     QVERIFY(QFileInfo(QDir(outputDir).filePath(QStringLiteral("session.json"))).isFile());
