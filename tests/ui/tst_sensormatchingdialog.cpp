@@ -179,6 +179,7 @@ private slots:
     void refusesPortsInUse_data();
     void refusesPortsInUse();
     void operatorRunFillsBothTables();
+    void screenRunPaintsEveryPatch();
     void cancelEndsTheRunAtOnce_data();
     void cancelEndsTheRunAtOnce();
     void stoppedRunSaysWhy_data();
@@ -448,6 +449,59 @@ void TestSensorMatchingDialog::operatorRunFillsBothTables()
         for (int c = 0; c < 3; ++c)
             QCOMPARE(profile.matrix()(r, c), matrix[size_t(r)][size_t(c)]);
     }
+}
+
+void TestSensorMatchingDialog::screenRunPaintsEveryPatch()
+{
+    m_measure = std::make_unique<Measure>();
+    m_dialog = makeDialog(m_measure.get());
+    const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
+    choose("sensorTypeCombo", type);
+    choose("referenceTypeCombo", type);
+    choose("sensorPortCombo", kPortA);
+    choose("referencePortCombo", kPortB);
+    choose("sourceCombo", QStringLiteral("Screen"));
+    child<QComboBox>("screenCombo")->setCurrentIndex(QGuiApplication::screens().size() - 1);
+    child<QDoubleSpinBox>("settleSpin")->setValue(0.0);
+    child<QSpinBox>("repeatsSpin")->setValue(1);
+    child<QLineEdit>("outputEdit")->setText(home.work);
+
+    // What the window paints is what both instruments read: put on the bench
+    // as the paint begins, before the window says the patch is up.
+    struct Screen : QObject {
+        Bench* bench = nullptr;
+        QList<QColor> painted;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) {
+                const QColor colour = static_cast<ScreenPatchWindow*>(watched)->colour();
+                bench->show(colour.red(), colour.green(), colour.blue());
+                if (painted.isEmpty() || painted.constLast() != colour)
+                    painted << colour;
+            }
+            return false;
+        }
+    } screen;
+    screen.bench = m_bench.get();
+    QSignalSpy finished(m_dialog.get(), &SensorMatchingDialog::runFinished);
+    child<QPushButton>("startButton")->click();
+    ScreenPatchWindow* window = m_dialog->patchWindow();
+    QVERIFY(window);
+    window->installEventFilter(&screen);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+    QCOMPARE(finished.first().first().value<MatchingRun::Outcome>(), MatchingRun::Outcome::Completed);
+    QVERIFY2(m_messages->texts().isEmpty(), qPrintable(m_messages->texts().join('\n')));
+
+    // Every patch in turn, over the whole of the screen chosen, gone at the end.
+    auto* patches = child<QTableWidget>("patchTable");
+    QList<QColor> expected;
+    for (int row = 0; row < patches->rowCount(); ++row)
+        expected << QColor(patches->item(row, 1)->text().toInt(), patches->item(row, 2)->text().toInt(),
+                           patches->item(row, 3)->text().toInt());
+    QCOMPARE(screen.painted, expected);
+    QCOMPARE(window->geometry(), QGuiApplication::screens().constLast()->geometry());
+    QTRY_VERIFY(!window->isVisible());
+    QVERIFY(m_dialog->run()->certificate());
 }
 
 void TestSensorMatchingDialog::cancelEndsTheRunAtOnce_data()
