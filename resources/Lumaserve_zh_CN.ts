@@ -1111,10 +1111,6 @@ Do you want to stop waiting and close the window?</source>
         <translation>已关闭</translation>
     </message>
     <message>
-        <source>%1: %2</source>
-        <translation>%1: %2</translation>
-    </message>
-    <message>
         <source>Showing...</source>
         <translation>正在显示...</translation>
     </message>
@@ -1221,6 +1217,10 @@ Do you want to stop waiting and close the window?</source>
     <message>
         <source>%1: %2 (%3)</source>
         <translation>%1: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>Failed: %1</source>
+        <translation>失败: %1</translation>
     </message>
 </context>
 <context>

@@ -611,7 +611,12 @@ void SensorMatchingDialog::showInstrumentState(MatchingSession::Role role, Match
         break;
     }
     QLabel* label = role == MatchingSession::Role::Sensor ? m_sensor.state : m_reference.state;
-    label->setText(text.isEmpty() ? name : tr("%1: %2").arg(name, text));
+    // The run says what the instrument does in its own words; a failure is
+    // named as one.
+    if (text.isEmpty())
+        label->setText(name);
+    else
+        label->setText(state == MatchingRun::InstrumentState::Failed ? tr("Failed: %1").arg(text) : text);
 }
 
 void SensorMatchingDialog::showPatchStarted(int index)

@@ -587,6 +587,11 @@ void TestSensorMatchingDialog::stoppedRunSaysWhy()
     QVERIFY(child<QPushButton>("startButton")->isEnabled());
     QVERIFY(!child<QPushButton>("cancelButton")->isEnabled());
     QVERIFY(!child<QPushButton>("saveButton")->isEnabled());
+    // The instrument at fault keeps saying what went wrong with it.
+    if (!openError.isEmpty()) {
+        const QString state = child<QLabel>("sensorStateLabel")->text();
+        QVERIFY2(state.contains(openError) && state.contains(QStringLiteral("Failed")), qPrintable(state));
+    }
 }
 
 void TestSensorMatchingDialog::closingCancelsFirst()
