@@ -54,8 +54,9 @@ struct Bench {
     int rgb[3] = {0, 0, 0};
     // Reads wait (for a cancel) instead of answering.
     bool holdReads = false;
-    // Why the instruments do not open; they do when empty.
+    // Why the instrument on failingPort does not open; it does when empty.
     QString openError;
+    QString failingPort;
     // What was written to the sensor's memory.
     int storedIndex = -1;
     QString storedName;
@@ -93,7 +94,7 @@ public:
 
     bool open(QString* error) override
     {
-        if (m_bench->openError.isEmpty())
+        if (m_bench->openError.isEmpty() || m_port != m_bench->failingPort)
             return true;
         *error = m_bench->openError;
         return false;
@@ -572,6 +573,7 @@ void TestSensorMatchingDialog::stoppedRunSaysWhy()
     choose("referencePortCombo", kPortB);
     useOperator(home.work);
     m_bench->openError = openError;
+    m_bench->failingPort = kPortA;
 
     QSignalSpy finished(m_dialog.get(), &SensorMatchingDialog::runFinished);
     child<QPushButton>("startButton")->click();
@@ -587,10 +589,11 @@ void TestSensorMatchingDialog::stoppedRunSaysWhy()
     QVERIFY(child<QPushButton>("startButton")->isEnabled());
     QVERIFY(!child<QPushButton>("cancelButton")->isEnabled());
     QVERIFY(!child<QPushButton>("saveButton")->isEnabled());
-    // The instrument at fault keeps saying what went wrong with it.
+    // The instrument at fault, and only that one, keeps saying what went wrong with it.
     if (!openError.isEmpty()) {
         const QString state = child<QLabel>("sensorStateLabel")->text();
         QVERIFY2(state.contains(openError) && state.contains(QStringLiteral("Failed")), qPrintable(state));
+        QVERIFY(!child<QLabel>("referenceStateLabel")->text().contains(openError));
     }
 }
 
