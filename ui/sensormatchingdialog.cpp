@@ -612,8 +612,9 @@ void SensorMatchingDialog::showInstrumentState(MatchingSession::Role role, Match
     }
     QLabel* label = role == MatchingSession::Role::Sensor ? m_sensor.state : m_reference.state;
     // The run says what the instrument does in its own words; a failure is
-    // named as one.
-    if (text.isEmpty())
+    // named as one. An instrument at rest needs no more than the state.
+    if (text.isEmpty() || state == MatchingRun::InstrumentState::Idle
+        || state == MatchingRun::InstrumentState::Closed)
         label->setText(name);
     else
         label->setText(state == MatchingRun::InstrumentState::Failed ? tr("Failed: %1").arg(text) : text);
