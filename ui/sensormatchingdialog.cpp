@@ -298,6 +298,17 @@ std::vector<int> SensorMatchingDialog::offeredTypes()
     return types;
 }
 
+bool SensorMatchingDialog::keepsMatrices(int type)
+{
+    // Asked of a driver that has not opened its instrument: the driver says
+    // what it can do without it, and no list of types needs keeping here.
+    const SensorTypeRow& row = SensorTable::row(type);
+    if (!row.create)
+        return false;
+    const std::unique_ptr<CSensor> driver(row.create());
+    return driver && driver->matrixStore() != nullptr;
+}
+
 SensorMatchingDialog::InstrumentControls SensorMatchingDialog::makeInstrumentGroup(const QString& title,
                                                                                    const QString& prefix,
                                                                                    QWidget** group)
@@ -329,7 +340,6 @@ SensorMatchingDialog::InstrumentControls SensorMatchingDialog::makeInstrumentGro
 void SensorMatchingDialog::setInstrumentFactory(InstrumentFactory factory)
 {
     m_factory = std::move(factory);
-    typeChosen();
 }
 
 bool SensorMatchingDialog::isRunning() const
@@ -352,13 +362,8 @@ void SensorMatchingDialog::typeChosen()
     const bool running = isRunning();
     for (const InstrumentControls* controls : {&m_sensor, &m_reference})
         controls->port->setEnabled(!running && hasPort(chosenType(*controls)));
-    // Only a sensor that keeps matrices of its own can take one; asked of the
-    // instrument, unopened, rather than of a list of types.
-    bool memory = false;
-    if (m_factory) {
-        const std::unique_ptr<MatchingInstrument> probe = m_factory(chosenType(m_sensor), QString());
-        memory = probe && probe->hasMatrixMemory();
-    }
+    // Only a sensor that keeps matrices of its own can take one.
+    const bool memory = keepsMatrices(chosenType(m_sensor));
     m_memoryCheck->setEnabled(!running && memory);
     if (!memory)
         m_memoryCheck->setChecked(false);

@@ -57,6 +57,9 @@ public:
 
     // The types offered for both instruments: every type with a driver.
     static std::vector<int> offeredTypes();
+    // Whether the type's driver keeps correction matrices in the instrument:
+    // only then is writing the result there offered.
+    static bool keepsMatrices(int type);
 
 public slots:
     void start();

@@ -258,11 +258,8 @@ std::unique_ptr<SensorMatchingDialog> TestSensorMatchingDialog::makeDialog(Measu
     dialog->setInstrumentFactory([this, bench](int type, QString port) -> std::unique_ptr<MatchingInstrument> {
         ++m_made;
         // The sensor is the one on the first port chosen; both read the bench.
-        // The i1Display Pro and the K-10 keep matrices of their own.
         const bool reference = port == kPortB;
-        const QString name = QString::fromLatin1(SensorTable::row(type).name);
-        const bool memory = name == QLatin1String("I1Display Pro") || name == QLatin1String("K-10");
-        return std::make_unique<FakeInstrument>(bench, reference ? kTrue : kOff, type, port, memory);
+        return std::make_unique<FakeInstrument>(bench, reference ? kTrue : kOff, type, port, !reference);
     });
     m_made = 0;
     return dialog;
@@ -347,8 +344,6 @@ void TestSensorMatchingDialog::refusesPortsInUse()
     choose("referencePortCombo", referencePort);
     useOperator(home.work);
 
-    // The choices above asked unopened instruments what they are; none since.
-    m_made = 0;
     child<QPushButton>("startButton")->click();
     QCOMPARE(m_messages->texts().size(), 1);
     QVERIFY2(m_messages->texts().first().contains(named), qPrintable(m_messages->texts().first()));
@@ -370,7 +365,7 @@ void TestSensorMatchingDialog::operatorRunFillsBothTables()
     const QString outputDir = QDir(home.work).filePath(QStringLiteral("out"));
     useOperator(outputDir);
     child<QSpinBox>("repeatsSpin")->setValue(2);
-    // Offered for a sensor that keeps matrices, not for one that does not.
+    // Offered for a sensor whose driver keeps matrices, not for one whose does not.
     auto* memory = child<QCheckBox>("memoryCheck");
     choose("sensorTypeCombo", QStringLiteral("CS-2000"));
     QVERIFY(!memory->isEnabled());
