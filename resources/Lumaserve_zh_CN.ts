@@ -1222,6 +1222,26 @@ Do you want to stop waiting and close the window?</source>
         <source>Failed: %1</source>
         <translation>失败: %1</translation>
     </message>
+    <message>
+        <source>Pattern command</source>
+        <translation>图案命令</translation>
+    </message>
+    <message>
+        <source>Command run for each patch; %r %g %b are its levels (0-255)</source>
+        <translation>每个色块运行的命令; %r %g %b 为其电平 (0-255)</translation>
+    </message>
+    <message>
+        <source>Command:</source>
+        <translation>命令:</translation>
+    </message>
+    <message>
+        <source>The pattern command cannot be run: %1</source>
+        <translation>无法运行图案命令: %1</translation>
+    </message>
+    <message>
+        <source>there is none</source>
+        <translation>未给出命令</translation>
+    </message>
 </context>
 <context>
     <name>SimulatedStation</name>

@@ -3,6 +3,7 @@
 #include "alignmentprofile.h"
 #include "certificate.h"
 #include "certificatefiles.h"
+#include "commandpatchsource.h"
 #include "csensor.h"
 #include "dialogprovider.h"
 #include "matrix.h"
@@ -123,6 +124,7 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
     m_sourceCombo = new QComboBox(runGroup);
     m_sourceCombo->setObjectName(QStringLiteral("sourceCombo"));
     m_sourceCombo->addItem(tr("Screen"), int(PatchSourceKind::Screen));
+    m_sourceCombo->addItem(tr("Pattern command"), int(PatchSourceKind::Command));
     m_sourceCombo->addItem(tr("Operator confirms each patch"), int(PatchSourceKind::Operator));
     m_screenCombo = new QComboBox(runGroup);
     m_screenCombo->setObjectName(QStringLiteral("screenCombo"));
@@ -135,12 +137,15 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
                                               : tr("%1: %2 (%3)").arg(i).arg(name, size),
                                i);
     }
+    m_commandEdit = new QLineEdit(runGroup);
+    m_commandEdit->setObjectName(QStringLiteral("commandEdit"));
+    m_commandEdit->setPlaceholderText(tr("Command run for each patch; %r %g %b are its levels (0-255)"));
     m_settleSpin = new QDoubleSpinBox(runGroup);
     m_settleSpin->setObjectName(QStringLiteral("settleSpin"));
     m_settleSpin->setRange(0.0, 30.0);
     m_settleSpin->setDecimals(1);
     m_settleSpin->setSingleStep(0.1);
-    m_settleSpin->setValue(0.5);
+    m_settleSpin->setValue(CommandPatchSource::kDefaultSettleMs / 1000.0);
     m_settleSpin->setSuffix(tr(" s"));
     m_repeatsSpin = new QSpinBox(runGroup);
     m_repeatsSpin->setObjectName(QStringLiteral("repeatsSpin"));
@@ -180,17 +185,19 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
     runLayout->addWidget(m_sourceCombo, 0, 1);
     runLayout->addWidget(new QLabel(tr("Screen:"), runGroup), 0, 2);
     runLayout->addWidget(m_screenCombo, 0, 3);
-    runLayout->addWidget(new QLabel(tr("Repeats:"), runGroup), 1, 0);
-    runLayout->addWidget(m_repeatsSpin, 1, 1);
-    runLayout->addWidget(new QLabel(tr("Settle:"), runGroup), 1, 2);
-    runLayout->addWidget(m_settleSpin, 1, 3);
-    runLayout->addWidget(new QLabel(tr("Tolerance (xy):"), runGroup), 2, 0);
-    runLayout->addWidget(m_toleranceSpin, 2, 1);
-    runLayout->addLayout(row(m_memoryCheck, m_memorySpin), 2, 2, 1, 2);
-    runLayout->addWidget(new QLabel(tr("Patch file:"), runGroup), 3, 0);
-    runLayout->addLayout(row(m_patchFileEdit, m_patchFileButton), 3, 1, 1, 3);
-    runLayout->addWidget(new QLabel(tr("Output directory:"), runGroup), 4, 0);
-    runLayout->addLayout(row(m_outputEdit, m_outputButton), 4, 1, 1, 3);
+    runLayout->addWidget(new QLabel(tr("Command:"), runGroup), 1, 0);
+    runLayout->addWidget(m_commandEdit, 1, 1, 1, 3);
+    runLayout->addWidget(new QLabel(tr("Repeats:"), runGroup), 2, 0);
+    runLayout->addWidget(m_repeatsSpin, 2, 1);
+    runLayout->addWidget(new QLabel(tr("Settle:"), runGroup), 2, 2);
+    runLayout->addWidget(m_settleSpin, 2, 3);
+    runLayout->addWidget(new QLabel(tr("Tolerance (xy):"), runGroup), 3, 0);
+    runLayout->addWidget(m_toleranceSpin, 3, 1);
+    runLayout->addLayout(row(m_memoryCheck, m_memorySpin), 3, 2, 1, 2);
+    runLayout->addWidget(new QLabel(tr("Patch file:"), runGroup), 4, 0);
+    runLayout->addLayout(row(m_patchFileEdit, m_patchFileButton), 4, 1, 1, 3);
+    runLayout->addWidget(new QLabel(tr("Output directory:"), runGroup), 5, 0);
+    runLayout->addLayout(row(m_outputEdit, m_outputButton), 5, 1, 1, 3);
     runLayout->setColumnStretch(1, 1);
     runLayout->setColumnStretch(3, 1);
 
@@ -240,9 +247,10 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
     layout->addWidget(m_resultLabel);
     layout->addLayout(buttons);
 
-    m_settings = {m_sensor.type,    m_sensor.port,  m_reference.type, m_reference.port, m_sourceCombo,
-                  m_screenCombo,    m_settleSpin,   m_repeatsSpin,    m_toleranceSpin,  m_patchFileEdit,
-                  m_patchFileButton, m_outputEdit, m_outputButton,   m_memoryCheck,    m_memorySpin};
+    m_settings = {m_sensor.type,     m_sensor.port,  m_reference.type, m_reference.port, m_sourceCombo,
+                  m_screenCombo,     m_commandEdit,  m_settleSpin,     m_repeatsSpin,    m_toleranceSpin,
+                  m_patchFileEdit,   m_patchFileButton, m_outputEdit,  m_outputButton,   m_memoryCheck,
+                  m_memorySpin};
 
     connect(m_sensor.type, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &SensorMatchingDialog::typeChosen);
@@ -372,10 +380,12 @@ void SensorMatchingDialog::typeChosen()
 
 void SensorMatchingDialog::sourceChosen()
 {
-    const bool screen = m_sourceCombo->currentData().toInt() == int(PatchSourceKind::Screen);
+    const auto kind = PatchSourceKind(m_sourceCombo->currentData().toInt());
     const bool running = isRunning();
-    m_screenCombo->setEnabled(!running && screen);
-    m_settleSpin->setEnabled(!running && screen);
+    m_screenCombo->setEnabled(!running && kind == PatchSourceKind::Screen);
+    m_commandEdit->setEnabled(!running && kind == PatchSourceKind::Command);
+    // The operator says when the patch is up; the others need time to reach its level.
+    m_settleSpin->setEnabled(!running && kind != PatchSourceKind::Operator);
 }
 
 QString SensorMatchingDialog::refusal() const
@@ -481,6 +491,16 @@ void SensorMatchingDialog::start()
         }
         screen = screens.at(index);
     }
+    const QString command = m_commandEdit->text().trimmed();
+    if (kind == PatchSourceKind::Command) {
+        QString commandError;
+        if (CommandPatchSource::commandLine(command, MatchingPatch(), &commandError).isEmpty()) {
+            Messenger::warning(this, tr("Sensor matching"),
+                               tr("The pattern command cannot be run: %1")
+                                   .arg(commandError.isEmpty() ? tr("there is none") : commandError));
+            return;
+        }
+    }
 
     std::unique_ptr<MatchingInstrument> sensor = m_factory ? m_factory(sensorType, chosenPort(m_sensor)) : nullptr;
     std::unique_ptr<MatchingInstrument> reference =
@@ -498,18 +518,32 @@ void SensorMatchingDialog::start()
     }
     closePrompt();
     m_patchWindow.reset();
+    m_requested = nullptr;
     m_source.reset();
 
-    if (kind == PatchSourceKind::Screen) {
-        m_source = std::make_unique<RequestedPatchSource>(qRound(m_settleSpin->value() * 1000.0));
+    const int settleMs = qRound(m_settleSpin->value() * 1000.0);
+    switch (kind) {
+    case PatchSourceKind::Screen: {
+        auto requested = std::make_unique<RequestedPatchSource>(settleMs);
+        m_requested = requested.get();
+        m_source = std::move(requested);
         m_patchWindow = std::make_unique<ScreenPatchWindow>(screen);
-        m_patchWindow->attach(m_source.get());
+        m_patchWindow->attach(m_requested);
         connect(m_patchWindow.get(), &ScreenPatchWindow::cancelRequested, this, &SensorMatchingDialog::cancel);
-    } else {
+        break;
+    }
+    case PatchSourceKind::Command:
+        m_source = std::make_unique<CommandPatchSource>(command, settleMs);
+        break;
+    case PatchSourceKind::Operator: {
         // The operator says when the patch is up; nothing to settle after that.
-        m_source = std::make_unique<RequestedPatchSource>(0);
-        connect(m_source.get(), &RequestedPatchSource::patchRequested, this, &SensorMatchingDialog::askOperator);
-        connect(m_source.get(), &RequestedPatchSource::finished, this, &SensorMatchingDialog::closePrompt);
+        auto requested = std::make_unique<RequestedPatchSource>(0);
+        m_requested = requested.get();
+        m_source = std::move(requested);
+        connect(m_requested, &RequestedPatchSource::patchRequested, this, &SensorMatchingDialog::askOperator);
+        connect(m_requested, &RequestedPatchSource::finished, this, &SensorMatchingDialog::closePrompt);
+        break;
+    }
     }
 
     m_outputDir = outputDir;
@@ -756,7 +790,7 @@ void SensorMatchingDialog::askOperator(const MatchingPatch& patch)
     box->setAttribute(Qt::WA_DeleteOnClose);
     // Not modal: the dialog's Cancel stays in reach while the operator works.
     box->setWindowModality(Qt::NonModal);
-    RequestedPatchSource* source = m_source.get();
+    RequestedPatchSource* source = m_requested;
     connect(box, &QMessageBox::finished, this, [source](int answer) {
         if (answer == QMessageBox::Ok)
             source->patchShown();

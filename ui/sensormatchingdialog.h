@@ -23,6 +23,7 @@ class QMessageBox;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
+class PatchSource;
 class RequestedPatchSource;
 class ScreenPatchWindow;
 
@@ -41,7 +42,7 @@ public:
     // Makes the instrument of a type on a port (empty for one reached without).
     using InstrumentFactory = std::function<std::unique_ptr<MatchingInstrument>(int type, QString port)>;
 
-    enum class PatchSourceKind { Screen, Operator };
+    enum class PatchSourceKind { Screen, Command, Operator };
 
     explicit SensorMatchingDialog(Measure* measure, QWidget* parent = nullptr);
     ~SensorMatchingDialog() override;
@@ -106,6 +107,7 @@ private:
     InstrumentControls m_reference;
     QComboBox* m_sourceCombo = nullptr;
     QComboBox* m_screenCombo = nullptr;
+    QLineEdit* m_commandEdit = nullptr;
     QDoubleSpinBox* m_settleSpin = nullptr;
     QSpinBox* m_repeatsSpin = nullptr;
     QDoubleSpinBox* m_toleranceSpin = nullptr;
@@ -124,8 +126,10 @@ private:
     QPushButton* m_closeButton = nullptr;
     QList<QWidget*> m_settings;
 
-    // Declared before the run: the run uses them and goes first.
-    std::unique_ptr<RequestedPatchSource> m_source;
+    // Declared before the run: the run uses them and goes first. The
+    // requested source is the same object as the source, when it is one.
+    std::unique_ptr<PatchSource> m_source;
+    RequestedPatchSource* m_requested = nullptr;
     std::unique_ptr<ScreenPatchWindow> m_patchWindow;
     std::unique_ptr<MatchingRun> m_run;
     QPointer<QMessageBox> m_prompt;

@@ -54,6 +54,8 @@ struct Bench {
     int rgb[3] = {0, 0, 0};
     // Reads wait (for a cancel) instead of answering.
     bool holdReads = false;
+    // Where the pattern command writes the levels it shows, when it is used.
+    QString patternFile;
     // Why the instrument on failingPort does not open; it does when empty.
     QString openError;
     QString failingPort;
@@ -103,6 +105,15 @@ public:
     Xyz read() override
     {
         std::unique_lock<std::mutex> lock(m_bench->mutex);
+        if (!m_bench->patternFile.isEmpty()) {
+            // What the pattern command put up last.
+            QFile shown(m_bench->patternFile);
+            if (shown.open(QIODevice::ReadOnly)) {
+                const QList<QByteArray> levels = shown.readAll().simplified().split(' ');
+                for (int c = 0; c < 3 && c < levels.size(); ++c)
+                    m_bench->rgb[c] = levels.at(c).toInt();
+            }
+        }
         if (m_bench->holdReads) {
             ++m_bench->readsWaiting;
             // Bounded: a cancel that never comes fails the test, not the suite.
@@ -181,6 +192,7 @@ private slots:
     void refusesPortsInUse();
     void operatorRunFillsBothTables();
     void screenRunPaintsEveryPatch();
+    void patternCommandShowsEveryPatch();
     void cancelEndsTheRunAtOnce_data();
     void cancelEndsTheRunAtOnce();
     void stoppedRunSaysWhy_data();
@@ -498,6 +510,48 @@ void TestSensorMatchingDialog::screenRunPaintsEveryPatch()
     QCOMPARE(window->geometry(), QGuiApplication::screens().constLast()->geometry());
     QTRY_VERIFY(!window->isVisible());
     QVERIFY(m_dialog->run()->certificate());
+}
+
+void TestSensorMatchingDialog::patternCommandShowsEveryPatch()
+{
+    m_measure = std::make_unique<Measure>();
+    m_dialog = makeDialog(m_measure.get());
+    const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
+    choose("sensorTypeCombo", type);
+    choose("referenceTypeCombo", type);
+    choose("sensorPortCombo", kPortA);
+    choose("referencePortCombo", kPortB);
+    choose("sourceCombo", QStringLiteral("Pattern command"));
+    child<QDoubleSpinBox>("settleSpin")->setValue(0.0);
+    child<QSpinBox>("repeatsSpin")->setValue(1);
+    child<QLineEdit>("outputEdit")->setText(home.work);
+
+    // No command: refused before anything is made.
+    child<QPushButton>("startButton")->click();
+    QCOMPARE(m_messages->texts().size(), 1);
+    QVERIFY(!m_dialog->run());
+    m_messages->clear();
+
+    m_bench->patternFile = QDir(home.work).filePath(QStringLiteral("shown.txt"));
+    child<QLineEdit>("commandEdit")->setText(QStringLiteral("/bin/sh -c \"echo %r %g %b > %1\"").arg(m_bench->patternFile));
+    QSignalSpy finished(m_dialog.get(), &SensorMatchingDialog::runFinished);
+    child<QPushButton>("startButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+    QCOMPARE(finished.first().first().value<MatchingRun::Outcome>(), MatchingRun::Outcome::Completed);
+    QVERIFY2(m_messages->texts().isEmpty(), qPrintable(m_messages->texts().join('\n')));
+    // Each patch was read as the command put it up: the readings fit.
+    const std::optional<Certificate> certificate = m_dialog->run()->certificate();
+    QVERIFY(certificate);
+    QVERIFY(certificate->passes());
+    const MatchingSession session = m_dialog->run()->session();
+    const MatchingSession::PatchRecord& last = session.patches().back();
+    Xyz expected{0.0, 0.0, 0.0};
+    for (int p = 0; p < 3; ++p) {
+        const int level = p == 0 ? last.patch.r : p == 1 ? last.patch.g : last.patch.b;
+        for (int c = 0; c < 3; ++c)
+            expected[size_t(c)] += kTrue[size_t(p)][size_t(c)] * linear(level);
+    }
+    QCOMPARE(last.reference.back().xyz, expected);
 }
 
 void TestSensorMatchingDialog::cancelEndsTheRunAtOnce_data()
