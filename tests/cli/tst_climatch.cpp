@@ -127,7 +127,7 @@ private slots:
     void unreadableSessionOrOutputIsAFileFailure();
     void usageErrors_data();
     void usageErrors();
-    void helpSaysMeasuringIsNotOffered();
+    void helpNamesBothForms();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -286,16 +286,18 @@ void TestCliMatch::usageErrors_data()
 
     const QStringList from{QStringLiteral("--from"), QStringLiteral("@/session.json")};
     const QStringList out{QStringLiteral("--out"), QStringLiteral("@/cert")};
-    QTest::newRow("nothing") << QStringList() << QStringLiteral("--from is required");
-    QTest::newRow("no --from") << out << QStringLiteral("--from is required");
+    QTest::newRow("nothing") << QStringList() << QStringLiteral("--out is required");
+    QTest::newRow("neither --from nor instruments") << out << QStringLiteral("--sensor is required");
     QTest::newRow("no --out") << from << QStringLiteral("--out is required");
     QTest::newRow("empty --out") << from + QStringList{QStringLiteral("--out"), QString()} << QStringLiteral("--out is required");
     for (const char* bad : {"0", "-0.002", "nan", "inf", "abc", "0,002", ""})
         QTest::addRow("tolerance '%s'", bad) << from + out + QStringList{QStringLiteral("--tolerance"), QLatin1String(bad)}
                                              << QStringLiteral("--tolerance");
     QTest::newRow("stray argument") << from + out + QStringList{QStringLiteral("extra")} << QStringLiteral("'extra'");
-    QTest::newRow("unknown option") << from + out + QStringList{QStringLiteral("--sensor"), QStringLiteral("4")}
-                                    << QStringLiteral("sensor");
+    QTest::newRow("measuring option with --from") << from + out + QStringList{QStringLiteral("--sensor"), QStringLiteral("4")}
+                                                  << QStringLiteral("--sensor is for measuring");
+    QTest::newRow("unknown option") << from + out + QStringList{QStringLiteral("--sensr"), QStringLiteral("4")}
+                                    << QStringLiteral("sensr");
 }
 
 void TestCliMatch::usageErrors()
@@ -313,12 +315,15 @@ void TestCliMatch::usageErrors()
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("cert"))));
 }
 
-void TestCliMatch::helpSaysMeasuringIsNotOffered()
+void TestCliMatch::helpNamesBothForms()
 {
     const auto result = CliRunner::run({QStringLiteral("match"), QStringLiteral("--help")});
     QCOMPARE(result.exitCode, 0);
-    for (const char* text : {"--from", "--out", "--tolerance", "not yet", "4 a figure out of bounds"})
+    for (const char* text : {"--from", "--out", "--tolerance", "--sensor", "--port", "--reference",
+                             "--reference-port", "--pattern-command", "--screen", "--confirm", "--settle",
+                             "--patches", "--repeats", "--profile", "--memory-index", "4 a figure out of bounds"})
         QVERIFY2(result.out.contains(text), text);
+    QVERIFY2(!result.out.contains("not yet"), result.out.constData());
     const auto top = CliRunner::run({QStringLiteral("--help")});
     QVERIFY2(top.out.contains("  match "), top.out.constData());
 }
