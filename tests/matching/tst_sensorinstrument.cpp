@@ -20,11 +20,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <cmath>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -113,6 +117,7 @@ private slots:
     void failedReadingIsMarked_data();
     void failedReadingIsMarked();
     void measuringTimeIsWaited();
+    void cancelEndsTheMeasuringTime();
     void cancelEndsASlowReading_data();
     void cancelEndsASlowReading();
     void storeMatrixInTheInstrument_data();
@@ -483,6 +488,49 @@ void TestSensorInstrument::measuringTimeIsWaited()
     for (int i = 0; i < 3; ++i)
         QVERIFY(RepeatStatistics::isFailed(instrument.read()));
     QCOMPARE(driver->colorCalls.load(), 4);
+}
+
+// Whether the thread of this process is blocked: in a wait, not running.
+static bool threadIsWaiting(long tid)
+{
+    QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    // The state follows the name in parentheses.
+    const int after = text.lastIndexOf(')');
+    return after > 0 && text.mid(after + 2, 1) == "S";
+}
+
+void TestSensorInstrument::cancelEndsTheMeasuringTime()
+{
+    ScriptedSensor* driver = nullptr;
+    SensorInstrument instrument(7, QString::fromStdString(m_ca410.portName()), [&driver] {
+        driver = new ScriptedSensor;
+        driver->setMeasureDelay(60000);
+        return driver;
+    });
+    QString error;
+    QVERIFY2(instrument.open(&error), qPrintable(error));
+
+    std::atomic<long> tid{0};
+    RepeatStatistics::Xyz reading{};
+    std::thread reader([&] {
+        tid = long(::syscall(SYS_gettid));
+        reading = instrument.read();
+    });
+    // Started, and asleep in the wait for the measuring time: the cancel must
+    // wake it, not merely be found before it.
+    QTRY_VERIFY_WITH_TIMEOUT(driver->startCalls.load() == 1 && tid.load() && threadIsWaiting(tid.load()), 10000);
+    QElapsedTimer clock;
+    clock.start();
+    instrument.cancel();
+    reader.join();
+    const qint64 took = clock.elapsed();
+    QVERIFY2(took <= kCancelBoundMs, qPrintable(QStringLiteral("the cancel took %1 ms").arg(took)));
+    QVERIFY(RepeatStatistics::isFailed(reading));
+    // Nothing is collected for a reading cut short.
+    QCOMPARE(driver->colorCalls.load(), 0);
 }
 
 void TestSensorInstrument::cancelEndsASlowReading_data()
