@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMutex>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -34,6 +35,41 @@ QString contents(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
 }
+
+// The warnings logged while it lives: a command left running for QProcess's
+// destructor to kill says so there.
+class WarningLog
+{
+public:
+    WarningLog() : m_previous(qInstallMessageHandler(&WarningLog::record)) { s_current = this; }
+    ~WarningLog()
+    {
+        qInstallMessageHandler(m_previous);
+        s_current = nullptr;
+    }
+    QStringList texts() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_texts;
+    }
+
+private:
+    static void record(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        if (WarningLog* log = s_current) {
+            if (type == QtWarningMsg) {
+                QMutexLocker lock(&log->m_mutex);
+                log->m_texts << text;
+            }
+            log->m_previous(type, context, text);
+        }
+    }
+
+    static inline WarningLog* s_current = nullptr;
+    QtMessageHandler m_previous;
+    mutable QMutex m_mutex;
+    QStringList m_texts;
+};
 
 bool processGone(const QString& pidFile)
 {
@@ -179,6 +215,7 @@ void TestCommandPatchSource::timeoutStopsTheCommand()
     CommandPatchSource source(QStringLiteral("sh -c \"echo $$ > '%1'; exec sleep 30\"").arg(pid), 0);
     source.setTimeoutMs(400);
     QCOMPARE(source.timeoutMs(), 400);
+    const WarningLog warnings;
     QElapsedTimer clock;
     clock.start();
     QString error;
@@ -187,6 +224,7 @@ void TestCommandPatchSource::timeoutStopsTheCommand()
     QVERIFY2(took >= 400 && took < kPromptMs, qPrintable(QString::number(took)));
     QVERIFY2(error.contains(QStringLiteral("did not finish within 0.4 s and was stopped")), qPrintable(error));
     QVERIFY(processGone(pid));
+    QCOMPARE(warnings.texts(), QStringList());
 }
 
 void TestCommandPatchSource::cancelStopsTheRunningCommand()
@@ -195,6 +233,7 @@ void TestCommandPatchSource::cancelStopsTheRunningCommand()
     CommandPatchSource source(QStringLiteral("sh -c \"echo $$ > '%1'; exec sleep 30\"").arg(pid), 0);
     bool shown = true;
     QString error;
+    const WarningLog warnings;
     std::thread runner([&] { shown = source.show(orange(), &error); });
     QTRY_VERIFY_WITH_TIMEOUT(!contents(pid).isEmpty(), 10000);
     QElapsedTimer clock;
@@ -206,6 +245,7 @@ void TestCommandPatchSource::cancelStopsTheRunningCommand()
     QVERIFY(!shown);
     QCOMPARE(error, QStringLiteral("The patch orange was not shown: the run was cancelled."));
     QVERIFY(processGone(pid));
+    QCOMPARE(warnings.texts(), QStringList());
 
     // Every later patch is refused without running the command.
     QFile::remove(pid);
