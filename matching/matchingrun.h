@@ -7,6 +7,7 @@
 #include "matchingsession.h"
 #include "patchsource.h"
 
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 
@@ -45,7 +46,7 @@ public:
         QString sessionFile;
         // Readings of one patch by one instrument, retakes included, before
         // the run gives up on the patch.
-        int maxReadingsPerPatch = 0; // 0: 3 x repeats + 2
+        int maxReadingsPerPatch = 0; // 0: 3 x repeats + 2, at most MatchingSession::MaxRepeats
         // The sensor's memory slot for the recommended matrix; none when unset.
         std::optional<int> memoryIndex;
         QString memoryName;
@@ -101,5 +102,7 @@ private:
     class Private;
     std::unique_ptr<Private> d;
 };
+
+Q_DECLARE_METATYPE(MatchingSession::Role)
 
 #endif // MATCHINGRUN_H

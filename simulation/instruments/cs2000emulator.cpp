@@ -3,6 +3,7 @@
 #include "emulatortext.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -34,6 +35,13 @@ bool Cs2000Emulator::commandMode() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_commandMode;
+}
+
+void Cs2000Emulator::setReadingSource(std::function<std::array<double, 3>()> source)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_source = std::move(source);
+    m_measured.reset();
 }
 
 std::string Cs2000Emulator::xyzReply(double x, double y, double z)
@@ -98,6 +106,8 @@ std::string Cs2000Emulator::answer(const std::string& line)
             return std::string();
         }
         deliver(fault, started, milliseconds(0));
+        if (m_source)
+            m_measured = m_source();
         const int total = c.measureMs >= 0 ? c.measureMs : c.measureSeconds * 1000;
         for (int i = 0; i < c.busyReplies; ++i)
             m_scheduler.schedule(milliseconds(total + i * c.busyIntervalMs), error(20));
@@ -108,7 +118,12 @@ std::string Cs2000Emulator::answer(const std::string& line)
         m_scheduler.cancel();
         return kOk;
     }
-    if (line == "MEDR,2,0,01")
+    if (line == "MEDR,2,0,01") {
+        if (m_source) {
+            const std::array<double, 3> xyz = m_measured ? *m_measured : m_source();
+            return xyzReply(xyz[0], xyz[1], xyz[2]);
+        }
         return xyzReply(c.x, c.y, c.z);
+    }
     return error(0);
 }
