@@ -78,6 +78,7 @@ private slots:
     void refusedBeforeMeasuring();
     void instrumentFailingMidSessionKeepsWhatWasRead();
     void patternCommandFailingStopsTheRun();
+    void operatorConfirmsEachPatchAndMayGiveUp();
 
 private:
     // The levels the pattern command last wrote; (-1, -1, -1) before any.
@@ -325,6 +326,43 @@ void TestCliMatchRun::patternCommandFailingStopsTheRun()
     QCOMPARE(int(session.patches().at(0).sensor.size()), 3);
     QVERIFY(session.patches().at(1).sensor.empty());
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("out/certificate.json"))));
+}
+
+void TestCliMatchRun::operatorConfirmsEachPatchAndMayGiveUp()
+{
+    QStringList args = arguments();
+    const int command = args.indexOf(QStringLiteral("--pattern-command"));
+    args[command] = QStringLiteral("--confirm");
+    args.removeAt(command + 1);
+    CliRunner cli(args);
+    const QRegularExpression prompt(QStringLiteral("Show (\\w+) \\((\\d+), (\\d+), (\\d+)\\) on the display"));
+    const auto patches = PatchSet::defaultSet().patches();
+    for (int p = 0; p < 5; ++p) {
+        const QByteArray asked = "Show " + patches.at(size_t(p)).name.toUtf8() + " (";
+        QVERIFY2(cli.waitForErr(asked, 30000), cli.err().constData());
+        // The operator puts up what the last prompt asked for, then presses Enter.
+        const QString err = QString::fromUtf8(cli.err());
+        auto match = prompt.globalMatch(err);
+        QRegularExpressionMatch last;
+        while (match.hasNext())
+            last = match.next();
+        QCOMPARE(last.captured(1), patches.at(size_t(p)).name);
+        QVERIFY(writeFileContents(path(QStringLiteral("shown")),
+                                  QStringLiteral("%1 %2 %3\n").arg(last.captured(2), last.captured(3), last.captured(4)).toUtf8()));
+        cli.process().write("\n");
+    }
+    // The sixth is asked for, and the operator walks away.
+    QVERIFY(cli.waitForErr("Show " + patches.at(5).name.toUtf8() + " (", 30000));
+    cli.process().closeWriteChannel();
+    const auto result = cli.finish(30000);
+    QVERIFY(result.finished);
+    QVERIFY2(result.exitCode == 1, result.err.constData());
+    MatchingSession session;
+    QString error;
+    QVERIFY2(session.read(path(QStringLiteral("out/session.json")), &error), qPrintable(error));
+    QVERIFY(session.stoppedAt());
+    QCOMPARE(session.stoppedAt()->patch, patches.at(5).name);
+    QCOMPARE(int(session.samples().size()), 5);
 }
 
 QTEST_GUILESS_MAIN(TestCliMatchRun)
