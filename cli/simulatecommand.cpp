@@ -149,8 +149,8 @@ int SimulateCommand::run(const QStringList& arguments)
                        "3 times by the sensor and the reference at once, and print each method's "
                        "largest du'v' and dxy over the validation patches, the method recommended and "
                        "the verdict (pass at a largest dxy of 0.002 or less). Runs in the process, "
-                       "without pseudo-terminals; ends with 4 when a method is refused or leaves no "
-                       "figure."));
+                       "without pseudo-terminals; ends with 4 when no reading of a patch counted or "
+                       "a method is refused or leaves no figure."));
     const QCommandLineOption formatOption(
         QStringLiteral("format"),
         QStringLiteral("With --matrix-table: text (the default) or json, a list of objects {\"sensor\", "

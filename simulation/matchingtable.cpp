@@ -198,6 +198,10 @@ QStringList MatchingTable::whatIsWrong(const std::vector<Row>& rows)
     QStringList wrong;
     for (const Row& row : rows) {
         const QString where = QStringLiteral("the %1 on %2").arg(sensorName(row.sensor), DisplayTechnology::key(row.display));
+        for (const MatchingSample& sample : row.samples) {
+            if (!CorrectionMethod::isFinite(sample.sensor) || !CorrectionMethod::isFinite(sample.reference))
+                wrong << QStringLiteral("%1: no reading of %2 counted").arg(where, sample.name);
+        }
         if (row.certificate.methods().empty())
             wrong << QStringLiteral("%1 has no certificate").arg(where);
         for (const Certificate::MethodResult& result : row.certificate.methods()) {

@@ -56,8 +56,9 @@ public:
     // "max_delta_uv", "max_delta_xy", "mean_delta_uv" (null for a method that
     // was refused), "recommended"}.
     static QByteArray json(const std::vector<Row>& rows);
-    // What is not as a run on the simulated world must come out: a method
-    // refused or a figure that is no number; empty when all is well.
+    // What is not as a run on the simulated world must come out: a patch of
+    // which no reading counted, a method refused or a figure that is no
+    // number; empty when all is well.
     static QStringList whatIsWrong(const std::vector<Row>& rows);
 };
 

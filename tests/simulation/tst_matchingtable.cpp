@@ -141,6 +141,9 @@ private slots:
     void initTestCase();
     void samplesAreWhatTheWorldShows_data();
     void samplesAreWhatTheWorldShows();
+    void sensorMeansAreOfTheRepeatsInTurn_data();
+    void sensorMeansAreOfTheRepeatsInTurn();
+    void readingsBelowTheFloorAreTakenAgainNeverAveraged();
     void figuresAreTheMethodsOwnOnTheTable_data();
     void figuresAreTheMethodsOwnOnTheTable();
     void figuresAreTheMethodsOwnOnTheWorldsTruth_data();
@@ -217,6 +220,80 @@ void TestMatchingTable::samplesAreWhatTheWorldShows()
                                     .arg(s.name).arg(c).arg(s.sensor[c]).arg(truth[p].sensor[c])));
         }
     }
+}
+
+void TestMatchingTable::sensorMeansAreOfTheRepeatsInTurn_data()
+{
+    QTest::addColumn<int>("sensor");
+    QTest::addColumn<int>("repeats");
+    QTest::newRow("CA410, 3 readings") << int(Instrument::CA410) << 3;
+    QTest::newRow("K-10, 3 readings") << int(Instrument::K10) << 3;
+    QTest::newRow("CR-100, 5 readings") << int(Instrument::CR100) << 5;
+}
+
+void TestMatchingTable::sensorMeansAreOfTheRepeatsInTurn()
+{
+    // Two worlds of one seed draw the same noise: the table's means are those
+    // of `repeats` readings of each patch, patch after patch.
+    QFETCH(int, sensor);
+    QFETCH(int, repeats);
+    SimulatedWorld measured(DisplayTechnology::Kind::RgbOled);
+    SimulatedWorld own(DisplayTechnology::Kind::RgbOled);
+    const PatchSet set = PatchSet::defaultSet();
+    const std::vector<MatchingSample> samples = MatchingTable::measure(measured, Instrument(sensor), set, repeats);
+    QCOMPARE(samples.size(), set.patches().size());
+    for (size_t p = 0; p < samples.size(); ++p) {
+        const MatchingPatch& patch = set.patches()[p];
+        own.setScreenPatch(std::array<int, 3>{{patch.r, patch.g, patch.b}});
+        Xyz3 sum{};
+        for (int i = 0; i < repeats; ++i) {
+            const Xyz3 reading = own.sensorReading(Instrument(sensor));
+            for (size_t c = 0; c < 3; ++c)
+                sum[c] += reading[c];
+        }
+        for (size_t c = 0; c < 3; ++c)
+            QVERIFY2(std::fabs(samples[p].sensor[c] - sum[c] / repeats) <= 1e-12 * std::fabs(sum[c]),
+                     qPrintable(patch.name));
+    }
+    // Nothing more was drawn (and each is back on the display under alignment).
+    own.setScreenPatch(std::nullopt);
+    QCOMPARE(measured.sensorReading(Instrument(sensor)), own.sensorReading(Instrument(sensor)));
+}
+
+void TestMatchingTable::readingsBelowTheFloorAreTakenAgainNeverAveraged()
+{
+    // Black reads below the luminance floor on both instruments: each of its
+    // readings is taken again, by both, until the run would give up on the
+    // patch (3 x 3 + 2 readings, so three rounds of three), and none counts.
+    PatchSet set;
+    QString error;
+    QVERIFY2(set.parse("red,255,0,0\ngreen,0,255,0\nblue,0,0,255\nwhite,255,255,255\nblack,0,0,0\ngrey,128,128,128\n",
+                       &error),
+             qPrintable(error));
+    SimulatedWorld measured(DisplayTechnology::Kind::WhiteLedLcd);
+    SimulatedWorld own(DisplayTechnology::Kind::WhiteLedLcd);
+    const std::vector<MatchingSample> samples = MatchingTable::measure(measured, Instrument::CA410, set, 3);
+    QCOMPARE(samples.size(), size_t(6));
+    for (const MatchingSample& s : samples) {
+        const bool black = s.name == QLatin1String("black");
+        for (size_t c = 0; c < 3; ++c) {
+            QVERIFY2(std::isnan(s.sensor[c]) == black, qPrintable(s.name));
+            QVERIFY2(std::isnan(s.reference[c]) == black, qPrintable(s.name));
+        }
+    }
+    // As many readings as three rounds of three on black, three on the others.
+    for (const MatchingPatch& patch : set.patches()) {
+        own.setScreenPatch(std::array<int, 3>{{patch.r, patch.g, patch.b}});
+        for (int i = 0; i < (patch.name == QLatin1String("black") ? 9 : 3); ++i)
+            own.sensorReading(Instrument::CA410);
+    }
+    own.setScreenPatch(std::nullopt);
+    QCOMPARE(measured.sensorReading(Instrument::CA410), own.sensorReading(Instrument::CA410));
+    // A patch that could not be read is reported, by name.
+    const MatchingTable::Row row = MatchingTable::run(measured, Instrument::CA410, set);
+    const QStringList wrong = MatchingTable::whatIsWrong({row});
+    QCOMPARE(wrong.size(), 1);
+    QVERIFY2(wrong.first().contains(QLatin1String("black")), qPrintable(wrong.first()));
 }
 
 void TestMatchingTable::figuresAreTheMethodsOwnOnTheTable_data()
