@@ -899,6 +899,14 @@ Do you want to stop waiting and close the window?</source>
         <source>stand-in libmlink_i1d3 (no port)</source>
         <translation>替身 libmlink_i1d3（无端口）</translation>
     </message>
+    <message>
+        <source>CS-2000 (reference)</source>
+        <translation>CS-2000（参考）</translation>
+    </message>
+    <message>
+        <source>CS-2000 emulator</source>
+        <translation>CS-2000 模拟器</translation>
+    </message>
 </context>
 <context>
     <name>StationWindow</name>

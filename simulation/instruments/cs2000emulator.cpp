@@ -3,7 +3,6 @@
 #include "emulatortext.h"
 
 #include <cstdio>
-#include <utility>
 
 namespace {
 
@@ -105,9 +104,11 @@ std::string Cs2000Emulator::answer(const std::string& line)
             m_scheduler.schedule(milliseconds(0), error(fault.code));
             return std::string();
         }
-        deliver(fault, started, milliseconds(0));
+        // Read before the reply goes out: once the start is answered, what is
+        // shown may change without changing this measurement.
         if (m_source)
             m_measured = m_source();
+        deliver(fault, started, milliseconds(0));
         const int total = c.measureMs >= 0 ? c.measureMs : c.measureSeconds * 1000;
         for (int i = 0; i < c.busyReplies; ++i)
             m_scheduler.schedule(milliseconds(total + i * c.busyIntervalMs), error(20));
@@ -119,10 +120,8 @@ std::string Cs2000Emulator::answer(const std::string& line)
         return kOk;
     }
     if (line == "MEDR,2,0,01") {
-        if (m_source) {
-            const std::array<double, 3> xyz = m_measured ? *m_measured : m_source();
-            return xyzReply(xyz[0], xyz[1], xyz[2]);
-        }
+        if (m_source && m_measured)
+            return xyzReply((*m_measured)[0], (*m_measured)[1], (*m_measured)[2]);
         return xyzReply(c.x, c.y, c.z);
     }
     return error(0);

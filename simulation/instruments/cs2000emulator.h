@@ -53,10 +53,11 @@ public:
     bool commandMode() const;
 
     // Where each measurement takes its X, Y, Z from instead of the
-    // configuration, for an instrument looking at something that changes: read
-    // when "MEAS,1" starts a measurement and reported by the next readout. An
-    // empty function goes back to the configuration. Called on the emulator's
-    // thread while it handles the command: it must not call back into the emulator.
+    // configuration, for an instrument that looks at something changing; an
+    // empty function goes back to the configuration's values. Read when a
+    // measurement starts, as the instrument measures what it sees then, and
+    // kept for the readout. Called on the emulator's thread while it answers:
+    // it must not call back into the emulator.
     void setReadingSource(std::function<std::array<double, 3>()> source);
 
     // The reply to "MEDR,2,0,01" for these values: three numbers of nine
@@ -75,7 +76,7 @@ private:
     std::string m_partial;
     bool m_commandMode = false;
     std::function<std::array<double, 3>()> m_source;
-    // What the last measurement started with a source saw.
+    // What the last measurement read from the source; none without a source.
     std::optional<std::array<double, 3>> m_measured;
 };
 
