@@ -117,6 +117,13 @@ void TestCliSimulate::wholeStory()
              qPrintable(QStringLiteral("%1 vs %2").arg(uncorrected).arg(predictedUncorrectedError(mismatch))));
     QVERIFY2(corrected < 0.0005, story.constData());
     QVERIFY2(reopened < 0.0005, story.constData());
+    // Matched against the station's CS-2000, the sensor keeps within the
+    // certificate's tolerance on colours it was not corrected on, and the
+    // method table came with it.
+    const double matched = figure(out, QStringLiteral("largest validation dxy:"));
+    QVERIFY2(matched < StoryFigures::kMatchedBelow, story.constData());
+    for (const char* method : {"four-colour", "fcmm", "astm-e1455", "least-squares"})
+        QVERIFY2(out.contains(QStringLiteral("     %1").arg(QLatin1String(method))), method);
     // Every step was told, the three alignments among them.
     QCOMPARE(out.count(QStringLiteral("as the display really shows it")), 3);
 
