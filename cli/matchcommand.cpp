@@ -35,8 +35,8 @@ int MatchCommand::run(const QStringList& arguments)
         QStringLiteral("SESSION.json"));
     const QCommandLineOption outOption(
         QStringLiteral("out"),
-        QStringLiteral("The directory to write certificate.json and certificate.csv to (made if "
-                       "missing; files there of those names are replaced)."),
+        QStringLiteral("The directory to write certificate.json, certificate.csv and certificate.pdf "
+                       "to (made if missing; files there of those names are replaced)."),
         QStringLiteral("DIR"));
     const QCommandLineOption toleranceOption(
         QStringLiteral("tolerance"),
@@ -90,7 +90,9 @@ int MatchCommand::run(const QStringList& arguments)
         printError(QStringLiteral("The session %1 cannot be certified: %2").arg(from, error));
         return ExitFile;
     }
-    if (!CertificateFiles::write(certificate, parser.value(outOption), &error)) {
+    const CertificatePdf::Heading heading{session.instrument(MatchingSession::Role::Sensor),
+                                          session.instrument(MatchingSession::Role::Reference), session.started()};
+    if (!CertificateFiles::write(certificate, heading, parser.value(outOption), &error)) {
         printError(error);
         return ExitFile;
     }
