@@ -182,7 +182,7 @@ QString CertificatePdf::verdictText(const Certificate& certificate)
 QString CertificatePdf::recommendedText(const Certificate& certificate)
 {
     return certificate.recommended().isEmpty() ? tr("No method could be judged on validation patches.")
-                                               : tr("Recommended method: %1").arg(certificate.recommended());
+                                               : tr("Recommended method:\n%1").arg(certificate.recommended());
 }
 
 CertificatePdf::Table CertificatePdf::methodTable(const Certificate& certificate)
@@ -252,9 +252,12 @@ CertificatePdf::Table CertificatePdf::patchTable(const Certificate& certificate,
                               fixed(f.deltaE2000, 2), signedFixed(f.luminanceErrorPercent, 2)});
     }
     const int leftOut = int(patches.size() - shown);
-    if (leftOut > 0)
-        table.note = tr("%n validation patch(es) with smaller %1 left out here; certificate.csv has every patch.",
-                        nullptr, leftOut)
+    if (leftOut == 1)
+        table.note = tr("1 validation patch with a smaller %1 left out here; certificate.csv has every patch.")
+                         .arg(kDeltaXy);
+    else if (leftOut > 1)
+        table.note = tr("%1 validation patches with smaller %2 left out here; certificate.csv has every patch.")
+                         .arg(leftOut)
                          .arg(kDeltaXy);
     return table;
 }
@@ -310,12 +313,12 @@ void CertificatePdf::paint(QPainter& painter, const QRectF& page, const Certific
     painter.drawRoundedRect(verdictBox.adjusted(0.6, 0.6, -0.6, -0.6), 4.0, 4.0);
     painter.setFont(pageFont(18.0, painter.device(), true));
     painter.setPen(verdictColour);
-    painter.drawText(verdictBox.adjusted(0, 2.0, 0, -verdictBox.height() * 0.42), Qt::AlignCenter,
+    painter.drawText(verdictBox.adjusted(0, 2.0, 0, -verdictBox.height() * 0.5), Qt::AlignCenter,
                      verdictText(certificate));
     painter.setFont(pageFont(kBody, painter.device()));
     painter.setPen(Qt::black);
-    painter.drawText(verdictBox.adjusted(6.0, verdictBox.height() * 0.55, -6.0, -2.0),
-                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, recommendedText(certificate));
+    painter.drawText(verdictBox.adjusted(6.0, verdictBox.height() * 0.5, -6.0, -2.0),
+                     Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextWordWrap, recommendedText(certificate));
     y += headingHeight + 10.0;
     painter.setPen(QPen(kRule, 0.6));
     painter.drawLine(QPointF(left, y), QPointF(left + width, y));
@@ -335,10 +338,13 @@ void CertificatePdf::paint(QPainter& painter, const QRectF& page, const Certific
 
     y += drawSection(painter, left, y, width, tr("Chromaticity, CIE 1931 x, y: %1 correction").arg(method));
     const double plotFont = 7.5;
-    // As wide as the height left allows, beside room for the legend.
-    const double plotHeight = std::max(120.0, patchTop - y - 8.0);
+    // As large as the height left allows, beside room for the legend; the
+    // patches follow at once when the width bounds it.
+    const double widest = width * 0.72;
+    const QRectF bounded = ChromaticityPlot::frame(QRectF(0, 0, widest, 1e6), plotFont);
+    const double plotHeight = std::max(120.0, std::min(patchTop - y - 8.0, bounded.bottom() + plotFont * 3.0));
     const QRectF unbounded = ChromaticityPlot::frame(QRectF(0, 0, 1e6, plotHeight), plotFont);
-    const double plotWidth = std::min(width * 0.72, unbounded.right() + plotFont * 1.2);
+    const double plotWidth = std::min(widest, unbounded.right() + plotFont * 1.2);
     const QRectF plotArea(left, y, plotWidth, plotHeight);
     const ChromaticityPlot diagram = plot(certificate);
     diagram.paint(painter, plotArea, plotFont);
@@ -347,7 +353,7 @@ void CertificatePdf::paint(QPainter& painter, const QRectF& page, const Certific
     diagram.paintLegend(painter, QRectF(legendLeft, frame.top() + 4.0, left + width - legendLeft, frame.height()),
                         frame, plotFont);
 
-    double py = patchTop;
+    double py = std::min(patchTop, plotArea.bottom() + 8.0);
     py += drawSection(painter, left, py, width, tr("Patches: %1 correction").arg(method));
     drawTable(painter, QRectF(left, py, width, 0.0), patches, {2.0, 1.3, 1.0, 1.0, 1.25, 1.0, 1.0, 1.1, 1.1, 0.85, 0.9},
               kPatchFont);

@@ -229,9 +229,11 @@ void ChromaticityPlot::paint(QPainter& painter, const QRectF& area, double fontS
         const QString label = QString::number(nm);
         const QPointF centre = at + out * (fontSize * 1.4);
         const double w = smallMetrics.horizontalAdvance(label);
-        painter.drawText(QRectF(centre.x() - w / 2.0, centre.y() - smallMetrics.height() / 2.0, w,
-                                smallMetrics.height()),
-                         Qt::AlignCenter, label);
+        const QRectF place(centre.x() - w / 2.0, centre.y() - smallMetrics.height() / 2.0, w, smallMetrics.height());
+        // Half a label is worse than none.
+        if (!box.contains(place))
+            continue;
+        painter.drawText(place, Qt::AlignCenter, label);
         painter.drawLine(at, at + out * (fontSize * 0.4));
     }
     painter.setFont(font);
