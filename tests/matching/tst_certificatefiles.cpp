@@ -19,13 +19,7 @@ namespace {
 
 Certificate makeCertificate()
 {
-    Certificate certificate;
-    std::vector<const CorrectionMethod*> methods;
-    const auto owned = Certificate::standardMethods();
-    for (const auto& m : owned)
-        methods.push_back(m.get());
-    certificate.compute(MatchingFixtures::samples(MatchingFixtures::kSensorError, 0.002), methods);
-    return certificate;
+    return MatchingFixtures::standardCertificate(MatchingFixtures::samples(MatchingFixtures::kSensorError, 0.002));
 }
 
 } // namespace

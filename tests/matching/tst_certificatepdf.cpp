@@ -19,20 +19,9 @@ namespace {
 
 using MatchingFixtures::Xyz;
 
-std::vector<const CorrectionMethod*> pointers(const std::vector<std::unique_ptr<CorrectionMethod>>& owned)
-{
-    std::vector<const CorrectionMethod*> out;
-    for (const auto& m : owned)
-        out.push_back(m.get());
-    return out;
-}
-
 Certificate certify(const std::vector<MatchingSample>& samples)
 {
-    const auto methods = Certificate::standardMethods();
-    Certificate certificate;
-    certificate.compute(samples, pointers(methods));
-    return certificate;
+    return MatchingFixtures::standardCertificate(samples);
 }
 
 // The display's patches and extra validation colours beyond them, the sensor
