@@ -265,7 +265,9 @@ int MatchCommand::recompute(const QString& from, const QString& outDirectory, do
         printError(QStringLiteral("The session %1 cannot be certified: %2").arg(from, error));
         return ExitFile;
     }
-    if (!CertificateFiles::write(certificate, outDirectory, &error)) {
+    const CertificatePdf::Heading heading{session.instrument(MatchingSession::Role::Sensor),
+                                          session.instrument(MatchingSession::Role::Reference), session.started()};
+    if (!CertificateFiles::write(certificate, heading, outDirectory, &error)) {
         printError(error);
         return ExitFile;
     }

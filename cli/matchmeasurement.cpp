@@ -222,7 +222,9 @@ int MatchMeasurement::run()
 int MatchMeasurement::finish(const Certificate& certificate, const MatchingSession& session) const
 {
     QString error;
-    if (!CertificateFiles::write(certificate, m_options.outDirectory, &error)) {
+    const CertificatePdf::Heading heading{session.instrument(MatchingSession::Role::Sensor),
+                                          session.instrument(MatchingSession::Role::Reference), session.started()};
+    if (!CertificateFiles::write(certificate, heading, m_options.outDirectory, &error)) {
         Command::printError(error);
         return ExitFile;
     }

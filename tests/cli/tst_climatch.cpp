@@ -4,6 +4,7 @@
 #include "matchingsession.h"
 
 #include "filecontents.h"
+#include "pdfpages.h"
 
 #include <QDir>
 #include <QFile>
@@ -121,6 +122,8 @@ class TestCliMatch : public QObject
 private slots:
     void init();
     void recomputesEveryMatrixAndPasses();
+    void drawsThePdfWithOrWithoutADisplay_data();
+    void drawsThePdfWithOrWithoutADisplay();
     void bigValidationErrorFails_data();
     void bigValidationErrorFails();
     void unreadableSessionOrOutputIsAFileFailure_data();
@@ -175,6 +178,9 @@ void TestCliMatch::recomputesEveryMatrixAndPasses()
         }
     }
     QVERIFY(QFileInfo(path(QStringLiteral("cert/certificate.csv"))).size() > 0);
+    const QByteArray pdf = fileContents(path(QStringLiteral("cert/certificate.pdf")));
+    QVERIFY(pdf.startsWith("%PDF-"));
+    QCOMPARE(pdfPageCount(pdf), 1);
 
     // The summary: one line per method with its two figures, in the C form.
     const QString out = QString::fromUtf8(result.out);
@@ -188,6 +194,39 @@ void TestCliMatch::recomputesEveryMatrixAndPasses()
     }
     QVERIFY2(out.contains(QStringLiteral("Recommended: ") + root.value(QStringLiteral("recommended")).toString()), qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("Verdict: pass")), qPrintable(out));
+}
+
+void TestCliMatch::drawsThePdfWithOrWithoutADisplay_data()
+{
+    QTest::addColumn<QStringList>("environment"); // changes to the test's own
+    QTest::addColumn<QStringList>("options");     // before match's own
+
+    const QStringList noDisplay{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("DISPLAY"),
+                                QStringLiteral("WAYLAND_DISPLAY")};
+    // A line PC: nothing says where to draw, and there is no display to find.
+    QTest::newRow("headless") << noDisplay << QStringList();
+    QTest::newRow("platform on the command line")
+        << noDisplay << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")};
+    QTest::newRow("platform in the environment") << QStringList{QStringLiteral("QT_QPA_PLATFORM=offscreen")}
+                                                 << QStringList();
+}
+
+void TestCliMatch::drawsThePdfWithOrWithoutADisplay()
+{
+    QFETCH(QStringList, environment);
+    QFETCH(QStringList, options);
+    QString error;
+    QVERIFY2(makeSession().write(path(QStringLiteral("session.json")), &error), qPrintable(error));
+    const auto result = CliRunner::run(QStringList{QStringLiteral("match")} + options
+                                           + QStringList{QStringLiteral("--from"), path(QStringLiteral("session.json")),
+                                                         QStringLiteral("--out"), path(QStringLiteral("cert"))},
+                                       30000, environment + kCommaLocale);
+    QVERIFY(result.finished);
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    QVERIFY2(result.out.contains("Verdict: pass"), result.out.constData());
+    const QByteArray pdf = fileContents(path(QStringLiteral("cert/certificate.pdf")));
+    QVERIFY(pdf.startsWith("%PDF-"));
+    QCOMPARE(pdfPageCount(pdf), 1);
 }
 
 void TestCliMatch::bigValidationErrorFails_data()
@@ -277,6 +316,7 @@ void TestCliMatch::unreadableSessionOrOutputIsAFileFailure()
     QVERIFY2(QString::fromUtf8(result.err).contains(message), result.err.constData());
     QVERIFY(!QFileInfo::exists(path(out + QStringLiteral("/certificate.json"))));
     QVERIFY(!QFileInfo::exists(path(out + QStringLiteral("/certificate.csv"))));
+    QVERIFY(!QFileInfo::exists(path(out + QStringLiteral("/certificate.pdf"))));
 }
 
 void TestCliMatch::usageErrors_data()
