@@ -858,6 +858,13 @@ Do you want to stop waiting and close the window?</source>
     </message>
 </context>
 <context>
+    <name>WorldPatchSource</name>
+    <message>
+        <source>Cancelled.</source>
+        <translation>已取消。</translation>
+    </message>
+</context>
+<context>
     <name>SimulatedStation</name>
     <message>
         <source>The stand-in library %1 cannot be loaded: %2</source>
