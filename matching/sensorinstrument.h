@@ -36,6 +36,7 @@ public:
     void cancel() override;
     void resume() override;
     MatchingSession::Instrument identity() const override;
+    // Known once open: the driver says whether it keeps matrices.
     bool hasMatrixMemory() const override;
     bool storeMatrix(int index, const QString& name, const Matrix3x3& matrix, QString* error) override;
 
