@@ -658,6 +658,7 @@ void TestMatchingRun::pureMatrixError_data()
     QTest::newRow("white first") << -1 << "" << true << true;
     QTest::newRow("written to memory 3") << 3 << "desk" << true << false;
     QTest::newRow("memory write refused") << 5 << "desk" << false << false;
+    QTest::newRow("no name: the method's") << 2 << "" << true << false;
 }
 
 void TestMatchingRun::pureMatrixError()
@@ -737,7 +738,7 @@ void TestMatchingRun::pureMatrixError()
     } else {
         QCOMPARE(static_cast<int>(stores.size()), 1);
         QCOMPARE(stores.front().index, memoryIndex);
-        QCOMPARE(stores.front().name, memoryName);
+        QCOMPARE(stores.front().name, memoryName.isEmpty() ? certificate->recommended() : memoryName);
         QVERIFY(stores.front().matrix == certificate->method(certificate->recommended())->matrix);
         QCOMPARE(b.run->memoryStored(), accepted);
         QVERIFY(!b.run->memoryResult().isEmpty());
