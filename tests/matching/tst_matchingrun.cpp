@@ -609,8 +609,10 @@ void TestMatchingRun::cancel()
     QVERIFY(b.run->start());
     if (during == "show")
         QTRY_VERIFY_WITH_TIMEOUT(b.source.holding(), kRunBound);
-    else
-        QTRY_VERIFY_WITH_TIMEOUT(b.sensor->waiting() || b.reference->waiting(), kRunBound);
+    else if (during == "read")
+        QTRY_VERIFY_WITH_TIMEOUT(b.sensor->waiting(), kRunBound);
+    else // the sensor open, the reference still opening
+        QTRY_VERIFY_WITH_TIMEOUT(b.sensor->opens() == 1 && b.reference->waiting(), kRunBound);
 
     QElapsedTimer clock;
     clock.start();
@@ -650,10 +652,13 @@ void TestMatchingRun::pureMatrixError_data()
     QTest::addColumn<int>("memoryIndex"); // -1: none asked
     QTest::addColumn<QString>("memoryName");
     QTest::addColumn<bool>("accepted");
+    QTest::addColumn<bool>("whiteFirst"); // the training patches in another order
 
-    QTest::newRow("no memory write") << -1 << "" << true;
-    QTest::newRow("written to memory 3") << 3 << "desk" << true;
-    QTest::newRow("memory write refused") << 5 << "desk" << false;
+    QTest::newRow("no memory write") << -1 << "" << true << false;
+    QTest::newRow("white first") << -1 << "" << true << true;
+    QTest::newRow("written to memory 3") << 3 << "desk" << true << false;
+    QTest::newRow("memory write refused") << 5 << "desk" << false << false;
+    QTest::newRow("no name: the method's") << 2 << "" << true << false;
 }
 
 void TestMatchingRun::pureMatrixError()
@@ -661,9 +666,16 @@ void TestMatchingRun::pureMatrixError()
     QFETCH(int, memoryIndex);
     QFETCH(QString, memoryName);
     QFETCH(bool, accepted);
+    QFETCH(bool, whiteFirst);
 
     Bench b;
     b.settings.repeats = 2;
+    if (whiteFirst) {
+        auto& patches = b.settings.patches;
+        std::rotate(patches.begin(), patches.begin() + indexOf(patches, "white"),
+                    patches.begin() + indexOf(patches, "white") + 1);
+        QCOMPARE(patches.front().name, QStringLiteral("white"));
+    }
     if (memoryIndex >= 0)
         b.settings.memoryIndex = memoryIndex;
     b.settings.memoryName = memoryName;
@@ -692,9 +704,11 @@ void TestMatchingRun::pureMatrixError()
     QCOMPARE(b.file(), session);
     QVERIFY(!session.stoppedAt());
 
-    // A certificate after white, the last training patch, and after each patch since.
-    const int white = indexOf(b.settings.patches, "white");
-    QCOMPARE(b.certificates->count(), b.patchCount() - white);
+    // A certificate once the last training patch is read, and after each patch since.
+    int lastTraining = 0;
+    for (const QString& name : MatchingPatch::trainingNames())
+        lastTraining = std::max(lastTraining, indexOf(b.settings.patches, name));
+    QCOMPARE(b.certificates->count(), b.patchCount() - lastTraining);
     const std::optional<Certificate> certificate = b.run->certificate();
     QVERIFY(certificate);
     Matrix3x3 inverse{};
@@ -724,7 +738,7 @@ void TestMatchingRun::pureMatrixError()
     } else {
         QCOMPARE(static_cast<int>(stores.size()), 1);
         QCOMPARE(stores.front().index, memoryIndex);
-        QCOMPARE(stores.front().name, memoryName);
+        QCOMPARE(stores.front().name, memoryName.isEmpty() ? certificate->recommended() : memoryName);
         QVERIFY(stores.front().matrix == certificate->method(certificate->recommended())->matrix);
         QCOMPARE(b.run->memoryStored(), accepted);
         QVERIFY(!b.run->memoryResult().isEmpty());
