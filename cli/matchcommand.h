@@ -5,9 +5,9 @@
 
 class Certificate;
 
-// `match`: works out every correction method's matrix and the certificate
-// again from a kept matching session, without measuring, and writes the
-// certificate's files.
+// `match`: corrects a sensor against a reference instrument reading the same
+// patches, or works every correction method's matrix and the certificate out
+// again from a kept matching session, and writes the certificate's files.
 class MatchCommand : public Command
 {
 public:
@@ -16,6 +16,8 @@ public:
     int run(const QStringList& arguments) override;
 
 private:
+    // The certificate from a kept session.
+    int recompute(const QString& from, const QString& outDirectory, double tolerance) const;
     void printSummary(const Certificate& certificate) const;
 };
 

@@ -1,6 +1,7 @@
 #include "simulatecommand.h"
 
 #include "exitcode.h"
+#include "matchingtable.h"
 #include "matrixtable.h"
 #include "sensorsession.h"
 #include "sensortable.h"
@@ -57,6 +58,19 @@ int SimulateCommand::printMatrixTable(bool json) const
                          .arg(MatrixTable::sensorName(row.sensor), DisplayTechnology::key(row.display),
                               QString::number(row.whiteDeltaUv, 'f', 5));
     }
+    if (wrong.isEmpty())
+        return ExitDone;
+    printError(QStringLiteral("Not as it must be: %1.").arg(wrong.join(QStringLiteral("; "))));
+    return ExitFigures;
+}
+
+int SimulateCommand::printMatchingTable(bool json) const
+{
+    const std::vector<MatchingTable::Row> rows = MatchingTable::compute();
+    std::fputs(json ? MatchingTable::json(rows).constData() : MatchingTable::text(rows).toUtf8().constData(),
+               stdout);
+    std::fflush(stdout);
+    const QStringList wrong = MatchingTable::whatIsWrong(rows);
     if (wrong.isEmpty())
         return ExitDone;
     printError(QStringLiteral("Not as it must be: %1.").arg(wrong.join(QStringLiteral("; "))));
@@ -128,13 +142,25 @@ int SimulateCommand::run(const QStringList& arguments)
                        "each other one. Runs in the process, without pseudo-terminals; ends with 4 "
                        "when a matrix made on the display's own technology leaves 0.0005 du'v' or "
                        "more."));
+    const QCommandLineOption matchOption(
+        QStringLiteral("match"),
+        QStringLiteral("Instead of the story, play sensor matching for every display technology and "
+                       "simulated sensor: the default patch set shown at factory gains, each patch read "
+                       "3 times by the sensor and the reference at once, and print each method's "
+                       "largest du'v' and dxy over the validation patches, the method recommended and "
+                       "the verdict (pass at a largest dxy of 0.002 or less). Runs in the process, "
+                       "without pseudo-terminals; ends with 4 when no reading of a patch counted or "
+                       "a method is refused or leaves no figure."));
     const QCommandLineOption formatOption(
         QStringLiteral("format"),
         QStringLiteral("With --matrix-table: text (the default) or json, a list of objects {\"sensor\", "
-                       "\"display\", \"matrix_from\" (null when uncorrected), \"white_delta_uv\"}."),
+                       "\"display\", \"matrix_from\" (null when uncorrected), \"white_delta_uv\"}. "
+                       "With --match: text or json, a list of objects {\"display\", \"sensor\", "
+                       "\"method\", \"max_delta_uv\", \"max_delta_xy\", \"mean_delta_uv\" (null for "
+                       "a refused method), \"recommended\"}, one per technology, sensor and method."),
         QStringLiteral("FORMAT"), QStringLiteral("text"));
     parser.addOptions({sensorOption, profileDirOption, standinDirOption, verboseOption, displayOption,
-                       matrixTableOption, formatOption});
+                       matrixTableOption, matchOption, formatOption});
     const int parsed = parseOptionsOnly(
         parser, arguments,
         QStringLiteral("Starts the simulated station (the display under alignment with its own "
@@ -157,17 +183,22 @@ int SimulateCommand::run(const QStringList& arguments)
     const QString format = parser.value(formatOption).trimmed().toLower();
     if (format != QLatin1String("text") && format != QLatin1String("json"))
         return usageError(QStringLiteral("unknown format '%1'; use text or json").arg(parser.value(formatOption)));
-    if (parser.isSet(matrixTableOption)) {
+    if (parser.isSet(matrixTableOption) && parser.isSet(matchOption))
+        return usageError(QStringLiteral("--matrix-table and --match are two tables; ask for one"));
+    for (const QCommandLineOption* table : {&matrixTableOption, &matchOption}) {
+        if (!parser.isSet(*table))
+            continue;
         for (const QCommandLineOption* storyOnly : {&sensorOption, &displayOption, &profileDirOption,
                                                     &standinDirOption, &verboseOption}) {
             if (parser.isSet(*storyOnly))
-                return usageError(QStringLiteral("--%1 belongs to the story, not to --matrix-table")
-                                      .arg(storyOnly->names().constFirst()));
+                return usageError(QStringLiteral("--%1 belongs to the story, not to --%2")
+                                      .arg(storyOnly->names().constFirst(), table->names().constFirst()));
         }
-        return printMatrixTable(format == QLatin1String("json"));
+        const bool json = format == QLatin1String("json");
+        return table == &matchOption ? printMatchingTable(json) : printMatrixTable(json);
     }
     if (parser.isSet(formatOption))
-        return usageError(QStringLiteral("--format needs --matrix-table"));
+        return usageError(QStringLiteral("--format needs --matrix-table or --match"));
     Instrument instrument = Instrument::CA410;
     int type = 0;
     QString error;

@@ -25,6 +25,9 @@ private:
     // The matrix table on standard output; ExitFigures when a same-technology
     // correction misses the alignment's tolerance.
     int printMatrixTable(bool json) const;
+    // The sensor-matching table on standard output; ExitFigures when no
+    // reading of a patch counted or a method is refused or leaves no figure.
+    int printMatchingTable(bool json) const;
 };
 
 #endif // SIMULATECOMMAND_H

@@ -7,6 +7,10 @@
 #include "csensor.h"
 #include "displaymodel.h"
 #include "exitcode.h"
+#include "matchingrun.h"
+#include "patchset.h"
+#include "sensorinstrument.h"
+#include "worldpatchsource.h"
 #include "matrixtext.h"
 #include "measure.h"
 #include "printabletext.h"
@@ -30,6 +34,10 @@ constexpr int kHalfLevel = 127;
 // How long the service may take to read the display's line, and to let go of
 // it once switched off.
 constexpr int kServiceTimeoutMs = 10000;
+// A matching run on the station: every patch read once by the sensor and by the
+// CS-2000, which takes at least two seconds a reading.
+constexpr int kMatchingTimeoutMs = 180000;
+constexpr int kCs2000Type = 10;
 // What is left of a cancelled alignment: its thread ends at the next wait.
 constexpr std::chrono::milliseconds kCancelTimeout{5000};
 
@@ -244,6 +252,62 @@ int StationStory::calibrate(Measure& measure, SensorSession& session)
     return ExitDone;
 }
 
+int StationStory::matchSensor(Measure& measure, SensorSession& session)
+{
+    const QString sensorPort = m_station.sensorPort(m_instrument);
+    printStep(QStringLiteral("Match the sensor against the CS-2000 reference on %1, on the default patches.")
+                  .arg(m_station.referencePort()));
+    // The run drives the sensor itself; the program lets go of it meanwhile.
+    measure.releaseSensor();
+    WorldPatchSource source(m_station.world());
+    MatchingRun::Settings settings;
+    settings.patches = PatchSet::defaultSet().patches();
+    settings.repeats = 1;
+    MatchingRun run(std::make_unique<SensorInstrument>(m_sensorType, sensorPort),
+                    std::make_unique<SensorInstrument>(kCs2000Type, m_station.referencePort()), &source, settings);
+    QEventLoop loop;
+    MatchingRun::Outcome outcome = MatchingRun::Outcome::Cancelled;
+    QString why;
+    QObject::connect(&run, &MatchingRun::finished, &loop, [&](MatchingRun::Outcome how, const QString& error) {
+        outcome = how;
+        why = error;
+        loop.quit();
+    });
+    if (!run.start()) {
+        Command::printError(QStringLiteral("The matching run could not be started."));
+        return ExitInstrument;
+    }
+    if (!runUntil(loop, kMatchingTimeoutMs)) {
+        run.cancel();
+        runUntil(loop, kServiceTimeoutMs);
+        Command::printError(QStringLiteral("The matching run did not end in time."));
+        return ExitInstrument;
+    }
+    const std::optional<Certificate> certificate = run.certificate();
+    if (outcome != MatchingRun::Outcome::Completed || !certificate) {
+        Command::printError(QStringLiteral("The matching run stopped: %1").arg(why));
+        return ExitInstrument;
+    }
+    Command::printLine(QStringLiteral("   Validation patches, largest error of each method:"));
+    for (const Certificate::MethodResult& method : certificate->methods()) {
+        Command::printLine(method.refused
+                               ? QStringLiteral("     %1 refused: %2").arg(method.name.leftJustified(14), method.error)
+                               : QStringLiteral("     %1 dxy %2  du'v' %3")
+                                     .arg(method.name.leftJustified(14), fixed(method.validation.deltaXy.maximum, 6),
+                                          fixed(method.validation.deltaUv.maximum, 6)));
+    }
+    const Certificate::MethodResult* recommended = certificate->method(certificate->recommended());
+    m_figures.matchedValidationDeltaXy = recommended ? recommended->validation.deltaXy.maximum : StoryFigures::kNone;
+    Command::printLine(QStringLiteral("   Recommended: %1; verdict: %2.")
+                           .arg(recommended ? recommended->name : QStringLiteral("none"),
+                                certificate->passes() ? QStringLiteral("pass") : QStringLiteral("fail")));
+    if (!session.reopen(m_sensorType, sensorPort)) {
+        Command::printError(QStringLiteral("The sensor could not be opened again after matching."));
+        return ExitInstrument;
+    }
+    return ExitDone;
+}
+
 int StationStory::saveProfile(Measure& measure)
 {
     printStep(QStringLiteral("Save the profile."));
@@ -307,6 +371,8 @@ int StationStory::run()
             result = alignDisplay(measure, &m_figures.correctedWhiteError);
         if (result == ExitDone)
             result = saveProfile(measure);
+        if (result == ExitDone)
+            result = matchSensor(measure, session);
         if (result != ExitDone)
             return result;
     }
@@ -329,5 +395,8 @@ int StationStory::run()
     figure("uncorrected sensor:", m_figures.identityWhiteError);
     figure("calibrated sensor:", m_figures.correctedWhiteError);
     figure("after reopening the profile:", m_figures.reopenedWhiteError);
+    if (m_figures.matchedValidationDeltaXy)
+        Command::printLine(QStringLiteral("Sensor matching, the recommended method's largest validation dxy: %1")
+                               .arg(fixed(*m_figures.matchedValidationDeltaXy, 6)));
     return checkFigures();
 }

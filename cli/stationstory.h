@@ -16,8 +16,9 @@ class SimulatedStation;
 // The whole job on a simulated station, played with the command-line
 // program's own core: connect the sensor and the display, take a reading, let
 // the display align itself with the sensor uncorrected, calibrate the sensor
-// against the reference instrument, align again, save the profile, start anew
-// with the profile and align once more. Every step and its figures go to
+// against the reference instrument, align again, save the profile, match the
+// sensor against the station's CS-2000, start anew with the profile and align
+// once more. Every step and its figures go to
 // standard output, failures to standard error.
 class StationStory
 {
@@ -46,6 +47,7 @@ private:
     int takeReading(SensorSession& session);
     int alignDisplay(Measure& measure, double* trueWhiteError);
     int calibrate(Measure& measure, SensorSession& session);
+    int matchSensor(Measure& measure, SensorSession& session);
     int saveProfile(Measure& measure);
     int reopenProfile(Measure& measure, SensorSession& session);
     int checkFigures() const;

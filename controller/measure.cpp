@@ -6,6 +6,7 @@
 #include "csensor.h"
 #include "instrumentworker.h"
 #include "messenger.h"
+#include "serialport.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -68,11 +69,7 @@ void Measure::release()
 
 QString Measure::devicePath(const QString& port)
 {
-    // A full path (a symlink a udev rule keeps for whichever device is plugged
-    // in) is kept as given, so the device is reopened by that name.
-    if (port.startsWith(QLatin1Char('/')))
-        return port;
-    return QStringLiteral("/dev/%1").arg(port);
+    return SerialPort::devicePath(port);
 }
 
 bool Measure::samePort(const QString& a, const QString& b)

@@ -202,6 +202,15 @@ QString SerialPort::portName() const
     return m_name;
 }
 
+QString SerialPort::devicePath(const QString& port)
+{
+    // A full path (a symlink a udev rule keeps for whichever device is plugged
+    // in) is kept as given, so the device is reopened by that name.
+    if (port.startsWith(QLatin1Char('/')))
+        return port;
+    return QStringLiteral("/dev/%1").arg(port);
+}
+
 bool SerialPort::open()
 {
     QMutexLocker lock(&m_mutex);

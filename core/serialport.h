@@ -41,6 +41,9 @@ public:
     // next open().
     void setPortName(const QString& name);
     QString portName() const;
+    // The device path of a port as the user names it: a name under /dev as the
+    // window lists it ("ttyACM0", "pts/3"), or a full path, kept as it stands.
+    static QString devicePath(const QString& port);
 
     // Opens the port for reading and writing and takes exclusive use of the
     // terminal. True if already open. Fails on anything that is not a terminal.

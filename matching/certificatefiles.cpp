@@ -49,6 +49,12 @@ bool prepare(Pending* pending, QString* why)
 
 bool CertificateFiles::write(const Certificate& certificate, const QString& directory, QString* error)
 {
+    return write(certificate, CertificatePdf::Heading(), directory, error);
+}
+
+bool CertificateFiles::write(const Certificate& certificate, const CertificatePdf::Heading& heading,
+                             const QString& directory, QString* error)
+{
     const auto fail = [error](const QString& why) {
         if (error)
             *error = why;
@@ -57,12 +63,16 @@ bool CertificateFiles::write(const Certificate& certificate, const QString& dire
     if (!QDir().mkpath(directory))
         return fail(tr("Cannot make the directory %1.").arg(QDir::toNativeSeparators(directory)));
     const QDir dir(directory);
-    std::array<Pending, 2> files{{
+    QString why;
+    const QByteArray pdf = CertificatePdf::toPdf(certificate, heading, &why);
+    if (pdf.isEmpty())
+        return fail(tr("Cannot write %1: %2").arg(QDir::toNativeSeparators(dir.filePath(pdfFileName())), why));
+    std::array<Pending, 3> files{{
         {dir.filePath(jsonFileName()), CertificateJson::toJson(certificate), nullptr},
         {dir.filePath(csvFileName()), CertificateCsv::toCsv(certificate), nullptr},
+        {dir.filePath(pdfFileName()), pdf, nullptr},
     }};
     for (Pending& pending : files) {
-        QString why;
         if (!prepare(&pending, &why))
             return fail(tr("Cannot write %1: %2").arg(QDir::toNativeSeparators(pending.fileName), why));
     }

@@ -6,6 +6,8 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 // Patches shown by an outside pattern generator: before each patch the
 // command runs with "%r", "%g" and "%b" replaced by the patch's 0-255 levels
@@ -34,6 +36,8 @@ private:
     const QString m_command;
     const int m_settleMs;
     int m_timeoutMs = kDefaultTimeoutMs;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
     std::atomic<bool> m_cancelled{false};
 };
 

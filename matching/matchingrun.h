@@ -7,6 +7,7 @@
 #include "matchingsession.h"
 #include "patchsource.h"
 
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 
@@ -41,14 +42,16 @@ public:
         int repeats = 3;
         double luminanceFloor = RepeatStatistics::DefaultLuminanceFloor;
         double tolerance = Certificate::kDefaultTolerance;
-        // Written after every patch; none when empty.
+        // Written after every patch and at the end; none when empty, and
+        // not written when neither instrument took a reading.
         QString sessionFile;
         // Readings of one patch by one instrument, retakes included, before
         // the run gives up on the patch.
-        int maxReadingsPerPatch = 0; // 0: 3 x repeats + 2
-        // The sensor's memory slot for the recommended matrix; none when unset.
+        int maxReadingsPerPatch = 0; // 0: 3 x repeats + 2, at most MatchingSession::MaxRepeats
+        // The sensor's memory slot for the recommended matrix, written once
+        // every patch is read; none when unset.
         std::optional<int> memoryIndex;
-        QString memoryName;
+        QString memoryName; // the recommended method's name when empty
     };
 
     enum class Outcome { Completed, Stopped, Cancelled };
@@ -71,6 +74,7 @@ public:
     // Starts the run; false when it was started before or the settings fail
     // checkSettings (finished follows in neither case).
     bool start();
+    // False again once the run's threads are done, maybe just before finished arrives.
     bool isRunning() const;
 
     // Copies, safe while the run goes on.
@@ -101,5 +105,7 @@ private:
     class Private;
     std::unique_ptr<Private> d;
 };
+
+Q_DECLARE_METATYPE(MatchingSession::Role)
 
 #endif // MATCHINGRUN_H

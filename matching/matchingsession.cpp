@@ -358,6 +358,15 @@ bool MatchingSession::addReading(int patchIndex, Role role, const Reading& readi
     return true;
 }
 
+bool MatchingSession::setReadings(int patchIndex, Role role, std::vector<Reading> readings)
+{
+    if (patchIndex < 0 || patchIndex >= static_cast<int>(m_patches.size()))
+        return false;
+    PatchRecord& record = m_patches[static_cast<size_t>(patchIndex)];
+    (role == Role::Sensor ? record.sensor : record.reference) = std::move(readings);
+    return true;
+}
+
 QByteArray MatchingSession::serialise() const
 {
     QJsonObject root;

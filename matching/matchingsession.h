@@ -98,6 +98,9 @@ public:
     const std::vector<PatchRecord>& patches() const { return m_patches; }
     // False for an index out of range.
     bool addReading(int patchIndex, Role role, const Reading& reading);
+    // Replaces one instrument's readings of a patch, as when a later reading
+    // changes which earlier ones count; false for an index out of range.
+    bool setReadings(int patchIndex, Role role, std::vector<Reading> readings);
 
     const std::optional<Stop>& stoppedAt() const { return m_stoppedAt; }
     void setStoppedAt(const std::optional<Stop>& stop) { m_stoppedAt = stop; }

@@ -10,9 +10,12 @@
 
 namespace {
 
+// A training colour goes by the name the methods and the certificate look it
+// up by, in whatever case the list wrote it.
 MatchingPatch patch(const QString& name, int r, int g, int b)
 {
-    return MatchingPatch{name, r, g, b, MatchingPatch::isTrainingName(name)};
+    const bool training = MatchingPatch::isTrainingName(name);
+    return MatchingPatch{training ? name.toLower() : name, r, g, b, training};
 }
 
 // A neutral at a percentage of full drive, its 8-bit level rounded to the

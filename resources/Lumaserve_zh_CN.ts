@@ -1285,6 +1285,14 @@ Do you want to stop waiting and close the window?</source>
         <source>stand-in libmlink_i1d3 (no port)</source>
         <translation>替身 libmlink_i1d3（无端口）</translation>
     </message>
+    <message>
+        <source>CS-2000 (reference)</source>
+        <translation>CS-2000（参考）</translation>
+    </message>
+    <message>
+        <source>CS-2000 emulator</source>
+        <translation>CS-2000 模拟器</translation>
+    </message>
 </context>
 <context>
     <name>StationWindow</name>
@@ -1409,6 +1417,13 @@ Do you want to stop waiting and close the window?</source>
     <message>
         <source>Only numbers can be pasted here; &quot;%1&quot; is not a number.</source>
         <translation>此处只能粘贴数字；&quot;%1&quot; 不是数字。</translation>
+    </message>
+</context>
+<context>
+    <name>WorldPatchSource</name>
+    <message>
+        <source>Cancelled.</source>
+        <translation>已取消。</translation>
     </message>
 </context>
 </TS>

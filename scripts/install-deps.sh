@@ -14,6 +14,7 @@ packages=(
     ccache
     colord-data   # CIE colour-matching functions and illuminants the spectral tests check against
     locales       # a German locale (decimal comma) for the locale-independence tests
+    poppler-utils # pdftoppm, to look at the matching certificate's PDF as a reader draws it
 )
 
 missing=()

@@ -15,6 +15,8 @@ StoredPortSensor::~StoredPortSensor() = default;
 
 QString StoredPortSensor::devicePath() const
 {
+    if (!fixedPath.isEmpty())
+        return fixedPath;
     return devicePattern.arg(getComPort());
 }
 

@@ -24,6 +24,10 @@ public:
     // "/dev/ttyACM%1" unless changed, for instance to reach a pseudo-terminal.
     void setDevicePattern(const QString& pattern) { devicePattern = pattern; }
     QString getDevicePattern() const { return devicePattern; }
+    // A device opened whatever the remembered number, for an instrument the
+    // user names by its port beside the sensor (matching a reference against
+    // it); empty goes back to the pattern.
+    void setDevicePath(const QString& path) { fixedPath = path; }
     // The device init() opens.
     QString devicePath() const;
     void cancelWaits() override;
@@ -40,6 +44,7 @@ protected:
 
 private:
     QString devicePattern;
+    QString fixedPath;
 };
 
 #endif // STOREDPORTSENSOR_H

@@ -2,6 +2,7 @@
 
 #include "ca410emulator.h"
 #include "crxxxemulator.h"
+#include "cs2000emulator.h"
 #include "idleport.h"
 #include "portlister.h"
 #include "sensorlibrary.h"
@@ -40,11 +41,13 @@ SimulatedStation::SimulatedStation(const QString& standinDirectory, QObject* par
     , m_cr100(std::make_unique<CrxxxEmulator>(CrxxxEmulator::cr100()))
     , m_cr250(std::make_unique<CrxxxEmulator>(CrxxxEmulator::cr250()))
     , m_k10Port(std::make_unique<IdlePort>())
+    , m_cs2000(std::make_unique<Cs2000Emulator>())
 {
     qRegisterMetaType<AligningFirmware::Progress>();
     m_ca410->setReadingSource([this] { return m_world.sensorReading(Instrument::CA410); });
     m_cr100->setReadingSource([this] { return m_world.sensorReading(Instrument::CR100); });
     m_cr250->setReadingSource([this] { return m_world.sensorReading(Instrument::CR250); });
+    m_cs2000->setReadingSource([this] { return m_world.referenceReading(); });
     // The firmware reports on its own thread; the window hears of it on the main one.
     m_firmware->setProgressObserver([this](const AligningFirmware::Progress& progress) {
         QMetaObject::invokeMethod(
@@ -132,7 +135,7 @@ bool SimulatedStation::start(QString* error)
         return true;
     QString reason;
     for (PtyDevice* device : std::initializer_list<PtyDevice*>{m_firmware.get(), m_ca410.get(), m_cr100.get(),
-                                                              m_cr250.get(), m_k10Port.get()}) {
+                                                              m_cr250.get(), m_k10Port.get(), m_cs2000.get()}) {
         if (!device->start()) {
             reason = tr("No pseudo-terminal could be opened for the simulated devices.");
             break;
@@ -183,8 +186,13 @@ void SimulatedStation::setWireRate(bool on)
 void SimulatedStation::applyWireRate()
 {
     for (PtyDevice* device : std::initializer_list<PtyDevice*>{m_firmware.get(), m_ca410.get(), m_cr100.get(),
-                                                              m_cr250.get()})
+                                                              m_cr250.get(), m_cs2000.get()})
         device->setPaced(m_wireRate);
+    // The spectroradiometer takes its measuring time only when calls are to
+    // cost what they do on the instrument; otherwise it is done at once.
+    Cs2000Emulator::Config reference = m_cs2000->config();
+    reference.measureMs = m_wireRate ? -1 : 0;
+    m_cs2000->setConfig(reference);
     controlK10(m_wireRate ? kK10WireReplyCommand : kK10InstantReplyCommand);
 }
 
@@ -197,6 +205,7 @@ QList<SimulatedStation::Device> SimulatedStation::devices() const
         {QStringLiteral("CR-250"), portName(*m_cr250), tr("CR-250 emulator")},
         {QStringLiteral("K-10"), portName(*m_k10Port), tr("stand-in libmlink_k10")},
         {QStringLiteral("i1Display Pro"), QString(), tr("stand-in libmlink_i1d3 (no port)")},
+        {tr("CS-2000 (reference)"), portName(*m_cs2000), tr("CS-2000 emulator")},
     };
 }
 
@@ -220,6 +229,11 @@ QString SimulatedStation::sensorPort(Instrument instrument) const
 QString SimulatedStation::displayPort() const
 {
     return portName(*m_firmware);
+}
+
+QString SimulatedStation::referencePort() const
+{
+    return portName(*m_cs2000);
 }
 
 AligningFirmware::Progress SimulatedStation::progress() const

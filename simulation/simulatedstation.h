@@ -14,14 +14,17 @@
 
 class Ca410Emulator;
 class CrxxxEmulator;
+class Cs2000Emulator;
 class IdlePort;
 
 // A station without instruments: the display under alignment with its own
 // aligning firmware, and every sensor the program knows, all looking at one
 // simulated world. Serial devices are served on pseudo-terminals and offered to
 // the program as extra ports; the i1Display Pro and K-10 are the stand-in
-// libraries, which the program is told to look for in their own directory.
-// Nothing in the program knows it is simulated.
+// libraries, which the program is told to look for in their own directory. A
+// CS-2000 spectroradiometer on its own pseudo-terminal is the reference
+// instrument that sensor matching reads beside a sensor. Nothing in the
+// program knows it is simulated.
 class SimulatedStation : public QObject
 {
     Q_OBJECT
@@ -53,6 +56,8 @@ public:
     // The port a sensor is picked on ("" for none), and the display's.
     QString sensorPort(SimulatedWorld::Instrument instrument) const;
     QString displayPort() const;
+    // The CS-2000's, which reads the world as the reference instrument does.
+    QString referencePort() const;
 
     SimulatedWorld& world() { return m_world; }
     AligningFirmware& firmware() { return *m_firmware; }
@@ -98,6 +103,7 @@ private:
     std::unique_ptr<CrxxxEmulator> m_cr100;
     std::unique_ptr<CrxxxEmulator> m_cr250;
     std::unique_ptr<IdlePort> m_k10Port;
+    std::unique_ptr<Cs2000Emulator> m_cs2000;
     SourceContext m_i1d3Context{&m_world, SimulatedWorld::Instrument::I1DisplayPro};
     SourceContext m_k10Context{&m_world, SimulatedWorld::Instrument::K10};
     QLibrary m_i1d3Library;

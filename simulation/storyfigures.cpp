@@ -38,5 +38,8 @@ QStringList StoryFigures::whatIsWrong() const
     if (!(reopenedWhiteError < kCorrectedBelow))
         wrong << QStringLiteral("after reopening the profile the display's true white error is %1, not below %2")
                      .arg(figure(reopenedWhiteError), QString::number(kCorrectedBelow));
+    if (matchedValidationDeltaXy && !(*matchedValidationDeltaXy < kMatchedBelow))
+        wrong << QStringLiteral("the matched sensor leaves up to %1 in xy on the validation patches, not below %2")
+                     .arg(figure(*matchedValidationDeltaXy), QString::number(kMatchedBelow));
     return wrong;
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <limits>
+#include <optional>
 
 // The figures of one play of the simulated station's story, and what they
 // must be for it to have come out right: an uncorrected sensor leaves its own
@@ -21,6 +22,9 @@ struct StoryFigures {
     static constexpr double kCorrectedBelow = 0.0005;
     static constexpr double kUncorrectedAtLeast = kCorrectedBelow;
     static constexpr double kMatrixTolerance = 1e-6;
+    // What a matched sensor may leave on colours it was not corrected on: the
+    // certificate's own tolerance in xy.
+    static constexpr double kMatchedBelow = 0.002;
 
     double factoryWhiteError = kNone;   // the display as it leaves the factory
     double identityWhiteError = kNone;  // aligned with the sensor uncorrected
@@ -29,6 +33,9 @@ struct StoryFigures {
     Matrix matrix = Matrix::IdentityMatrix(3);         // the calibrated matrix in use
     Matrix reopenedMatrix = Matrix::IdentityMatrix(3); // in use after reopening the profile
     QString profilePath;
+    // The recommended matching method's largest validation error in xy; none
+    // for a story without a matching step, NaN for one whose run came to nothing.
+    std::optional<double> matchedValidationDeltaXy;
 
     // The largest difference between an element of the reopened matrix and the saved one.
     double reopenedMatrixDrift() const;

@@ -36,6 +36,13 @@ bool Cs2000Emulator::commandMode() const
     return m_commandMode;
 }
 
+void Cs2000Emulator::setReadingSource(std::function<std::array<double, 3>()> source)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_source = std::move(source);
+    m_measured.reset();
+}
+
 std::string Cs2000Emulator::xyzReply(double x, double y, double z)
 {
     return "OK00," + nine(x) + "," + nine(y) + "," + nine(z) + kEnd;
@@ -97,6 +104,10 @@ std::string Cs2000Emulator::answer(const std::string& line)
             m_scheduler.schedule(milliseconds(0), error(fault.code));
             return std::string();
         }
+        // Read before the reply goes out: once the start is answered, what is
+        // shown may change without changing this measurement.
+        if (m_source)
+            m_measured = m_source();
         deliver(fault, started, milliseconds(0));
         const int total = c.measureMs >= 0 ? c.measureMs : c.measureSeconds * 1000;
         for (int i = 0; i < c.busyReplies; ++i)
@@ -108,7 +119,10 @@ std::string Cs2000Emulator::answer(const std::string& line)
         m_scheduler.cancel();
         return kOk;
     }
-    if (line == "MEDR,2,0,01")
+    if (line == "MEDR,2,0,01") {
+        if (m_source && m_measured)
+            return xyzReply((*m_measured)[0], (*m_measured)[1], (*m_measured)[2]);
         return xyzReply(c.x, c.y, c.z);
+    }
     return error(0);
 }

@@ -3,7 +3,10 @@
 
 #include "instrumentemulator.h"
 
+#include <array>
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <string>
 
 // A CS-2000 spectroradiometer. Commands end in CR LF; replies begin with "OK00"
@@ -49,6 +52,14 @@ public:
 
     bool commandMode() const;
 
+    // Where each measurement takes its X, Y, Z from instead of the
+    // configuration, for an instrument that looks at something changing; an
+    // empty function goes back to the configuration's values. Read when a
+    // measurement starts, as the instrument measures what it sees then, and
+    // kept for the readout. Called on the emulator's thread while it answers:
+    // it must not call back into the emulator.
+    void setReadingSource(std::function<std::array<double, 3>()> source);
+
     // The reply to "MEDR,2,0,01" for these values: three numbers of nine
     // characters each, 36 bytes in all.
     static std::string xyzReply(double x, double y, double z);
@@ -64,6 +75,9 @@ private:
 
     std::string m_partial;
     bool m_commandMode = false;
+    std::function<std::array<double, 3>()> m_source;
+    // What the last measurement read from the source; none without a source.
+    std::optional<std::array<double, 3>> m_measured;
 };
 
 #endif // CS2000EMULATOR_H

@@ -21,8 +21,12 @@ CliRunner::CliRunner(const QStringList& arguments, const QStringList& extraEnvir
     : m_process(std::make_unique<QProcess>())
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString& entry : extraEnvironment)
-        environment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    for (const QString& entry : extraEnvironment) {
+        if (entry.contains(QLatin1Char('=')))
+            environment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+        else
+            environment.remove(entry);
+    }
     m_process->setProcessEnvironment(environment);
     m_process->start(program(), arguments);
     m_process->waitForStarted(10000);

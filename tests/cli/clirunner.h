@@ -22,7 +22,8 @@ public:
 
     static QString program();
 
-    // Runs to the end, at most timeoutMs; extraEnvironment as "NAME=value".
+    // Runs to the end, at most timeoutMs; extraEnvironment as "NAME=value", or
+    // "NAME" alone to run without that variable.
     static Result run(const QStringList& arguments, int timeoutMs = 30000,
                       const QStringList& extraEnvironment = {});
 

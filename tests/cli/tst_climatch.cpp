@@ -4,6 +4,7 @@
 #include "matchingsession.h"
 
 #include "filecontents.h"
+#include "pdfpages.h"
 
 #include <QDir>
 #include <QFile>
@@ -121,13 +122,15 @@ class TestCliMatch : public QObject
 private slots:
     void init();
     void recomputesEveryMatrixAndPasses();
+    void drawsThePdfWithOrWithoutADisplay_data();
+    void drawsThePdfWithOrWithoutADisplay();
     void bigValidationErrorFails_data();
     void bigValidationErrorFails();
     void unreadableSessionOrOutputIsAFileFailure_data();
     void unreadableSessionOrOutputIsAFileFailure();
     void usageErrors_data();
     void usageErrors();
-    void helpSaysMeasuringIsNotOffered();
+    void helpNamesBothForms();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -175,6 +178,9 @@ void TestCliMatch::recomputesEveryMatrixAndPasses()
         }
     }
     QVERIFY(QFileInfo(path(QStringLiteral("cert/certificate.csv"))).size() > 0);
+    const QByteArray pdf = fileContents(path(QStringLiteral("cert/certificate.pdf")));
+    QVERIFY(pdf.startsWith("%PDF-"));
+    QCOMPARE(pdfPageCount(pdf), 1);
 
     // The summary: one line per method with its two figures, in the C form.
     const QString out = QString::fromUtf8(result.out);
@@ -188,6 +194,39 @@ void TestCliMatch::recomputesEveryMatrixAndPasses()
     }
     QVERIFY2(out.contains(QStringLiteral("Recommended: ") + root.value(QStringLiteral("recommended")).toString()), qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("Verdict: pass")), qPrintable(out));
+}
+
+void TestCliMatch::drawsThePdfWithOrWithoutADisplay_data()
+{
+    QTest::addColumn<QStringList>("environment"); // changes to the test's own
+    QTest::addColumn<QStringList>("options");     // before match's own
+
+    const QStringList noDisplay{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("DISPLAY"),
+                                QStringLiteral("WAYLAND_DISPLAY")};
+    // A line PC: nothing says where to draw, and there is no display to find.
+    QTest::newRow("headless") << noDisplay << QStringList();
+    QTest::newRow("platform on the command line")
+        << noDisplay << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")};
+    QTest::newRow("platform in the environment") << QStringList{QStringLiteral("QT_QPA_PLATFORM=offscreen")}
+                                                 << QStringList();
+}
+
+void TestCliMatch::drawsThePdfWithOrWithoutADisplay()
+{
+    QFETCH(QStringList, environment);
+    QFETCH(QStringList, options);
+    QString error;
+    QVERIFY2(makeSession().write(path(QStringLiteral("session.json")), &error), qPrintable(error));
+    const auto result = CliRunner::run(QStringList{QStringLiteral("match")} + options
+                                           + QStringList{QStringLiteral("--from"), path(QStringLiteral("session.json")),
+                                                         QStringLiteral("--out"), path(QStringLiteral("cert"))},
+                                       30000, environment + kCommaLocale);
+    QVERIFY(result.finished);
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    QVERIFY2(result.out.contains("Verdict: pass"), result.out.constData());
+    const QByteArray pdf = fileContents(path(QStringLiteral("cert/certificate.pdf")));
+    QVERIFY(pdf.startsWith("%PDF-"));
+    QCOMPARE(pdfPageCount(pdf), 1);
 }
 
 void TestCliMatch::bigValidationErrorFails_data()
@@ -277,6 +316,7 @@ void TestCliMatch::unreadableSessionOrOutputIsAFileFailure()
     QVERIFY2(QString::fromUtf8(result.err).contains(message), result.err.constData());
     QVERIFY(!QFileInfo::exists(path(out + QStringLiteral("/certificate.json"))));
     QVERIFY(!QFileInfo::exists(path(out + QStringLiteral("/certificate.csv"))));
+    QVERIFY(!QFileInfo::exists(path(out + QStringLiteral("/certificate.pdf"))));
 }
 
 void TestCliMatch::usageErrors_data()
@@ -286,16 +326,18 @@ void TestCliMatch::usageErrors_data()
 
     const QStringList from{QStringLiteral("--from"), QStringLiteral("@/session.json")};
     const QStringList out{QStringLiteral("--out"), QStringLiteral("@/cert")};
-    QTest::newRow("nothing") << QStringList() << QStringLiteral("--from is required");
-    QTest::newRow("no --from") << out << QStringLiteral("--from is required");
+    QTest::newRow("nothing") << QStringList() << QStringLiteral("--out is required");
+    QTest::newRow("neither --from nor instruments") << out << QStringLiteral("--sensor is required");
     QTest::newRow("no --out") << from << QStringLiteral("--out is required");
     QTest::newRow("empty --out") << from + QStringList{QStringLiteral("--out"), QString()} << QStringLiteral("--out is required");
     for (const char* bad : {"0", "-0.002", "nan", "inf", "abc", "0,002", ""})
         QTest::addRow("tolerance '%s'", bad) << from + out + QStringList{QStringLiteral("--tolerance"), QLatin1String(bad)}
                                              << QStringLiteral("--tolerance");
     QTest::newRow("stray argument") << from + out + QStringList{QStringLiteral("extra")} << QStringLiteral("'extra'");
-    QTest::newRow("unknown option") << from + out + QStringList{QStringLiteral("--sensor"), QStringLiteral("4")}
-                                    << QStringLiteral("sensor");
+    QTest::newRow("measuring option with --from") << from + out + QStringList{QStringLiteral("--sensor"), QStringLiteral("4")}
+                                                  << QStringLiteral("--sensor is for measuring");
+    QTest::newRow("unknown option") << from + out + QStringList{QStringLiteral("--sensr"), QStringLiteral("4")}
+                                    << QStringLiteral("sensr");
 }
 
 void TestCliMatch::usageErrors()
@@ -313,12 +355,15 @@ void TestCliMatch::usageErrors()
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("cert"))));
 }
 
-void TestCliMatch::helpSaysMeasuringIsNotOffered()
+void TestCliMatch::helpNamesBothForms()
 {
     const auto result = CliRunner::run({QStringLiteral("match"), QStringLiteral("--help")});
     QCOMPARE(result.exitCode, 0);
-    for (const char* text : {"--from", "--out", "--tolerance", "not yet", "4 a figure out of bounds"})
+    for (const char* text : {"--from", "--out", "--tolerance", "--sensor", "--port", "--reference",
+                             "--reference-port", "--pattern-command", "--screen", "--confirm", "--settle",
+                             "--patches", "--repeats", "--profile", "--memory-index", "4 a figure out of bounds"})
         QVERIFY2(result.out.contains(text), text);
+    QVERIFY2(!result.out.contains("not yet"), result.out.constData());
     const auto top = CliRunner::run({QStringLiteral("--help")});
     QVERIFY2(top.out.contains("  match "), top.out.constData());
 }

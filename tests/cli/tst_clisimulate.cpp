@@ -14,10 +14,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QFileInfo>
+#include <QMap>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -60,6 +63,7 @@ private slots:
     void unknownOrNonSimulatedSensorIsAUsageError();
     void stationWithoutItsStandinsIsAnInstrumentFailure();
     void matrixTableInBothFormats();
+    void matchingTableInBothFormats();
 };
 
 void TestCliSimulate::wholeStory_data()
@@ -113,6 +117,13 @@ void TestCliSimulate::wholeStory()
              qPrintable(QStringLiteral("%1 vs %2").arg(uncorrected).arg(predictedUncorrectedError(mismatch))));
     QVERIFY2(corrected < 0.0005, story.constData());
     QVERIFY2(reopened < 0.0005, story.constData());
+    // Matched against the station's CS-2000, the sensor keeps within the
+    // certificate's tolerance on colours it was not corrected on, and the
+    // method table came with it.
+    const double matched = figure(out, QStringLiteral("largest validation dxy:"));
+    QVERIFY2(matched < StoryFigures::kMatchedBelow, story.constData());
+    for (const char* method : {"four-colour", "fcmm", "astm-e1455", "least-squares"})
+        QVERIFY2(out.contains(QStringLiteral("     %1").arg(QLatin1String(method))), method);
     // Every step was told, the three alignments among them.
     QCOMPARE(out.count(QStringLiteral("as the display really shows it")), 3);
 
@@ -139,7 +150,13 @@ void TestCliSimulate::unknownOrNonSimulatedSensorIsAUsageError_data()
     QTest::newRow("empty profile directory") << QStringList{"--profile-dir", ""} << "--profile-dir needs a directory";
     QTest::newRow("unknown display") << QStringList{"--display", "plasma"} << "unknown display technology 'plasma'";
     QTest::newRow("unknown format") << QStringList{"--matrix-table", "--format", "xml"} << "unknown format 'xml'";
-    QTest::newRow("format without the table") << QStringList{"--format", "json"} << "--format needs --matrix-table";
+    QTest::newRow("format without the table") << QStringList{"--format", "json"}
+                                               << "--format needs --matrix-table or --match";
+    QTest::newRow("unknown format for matching") << QStringList{"--match", "--format", "csv"} << "unknown format 'csv'";
+    QTest::newRow("story option with matching") << QStringList{"--match", "--display", "rgb-oled"}
+                                                << "--display belongs to the story, not to --match";
+    QTest::newRow("both tables") << QStringList{"--match", "--matrix-table"}
+                                 << "--matrix-table and --match are two tables; ask for one";
     QTest::newRow("story option with the table") << QStringList{"--matrix-table", "--sensor", "K-10"}
                                                  << "--sensor belongs to the story, not to --matrix-table";
 }
@@ -198,6 +215,84 @@ void TestCliSimulate::matrixTableInBothFormats()
     QCOMPARE(text.exitCode, 0);
     QVERIFY(text.out.contains("\nK-10\n"));
     QVERIFY(!text.out.contains("simulated station"));
+}
+
+void TestCliSimulate::matchingTableInBothFormats()
+{
+    const QStringList methods{"four-colour", "fcmm", "astm-e1455", "least-squares"};
+    const auto json = CliRunner::run({QStringLiteral("simulate"), QStringLiteral("--match"), QStringLiteral("--format"),
+                                      QStringLiteral("json")},
+                                     60000);
+    QVERIFY(json.finished);
+    QCOMPARE(json.exitCode, 0);
+    QVERIFY2(json.err.isEmpty(), json.err.constData());
+    QJsonParseError error;
+    const QJsonArray list = QJsonDocument::fromJson(json.out, &error).array();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(list.size(), DisplayTechnology::KindCount * SimulatedWorld::kInstrumentCount * int(methods.size()));
+    QSet<QString> seen;
+    QMap<QString, int> recommended;
+    QMap<QString, double> bestXy;
+    for (const QJsonValue& value : list) {
+        const QJsonObject row = value.toObject();
+        QCOMPARE(row.keys(), (QStringList{"display", "max_delta_uv", "max_delta_xy", "mean_delta_uv", "method",
+                                          "recommended", "sensor"}));
+        QVERIFY(row.value(QStringLiteral("max_delta_uv")).isDouble());
+        QVERIFY(row.value(QStringLiteral("max_delta_xy")).isDouble());
+        QVERIFY(row.value(QStringLiteral("mean_delta_uv")).isDouble());
+        QVERIFY(row.value(QStringLiteral("recommended")).isBool());
+        const QString method = row.value(QStringLiteral("method")).toString();
+        QVERIFY2(methods.contains(method), qPrintable(method));
+        DisplayTechnology::Kind kind = DisplayTechnology::Kind::WhiteLedLcd;
+        QVERIFY(DisplayTechnology::fromKey(row.value(QStringLiteral("display")).toString(), &kind));
+        const QString pair = row.value(QStringLiteral("display")).toString() + QLatin1Char('/')
+                             + row.value(QStringLiteral("sensor")).toString();
+        seen.insert(pair + QLatin1Char('/') + method);
+        const double maxUv = row.value(QStringLiteral("max_delta_uv")).toDouble();
+        const double meanUv = row.value(QStringLiteral("mean_delta_uv")).toDouble();
+        const double maxXy = row.value(QStringLiteral("max_delta_xy")).toDouble();
+        QVERIFY(maxUv > 0.0 && meanUv > 0.0 && meanUv <= maxUv);
+        bestXy[pair] = bestXy.contains(pair) ? std::min(bestXy[pair], maxXy) : maxXy;
+        if (row.value(QStringLiteral("recommended")).toBool())
+            recommended[pair] += 1;
+    }
+    QCOMPARE(seen.size(), list.size());
+    QCOMPARE(recommended.size(), DisplayTechnology::KindCount * SimulatedWorld::kInstrumentCount);
+    // The one recommended is the one whose worst validation patch is closest in xy.
+    for (const QJsonValue& value : list) {
+        const QJsonObject row = value.toObject();
+        const QString pair = row.value(QStringLiteral("display")).toString() + QLatin1Char('/')
+                             + row.value(QStringLiteral("sensor")).toString();
+        QCOMPARE(recommended.value(pair), 1);
+        if (row.value(QStringLiteral("recommended")).toBool())
+            QVERIFY(row.value(QStringLiteral("max_delta_xy")).toDouble() <= bestXy.value(pair) + 1e-9);
+    }
+
+    // Deterministic: the same table on every run.
+    const auto again = CliRunner::run({QStringLiteral("simulate"), QStringLiteral("--match"), QStringLiteral("--format"),
+                                       QStringLiteral("json")},
+                                      60000);
+    QCOMPARE(again.out, json.out);
+
+    const auto text = CliRunner::run({QStringLiteral("simulate"), QStringLiteral("--match")}, 60000);
+    QVERIFY(text.finished);
+    QCOMPARE(text.exitCode, 0);
+    QVERIFY2(text.err.isEmpty(), text.err.constData());
+    const QStringList lines = QString::fromUtf8(text.out).split(QLatin1Char('\n'));
+    int tableLines = 0;
+    for (const QString& line : lines) {
+        for (DisplayTechnology::Kind kind : DisplayTechnology::kinds()) {
+            if (line.startsWith(DisplayTechnology::key(kind) + QLatin1Char(' '))) {
+                ++tableLines;
+                QVERIFY2(line.endsWith(QLatin1String(" pass")) || line.endsWith(QLatin1String(" fail")), qPrintable(line));
+            }
+        }
+    }
+    QCOMPARE(tableLines, DisplayTechnology::KindCount * SimulatedWorld::kInstrumentCount);
+    for (const QString& method : methods)
+        QVERIFY(text.out.contains(method.toUtf8()));
+    // No station: nothing on pseudo-terminals.
+    QVERIFY(!text.out.contains("pts/"));
 }
 
 QTEST_GUILESS_MAIN(TestCliSimulate)

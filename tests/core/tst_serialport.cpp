@@ -49,6 +49,8 @@ private slots:
     void closedPortRefusesEverything();
     void usableFromAnotherThread();
     void closeFromAnotherThreadEndsAReadAtOnce();
+    void devicePathOfAPort_data();
+    void devicePathOfAPort();
 
 private:
     std::unique_ptr<MonitorEmulator> device;
@@ -285,6 +287,24 @@ void TestSerialPort::closeFromAnotherThreadEndsAReadAtOnce()
     char c;
     QCOMPARE(port->read(&c, 1), qint64(0));
     QVERIFY(clock.elapsed() >= 90);
+}
+
+void TestSerialPort::devicePathOfAPort_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("name as the window lists it") << "ttyACM0" << "/dev/ttyACM0";
+    QTest::newRow("name below /dev") << "pts/3" << "/dev/pts/3";
+    // A link a udev rule keeps is reopened by that name, not by what it leads to.
+    QTest::newRow("full path") << "/dev/serial/by-id/usb-probe" << "/dev/serial/by-id/usb-probe";
+    QTest::newRow("path outside /dev") << "/tmp/h9a/ttyACM3" << "/tmp/h9a/ttyACM3";
+}
+
+void TestSerialPort::devicePathOfAPort()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, path);
+    QCOMPARE(SerialPort::devicePath(name), path);
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)

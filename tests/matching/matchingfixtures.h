@@ -3,6 +3,7 @@
 
 // Patches of a plausible display and sensors that misread them, for the
 // matching tests.
+#include "certificate.h"
 #include "correctionmethod.h"
 #include "matchingsample.h"
 
@@ -71,6 +72,18 @@ inline std::vector<MatchingSample> samples(const Matrix3x3& error = kSensorError
         out.push_back(s);
     }
     return out;
+}
+
+// The certificate of every standard method on samples.
+inline Certificate standardCertificate(const std::vector<MatchingSample>& samples)
+{
+    const auto owned = Certificate::standardMethods();
+    std::vector<const CorrectionMethod*> methods;
+    for (const auto& m : owned)
+        methods.push_back(m.get());
+    Certificate certificate;
+    certificate.compute(samples, methods);
+    return certificate;
 }
 
 inline MatchingSample* find(std::vector<MatchingSample>& list, const QString& name)

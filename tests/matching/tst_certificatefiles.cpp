@@ -5,6 +5,7 @@
 #include "matchingfixtures.h"
 
 #include "filecontents.h"
+#include "pdfpages.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,13 +19,7 @@ namespace {
 
 Certificate makeCertificate()
 {
-    Certificate certificate;
-    std::vector<const CorrectionMethod*> methods;
-    const auto owned = Certificate::standardMethods();
-    for (const auto& m : owned)
-        methods.push_back(m.get());
-    certificate.compute(MatchingFixtures::samples(MatchingFixtures::kSensorError, 0.002), methods);
-    return certificate;
+    return MatchingFixtures::standardCertificate(MatchingFixtures::samples(MatchingFixtures::kSensorError, 0.002));
 }
 
 } // namespace
@@ -34,20 +29,23 @@ class TestCertificateFiles : public QObject
     Q_OBJECT
 
 private slots:
-    void writesBothIntoANewDirectory();
+    void writesAllThreeIntoANewDirectory();
     void replacesOldFilesWhole();
     void refusalNamesTheFileAndLeavesTheOldOnes_data();
     void refusalNamesTheFileAndLeavesTheOldOnes();
 };
 
-void TestCertificateFiles::writesBothIntoANewDirectory()
+void TestCertificateFiles::writesAllThreeIntoANewDirectory()
 {
     QTemporaryDir tmp;
     QVERIFY(tmp.isValid());
     const QString dir = tmp.filePath(QStringLiteral("line 3/station b"));
     const Certificate certificate = makeCertificate();
+    CertificatePdf::Heading heading;
+    heading.sensor = {QStringLiteral("i1Display Pro"), 4, QStringLiteral("S-1"), QString()};
+    heading.reference = {QStringLiteral("CS-2000"), 9, QStringLiteral("R-77"), QString()};
     QString error;
-    QVERIFY2(CertificateFiles::write(certificate, dir, &error), qPrintable(error));
+    QVERIFY2(CertificateFiles::write(certificate, heading, dir, &error), qPrintable(error));
 
     const QByteArray json = fileContents(dir + QStringLiteral("/certificate.json"));
     QCOMPARE(json, CertificateJson::toJson(certificate));
@@ -62,7 +60,12 @@ void TestCertificateFiles::writesBothIntoANewDirectory()
     QCOMPARE(csv, CertificateCsv::toCsv(certificate));
     // A header and a line per method and patch.
     QCOMPARE(csv.count('\n'), 1 + 4 * int(MatchingFixtures::displayPatches().size()));
-    QCOMPARE(QDir(dir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 2);
+
+    const QByteArray pdf = fileContents(dir + QStringLiteral("/certificate.pdf"));
+    QVERIFY(pdf.startsWith("%PDF-"));
+    QVERIFY(pdf.trimmed().endsWith("%%EOF"));
+    QCOMPARE(pdfPageCount(pdf), 1);
+    QCOMPARE(QDir(dir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 3);
 }
 
 void TestCertificateFiles::replacesOldFilesWhole()
@@ -73,11 +76,16 @@ void TestCertificateFiles::replacesOldFilesWhole()
     const QByteArray old(1 << 20, 'x');
     QVERIFY(writeFileContents(tmp.filePath(QStringLiteral("certificate.json")), old));
     QVERIFY(writeFileContents(tmp.filePath(QStringLiteral("certificate.csv")), old));
+    QVERIFY(writeFileContents(tmp.filePath(QStringLiteral("certificate.pdf")), old));
     const Certificate certificate = makeCertificate();
     QString error;
     QVERIFY2(CertificateFiles::write(certificate, tmp.path(), &error), qPrintable(error));
     QCOMPARE(fileContents(tmp.filePath(QStringLiteral("certificate.json"))), CertificateJson::toJson(certificate));
     QCOMPARE(fileContents(tmp.filePath(QStringLiteral("certificate.csv"))), CertificateCsv::toCsv(certificate));
+    const QByteArray pdf = fileContents(tmp.filePath(QStringLiteral("certificate.pdf")));
+    QVERIFY(pdf.startsWith("%PDF-"));
+    QVERIFY(!pdf.contains("xxxx"));
+    QCOMPARE(pdfPageCount(pdf), 1);
 }
 
 void TestCertificateFiles::refusalNamesTheFileAndLeavesTheOldOnes_data()
@@ -92,6 +100,8 @@ void TestCertificateFiles::refusalNamesTheFileAndLeavesTheOldOnes_data()
                                             << QStringLiteral("out/certificate.json");
     QTest::newRow("csv cannot be written") << QStringLiteral("out") << QStringLiteral("certificate.csv")
                                            << QStringLiteral("out/certificate.csv");
+    QTest::newRow("pdf cannot be written") << QStringLiteral("out") << QStringLiteral("certificate.pdf")
+                                           << QStringLiteral("out/certificate.pdf");
 }
 
 void TestCertificateFiles::refusalNamesTheFileAndLeavesTheOldOnes()
@@ -103,7 +113,8 @@ void TestCertificateFiles::refusalNamesTheFileAndLeavesTheOldOnes()
     QVERIFY(tmp.isValid());
     QVERIFY(writeFileContents(tmp.filePath(QStringLiteral("plain")), "not a directory"));
     const QString dir = tmp.filePath(directory);
-    const QStringList names{QStringLiteral("certificate.json"), QStringLiteral("certificate.csv")};
+    const QStringList names{QStringLiteral("certificate.json"), QStringLiteral("certificate.csv"),
+                            QStringLiteral("certificate.pdf")};
     if (!blocked.isEmpty()) {
         QVERIFY(QDir().mkpath(dir + QLatin1Char('/') + blocked));
         for (const QString& name : names) {
@@ -117,13 +128,14 @@ void TestCertificateFiles::refusalNamesTheFileAndLeavesTheOldOnes()
     QCOMPARE(fileContents(tmp.filePath(QStringLiteral("plain"))), QByteArray("not a directory"));
     if (blocked.isEmpty())
         return;
-    // The other file is as it was, and no temporary file is left beside it.
+    // The other files are as they were, and no temporary file is left beside them.
     for (const QString& name : names) {
         if (name != blocked)
             QCOMPARE(fileContents(dir + QLatin1Char('/') + name), "old " + name.toLatin1());
     }
-    QCOMPARE(QDir(dir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 2);
+    QCOMPARE(QDir(dir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 3);
 }
 
-QTEST_GUILESS_MAIN(TestCertificateFiles)
+// The PDF draws letters: Qt's graphical side, on the offscreen platform.
+QTEST_MAIN(TestCertificateFiles)
 #include "tst_certificatefiles.moc"

@@ -124,6 +124,7 @@ private slots:
     void oversizedRefused();
     void unwritableSessionNotWritten();
     void samples();
+    void setReadings();
 };
 
 void TestMatchingSession::cleanup()
@@ -435,6 +436,24 @@ void TestMatchingSession::samples()
         expected << p.name;
     expected.removeFirst();
     QCOMPARE(leftOut, expected);
+}
+
+void TestMatchingSession::setReadings()
+{
+    MatchingSession session = makeSession();
+    const MatchingSession before = session;
+    const std::vector<Reading> replacement{reading(1, 2, 3, 20), reading(4, 5, 6, 21, Rejection::Outlier)};
+    QVERIFY(session.setReadings(0, Role::Reference, replacement));
+    QCOMPARE(session.patches()[0].reference, replacement);
+    // The other instrument and the other patches are left as they were.
+    QCOMPARE(session.patches()[0].sensor, before.patches()[0].sensor);
+    for (size_t i = 1; i < session.patches().size(); ++i)
+        QCOMPARE(session.patches()[i], before.patches()[i]);
+
+    const MatchingSession changed = session;
+    QVERIFY(!session.setReadings(-1, Role::Sensor, replacement));
+    QVERIFY(!session.setReadings(static_cast<int>(session.patches().size()), Role::Sensor, replacement));
+    QCOMPARE(session, changed);
 }
 
 QTEST_GUILESS_MAIN(TestMatchingSession)

@@ -1,6 +1,10 @@
 // The station's wire rate: off, every device answers at once; on, the serial
-// devices take their line's time and the K-10 each reply's.
+// devices take their line's time and the K-10 each reply's. The CS-2000 on its
+// terminal, read through the program's own driver, is the world's reference.
+#include "cs2000sensor.h"
+#include "emulatedport.h"
 #include "k10sensor.h"
+#include "portlister.h"
 #include "rawterminal.h"
 #include "sensorlibrary.h"
 #include "simulatedstation.h"
@@ -12,6 +16,8 @@
 
 #include <unistd.h>
 
+#include <array>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -34,6 +40,9 @@ private slots:
     void serialLinesKeepTheirTimeOnlyAtWireRate();
     void k10RepliesTakeTheirTimeOnlyAtWireRate_data();
     void k10RepliesTakeTheirTimeOnlyAtWireRate();
+    void referenceInstrumentIsOfferedWhileTheStationRuns();
+    void referenceInstrumentReadsTheWorldsReference_data();
+    void referenceInstrumentReadsTheWorldsReference();
 
 private:
     int k10(const QByteArray& command);
@@ -149,6 +158,77 @@ void TestSimulatedStation::k10RepliesTakeTheirTimeOnlyAtWireRate()
     QCOMPARE(k10ListTime(), 0);
     for (int i = 0; i < kListed; ++i)
         QCOMPARE(k10(QByteArrayLiteral("clear ") + QByteArray::number(kFirstSlot + i)), 0);
+}
+
+void TestSimulatedStation::referenceInstrumentIsOfferedWhileTheStationRuns()
+{
+    const QStringList before = PortLister::extraPorts();
+    QString error;
+    QVERIFY2(m_station->start(&error), qPrintable(error));
+    const QString port = m_station->referencePort();
+    QVERIFY(port.startsWith(QLatin1String("pts/")));
+    QVERIFY(!before.contains(port));
+    QVERIFY(PortLister::extraPorts().contains(port));
+    int listed = 0;
+    for (const SimulatedStation::Device& device : m_station->devices()) {
+        if (device.port == port) {
+            QVERIFY2(device.name.contains(QLatin1String("CS-2000")), qPrintable(device.name));
+            ++listed;
+        }
+    }
+    QCOMPARE(listed, 1);
+    // Every port is another device's.
+    QVERIFY(port != m_station->displayPort());
+    for (int i = 0; i < SimulatedWorld::kInstrumentCount; ++i)
+        QVERIFY(port != m_station->sensorPort(Instrument(i)));
+    m_station.reset();
+    QCOMPARE(PortLister::extraPorts(), before);
+}
+
+void TestSimulatedStation::referenceInstrumentReadsTheWorldsReference_data()
+{
+    QTest::addColumn<int>("technology");
+    QTest::addColumn<int>("r");
+    QTest::addColumn<int>("g");
+    QTest::addColumn<int>("b");
+    QTest::newRow("white on the white-LED LCD") << int(DisplayTechnology::Kind::WhiteLedLcd) << 255 << 255 << 255;
+    QTest::newRow("red on the RGB OLED") << int(DisplayTechnology::Kind::RgbOled) << 255 << 0 << 0;
+    QTest::newRow("dark grey on the white OLED") << int(DisplayTechnology::Kind::WhiteOled) << 26 << 26 << 26;
+    QTest::newRow("sky on the wide-gamut LCD") << int(DisplayTechnology::Kind::WideGamutLcd) << 98 << 122 << 157;
+}
+
+void TestSimulatedStation::referenceInstrumentReadsTheWorldsReference()
+{
+    QFETCH(int, technology);
+    QFETCH(int, r);
+    QFETCH(int, g);
+    QFETCH(int, b);
+    QString error;
+    QVERIFY2(m_station->start(&error), qPrintable(error));
+    SimulatedWorld& world = m_station->world();
+    world.setDisplayTechnology(DisplayTechnology::Kind(technology));
+    world.setScreenPatch(std::array<int, 3>{{r, g, b}});
+    const Xyz expected = world.referenceReading();
+
+    // The driver opens the numbered device; the link leads it to the station's terminal.
+    EmulatedPort port;
+    QVERIFY(port.isValid());
+    QVERIFY(port.connect(QStringLiteral("/dev/%1").arg(m_station->referencePort()).toStdString()));
+    CS2000Sensor sensor;
+    sensor.setDevicePattern(port.pattern());
+    sensor.setReplyDeadline(5000);
+    QVERIFY(sensor.init(m_station->referencePort()));
+    QVERIFY(sensor.startMeasure() > 0);
+    // It measured what was shown when it started, whatever is shown by the readout.
+    world.setScreenPatch(std::array<int, 3>{{0, 0, 255}});
+    const CColor read = sensor.GetColor();
+    sensor.release();
+    QVERIFY(!read.IsNoData());
+    for (int i = 0; i < 3; ++i) {
+        // The readout keeps four significant digits.
+        QVERIFY2(std::fabs(read[i] - expected[size_t(i)]) <= 6e-4 * std::fabs(expected[size_t(i)]),
+                 qPrintable(QStringLiteral("channel %1: %2 read, %3 in the world").arg(i).arg(read[i]).arg(expected[size_t(i)])));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSimulatedStation)

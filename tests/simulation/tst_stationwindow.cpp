@@ -78,6 +78,7 @@ void TestStationWindow::listsEveryDeviceWithItsPort()
     QVERIFY(shown.contains(QStringLiteral("CR-250=") + station->sensorPort(SimulatedWorld::Instrument::CR250)));
     QVERIFY(shown.contains(QStringLiteral("CA410=") + station->sensorPort(SimulatedWorld::Instrument::CA410)));
     QVERIFY(shown.contains(QStringLiteral("Display under alignment=") + station->displayPort()));
+    QVERIFY(shown.contains(QStringLiteral("CS-2000 (reference)=") + station->referencePort()));
 }
 
 void TestStationWindow::sensorsLookAtTheDialogsPatchWhileItIsShown()

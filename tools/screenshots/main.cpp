@@ -1,6 +1,6 @@
 // Takes the pictures of the main window and its dialogs shown in the README:
 //
-//   lumaserve-screenshots OUTDIR
+//   lumaserve-screenshots OUTDIR [--certificate-only]
 //
 // serves an emulated CR-250 and an emulated display on pseudo-terminals, picks
 // them in the window as a user would, takes a reading, and writes
@@ -11,15 +11,20 @@
 // and the sensor matching dialog after a run of modelled instruments,
 // in English (OUTDIR/<dialog>-en.png) and, with the program's and Qt's Chinese
 // translations, in Chinese (OUTDIR/<dialog>-zh.png, and mainwindow-zh.png).
+// Last the sensor-matching certificate's page (OUTDIR/certificate.png), drawn
+// as its PDF is, from a run made up here.
 // Run it on the offscreen platform (QT_QPA_PLATFORM=offscreen); the Chinese
 // pictures need a CJK font.
 
 #include "alignmentwidget.h"
 #include "application.h"
 #include "calibratedialog.h"
+#include "certificate.h"
+#include "certificatepdf.h"
 #include "colordockwidget.h"
 #include "crxxxemulator.h"
 #include "mainwindow.h"
+#include "patchset.h"
 #include "csensor.h"
 #include "measure.h"
 #include "monitoremulator.h"
@@ -443,16 +448,75 @@ bool stationBesideWindow(const QDir& outDir)
     return ok;
 }
 
+// The certificate of a matching run on an sRGB display with a 120 cd/m² white:
+// the default patches, a sensor whose filters mix the channels, each reading
+// a little off in a way that repeats from run to run.
+bool certificatePage(const QDir& outDir)
+{
+    const double primaries[3][3] = {{49.49, 25.51, 2.32}, {42.91, 85.82, 14.30}, {21.66, 8.66, 114.06}};
+    const Matrix3x3 error{{{{1.028, 0.031, -0.015}}, {{-0.021, 0.981, 0.012}}, {{0.009, -0.026, 1.071}}}};
+    const auto linear = [](int level) {
+        const double v = level / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    std::vector<MatchingSample> samples;
+    int k = 0;
+    const PatchSet set = PatchSet::defaultSet();
+    for (const MatchingPatch& patch : set.patches()) {
+        MatchingSample s;
+        s.name = patch.name;
+        s.training = patch.training;
+        const double drive[3] = {linear(patch.r), linear(patch.g), linear(patch.b)};
+        for (int c = 0; c < 3; ++c)
+            s.reference[c] = drive[0] * primaries[0][c] + drive[1] * primaries[1][c] + drive[2] * primaries[2][c];
+        s.sensor = CorrectionMethod::apply(error, s.reference);
+        ++k;
+        for (int c = 0; c < 3; ++c)
+            s.sensor[c] *= 1.0 + 0.0025 * std::sin(1.7 * k + 2.3 * c);
+        samples.push_back(s);
+    }
+    const auto methods = Certificate::standardMethods();
+    std::vector<const CorrectionMethod*> used;
+    for (const auto& m : methods)
+        used.push_back(m.get());
+    Certificate certificate;
+    QString why;
+    if (!certificate.compute(samples, used, Certificate::kDefaultTolerance, &why))
+        return fail(qPrintable(why));
+    CertificatePdf::Heading heading;
+    heading.sensor = {QStringLiteral("i1Display Pro"), 4, QStringLiteral("D3P-104117"), QString()};
+    heading.reference = {QStringLiteral("CS-2000"), 9, QStringLiteral("20931027"), QString()};
+    heading.date = QDateTime(QDate(2026, 12, 8), QTime(2, 41), Qt::UTC);
+
+    // 150 dots per inch.
+    const QSize size = (CertificatePdf::pageSize() * (150.0 / 72.0)).toSize();
+    QImage page(size, QImage::Format_RGB32);
+    page.setDotsPerMeterX(int(std::lround(150.0 / 0.0254)));
+    page.setDotsPerMeterY(int(std::lround(150.0 / 0.0254)));
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        CertificatePdf::paint(painter, QRectF(QPointF(0, 0), QSizeF(size)), certificate, heading);
+    }
+    const QString path = outDir.filePath(QStringLiteral("certificate.png"));
+    if (!page.save(path, "PNG"))
+        return fail("cannot write the certificate's picture");
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
 int main(int argc, char* argv[])
 {
     Application app(argc, argv);
-    if (argc != 2) {
-        std::fputs("usage: lumaserve-screenshots OUTDIR\n", stderr);
+    if (argc != 2 && !(argc == 3 && qstrcmp(argv[2], "--certificate-only") == 0)) {
+        std::fputs("usage: lumaserve-screenshots OUTDIR [--certificate-only]\n", stderr);
         return 2;
     }
     // Absolute, as the station's picture is taken from a working folder of its own.
     const QDir outDir(QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1])));
     if (!QDir().mkpath(outDir.path()))
         return 1;
-    return run(outDir) && stationBesideWindow(outDir) && chinese(outDir) ? 0 : 1;
+    if (argc == 3 && qstrcmp(argv[2], "--certificate-only") == 0)
+        return certificatePage(outDir) ? 0 : 1;
+    return run(outDir) && stationBesideWindow(outDir) && chinese(outDir) && certificatePage(outDir) ? 0 : 1;
 }
