@@ -749,7 +749,12 @@ void SensorMatchingDialog::runEnded(MatchingRun::Outcome outcome, const QString&
     const std::optional<Certificate> certificate = m_run->certificate();
     QString certificateError;
     if (certificate) {
-        if (CertificateFiles::write(*certificate, m_outputDir, &certificateError))
+        // The page names both instruments and when the run began.
+        const MatchingSession session = m_run->session();
+        const CertificatePdf::Heading heading{session.instrument(MatchingSession::Role::Sensor),
+                                              session.instrument(MatchingSession::Role::Reference),
+                                              session.started()};
+        if (CertificateFiles::write(*certificate, heading, m_outputDir, &certificateError))
             result << tr("Certificate: %1").arg(QDir::toNativeSeparators(m_outputDir));
         if (!certificate->recommended().isEmpty())
             result << (certificate->passes() ? tr("Recommended: %1, within the tolerance.")

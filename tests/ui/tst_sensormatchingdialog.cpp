@@ -438,6 +438,7 @@ void TestSensorMatchingDialog::operatorRunFillsBothTables()
     QVERIFY(QFileInfo(QDir(outputDir).filePath(QStringLiteral("session.json"))).isFile());
     QVERIFY(QFileInfo(QDir(outputDir).filePath(CertificateFiles::jsonFileName())).isFile());
     QVERIFY(QFileInfo(QDir(outputDir).filePath(CertificateFiles::csvFileName())).isFile());
+    QVERIFY(QFileInfo(QDir(outputDir).filePath(CertificateFiles::pdfFileName())).isFile());
 
     // Back to idle, the result ready to keep as a profile of the sensor.
     QVERIFY(!m_dialog->isRunning());
