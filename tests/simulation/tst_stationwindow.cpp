@@ -7,6 +7,7 @@
 #include "modaldialog.h"
 #include "screenpatchwatcher.h"
 #include "screenpatchwindow.h"
+#include "sensormatchingdialog.h"
 #include "sensorlibrary.h"
 #include "sensortable.h"
 #include "simulatedstation.h"
@@ -16,7 +17,12 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QListWidget>
 #include <QLocale>
 #include <QRadioButton>
@@ -42,6 +48,7 @@ private slots:
     void listsEveryDeviceWithItsPort();
     void sensorsLookAtTheDialogsPatchWhileItIsShown();
     void sensorsLookAtTheMatchingPatchWindow();
+    void sensorMatchingReadsThePatchWindow();
     void finishedRunsAreListed();
     void choosingATechnologyPutsItOnTheStand_data();
     void choosingATechnologyPutsItOnTheStand();
@@ -116,6 +123,58 @@ void TestStationWindow::sensorsLookAtTheMatchingPatchWindow()
     QTRY_COMPARE_WITH_TIMEOUT(station->world().screenPatch(), Patch(std::array<int, 3>{{12, 200, 77}}), 2000);
     window.close();
     QTRY_VERIFY_WITH_TIMEOUT(!station->world().screenPatch(), 2000);
+}
+
+// The whole way of a patch in the window: painted by the dialog's patch
+// window, seen by the station, read by the stand-in i1Display Pro and the
+// CS-2000 through the program's own drivers.
+void TestStationWindow::sensorMatchingReadsThePatchWindow()
+{
+    ScreenPatchWatcher watcher(station->world());
+    QTemporaryDir out;
+    QVERIFY(out.isValid());
+    Measure measure;
+    SensorMatchingDialog dialog(&measure);
+    const auto choose = [&dialog](const char* name, const QString& text) {
+        auto* combo = dialog.findChild<QComboBox*>(QString::fromLatin1(name));
+        const int index = combo ? combo->findText(text) : -1;
+        if (index >= 0)
+            combo->setCurrentIndex(index);
+        return index >= 0;
+    };
+    QVERIFY(choose("sensorTypeCombo", QStringLiteral("I1Display Pro")));
+    QVERIFY(choose("referenceTypeCombo", QStringLiteral("CS-2000")));
+    QVERIFY(choose("referencePortCombo", station->referencePort()));
+    QVERIFY(choose("sourceCombo", QStringLiteral("Screen")));
+    // Longer than the station takes to look at the screen again.
+    dialog.findChild<QDoubleSpinBox*>(QStringLiteral("settleSpin"))->setValue(0.3);
+    dialog.findChild<QSpinBox*>(QStringLiteral("repeatsSpin"))->setValue(1);
+    dialog.findChild<QLineEdit*>(QStringLiteral("outputEdit"))->setText(out.path());
+    dialog.show();
+
+    qRegisterMetaType<MatchingRun::Outcome>();
+    QSignalSpy finished(&dialog, &SensorMatchingDialog::runFinished);
+    dialog.findChild<QPushButton*>(QStringLiteral("startButton"))->click();
+    QVERIFY(dialog.isRunning());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 60000);
+    QCOMPARE(finished.first().first().value<MatchingRun::Outcome>(), MatchingRun::Outcome::Completed);
+
+    // Each instrument read the colour the window showed: red is mostly X,
+    // blue mostly Z, to both.
+    const MatchingSession session = dialog.run()->session();
+    for (const MatchingSession::PatchRecord& record : session.patches()) {
+        if (record.patch.name.compare(QStringLiteral("red"), Qt::CaseInsensitive) != 0
+            && record.patch.name.compare(QStringLiteral("blue"), Qt::CaseInsensitive) != 0)
+            continue;
+        const bool red = record.patch.name.compare(QStringLiteral("red"), Qt::CaseInsensitive) == 0;
+        for (const auto* readings : {&record.sensor, &record.reference}) {
+            QVERIFY(!readings->empty());
+            const RepeatStatistics::Xyz xyz = readings->back().xyz;
+            QVERIFY2(red ? xyz[0] > xyz[2] : xyz[2] > xyz[0], qPrintable(record.patch.name));
+        }
+    }
+    QVERIFY(dialog.run()->certificate());
+    QVERIFY(!dialog.patchWindow()->isVisible());
 }
 
 void TestStationWindow::finishedRunsAreListed()
