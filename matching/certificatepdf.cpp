@@ -223,7 +223,7 @@ CertificatePdf::Table CertificatePdf::patchTable(const Certificate& certificate,
                                tr("Corr. y"),
                                kDeltaXy,
                                kDeltaUv,
-                               tr("\u0394E00"),
+                               QStringLiteral("\u0394E00"),
                                tr("\u0394Y %")};
     table.textColumns = 2;
     const Certificate::MethodResult* method = certificate.method(certificate.recommended());

@@ -69,6 +69,17 @@
     </message>
 </context>
 <context>
+    <name>AstmE1455Method</name>
+    <message>
+        <source>the sensor&apos;s readings of red, green and blue are linearly dependent</source>
+        <translation>传感器对红、绿、蓝的读数线性相关</translation>
+    </message>
+    <message>
+        <source>the reference&apos;s readings of red, green and blue are linearly dependent</source>
+        <translation>参考仪器对红、绿、蓝的读数线性相关</translation>
+    </message>
+</context>
+<context>
     <name>CA410Sensor</name>
     <message>
         <source>ca410DeviceOpen 0 err %1, check device plugin!</source>
@@ -169,10 +180,332 @@
     </message>
 </context>
 <context>
+    <name>Certificate</name>
+    <message>
+        <source>The reference&apos;s reading of &quot;white&quot; is missing or not positive.</source>
+        <translation>参考仪器对 &quot;white&quot; 的读数缺失或不为正。</translation>
+    </message>
+</context>
+<context>
+    <name>CertificateFiles</name>
+    <message>
+        <source>only %1 of %2 bytes could be written (is the disk full?)</source>
+        <translation>%2 字节中只写入了 %1 字节（磁盘是否已满？）</translation>
+    </message>
+    <message>
+        <source>Cannot make the directory %1.</source>
+        <translation>无法创建目录 %1。</translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+</context>
+<context>
+    <name>CertificatePdf</name>
+    <message>
+        <source>%1, serial number %2</source>
+        <translation>%1，序列号 %2</translation>
+    </message>
+    <message>
+        <source>Sensor matching certificate</source>
+        <translation>传感器匹配证书</translation>
+    </message>
+    <message>
+        <source>Sensor: %1</source>
+        <translation>传感器：%1</translation>
+    </message>
+    <message>
+        <source>Reference: %1</source>
+        <translation>参考仪器：%1</translation>
+    </message>
+    <message>
+        <source>Date: %1</source>
+        <translation>日期：%1</translation>
+    </message>
+    <message>
+        <source>Tolerance: largest %1 on validation patches %2</source>
+        <translation>容差：验证色块的最大 %1 为 %2</translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation>通过</translation>
+    </message>
+    <message>
+        <source>FAIL</source>
+        <translation>未通过</translation>
+    </message>
+    <message>
+        <source>No method could be judged on validation patches.</source>
+        <translation>没有任何方法能在验证色块上进行评判。</translation>
+    </message>
+    <message>
+        <source>Recommended method:
+%1</source>
+        <translation>推荐方法：
+%1</translation>
+    </message>
+    <message>
+        <source>Method</source>
+        <translation>方法</translation>
+    </message>
+    <message>
+        <source>Validation
+mean %1</source>
+        <translation>验证
+平均 %1</translation>
+    </message>
+    <message>
+        <source>Validation
+max %1</source>
+        <translation>验证
+最大 %1</translation>
+    </message>
+    <message>
+        <source>Training
+max %1</source>
+        <translation>训练
+最大 %1</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>refused: %1</source>
+        <translation>已拒绝：%1</translation>
+    </message>
+    <message>
+        <source>pass</source>
+        <translation>通过</translation>
+    </message>
+    <message>
+        <source>fail</source>
+        <translation>未通过</translation>
+    </message>
+    <message>
+        <source>The recommended method is marked: the smallest largest validation %1.</source>
+        <translation>已标出推荐方法：其验证 %1 最大值最小。</translation>
+    </message>
+    <message>
+        <source>Patch</source>
+        <translation>色块</translation>
+    </message>
+    <message>
+        <source>Use</source>
+        <translation>用途</translation>
+    </message>
+    <message>
+        <source>Ref. x</source>
+        <translation>参考 x</translation>
+    </message>
+    <message>
+        <source>Ref. y</source>
+        <translation>参考 y</translation>
+    </message>
+    <message>
+        <source>Ref. Y
+cd/m²</source>
+        <translation>参考 Y
+cd/m²</translation>
+    </message>
+    <message>
+        <source>Corr. x</source>
+        <translation>校正 x</translation>
+    </message>
+    <message>
+        <source>Corr. y</source>
+        <translation>校正 y</translation>
+    </message>
+    <message>
+        <source>ΔY %</source>
+        <translation>ΔY %</translation>
+    </message>
+    <message>
+        <source>No method recommended, so no patches to show.</source>
+        <translation>没有推荐方法，因此没有可显示的色块。</translation>
+    </message>
+    <message>
+        <source>training</source>
+        <translation>训练</translation>
+    </message>
+    <message>
+        <source>validation</source>
+        <translation>验证</translation>
+    </message>
+    <message>
+        <source>1 validation patch with a smaller %1 left out here; certificate.csv has every patch.</source>
+        <translation>此处略去 1 个 %1 较小的验证色块；certificate.csv 包含所有色块。</translation>
+    </message>
+    <message>
+        <source>%1 validation patches with smaller %2 left out here; certificate.csv has every patch.</source>
+        <translation>此处略去 %1 个 %2 较小的验证色块；certificate.csv 包含所有色块。</translation>
+    </message>
+    <message>
+        <source>Correction methods</source>
+        <translation>校正方法</translation>
+    </message>
+    <message>
+        <source>no</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>Chromaticity, CIE 1931 x, y: %1 correction</source>
+        <translation>色度，CIE 1931 x, y：%1 校正</translation>
+    </message>
+    <message>
+        <source>Patches: %1 correction</source>
+        <translation>色块：%1 校正</translation>
+    </message>
+    <message>
+        <source>the PDF can only be drawn by a program started with its graphical side</source>
+        <translation>只有以图形界面启动的程序才能绘制 PDF</translation>
+    </message>
+    <message>
+        <source>the PDF could not be started</source>
+        <translation>无法开始生成 PDF</translation>
+    </message>
+    <message>
+        <source>the PDF could not be finished</source>
+        <translation>无法完成 PDF</translation>
+    </message>
+    <message>
+        <source>the PDF came out empty</source>
+        <translation>生成的 PDF 为空</translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+</context>
+<context>
+    <name>ChromaticityPlot</name>
+    <message>
+        <source>Corrected points drawn where they lie.</source>
+        <translation>校正后的点按实际位置绘制。</translation>
+    </message>
+    <message>
+        <source>Corrected points drawn %1 times farther from their reference than they lie.</source>
+        <translation>校正后的点与其参考点的距离按实际的 %1 倍绘制。</translation>
+    </message>
+    <message>
+        <source>Reference</source>
+        <translation>参考仪器</translation>
+    </message>
+    <message>
+        <source>Corrected sensor</source>
+        <translation>校正后的传感器</translation>
+    </message>
+    <message>
+        <source>Offset of Δxy %1 as drawn</source>
+        <translation>图中 Δxy %1 的偏移</translation>
+    </message>
+</context>
+<context>
     <name>ColorDockWidget</name>
     <message>
         <source>Value window</source>
         <translation>数值窗口</translation>
+    </message>
+</context>
+<context>
+    <name>CommandPatchSource</name>
+    <message>
+        <source>The pattern command %1 has an unclosed quote.</source>
+        <translation>图案命令 %1 中有未闭合的引号。</translation>
+    </message>
+    <message>
+        <source>The pattern command names no program to run.</source>
+        <translation>图案命令没有指定要运行的程序。</translation>
+    </message>
+    <message>
+        <source>The patch %1 was not shown: the run was cancelled.</source>
+        <translation>色块 %1 未显示：运行已取消。</translation>
+    </message>
+    <message>
+        <source>The pattern command %1 could not be started: %2.</source>
+        <translation>无法启动图案命令 %1：%2。</translation>
+    </message>
+    <message>
+        <source>The pattern command %1 did not finish within %2 s and was stopped.</source>
+        <translation>图案命令 %1 未在 %2 秒内结束，已被停止。</translation>
+    </message>
+    <message>
+        <source>The pattern command %1 crashed.</source>
+        <translation>图案命令 %1 崩溃。</translation>
+    </message>
+    <message>
+        <source>The pattern command %1 crashed: %2</source>
+        <translation>图案命令 %1 崩溃：%2</translation>
+    </message>
+    <message>
+        <source>The pattern command %1 exited with code %2.</source>
+        <translation>图案命令 %1 退出，退出码 %2。</translation>
+    </message>
+    <message>
+        <source>The pattern command %1 exited with code %2: %3</source>
+        <translation>图案命令 %1 退出，退出码 %2：%3</translation>
+    </message>
+</context>
+<context>
+    <name>CorrectionMethod</name>
+    <message>
+        <source>training colours missing: %1</source>
+        <translation>缺少训练颜色：%1</translation>
+    </message>
+    <message>
+        <source>the reference&apos;s reading of &quot;%1&quot; is not a finite number</source>
+        <translation>参考仪器对 &quot;%1&quot; 的读数不是有限数</translation>
+    </message>
+    <message>
+        <source>the sensor&apos;s reading of &quot;%1&quot; is not a finite number</source>
+        <translation>传感器对 &quot;%1&quot; 的读数不是有限数</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>the matrix is not finite</source>
+        <translation>矩阵不是有限值</translation>
+    </message>
+</context>
+<context>
+    <name>FcmmMethod</name>
+    <message>
+        <source>the sensor&apos;s chromaticities of red, green, blue and white admit no matrix</source>
+        <translation>传感器测得的红、绿、蓝、白色度无法求出矩阵</translation>
+    </message>
+    <message>
+        <source>the reference&apos;s chromaticities of red, green, blue and white admit no matrix</source>
+        <translation>参考仪器测得的红、绿、蓝、白色度无法求出矩阵</translation>
+    </message>
+    <message>
+        <source>the white&apos;s luminance cannot be matched</source>
+        <translation>无法匹配白色的亮度</translation>
+    </message>
+</context>
+<context>
+    <name>FourColourMethod</name>
+    <message>
+        <source>the reading of &quot;white&quot; is the failed-reading marker</source>
+        <translation>&quot;white&quot; 的读数是读数失败标记</translation>
+    </message>
+    <message>
+        <source>the sensor&apos;s readings of red, green and blue are linearly dependent</source>
+        <translation>传感器对红、绿、蓝的读数线性相关</translation>
+    </message>
+    <message>
+        <source>the reference&apos;s readings of red, green and blue are linearly dependent</source>
+        <translation>参考仪器对红、绿、蓝的读数线性相关</translation>
+    </message>
+    <message>
+        <source>the white lies in the plane of two primaries</source>
+        <translation>白色位于两个原色所在的平面内</translation>
+    </message>
+    <message>
+        <source>the matrix is not finite</source>
+        <translation>矩阵不是有限值</translation>
     </message>
 </context>
 <context>
@@ -270,6 +603,29 @@
     <message>
         <source>mac_SaveCalfile: start id=%1 name=%2</source>
         <translation>mac_SaveCalfile: 开始 编号=%1 名称=%2</translation>
+    </message>
+</context>
+<context>
+    <name>LeastSquaresMethod</name>
+    <message>
+        <source>fewer than three training patches</source>
+        <translation>训练色块少于三个</translation>
+    </message>
+    <message>
+        <source>the reference&apos;s reading of &quot;%1&quot; is not a finite number</source>
+        <translation>参考仪器对 &quot;%1&quot; 的读数不是有限数</translation>
+    </message>
+    <message>
+        <source>the sensor&apos;s reading of &quot;%1&quot; is not a finite number</source>
+        <translation>传感器对 &quot;%1&quot; 的读数不是有限数</translation>
+    </message>
+    <message>
+        <source>the reference&apos;s luminance of &quot;%1&quot; is not positive</source>
+        <translation>参考仪器测得的 &quot;%1&quot; 亮度不为正</translation>
+    </message>
+    <message>
+        <source>fewer than three independent training patches</source>
+        <translation>线性无关的训练色块少于三个</translation>
     </message>
 </context>
 <context>
@@ -559,6 +915,180 @@ Do you want to stop waiting and close the window?</source>
     </message>
 </context>
 <context>
+    <name>MatchingInstrument</name>
+    <message>
+        <source>The %1 keeps no matrices in its memory.</source>
+        <translation>%1 的存储中不保存矩阵。</translation>
+    </message>
+</context>
+<context>
+    <name>MatchingRun</name>
+    <message>
+        <source>sensor</source>
+        <translation>传感器</translation>
+    </message>
+    <message>
+        <source>sensor (%1)</source>
+        <translation>传感器（%1）</translation>
+    </message>
+    <message>
+        <source>reference instrument</source>
+        <translation>参考仪器</translation>
+    </message>
+    <message>
+        <source>reference instrument (%1)</source>
+        <translation>参考仪器（%1）</translation>
+    </message>
+    <message>
+        <source>Opening the %1…</source>
+        <translation>正在打开%1…</translation>
+    </message>
+    <message>
+        <source>The run was cancelled.</source>
+        <translation>运行已取消。</translation>
+    </message>
+    <message>
+        <source>The %1 did not open within %2 minutes.</source>
+        <translation>%1未能在 %2 分钟内打开。</translation>
+    </message>
+    <message>
+        <source>The %1 could not be opened: %2</source>
+        <translation>无法打开%1：%2</translation>
+    </message>
+    <message>
+        <source>%1, serial number %2</source>
+        <translation>%1，序列号 %2</translation>
+    </message>
+    <message>
+        <source>%1 on %2</source>
+        <translation>%1，位于 %2</translation>
+    </message>
+    <message>
+        <source>Reading &quot;%1&quot;</source>
+        <translation>正在读取 &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>the %1 gave %2 of %3</source>
+        <translation>%1只给出了 %3 次中的 %2 次</translation>
+    </message>
+    <message>
+        <source>Too few readings of &quot;%1&quot; count after %2 tries: %3. Is the patch too dark, or the instrument not steady on the screen?</source>
+        <translation>尝试 %2 次后，&quot;%1&quot; 的有效读数太少：%3。是色块太暗，还是仪器在屏幕上不稳？</translation>
+    </message>
+    <message>
+        <source>No reading came.</source>
+        <translation>没有收到读数。</translation>
+    </message>
+    <message>
+        <source>The %1 gave no reading of &quot;%2&quot; within %3 minutes.</source>
+        <translation>%1未能在 %3 分钟内给出 &quot;%2&quot; 的读数。</translation>
+    </message>
+    <message>
+        <source> and the </source>
+        <translation>和</translation>
+    </message>
+    <message>
+        <source>%1 readings in a row failed.</source>
+        <translation>连续 %1 次读数失败。</translation>
+    </message>
+    <message>
+        <source>The %1 failed %2 readings of &quot;%3&quot; in a row.</source>
+        <translation>%1连续 %2 次读取 &quot;%3&quot; 失败。</translation>
+    </message>
+    <message>
+        <source>Read &quot;%1&quot;</source>
+        <translation>已读取 &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>The session could not be written: %1</source>
+        <translation>无法写入会话：%1</translation>
+    </message>
+    <message>
+        <source>No method is recommended, so nothing was written to the sensor&apos;s memory.</source>
+        <translation>没有推荐方法，因此未向传感器的存储写入任何内容。</translation>
+    </message>
+    <message>
+        <source>Writing the matrix to memory %1</source>
+        <translation>正在将矩阵写入存储位置 %1</translation>
+    </message>
+    <message>
+        <source>The %1 did not finish writing the matrix to memory %2; what the memory holds now is unknown.</source>
+        <translation>%1未完成将矩阵写入存储位置 %2；该位置现在保存的内容未知。</translation>
+    </message>
+    <message>
+        <source>The %1 matrix was written to the sensor&apos;s memory %2 as &quot;%3&quot;, read back and found the same.</source>
+        <translation>%1 矩阵已以 &quot;%3&quot; 为名写入传感器的存储位置 %2，读回后核对一致。</translation>
+    </message>
+    <message>
+        <source>The matrix was not stored in the sensor&apos;s memory: %1</source>
+        <translation>矩阵未存入传感器的存储：%1</translation>
+    </message>
+    <message>
+        <source>Closed</source>
+        <translation>已关闭</translation>
+    </message>
+    <message>
+        <source>The patch &quot;%1&quot; could not be shown: %2</source>
+        <translation>无法显示色块 &quot;%1&quot;：%2</translation>
+    </message>
+    <message>
+        <source>The run was cancelled before the matrix was written.</source>
+        <translation>运行在写入矩阵之前已取消。</translation>
+    </message>
+    <message>
+        <source>There are no patches to read.</source>
+        <translation>没有要读取的色块。</translation>
+    </message>
+    <message>
+        <source>%1 patches are more than the %2 a run reads.</source>
+        <translation>%1 个色块超过了一次运行可读取的 %2 个。</translation>
+    </message>
+    <message>
+        <source>The patch name &quot;%1&quot; is empty or has spaces around it.</source>
+        <translation>色块名称 &quot;%1&quot; 为空或前后有空格。</translation>
+    </message>
+    <message>
+        <source>The patch &quot;%1&quot; has a level outside 0-255.</source>
+        <translation>色块 &quot;%1&quot; 的电平超出 0-255。</translation>
+    </message>
+    <message>
+        <source>Only red, green, blue and white train; &quot;%1&quot; cannot.</source>
+        <translation>只有红、绿、蓝、白可用于训练；&quot;%1&quot; 不能。</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is a training colour and must train.</source>
+        <translation>&quot;%1&quot; 是训练颜色，必须用于训练。</translation>
+    </message>
+    <message>
+        <source>The patch &quot;%1&quot; is given twice.</source>
+        <translation>色块 &quot;%1&quot; 出现了两次。</translation>
+    </message>
+    <message>
+        <source>The patches lack the training colours %1, which every correction is fitted on.</source>
+        <translation>色块中缺少训练颜色 %1，每种校正都要依据它们拟合。</translation>
+    </message>
+    <message>
+        <source>Each patch is read 1 to %1 times; %2 was asked.</source>
+        <translation>每个色块读取 1 到 %1 次；所要求的是 %2。</translation>
+    </message>
+    <message>
+        <source>A patch may be read %1 to %2 times in all, retakes included; %3 was asked.</source>
+        <translation>每个色块总共可读取 %1 到 %2 次（含重测）；所要求的是 %3。</translation>
+    </message>
+    <message>
+        <source>The luminance floor must be a number of 0 cd/m² or more.</source>
+        <translation>亮度下限必须是不小于 0 cd/m² 的数。</translation>
+    </message>
+    <message>
+        <source>The tolerance must be a number above 0.</source>
+        <translation>容差必须是大于 0 的数。</translation>
+    </message>
+    <message>
+        <source>The memory index must be 0 or more.</source>
+        <translation>存储编号必须不小于 0。</translation>
+    </message>
+</context>
+<context>
     <name>Measure</name>
     <message>
         <source>Warning</source>
@@ -680,6 +1210,25 @@ Do you want to stop waiting and close the window?</source>
     <message>
         <source>%1 (on the system&apos;s library path)</source>
         <translation>%1(位于系统库路径中)</translation>
+    </message>
+</context>
+<context>
+    <name>RequestedPatchSource</name>
+    <message>
+        <source>Cancelled.</source>
+        <translation>已取消。</translation>
+    </message>
+    <message>
+        <source>The patch &quot;%1&quot; was not confirmed within %2 minutes.</source>
+        <translation>色块 &quot;%1&quot; 未在 %2 分钟内得到确认。</translation>
+    </message>
+    <message>
+        <source>The patch &quot;%1&quot; was not confirmed within %2 s.</source>
+        <translation>色块 &quot;%1&quot; 未在 %2 秒内得到确认。</translation>
+    </message>
+    <message>
+        <source>The patch was refused.</source>
+        <translation>色块被拒绝。</translation>
     </message>
 </context>
 <context>
@@ -866,6 +1415,69 @@ Do you want to stop waiting and close the window?</source>
     <message>
         <source>Deleting a matrix</source>
         <translation>正在删除矩阵</translation>
+    </message>
+</context>
+<context>
+    <name>SensorInstrument</name>
+    <message>
+        <source>sensor of type %1</source>
+        <translation>%1 型传感器</translation>
+    </message>
+    <message>
+        <source>The program has no driver for the %1.</source>
+        <translation>程序没有%1的驱动。</translation>
+    </message>
+    <message>
+        <source>The %1 needs a port.</source>
+        <translation>%1需要一个端口。</translation>
+    </message>
+    <message>
+        <source>The port %1 of the %2 does not exist.</source>
+        <translation>%2的端口 %1 不存在。</translation>
+    </message>
+    <message>
+        <source>The %1 could not be opened.</source>
+        <translation>无法打开%1。</translation>
+    </message>
+    <message>
+        <source>The %1 could not be opened on %2.</source>
+        <translation>无法在 %2 上打开%1。</translation>
+    </message>
+    <message>
+        <source>The %1 is not open.</source>
+        <translation>%1未打开。</translation>
+    </message>
+    <message>
+        <source>The matrix for the %1 is not finite; nothing was written.</source>
+        <translation>%1的矩阵不是有限值；未写入任何内容。</translation>
+    </message>
+    <message>
+        <source>A matrix written to the %1 needs a name.</source>
+        <translation>写入%1的矩阵需要一个名称。</translation>
+    </message>
+    <message>
+        <source>The %1 keeps no matrix at index %2.</source>
+        <translation>%1在编号 %2 处不保存矩阵。</translation>
+    </message>
+    <message>
+        <source>The %1 refused to store the matrix at index %2.</source>
+        <translation>%1拒绝在编号 %2 处存储矩阵。</translation>
+    </message>
+    <message>
+        <source>The %1 does not list the matrix written at index %2.</source>
+        <translation>%1的矩阵列表中没有写入编号 %2 的矩阵。</translation>
+    </message>
+    <message>
+        <source>The matrix written at index %2 could not be read back from the %1.</source>
+        <translation>无法从%1读回写入编号 %2 的矩阵。</translation>
+    </message>
+    <message>
+        <source>The matrix read back from index %1 of the %2 differs from the one written: row %3, column %4 reads %5 instead of %6.</source>
+        <translation>从%2编号 %1 读回的矩阵与写入的不同：第 %3 行第 %4 列为 %5，而不是 %6。</translation>
+    </message>
+    <message>
+        <source>The matrix read back from index %1 of the %2 is named %3, not %4.</source>
+        <translation>从%2编号 %1 读回的矩阵名为 %3，而不是 %4。</translation>
     </message>
 </context>
 <context>
