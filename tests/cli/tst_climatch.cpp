@@ -1,6 +1,7 @@
 // `lumaserve-cli match --from`: the certificate worked out again from a session
 // file made here, run as the real program.
 #include "clirunner.h"
+#include "matrix3.h"
 #include "matchingsession.h"
 
 #include "filecontents.h"
@@ -20,8 +21,10 @@
 
 namespace {
 
-using Xyz = std::array<double, 3>;
-using Matrix = std::array<Xyz, 3>;
+using Xyz = Matrix3Test::Xyz;
+using Matrix = Matrix3Test::Matrix;
+using Matrix3Test::inverse;
+using Matrix3Test::times;
 using Role = MatchingSession::Role;
 
 // A sensor whose filters mix the channels: it reads error x truth.
@@ -40,29 +43,6 @@ struct Drive {
 const Drive kPatches[] = {{"red", 1, 0, 0},     {"green", 0, 1, 0},    {"blue", 0, 0, 1},
                           {"white", 1, 1, 1},   {"cyan", 0, 1, 1},     {"magenta", 1, 0, 1},
                           {"yellow", 1, 1, 0},  {"grey", 0.21, 0.21, 0.21}, {"skin", 0.55, 0.31, 0.22}};
-
-Xyz times(const Matrix& m, const Xyz& v)
-{
-    Xyz out{};
-    for (int i = 0; i < 3; ++i)
-        out[i] = m[i][0] * v[0] + m[i][1] * v[1] + m[i][2] * v[2];
-    return out;
-}
-
-// The inverse by cofactors, worked out here rather than by the library under test.
-Matrix inverse(const Matrix& m)
-{
-    Matrix c{};
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            c[j][i] = m[(i + 1) % 3][(j + 1) % 3] * m[(i + 2) % 3][(j + 2) % 3]
-                      - m[(i + 1) % 3][(j + 2) % 3] * m[(i + 2) % 3][(j + 1) % 3];
-    const double det = m[0][0] * c[0][0] + m[0][1] * c[1][0] + m[0][2] * c[2][0];
-    for (auto& row : c)
-        for (double& v : row)
-            v /= det;
-    return c;
-}
 
 // Every patch read twice by each instrument, the sensor through kError. The
 // sensor's reading of wrongPatch is off by wrongFactor in X; every reading the

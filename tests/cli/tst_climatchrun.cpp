@@ -4,6 +4,7 @@
 #include "alignmentprofile.h"
 #include "ca410emulator.h"
 #include "clirunner.h"
+#include "matrix3.h"
 #include "crxxxemulator.h"
 #include "matchingsession.h"
 #include "patchset.h"
@@ -25,37 +26,16 @@
 
 namespace {
 
-using Xyz = std::array<double, 3>;
-using Matrix3 = std::array<Xyz, 3>;
+using Xyz = Matrix3Test::Xyz;
+using Matrix3 = Matrix3Test::Matrix;
+using Matrix3Test::inverse;
+using Matrix3Test::times;
 using Role = MatchingSession::Role;
 
 // The sensor's filters mix the channels: it reads error x truth.
 const Matrix3 kError{{{1.042, 0.031, -0.015}, {-0.022, 0.968, 0.011}, {0.008, -0.027, 1.071}}};
 // An sRGB-like display, 120 cd/m² white: columns are the primaries' XYZ.
 const Matrix3 kPrimaries{{{49.49, 42.91, 21.66}, {25.51, 85.82, 8.66}, {2.32, 14.30, 114.06}}};
-
-Xyz times(const Matrix3& m, const Xyz& v)
-{
-    Xyz out{};
-    for (int i = 0; i < 3; ++i)
-        out[i] = m[i][0] * v[0] + m[i][1] * v[1] + m[i][2] * v[2];
-    return out;
-}
-
-// The inverse by cofactors, worked out here rather than by the code under test.
-Matrix3 inverse(const Matrix3& m)
-{
-    Matrix3 c{};
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            c[j][i] = m[(i + 1) % 3][(j + 1) % 3] * m[(i + 2) % 3][(j + 2) % 3]
-                      - m[(i + 1) % 3][(j + 2) % 3] * m[(i + 2) % 3][(j + 1) % 3];
-    const double det = m[0][0] * c[0][0] + m[0][1] * c[1][0] + m[0][2] * c[2][0];
-    for (auto& row : c)
-        for (double& v : row)
-            v /= det;
-    return c;
-}
 
 // What the display shows for 8-bit levels, gamma 2.2.
 Xyz truthOf(int r, int g, int b)
