@@ -38,6 +38,8 @@ constexpr int kServiceTimeoutMs = 10000;
 // CS-2000, which takes at least two seconds a reading.
 constexpr int kMatchingTimeoutMs = 180000;
 constexpr int kCs2000Type = 10;
+const QStringList kStoryValidationPatches{QStringLiteral("cyan"), QStringLiteral("yellow"),
+                                          QStringLiteral("grey 50")};
 // What is left of a cancelled alignment: its thread ends at the next wait.
 constexpr std::chrono::milliseconds kCancelTimeout{5000};
 
@@ -255,13 +257,21 @@ int StationStory::calibrate(Measure& measure, SensorSession& session)
 int StationStory::matchSensor(Measure& measure, SensorSession& session)
 {
     const QString sensorPort = m_station.sensorPort(m_instrument);
-    printStep(QStringLiteral("Match the sensor against the CS-2000 reference on %1, on the default patches.")
+    printStep(QStringLiteral("Match the sensor against the CS-2000 reference on %1, on red, green, blue, "
+                             "white, cyan, yellow and grey 50.")
                   .arg(m_station.referencePort()));
     // The run drives the sensor itself; the program lets go of it meanwhile.
     measure.releaseSensor();
     WorldPatchSource source(m_station.world());
     MatchingRun::Settings settings;
-    settings.patches = PatchSet::defaultSet().patches();
+    // The training colours and three to judge on, each read once: the CS-2000
+    // takes at least two seconds a reading, and the whole default set is
+    // simulate --match's to show.
+    const PatchSet defaults = PatchSet::defaultSet();
+    for (const MatchingPatch& patch : defaults.patches()) {
+        if (patch.training || kStoryValidationPatches.contains(patch.name))
+            settings.patches.push_back(patch);
+    }
     settings.repeats = 1;
     MatchingRun run(std::make_unique<SensorInstrument>(m_sensorType, sensorPort),
                     std::make_unique<SensorInstrument>(kCs2000Type, m_station.referencePort()), &source, settings);

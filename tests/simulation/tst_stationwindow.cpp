@@ -13,6 +13,8 @@
 #include "simulatedstation.h"
 #include "stationwindow.h"
 
+#include "filecontents.h"
+
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
@@ -150,6 +152,10 @@ void TestStationWindow::sensorMatchingReadsThePatchWindow()
     dialog.findChild<QDoubleSpinBox*>(QStringLiteral("settleSpin"))->setValue(0.3);
     dialog.findChild<QSpinBox*>(QStringLiteral("repeatsSpin"))->setValue(1);
     dialog.findChild<QLineEdit*>(QStringLiteral("outputEdit"))->setText(out.path());
+    // The colours to fit on and one to judge on: the CS-2000 takes two seconds a reading.
+    const QString patches = out.filePath(QStringLiteral("patches.csv"));
+    QVERIFY(writeFileContents(patches, "red,255,0,0\ngreen,0,255,0\nblue,0,0,255\nwhite,255,255,255\ncyan,0,255,255\n"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("patchFileEdit"))->setText(patches);
     dialog.show();
 
     qRegisterMetaType<MatchingRun::Outcome>();
