@@ -218,6 +218,16 @@ private:
         QVERIFY2(index >= 0, qPrintable(text));
         combo->setCurrentIndex(index);
     }
+    // makeDialog() on m_measure, both instruments of the serial fake type on these ports.
+    void makeDialogOnPorts(const QString& sensorPort, const QString& referencePort)
+    {
+        m_dialog = makeDialog(m_measure.get());
+        const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
+        choose("sensorTypeCombo", type);
+        choose("referenceTypeCombo", type);
+        choose("sensorPortCombo", sensorPort);
+        choose("referencePortCombo", referencePort);
+    }
     void useOperator(const QString& outputDir) const
     {
         choose("sourceCombo", QStringLiteral("Operator confirms each patch"));
@@ -348,12 +358,7 @@ void TestSensorMatchingDialog::refusesPortsInUse()
         });
         QVERIFY(m_measure->initSensor(serialType(), windowSensorPort));
     }
-    m_dialog = makeDialog(m_measure.get());
-    const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
-    choose("sensorTypeCombo", type);
-    choose("referenceTypeCombo", type);
-    choose("sensorPortCombo", sensorPort);
-    choose("referencePortCombo", referencePort);
+    makeDialogOnPorts(sensorPort, referencePort);
     useOperator(home.work);
 
     child<QPushButton>("startButton")->click();
@@ -368,12 +373,7 @@ void TestSensorMatchingDialog::refusesPortsInUse()
 void TestSensorMatchingDialog::operatorRunFillsBothTables()
 {
     m_measure = std::make_unique<Measure>();
-    m_dialog = makeDialog(m_measure.get());
-    const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
-    choose("sensorTypeCombo", type);
-    choose("referenceTypeCombo", type);
-    choose("sensorPortCombo", kPortA);
-    choose("referencePortCombo", kPortB);
+    makeDialogOnPorts(kPortA, kPortB);
     const QString outputDir = QDir(home.work).filePath(QStringLiteral("out"));
     useOperator(outputDir);
     child<QSpinBox>("repeatsSpin")->setValue(2);
@@ -381,7 +381,7 @@ void TestSensorMatchingDialog::operatorRunFillsBothTables()
     auto* memory = child<QCheckBox>("memoryCheck");
     choose("sensorTypeCombo", QStringLiteral("CS-2000"));
     QVERIFY(!memory->isEnabled());
-    choose("sensorTypeCombo", type);
+    choose("sensorTypeCombo", QString::fromLatin1(SensorTable::row(serialType()).name));
     QVERIFY(memory->isEnabled());
     memory->setChecked(true);
     child<QSpinBox>("memorySpin")->setValue(7);
@@ -463,12 +463,7 @@ void TestSensorMatchingDialog::operatorRunFillsBothTables()
 void TestSensorMatchingDialog::screenRunPaintsEveryPatch()
 {
     m_measure = std::make_unique<Measure>();
-    m_dialog = makeDialog(m_measure.get());
-    const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
-    choose("sensorTypeCombo", type);
-    choose("referenceTypeCombo", type);
-    choose("sensorPortCombo", kPortA);
-    choose("referencePortCombo", kPortB);
+    makeDialogOnPorts(kPortA, kPortB);
     choose("sourceCombo", QStringLiteral("Screen"));
     child<QComboBox>("screenCombo")->setCurrentIndex(QGuiApplication::screens().size() - 1);
     child<QDoubleSpinBox>("settleSpin")->setValue(0.0);
@@ -516,12 +511,7 @@ void TestSensorMatchingDialog::screenRunPaintsEveryPatch()
 void TestSensorMatchingDialog::patternCommandShowsEveryPatch()
 {
     m_measure = std::make_unique<Measure>();
-    m_dialog = makeDialog(m_measure.get());
-    const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
-    choose("sensorTypeCombo", type);
-    choose("referenceTypeCombo", type);
-    choose("sensorPortCombo", kPortA);
-    choose("referencePortCombo", kPortB);
+    makeDialogOnPorts(kPortA, kPortB);
     choose("sourceCombo", QStringLiteral("Pattern command"));
     child<QDoubleSpinBox>("settleSpin")->setValue(0.0);
     child<QSpinBox>("repeatsSpin")->setValue(1);
@@ -566,12 +556,7 @@ void TestSensorMatchingDialog::cancelEndsTheRunAtOnce()
 {
     QFETCH(bool, whileReading);
     m_measure = std::make_unique<Measure>();
-    m_dialog = makeDialog(m_measure.get());
-    const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
-    choose("sensorTypeCombo", type);
-    choose("referenceTypeCombo", type);
-    choose("sensorPortCombo", kPortA);
-    choose("referencePortCombo", kPortB);
+    makeDialogOnPorts(kPortA, kPortB);
     useOperator(home.work);
     m_dialog->show();
     m_bench->holdReads = whileReading;
@@ -615,12 +600,7 @@ void TestSensorMatchingDialog::stoppedRunSaysWhy()
     QFETCH(QString, openError);
     QFETCH(QString, said);
     m_measure = std::make_unique<Measure>();
-    m_dialog = makeDialog(m_measure.get());
-    const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
-    choose("sensorTypeCombo", type);
-    choose("referenceTypeCombo", type);
-    choose("sensorPortCombo", kPortA);
-    choose("referencePortCombo", kPortB);
+    makeDialogOnPorts(kPortA, kPortB);
     useOperator(home.work);
     m_bench->openError = openError;
     m_bench->failingPort = kPortA;
@@ -650,12 +630,7 @@ void TestSensorMatchingDialog::stoppedRunSaysWhy()
 void TestSensorMatchingDialog::closingCancelsFirst()
 {
     m_measure = std::make_unique<Measure>();
-    m_dialog = makeDialog(m_measure.get());
-    const QString type = QString::fromLatin1(SensorTable::row(serialType()).name);
-    choose("sensorTypeCombo", type);
-    choose("referenceTypeCombo", type);
-    choose("sensorPortCombo", kPortA);
-    choose("referencePortCombo", kPortB);
+    makeDialogOnPorts(kPortA, kPortB);
     useOperator(home.work);
     m_bench->holdReads = true;
     m_dialog->show();
