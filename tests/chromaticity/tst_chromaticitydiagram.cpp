@@ -188,6 +188,11 @@ void TestChromaticityDiagram::locusPassesThePublishedWavelengths()
     QFETCH(int, space);
     QFETCH(double, x);
     QFETCH(double, y);
+    // The wavelength's own chromaticity, which places the wavelength labels.
+    const int nm = QString::fromLatin1(QTest::currentDataTag()).section(QLatin1Char(' '), 1, 1).toInt();
+    const Xy light = ChromaticityDiagram::spectral(nm);
+    QVERIFY2(std::abs(light[0] - x) < 2e-4 && std::abs(light[1] - y) < 2e-4,
+             qPrintable(QStringLiteral("%1 nm at %2, %3").arg(nm).arg(light[0]).arg(light[1])));
     const Space shown = Space(space);
     ChromaticityDiagram diagram = bare(shown);
     const QPointF centre = shown == Space::Xy ? QPointF(0.37, 0.42) : QPointF(0.31, 0.30);
