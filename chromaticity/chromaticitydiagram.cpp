@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -309,7 +310,7 @@ void ChromaticityDiagram::pan(const QPointF& delta, const QRectF& frame)
 
 QRectF ChromaticityDiagram::frame(const QRectF& area, double fontSize)
 {
-    const double left = fontSize * 4.2, bottom = fontSize * 3.0, top = fontSize * 0.8, right = fontSize * 1.2;
+    const double left = fontSize * 5.0, bottom = fontSize * 3.0, top = fontSize * 0.8, right = fontSize * 1.2;
     return QRectF(area.left() + left, area.top() + top, std::max(0.0, area.width() - left - right),
                   std::max(0.0, area.height() - top - bottom));
 }
@@ -493,14 +494,6 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
         painter.setPen(gamutPen(gamut, hairline * 1.2));
         painter.setBrush(Qt::NoBrush);
         painter.drawPolygon(triangle);
-        // Named by its green corner, where the triangles lie furthest apart.
-        painter.setPen(gamutPen(gamut, hairline).color());
-        const Xy green = toSpace(corners[1]);
-        const Xy white = toSpace(d65());
-        QPointF inward(white[0] - green[0], -(white[1] - green[1]));
-        inward /= std::hypot(inward.x(), inward.y());
-        placeLabel(painter, triangle[1] + inward * (fontSize * 1.4) + QPointF(fontSize * 2.2, 0.0),
-                   gamutName(gamut), box, taken);
     }
 
     if (m_daylight) {
@@ -529,7 +522,6 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
     }
 
     if (m_hasTarget) {
-        const QPointF at = map(m_target, box);
         painter.setBrush(Qt::NoBrush);
         if (m_tolerance.shape == Tolerance::Shape::CircleUv) {
             const Xy uv = toUv(m_target);
@@ -550,13 +542,6 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
             painter.setPen(QPen(kToleranceColour, hairline * 1.3));
             painter.drawPolygon(square);
         }
-        const double arm = fontSize * 0.6;
-        painter.setPen(QPen(kTargetColour, hairline * 1.3));
-        painter.drawLine(at - QPointF(arm, 0.0), at + QPointF(arm, 0.0));
-        painter.drawLine(at - QPointF(0.0, arm), at + QPointF(0.0, arm));
-        const bool isD65 = std::abs(m_target[0] - d65()[0]) < 5e-5 && std::abs(m_target[1] - d65()[1]) < 5e-5;
-        placeLabel(painter, at + QPointF(-fontSize * 1.8, -fontSize * 0.9), isD65 ? QStringLiteral("D65") : tr("Target"),
-                   box, taken);
     }
 
     for (const Trail& trail : m_trails)
@@ -600,6 +585,21 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
         }
     }
 
+    // The target over the readings: it is what they are judged against.
+    if (m_hasTarget) {
+        const QPointF at = map(m_target, box);
+        const double arm = fontSize * 0.6;
+        painter.setPen(QPen(kTargetColour, hairline * 1.3));
+        painter.drawLine(at - QPointF(arm, 0.0), at + QPointF(arm, 0.0));
+        painter.drawLine(at - QPointF(0.0, arm), at + QPointF(0.0, arm));
+        const bool isD65 = std::abs(m_target[0] - d65()[0]) < 5e-5 && std::abs(m_target[1] - d65()[1]) < 5e-5;
+        placeLabel(painter, at + QPointF(-fontSize * 1.8, -fontSize * 0.9), isD65 ? QStringLiteral("D65") : tr("Target"),
+                   box, taken);
+    }
+
+    if (m_legend)
+        paintLegend(painter, box, fontSize);
+
     painter.setClipping(false);
     painter.setPen(QPen(Qt::black, hairline * 1.2));
     painter.setBrush(Qt::NoBrush);
@@ -630,6 +630,78 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
     painter.restore();
 }
 
+void ChromaticityDiagram::paintLegend(QPainter& painter, const QRectF& box, double fontSize) const
+{
+    struct Entry {
+        QString text;
+        std::function<void(const QRectF&)> sample;
+    };
+    const double hairline = std::max(1.0, fontSize * 0.08);
+    const auto line = [&](const QPen& pen) {
+        return [&painter, pen](const QRectF& r) {
+            painter.setPen(pen);
+            painter.drawLine(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()));
+        };
+    };
+    std::vector<Entry> entries;
+    if (m_hasTarget) {
+        const bool isD65 = std::abs(m_target[0] - d65()[0]) < 5e-5 && std::abs(m_target[1] - d65()[1]) < 5e-5;
+        entries.push_back({isD65 ? tr("Target white D65") : tr("Target white x %1, y %2")
+                                                                 .arg(QString::number(m_target[0], 'f', 4),
+                                                                      QString::number(m_target[1], 'f', 4)),
+                           [&](const QRectF& r) {
+                               const double arm = r.height() * 0.4;
+                               painter.setPen(QPen(kTargetColour, hairline * 1.3));
+                               painter.drawLine(r.center() - QPointF(arm, 0.0), r.center() + QPointF(arm, 0.0));
+                               painter.drawLine(r.center() - QPointF(0.0, arm), r.center() + QPointF(0.0, arm));
+                           }});
+        if (m_tolerance.shape == Tolerance::Shape::CircleUv)
+            entries.push_back({tr("Tolerance \u0394u\u2032v\u2032 %1").arg(QString::number(m_tolerance.size, 'g', 3)),
+                               line(QPen(kToleranceColour, hairline * 1.3))});
+        else if (m_tolerance.shape == Tolerance::Shape::BoxXy)
+            entries.push_back({tr("Tolerance \u0394xy \u00b1%1").arg(QString::number(m_tolerance.size, 'g', 3)),
+                               line(QPen(kToleranceColour, hairline * 1.3))});
+    }
+    for (const Trail& trail : m_trails) {
+        if (!trail.label.isEmpty() && !trail.points.empty())
+            entries.push_back({trail.label, line(QPen(trail.colour, hairline * 1.5))});
+    }
+    if (!m_vectors.empty() && m_vectorScale > 1.0)
+        entries.push_back({tr("Errors drawn %1 times longer").arg(QString::number(m_vectorScale, 'g', 4)),
+                           line(QPen(kVectorColour, hairline * 1.3))});
+    if (m_planckian)
+        entries.push_back({tr("Planckian locus"), line(QPen(kPlanckianColour, hairline * 1.2))});
+    if (m_daylight)
+        entries.push_back({tr("Daylight locus"), line(QPen(kDaylightColour, hairline * 1.2, Qt::DotLine))});
+    for (Gamut gamut : {Bt709, DciP3, Bt2020}) {
+        if (m_gamuts & gamut)
+            entries.push_back({gamut == Bt709 ? tr("BT.709 / sRGB") : gamutName(gamut), line(gamutPen(gamut, hairline * 1.2))});
+    }
+    if (entries.empty())
+        return;
+
+    const QFont font = pageFont(fontSize * 0.85, painter.device());
+    painter.setFont(font);
+    const QFontMetricsF metrics(font, painter.device());
+    const double row = metrics.height() * 1.15, sample = fontSize * 1.8, pad = fontSize * 0.4;
+    double widest = 0.0;
+    for (const Entry& e : entries)
+        widest = std::max(widest, metrics.horizontalAdvance(e.text));
+    const QRectF panel(box.right() - pad - (sample + pad + widest + 2.0 * pad), box.top() + pad,
+                       sample + pad + widest + 2.0 * pad, row * double(entries.size()) + 2.0 * pad);
+    painter.setPen(QPen(QColor(0xc0, 0xc0, 0xc0), hairline));
+    painter.setBrush(QColor(255, 255, 255, 225));
+    painter.drawRect(panel);
+    double y = panel.top() + pad;
+    for (const Entry& e : entries) {
+        e.sample(QRectF(panel.left() + pad, y, sample, row));
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(panel.left() + 2.0 * pad + sample, y, widest + pad, row), Qt::AlignLeft | Qt::AlignVCenter,
+                         e.text);
+        y += row;
+    }
+}
+
 void ChromaticityDiagram::paintTrail(QPainter& painter, const Trail& trail, const QRectF& box, double fontSize,
                                      std::vector<QRectF>& taken) const
 {
@@ -648,17 +720,25 @@ void ChromaticityDiagram::paintTrail(QPainter& painter, const Trail& trail, cons
     kept.last() = map(trail.points.back(), box);
     // Older parts fainter, in a few bands rather than one pen per reading.
     constexpr int kBands = 8;
+    constexpr int kPiece = 16;
     const int n = kept.size();
-    const double width = std::max(1.0, fontSize * 0.1);
+    // A one-pixel cosmetic pen: Qt draws it without building an outline, by
+    // far the fastest line there is, and tens of thousands of steps are drawn.
+    QPen line(trail.colour, 1.0);
+    line.setCosmetic(true);
     for (int band = 0; band < kBands && n > 1; ++band) {
         const int first = band * (n - 1) / kBands, last = (band + 1) * (n - 1) / kBands;
         if (last <= first)
             continue;
         QColor colour = trail.colour;
         colour.setAlphaF(0.2 + 0.8 * (band + 1) / kBands);
-        painter.setPen(QPen(colour, width));
+        line.setColor(colour);
+        painter.setPen(line);
         painter.setBrush(Qt::NoBrush);
-        painter.drawPolyline(kept.constData() + first, last - first + 1);
+        // In short pieces: one long stroke that crosses itself many times
+        // costs the rasteriser far more than its parts.
+        for (int from = first; from < last; from += kPiece)
+            painter.drawPolyline(kept.constData() + from, std::min(kPiece, last - from) + 1);
     }
     // The last readings as dots, so that single steps show.
     const double dot = fontSize * 0.14;

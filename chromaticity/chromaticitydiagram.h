@@ -75,6 +75,10 @@ public:
     bool showsDaylight() const { return m_daylight; }
     void setShowsDaylight(bool on) { m_daylight = on; }
 
+    // What the lines and marks mean, in the frame's upper right corner.
+    bool showsLegend() const { return m_legend; }
+    void setShowsLegend(bool on) { m_legend = on; }
+
     bool hasTarget() const { return m_hasTarget; }
     Xy target() const { return m_target; }
     Tolerance tolerance() const { return m_tolerance; }
@@ -138,6 +142,7 @@ public:
 private:
     Xy toSpace(const Xy& xy) const;
     double scale(const QRectF& frame) const;
+    void paintLegend(QPainter& painter, const QRectF& frame, double fontSize) const;
     void paintTrail(QPainter& painter, const Trail& trail, const QRectF& frame, double fontSize,
                     std::vector<QRectF>& taken) const;
 
@@ -145,6 +150,7 @@ private:
     int m_gamuts = Bt709;
     bool m_planckian = true;
     bool m_daylight = true;
+    bool m_legend = true;
     bool m_hasTarget = false;
     Xy m_target = d65();
     Tolerance m_tolerance;

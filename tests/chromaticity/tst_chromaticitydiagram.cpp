@@ -35,6 +35,7 @@ ChromaticityDiagram bare(Space space)
     d.setGamuts(ChromaticityDiagram::NoGamut);
     d.setShowsPlanckian(false);
     d.setShowsDaylight(false);
+    d.setShowsLegend(false);
     return d;
 }
 
