@@ -505,6 +505,9 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
         painter.setPen(QPen(kPlanckianColour, hairline * 1.2));
         painter.setBrush(Qt::NoBrush);
         painter.drawPolyline(polyline(planckianLocus()));
+        // Ticks closer than half a letter would smear into a bar: the minor
+        // ones give way first as the view widens.
+        QPointF lastTick(1e9, 1e9);
         for (int kelvin = 2000; kelvin <= 10000; kelvin += kelvin < 7000 ? 500 : 1000) {
             const QPointF a = map(planckian(kelvin * 0.995), box), b = map(planckian(kelvin * 1.005), box);
             QPointF across(-(b.y() - a.y()), b.x() - a.x());
@@ -514,6 +517,10 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
             across /= length;
             const QPointF at = map(planckian(kelvin), box);
             const bool major = kelvin % 1000 == 0;
+            const double apart = std::hypot(at.x() - lastTick.x(), at.y() - lastTick.y());
+            if (apart < fontSize * (major ? 0.5 : 1.5))
+                continue;
+            lastTick = at;
             painter.setPen(QPen(kPlanckianColour, hairline));
             painter.drawLine(at - across * fontSize * (major ? 0.45 : 0.25), at + across * fontSize * (major ? 0.45 : 0.25));
             if (major)
@@ -597,7 +604,8 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
                    box, taken);
     }
 
-    if (m_legend)
+    // On a diagram too small for it the legend would hide what it explains.
+    if (m_legend && box.width() >= 28.0 * fontSize && box.height() >= 20.0 * fontSize)
         paintLegend(painter, box, fontSize);
 
     painter.setClipping(false);

@@ -2,6 +2,7 @@
 
 #include "alignmentwidget.h"
 #include "calibratedialog.h"
+#include "chromaticitydock.h"
 #include "colordockwidget.h"
 #include "csensor.h"
 #include "dialogprovider.h"
@@ -31,6 +32,7 @@ namespace {
 const QString kAlignmentIcon = QStringLiteral(":/icons/resource/alignment.png");
 const QString kStopAlignmentIcon = QStringLiteral(":/icons/resource/stop_alignment.png");
 const QString kProfileFilter = QStringLiteral("Profiles (*.alg)");
+const QString kWindowStateKey = QStringLiteral("MainWindow/state");
 
 // Where a library the drivers load would come from. Only looked up: loading it
 // here would run its initialisers just to print a path.
@@ -59,8 +61,21 @@ MainWindow::MainWindow(QWidget* parent)
     addDockWidget(Qt::LeftDockWidgetArea, colorDock);
     colorDock->show();
 
+    chromaticityDock = new ChromaticityDock(this);
+    chromaticityDock->setObjectName(QStringLiteral("chromaticityDock"));
+    chromaticityDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    chromaticityDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable
+                                  | QDockWidget::DockWidgetFloatable);
+    addDockWidget(Qt::LeftDockWidgetArea, chromaticityDock);
+    splitDockWidget(colorDock, chromaticityDock, Qt::Horizontal);
+
     measure = new Measure(this);
     connect(measure, &Measure::colorChanged, colorDock, &ColorDockWidget::doColorChanged);
+    // During alignment the trail is what the service sends the display: its
+    // white on the way to the target.
+    connect(measure, &Measure::colorChanged, chromaticityDock, &ChromaticityDock::doColorChanged);
+    connect(measure, &Measure::alignmentRequestServed, chromaticityDock, &ChromaticityDock::doAlignmentRequestServed);
+    connect(measure, &Measure::alignmentStateChanged, chromaticityDock, &ChromaticityDock::doAlignmentStateChanged);
 
     createActions();
     createToolBars();
@@ -81,8 +96,12 @@ MainWindow::MainWindow(QWidget* parent)
     connect(measure, &Measure::monitorReconnected, this, &MainWindow::showDisplayBack);
     connect(measure, &Measure::instrumentBusyChanged, this, &MainWindow::showInstrumentBusy);
 
-    resize(600, 440);
+    resize(960, 480);
     setWindowTitle(tr("Huelink Trimline"));
+    // The docks where the user left them last time.
+    const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("NVX"),
+                             QStringLiteral("Brightfold-alignment"));
+    restoreState(settings.value(kWindowStateKey).toByteArray());
     // The window's minimum size is what its layout needs: the panel's group
     // boxes and the value window's numbers whole. It follows the tool bars and
     // the dock as the user moves or hides them.
@@ -158,11 +177,13 @@ void MainWindow::createActions()
     statusBarAct->setChecked(true);
     connect(statusBarAct, &QAction::triggered, this, &MainWindow::doToggleStatusBar);
     valueWindowAct = colorDock->toggleViewAction();
+    chromaticityAct = chromaticityDock->toggleViewAction();
     viewMenu->addAction(fileToolBarAct);
     viewMenu->addAction(measureToolBarAct);
     viewMenu->addAction(statusBarAct);
     viewMenu->addSeparator();
     viewMenu->addAction(valueWindowAct);
+    viewMenu->addAction(chromaticityAct);
 
     advanceMenu = menuBar()->addMenu(tr("A&dvance"));
     calibrateAct = new QAction(QIcon(QStringLiteral(":/icons/resource/matrix.png")), tr("Calib&rate"), this);
@@ -523,6 +544,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         break;
     }
     if (!measure->isInstrumentBusy()) {
+        saveWindowState();
         event->accept();
         return;
     }
@@ -541,4 +563,11 @@ void MainWindow::closeEvent(QCloseEvent* event)
     closeWhenAnswered = true;
     measure->cancelInstrumentRequest();
     showInstrumentBusy();
+}
+
+void MainWindow::saveWindowState() const
+{
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("NVX"),
+                       QStringLiteral("Brightfold-alignment"));
+    settings.setValue(kWindowStateKey, saveState());
 }

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 class AlignmentWidget;
+class ChromaticityDock;
 class ColorDockWidget;
 class InstrumentWaitBar;
 class QAction;
@@ -14,8 +15,9 @@ class QMenu;
 class QTimer;
 class QToolBar;
 
-// The program's window: the value window docked on the left, the alignment panel
-// in the centre, and the commands in menus and tool bars. It owns the
+// The program's window: the value window and the chromaticity diagram docked
+// on the left, the alignment panel in the centre, and the commands in menus
+// and tool bars. It owns the
 // measurement controller and refuses whatever would disturb the sensor or the
 // monitor while the alignment service may be using them.
 class MainWindow : public QMainWindow
@@ -29,6 +31,7 @@ public:
     Measure* controller() const { return measure; }
     AlignmentWidget* alignmentWidget() const { return alignment; }
     ColorDockWidget* valueWindow() const { return colorDock; }
+    ChromaticityDock* chromaticityWindow() const { return chromaticityDock; }
     QString statusText() const;
 
     // The About box's text: version, Qt, instrument libraries, settings file.
@@ -63,6 +66,8 @@ private:
     bool refuseWhileAligning();
     bool sensorIsConnected() const;
     void saveProfileAs(const QString& fileName);
+    // Where the docks are, for the next session.
+    void saveWindowState() const;
     void showAlignmentState(Measure::AlignmentState state);
     void showDisplayGone(const QString& portPath);
     void showDisplayBack();
@@ -87,6 +92,7 @@ private:
     QAction* measureToolBarAct = nullptr;
     QAction* statusBarAct = nullptr;
     QAction* valueWindowAct = nullptr;
+    QAction* chromaticityAct = nullptr;
     QMenu* advanceMenu = nullptr;
     QAction* calibrateAct = nullptr;
     QAction* sensorMatchingAct = nullptr;
@@ -99,6 +105,7 @@ private:
     QLabel* statusLabel = nullptr;
     InstrumentWaitBar* waitBar = nullptr;
     ColorDockWidget* colorDock = nullptr;
+    ChromaticityDock* chromaticityDock = nullptr;
     Measure* measure = nullptr;
     // Set when the user closed the window while the service was still stopping.
     bool closeWhenStopped = false;

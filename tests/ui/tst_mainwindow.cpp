@@ -1,6 +1,8 @@
 #include "alignmentprofile.h"
 #include "alignmentwidget.h"
 #include "cmonitor.h"
+#include "chromaticitydock.h"
+#include "chromaticityview.h"
 #include "colordockwidget.h"
 #include "crxxxemulator.h"
 #include "devicelink.h"
@@ -127,6 +129,7 @@ private slots:
     void actionTable_data();
     void actionTable();
     void menusAndToolBarsInOrder();
+    void chromaticityDockKeepsItsPlaceAndChoices();
     void sensorPictureOpensTheFeaturesDialog();
     void portscanListsThePortsAgainAndReleases();
     void openRefusesAProfileOfAnotherSensor();
@@ -252,6 +255,7 @@ void TestMainWindow::viewTogglesShowAndHide_data()
     QTest::newRow("file tool bar") << "&File Tool bar" << "fileToolBar";
     QTest::newRow("measure tool bar") << "&Measure Tool bar" << "measureToolBar";
     QTest::newRow("status bar") << "&Status bar" << QString();
+    QTest::newRow("chromaticity") << "Chromaticity" << "chromaticityDock";
 }
 
 void TestMainWindow::viewTogglesShowAndHide()
@@ -520,8 +524,9 @@ void TestMainWindow::menusAndToolBarsInOrder()
     QCOMPARE(texts(menus.at(1)->menu()->actions()), (QStringList{"S&ingle measure", "A&lignment"}));
     QCOMPARE(texts(menus.at(2)->menu()->actions()),
              (QStringList{"&File Tool bar", "&Measure Tool bar", "&Status bar", "|",
-                          rig.window->valueWindow()->toggleViewAction()->text()}));
-    QCOMPARE(menus.at(2)->menu()->actions().last(), rig.window->valueWindow()->toggleViewAction());
+                          rig.window->valueWindow()->toggleViewAction()->text(), "Chromaticity"}));
+    QCOMPARE(menus.at(2)->menu()->actions().at(4), rig.window->valueWindow()->toggleViewAction());
+    QCOMPARE(menus.at(2)->menu()->actions().last(), rig.window->chromaticityWindow()->toggleViewAction());
     QCOMPARE(texts(menus.at(3)->menu()->actions()), (QStringList{"Calib&rate", "Sensor matching"}));
     QCOMPARE(texts(menus.at(4)->menu()->actions()), QStringList{"&About"});
 
@@ -834,6 +839,8 @@ void TestMainWindow::measuresAndServesTheDisplay()
     QTRY_COMPARE_WITH_TIMEOUT(window.valueWindow()->valueText(1), QStringLiteral("21.260"), 5000);
     QCOMPARE(window.valueWindow()->valueText(0), QStringLiteral("41.240"));
     QCOMPARE(window.valueWindow()->valueText(2), QStringLiteral("1.930"));
+    // And the diagram, as the first point of its trail.
+    QCOMPARE(window.chromaticityWindow()->readingCount(), std::size_t(1));
 
     auto* matrixIcon = probe.child<QLabel>(QStringLiteral("matrixIcon"));
     QVERIFY(!matrixIcon->isEnabled());
@@ -842,12 +849,19 @@ void TestMainWindow::measuresAndServesTheDisplay()
     QVERIFY(!probe.action(QStringLiteral("A&lignment")));
     QVERIFY(matrixIcon->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(window.controller()->isServingAlignment(), 3000);
+    // The trail starts afresh with the service's readings.
+    QCOMPARE(window.chromaticityWindow()->readingCount(), std::size_t(0));
     display.request("MES,1");
     QVERIFY(display.waitForReplies(1, 5s));
     QVERIFY(display.replies().back().line.rfind("OK00,", 0) == 0);
     display.request("MDR,1");
     QVERIFY(display.waitForReplies(2, 5s));
     QCOMPARE(display.replies().back().line, std::string("OK01,041.240;021.260;001.930"));
+    // What the display was sent is on the diagram.
+    QTRY_COMPARE_WITH_TIMEOUT(window.chromaticityWindow()->readingCount(), std::size_t(1), 5000);
+    const auto& served = window.chromaticityWindow()->view()->diagram().trails().front().points.back();
+    QVERIFY(std::abs(served[0] - 41.24 / (41.24 + 21.26 + 1.93)) < 1e-6);
+    QVERIFY(std::abs(served[1] - 21.26 / (41.24 + 21.26 + 1.93)) < 1e-6);
 
     QVERIFY(!window.close());
     QVERIFY(window.isVisible());
@@ -873,6 +887,28 @@ void TestMainWindow::measuresAndServesTheDisplay()
     QVERIFY(!window.isVisible());
     probe.window.reset();
     PortLister::setExtraPorts({});
+}
+
+void TestMainWindow::chromaticityDockKeepsItsPlaceAndChoices()
+{
+    {
+        Rig rig;
+        ChromaticityDock* dock = rig.window->chromaticityWindow();
+        QCOMPARE(rig.window->dockWidgetArea(dock), Qt::LeftDockWidgetArea);
+        // Where a user's drag would put it, and u'v' chosen from its menu.
+        rig.window->addDockWidget(Qt::RightDockWidgetArea, dock);
+        const QList<QAction*> options = dock->view()->optionsMenu()->actions();
+        const auto uv = std::find_if(options.begin(), options.end(),
+                                     [](const QAction* a) { return a->text() == QStringLiteral("CIE 1976 u\u2032v\u2032"); });
+        QVERIFY(uv != options.end());
+        (*uv)->trigger();
+        QVERIFY(rig.window->close());
+    }
+    Rig again;
+    ChromaticityDock* dock = again.window->chromaticityWindow();
+    QCOMPARE(again.window->dockWidgetArea(dock), Qt::RightDockWidgetArea);
+    QVERIFY(dock->isVisible());
+    QCOMPARE(dock->view()->diagram().space(), ChromaticityDiagram::Space::Uv);
 }
 
 LUMASERVE_UI_TEST_MAIN(TestMainWindow)
