@@ -601,7 +601,6 @@ void TestSvgPaintDevice::clipping()
         case Clip::RectUnderTranslate:
             painter.translate(15, 5);
             painter.setClipRect(QRectF(10, 10, 50, 40));
-            painter.translate(-15, -5);
             break;
         case Clip::EllipsePath: {
             QPainterPath ellipse;
