@@ -19,7 +19,9 @@ class QPainterPath;
 // family, size, weight and slant, images as embedded PNG.
 // What is not: a brush that is not a plain colour (gradient, pattern, texture)
 // fills with one colour, a gradient's first stop's; composition modes, the
-// background of opaque-background mode and the render hints are ignored.
+// background of opaque-background mode and the render hints are ignored; a
+// perspective transform is written as its affine part. Text is placed run by
+// run at its baseline, the glyphs left to the viewer's font of that family.
 //
 // Numbers are written with a decimal point whatever the locale, and an element
 // with a coordinate that is not finite is left out.

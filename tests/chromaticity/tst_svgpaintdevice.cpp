@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QFont>
 #include <QImage>
+#include <QPixmap>
 #include <QLocale>
 #include <QPaintEngine>
 #include <QPainter>
@@ -249,6 +250,7 @@ private slots:
     void clipping();
     void text_data();
     void text();
+    void image_data();
     void image();
     void nonFiniteLeftOut_data();
     void nonFiniteLeftOut();
@@ -708,8 +710,30 @@ void TestSvgPaintDevice::text()
              qPrintable(QStringLiteral("%1, %2").arg(at.x()).arg(at.y())));
 }
 
+void TestSvgPaintDevice::image_data()
+{
+    QTest::addColumn<bool>("pixmap");
+    QTest::addColumn<QRect>("source");
+    QTest::addColumn<QSize>("size");
+    // The colours of the top left and bottom right pixels written.
+    QTest::addColumn<QColor>("first");
+    QTest::addColumn<QColor>("last");
+
+    const QColor ground(10, 20, 30), red(250, 0, 0);
+    QTest::newRow("image") << false << QRect(0, 0, 3, 2) << QSize(3, 2) << ground << red;
+    QTest::newRow("pixmap") << true << QRect(0, 0, 3, 2) << QSize(3, 2) << ground << red;
+    QTest::newRow("part of an image") << false << QRect(1, 1, 2, 1) << QSize(2, 1) << ground << red;
+    QTest::newRow("part of a pixmap") << true << QRect(2, 1, 1, 1) << QSize(1, 1) << red << red;
+}
+
 void TestSvgPaintDevice::image()
 {
+    QFETCH(bool, pixmap);
+    QFETCH(QRect, source);
+    QFETCH(QSize, size);
+    QFETCH(QColor, first);
+    QFETCH(QColor, last);
+
     QImage picture(3, 2, QImage::Format_ARGB32);
     picture.fill(QColor(10, 20, 30));
     picture.setPixelColor(2, 1, QColor(250, 0, 0));
@@ -718,7 +742,10 @@ void TestSvgPaintDevice::image()
     {
         QPainter painter(&device);
         painter.translate(5, 0);
-        painter.drawImage(QRectF(10, 10, 30, 20), picture);
+        if (pixmap)
+            painter.drawPixmap(QRectF(10, 10, 30, 20), QPixmap::fromImage(picture), source);
+        else
+            painter.drawImage(QRectF(10, 10, 30, 20), picture, source);
     }
     const Document doc = parse(device.svg());
     QVERIFY2(doc.wellFormed, qPrintable(doc.error));
@@ -726,13 +753,14 @@ void TestSvgPaintDevice::image()
     const Node& n = doc.nodes.front();
     QCOMPARE(n.name, QStringLiteral("image"));
     QCOMPARE(placed(n).boundingRect(), QRectF(15, 10, 30, 20));
+    QCOMPARE(n.attributes.value("preserveAspectRatio"), QStringLiteral("none"));
     const QString href = n.attributes.value("xlink:href");
     const QString prefix = QStringLiteral("data:image/png;base64,");
     QVERIFY(href.startsWith(prefix));
     const QImage decoded = QImage::fromData(QByteArray::fromBase64(href.mid(prefix.size()).toLatin1()), "PNG");
-    QCOMPARE(decoded.size(), picture.size());
-    QCOMPARE(decoded.pixelColor(0, 0), QColor(10, 20, 30));
-    QCOMPARE(decoded.pixelColor(2, 1), QColor(250, 0, 0));
+    QCOMPARE(decoded.size(), size);
+    QCOMPARE(decoded.pixelColor(0, 0), first);
+    QCOMPARE(decoded.pixelColor(size.width() - 1, size.height() - 1), last);
 }
 
 void TestSvgPaintDevice::nonFiniteLeftOut_data()
