@@ -522,26 +522,31 @@ void TestSvgPaintDevice::transforms_data()
     QTest::addColumn<QRect>("viewport");
     QTest::addColumn<QRect>("window");
     QTest::addColumn<bool>("cosmetic");
+    QTest::addColumn<QRectF>("drawn");
     QTest::addColumn<QRectF>("expected");
 
-    const QRectF none;
     const QRect whole(0, 0, 400, 400);
-    // The rectangle drawn is (10, 10, 20 x 10).
-    QTest::newRow("none") << QTransform() << whole << whole << false << QRectF(10, 10, 20, 10);
+    const QRectF rect(10, 10, 20, 10);
+    QTest::newRow("none") << QTransform() << whole << whole << false << rect << QRectF(10, 10, 20, 10);
     QTest::newRow("translate") << QTransform::fromTranslate(30, 40) << whole << whole << false
-                               << QRectF(40, 50, 20, 10);
+                               << rect << QRectF(40, 50, 20, 10);
     QTest::newRow("scale") << QTransform::fromScale(2, 3) << whole << whole << false
-                           << QRectF(20, 30, 40, 30);
+                           << rect << QRectF(20, 30, 40, 30);
     QTest::newRow("translate then scale") << QTransform().translate(100, 5).scale(2, 2) << whole
-                                          << whole << false << QRectF(120, 25, 40, 20);
+                                          << whole << false << rect << QRectF(120, 25, 40, 20);
     QTest::newRow("rotate a quarter") << QTransform().rotate(90) << whole << whole << false
-                                      << QRectF(-20, 10, 10, 20);
+                                      << rect << QRectF(-20, 10, 10, 20);
     QTest::newRow("window to viewport") << QTransform() << QRect(0, 0, 200, 100)
-                                        << QRect(0, 0, 100, 50) << false << QRectF(20, 20, 40, 20);
+                                        << QRect(0, 0, 100, 50) << false << rect << QRectF(20, 20, 40, 20);
+    // Chromaticity coordinates scaled up to the page keep their places to a
+    // hundredth of a pixel.
+    QTest::newRow("small coordinates, large scale")
+        << QTransform::fromScale(1000, 1000) << whole << whole << false
+        << QRectF(0.3127, 0.329, 0.0015, 0.0012) << QRectF(312.7, 329, 1.5, 1.2);
     QTest::newRow("cosmetic pen, scale") << QTransform::fromScale(2, 3) << whole << whole << true
-                                         << QRectF(20, 30, 40, 30);
+                                         << rect << QRectF(20, 30, 40, 30);
     QTest::newRow("cosmetic pen, rotate") << QTransform().rotate(90) << whole << whole << true
-                                          << QRectF(-20, 10, 10, 20);
+                                          << rect << QRectF(-20, 10, 10, 20);
 }
 
 void TestSvgPaintDevice::transforms()
@@ -550,6 +555,7 @@ void TestSvgPaintDevice::transforms()
     QFETCH(QRect, viewport);
     QFETCH(QRect, window);
     QFETCH(bool, cosmetic);
+    QFETCH(QRectF, drawn);
     QFETCH(QRectF, expected);
 
     SvgPaintDevice device(QSize(400, 400));
@@ -561,7 +567,7 @@ void TestSvgPaintDevice::transforms()
         QPen pen(Qt::black, 1);
         pen.setCosmetic(cosmetic);
         painter.setPen(pen);
-        painter.drawRect(QRectF(10, 10, 20, 10));
+        painter.drawRect(drawn);
     }
     const Document doc = parse(device.svg());
     QVERIFY2(doc.wellFormed, qPrintable(doc.error));
