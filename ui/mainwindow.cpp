@@ -97,6 +97,8 @@ MainWindow::MainWindow(QWidget* parent)
     connect(measure, &Measure::instrumentBusyChanged, this, &MainWindow::showInstrumentBusy);
 
     resize(960, 480);
+    // Room for the diagram to be read; the panel needs less than it gets.
+    resizeDocks({chromaticityDock}, {360}, Qt::Horizontal);
     setWindowTitle(tr("Huelink Trimline"));
     // The docks where the user left them last time.
     const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("NVX"),
