@@ -2,6 +2,7 @@
 
 #include "exitcode.h"
 #include "plainfile.h"
+#include "svgpaintdevice.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
@@ -161,9 +162,6 @@ int PlotCommand::run(const QStringList& arguments)
                                   .arg(kMaxSide)
                                   .arg(parser.value(sizeOption)));
     }
-    if (suffix == QLatin1String("svg"))
-        return usageError(QStringLiteral("SVG cannot be written yet; write a .png"));
-
     PlotPointsFile points;
     QString error;
     if (parser.isSet(pointsOption) && !points.read(parser.value(pointsOption), &error)) {
@@ -178,17 +176,26 @@ int PlotCommand::run(const QStringList& arguments)
     }
 
     const ChromaticityDiagram shown = diagram(space, points.points(), certificate.patches());
-    QImage image(size, QImage::Format_RGB32);
-    {
-        QPainter painter(&image);
-        paint(painter, shown, size);
-    }
     QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) {
-        printError(QStringLiteral("Cannot make the PNG picture for %1").arg(out));
-        return ExitFile;
+    if (suffix == QLatin1String("svg")) {
+        SvgPaintDevice svg(size);
+        {
+            QPainter painter(&svg);
+            paint(painter, shown, size);
+        }
+        bytes = svg.svg();
+    } else {
+        QImage image(size, QImage::Format_RGB32);
+        {
+            QPainter painter(&image);
+            paint(painter, shown, size);
+        }
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.save(&buffer, "PNG")) {
+            printError(QStringLiteral("Cannot make the PNG picture for %1").arg(out));
+            return ExitFile;
+        }
     }
     if (!PlainFile::writeWhole(out, bytes, &error)) {
         printError(QStringLiteral("Cannot write %1: %2").arg(out, error));

@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QLocale>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <array>
@@ -169,6 +170,7 @@ private slots:
     void refusals_data();
     void refusals();
     void drawsThePngWithoutADisplay();
+    void drawsTheSvg();
     void helpListsTheOptions();
 
 private:
@@ -531,6 +533,56 @@ void TestCliPlot::drawsThePngWithoutADisplay()
     };
     QVERIFY(reddishNear(image, along(0.6), 1.0));
     QVERIFY(!reddishNear(image, along(1.6), 2.0));
+}
+
+void TestCliPlot::drawsTheSvg()
+{
+    // A name with XML's own characters must come through as text.
+    const std::vector<PlotPointsFile::Point> points{{QStringLiteral("R&D <1>"), 0.20, 0.60},
+                                                    {QStringLiteral("amber"), 0.55, 0.42}};
+    QVERIFY(writeFileContents(path(QStringLiteral("points.csv")), "R&D <1>,0.20,0.60\namber,0.55,0.42\n"));
+    const QString out = path(QStringLiteral("plot.svg"));
+    QCOMPARE(PlotCommand().run({QStringLiteral("lumaserve-cli plot"), QStringLiteral("--points"),
+                                path(QStringLiteral("points.csv")), QStringLiteral("--size"), QStringLiteral("640x480"),
+                                QStringLiteral("--out"), out}),
+             int(ExitDone));
+
+    const QSize size(640, 480);
+    const ChromaticityDiagram expected = PlotCommand::diagram(ChromaticityDiagram::Space::Xy, points, {});
+    const QRectF frame = ChromaticityDiagram::frame(QRectF(QPointF(), QSizeF(size)), PlotCommand::fontSize(size));
+    std::vector<QPointF> wanted;
+    for (const PlotPointsFile::Point& p : points)
+        wanted.push_back(expected.map({p.x, p.y}, frame));
+    const QString pointColour = ChromaticityDiagram::Point().colour.name();
+
+    QXmlStreamReader xml(fileContents(out));
+    QStringList texts;
+    std::vector<QPointF> dots;
+    bool root = true;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (root) {
+            QCOMPARE(xml.name().toString(), QStringLiteral("svg"));
+            QCOMPARE(xml.attributes().value(QStringLiteral("width")).toString().remove(QStringLiteral("px")), QStringLiteral("640"));
+            root = false;
+        }
+        if (xml.name() == QLatin1String("text")) {
+            texts << xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        } else if (xml.name() == QLatin1String("ellipse")
+                   && xml.attributes().value(QStringLiteral("fill")).toString() == pointColour) {
+            dots.emplace_back(xml.attributes().value(QStringLiteral("cx")).toDouble(),
+                              xml.attributes().value(QStringLiteral("cy")).toDouble());
+        }
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QVERIFY(!root);
+    QVERIFY2(texts.contains(QStringLiteral("R&D <1>")), qPrintable(texts.join(QLatin1Char('|'))));
+    QVERIFY(texts.contains(QStringLiteral("amber")));
+    QCOMPARE(int(dots.size()), int(wanted.size()));
+    for (std::size_t i = 0; i < wanted.size(); ++i)
+        QVERIFY2(std::hypot(dots[i].x() - wanted[i].x(), dots[i].y() - wanted[i].y()) <= 1.0,
+                 qPrintable(QStringLiteral("%1,%2 for %3,%4").arg(dots[i].x()).arg(dots[i].y()).arg(wanted[i].x()).arg(wanted[i].y())));
 }
 
 void TestCliPlot::helpListsTheOptions()
