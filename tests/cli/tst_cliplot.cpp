@@ -377,6 +377,9 @@ void TestCliPlot::refusesAMalformedCertificate_data()
     QTest::newRow("two numbers")
         << withPatch(2, [](QJsonObject& p) { p.insert(QStringLiteral("reference_xyz"), QJsonArray{1.0, 2.0}); })
         << QString() << "methods[2].patches[0] \"reference_xyz\" is not three numbers";
+    QTest::newRow("four numbers")
+        << withPatch(2, [](QJsonObject& p) { p.insert(QStringLiteral("reference_xyz"), QJsonArray{1.0, 2.0, 3.0, 4.0}); })
+        << QString() << "methods[2].patches[0] \"reference_xyz\" is not three numbers";
     QTest::newRow("black")
         << withPatch(2, [](QJsonObject& p) { p.insert(QStringLiteral("reference_xyz"), QJsonArray{0.0, 0.0, 0.0}); })
         << QString() << "methods[2].patches[0] \"reference_xyz\" is not three numbers X, Y, Z of a positive sum";
