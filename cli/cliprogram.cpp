@@ -4,6 +4,7 @@
 #include "exitcode.h"
 #include "matchcommand.h"
 #include "measurecommand.h"
+#include "plotcommand.h"
 #include "portscommand.h"
 #include "profilecommand.h"
 #include "sensorscommand.h"
@@ -22,6 +23,7 @@ CliProgram::CliProgram()
     m_commands.push_back(std::make_unique<ProfileCommand>());
     m_commands.push_back(std::make_unique<SimulateCommand>());
     m_commands.push_back(std::make_unique<MatchCommand>());
+    m_commands.push_back(std::make_unique<PlotCommand>());
 }
 
 CliProgram::~CliProgram() = default;

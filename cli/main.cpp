@@ -12,11 +12,11 @@
 
 namespace {
 
-// match draws the certificate's PDF, and letters can only be drawn with Qt's
-// graphical side; every other command runs without it.
+// match draws the certificate's PDF and plot its diagrams, and letters can
+// only be drawn with Qt's graphical side; every other command runs without it.
 bool drawsPages(int argc, char* argv[])
 {
-    return argc > 1 && qstrcmp(argv[1], "match") == 0;
+    return argc > 1 && (qstrcmp(argv[1], "match") == 0 || qstrcmp(argv[1], "plot") == 0);
 }
 
 // Whether Qt has been told where to draw, or has a display to find by itself.
