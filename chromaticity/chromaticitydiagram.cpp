@@ -131,6 +131,13 @@ QPen gamutPen(ChromaticityDiagram::Gamut gamut, double width)
     }
 }
 
+QRectF labelRect(const QPainter& painter, const QPointF& at, const QString& text)
+{
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    const double w = metrics.horizontalAdvance(text);
+    return QRectF(at.x() - w / 2.0, at.y() - metrics.height() / 2.0, w, metrics.height());
+}
+
 // A label of text centred on at, unless it would stand out of bounds or on
 // one already drawn.
 bool placeLabel(QPainter& painter, const QPointF& at, const QString& text, const QRectF& bounds,
@@ -465,8 +472,29 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
     painter.drawPolyline(locus);
     painter.setPen(QPen(kLocusColour, hairline, Qt::DashLine));
     painter.drawLine(locus.last(), locus.first());
-    std::vector<QRectF> taken;
+    // What the caller put on the diagram is named first: a wavelength or a
+    // temperature gives way to a reading's name, never the other way round.
     painter.setFont(small);
+    std::vector<QRectF> taken;
+    std::vector<std::pair<QRectF, QString>> names;
+    const auto reserve = [&](const QPointF& at, const QString& text) {
+        if (text.isEmpty())
+            return;
+        const QRectF place = labelRect(painter, at, text);
+        if (!box.contains(place))
+            return;
+        for (const QRectF& other : taken)
+            if (other.intersects(place))
+                return;
+        taken.push_back(place);
+        names.emplace_back(place, text);
+    };
+    const QFontMetricsF smallMetrics(small, painter.device());
+    for (const Point& p : m_points)
+        reserve(map(p.xy, box) + QPointF(fontSize * 0.6 + smallMetrics.horizontalAdvance(p.label) / 2.0, -fontSize * 0.6),
+                p.label);
+    for (const Vector& v : m_vectors)
+        reserve(map(v.from, box) + QPointF(0.0, fontSize * 0.9), v.label);
     for (int nm = 460; nm <= 640; nm += 10) {
         // Every 20 nm, and the 10s between where green spreads out.
         if (nm % 20 != 0 && (nm < 490 || nm > 560))
@@ -574,10 +602,6 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
         painter.setPen(QPen(QColor(0x1f, 0x4e, 0x99), hairline * 1.3));
         painter.setBrush(Qt::white);
         painter.drawEllipse(from, fontSize * 0.22, fontSize * 0.22);
-        if (!v.label.isEmpty()) {
-            painter.setPen(Qt::black);
-            placeLabel(painter, from + QPointF(0.0, fontSize * 0.9), v.label, box, taken);
-        }
     }
 
     for (const Point& p : m_points) {
@@ -585,12 +609,12 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
         painter.setPen(QPen(Qt::white, hairline));
         painter.setBrush(p.colour);
         painter.drawEllipse(at, fontSize * 0.35, fontSize * 0.35);
-        if (!p.label.isEmpty()) {
-            painter.setPen(Qt::black);
-            const double w = QFontMetricsF(small, painter.device()).horizontalAdvance(p.label);
-            placeLabel(painter, at + QPointF(fontSize * 0.6 + w / 2.0, -fontSize * 0.6), p.label, box, taken);
-        }
     }
+
+    painter.setFont(small);
+    painter.setPen(Qt::black);
+    for (const auto& [place, text] : names)
+        painter.drawText(place, Qt::AlignCenter, text);
 
     // The target over the readings: it is what they are judged against.
     if (m_hasTarget) {

@@ -128,6 +128,7 @@ private slots:
     void fittingShowsEverythingPutOnIt();
     void unreadableInputIsLeftOut();
     void gridStaysReadableAtEveryZoom();
+    void readingsAreNamedBeforeTheLoci();
 };
 
 void TestChromaticityDiagram::pointLandsOnItsPixel_data()
@@ -388,6 +389,36 @@ void TestChromaticityDiagram::gridStaysReadableAtEveryZoom()
         QVERIFY(std::abs(mantissa - 1.0) < 1e-9 || std::abs(mantissa - 2.0) < 1e-9 || std::abs(mantissa - 5.0) < 1e-9);
         diagram.zoom(2.0, frame.center(), frame);
     }
+}
+
+void TestChromaticityDiagram::readingsAreNamedBeforeTheLoci()
+{
+    // A point whose name falls where the Planckian locus would write "3000 K":
+    // the reading keeps its name, the temperature gives way.
+    ChromaticityDiagram diagram = bare(Space::Xy);
+    diagram.setShowsPlanckian(true);
+    const Xy warm = ChromaticityDiagram::planckian(3000.0);
+    diagram.setView(QPointF(warm[0], warm[1]), 0.08);
+    const QRectF frame = ChromaticityDiagram::frame(kArea, kFont);
+    const QPointF onLocus = diagram.map(warm, frame);
+    const Xy below = diagram.unmap(onLocus + QPointF(0.0, 1.7 * kFont), frame);
+    diagram.setPoints({{below, QStringLiteral("MMMMMM"), kMarked}});
+    const QImage image = render(diagram);
+    // The name starts right of the point, half a letter above it.
+    const QPointF at = diagram.map(below, frame);
+    const QRectF name(at.x() + 0.7 * kFont, at.y() - 1.1 * kFont, 3.0 * kFont, kFont);
+    int black = 0, brown = 0;
+    for (int y = int(name.top()); y <= int(name.bottom()); ++y) {
+        for (int x = int(name.left()); x <= int(name.right()); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (qRed(p) < 70 && qGreen(p) < 70 && qBlue(p) < 70)
+                ++black;
+            else if (qRed(p) > qBlue(p) + 40 && qGreen(p) > qBlue(p) + 10 && qRed(p) < 0xd0)
+                ++brown;
+        }
+    }
+    QVERIFY2(black > 20, qPrintable(QStringLiteral("the reading's name is missing (%1 dark pixels)").arg(black)));
+    QVERIFY2(brown < black / 4, "a temperature is written over the reading's name");
 }
 
 QTEST_MAIN(TestChromaticityDiagram)
