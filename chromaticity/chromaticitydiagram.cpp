@@ -477,24 +477,28 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
     painter.setFont(small);
     std::vector<QRectF> taken;
     std::vector<std::pair<QRectF, QString>> names;
-    const auto reserve = [&](const QPointF& at, const QString& text) {
+    const QFontMetricsF smallMetrics(small, painter.device());
+    // Beside the mark: upper right first, then the other corners, so that two
+    // readings close together both keep their names.
+    const auto reserve = [&](const QPointF& mark, const QString& text) {
         if (text.isEmpty())
             return;
-        const QRectF place = labelRect(painter, at, text);
-        if (!box.contains(place))
+        const double dx = fontSize * 0.6 + smallMetrics.horizontalAdvance(text) / 2.0, dy = fontSize * 0.6;
+        for (const QPointF& offset : {QPointF(dx, -dy), QPointF(dx, dy), QPointF(-dx, -dy), QPointF(-dx, dy)}) {
+            const QRectF place = labelRect(painter, mark + offset, text);
+            if (!box.contains(place))
+                continue;
+            if (std::any_of(taken.begin(), taken.end(), [&](const QRectF& other) { return other.intersects(place); }))
+                continue;
+            taken.push_back(place);
+            names.emplace_back(place, text);
             return;
-        for (const QRectF& other : taken)
-            if (other.intersects(place))
-                return;
-        taken.push_back(place);
-        names.emplace_back(place, text);
+        }
     };
-    const QFontMetricsF smallMetrics(small, painter.device());
     for (const Point& p : m_points)
-        reserve(map(p.xy, box) + QPointF(fontSize * 0.6 + smallMetrics.horizontalAdvance(p.label) / 2.0, -fontSize * 0.6),
-                p.label);
+        reserve(map(p.xy, box), p.label);
     for (const Vector& v : m_vectors)
-        reserve(map(v.from, box) + QPointF(0.0, fontSize * 0.9), v.label);
+        reserve(map(v.from, box), v.label);
     for (int nm = 460; nm <= 640; nm += 10) {
         // Every 20 nm, and the 10s between where green spreads out.
         if (nm % 20 != 0 && (nm < 490 || nm > 560))
