@@ -65,6 +65,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -397,9 +398,9 @@ bool run(const QDir& outDir)
 
 } // namespace
 
-// The "Simulated station" window beside the main window, after the display
-// aligned itself twice: with the CA410 uncorrected, then calibrated.
-bool stationBesideWindow(const QDir& outDir)
+// Runs shoot with a simulated station started from a scratch working
+// directory, the CA-410 library found beside the build, and puts both back.
+bool withStation(const std::function<bool(SimulatedStation&)>& shoot)
 {
     const QStringList directoriesBefore = SensorLibrary::extraDirectories();
     SensorLibrary::setExtraDirectories({QStringLiteral(CA410_LIBRARY_DIR)});
@@ -410,8 +411,22 @@ bool stationBesideWindow(const QDir& outDir)
     {
         SimulatedStation station(QStringLiteral(I1D3_STANDIN_DIR));
         QString error;
-        if (!station.start(&error))
-            return fail(qPrintable(error));
+        if (station.start(&error))
+            ok = shoot(station);
+        else
+            fail(qPrintable(error));
+    }
+    QDir::setCurrent(startDir);
+    SensorLibrary::setExtraDirectories(directoriesBefore);
+    return ok;
+}
+
+// The "Simulated station" window beside the main window, after the display
+// aligned itself twice: with the CA410 uncorrected, then calibrated.
+bool stationBesideWindow(const QDir& outDir)
+{
+    return withStation([&](SimulatedStation& station) {
+        bool ok = false;
         ScreenPatchWatcher watcher(station.world());
         StationWindow stationWindow(station);
         stationWindow.show();
@@ -444,10 +459,8 @@ bool stationBesideWindow(const QDir& outDir)
                                     .arg(side.width())
                                     .arg(side.height())));
         }
-    }
-    QDir::setCurrent(startDir);
-    SensorLibrary::setExtraDirectories(directoriesBefore);
-    return ok;
+        return ok;
+    });
 }
 
 // The main window while the simulated display aligns itself with an
@@ -455,19 +468,9 @@ bool stationBesideWindow(const QDir& outDir)
 // sent the display so far, converging on the white the sensor takes for D65.
 bool dockDuringAlignment(const QDir& outDir)
 {
-    const QStringList directoriesBefore = SensorLibrary::extraDirectories();
-    SensorLibrary::setExtraDirectories({QStringLiteral(CA410_LIBRARY_DIR)});
-    QTemporaryDir workDir;
-    const QString startDir = QDir::currentPath();
-    QDir::setCurrent(workDir.path());
-    bool ok = false;
-    {
-        SimulatedStation station(QStringLiteral(I1D3_STANDIN_DIR));
-        QString error;
-        if (!station.start(&error))
-            return fail(qPrintable(error));
+    return withStation([&](SimulatedStation& station) {
         Walkthrough walkthrough(station);
-        ok = walkthrough.openWindow() && walkthrough.connectInstruments(SimulatedWorld::Instrument::CA410);
+        bool ok = walkthrough.openWindow() && walkthrough.connectInstruments(SimulatedWorld::Instrument::CA410);
         MainWindow* window = walkthrough.window();
         AligningFirmware& firmware = station.firmware();
         if (!ok) {
@@ -490,10 +493,8 @@ bool dockDuringAlignment(const QDir& outDir)
             window->controller()->doAlignment();
             ok = QTest::qWaitFor([&] { return !window->controller()->isAlignmentBusy(); }, 5000) && ok;
         }
-    }
-    QDir::setCurrent(startDir);
-    SensorLibrary::setExtraDirectories(directoriesBefore);
-    return ok;
+        return ok;
+    });
 }
 
 // The certificate of a matching run on an sRGB display with a 120 cd/m² white:
