@@ -379,6 +379,60 @@ cd/m²</translation>
     </message>
 </context>
 <context>
+    <name>ChromaticityDiagram</name>
+    <message>
+        <source>Target</source>
+        <translation>目标</translation>
+    </message>
+    <message>
+        <source>Target white D65</source>
+        <translation>目标白点 D65</translation>
+    </message>
+    <message>
+        <source>Target white x %1, y %2</source>
+        <translation>目标白点 x %1，y %2</translation>
+    </message>
+    <message>
+        <source>Tolerance Δu′v′ %1</source>
+        <translation>容差 Δu′v′ %1</translation>
+    </message>
+    <message>
+        <source>Tolerance Δxy ±%1</source>
+        <translation>容差 Δxy ±%1</translation>
+    </message>
+    <message>
+        <source>Errors drawn %1 times longer</source>
+        <translation>误差按 %1 倍长度绘制</translation>
+    </message>
+    <message>
+        <source>Planckian locus</source>
+        <translation>普朗克轨迹</translation>
+    </message>
+    <message>
+        <source>Daylight locus</source>
+        <translation>日光轨迹</translation>
+    </message>
+    <message>
+        <source>BT.709 / sRGB</source>
+        <translation>BT.709 / sRGB</translation>
+    </message>
+</context>
+<context>
+    <name>ChromaticityDock</name>
+    <message>
+        <source>Chromaticity</source>
+        <translation>色度</translation>
+    </message>
+    <message>
+        <source>Readings during alignment</source>
+        <translation>校准期间的读数</translation>
+    </message>
+    <message>
+        <source>Readings</source>
+        <translation>读数</translation>
+    </message>
+</context>
+<context>
     <name>ChromaticityPlot</name>
     <message>
         <source>Corrected points drawn where they lie.</source>
@@ -399,6 +453,45 @@ cd/m²</translation>
     <message>
         <source>Offset of Δxy %1 as drawn</source>
         <translation>图中 Δxy %1 的偏移</translation>
+    </message>
+</context>
+<context>
+    <name>ChromaticityView</name>
+    <message>
+        <source>CIE 1931 xy</source>
+        <translation>CIE 1931 xy</translation>
+    </message>
+    <message>
+        <source>CIE 1976 u′v′</source>
+        <translation>CIE 1976 u′v′</translation>
+    </message>
+    <message>
+        <source>BT.709 / sRGB gamut</source>
+        <translation>BT.709 / sRGB 色域</translation>
+    </message>
+    <message>
+        <source>DCI-P3 gamut</source>
+        <translation>DCI-P3 色域</translation>
+    </message>
+    <message>
+        <source>BT.2020 gamut</source>
+        <translation>BT.2020 色域</translation>
+    </message>
+    <message>
+        <source>Planckian locus</source>
+        <translation>普朗克轨迹</translation>
+    </message>
+    <message>
+        <source>Daylight locus</source>
+        <translation>日光轨迹</translation>
+    </message>
+    <message>
+        <source>Legend</source>
+        <translation>图例</translation>
+    </message>
+    <message>
+        <source>Fit (double click)</source>
+        <translation>适应内容（双击）</translation>
     </message>
 </context>
 <context>
