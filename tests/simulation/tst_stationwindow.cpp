@@ -245,6 +245,22 @@ void TestStationWindow::finishedRunsAreListed()
     QCOMPARE(int(diagram.points().size()), 1);
     QCOMPARE(runs->item(1)->text(),
              QStringLiteral("Run 2 failed: no reply to MES,1 within 5 s: is alignment switched on?"));
+
+    // A long run keeps the latest of its walk, not all of it.
+    progress.running = true;
+    progress.finished = false;
+    for (int report = 0; report < 600; ++report) {
+        progress.trueWhite = Xyz{{90.0 + report / 100.0, 100.0, 108.0}};
+        window.showProgress(progress);
+    }
+    const std::vector<ChromaticityDiagram::Xy>& latest = diagram.trails().front().points;
+    QCOMPARE(int(latest.size()), 500);
+    const double lastX = 90.0 + 599 / 100.0;
+    const double sum = lastX + 100.0 + 108.0;
+    QCOMPARE(latest.back(), (ChromaticityDiagram::Xy{lastX / sum, 100.0 / sum}));
+    progress.running = false;
+    progress.finished = true;
+    window.showProgress(progress);
     QVERIFY(window.findChild<QPushButton*>(QStringLiteral("alignButton"))->isEnabled());
 }
 
