@@ -213,8 +213,8 @@ StationWindow::StationWindow(SimulatedStation& station_, QWidget* parent)
     auto* whiteLayout = new QVBoxLayout(whiteBox);
     whiteLayout->addWidget(whiteView);
 
-    // The diagram beside the display's figures: below them it would leave the
-    // run list no room, and the window is no taller than it was.
+    // The diagram beside the display's figures: below them it would make the
+    // window taller or leave the run list no room.
     auto* layout = new QGridLayout(this);
     layout->addWidget(deviceBox, 0, 0, 1, 2);
     layout->addWidget(referenceBox, 1, 0, 1, 2);
@@ -265,7 +265,8 @@ void StationWindow::refreshReference()
         const Xyz white = station.world().trueWhite();
         trueErrorLabel->setText(upvpDistance(DisplayModel::whiteError(white)));
         // Another panel on the stand shows another white without a run.
-        noteTrueWhite(white);
+        if (noteTrueWhite(white))
+            showWhites();
     }
 }
 
@@ -324,20 +325,20 @@ void StationWindow::showProgress(const AligningFirmware::Progress& progress)
     showWhites();
 }
 
-void StationWindow::noteTrueWhite(const Xyz& white)
+bool StationWindow::noteTrueWhite(const Xyz& white)
 {
     const DisplayModel::Chromaticity c = DisplayModel::chromaticity(white);
     const ChromaticityDiagram::Xy xy{c.x, c.y};
     // Black (a display at no gain) has no chromaticity.
     if (!std::isfinite(xy[0]) || !std::isfinite(xy[1]) || xy[1] <= 0.0)
-        return;
+        return false;
     // The timer sees the same white most of the time.
     if (!whiteTrail.empty() && whiteTrail.back() == xy)
-        return;
+        return false;
     whiteTrail.push_back(xy);
     while (whiteTrail.size() > kTrailLength)
         whiteTrail.pop_front();
-    showWhites();
+    return true;
 }
 
 void StationWindow::showWhites()

@@ -45,8 +45,9 @@ private slots:
     void chooseTechnology(int index);
 
 private:
-    // Adds the white the display really shows to the diagram's trail.
-    void noteTrueWhite(const Xyz& white);
+    // Adds the white the display really shows to the diagram's trail; false
+    // when it adds nothing (no chromaticity, or the same as the last).
+    bool noteTrueWhite(const Xyz& white);
     void showWhites();
 
     SimulatedStation& station;

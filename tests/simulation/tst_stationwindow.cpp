@@ -332,7 +332,14 @@ void TestStationWindow::choosingATechnologyPutsItOnTheStand()
     const Xyz expected = world.referenceReading();
     // Shown at once, not at the window's next periodic refresh.
     const std::optional<Xyz> shown = shownReading(window);
+    // The new panel's white is where the diagram's white is now.
+    const Xyz white = world.trueWhite();
+    const std::vector<ChromaticityDiagram::Xy> walk =
+        window.findChild<ChromaticityView*>(QStringLiteral("whiteView"))->diagram().trails().at(0).points;
     world.setDisplayTechnology(before);
+    QVERIFY(!walk.empty());
+    const double sum = white[0] + white[1] + white[2];
+    QVERIFY(std::fabs(walk.back()[0] - white[0] / sum) < 1e-12 && std::fabs(walk.back()[1] - white[1] / sum) < 1e-12);
     QCOMPARE(chosen, kind);
     QVERIFY(!sameReading(expected, otherReading));
     QVERIFY2(shown, qPrintable(window.referenceText()));
