@@ -2105,6 +2105,18 @@ Do you want to stop waiting and close the window?</source>
         <source>Put a panel of another technology on the stand: the sensors&apos; errors depend on the spectra it emits</source>
         <translation>换上另一种技术的面板：传感器的误差取决于它发出的光谱</translation>
     </message>
+    <message>
+        <source>True white on the chromaticity diagram</source>
+        <translation>色度图上的真实白点</translation>
+    </message>
+    <message>
+        <source>Run %1</source>
+        <translation>第 %1 次</translation>
+    </message>
+    <message>
+        <source>True white</source>
+        <translation>真实白点</translation>
+    </message>
 </context>
 <context>
     <name>StoredPortSensor</name>

@@ -95,7 +95,7 @@ bool AligningFirmware::startAlignment()
         m_progress.steps = 8;
         m_progress.activity = "starting";
         m_progress.gains = SimulatedWorld::factoryGains();
-        m_progress.trueWhiteError = m_world.trueWhiteError();
+        noteTrueWhite();
     }
     m_thread = std::thread(&AligningFirmware::run, this);
     return true;
@@ -153,6 +153,12 @@ void AligningFirmware::publish()
         observer(copy);
 }
 
+void AligningFirmware::noteTrueWhite()
+{
+    m_progress.trueWhite = m_world.trueWhite();
+    m_progress.trueWhiteError = DisplayModel::whiteError(m_progress.trueWhite);
+}
+
 void AligningFirmware::run()
 {
     publish();
@@ -168,7 +174,7 @@ void AligningFirmware::run()
         m_progress.succeeded = ok;
         m_progress.error = ok ? std::string() : error;
         m_progress.activity = ok ? "aligned" : "failed: " + error;
-        m_progress.trueWhiteError = m_world.trueWhiteError();
+        noteTrueWhite();
         m_changed.notify_all();
     }
     publish();
@@ -180,7 +186,7 @@ void AligningFirmware::applyGains(const Rgb& gains)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_progress.gains = gains;
-        m_progress.trueWhiteError = m_world.trueWhiteError();
+        noteTrueWhite();
     }
     publish();
 }
@@ -304,7 +310,7 @@ bool AligningFirmware::measure(const std::string& name, const Rgb& level, Xyz* t
         ++m_progress.step;
         if (level == kWhite)
             m_progress.toldWhiteError = DisplayModel::whiteError(reading);
-        m_progress.trueWhiteError = m_world.trueWhiteError();
+        noteTrueWhite();
     }
     publish();
     return true;

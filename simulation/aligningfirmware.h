@@ -45,6 +45,7 @@ public:
         std::string error;     // why the last run failed
         double toldWhiteError = 0.0; // u'v' distance of the white it was told from D65
         double trueWhiteError = 0.0; // u'v' distance of the white it really shows from D65
+        Xyz trueWhite{};             // the white it really shows, at full drive with its gains now
     };
 
     explicit AligningFirmware(SimulatedWorld& world);
@@ -76,6 +77,8 @@ private:
     bool measure(const std::string& name, const Rgb& level, Xyz* told, std::string* error);
     bool awaitReply(const std::string& prefix, std::chrono::milliseconds timeout, std::string* line);
     void publish();
+    // Notes the white the display really shows now; m_mutex held.
+    void noteTrueWhite();
 
     SimulatedWorld& m_world;
     mutable std::mutex m_mutex;

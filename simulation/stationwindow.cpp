@@ -1,11 +1,14 @@
 #include "stationwindow.h"
 
+#include "chromaticityview.h"
 #include "simulatedstation.h"
+#include "whitealignment.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,13 +19,66 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 constexpr int kRefreshMs = 200;
+// Enough of the white's walk to see a run's corrections, and a few runs' worth.
+constexpr size_t kTrailLength = 500;
 
 QString upvpDistance(double value)
 {
     return QString::number(value, 'f', 4);
+}
+
+// The least distance from the target the diagram shows: the whites of runs
+// with a corrected sensor stay well within it, and stay apart.
+constexpr double kNearestReach = 0.002;
+
+double distanceUv(const ChromaticityDiagram::Xy& a, const ChromaticityDiagram::Xy& b)
+{
+    const auto ua = ChromaticityDiagram::toUv(a), ub = ChromaticityDiagram::toUv(b);
+    return std::hypot(ua[0] - ub[0], ua[1] - ub[1]);
+}
+
+// The target in the middle, out to the farthest of the runs' whites and the
+// white now. A run's walk starts at the factory white, far off: a view of all
+// of it would shrink the finished whites to one dot on the target.
+void fitAboutTarget(ChromaticityDiagram& d)
+{
+    if (!d.hasTarget()) {
+        d.fitView();
+        return;
+    }
+    const ChromaticityDiagram::Xy target = d.target();
+    double reach = kNearestReach;
+    for (const ChromaticityDiagram::Point& point : d.points())
+        reach = std::max(reach, distanceUv(point.xy, target));
+    for (const ChromaticityDiagram::Trail& trail : d.trails())
+        if (!trail.points.empty())
+            reach = std::max(reach, distanceUv(trail.points.back(), target));
+    // The circle of that reach in u'v', which is an oval in x, y.
+    const ChromaticityDiagram::Xy centreUv = ChromaticityDiagram::toUv(target);
+    const bool uv = d.space() == ChromaticityDiagram::Space::Uv;
+    double left = 0.0, right = 0.0, bottom = 0.0, top = 0.0;
+    for (int i = 0; i < 16; ++i) {
+        const double angle = i * M_PI / 8.0;
+        const ChromaticityDiagram::Xy onUv{centreUv[0] + reach * std::cos(angle),
+                                           centreUv[1] + reach * std::sin(angle)};
+        const ChromaticityDiagram::Xy p = uv ? onUv : ChromaticityDiagram::fromUv(onUv);
+        left = i == 0 ? p[0] : std::min(left, p[0]);
+        right = i == 0 ? p[0] : std::max(right, p[0]);
+        bottom = i == 0 ? p[1] : std::min(bottom, p[1]);
+        top = i == 0 ? p[1] : std::max(top, p[1]);
+    }
+    const double span = std::max(right - left, top - bottom) * 1.15;
+    if (!(span > 0.0) || !std::isfinite(span)) {
+        d.fitView();
+        return;
+    }
+    d.setView(QPointF((left + right) / 2.0, (bottom + top) / 2.0), span);
 }
 
 } // namespace
@@ -143,10 +199,30 @@ StationWindow::StationWindow(SimulatedStation& station_, QWidget* parent)
     displayLayout->addWidget(new QLabel(tr("Alignments:"), displayBox));
     displayLayout->addWidget(runList, 1);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(deviceBox);
-    layout->addWidget(referenceBox);
-    layout->addWidget(displayBox, 1);
+    auto* whiteBox = new QGroupBox(tr("True white on the chromaticity diagram"), this);
+    whiteView = new ChromaticityView(whiteBox);
+    whiteView->setObjectName(QStringLiteral("whiteView"));
+    whiteView->setFitter(fitAboutTarget);
+    whiteView->edit([](ChromaticityDiagram& d) {
+        d.setSpace(ChromaticityDiagram::Space::Uv);
+        // The circle the firmware brings the white it is told into: the true
+        // whites about it show what the sensor's error leaves over.
+        d.setTarget(ChromaticityDiagram::d65(), {ChromaticityDiagram::Tolerance::Shape::CircleUv,
+                                                  WhiteAlignment::kTolerance});
+    });
+    auto* whiteLayout = new QVBoxLayout(whiteBox);
+    whiteLayout->addWidget(whiteView);
+
+    // The diagram beside the display's figures: below them it would make the
+    // window taller or leave the run list no room.
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(deviceBox, 0, 0, 1, 2);
+    layout->addWidget(referenceBox, 1, 0, 1, 2);
+    layout->addWidget(displayBox, 2, 0);
+    layout->addWidget(whiteBox, 2, 1);
+    layout->setRowStretch(2, 1);
+    layout->setColumnStretch(0, 1);
+    layout->setColumnStretch(1, 1);
 
     connect(&station, &SimulatedStation::alignmentProgress, this, &StationWindow::showProgress);
     connect(&refreshTimer, &QTimer::timeout, this, &StationWindow::refreshReference);
@@ -185,8 +261,13 @@ void StationWindow::refreshReference()
         referenceLabel->setText(tr("X %1   Y %2   Z %3").arg(xyz.at(0), xyz.at(1), xyz.at(2)));
     // The firmware's gains and true white change only through an alignment, but
     // a restarted window should show them at once.
-    if (!station.firmware().isAligning())
-        trueErrorLabel->setText(upvpDistance(station.world().trueWhiteError()));
+    if (!station.firmware().isAligning()) {
+        const Xyz white = station.world().trueWhite();
+        trueErrorLabel->setText(upvpDistance(DisplayModel::whiteError(white)));
+        // Another panel on the stand shows another white without a run.
+        if (noteTrueWhite(white))
+            showWhites();
+    }
 }
 
 void StationWindow::chooseTechnology(int index)
@@ -215,6 +296,14 @@ void StationWindow::showProgress(const AligningFirmware::Progress& progress)
                             .arg(QString::number(progress.gains[0], 'f', 4),
                                  QString::number(progress.gains[1], 'f', 4),
                                  QString::number(progress.gains[2], 'f', 4)));
+    if (progress.running && !wasRunning) {
+        // Each run's walk on its own, from where it starts.
+        whiteTrail.clear();
+    }
+    // A finished run seen again (a window opened later) says nothing new, and
+    // its white may be another panel's by now.
+    if (progress.running || wasRunning)
+        noteTrueWhite(progress.trueWhite);
     if (wasRunning && !progress.running && progress.finished) {
         const QString outcome =
             progress.succeeded
@@ -222,8 +311,43 @@ void StationWindow::showProgress(const AligningFirmware::Progress& progress)
                       .arg(runList->count() + 1)
                       .arg(upvpDistance(progress.trueWhiteError), upvpDistance(progress.toldWhiteError))
                 : tr("Run %1 failed: %2").arg(runList->count() + 1).arg(QString::fromStdString(progress.error));
+        if (progress.succeeded) {
+            const DisplayModel::Chromaticity xy = DisplayModel::chromaticity(progress.trueWhite);
+            ChromaticityDiagram::Point point;
+            point.xy = {xy.x, xy.y};
+            point.label = tr("Run %1").arg(runList->count() + 1);
+            runWhites.push_back(point);
+        }
         runList->addItem(outcome);
         runList->scrollToBottom();
     }
     wasRunning = progress.running;
+    showWhites();
+}
+
+bool StationWindow::noteTrueWhite(const Xyz& white)
+{
+    const DisplayModel::Chromaticity c = DisplayModel::chromaticity(white);
+    const ChromaticityDiagram::Xy xy{c.x, c.y};
+    // Black (a display at no gain) has no chromaticity.
+    if (!std::isfinite(xy[0]) || !std::isfinite(xy[1]) || xy[1] <= 0.0)
+        return false;
+    // The timer sees the same white most of the time.
+    if (!whiteTrail.empty() && whiteTrail.back() == xy)
+        return false;
+    whiteTrail.push_back(xy);
+    while (whiteTrail.size() > kTrailLength)
+        whiteTrail.pop_front();
+    return true;
+}
+
+void StationWindow::showWhites()
+{
+    ChromaticityDiagram::Trail trail;
+    trail.points.assign(whiteTrail.begin(), whiteTrail.end());
+    trail.label = tr("True white");
+    whiteView->edit([&](ChromaticityDiagram& d) {
+        d.setTrails({trail});
+        d.setPoints(runWhites);
+    });
 }

@@ -2,6 +2,7 @@
 // reading as it is pasted into the calibrate dialog, and the display's runs.
 #include "application.h"
 #include "calibratedialog.h"
+#include "chromaticityview.h"
 #include "mainwindow.h"
 #include "measure.h"
 #include "modaldialog.h"
@@ -12,6 +13,7 @@
 #include "sensortable.h"
 #include "simulatedstation.h"
 #include "stationwindow.h"
+#include "whitealignment.h"
 
 #include "filecontents.h"
 
@@ -187,11 +189,20 @@ void TestStationWindow::finishedRunsAreListed()
 {
     StationWindow window(*station);
     auto* runs = window.findChild<QListWidget*>(QStringLiteral("runList"));
+    auto* view = window.findChild<ChromaticityView*>(QStringLiteral("whiteView"));
+    QVERIFY(view);
+    const ChromaticityDiagram& diagram = view->diagram();
+    QVERIFY(diagram.hasTarget());
+    QCOMPARE(diagram.target(), (ChromaticityDiagram::Xy{0.3127, 0.3290}));
+    QCOMPARE(diagram.tolerance().shape, ChromaticityDiagram::Tolerance::Shape::CircleUv);
+    QCOMPARE(diagram.tolerance().size, WhiteAlignment::kTolerance);
     AligningFirmware::Progress progress;
     progress.running = true;
     progress.steps = 8;
+    progress.trueWhite = Xyz{{96.0, 100.0, 104.0}};
     window.showProgress(progress);
     QCOMPARE(runs->count(), 0);
+    QVERIFY(diagram.points().empty());
     QVERIFY(!window.findChild<QPushButton*>(QStringLiteral("alignButton"))->isEnabled());
 
     progress.running = false;
@@ -200,23 +211,56 @@ void TestStationWindow::finishedRunsAreListed()
     progress.step = 8;
     progress.trueWhiteError = 0.0045;
     progress.toldWhiteError = 0.0001;
+    progress.trueWhite = Xyz{{95.0, 100.0, 108.0}};
     window.showProgress(progress);
     QCOMPARE(runs->count(), 1);
+    // The run's white where it ended, and the walk that led there.
+    QCOMPARE(int(diagram.points().size()), 1);
+    QCOMPARE(diagram.points().front().label, QStringLiteral("Run 1"));
+    QCOMPARE(diagram.points().front().xy, (ChromaticityDiagram::Xy{95.0 / 303.0, 100.0 / 303.0}));
+    QCOMPARE(int(diagram.trails().size()), 1);
+    const std::vector<ChromaticityDiagram::Xy> walk = diagram.trails().front().points;
+    QCOMPARE(int(walk.size()), 2);
+    QCOMPARE(walk.front(), (ChromaticityDiagram::Xy{0.32, 100.0 / 300.0}));
+    QCOMPARE(walk.back(), diagram.points().front().xy);
     QCOMPARE(runs->item(0)->text(), QStringLiteral("Run 1: true white error 0.0045, as measured 0.0001"));
     QCOMPARE(window.findChild<QLabel*>(QStringLiteral("trueErrorLabel"))->text(), QStringLiteral("0.0045"));
     // The same finished state again (a late repeat) is not a second run.
     window.showProgress(progress);
     QCOMPARE(runs->count(), 1);
+    QCOMPARE(int(diagram.points().size()), 1);
 
     progress.running = true;
+    progress.trueWhite = Xyz{{94.0, 100.0, 110.0}};
     window.showProgress(progress);
+    // A new run's walk starts afresh.
+    QCOMPARE(diagram.trails().front().points,
+             (std::vector<ChromaticityDiagram::Xy>{{94.0 / 304.0, 100.0 / 304.0}}));
     progress.running = false;
     progress.succeeded = false;
     progress.error = "no reply to MES,1 within 5 s: is alignment switched on?";
     window.showProgress(progress);
     QCOMPARE(runs->count(), 2);
+    // A failed run left no white of its own.
+    QCOMPARE(int(diagram.points().size()), 1);
     QCOMPARE(runs->item(1)->text(),
              QStringLiteral("Run 2 failed: no reply to MES,1 within 5 s: is alignment switched on?"));
+
+    // A long run keeps the latest of its walk, not all of it.
+    progress.running = true;
+    progress.finished = false;
+    for (int report = 0; report < 600; ++report) {
+        progress.trueWhite = Xyz{{90.0 + report / 100.0, 100.0, 108.0}};
+        window.showProgress(progress);
+    }
+    const std::vector<ChromaticityDiagram::Xy>& latest = diagram.trails().front().points;
+    QCOMPARE(int(latest.size()), 500);
+    const double lastX = 90.0 + 599 / 100.0;
+    const double sum = lastX + 100.0 + 108.0;
+    QCOMPARE(latest.back(), (ChromaticityDiagram::Xy{lastX / sum, 100.0 / sum}));
+    progress.running = false;
+    progress.finished = true;
+    window.showProgress(progress);
     QVERIFY(window.findChild<QPushButton*>(QStringLiteral("alignButton"))->isEnabled());
 }
 
@@ -288,7 +332,14 @@ void TestStationWindow::choosingATechnologyPutsItOnTheStand()
     const Xyz expected = world.referenceReading();
     // Shown at once, not at the window's next periodic refresh.
     const std::optional<Xyz> shown = shownReading(window);
+    // The new panel's white is where the diagram's white is now.
+    const Xyz white = world.trueWhite();
+    const std::vector<ChromaticityDiagram::Xy> walk =
+        window.findChild<ChromaticityView*>(QStringLiteral("whiteView"))->diagram().trails().at(0).points;
     world.setDisplayTechnology(before);
+    QVERIFY(!walk.empty());
+    const double sum = white[0] + white[1] + white[2];
+    QVERIFY(std::fabs(walk.back()[0] - white[0] / sum) < 1e-12 && std::fabs(walk.back()[1] - white[1] / sum) < 1e-12);
     QCOMPARE(chosen, kind);
     QVERIFY(!sameReading(expected, otherReading));
     QVERIFY2(shown, qPrintable(window.referenceText()));

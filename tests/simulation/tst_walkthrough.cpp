@@ -4,18 +4,22 @@
 // dialog, the same alignment puts its white on target, and the profile brings
 // the matrix back after a restart.
 #include "application.h"
+#include "chromaticityview.h"
 #include "mismatchcheck.h"
 #include "portlister.h"
 #include "recordingmessenger.h"
 #include "screenpatchwatcher.h"
 #include "sensorlibrary.h"
 #include "simulatedstation.h"
+#include "stationwindow.h"
 #include "walkthrough.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 
@@ -24,6 +28,17 @@ namespace {
 using Instrument = SimulatedWorld::Instrument;
 using MismatchCheck::predictedUncorrectedError;
 using MismatchCheck::residual;
+
+// Distance in u'v' between two x, y chromaticities.
+double deltaUv(const ChromaticityDiagram::Xy& a, const ChromaticityDiagram::Xy& b)
+{
+    const auto uv = [](const ChromaticityDiagram::Xy& xy) {
+        const double d = -2.0 * xy[0] + 12.0 * xy[1] + 3.0;
+        return std::array<double, 2>{4.0 * xy[0] / d, 9.0 * xy[1] / d};
+    };
+    const auto p = uv(a), q = uv(b);
+    return std::hypot(p[0] - q[0], p[1] - q[1]);
+}
 
 } // namespace
 
@@ -91,13 +106,66 @@ void TestWalkthrough::wholeJob()
     messages->clear();
     story.clear();
 
+    // Open from the start, so it sees every run.
+    StationWindow stationWindow(*station);
+    stationWindow.show();
     Walkthrough walkthrough(*station);
+    walkthrough.setStationWindow(&stationWindow);
     walkthrough.setProfileName(QStringLiteral("line-%1").arg(instrument));
     walkthrough.setPrinter([this](const QString& line) { story << line; });
     const bool ok = walkthrough.run(sensor);
     QVERIFY2(ok, qPrintable(walkthrough.failure() + QLatin1Char('\n') + story.join(QLatin1Char('\n'))));
     QVERIFY2(messages->shown().isEmpty(), qPrintable(messages->shown().value(0).text));
     const Walkthrough::Figures& figures = walkthrough.figures();
+
+    // The station's diagram: a point per run where the display's true white
+    // ended, the last where the world's display shows it now, against D65.
+    const auto* view = stationWindow.findChild<ChromaticityView*>(QStringLiteral("whiteView"));
+    QVERIFY(view);
+    const ChromaticityDiagram& diagram = view->diagram();
+    QTRY_COMPARE_WITH_TIMEOUT(int(diagram.points().size()), 3, 5000);
+    const Xyz white = station->world().trueWhite();
+    const double sum = white[0] + white[1] + white[2];
+    const ChromaticityDiagram::Xy now{white[0] / sum, white[1] / sum};
+    const double d65Error = deltaUv(now, ChromaticityDiagram::Xy{0.3127, 0.3290});
+    QVERIFY2(std::fabs(d65Error - station->world().trueWhiteError()) < 1e-9, qPrintable(QString::number(d65Error)));
+    const double errors[] = {figures.identityWhiteError, figures.correctedWhiteError, figures.reopenedWhiteError};
+    for (int run = 0; run < 3; ++run) {
+        const ChromaticityDiagram::Point& point = diagram.points()[size_t(run)];
+        QCOMPARE(point.label, QStringLiteral("Run %1").arg(run + 1));
+        const double error = deltaUv(point.xy, diagram.target());
+        QVERIFY2(std::fabs(error - errors[run]) < 1e-9, qPrintable(QStringLiteral("run %1: %2 vs %3")
+                                                                        .arg(run + 1)
+                                                                        .arg(error)
+                                                                        .arg(errors[run])));
+    }
+    QVERIFY(deltaUv(diagram.points().back().xy, now) < 1e-9);
+    QCOMPARE(diagram.target(), (ChromaticityDiagram::Xy{0.3127, 0.3290}));
+    // The view follows them: all in the frame, close enough to tell apart
+    // whites a few thousandths from the target.
+    QVERIFY(view->followsContent());
+    QCOMPARE(diagram.space(), ChromaticityDiagram::Space::Uv);
+    const QRectF frame = view->plotFrame();
+    double farthest = 0.0;
+    for (const ChromaticityDiagram::Point& point : diagram.points()) {
+        QVERIFY2(frame.contains(diagram.map(point.xy, frame)), qPrintable(point.label));
+        farthest = std::max(farthest, deltaUv(point.xy, diagram.target()));
+    }
+    QVERIFY(frame.contains(diagram.map(diagram.target(), frame)));
+    QVERIFY2(diagram.span() <= 6.0 * std::max(farthest, 0.002),
+             qPrintable(QStringLiteral("span %1 for whites up to %2 away").arg(diagram.span()).arg(farthest)));
+
+    // The last run's walk: from where the run before left the white, by the
+    // factory white, to where it is now.
+    const std::vector<ChromaticityDiagram::Xy>& walk = diagram.trails().at(0).points;
+    QVERIFY(walk.size() >= 3);
+    QVERIFY(deltaUv(walk.front(), diagram.points()[1].xy) < 1e-9);
+    QVERIFY(deltaUv(walk.back(), now) < 1e-9);
+    const Xyz factory = station->world().display().emitted(Rgb{{1.0, 1.0, 1.0}});
+    const ChromaticityDiagram::Xy factoryXy{factory[0] / (factory[0] + factory[1] + factory[2]),
+                                            factory[1] / (factory[0] + factory[1] + factory[2])};
+    QVERIFY(std::any_of(walk.begin(), walk.end(),
+                        [&](const ChromaticityDiagram::Xy& xy) { return deltaUv(xy, factoryXy) < 1e-9; }));
 
     // The run itself refuses figures out of their bounds. Uncorrected, the
     // display takes on the sensor's own error: where this sensor's mismatch
