@@ -223,6 +223,8 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
     auto* diagramPane = new QWidget(this);
     m_diagramLabel = new QLabel(diagramPane);
     m_diagramLabel->setObjectName(QStringLiteral("diagramLabel"));
+    // Long method names wrap rather than widen the pane.
+    m_diagramLabel->setWordWrap(true);
     m_diagram = new ChromaticityView(diagramPane);
     m_diagram->setObjectName(QStringLiteral("matchingDiagram"));
     auto* diagramLayout = new QVBoxLayout(diagramPane);
@@ -243,7 +245,7 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
     splitter->addWidget(diagramPane);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
-    splitter->setSizes({780, 420});
+    splitter->setSizes({840, 360});
 
     m_resultLabel = new QLabel(this);
     m_resultLabel->setObjectName(QStringLiteral("resultLabel"));
