@@ -117,7 +117,7 @@ QRectF ChromaticityPlot::frame(const QRectF& area, double fontSize)
 
 QRectF ChromaticityPlot::areaFor(const QPointF& topLeft, double side, double fontSize)
 {
-    // The diagram's margins, found from the frame of an area of no size.
+    // The diagram's margins: what its frame leaves out of a large area.
     const QRectF none = ChromaticityDiagram::frame(QRectF(0, 0, 1e6, 1e6), fontSize);
     return QRectF(topLeft, QSizeF(side + 1e6 - none.width(), side + 1e6 - none.height()));
 }
