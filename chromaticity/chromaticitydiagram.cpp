@@ -591,21 +591,7 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
         const QPointF to = map({v.from[0] + m_vectorScale * (v.to[0] - v.from[0]),
                                 v.from[1] + m_vectorScale * (v.to[1] - v.from[1])},
                                box);
-        painter.setPen(QPen(kVectorColour, hairline * 1.3));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawLine(from, to);
-        const QPointF along = to - from;
-        const double length = std::hypot(along.x(), along.y());
-        if (length > fontSize * 0.3) {
-            const QPointF unit = along / length, normal(-unit.y(), unit.x());
-            const double head = std::min(fontSize * 0.5, length * 0.5);
-            painter.setBrush(kVectorColour);
-            painter.drawPolygon(QPolygonF() << to << to - unit * head + normal * head * 0.45
-                                            << to - unit * head - normal * head * 0.45);
-        }
-        painter.setPen(QPen(QColor(0x1f, 0x4e, 0x99), hairline * 1.3));
-        painter.setBrush(Qt::white);
-        painter.drawEllipse(from, fontSize * 0.22, fontSize * 0.22);
+        paintVector(painter, from, to, fontSize);
     }
 
     for (const Point& p : m_points) {
@@ -664,6 +650,26 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
     painter.drawText(QRectF(area.left(), box.top(), fontSize * 1.2, box.height()), Qt::AlignLeft | Qt::AlignVCenter,
                      xy ? QStringLiteral("y") : QStringLiteral("v\u2032"));
     painter.restore();
+}
+
+void ChromaticityDiagram::paintVector(QPainter& painter, const QPointF& from, const QPointF& to, double fontSize)
+{
+    const double hairline = std::max(1.0, fontSize * 0.08);
+    const QPointF along = to - from;
+    const double length = std::hypot(along.x(), along.y());
+    painter.setPen(QPen(kVectorColour, hairline * 1.3));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawLine(from, to);
+    if (length > fontSize * 0.3) {
+        const QPointF unit = along / length, normal(-unit.y(), unit.x());
+        const double head = std::min(fontSize * 0.5, length * 0.5);
+        painter.setBrush(kVectorColour);
+        painter.drawPolygon(QPolygonF() << to << to - unit * head + normal * head * 0.45
+                                        << to - unit * head - normal * head * 0.45);
+    }
+    painter.setPen(QPen(QColor(0x1f, 0x4e, 0x99), hairline * 1.3));
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(from, fontSize * 0.22, fontSize * 0.22);
 }
 
 void ChromaticityDiagram::paintLegend(QPainter& painter, const QRectF& box, double fontSize) const

@@ -123,6 +123,10 @@ public:
 
     // The whole diagram in frame(area, fontSize), sizes in the painter's units.
     void paint(QPainter& painter, const QRectF& area, double fontSize) const;
+    // An error vector as the diagram draws it, from a ring at from to an
+    // arrowhead at to; the ring alone when they coincide. For a legend drawn
+    // beside the diagram to show the same mark.
+    static void paintVector(QPainter& painter, const QPointF& from, const QPointF& to, double fontSize);
 
     // The chromaticity conversions the diagram draws with.
     static Xy toUv(const Xy& xy);

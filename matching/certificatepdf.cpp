@@ -264,12 +264,27 @@ CertificatePdf::Table CertificatePdf::patchTable(const Certificate& certificate,
 
 ChromaticityPlot CertificatePdf::plot(const Certificate& certificate)
 {
-    std::vector<ChromaticityPlot::Pair> pairs;
-    if (const Certificate::MethodResult* method = certificate.method(certificate.recommended())) {
-        for (const Certificate::PatchFigures& f : method->patches)
-            pairs.push_back({{f.referenceXyY[0], f.referenceXyY[1]}, {f.correctedXyY[0], f.correctedXyY[1]}});
-    }
-    return ChromaticityPlot(pairs);
+    return ChromaticityPlot::ofMethod(certificate.method(certificate.recommended()));
+}
+
+QRectF CertificatePdf::plotArea(const Certificate& certificate, const Heading& heading)
+{
+    const QSizeF size = pageSize();
+    const double width = size.width() - 2 * kMargin;
+    const double section = kSectionFont * 1.7;
+    // Below the title, the heading, the rule, the methods and the diagram's title.
+    const double headingHeight = std::max(double(headingLines(certificate, heading).size()) * kBody * 1.5, 48.0);
+    const double y = kTop + 30.0 + headingHeight + 10.0 + 6.0 + section + tableHeight(methodTable(certificate), kMethodFont)
+                     + 8.0 + section;
+    const double patchTop = size.height() - kBottom - section - tableHeight(patchTable(certificate), kPatchFont);
+    // As large as the height left allows, beside room for the legend; the
+    // patches follow at once when the width bounds it.
+    const double widest = width * 0.72;
+    const QRectF bounded = ChromaticityPlot::frame(QRectF(0, 0, widest, 1e6), kPlotFont);
+    const double plotHeight = std::max(120.0, std::min(patchTop - y - 8.0, bounded.bottom() + kPlotFont * 3.0));
+    const QRectF unbounded = ChromaticityPlot::frame(QRectF(0, 0, 1e6, plotHeight), kPlotFont);
+    const double plotWidth = std::min(widest, unbounded.right() + kPlotFont * 1.2);
+    return QRectF(kMargin, y, plotWidth, plotHeight);
 }
 
 QSizeF CertificatePdf::pageSize()
@@ -337,21 +352,13 @@ void CertificatePdf::paint(QPainter& painter, const QRectF& page, const Certific
     const double patchTop = size.height() - kBottom - patchBlock;
 
     y += drawSection(painter, left, y, width, tr("Chromaticity, CIE 1931 x, y: %1 correction").arg(method));
-    const double plotFont = 7.5;
-    // As large as the height left allows, beside room for the legend; the
-    // patches follow at once when the width bounds it.
-    const double widest = width * 0.72;
-    const QRectF bounded = ChromaticityPlot::frame(QRectF(0, 0, widest, 1e6), plotFont);
-    const double plotHeight = std::max(120.0, std::min(patchTop - y - 8.0, bounded.bottom() + plotFont * 3.0));
-    const QRectF unbounded = ChromaticityPlot::frame(QRectF(0, 0, 1e6, plotHeight), plotFont);
-    const double plotWidth = std::min(widest, unbounded.right() + plotFont * 1.2);
-    const QRectF plotArea(left, y, plotWidth, plotHeight);
+    const QRectF plotArea = CertificatePdf::plotArea(certificate, heading);
     const ChromaticityPlot diagram = plot(certificate);
-    diagram.paint(painter, plotArea, plotFont);
-    const QRectF frame = ChromaticityPlot::frame(plotArea, plotFont);
+    diagram.paint(painter, plotArea, kPlotFont);
+    const QRectF frame = ChromaticityPlot::frame(plotArea, kPlotFont);
     const double legendLeft = frame.right() + 16.0;
     diagram.paintLegend(painter, QRectF(legendLeft, frame.top() + 4.0, left + width - legendLeft, frame.height()),
-                        frame, plotFont);
+                        frame, kPlotFont);
 
     double py = std::min(patchTop, plotArea.bottom() + 8.0);
     py += drawSection(painter, left, py, width, tr("Patches: %1 correction").arg(method));

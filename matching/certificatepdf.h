@@ -62,6 +62,10 @@ public:
     static Table patchTable(const Certificate& certificate, int maxRows = kMaxPatchRows);
     // Each of the recommended method's patches, reference and corrected.
     static ChromaticityPlot plot(const Certificate& certificate);
+    // Where the diagram is drawn on the page, in points, in letters of kPlotFont;
+    // its frame is ChromaticityPlot::frame of it.
+    static QRectF plotArea(const Certificate& certificate, const Heading& heading);
+    static constexpr double kPlotFont = 7.5;
 
     // A4 in points.
     static QSizeF pageSize();

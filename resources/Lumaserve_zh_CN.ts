@@ -1576,6 +1576,18 @@ Do you want to stop waiting and close the window?</source>
 <context>
     <name>SensorMatchingDialog</name>
     <message>
+        <source>Chromaticity errors: none yet</source>
+        <translation>色度误差：尚无</translation>
+    </message>
+    <message>
+        <source>Chromaticity errors: %1</source>
+        <translation>色度误差：%1</translation>
+    </message>
+    <message>
+        <source>Chromaticity errors: %1, drawn %2 times longer</source>
+        <translation>色度误差：%1，按 %2 倍长度绘制</translation>
+    </message>
+    <message>
         <source>Sensor matching</source>
         <translation>传感器匹配</translation>
     </message>

@@ -3,6 +3,8 @@
 #include "alignmentprofile.h"
 #include "certificate.h"
 #include "certificatefiles.h"
+#include "chromaticityplot.h"
+#include "chromaticityview.h"
 #include "commandpatchsource.h"
 #include "csensor.h"
 #include "dialogprovider.h"
@@ -33,6 +35,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -214,6 +217,36 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
         m_methodTable->setFixedHeight(m_methodTable->horizontalHeader()->sizeHint().height() + rows * rowHeight
                                       + 2 * m_methodTable->frameWidth());
     }
+    m_methodTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Beside the patches, the errors of a method: a glance shows whether they
+    // point one way (a sensor the method could not straighten) or scatter.
+    auto* diagramPane = new QWidget(this);
+    m_diagramLabel = new QLabel(diagramPane);
+    m_diagramLabel->setObjectName(QStringLiteral("diagramLabel"));
+    // Long method names wrap rather than widen the pane.
+    m_diagramLabel->setWordWrap(true);
+    m_diagram = new ChromaticityView(diagramPane);
+    m_diagram->setObjectName(QStringLiteral("matchingDiagram"));
+    auto* diagramLayout = new QVBoxLayout(diagramPane);
+    diagramLayout->setContentsMargins(0, 0, 0, 0);
+    diagramLayout->addWidget(m_diagramLabel);
+    diagramLayout->addWidget(m_diagram, 1);
+    // The diagram beside both tables, the method table's choice next to the
+    // errors it shows; beside the patch table alone it would be a strip.
+    auto* tablePane = new QWidget(this);
+    auto* tableLayout = new QVBoxLayout(tablePane);
+    tableLayout->setContentsMargins(0, 0, 0, 0);
+    tableLayout->addWidget(m_patchTable, 1);
+    tableLayout->addWidget(m_methodTable);
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("tableSplitter"));
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(tablePane);
+    splitter->addWidget(diagramPane);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    splitter->setSizes({840, 360});
+
     m_resultLabel = new QLabel(this);
     m_resultLabel->setObjectName(QStringLiteral("resultLabel"));
     m_resultLabel->setWordWrap(true);
@@ -242,8 +275,7 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(instruments);
     layout->addWidget(runGroup);
-    layout->addWidget(m_patchTable, 1);
-    layout->addWidget(m_methodTable);
+    layout->addWidget(splitter, 1);
     layout->addWidget(m_resultLabel);
     layout->addLayout(buttons);
 
@@ -270,6 +302,7 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
         if (!dir.isEmpty())
             m_outputEdit->setText(QDir::toNativeSeparators(dir));
     });
+    connect(m_methodTable, &QTableWidget::itemSelectionChanged, this, &SensorMatchingDialog::showMethodDiagram);
     connect(m_startButton, &QPushButton::clicked, this, &SensorMatchingDialog::start);
     connect(m_cancelButton, &QPushButton::clicked, this, &SensorMatchingDialog::cancel);
     connect(m_saveButton, &QPushButton::clicked, this, &SensorMatchingDialog::saveProfile);
@@ -282,7 +315,8 @@ SensorMatchingDialog::SensorMatchingDialog(Measure* measure, QWidget* parent)
     sourceChosen();
     setRunning(false);
     fillPatchTable(PatchSet::defaultSet().patches());
-    resize(860, 900);
+    showMethodDiagram();
+    resize(1200, 900);
 }
 
 SensorMatchingDialog::~SensorMatchingDialog()
@@ -563,6 +597,7 @@ void SensorMatchingDialog::start()
     connect(m_run.get(), &MatchingRun::patchFinished, this, &SensorMatchingDialog::showPatchFinished);
     connect(m_run.get(), &MatchingRun::certificateUpdated, this, &SensorMatchingDialog::showCertificate);
     connect(m_run.get(), &MatchingRun::finished, this, &SensorMatchingDialog::runEnded);
+    showMethodDiagram();
     if (!m_run->start()) {
         Messenger::warning(this, tr("Sensor matching"), tr("The run did not start."));
         m_run.reset();
@@ -717,6 +752,29 @@ void SensorMatchingDialog::showCertificate()
             m_methodTable->setItem(row, column, item);
         }
     }
+    showMethodDiagram();
+}
+
+void SensorMatchingDialog::showMethodDiagram()
+{
+    const std::optional<Certificate> certificate = m_run ? m_run->certificate() : std::nullopt;
+    QString name;
+    const QList<QTableWidgetItem*> chosen = m_methodTable->selectedItems();
+    if (!chosen.isEmpty() && m_methodTable->item(chosen.first()->row(), MethodName))
+        name = m_methodTable->item(chosen.first()->row(), MethodName)->text();
+    else if (certificate)
+        name = certificate->recommended();
+    const Certificate::MethodResult* method = certificate ? certificate->method(name) : nullptr;
+    const ChromaticityPlot plot = ChromaticityPlot::ofMethod(method);
+    m_diagram->edit([&plot](ChromaticityDiagram& diagram) { plot.apply(diagram); });
+    // The factor said here too: the diagram's own legend gives way on a small one.
+    if (!method)
+        m_diagramLabel->setText(tr("Chromaticity errors: none yet"));
+    else if (plot.magnification() > 1.0)
+        m_diagramLabel->setText(tr("Chromaticity errors: %1, drawn %2 times longer")
+                                    .arg(method->name, QString::number(plot.magnification(), 'g', 4)));
+    else
+        m_diagramLabel->setText(tr("Chromaticity errors: %1").arg(method->name));
 }
 
 void SensorMatchingDialog::runEnded(MatchingRun::Outcome outcome, const QString& error)

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+class ChromaticityView;
 class Measure;
 class QCheckBox;
 class QComboBox;
@@ -95,6 +96,9 @@ private:
     void showReadingTaken(int index, int sensorAccepted, int referenceAccepted, int taken);
     void showPatchFinished(int index);
     void showCertificate();
+    // The errors of the method chosen in the method table, or of the
+    // recommended one, on the diagram.
+    void showMethodDiagram();
     void runEnded(MatchingRun::Outcome outcome, const QString& error);
     void askOperator(const MatchingPatch& patch);
     void closePrompt();
@@ -120,6 +124,8 @@ private:
     QTableWidget* m_patchTable = nullptr;
     QTableWidget* m_methodTable = nullptr;
     QLabel* m_resultLabel = nullptr;
+    QLabel* m_diagramLabel = nullptr;
+    ChromaticityView* m_diagram = nullptr;
     QPushButton* m_startButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
     QPushButton* m_saveButton = nullptr;

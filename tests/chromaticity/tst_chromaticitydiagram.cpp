@@ -129,6 +129,9 @@ private slots:
     void unreadableInputIsLeftOut();
     void gridStaysReadableAtEveryZoom();
     void readingsAreNamedBeforeTheLoci();
+    void vectorRunsFromItsRingToItsLengthenedHead_data();
+    void vectorRunsFromItsRingToItsLengthenedHead();
+    void vectorDrawnAloneMatchesTheDiagrams();
 };
 
 void TestChromaticityDiagram::pointLandsOnItsPixel_data()
@@ -419,6 +422,76 @@ void TestChromaticityDiagram::readingsAreNamedBeforeTheLoci()
     }
     QVERIFY2(black > 20, qPrintable(QStringLiteral("the reading's name is missing (%1 dark pixels)").arg(black)));
     QVERIFY2(brown < black / 4, "a temperature is written over the reading's name");
+void TestChromaticityDiagram::vectorRunsFromItsRingToItsLengthenedHead_data()
+{
+    QTest::addColumn<int>("space");
+    QTest::addColumn<double>("scale");
+
+    QTest::newRow("x, y as it lies") << int(Space::Xy) << 1.0;
+    QTest::newRow("x, y lengthened") << int(Space::Xy) << 20.0;
+    QTest::newRow("u'v' lengthened") << int(Space::Uv) << 20.0;
+}
+
+// An error of a few thousandths, drawn from a ring on the reference to an
+// arrowhead where the error, lengthened by the scale, ends.
+void TestChromaticityDiagram::vectorRunsFromItsRingToItsLengthenedHead()
+{
+    QFETCH(int, space);
+    QFETCH(double, scale);
+    const Space shown = Space(space);
+    ChromaticityDiagram diagram = bare(shown);
+    const Xy from{0.3127, 0.3290};
+    const Xy to{0.3127 + 0.005, 0.3290 - 0.0025};
+    const Xy tipXy{from[0] + scale * (to[0] - from[0]), from[1] + scale * (to[1] - from[1])};
+    const Xy centreXy{0.3127 + 0.04, 0.3290 - 0.02};
+    const Xy centre = shown == Space::Xy ? centreXy : uv(centreXy);
+    const double span = shown == Space::Xy ? 0.2 : 0.14;
+    diagram.setView(QPointF(centre[0], centre[1]), span);
+    diagram.setVectors({{from, to, QString()}});
+    diagram.setVectorScale(scale);
+    const QImage image = render(diagram);
+
+    const auto inSpace = [shown](const Xy& xy) { return shown == Space::Xy ? xy : uv(xy); };
+    const QPointF ring = expectedPixel(inSpace(from), QPointF(centre[0], centre[1]), span);
+    const QPointF tip = expectedPixel(inSpace(tipXy), QPointF(centre[0], centre[1]), span);
+    const auto blue = [](QRgb c) { return qBlue(c) > qRed(c) + 60; };
+    const auto red = [](QRgb c) { return qRed(c) > 150 && qGreen(c) < 100 && qBlue(c) < 100; };
+    QVERIFY2(anyPixelNear(image, ring, 0.22 * kFont + 2.0, blue), "no ring on the reference");
+    const double length = QLineF(ring, tip).length();
+    // Even as it lies the error stands out of its ring.
+    QVERIFY(length > kFont);
+    const QPointF back = (ring - tip) / length;
+    // The head fills just behind the tip and ends at it.
+    QVERIFY2(anyPixelNear(image, tip + back * (0.15 * kFont), 0.1 * kFont, red), "no arrowhead at the tip");
+    QVERIFY2(!anyPixelNear(image, tip - back * (0.25 * kFont), 0.1 * kFont, red), "the arrow runs past its tip");
+}
+
+// A legend beside the diagram draws its sample with the same call the
+// diagram draws its vectors with: the two must come out alike.
+void TestChromaticityDiagram::vectorDrawnAloneMatchesTheDiagrams()
+{
+    ChromaticityDiagram diagram = bare(Space::Xy);
+    diagram.setView(QPointF(0.33, 0.33), 0.1);
+    const QRectF frame = ChromaticityDiagram::frame(kArea, kFont);
+    const Xy from{0.32, 0.33}, to{0.3225, 0.334};
+    diagram.setVectorScale(10.0);
+    QImage alone = render(diagram);
+    {
+        QPainter painter(&alone);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setClipRect(frame);
+        ChromaticityDiagram::paintVector(painter, diagram.map(from, frame),
+                                         diagram.map({from[0] + 10.0 * (to[0] - from[0]), from[1] + 10.0 * (to[1] - from[1])},
+                                                     frame),
+                                         kFont);
+    }
+    diagram.setVectors({{from, to, QString()}});
+    const QImage drawn = render(diagram);
+    int differing = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x)
+            differing += drawn.pixel(x, y) != alone.pixel(x, y);
+    QVERIFY2(differing == 0, qPrintable(QStringLiteral("%1 pixels differ").arg(differing)));
 }
 
 QTEST_MAIN(TestChromaticityDiagram)

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace {
@@ -40,19 +41,6 @@ std::vector<MatchingSample> manyPatches(int extra)
     return out;
 }
 
-// Crossing number: whether p lies inside the closed polygon.
-bool inside(const std::vector<ChromaticityPlot::Xy>& polygon, const ChromaticityPlot::Xy& p)
-{
-    bool in = false;
-    for (std::size_t i = 0, j = polygon.size() - 1; i < polygon.size(); j = i++) {
-        const auto& a = polygon[i];
-        const auto& b = polygon[j];
-        if ((a[1] > p[1]) != (b[1] > p[1]) && p[0] < (b[0] - a[0]) * (p[1] - a[1]) / (b[1] - a[1]) + a[0])
-            in = !in;
-    }
-    return in;
-}
-
 double number(const QString& text, bool* ok)
 {
     return QLocale::c().toDouble(text, ok);
@@ -74,9 +62,10 @@ private slots:
     void patchTableLeavesOutWhatDoesNotFit();
     void numbersUseADecimalPointUnderAGermanLocale();
     void exactCorrectionShowsNoughtsWithoutSign();
-    void locusEnclosesTheDisplaysColours();
     void plotShowsEveryPairInsideTheFrameAndApart_data();
     void plotShowsEveryPairInsideTheFrameAndApart();
+    void pageShowsEachPatchWhereItsFiguresSay_data();
+    void pageShowsEachPatchWhereItsFiguresSay();
     void pdfIsOnePage_data();
     void pdfIsOnePage();
     void pageDrawsTheVerdictInItsColour_data();
@@ -294,28 +283,6 @@ void TestCertificatePdf::exactCorrectionShowsNoughtsWithoutSign()
     }
 }
 
-void TestCertificatePdf::locusEnclosesTheDisplaysColours()
-{
-    const auto& locus = ChromaticityPlot::spectrumLocus();
-    QCOMPARE(int(locus.size()), (700 - 380) / 5 + 1);
-    for (const auto& p : locus)
-        QVERIFY(p[0] >= 0.0 && p[1] >= 0.0 && p[0] + p[1] <= 1.0 + 1e-9);
-    // Every colour a display makes lies within, the equal-energy white too;
-    // colours no light has lie outside.
-    for (const MatchingSample& s : manyPatches(20))
-        QVERIFY2(inside(locus, MatchingFixtures::xy(s.reference)), qPrintable(s.name));
-    QVERIFY(inside(locus, {1.0 / 3.0, 1.0 / 3.0}));
-    for (const ChromaticityPlot::Xy& outside : {ChromaticityPlot::Xy{0.05, 0.05}, ChromaticityPlot::Xy{0.6, 0.6},
-                                                ChromaticityPlot::Xy{0.75, 0.1}})
-        QVERIFY(!inside(locus, outside));
-    // The greenest light lies between 500 and 540 nm; the bluest end is the start.
-    const auto greenest = std::max_element(locus.begin(), locus.end(),
-                                           [](const auto& a, const auto& b) { return a[1] < b[1]; });
-    const int nm = ChromaticityPlot::kLocusFirst + ChromaticityPlot::kLocusStep * int(greenest - locus.begin());
-    QVERIFY2(nm >= 500 && nm <= 540, qPrintable(QString::number(nm)));
-    QVERIFY(locus.back()[0] > 0.7);
-}
-
 void TestCertificatePdf::plotShowsEveryPairInsideTheFrameAndApart_data()
 {
     QTest::addColumn<bool>("greysOnly");
@@ -336,12 +303,21 @@ void TestCertificatePdf::plotShowsEveryPairInsideTheFrameAndApart()
         const auto reference = MatchingFixtures::xy(s.reference);
         if (greysOnly && std::hypot(reference[0] - 0.3127, reference[1] - 0.329) > 0.01)
             continue;
-        pairs.push_back({reference, MatchingFixtures::xy(corrected)});
+        pairs.push_back({reference, MatchingFixtures::xy(corrected), s.name});
     }
     QVERIFY(pairs.size() >= 2);
-    pairs.push_back({{std::numeric_limits<double>::quiet_NaN(), 0.3}, {0.3, 0.3}}); // left out
+    pairs.push_back({{std::numeric_limits<double>::quiet_NaN(), 0.3}, {0.3, 0.3}, QStringLiteral("bad")}); // left out
     const ChromaticityPlot plot(pairs);
     QCOMPARE(plot.pairs().size(), pairs.size() - 1);
+    // One arrow a patch, from its reference to its corrected point, named.
+    const ChromaticityDiagram& diagram = plot.diagram();
+    QCOMPARE(diagram.vectors().size(), plot.pairs().size());
+    for (std::size_t i = 0; i < plot.pairs().size(); ++i) {
+        QCOMPARE(diagram.vectors()[i].from, plot.pairs()[i].reference);
+        QCOMPARE(diagram.vectors()[i].to, plot.pairs()[i].corrected);
+        QCOMPARE(diagram.vectors()[i].label, plot.pairs()[i].name);
+    }
+    QCOMPARE(diagram.vectorScale(), plot.magnification());
 
     const QRectF area(50, 100, 330, 300);
     const QRectF frame = ChromaticityPlot::frame(area, 7.5);
@@ -356,25 +332,24 @@ void TestCertificatePdf::plotShowsEveryPairInsideTheFrameAndApart()
         bottom = std::min({bottom, p.reference[1], p.corrected[1]});
         top = std::max({top, p.reference[1], p.corrected[1]});
     }
-    QVERIFY(plot.range().contains(QRectF(QPointF(left, bottom), QPointF(right, top))));
     const double spanned = std::max(right - left, top - bottom);
     if (greysOnly)
-        QVERIFY2(plot.range().width() < 0.05, qPrintable(QString::number(plot.range().width())));
+        QVERIFY2(diagram.span() < 0.05, qPrintable(QString::number(diagram.span())));
     else
-        QVERIFY2(spanned > 0.6 * plot.range().width(), qPrintable(QString::number(plot.range().width())));
+        QVERIFY2(spanned > 0.6 * diagram.span(), qPrintable(QString::number(diagram.span())));
 
     const double magnification = plot.magnification();
     QVERIFY(magnification >= 1.0);
+    const double perUnit = frame.width() / diagram.span();
     double largest = 0.0;
     for (const auto& p : plot.pairs()) {
-        const QPointF reference = plot.map(p.reference, frame);
-        const QPointF corrected = plot.map(plot.drawnCorrected(p), frame);
+        const QPointF reference = diagram.map(p.reference, frame);
+        const QPointF corrected = diagram.map(plot.drawnCorrected(p), frame);
         QVERIFY(frame.contains(reference));
         QVERIFY(frame.contains(corrected));
         // The offset drawn is the true one, enlarged by the stated factor.
         const double trueOffset = std::hypot(p.corrected[0] - p.reference[0], p.corrected[1] - p.reference[1]);
         const double drawn = QLineF(reference, corrected).length();
-        const double perUnit = frame.width() / plot.range().width();
         QVERIFY(std::abs(drawn - trueOffset * magnification * perUnit) < 1e-6 * frame.width());
         largest = std::max(largest, drawn);
     }
@@ -382,6 +357,71 @@ void TestCertificatePdf::plotShowsEveryPairInsideTheFrameAndApart()
     QVERIFY2(largest > 0.02 * frame.width() && largest < 0.25 * frame.width(), qPrintable(QString::number(largest)));
     QVERIFY(plot.magnificationNote().contains(magnification > 1.0 ? QString::number(magnification, 'f', 0)
                                                                   : QStringLiteral("where they lie")));
+}
+
+void TestCertificatePdf::pageShowsEachPatchWhereItsFiguresSay_data()
+{
+    QTest::addColumn<int>("extra");
+
+    QTest::newRow("eleven patches") << 0;
+    QTest::newRow("twenty patches") << 9;
+}
+
+// On the page as printed: each patch's reference ringed where its reference
+// x, y lies, and an arrowhead where its corrected x, y lies once the offset is
+// enlarged by the factor the legend states.
+void TestCertificatePdf::pageShowsEachPatchWhereItsFiguresSay()
+{
+    QFETCH(int, extra);
+    const Certificate certificate = certify(manyPatches(extra));
+    const Certificate::MethodResult* method = certificate.method(certificate.recommended());
+    QVERIFY(method);
+    constexpr double kScale = 4.0;
+    QImage image((CertificatePdf::pageSize() * kScale).toSize(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        CertificatePdf::paint(painter, image.rect(), certificate, {});
+    }
+    const ChromaticityPlot plot = CertificatePdf::plot(certificate);
+    QVERIFY(plot.magnification() > 1.0);
+    const QRectF frame = ChromaticityPlot::frame(CertificatePdf::plotArea(certificate, {}), CertificatePdf::kPlotFont);
+    // Where a chromaticity lands, from the view the plot chose and the frame.
+    const double perUnit = frame.width() / plot.diagram().span();
+    const auto pixel = [&](double x, double y) {
+        return QPointF(frame.center().x() + (x - plot.diagram().centre().x()) * perUnit,
+                       frame.center().y() - (y - plot.diagram().centre().y()) * perUnit)
+               * kScale;
+    };
+    const auto near = [&](const QPointF& at, double radius, const std::function<bool(QRgb)>& wanted) {
+        for (int y = int(at.y() - radius); y <= int(at.y() + radius) + 1; ++y)
+            for (int x = int(at.x() - radius); x <= int(at.x() + radius) + 1; ++x)
+                if (image.valid(x, y) && std::hypot(x + 0.5 - at.x(), y + 0.5 - at.y()) <= radius
+                    && wanted(image.pixel(x, y)))
+                    return true;
+        return false;
+    };
+    const auto blue = [](QRgb c) { return qBlue(c) > qRed(c) + 60 && qBlue(c) > 110; };
+    const auto red = [](QRgb c) { return qRed(c) > 150 && qGreen(c) < 100 && qBlue(c) < 100; };
+    const double ring = 0.22 * CertificatePdf::kPlotFont * kScale;
+    int arrows = 0;
+    for (const Certificate::PatchFigures& f : method->patches) {
+        const QPointF reference = pixel(f.referenceXyY[0], f.referenceXyY[1]);
+        const double m = plot.magnification();
+        const QPointF tip = pixel(f.referenceXyY[0] + m * (f.correctedXyY[0] - f.referenceXyY[0]),
+                                  f.referenceXyY[1] + m * (f.correctedXyY[1] - f.referenceXyY[1]));
+        QVERIFY2(frame.contains(reference / kScale) && frame.contains(tip / kScale), qPrintable(f.name));
+        QVERIFY2(near(reference, ring + 2.0, blue), qPrintable(f.name + QStringLiteral(": no ring")));
+        // A short arrow hides under its ring; the rest show their heads.
+        const double length = QLineF(reference, tip).length();
+        if (length < 3.0 * ring)
+            continue;
+        ++arrows;
+        const QPointF inHead = tip + (reference - tip) / length * (0.15 * CertificatePdf::kPlotFont * kScale);
+        QVERIFY2(near(inHead, 0.1 * CertificatePdf::kPlotFont * kScale, red),
+                 qPrintable(f.name + QStringLiteral(": no arrowhead")));
+    }
+    QVERIFY2(arrows >= 2, qPrintable(QString::number(arrows)));
 }
 
 void TestCertificatePdf::pdfIsOnePage_data()

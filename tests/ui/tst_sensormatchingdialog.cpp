@@ -1,5 +1,7 @@
 #include "alignmentprofile.h"
 #include "certificatefiles.h"
+#include "chromaticityplot.h"
+#include "chromaticityview.h"
 #include "mainwindow.h"
 #include "matchinginstrument.h"
 #include "measure.h"
@@ -395,8 +397,26 @@ void TestSensorMatchingDialog::operatorRunFillsBothTables()
     auto* patches = child<QTableWidget>("patchTable");
     const int patchCount = patches->rowCount();
     QVERIFY(patchCount >= 4);
-    for (int i = 0; i < patchCount; ++i)
+    auto* view = child<ChromaticityView>("matchingDiagram");
+    QVERIFY(view);
+    QVERIFY(view->diagram().vectors().empty());
+    // The diagram follows the certificate as patches come in: a certificate
+    // worked out before a patch is asked for is on it by the time it is.
+    std::size_t shownDuringRun = 0;
+    for (int i = 0; i < patchCount; ++i) {
+        QVERIFY(QTest::qWaitFor([&] {
+            auto* box = m_dialog->findChild<QMessageBox*>(QStringLiteral("patchPrompt"));
+            return (box && box->isVisible()) || !m_dialog->isRunning();
+        }, 5000));
+        if (const std::optional<Certificate> sofar = m_dialog->run()->certificate()) {
+            if (const Certificate::MethodResult* method = sofar->method(sofar->recommended())) {
+                QCOMPARE(view->diagram().vectors().size(), method->patches.size());
+                shownDuringRun = std::max(shownDuringRun, view->diagram().vectors().size());
+            }
+        }
         QVERIFY2(answerPrompt(), qPrintable(QStringLiteral("patch %1 of %2").arg(i + 1).arg(patchCount)));
+    }
+    QVERIFY(shownDuringRun > 0);
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
     QCOMPARE(finished.first().first().value<MatchingRun::Outcome>(), MatchingRun::Outcome::Completed);
     QVERIFY2(m_messages->texts().isEmpty(), qPrintable(m_messages->texts().join('\n')));
@@ -428,6 +448,41 @@ void TestSensorMatchingDialog::operatorRunFillsBothTables()
     QVERIFY(isNumber);
     QVERIFY(mean >= 0.0 && mean < Certificate::kDefaultTolerance);
     QCOMPARE(methods->item(recommendedRow, 4)->text(), QStringLiteral("Pass"));
+
+    // Beside the patches, the errors of the recommended method until another
+    // is chosen: one arrow a patch, reference to corrected, lengthened as the
+    // certificate's are.
+    const auto showsMethod = [&](const QString& name) {
+        const Certificate::MethodResult* method = certificate->method(name);
+        if (!method || method->patches.empty())
+            return false;
+        const std::vector<ChromaticityDiagram::Vector>& vectors = view->diagram().vectors();
+        if (vectors.size() != method->patches.size())
+            return false;
+        for (std::size_t i = 0; i < vectors.size(); ++i) {
+            const Certificate::PatchFigures& f = method->patches[i];
+            if (vectors[i].label != f.name || vectors[i].from[0] != f.referenceXyY[0]
+                || vectors[i].from[1] != f.referenceXyY[1] || vectors[i].to[0] != f.correctedXyY[0]
+                || vectors[i].to[1] != f.correctedXyY[1])
+                return false;
+        }
+        return view->diagram().vectorScale() == ChromaticityPlot::ofMethod(method).magnification()
+               && child<QLabel>("diagramLabel")->text().contains(name);
+    };
+    QVERIFY(showsMethod(certificate->recommended()));
+    QVERIFY(view->diagram().vectorScale() > 1.0);
+    int otherRow = -1;
+    for (int row = 0; row < methods->rowCount(); ++row) {
+        const Certificate::MethodResult& r = certificate->methods()[size_t(row)];
+        if (row != recommendedRow && !r.refused && !r.patches.empty())
+            otherRow = row;
+    }
+    QVERIFY(otherRow >= 0);
+    methods->selectRow(otherRow);
+    QVERIFY(showsMethod(certificate->methods()[size_t(otherRow)].name));
+    QVERIFY(!showsMethod(certificate->recommended()));
+    methods->clearSelection();
+    QVERIFY(showsMethod(certificate->recommended()));
 
     // The recommended matrix went to the sensor's memory where the user said.
     QCOMPARE(m_bench->storedIndex, 7);
