@@ -422,6 +422,8 @@ void TestChromaticityDiagram::readingsAreNamedBeforeTheLoci()
     }
     QVERIFY2(black > 20, qPrintable(QStringLiteral("the reading's name is missing (%1 dark pixels)").arg(black)));
     QVERIFY2(brown < black / 4, "a temperature is written over the reading's name");
+}
+
 void TestChromaticityDiagram::vectorRunsFromItsRingToItsLengthenedHead_data()
 {
     QTest::addColumn<int>("space");
