@@ -401,6 +401,23 @@ ChromaticityDiagram::Xy ChromaticityDiagram::daylight(double kelvin)
     return {x, -3.000 * x * x + 2.870 * x - 0.275};
 }
 
+double ChromaticityDiagram::roundDown(double value)
+{
+    const double power = std::pow(10.0, std::floor(std::log10(value)));
+    for (double step : {5.0, 2.0, 1.0}) {
+        if (step * power <= value * (1.0 + 1e-9))
+            return step * power;
+    }
+    return power;
+}
+
+double ChromaticityDiagram::vectorMagnification(double largestError, double span)
+{
+    if (!(largestError > 0.0) || !(span > 0.0) || !std::isfinite(largestError) || !std::isfinite(span))
+        return 1.0;
+    return std::clamp(roundDown(span / 20.0 / largestError), 1.0, 1000.0);
+}
+
 std::array<ChromaticityDiagram::Xy, 3> ChromaticityDiagram::primaries(Gamut gamut)
 {
     switch (gamut) {

@@ -142,6 +142,12 @@ public:
     // The red, green and blue primaries of a gamut.
     static std::array<Xy, 3> primaries(Gamut gamut);
     static Xy d65() { return {0.3127, 0.3290}; }
+    // The largest of 1, 2 or 5 times a power of ten not above value (> 0).
+    static double roundDown(double value);
+    // How many times longer error vectors are drawn for the largest to be
+    // about a twentieth of span: a round factor, never below 1, and at most
+    // 1000, so that a correction exact to rounding is not blown up into noise.
+    static double vectorMagnification(double largestError, double span);
 
 private:
     Xy toSpace(const Xy& xy) const;

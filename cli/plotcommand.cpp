@@ -16,17 +16,6 @@
 
 namespace {
 
-// The largest of 1, 2, 5 times a power of ten not above value (> 0).
-double roundDown(double value)
-{
-    const double power = std::pow(10.0, std::floor(std::log10(value)));
-    for (double step : {5.0, 2.0, 1.0}) {
-        if (step * power <= value * (1.0 + 1e-9))
-            return step * power;
-    }
-    return power;
-}
-
 ChromaticityDiagram::Xy inSpace(ChromaticityDiagram::Space space, const ChromaticityDiagram::Xy& xy)
 {
     return space == ChromaticityDiagram::Space::Uv ? ChromaticityDiagram::toUv(xy) : xy;
@@ -41,11 +30,7 @@ QString PlotCommand::summary() const
 
 double PlotCommand::magnification(double largestError, double span)
 {
-    if (!(largestError > 0.0) || !(span > 0.0) || !std::isfinite(largestError) || !std::isfinite(span))
-        return 1.0;
-    // Never shrunk, and bounded so that a correction exact to rounding is not
-    // blown up into noise.
-    return std::clamp(roundDown(span / 20.0 / largestError), 1.0, 1000.0);
+    return ChromaticityDiagram::vectorMagnification(largestError, span);
 }
 
 double PlotCommand::fontSize(const QSize& size)

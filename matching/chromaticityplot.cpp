@@ -11,17 +11,6 @@
 
 namespace {
 
-// The largest of 1, 2, 5 times a power of ten not above value (> 0).
-double roundDown(double value)
-{
-    const double power = std::pow(10.0, std::floor(std::log10(value)));
-    for (double step : {5.0, 2.0, 1.0}) {
-        if (step * power <= value * (1.0 + 1e-9))
-            return step * power;
-    }
-    return power;
-}
-
 // Decimals enough to tell steps apart.
 int decimalsFor(double step)
 {
@@ -61,7 +50,7 @@ ChromaticityPlot::ChromaticityPlot(const std::vector<Pair>& pairs)
     m_diagram.setShowsLegend(false);
     if (m_pairs.empty()) {
         m_diagram.fitWholeLocus();
-        m_scaleBar = roundDown(0.12 * m_diagram.span());
+        m_scaleBar = ChromaticityDiagram::roundDown(0.12 * m_diagram.span());
         return;
     }
 
@@ -72,14 +61,10 @@ ChromaticityPlot::ChromaticityPlot(const std::vector<Pair>& pairs)
         points.push_back(p.corrected);
         largest = std::max(largest, std::hypot(p.corrected[0] - p.reference[0], p.corrected[1] - p.reference[1]));
     }
-    // The largest error drawn about a twentieth of the diagram across; never
-    // shrunk, and bounded so that a correction exact to rounding is not blown
-    // up into noise.
-    if (largest > 0.0)
-        m_magnification = std::clamp(roundDown(0.05 * fittedSide(points) / largest), 1.0, 1000.0);
+    m_magnification = ChromaticityDiagram::vectorMagnification(largest, fittedSide(points));
     apply(m_diagram);
     m_diagram.fitView();
-    m_scaleBar = roundDown(0.12 * m_diagram.span() / m_magnification);
+    m_scaleBar = ChromaticityDiagram::roundDown(0.12 * m_diagram.span() / m_magnification);
 }
 
 ChromaticityPlot ChromaticityPlot::ofMethod(const Certificate::MethodResult* method)
