@@ -131,6 +131,7 @@ QPen gamutPen(ChromaticityDiagram::Gamut gamut, double width)
     }
 }
 
+// Where a label of text centred on at would stand.
 QRectF labelRect(const QPainter& painter, const QPointF& at, const QString& text)
 {
     const QFontMetricsF metrics(painter.font(), painter.device());
@@ -138,20 +139,21 @@ QRectF labelRect(const QPainter& painter, const QPointF& at, const QString& text
     return QRectF(at.x() - w / 2.0, at.y() - metrics.height() / 2.0, w, metrics.height());
 }
 
+// Whether a label may stand at place: whole within bounds, on none taken.
+bool isFree(const QRectF& place, const QRectF& bounds, const std::vector<QRectF>& taken)
+{
+    return bounds.contains(place)
+           && std::none_of(taken.begin(), taken.end(), [&](const QRectF& other) { return other.intersects(place); });
+}
+
 // A label of text centred on at, unless it would stand out of bounds or on
 // one already drawn.
 bool placeLabel(QPainter& painter, const QPointF& at, const QString& text, const QRectF& bounds,
                 std::vector<QRectF>& taken)
 {
-    const QFontMetricsF metrics(painter.font(), painter.device());
-    const double w = metrics.horizontalAdvance(text);
-    const QRectF place(at.x() - w / 2.0, at.y() - metrics.height() / 2.0, w, metrics.height());
-    if (!bounds.contains(place))
+    const QRectF place = labelRect(painter, at, text);
+    if (!isFree(place, bounds, taken))
         return false;
-    for (const QRectF& other : taken) {
-        if (other.intersects(place))
-            return false;
-    }
     taken.push_back(place);
     painter.drawText(place, Qt::AlignCenter, text);
     return true;
@@ -503,9 +505,7 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
         const double dx = fontSize * 0.6 + smallMetrics.horizontalAdvance(text) / 2.0, dy = fontSize * 0.6;
         for (const QPointF& offset : {QPointF(dx, -dy), QPointF(dx, dy), QPointF(-dx, -dy), QPointF(-dx, dy)}) {
             const QRectF place = labelRect(painter, mark + offset, text);
-            if (!box.contains(place))
-                continue;
-            if (std::any_of(taken.begin(), taken.end(), [&](const QRectF& other) { return other.intersects(place); }))
+            if (!isFree(place, box, taken))
                 continue;
             taken.push_back(place);
             names.emplace_back(place, text);
