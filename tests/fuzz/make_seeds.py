@@ -270,6 +270,25 @@ def patchset():
         b"Blue,0,0,200")
 
 
+def plotinput():
+    # The first byte picks the reader: even the point list, odd a certificate
+    # (bit 1: the method "fcmm" asked for).
+    put("fuzz_plotinput", "points",
+        b"\x00name,x,y\nRed,0.64,0.33\n\"a, b\",0.3127,0.3290\n\nWhite,0.31,0.33\n")
+    put("fuzz_plotinput", "points-bad", b"\x00Red;0.64;0.33\n")
+    identity = [[1, 0, 0], [0, 1, 0], [0, 0, 1]]
+    patches = [{"name": n, "training": True, "reference_xyz": r, "corrected_xyz": c} for n, r, c in [
+        ("red", [41.24, 21.26, 1.93], [41.30, 21.26, 1.95]),
+        ("green", [35.76, 71.52, 11.92], [35.70, 71.52, 11.95]),
+        ("white", [95.05, 100.0, 108.9], [95.2, 100.0, 108.8])]]
+    certificate = json.dumps({"methods": [{"name": "four-colour", "matrix": identity, "patches": patches},
+                                          {"name": "fcmm", "matrix": identity, "patches": patches[:2]},
+                                          {"name": "least-squares", "matrix": None, "patches": []}],
+                              "recommended": "four-colour", "verdict": "pass"}, indent=1).encode()
+    put("fuzz_plotinput", "certificate", b"\x01" + certificate)
+    put("fuzz_plotinput", "certificate-fcmm", b"\x03" + certificate)
+
+
 if __name__ == "__main__":
     xspect()
     sercom()
@@ -283,4 +302,5 @@ if __name__ == "__main__":
     librarysensors()
     matchingsession()
     patchset()
+    plotinput()
     sys.exit(0)
