@@ -249,6 +249,26 @@ void ChromaticityDiagram::fitWholeLocus()
     setView(QPointF((left + right) / 2.0, (bottom + top) / 2.0), std::max(right - left, top - bottom) * 1.08);
 }
 
+void ChromaticityDiagram::fitAboutTarget(double reach)
+{
+    if (!std::isfinite(reach) || reach <= 0.0) {
+        fitView();
+        return;
+    }
+    const Xy centre = toUv(m_target);
+    double left = 0.0, right = 0.0, bottom = 0.0, top = 0.0;
+    for (int i = 0; i < 16; ++i) {
+        const double angle = i * M_PI / 8.0;
+        const Xy uv{centre[0] + reach * std::cos(angle), centre[1] + reach * std::sin(angle)};
+        const Xy p = m_space == Space::Uv ? uv : fromUv(uv);
+        left = i == 0 ? p[0] : std::min(left, p[0]);
+        right = i == 0 ? p[0] : std::max(right, p[0]);
+        bottom = i == 0 ? p[1] : std::min(bottom, p[1]);
+        top = i == 0 ? p[1] : std::max(top, p[1]);
+    }
+    setView(QPointF((left + right) / 2.0, (bottom + top) / 2.0), std::max(right - left, top - bottom) * 1.15);
+}
+
 void ChromaticityDiagram::fitView()
 {
     std::vector<Xy> shown;
@@ -368,6 +388,12 @@ ChromaticityDiagram::Xy ChromaticityDiagram::fromUv(const Xy& uv)
 {
     const double d = 6.0 * uv[0] - 16.0 * uv[1] + 12.0;
     return {9.0 * uv[0] / d, 4.0 * uv[1] / d};
+}
+
+double ChromaticityDiagram::distanceUv(const Xy& a, const Xy& b)
+{
+    const Xy ua = toUv(a), ub = toUv(b);
+    return std::hypot(ua[0] - ub[0], ua[1] - ub[1]);
 }
 
 ChromaticityDiagram::Xy ChromaticityDiagram::spectral(int nanometres)

@@ -105,6 +105,10 @@ public:
     // when nothing was.
     void fitView();
     void fitWholeLocus();
+    // Centres the view on the target, wide enough for a circle of Δu'v'
+    // reach about it (an oval in x, y): where the whites being aligned are
+    // judged, without the far colours a run also reads.
+    void fitAboutTarget(double reach);
     // Zooms by factor (> 1 closer) keeping the diagram's point under pixel
     // where it is, within frame; the span stays within sensible bounds.
     void zoom(double factor, const QPointF& pixel, const QRectF& frame);
@@ -131,6 +135,8 @@ public:
     // The chromaticity conversions the diagram draws with.
     static Xy toUv(const Xy& xy);
     static Xy fromUv(const Xy& uv);
+    // The distance of two chromaticities in u', v'.
+    static double distanceUv(const Xy& a, const Xy& b);
     // The chromaticity of a monochromatic light of the library's 1 nm CIE 1931
     // 2° observer, 380 to 780 nm.
     static Xy spectral(int nanometres);

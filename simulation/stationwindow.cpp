@@ -37,12 +37,6 @@ QString upvpDistance(double value)
 // with a corrected sensor stay well within it, and stay apart.
 constexpr double kNearestReach = 0.002;
 
-double distanceUv(const ChromaticityDiagram::Xy& a, const ChromaticityDiagram::Xy& b)
-{
-    const auto ua = ChromaticityDiagram::toUv(a), ub = ChromaticityDiagram::toUv(b);
-    return std::hypot(ua[0] - ub[0], ua[1] - ub[1]);
-}
-
 // The target in the middle, out to the farthest of the runs' whites and the
 // white now. A run's walk starts at the factory white, far off: a view of all
 // of it would shrink the finished whites to one dot on the target.
@@ -52,33 +46,13 @@ void fitAboutTarget(ChromaticityDiagram& d)
         d.fitView();
         return;
     }
-    const ChromaticityDiagram::Xy target = d.target();
     double reach = kNearestReach;
     for (const ChromaticityDiagram::Point& point : d.points())
-        reach = std::max(reach, distanceUv(point.xy, target));
+        reach = std::max(reach, ChromaticityDiagram::distanceUv(point.xy, d.target()));
     for (const ChromaticityDiagram::Trail& trail : d.trails())
         if (!trail.points.empty())
-            reach = std::max(reach, distanceUv(trail.points.back(), target));
-    // The circle of that reach in u'v', which is an oval in x, y.
-    const ChromaticityDiagram::Xy centreUv = ChromaticityDiagram::toUv(target);
-    const bool uv = d.space() == ChromaticityDiagram::Space::Uv;
-    double left = 0.0, right = 0.0, bottom = 0.0, top = 0.0;
-    for (int i = 0; i < 16; ++i) {
-        const double angle = i * M_PI / 8.0;
-        const ChromaticityDiagram::Xy onUv{centreUv[0] + reach * std::cos(angle),
-                                           centreUv[1] + reach * std::sin(angle)};
-        const ChromaticityDiagram::Xy p = uv ? onUv : ChromaticityDiagram::fromUv(onUv);
-        left = i == 0 ? p[0] : std::min(left, p[0]);
-        right = i == 0 ? p[0] : std::max(right, p[0]);
-        bottom = i == 0 ? p[1] : std::min(bottom, p[1]);
-        top = i == 0 ? p[1] : std::max(top, p[1]);
-    }
-    const double span = std::max(right - left, top - bottom) * 1.15;
-    if (!(span > 0.0) || !std::isfinite(span)) {
-        d.fitView();
-        return;
-    }
-    d.setView(QPointF((left + right) / 2.0, (bottom + top) / 2.0), span);
+            reach = std::max(reach, ChromaticityDiagram::distanceUv(trail.points.back(), d.target()));
+    d.fitAboutTarget(reach);
 }
 
 } // namespace

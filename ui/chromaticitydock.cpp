@@ -20,14 +20,10 @@ QSettings windowSettings()
 
 // A display white is judged to a few thousandths in u'v'.
 constexpr double kDefaultTolerance = 0.005;
+// The least neighbourhood of the target shown: twice the default tolerance.
+constexpr double kNearestReach = 0.01;
 
-double distanceUv(const ChromaticityDiagram::Xy& a, const ChromaticityDiagram::Xy& b)
-{
-    const auto ua = ChromaticityDiagram::toUv(a), ub = ChromaticityDiagram::toUv(b);
-    return std::hypot(ua[0] - ub[0], ua[1] - ub[1]);
-}
-
-// The target and the readings about it, out to the latest: a display's
+// The target and the readings about it out to the latest: a display's
 // alignment reads its primaries too, and a view fitted to those would shrink
 // the white to a dot. With no reading yet, the whole diagram.
 void fitAboutTarget(ChromaticityDiagram& d)
@@ -36,18 +32,7 @@ void fitAboutTarget(ChromaticityDiagram& d)
         d.fitWholeLocus();
         return;
     }
-    const auto& readings = d.trails().front().points;
-    const double reach = std::max(0.02, distanceUv(readings.back(), d.target()));
-    ChromaticityDiagram::Trail near;
-    for (const auto& xy : readings)
-        if (distanceUv(xy, d.target()) <= reach)
-            near.points.push_back(xy);
-    ChromaticityDiagram fitted = d;
-    fitted.setTrails({near});
-    fitted.setPoints({});
-    fitted.setVectors({});
-    fitted.fitView();
-    d.setView(fitted.centre(), fitted.span());
+    d.fitAboutTarget(std::max(kNearestReach, ChromaticityDiagram::distanceUv(d.trails().front().points.back(), d.target())));
 }
 
 } // namespace

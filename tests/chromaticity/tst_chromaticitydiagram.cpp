@@ -126,6 +126,7 @@ private slots:
     void lociAgreeWithPublishedWhites();
     void viewFollowsTheUser();
     void fittingShowsEverythingPutOnIt();
+    void fittingAboutTheTargetShowsItsNeighbourhood();
     void unreadableInputIsLeftOut();
     void gridStaysReadableAtEveryZoom();
     void readingsAreNamedBeforeTheLoci();
@@ -356,6 +357,31 @@ void TestChromaticityDiagram::fittingShowsEverythingPutOnIt()
         diagram.fitView();
         for (int nm : {400, 520, 700})
             QVERIFY(frame.contains(diagram.map(ChromaticityDiagram::spectral(nm), frame)));
+    }
+}
+
+void TestChromaticityDiagram::fittingAboutTheTargetShowsItsNeighbourhood()
+{
+    const Xy warm{0.35, 0.36};
+    const auto fromUv = [](const Xy& p) {
+        const double d = 6.0 * p[0] - 16.0 * p[1] + 12.0;
+        return Xy{9.0 * p[0] / d, 4.0 * p[1] / d};
+    };
+    const QRectF frame = ChromaticityDiagram::frame(kArea, kFont);
+    for (Space space : {Space::Xy, Space::Uv}) {
+        ChromaticityDiagram diagram = bare(space);
+        diagram.setTarget(warm, {});
+        diagram.fitAboutTarget(0.01);
+        const Xy centre = uv(warm);
+        // Just within the reach, every way round, in u'v' whatever is shown...
+        for (const QPointF& way : {QPointF(1, 0), QPointF(-1, 0), QPointF(0, 1), QPointF(0, -1)}) {
+            const Xy near = fromUv({centre[0] + 0.0099 * way.x(), centre[1] + 0.0099 * way.y()});
+            QVERIFY2(frame.contains(diagram.map(near, frame)), "the reach is cut off");
+        }
+        // ...and not much more.
+        QVERIFY(!frame.contains(diagram.map(fromUv({centre[0], centre[1] + 0.02}), frame)));
+        QVERIFY(std::abs(ChromaticityDiagram::distanceUv(warm, fromUv({centre[0] + 0.003, centre[1] + 0.004})) - 0.005)
+                < 1e-12);
     }
 }
 
