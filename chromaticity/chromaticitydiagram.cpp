@@ -61,17 +61,6 @@ ChromaticityDiagram::Xy observed(const double xyz[3])
     return {xyz[0] / sum, xyz[1] / sum};
 }
 
-const std::vector<ChromaticityDiagram::Xy>& spectralLocus()
-{
-    static const std::vector<ChromaticityDiagram::Xy> locus = [] {
-        std::vector<ChromaticityDiagram::Xy> out;
-        for (int nm = kLocusFirst; nm <= kLocusLast; ++nm)
-            out.push_back(ChromaticityDiagram::spectral(nm));
-        return out;
-    }();
-    return locus;
-}
-
 // Temperatures along a locus, even in reciprocal temperature, where the
 // locus's curvature is spread evenly.
 std::vector<double> temperatures(double from, double to, int count)
@@ -82,26 +71,58 @@ std::vector<double> temperatures(double from, double to, int count)
     return out;
 }
 
-const std::vector<ChromaticityDiagram::Xy>& planckianLocus()
+template <typename Argument, typename Chromaticity>
+std::vector<ChromaticityDiagram::Xy> sampled(const std::vector<Argument>& arguments, Chromaticity chromaticity)
+{
+    std::vector<ChromaticityDiagram::Xy> out;
+    out.reserve(arguments.size());
+    for (Argument a : arguments)
+        out.push_back(chromaticity(a));
+    return out;
+}
+
+// The loci are worked out once: each point of the Planckian one integrates
+// the observer over Planck's law, too much to repeat at every paint.
+const std::vector<ChromaticityDiagram::Xy>& spectralLocus()
 {
     static const std::vector<ChromaticityDiagram::Xy> locus = [] {
-        std::vector<ChromaticityDiagram::Xy> out;
-        for (double t : temperatures(1000.0, 25000.0, 200))
-            out.push_back(ChromaticityDiagram::planckian(t));
-        return out;
+        std::vector<int> nanometres;
+        for (int nm = kLocusFirst; nm <= kLocusLast; ++nm)
+            nanometres.push_back(nm);
+        return sampled(nanometres, ChromaticityDiagram::spectral);
     }();
+    return locus;
+}
+
+const std::vector<ChromaticityDiagram::Xy>& planckianLocus()
+{
+    static const auto locus = sampled(temperatures(1000.0, 25000.0, 200), ChromaticityDiagram::planckian);
     return locus;
 }
 
 const std::vector<ChromaticityDiagram::Xy>& daylightLocus()
 {
-    static const std::vector<ChromaticityDiagram::Xy> locus = [] {
-        std::vector<ChromaticityDiagram::Xy> out;
-        for (double t : temperatures(4000.0, 25000.0, 100))
-            out.push_back(ChromaticityDiagram::daylight(t));
+    static const auto locus = sampled(temperatures(4000.0, 25000.0, 100), ChromaticityDiagram::daylight);
+    return locus;
+}
+
+// The Planckian locus's ticks: every 500 K to 7000 K, every 1000 K above;
+// each with the locus a little either side, for the tick's direction.
+struct PlanckianTick {
+    int kelvin = 0;
+    ChromaticityDiagram::Xy at{}, cooler{}, hotter{};
+};
+
+const std::vector<PlanckianTick>& planckianTicks()
+{
+    static const std::vector<PlanckianTick> ticks = [] {
+        std::vector<PlanckianTick> out;
+        for (int kelvin = 2000; kelvin <= 10000; kelvin += kelvin < 7000 ? 500 : 1000)
+            out.push_back({kelvin, ChromaticityDiagram::planckian(kelvin), ChromaticityDiagram::planckian(kelvin * 0.995),
+                           ChromaticityDiagram::planckian(kelvin * 1.005)});
         return out;
     }();
-    return locus;
+    return ticks;
 }
 
 QString gamutName(ChromaticityDiagram::Gamut gamut)
@@ -583,14 +604,15 @@ void ChromaticityDiagram::paint(QPainter& painter, const QRectF& area, double fo
         // Ticks closer than half a letter would smear into a bar: the minor
         // ones give way first as the view widens.
         QPointF lastTick(1e9, 1e9);
-        for (int kelvin = 2000; kelvin <= 10000; kelvin += kelvin < 7000 ? 500 : 1000) {
-            const QPointF a = map(planckian(kelvin * 0.995), box), b = map(planckian(kelvin * 1.005), box);
+        for (const PlanckianTick& tick : planckianTicks()) {
+            const QPointF a = map(tick.cooler, box), b = map(tick.hotter, box);
             QPointF across(-(b.y() - a.y()), b.x() - a.x());
             const double length = std::hypot(across.x(), across.y());
             if (!(length > 0.0))
                 continue;
             across /= length;
-            const QPointF at = map(planckian(kelvin), box);
+            const QPointF at = map(tick.at, box);
+            const int kelvin = tick.kelvin;
             const bool major = kelvin % 1000 == 0;
             const double apart = std::hypot(at.x() - lastTick.x(), at.y() - lastTick.y());
             if (apart < fontSize * (major ? 0.5 : 1.5))
