@@ -39,8 +39,6 @@ public:
     // How many times farther from its reference each corrected point is drawn
     // than it lies: 1, 2 or 5 times a power of ten, 1 when there is no error.
     double magnification() const { return m_magnification; }
-    // The true Δxy the scale bar stands for.
-    double scaleBarLength() const { return m_scaleBar; }
     // The corrected point of a pair where it is drawn, in x, y.
     Xy drawnCorrected(const Pair& pair) const;
 
