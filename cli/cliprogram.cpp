@@ -7,6 +7,7 @@
 #include "plotcommand.h"
 #include "portscommand.h"
 #include "profilecommand.h"
+#include "recordscommand.h"
 #include "sensorscommand.h"
 #include "servecommand.h"
 #include "simulatecommand.h"
@@ -24,6 +25,7 @@ CliProgram::CliProgram()
     m_commands.push_back(std::make_unique<SimulateCommand>());
     m_commands.push_back(std::make_unique<MatchCommand>());
     m_commands.push_back(std::make_unique<PlotCommand>());
+    m_commands.push_back(std::make_unique<RecordsCommand>());
 }
 
 CliProgram::~CliProgram() = default;

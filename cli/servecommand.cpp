@@ -2,12 +2,16 @@
 
 #include "alignmentservice.h"
 #include "exitcode.h"
+#include "linerecorder.h"
+#include "recordwriter.h"
 #include "measure.h"
+#include "recordlocation.h"
 #include "sensoroptions.h"
 #include "serialport.h"
 #include "servelog.h"
 #include "signalwatcher.h"
 #include "stopdeadline.h"
+#include "unitcommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -52,7 +56,35 @@ int ServeCommand::run(const QStringList& arguments)
         QStringLiteral("Append every request to this CSV file: time, request, reply, raw and "
                        "corrected X, Y, Z."),
         QStringLiteral("FILE.csv"));
-    sensorOptions.addTo(parser, {monitorOption, profileOption, logOption});
+    const QCommandLineOption recordsOption(
+        QStringLiteral("records"),
+        QStringLiteral("Keep every display's alignment as a session with a verdict: in this SQLite file, or in "
+                       "the line's database postgresql://HOST/DB (sessions wait in --records-spool while it "
+                       "cannot be reached)."),
+        QStringLiteral("FILE|URL"));
+    const QCommandLineOption spoolOption(
+        QStringLiteral("records-spool"),
+        QStringLiteral("With a postgresql:// --records: this station's own file, where sessions are written as "
+                       "they happen and wait for the server."),
+        QStringLiteral("FILE"), RecordWriter::defaultSpoolFileName());
+    const QCommandLineOption stationOption(QStringLiteral("station"),
+                                           QStringLiteral("The station's name in the records (default: the host "
+                                                          "name)."),
+                                           QStringLiteral("NAME"));
+    const QCommandLineOption unitCommandOption(
+        QStringLiteral("unit-command"),
+        QStringLiteral("Run CMD (no shell; double quotes keep a word together) at each session's start; the first "
+                       "line it prints is the display's unit id."),
+        QStringLiteral("CMD"));
+    const QCommandLineOption targetOption(
+        QStringLiteral("target"), QStringLiteral("The white a session must end on, as x,y (default D65, 0.3127,0.3290)."),
+        QStringLiteral("X,Y"));
+    const QCommandLineOption toleranceOption(
+        QStringLiteral("tolerance"),
+        QStringLiteral("How far the final white may lie from the target in x and in y (default 0.002)."),
+        QStringLiteral("T"));
+    sensorOptions.addTo(parser, {monitorOption, profileOption, logOption, recordsOption, spoolOption, stationOption,
+                                 unitCommandOption, targetOption, toleranceOption});
     const int parsed = parseOptionsOnly(
         parser, arguments,
         QStringLiteral("Runs the alignment service: answers the display's MES,1, MDR,1 and MES,0 "
@@ -75,6 +107,54 @@ int ServeCommand::run(const QStringList& arguments)
     settings.profile = parser.value(profileOption);
     settings.replyTimeoutMs = sensorOptions.replyTimeoutMs();
 
+    LineRecorder::Settings records;
+    const bool recording = parser.isSet(recordsOption);
+    if (recording) {
+        QString error;
+        records.location = RecordLocation::parse(parser.value(recordsOption), &error);
+        if (!records.location.isValid())
+            return usageError(QStringLiteral("--records: %1").arg(error));
+        records.spoolFile = parser.value(spoolOption);
+        records.station = parser.isSet(stationOption) ? parser.value(stationOption).trimmed()
+                                                      : LineRecorder::defaultStation();
+        if (records.station.isEmpty())
+            return usageError(QStringLiteral("--station needs a name"));
+        if (parser.isSet(unitCommandOption)) {
+            records.unitCommand = parser.value(unitCommandOption);
+            if (!UnitCommand::check(records.unitCommand, &error))
+                return usageError(QStringLiteral("--unit-command: %1").arg(error));
+        }
+        double targetX = SessionVerdict::D65X, targetY = SessionVerdict::D65Y;
+        double tolerance = SessionVerdict::DefaultTolerance;
+        if (parser.isSet(targetOption)) {
+            const QStringList parts = parser.value(targetOption).split(QLatin1Char(','));
+            bool okX = false, okY = false;
+            if (parts.size() == 2) {
+                targetX = parts[0].trimmed().toDouble(&okX);
+                targetY = parts[1].trimmed().toDouble(&okY);
+            }
+            if (!okX || !okY || !(targetX > 0.0 && targetX < 1.0) || !(targetY > 0.0 && targetY < 1.0)
+                || targetX + targetY >= 1.0)
+                return usageError(QStringLiteral("--target takes a chromaticity x,y such as 0.3127,0.3290, not '%1'")
+                                      .arg(parser.value(targetOption)));
+        }
+        if (parser.isSet(toleranceOption)) {
+            bool ok = false;
+            tolerance = parser.value(toleranceOption).trimmed().toDouble(&ok);
+            if (!ok || !(tolerance > 0.0 && tolerance < 1.0))
+                return usageError(QStringLiteral("--tolerance takes a number above 0 and below 1, not '%1'")
+                                      .arg(parser.value(toleranceOption)));
+        }
+        records.verdict = SessionVerdict(targetX, targetY, tolerance);
+    }
+    if (!recording) {
+        for (const QCommandLineOption* option : {&spoolOption, &stationOption, &unitCommandOption, &targetOption,
+                                                 &toleranceOption}) {
+            if (parser.isSet(*option))
+                return usageError(QStringLiteral("--%1 needs --records").arg(option->names().first()));
+        }
+    }
+
     ServeLog log;
     if (parser.isSet(logOption)) {
         QString error;
@@ -93,6 +173,25 @@ int ServeCommand::run(const QStringList& arguments)
     StopDeadline stopDeadline(StopDeadlineMs);
     SignalWatcher signalWatcher(nullptr, &onStopSignal);
     Measure measure;
+    // Before the service, so that it sees the first request; destroyed before
+    // the controller, closing a session still open.
+    std::unique_ptr<LineRecorder> recorder;
+    if (recording) {
+        recorder = std::make_unique<LineRecorder>(measure, records);
+        QObject::connect(recorder.get(), &LineRecorder::problem, [](const QString& text) { printError(text); });
+        QObject::connect(recorder.get(), &LineRecorder::recovered, [](const QString& text) { printError(text); });
+        QObject::connect(recorder.get(), &LineRecorder::sessionStored, [](const SessionRecord& session) {
+            printLine(QStringLiteral("%1 session %2 %3%4").arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
+                                                               session.uid, session.verdict,
+                                                               session.unit.isEmpty() ? QString()
+                                                                                      : QStringLiteral(" unit ") + session.unit));
+        });
+        QString error;
+        if (!recorder->start(&error)) {
+            printError(QStringLiteral("Cannot keep records: %1").arg(error));
+            return ExitFile;
+        }
+    }
     AlignmentService service(measure, settings, log.isOpen() ? &log : nullptr);
     QEventLoop loop;
     QObject::connect(&signalWatcher, &SignalWatcher::received, &service, &AlignmentService::stop);
