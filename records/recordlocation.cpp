@@ -28,31 +28,53 @@ RecordLocation RecordLocation::parse(const QString& text, QString* error)
             return fail(QStringLiteral("%1 is neither a file nor a postgresql:// address").arg(text));
         return sqlite(text);
     }
-    const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid())
-        return fail(QStringLiteral("%1 is no valid address: %2").arg(text, url.errorString()));
+    // Read by hand: QUrl takes no percent-encoded '/' in a host, and a socket
+    // directory is written that way.
+    const QString rest = text.section(QLatin1String("://"), 1);
+    const int queryAt = rest.indexOf(QLatin1Char('?'));
+    const QString beforeQuery = queryAt < 0 ? rest : rest.left(queryAt);
+    const QUrlQuery query(queryAt < 0 ? QString() : rest.mid(queryAt + 1));
+    const int pathAt = beforeQuery.indexOf(QLatin1Char('/'));
+    const QString authority = pathAt < 0 ? beforeQuery : beforeQuery.left(pathAt);
+    const QString path = pathAt < 0 ? QString() : beforeQuery.mid(pathAt + 1);
+    const int userAt = authority.lastIndexOf(QLatin1Char('@'));
+    const QString userInfo = userAt < 0 ? QString() : authority.left(userAt);
+    QString hostPort = authority.mid(userAt + 1);
+    const auto decode = [](const QString& part) { return QUrl::fromPercentEncoding(part.toUtf8()); };
+
     RecordLocation location;
     location.m_kind = Kind::PostgreSQL;
-    location.m_host = url.host(QUrl::FullyDecoded);
-    const QUrlQuery query(url);
+    QString portText;
+    if (hostPort.startsWith(QLatin1Char('['))) {
+        const int close = hostPort.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return fail(QStringLiteral("%1 has an unclosed [ in its host").arg(text));
+        location.m_host = hostPort.mid(1, close - 1);
+        if (hostPort.size() > close + 1) {
+            if (hostPort.at(close + 1) != QLatin1Char(':'))
+                return fail(QStringLiteral("%1 has no valid port").arg(text));
+            portText = hostPort.mid(close + 2);
+        }
+    } else {
+        const int colon = hostPort.lastIndexOf(QLatin1Char(':'));
+        location.m_host = decode(colon < 0 ? hostPort : hostPort.left(colon));
+        if (colon >= 0)
+            portText = hostPort.mid(colon + 1);
+    }
     if (query.hasQueryItem(QStringLiteral("host")))
         location.m_host = query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
-    // QUrl takes no '/' in a host; a socket directory comes through percent-encoded.
-    if (location.m_host.isEmpty()) {
-        const QString raw = text.section(QLatin1String("://"), 1).section(QLatin1Char('/'), 0, 0);
-        const QString hostPart = raw.section(QLatin1Char('@'), -1).section(QLatin1Char(':'), 0, 0);
-        location.m_host = QUrl::fromPercentEncoding(hostPart.toUtf8());
-    }
-    location.m_port = url.port(-1);
-    if (query.hasQueryItem(QStringLiteral("port"))) {
+    if (query.hasQueryItem(QStringLiteral("port")))
+        portText = query.queryItemValue(QStringLiteral("port"));
+    if (!portText.isEmpty()) {
         bool ok = false;
-        location.m_port = query.queryItemValue(QStringLiteral("port")).toInt(&ok);
+        location.m_port = portText.toInt(&ok);
         if (!ok || location.m_port <= 0 || location.m_port > 65535)
             return fail(QStringLiteral("%1 has no valid port").arg(text));
     }
-    location.m_database = url.path(QUrl::FullyDecoded).mid(1);
-    location.m_user = url.userName(QUrl::FullyDecoded);
-    location.m_password = url.password(QUrl::FullyDecoded);
+    location.m_database = decode(path);
+    const int passwordAt = userInfo.indexOf(QLatin1Char(':'));
+    location.m_user = decode(passwordAt < 0 ? userInfo : userInfo.left(passwordAt));
+    location.m_password = passwordAt < 0 ? QString() : decode(userInfo.mid(passwordAt + 1));
     if (location.m_host.isEmpty())
         return fail(QStringLiteral("%1 names no host").arg(text));
     if (location.m_database.isEmpty() || location.m_database.contains(QLatin1Char('/')))

@@ -23,7 +23,7 @@ constexpr const char* SchemaLockKey = "7311410";
 
 QVariant nullDouble()
 {
-    return QVariant(QMetaType::Double, nullptr);
+    return QVariant(QVariant::Double);
 }
 
 QVariant number(double value)
@@ -39,7 +39,7 @@ QVariant text(const QString& value)
 
 QVariant timeValue(const QDateTime& time)
 {
-    return time.isValid() ? QVariant(SessionRecord::timeText(time)) : QVariant(QMetaType::QString, nullptr);
+    return time.isValid() ? QVariant(SessionRecord::timeText(time)) : QVariant(QVariant::String);
 }
 
 std::optional<SessionRecord::Xyz> xyzFrom(const QSqlQuery& query, int first)
@@ -304,7 +304,7 @@ bool RecordStore::beginSession(SessionRecord* session, QString* error)
     query.addBindValue(session->white ? number(session->white->x) : nullDouble());
     query.addBindValue(session->white ? number(session->white->y) : nullDouble());
     query.addBindValue(session->white ? number(session->white->lv) : nullDouble());
-    query.addBindValue(session->verdict.isEmpty() ? QVariant(QMetaType::QString, nullptr) : QVariant(session->verdict));
+    query.addBindValue(session->verdict.isEmpty() ? QVariant(QVariant::String) : QVariant(session->verdict));
     query.addBindValue(number(session->targetX));
     query.addBindValue(number(session->targetY));
     query.addBindValue(number(session->tolerance));

@@ -59,8 +59,9 @@ private:
     SessionRecord m_session;
     QDateTime m_lastRequest;
     // The readings that may still turn out to be the final white: each one
-    // brighter than every later one. A reading a later one is as bright as
-    // can never be the last white, so it is let go; what stays is short.
+    // brighter than every later one, as the rule takes them. A reading a later
+    // one is as bright as can never be the final white, so it is let go; what
+    // stays is short.
     QVector<SessionRecord::Reading> m_candidates;
     QTimer m_silence;
 };

@@ -19,19 +19,22 @@ SessionVerdict::SessionVerdict(double targetX, double targetY, double tolerance)
 
 int SessionVerdict::finalWhiteIndex(const QVector<SessionRecord::Reading>& readings)
 {
-    double brightest = 0.0;
-    for (const SessionRecord::Reading& reading : readings) {
-        if (usable(reading.corrected))
-            brightest = std::max(brightest, reading.corrected->y);
-    }
-    if (brightest <= 0.0)
-        return -1;
+    // The readings brighter than every later one, latest first.
+    QVector<int> chain;
+    double laterBrightest = 0.0;
     for (int i = readings.size() - 1; i >= 0; --i) {
         const auto& corrected = readings[i].corrected;
-        if (usable(corrected) && corrected->y >= FinalWhiteShare * brightest)
-            return i;
+        if (!usable(corrected) || corrected->y <= laterBrightest)
+            continue;
+        chain.append(i);
+        laterBrightest = corrected->y;
     }
-    return -1;
+    if (chain.isEmpty())
+        return -1;
+    int k = chain.size() - 1;
+    while (k > 0 && readings[chain[k - 1]].corrected->y >= FinalWhiteShare * readings[chain[k]].corrected->y)
+        --k;
+    return chain[k];
 }
 
 std::optional<SessionRecord::White> SessionVerdict::whiteOf(const SessionRecord::Xyz& xyz)
@@ -44,7 +47,10 @@ std::optional<SessionRecord::White> SessionVerdict::whiteOf(const SessionRecord:
 
 bool SessionVerdict::isOnTarget(const SessionRecord::White& white) const
 {
-    return std::abs(white.x - m_targetX) <= m_tolerance && std::abs(white.y - m_targetY) <= m_tolerance;
+    // A white read exactly at the edge passes, whatever the last bit of the
+    // subtraction says.
+    const double edge = m_tolerance * (1.0 + 1e-9);
+    return std::abs(white.x - m_targetX) <= edge && std::abs(white.y - m_targetY) <= edge;
 }
 
 QString SessionVerdict::judge(const std::optional<SessionRecord::White>& white, bool ended) const

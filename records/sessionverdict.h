@@ -8,14 +8,22 @@
 // How a session is judged. A station has a target white and a tolerance in x
 // and in y; a finished session passes when its final white lies within both.
 //
-// The final white is the session's last value reading whose luminance is at
-// least FinalWhiteShare of the brightest reading of the session. A display
-// shows its white brighter than any other patch: of the primaries green is the
-// brightest, at about 70 % of the white, and the greys of a ramp at 75 % drive
-// and below give about 55 % and less. Gains that move the white onto target
-// lower it by a few per cent, not by a fifth. So the rule finds the last white
-// of a firmware that measures white, red, green, blue, the white again until it
-// is on target, then a grey ramp, whatever the number of corrections.
+// The final white is found by luminance alone, as the requests say nothing of
+// the patch shown. Take the value readings that are brighter than every
+// reading after them (the last reading always is one); from the brightest of
+// them, walk on to later ones while each is at least FinalWhiteShare as bright
+// as the one before; the final white is where the walk stops.
+//
+// A display shows its white brighter than any other patch: of the primaries
+// green is the brightest, at about 70 % of the white, and they come before
+// the white is read again, so none of them is brighter than everything after
+// it. Each correction of the gains lowers the white by a few per cent, which
+// the walk follows (a panel with a white sub-pixel loses a fifth and more from
+// its factory white over all corrections, but never in one step); a grey of
+// the ramp at 75 % drive and below gives about 55 % and less, where the walk
+// stops. So the rule finds the last white of a firmware that measures white,
+// red, green, blue, the white again until it is on target, then a grey ramp,
+// whatever the number of corrections, and whichever way the ramp runs.
 class SessionVerdict
 {
 public:
