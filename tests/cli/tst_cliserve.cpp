@@ -7,7 +7,9 @@
 #include "crxxxemulator.h"
 #include "devicelink.h"
 #include "monitoremulator.h"
+#include "recordstore.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -116,8 +118,11 @@ void TestCliServe::servesAcrossADisplayHangUp()
     QVERIFY(display->start());
     QVERIFY(pointLinkAt(link, *display));
 
+    const QString records = path("records.sqlite");
+    // The unit reader prints the display's id; no shell runs it.
     CliRunner cli({"serve", "--sensor", "CR100/CR250", "--port", sensorPort(), "--monitor", link,
-                   "--log", log});
+                   "--log", log, "--records", records, "--station", "line 3",
+                   "--unit-command", "sh -c \"echo DISPLAY-7; echo ignored\""});
     QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
     QVERIFY(ask(*display, "MES,1", 1));
     QVERIFY(ask(*display, "MDR,1", 2));
@@ -166,6 +171,36 @@ void TestCliServe::servesAcrossADisplayHangUp()
     QCOMPARE(second.at(2), QStringLiteral("OK01,095.050;100.000;108.900"));
     QCOMPARE(second.at(3).toDouble(), 95.05);
     QCOMPARE(second.at(8).toDouble(), 108.9);
+
+    // Beside the log, the records: the display that hung up did not finish;
+    // the next one ended with "MES,0" on D65 and passed.
+    RecordStore store(QStringLiteral("serve-records"));
+    QString error;
+    QVERIFY2(store.open(RecordLocation::sqlite(records), &error), qPrintable(error));
+    const auto sessions = store.sessions({}, &error);
+    QCOMPARE(sessions.size(), 2);
+    const SessionRecord& passed = sessions.at(0);
+    const SessionRecord& hungUp = sessions.at(1);
+    QCOMPARE(hungUp.verdict, SessionRecord::incomplete());
+    QCOMPARE(hungUp.readingCount, 2);
+    QCOMPARE(passed.verdict, SessionRecord::pass());
+    QCOMPARE(passed.readingCount, 3);
+    for (const SessionRecord& s : sessions) {
+        QCOMPARE(s.station, QStringLiteral("line 3"));
+        QCOMPARE(s.unit, QStringLiteral("DISPLAY-7"));
+        QCOMPARE(s.sensorType, QStringLiteral("CR100/CR250"));
+        QVERIFY(!s.sensorSerial.isEmpty());
+        // No profile: the identity matrix.
+        QCOMPARE(s.matrixSha256, QString::fromLatin1(QCryptographicHash::hash("1,0,0,0,1,0,0,0,1",
+                                                                              QCryptographicHash::Sha256).toHex()));
+    }
+    QVERIFY(passed.white);
+    QCOMPARE(passed.white->x, 95.05 / (95.05 + 100.0 + 108.9));
+    QCOMPARE(passed.white->lv, 100.0);
+    const auto readings = store.readings(passed.id, &error);
+    QCOMPARE(readings.size(), 3);
+    QCOMPARE(readings.at(1).reply, QStringLiteral("OK01,095.050;100.000;108.900"));
+    QVERIFY(readings.at(1).raw && readings.at(1).raw->z == 108.9);
 }
 
 void TestCliServe::servesTheSensorThatComesBack_data()
