@@ -15,6 +15,8 @@ packages=(
     colord-data   # CIE colour-matching functions and illuminants the spectral tests check against
     locales       # a German locale (decimal comma) for the locale-independence tests
     poppler-utils # pdftoppm, to look at the matching certificate's PDF as a reader draws it
+    libqt5sql5-sqlite libqt5sql5-psql  # the line records: a station's own file, the line's database
+    postgresql    # initdb and pg_ctl: the records tests start a server of their own
 )
 
 missing=()
