@@ -11,8 +11,10 @@ seconds="${1:-60}"
 
 bash scripts/install-deps.sh
 export CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-$(command -v ccache || true)}"
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1
 export CC=clang CXX=clang++
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMASERVE_WERROR=ON \
+      -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
       -DLUMASERVE_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j "$(nproc)" --target fuzzers
 
