@@ -1,6 +1,7 @@
 #include "simulatecommand.h"
 
 #include "exitcode.h"
+#include "recordlocation.h"
 #include "matchingtable.h"
 #include "matrixtable.h"
 #include "sensorsession.h"
@@ -117,6 +118,11 @@ int SimulateCommand::run(const QStringList& arguments)
         QStringLiteral("Where the profile is written and reopened from (default: a temporary "
                        "directory, removed at the end)."),
         QStringLiteral("DIR"));
+    const QCommandLineOption recordsOption(
+        QStringLiteral("records"),
+        QStringLiteral("Keep each alignment of the story as a session in this records file or postgresql:// "
+                       "database (default: records.sqlite in the profile directory)."),
+        QStringLiteral("FILE|URL"));
     const QCommandLineOption standinDirOption(
         QStringLiteral("standin-dir"),
         QStringLiteral("Where the stand-in i1Display Pro and K-10 libraries are (default: "
@@ -159,7 +165,7 @@ int SimulateCommand::run(const QStringList& arguments)
                        "\"method\", \"max_delta_uv\", \"max_delta_xy\", \"mean_delta_uv\" (null for "
                        "a refused method), \"recommended\"}, one per technology, sensor and method."),
         QStringLiteral("FORMAT"), QStringLiteral("text"));
-    parser.addOptions({sensorOption, profileDirOption, standinDirOption, verboseOption, displayOption,
+    parser.addOptions({sensorOption, profileDirOption, recordsOption, standinDirOption, verboseOption, displayOption,
                        matrixTableOption, matchOption, formatOption});
     const int parsed = parseOptionsOnly(
         parser, arguments,
@@ -189,7 +195,7 @@ int SimulateCommand::run(const QStringList& arguments)
         if (!parser.isSet(*table))
             continue;
         for (const QCommandLineOption* storyOnly : {&sensorOption, &displayOption, &profileDirOption,
-                                                    &standinDirOption, &verboseOption}) {
+                                                    &recordsOption, &standinDirOption, &verboseOption}) {
             if (parser.isSet(*storyOnly))
                 return usageError(QStringLiteral("--%1 belongs to the story, not to --%2")
                                       .arg(storyOnly->names().constFirst(), table->names().constFirst()));
@@ -234,5 +240,11 @@ int SimulateCommand::run(const QStringList& arguments)
     StationStory story(station, instrument, type,
                        QDir(profileDir).absoluteFilePath(profileFileName(instrument)));
     story.setPrintRequests(parser.isSet(verboseOption));
+    const RecordLocation records = RecordLocation::parse(
+        parser.isSet(recordsOption) ? parser.value(recordsOption) : QDir(profileDir).absoluteFilePath(RecordLocation::defaultFileName()),
+        &error);
+    if (!records.isValid())
+        return usageError(QStringLiteral("--records: %1").arg(error));
+    story.setRecords(records);
     return story.run();
 }

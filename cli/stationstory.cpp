@@ -2,11 +2,13 @@
 
 #include "aligningfirmware.h"
 #include "alignmentservice.h"
+#include "cmonitor.h"
 #include "command.h"
 #include "correctionmatrix.h"
 #include "csensor.h"
 #include "displaymodel.h"
 #include "exitcode.h"
+#include "linerecorder.h"
 #include "matchingrun.h"
 #include "patchset.h"
 #include "sensorinstrument.h"
@@ -14,11 +16,15 @@
 #include "matrixtext.h"
 #include "measure.h"
 #include "printabletext.h"
+#include "recordstore.h"
+#include "recordwriter.h"
 #include "referencefile.h"
 #include "sensorsession.h"
 #include "simulatedstation.h"
 
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <chrono>
@@ -34,6 +40,8 @@ constexpr int kHalfLevel = 127;
 // How long the service may take to read the display's line, and to let go of
 // it once switched off.
 constexpr int kServiceTimeoutMs = 10000;
+// How long the display's closing "MES,0" may take to be served once it has finished.
+constexpr int kStopRequestTimeoutMs = 2000;
 // A matching run on the station: every patch read once by the sensor and by the
 // CS-2000, which takes at least two seconds a reading.
 constexpr int kMatchingTimeoutMs = 180000;
@@ -143,6 +151,23 @@ int StationStory::alignDisplay(Measure& measure, double* trueWhiteError)
     settings.sensorPort = m_station.sensorPort(m_instrument);
     settings.monitorPort = m_station.displayPort();
     settings.printRequests = m_printRequests;
+    // Before the service, so that it sees the display's first request; gone
+    // (and its writer done) before the session is read back.
+    std::unique_ptr<LineRecorder> recorder;
+    if (m_records.isValid()) {
+        LineRecorder::Settings recordSettings;
+        recordSettings.location = m_records;
+        recordSettings.spoolFile = QFileInfo(m_profilePath).dir().absoluteFilePath(RecordWriter::defaultSpoolFileName());
+        recordSettings.station = QStringLiteral("simulated station");
+        recorder = std::make_unique<LineRecorder>(measure, recordSettings);
+        recorder->setProfileName(measure.correctionMatrix() == Matrix::IdentityMatrix(3) ? QString()
+                                                                                          : QFileInfo(m_profilePath).fileName());
+        QString error;
+        if (!recorder->start(&error)) {
+            Command::printError(QStringLiteral("Cannot keep records: %1").arg(error));
+            return ExitFile;
+        }
+    }
     AlignmentService service(measure, settings, nullptr);
     bool serving = false;
     bool finished = false;
@@ -167,6 +192,14 @@ int StationStory::alignDisplay(Measure& measure, double* trueWhiteError)
         return ExitInstrument;
     }
 
+    bool stopServed = false;
+    const QMetaObject::Connection stopRequest = QObject::connect(
+        &measure, &Measure::alignmentRequestServed, &loop, [&stopServed, &loop](int command) {
+            if (command != CMonitor::StopMeasure)
+                return;
+            stopServed = true;
+            loop.quit();
+        });
     AligningFirmware& firmware = m_station.firmware();
     if (!firmware.startAlignment()) {
         Command::printError(QStringLiteral("The display would not start its alignment."));
@@ -187,6 +220,12 @@ int StationStory::alignDisplay(Measure& measure, double* trueWhiteError)
         firmware.cancelAlignment();
         firmware.waitForAlignment(kCancelTimeout);
     }
+    // The display's last word is "MES,0", sent as it finishes; switched off
+    // before the service has read it, the display would look as if it had not
+    // finished.
+    if (!stopServed)
+        runUntil(loop, kStopRequestTimeoutMs);
+    QObject::disconnect(stopRequest);
 
     service.stop();
     if (!finished && (!runUntil(loop, kServiceTimeoutMs) || !finished)) {
@@ -213,6 +252,12 @@ int StationStory::alignDisplay(Measure& measure, double* trueWhiteError)
                                       "display really shows it: %2 du'v'.")
                            .arg(fixed(result.toldWhiteError, 6), fixed(result.trueWhiteError, 6)));
     *trueWhiteError = result.trueWhiteError;
+    ++m_figures.alignmentRuns;
+    if (recorder) {
+        recorder.reset();
+        if (const int reported = reportSession(); reported != ExitDone)
+            return reported;
+    }
     return ExitDone;
 }
 
@@ -350,6 +395,35 @@ int StationStory::checkFigures() const
     for (const QString& text : wrong)
         Command::printError(QStringLiteral("Not as it must be: %1.").arg(text));
     return wrong.isEmpty() ? ExitDone : ExitFigures;
+}
+
+int StationStory::reportSession()
+{
+    RecordStore store(QStringLiteral("story"));
+    QString error;
+    if (!store.open(m_records, &error)) {
+        Command::printError(error);
+        return ExitFile;
+    }
+    RecordStore::Filter filter;
+    filter.station = QStringLiteral("simulated station");
+    const QVector<SessionRecord> sessions = store.sessions(filter, &error);
+    if (!error.isEmpty()) {
+        Command::printError(error);
+        return ExitFile;
+    }
+    m_figures.keptSessions = sessions.size();
+    if (sessions.isEmpty())
+        return ExitDone;
+    const SessionRecord& latest = sessions.first();
+    m_figures.keptVerdicts << latest.verdict;
+    Command::printLine(QStringLiteral("   Kept as session %1 in %2: %3, final white x %4 y %5, %6 requests.")
+                           .arg(QString::number(latest.id), m_records.displayName(),
+                                latest.verdict.isEmpty() ? QStringLiteral("still open") : latest.verdict,
+                                latest.white ? fixed(latest.white->x, 4) : QStringLiteral("-"),
+                                latest.white ? fixed(latest.white->y, 4) : QStringLiteral("-"))
+                           .arg(latest.readingCount));
+    return ExitDone;
 }
 
 int StationStory::run()

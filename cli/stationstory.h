@@ -2,6 +2,7 @@
 #define STATIONSTORY_H
 
 #include "matrix.h"
+#include "recordlocation.h"
 #include "simulatedworld.h"
 #include "storyfigures.h"
 
@@ -35,6 +36,9 @@ public:
 
     // Also print every request of the display and the reply it got.
     void setPrintRequests(bool print) { m_printRequests = print; }
+    // Keep each alignment as a session in these records, as a station on the
+    // line would; none when not set.
+    void setRecords(const RecordLocation& records) { m_records = records; }
 
     // Plays it; the exit code (see exitcode.h, and ExitFigures when the story
     // ran but a figure is out of bounds).
@@ -52,12 +56,15 @@ private:
     int reopenProfile(Measure& measure, SensorSession& session);
     int checkFigures() const;
     void printStep(const QString& text);
+    // Reads back the session the latest alignment left in the records.
+    int reportSession();
 
     SimulatedStation& m_station;
     const SimulatedWorld::Instrument m_instrument;
     const int m_sensorType;
     const QString m_profilePath;
     bool m_printRequests = false;
+    RecordLocation m_records;
     Figures m_figures;
     int m_step = 0;
 };

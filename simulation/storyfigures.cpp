@@ -41,5 +41,11 @@ QStringList StoryFigures::whatIsWrong() const
     if (matchedValidationDeltaXy && !(*matchedValidationDeltaXy < kMatchedBelow))
         wrong << QStringLiteral("the matched sensor leaves up to %1 in xy on the validation patches, not below %2")
                      .arg(figure(*matchedValidationDeltaXy), QString::number(kMatchedBelow));
+    if (keptSessions >= 0 && keptSessions != alignmentRuns)
+        wrong << QStringLiteral("%1 alignments left %2 sessions in the records, not one each").arg(alignmentRuns).arg(keptSessions);
+    for (const QString& verdict : keptVerdicts) {
+        if (verdict != QLatin1String("PASS"))
+            wrong << QStringLiteral("a session kept in the records was judged %1, not PASS").arg(verdict);
+    }
     return wrong;
 }

@@ -37,6 +37,12 @@ struct StoryFigures {
     // for a story without a matching step, NaN for one whose run came to nothing.
     std::optional<double> matchedValidationDeltaXy;
 
+    // Alignments the story ran, and the sessions the records then held with
+    // the verdict of each; an alignment must leave one session that passed
+    // (the white the display was told is on target). No records: none kept.
+    int alignmentRuns = 0;
+    int keptSessions = -1;
+    QStringList keptVerdicts;
     // The largest difference between an element of the reopened matrix and the saved one.
     double reopenedMatrixDrift() const;
     // One sentence for each figure that is not as it must be; empty when all are.
