@@ -160,8 +160,9 @@ int StationStory::alignDisplay(Measure& measure, double* trueWhiteError)
         recordSettings.spoolFile = QFileInfo(m_profilePath).dir().absoluteFilePath(RecordWriter::defaultSpoolFileName());
         recordSettings.station = QStringLiteral("simulated station");
         recorder = std::make_unique<LineRecorder>(measure, recordSettings);
-        recorder->setProfileName(measure.correctionMatrix() == Matrix::IdentityMatrix(3) ? QString()
-                                                                                          : QFileInfo(m_profilePath).fileName());
+        // Named once it is saved: until then the matrix is the calibration's.
+        const QFileInfo profile(m_profilePath);
+        recorder->setProfileName(!identity && profile.exists() ? profile.fileName() : QString());
         QString error;
         if (!recorder->start(&error)) {
             Command::printError(QStringLiteral("Cannot keep records: %1").arg(error));
@@ -407,6 +408,8 @@ int StationStory::reportSession()
     }
     RecordStore::Filter filter;
     filter.station = QStringLiteral("simulated station");
+    // A file given with --records may hold the sessions of earlier plays.
+    filter.since = m_started;
     const QVector<SessionRecord> sessions = store.sessions(filter, &error);
     if (!error.isEmpty()) {
         Command::printError(error);
@@ -430,6 +433,7 @@ int StationStory::run()
 {
     m_step = 0;
     m_figures = Figures();
+    m_started = QDateTime::currentDateTimeUtc();
     Command::printLine(QStringLiteral("The simulated station:"));
     for (const SimulatedStation::Device& device : m_station.devices())
         Command::printLine(QStringLiteral("   %1 %2 %3")

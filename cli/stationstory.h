@@ -6,6 +6,7 @@
 #include "simulatedworld.h"
 #include "storyfigures.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <limits>
@@ -65,6 +66,7 @@ private:
     const QString m_profilePath;
     bool m_printRequests = false;
     RecordLocation m_records;
+    QDateTime m_started;
     Figures m_figures;
     int m_step = 0;
 };
