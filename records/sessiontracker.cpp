@@ -5,6 +5,7 @@
 
 #include <QUuid>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -35,13 +36,22 @@ std::optional<SessionRecord::Xyz> xyzOf(const CColor& color)
 SessionTracker::SessionTracker(QObject* parent) : QObject(parent)
 {
     m_silence.setSingleShot(true);
-    m_silence.setInterval(SilenceMs);
     connect(&m_silence, &QTimer::timeout, this, [this] { end(m_lastRequest, false); });
 }
 
 void SessionTracker::setSilence(int ms)
 {
-    m_silence.setInterval(ms);
+    m_silenceMs = ms;
+}
+
+int SessionTracker::announcedWaitMs(const QString& reply)
+{
+    // "OK00,<ms>": the time after which the display may ask for the value.
+    if (!reply.startsWith(QLatin1String("OK00,")))
+        return 0;
+    bool ok = false;
+    const int ms = reply.mid(5).trimmed().toInt(&ok);
+    return ok && ms > 0 ? std::min(ms, MaxAnnouncedWaitMs) : 0;
 }
 
 void SessionTracker::takeRequest(int command, const QString& reply, const CColor& raw, const CColor& corrected)
@@ -74,10 +84,12 @@ void SessionTracker::takeRequest(int command, const QString& reply, const CColor
     }
     ++m_session.readingCount;
     emit readingTaken(m_session.uid, reading);
-    if (command == CMonitor::StopMeasure)
+    if (command == CMonitor::StopMeasure) {
         end(now, true);
-    else
-        m_silence.start();
+        return;
+    }
+    // A display told to wait for a slow reading is not silent while it waits.
+    m_silence.start(m_silenceMs + (command == CMonitor::StartMeasure ? announcedWaitMs(reading.reply) : 0));
 }
 
 void SessionTracker::keepCandidate(const SessionRecord::Reading& reading)

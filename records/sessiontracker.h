@@ -15,14 +15,16 @@ class CColor;
 // Cuts the display's requests into sessions. A session begins with the first
 // request while none is open and ends with "MES,0" (judged PASS or FAIL on
 // its final white), or INCOMPLETE when the display hangs up, when it is silent
-// for SilenceMs, or when the service stops serving it. A lone "MES,0" opens
-// nothing.
+// for SilenceMs (beyond the wait a measurement's "OK00" reply announced), or
+// when the service stops serving it. A lone "MES,0" opens nothing.
 class SessionTracker : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr int SilenceMs = 30000;
+    // A longer announced wait is taken as this long: the silence stays bounded.
+    static constexpr int MaxAnnouncedWaitMs = 10 * 60 * 1000;
 
     // Fills in what the station knows when a session begins: station, unit,
     // sensor, profile, matrix.
@@ -34,6 +36,8 @@ public:
     SessionVerdict verdict() const { return m_verdict; }
     void setContextProvider(ContextProvider provider) { m_context = std::move(provider); }
     void setSilence(int ms);
+    // The wait in milliseconds an "OK00,<ms>" reply announces; 0 for any other.
+    static int announcedWaitMs(const QString& reply);
     bool isOpen() const { return !m_session.uid.isEmpty(); }
     QString currentUid() const { return m_session.uid; }
 
@@ -64,6 +68,7 @@ private:
     // stays is short.
     QVector<SessionRecord::Reading> m_candidates;
     QTimer m_silence;
+    int m_silenceMs = SilenceMs;
 };
 
 #endif // SESSIONTRACKER_H

@@ -40,6 +40,7 @@ private slots:
     void loneStopOpensNothing();
     void ends_data();
     void ends();
+    void announcedWaitIsNoSilence();
     void contextAndTarget();
     void trackedWhiteMatchesRule();
 };
@@ -128,6 +129,22 @@ void TestSessionTracker::ends()
         QVERIFY(session.ended <= lastRequest);
         QVERIFY(session.ended.msecsTo(lastRequest) < 50);
     }
+}
+
+// A display told to come back for the value in a while waits as told; the
+// silence counts from then.
+void TestSessionTracker::announcedWaitIsNoSilence()
+{
+    SessionTracker tracker;
+    tracker.setSilence(200);
+    QSignalSpy ended(&tracker, &SessionTracker::sessionEnded);
+    tracker.takeRequest(CMonitor::StartMeasure, QStringLiteral("OK00,00400\r"), noDataColor, noDataColor);
+    QTest::qWait(400);
+    QCOMPARE(ended.count(), 0);
+    QVERIFY(ended.wait(2000));
+    QCOMPARE(SessionTracker::announcedWaitMs(QStringLiteral("OK00,99999999")), SessionTracker::MaxAnnouncedWaitMs);
+    QCOMPARE(SessionTracker::announcedWaitMs(QStringLiteral("OK01,00400")), 0);
+    QCOMPARE(SessionTracker::announcedWaitMs(QStringLiteral("OK00,x")), 0);
 }
 
 void TestSessionTracker::contextAndTarget()
