@@ -75,7 +75,7 @@ void UnitCommand::run(const QString& uid)
     connect(m_process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
             [this](int exitCode, QProcess::ExitStatus status) {
                 const QString runFor = m_uid;
-                const QByteArray output = m_process->readAllStandardOutput().left(64 * 1024);
+                const QByteArray output = m_process->readAllStandardOutput();
                 stopRunning();
                 if (status != QProcess::NormalExit || exitCode != 0) {
                     emit failed(runFor, QStringLiteral("the unit command failed (exit code %1)").arg(exitCode));
@@ -87,6 +87,14 @@ void UnitCommand::run(const QString& uid)
                 else
                     emit unitFound(runFor, unit);
             });
+    // A command that prints without end must not fill the memory meanwhile.
+    connect(m_process, &QProcess::readyReadStandardOutput, this, [this] {
+        if (m_process->bytesAvailable() <= MaxOutputBytes)
+            return;
+        const QString runFor = m_uid;
+        stopRunning();
+        emit failed(runFor, QStringLiteral("the unit command printed more than %1 bytes").arg(MaxOutputBytes));
+    });
     m_timeout.start();
     m_process->start(words.first(), words.mid(1));
 }

@@ -18,6 +18,7 @@ class UnitCommand : public QObject
 public:
     static constexpr int TimeoutMs = 10000;
     static constexpr int MaxUnitLength = 200;
+    static constexpr qint64 MaxOutputBytes = 64 * 1024;
 
     explicit UnitCommand(const QString& command, QObject* parent = nullptr);
     ~UnitCommand() override;
