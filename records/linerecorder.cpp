@@ -41,14 +41,21 @@ LineRecorder::LineRecorder(Measure& measure, Settings settings, QObject* parent)
     if (!m_settings.unitCommand.isEmpty()) {
         m_unitCommand = new UnitCommand(m_settings.unitCommand, this);
         connect(m_unitCommand, &UnitCommand::unitFound, this, [this](const QString& uid, const QString& unit) {
+            if (m_heldClose && m_heldClose->uid == uid) {
+                m_heldClose->unit = unit;
+                releaseHeldClose();
+                return;
+            }
             if (uid != m_tracker->currentUid())
                 return;
             m_openUnit = unit;
             QMetaObject::invokeMethod(m_writer, "setUnit", Qt::QueuedConnection, Q_ARG(QString, uid),
                                       Q_ARG(QString, unit));
         });
-        connect(m_unitCommand, &UnitCommand::failed, this, [this](const QString&, const QString& error) {
+        connect(m_unitCommand, &UnitCommand::failed, this, [this](const QString& uid, const QString& error) {
             emit problem(QStringLiteral("No unit id for this session: %1.").arg(error));
+            if (m_heldClose && m_heldClose->uid == uid)
+                releaseHeldClose();
         });
     }
     connect(m_tracker, &SessionTracker::sessionStarted, this, &LineRecorder::onSessionStarted);
@@ -58,6 +65,7 @@ LineRecorder::LineRecorder(Measure& measure, Settings settings, QObject* parent)
 LineRecorder::~LineRecorder()
 {
     m_tracker->takeStop();
+    releaseHeldClose();
     stopWriter();
 }
 
@@ -150,6 +158,8 @@ void LineRecorder::fillContext(SessionRecord* session)
 
 void LineRecorder::onSessionStarted(const SessionRecord& session)
 {
+    // The next display is here: the last one's unit is not coming.
+    releaseHeldClose();
     m_openUnit = session.unit;
     emit sessionStarted(session);
     if (m_unitCommand)
@@ -161,8 +171,29 @@ void LineRecorder::onSessionEnded(SessionRecord session)
     if (!m_openUnit.isEmpty())
         session.unit = m_openUnit;
     m_openUnit.clear();
+    // A short session (a display that hangs up at once) may end before the
+    // unit command answers; it is closed with the answer, which comes within
+    // the command's time-out.
+    if (session.unit.isEmpty() && m_unitCommand && m_unitCommand->isRunningFor(session.uid)) {
+        m_heldClose = session;
+        return;
+    }
+    closeInWriter(session);
+}
+
+void LineRecorder::closeInWriter(const SessionRecord& session)
+{
     if (m_writer)
         QMetaObject::invokeMethod(m_writer, "closeSession", Qt::QueuedConnection, Q_ARG(SessionRecord, session));
+}
+
+void LineRecorder::releaseHeldClose()
+{
+    if (!m_heldClose)
+        return;
+    const SessionRecord session = *m_heldClose;
+    m_heldClose.reset();
+    closeInWriter(session);
 }
 
 void LineRecorder::setUnit(const QString& unit)

@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class Matrix;
 class Measure;
 class QThread;
@@ -81,6 +83,9 @@ private:
     void onSessionStarted(const SessionRecord& session);
     void onSessionEnded(SessionRecord session);
     void stopWriter();
+    void closeInWriter(const SessionRecord& session);
+    // Closes the session held for its unit, with what is known of it.
+    void releaseHeldClose();
 
     Measure& m_measure;
     const Settings m_settings;
@@ -93,6 +98,8 @@ private:
     // The unit of the open session, once known.
     QString m_openUnit;
     int m_nextTicket = 0;
+    // A session that ended while its unit command still ran.
+    std::optional<SessionRecord> m_heldClose;
 };
 
 #endif // LINERECORDER_H

@@ -31,6 +31,7 @@ public:
     // Runs the command for the session; one still running for an earlier
     // session is stopped.
     void run(const QString& uid);
+    bool isRunningFor(const QString& uid) const { return m_process && m_uid == uid; }
 
 signals:
     void unitFound(QString uid, QString unit);

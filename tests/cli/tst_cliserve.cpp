@@ -119,10 +119,11 @@ void TestCliServe::servesAcrossADisplayHangUp()
     QVERIFY(pointLinkAt(link, *display));
 
     const QString records = path("records.sqlite");
-    // The unit reader prints the display's id; no shell runs it.
+    // The unit reader prints the display's id; no shell runs it. It answers
+    // after the first display has hung up, which must not lose its unit.
     CliRunner cli({"serve", "--sensor", "CR100/CR250", "--port", sensorPort(), "--monitor", link,
                    "--log", log, "--records", records, "--station", "line 3",
-                   "--unit-command", "sh -c \"echo DISPLAY-7; echo ignored\""});
+                   "--unit-command", "sh -c \"sleep 0.1; echo DISPLAY-7; echo ignored\""});
     QVERIFY2(cli.waitForOut("serving the display"), cli.err().constData());
     QVERIFY(ask(*display, "MES,1", 1));
     QVERIFY(ask(*display, "MDR,1", 2));
