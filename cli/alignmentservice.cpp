@@ -13,20 +13,6 @@
 
 namespace {
 
-QString requestText(int command)
-{
-    switch (command) {
-    case CMonitor::StartMeasure:
-        return QStringLiteral("MES,1");
-    case CMonitor::StopMeasure:
-        return QStringLiteral("MES,0");
-    case CMonitor::SendValue:
-        return QStringLiteral("MDR,1");
-    default:
-        return QStringLiteral("?");
-    }
-}
-
 QString tripleText(const CColor& color)
 {
     if (color.IsNoData())
@@ -159,14 +145,14 @@ void AlignmentService::onRequestServed(int command, const QString& reply, const 
     QString shownReply = reply;
     shownReply.remove(QLatin1Char('\r'));
     QString text = QStringLiteral("%1 %2 -> %3")
-                       .arg(time.toString(Qt::ISODateWithMs), requestText(command),
+                       .arg(time.toString(Qt::ISODateWithMs), CMonitor::requestText(command),
                             shownReply.isEmpty() ? QStringLiteral("(no reply)") : shownReply);
     if (command == CMonitor::SendValue)
         text += QStringLiteral("  raw %1  corrected %2").arg(tripleText(raw), tripleText(corrected));
     if (m_settings.printRequests)
         Command::printLine(text);
     if (m_log && m_log->isOpen())
-        logRequest(ServeLog::line(time, requestText(command), shownReply, raw, corrected));
+        logRequest(ServeLog::line(time, CMonitor::requestText(command), shownReply, raw, corrected));
 }
 
 void AlignmentService::logRequest(const QString& csvLine)

@@ -110,6 +110,20 @@ int CMonitor::findCr(int from) const
     return -1;
 }
 
+QString CMonitor::requestText(int command)
+{
+    switch (command) {
+    case StartMeasure:
+        return QStringLiteral("MES,1");
+    case StopMeasure:
+        return QStringLiteral("MES,0");
+    case SendValue:
+        return QStringLiteral("MDR,1");
+    default:
+        return QStringLiteral("?");
+    }
+}
+
 int CMonitor::codeFor(const QByteArray& text)
 {
     if (text == "MES,1")

@@ -23,6 +23,10 @@ public:
     enum Command { NoCommand = 0, StartMeasure = 1, StopMeasure = 2, SendValue = 3 };
     static constexpr int BufferSize = 32;
 
+    // The request a command code stands for ("MES,1", "MES,0", "MDR,1"); "?"
+    // for any other code.
+    static QString requestText(int command);
+
     explicit CMonitor(QObject* parent = nullptr);
     ~CMonitor() override;
 

@@ -10,20 +10,6 @@
 
 namespace {
 
-QString requestText(int command)
-{
-    switch (command) {
-    case CMonitor::StartMeasure:
-        return QStringLiteral("MES,1");
-    case CMonitor::StopMeasure:
-        return QStringLiteral("MES,0");
-    case CMonitor::SendValue:
-        return QStringLiteral("MDR,1");
-    default:
-        return QStringLiteral("?");
-    }
-}
-
 std::optional<SessionRecord::Xyz> xyzOf(const CColor& color)
 {
     if (color.IsNoData())
@@ -74,7 +60,7 @@ void SessionTracker::takeRequest(int command, const QString& reply, const CColor
     m_lastRequest = now;
     SessionRecord::Reading reading;
     reading.time = now;
-    reading.request = requestText(command);
+    reading.request = CMonitor::requestText(command);
     reading.reply = reply;
     reading.reply.remove(QLatin1Char('\r'));
     if (command == CMonitor::SendValue) {
