@@ -23,7 +23,9 @@ constexpr const char* SchemaLockKey = "7311410";
 
 QVariant nullDouble()
 {
-    return QVariant(QMetaType::Double, nullptr);
+    // QVariant(QMetaType::Double, nullptr) is a 0.0 that is not null in Qt 5,
+    // and is written as 0 rather than NULL.
+    return QVariant(QVariant::Double);
 }
 
 QVariant number(double value)
