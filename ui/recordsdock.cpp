@@ -97,7 +97,9 @@ RecordsDock::RecordsDock(LineRecorder* recorder, QWidget* parent) : QDockWidget(
     connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { showReadings(row); });
     connect(m_exportButton, &QPushButton::clicked, this, &RecordsDock::exportSessions);
     if (m_recorder) {
-        connect(m_recorder, &LineRecorder::sessionStarted, this, &RecordsDock::refresh);
+        // Queued: the recorder says a session began before its writer has
+        // been handed it, and a question asked at once would not find it.
+        connect(m_recorder, &LineRecorder::sessionStarted, this, &RecordsDock::refresh, Qt::QueuedConnection);
         connect(m_recorder, &LineRecorder::sessionStored, this, &RecordsDock::refresh);
         connect(m_recorder, &LineRecorder::sessionsFound, this, &RecordsDock::takeSessions);
         connect(m_recorder, &LineRecorder::readingsFound, this, &RecordsDock::takeReadings);

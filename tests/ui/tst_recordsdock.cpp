@@ -411,8 +411,13 @@ void TestRecordsDock::unitFieldGivesTheUnitToASession()
     QSignalSpy started(&recorder, &LineRecorder::sessionStarted);
     QSignalSpy stored(&recorder, &LineRecorder::sessionStored);
     SessionTracker* tracker = recorder.tracker();
-    if (openFirst)
+    RecordsDock* dock = window.recordsWindow();
+    if (openFirst) {
         tracker->takeRequest(CMonitor::StartMeasure, QStringLiteral("OK"), CColor(), CColor());
+        // The display being aligned is listed as it begins.
+        QTRY_COMPARE(dock->table()->rowCount(), 1);
+        QCOMPARE(cell(dock->table(), 0, RecordsDock::Verdict), QStringLiteral("open"));
+    }
     QTest::keyClicks(unitEdit, QStringLiteral("SN-0042"));
     QTest::keyClick(unitEdit, Qt::Key_Return);
     // Kept until a session takes it.
@@ -427,7 +432,6 @@ void TestRecordsDock::unitFieldGivesTheUnitToASession()
     QVERIFY(stored.wait(5000));
     QCOMPARE(stored.at(0).at(0).value<SessionRecord>().unit, QStringLiteral("SN-0042"));
     // The dock shows it.
-    RecordsDock* dock = window.recordsWindow();
     QTRY_COMPARE(unitsShown(*dock), QStringList{"SN-0042"});
 }
 
