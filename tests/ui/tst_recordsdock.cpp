@@ -399,7 +399,10 @@ void TestRecordsDock::unitFieldGivesTheUnitToASession()
     MainWindow window;
     QVERIFY(!window.findChild<QLineEdit*>(QStringLiteral("unitEdit")));
     QVERIFY(!window.findChild<RecordsDock*>());
-    LineRecorder recorder(*window.controller(), settingsIn(m_home.work));
+    // A file of each row's own: the other row's session is not this one's.
+    const QString dir = QDir(m_home.work).filePath(QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(dir));
+    LineRecorder recorder(*window.controller(), settingsIn(dir));
     QString error;
     QVERIFY2(recorder.start(&error), qPrintable(error));
     window.setLineRecorder(&recorder);
