@@ -66,6 +66,9 @@ RecordsDock::RecordsDock(LineRecorder* recorder, QWidget* parent) : QDockWidget(
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // A few sessions in view however small the window leaves the dock.
+    m_table->setMinimumHeight(m_table->horizontalHeader()->sizeHint().height()
+                              + 3 * m_table->verticalHeader()->defaultSectionSize() + 2 * m_table->frameWidth());
 
     m_status = new QLabel(content);
     m_status->setObjectName(QStringLiteral("recordsStatusLabel"));

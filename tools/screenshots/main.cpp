@@ -548,15 +548,16 @@ bool recordsDockPicture(const QDir& outDir)
             return fail(qPrintable(walkthrough.failure()));
         MainWindow* window = walkthrough.window();
         LineRecorder::Settings settings;
-        settings.location = RecordLocation::sqlite(QDir::current().filePath(QStringLiteral("records.sqlite")));
-        settings.spoolFile = QDir::current().filePath(QStringLiteral("records-spool.sqlite"));
+        // The station's own file in the working directory, as the program's default.
+        settings.location = RecordLocation::sqlite(RecordLocation::defaultFileName());
         settings.station = QStringLiteral("line2-st04");
         LineRecorder recorder(*window->controller(), settings);
         QString error;
         if (!recorder.start(&error))
             return fail(qPrintable(error));
         window->setLineRecorder(&recorder);
-        window->resize(1180, 820);
+        window->resize(1180, 980);
+        window->resizeDocks({window->recordsWindow()}, {360}, Qt::Vertical);
         QSignalSpy stored(&recorder, &LineRecorder::sessionStored);
 
         auto* unitEdit = window->findChild<QLineEdit*>(QStringLiteral("unitEdit"));
