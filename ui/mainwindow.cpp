@@ -330,6 +330,8 @@ void MainWindow::setLineRecorder(LineRecorder* lineRecorder)
     // Not a box: the line goes on while the records wait for their database.
     recordsLabel = new QLabel(tr("Records: %1").arg(recorder->settings().location.displayName()), this);
     recordsLabel->setObjectName(QStringLiteral("recordsLabel"));
+    // A long complaint is cut short here and read whole in the tool tip.
+    recordsLabel->setMaximumWidth(480);
     statusBar()->addPermanentWidget(recordsLabel);
     connect(recorder, &LineRecorder::problem, this, [this](const QString& text) {
         recordsLabel->setText(tr("Records: %1").arg(text));

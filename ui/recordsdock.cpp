@@ -96,13 +96,16 @@ RecordsDock::RecordsDock(LineRecorder* recorder, QWidget* parent) : QDockWidget(
 
     connect(m_unitEdit, &QLineEdit::textChanged, this, &RecordsDock::refresh);
     connect(m_verdictCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &RecordsDock::refresh);
-    connect(m_dateEdit, &QDateEdit::dateChanged, this, &RecordsDock::refresh);
+    connect(m_dateEdit, &QDateEdit::dateChanged, this, [this](const QDate& date) {
+        m_followsToday = date == QDate::currentDate();
+        refresh();
+    });
     connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { showReadings(row); });
     connect(m_exportButton, &QPushButton::clicked, this, &RecordsDock::exportSessions);
     if (m_recorder) {
         // Queued: the recorder says a session began before its writer has
         // been handed it, and a question asked at once would not find it.
-        connect(m_recorder, &LineRecorder::sessionStarted, this, &RecordsDock::refresh, Qt::QueuedConnection);
+        connect(m_recorder, &LineRecorder::sessionStarted, this, &RecordsDock::followToday, Qt::QueuedConnection);
         connect(m_recorder, &LineRecorder::sessionStored, this, &RecordsDock::refresh);
         connect(m_recorder, &LineRecorder::sessionsFound, this, &RecordsDock::takeSessions);
         connect(m_recorder, &LineRecorder::readingsFound, this, &RecordsDock::takeReadings);
@@ -147,6 +150,16 @@ RecordStore::Filter RecordsDock::filter() const
     filter.since = QDateTime(day, QTime(0, 0), Qt::LocalTime).toUTC();
     filter.until = QDateTime(day.addDays(1), QTime(0, 0), Qt::LocalTime).toUTC();
     return filter;
+}
+
+void RecordsDock::followToday()
+{
+    // A station left running past midnight goes on listing the day's
+    // displays, unless the user chose another day.
+    if (m_followsToday && m_dateEdit->date() != QDate::currentDate())
+        m_dateEdit->setDate(QDate::currentDate()); // asks again
+    else
+        refresh();
 }
 
 void RecordsDock::refresh()

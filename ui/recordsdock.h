@@ -56,6 +56,8 @@ public slots:
     void showReadings(int row);
 
 private:
+    // A session began: asked again, on today if the dock showed today.
+    void followToday();
     void takeSessions(int ticket, const QVector<SessionRecord>& sessions, const QString& error);
     void takeReadings(int ticket, const QVector<SessionRecord::Reading>& readings, const QString& error);
     void finishExport();
@@ -70,6 +72,7 @@ private:
     QPushButton* m_exportButton = nullptr;
     QVector<SessionRecord> m_sessions;
     int m_ticket = 0;
+    bool m_followsToday = true;
 
     // The export under way: its file, its sessions in the order written and
     // the questions for their requests still unanswered.
