@@ -20,8 +20,8 @@ double number(const QSettings& settings, const QString& key, double fallback)
 bool RecordKeeping::read(QSettings& settings, LineRecorder::Settings* recorder, QString* error)
 {
     settings.beginGroup(QStringLiteral("Records"));
-    const QString database =
-        settings.value(QStringLiteral("database"), RecordLocation::defaultFileName()).toString().trimmed();
+    const QString database
+        = settings.value(QStringLiteral("database"), RecordLocation::defaultFileName()).toString().trimmed();
     recorder->location = RecordLocation::parse(database, error);
     recorder->spoolFile = settings.value(QStringLiteral("spool"), recorder->spoolFile).toString();
     recorder->station = settings.value(QStringLiteral("station"), LineRecorder::defaultStation()).toString().trimmed();

@@ -33,7 +33,9 @@ QString number(double value, int decimals)
 
 } // namespace
 
-RecordsDock::RecordsDock(LineRecorder* recorder, QWidget* parent) : QDockWidget(parent), m_recorder(recorder)
+RecordsDock::RecordsDock(LineRecorder* recorder, QWidget* parent)
+    : QDockWidget(parent)
+    , m_recorder(recorder)
 {
     setWindowTitle(tr("Records"));
     setObjectName(QStringLiteral("recordsDock"));
@@ -182,9 +184,8 @@ void RecordsDock::takeSessions(int ticket, const QVector<SessionRecord>& session
         return;
     }
     m_sessions = sessions;
-    std::stable_sort(m_sessions.begin(), m_sessions.end(), [](const SessionRecord& a, const SessionRecord& b) {
-        return a.started > b.started;
-    });
+    std::stable_sort(m_sessions.begin(), m_sessions.end(),
+                     [](const SessionRecord& a, const SessionRecord& b) { return a.started > b.started; });
     showSessions();
     m_status->setText(tr("Sessions: %1").arg(m_sessions.size()));
     emit sessionsShown();
@@ -263,8 +264,8 @@ void RecordsDock::exportSessions()
     const QString csvFilter = tr("CSV files (*.csv)");
     const QString jsonFilter = tr("JSON files (*.json)");
     QString chosenFilter;
-    const QString suggested =
-        QDir::current().filePath(QStringLiteral("records-%1.csv").arg(m_dateEdit->date().toString(Qt::ISODate)));
+    const QString suggested
+        = QDir::current().filePath(QStringLiteral("records-%1.csv").arg(m_dateEdit->date().toString(Qt::ISODate)));
     QString fileName = DialogProvider::current().saveFileNameAndFilter(
         this, tr("Export sessions"), suggested, csvFilter + QStringLiteral(";;") + jsonFilter, &chosenFilter);
     if (fileName.isEmpty())
@@ -312,7 +313,8 @@ void RecordsDock::finishExport()
     QString why = m_export.error;
     bool written = false;
     if (why.isEmpty()) {
-        const QByteArray bytes = m_export.json ? RecordExport::json(m_export.entries) : RecordExport::csv(m_export.entries);
+        const QByteArray bytes
+            = m_export.json ? RecordExport::json(m_export.entries) : RecordExport::csv(m_export.entries);
         written = PlainFile::writeWhole(m_export.fileName, bytes, &why);
     }
     const QString fileName = m_export.fileName;

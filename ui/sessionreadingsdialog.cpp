@@ -10,7 +10,9 @@
 #include <QVBoxLayout>
 
 SessionReadingsDialog::SessionReadingsDialog(LineRecorder* recorder, const SessionRecord& session, QWidget* parent)
-    : QDialog(parent), m_recorder(recorder), m_session(session)
+    : QDialog(parent)
+    , m_recorder(recorder)
+    , m_session(session)
 {
     setObjectName(QStringLiteral("sessionReadingsDialog"));
     setModal(false);
@@ -20,8 +22,8 @@ SessionReadingsDialog::SessionReadingsDialog(LineRecorder* recorder, const Sessi
 
     m_table = new QTableWidget(0, ColumnCount, this);
     m_table->setObjectName(QStringLiteral("readingsTable"));
-    m_table->setHorizontalHeaderLabels({tr("Time"), tr("Request"), tr("Reply"), tr("Raw X"), tr("Raw Y"), tr("Raw Z"),
-                                        tr("X"), tr("Y"), tr("Z")});
+    m_table->setHorizontalHeaderLabels(
+        {tr("Time"), tr("Request"), tr("Reply"), tr("Raw X"), tr("Raw Y"), tr("Raw Z"), tr("X"), tr("Y"), tr("Z")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->verticalHeader()->hide();
@@ -64,9 +66,9 @@ void SessionReadingsDialog::takeReadings(int ticket, const QVector<SessionRecord
     m_table->setRowCount(readings.size());
     for (int row = 0; row < readings.size(); ++row) {
         const SessionRecord::Reading& r = readings[row];
-        const QStringList cells = QStringList{r.time.toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz")), r.request,
-                                              r.reply}
-                                  + xyzCells(r.raw) + xyzCells(r.corrected);
+        const QStringList cells
+            = QStringList{r.time.toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz")), r.request, r.reply}
+            + xyzCells(r.raw) + xyzCells(r.corrected);
         for (int column = 0; column < ColumnCount; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
             if (column >= RawX)

@@ -207,7 +207,8 @@ void TestRecordsDock::rowsShowTheSessionsColouredByVerdict()
             break;
         case Ending::Open:
             QCOMPARE(background.style(), Qt::NoBrush);
-            QVERIFY2(cell(table, row, RecordsDock::WhiteX).isEmpty(), qPrintable(cell(table, row, RecordsDock::WhiteX)));
+            QVERIFY2(cell(table, row, RecordsDock::WhiteX).isEmpty(),
+                     qPrintable(cell(table, row, RecordsDock::WhiteX)));
             break;
         }
         // Pale: the dark text stays readable.
@@ -301,8 +302,7 @@ void TestRecordsDock::exportWritesTheSelection_data()
     QTest::newRow("json of one") << QStringLiteral("one.json") << QString() << true << QStringList{"U-2"};
     QTest::newRow("json by the filter") << QStringLiteral("chosen") << QStringLiteral("JSON files (*.json)") << true
                                         << QStringList{"U-1", "U-2"};
-    QTest::newRow("csv of all shown") << QStringLiteral("all.csv") << QString() << false
-                                      << QStringList{};
+    QTest::newRow("csv of all shown") << QStringLiteral("all.csv") << QString() << false << QStringList{};
 }
 
 void TestRecordsDock::exportWritesTheSelection()

@@ -520,15 +520,16 @@ void tellSession(LineRecorder& recorder, const QString& unit, double whiteX, dou
     recorder.setUnit(unit);
     const QString ok = QStringLiteral("OK");
     tracker->takeRequest(CMonitor::StartMeasure, ok, CColor(), CColor());
-    const CColor primaries[3] = {fromXy(0.6402, 0.3298, 38.4), fromXy(0.3001, 0.6003, 128.6), fromXy(0.1502, 0.0601, 13.1)};
+    const CColor primaries[3]
+        = {fromXy(0.6402, 0.3298, 38.4), fromXy(0.3001, 0.6003, 128.6), fromXy(0.1502, 0.0601, 13.1)};
     for (const CColor& primary : primaries)
         tracker->takeRequest(CMonitor::SendValue, ok, primary, primary);
     const int whites = finished ? 4 : 2;
     for (int i = 1; i <= whites; ++i) {
         // From a bluish white at the start towards where this display ends.
         const double share = double(i) / whites;
-        const CColor white = fromXy(0.3050 + share * (whiteX - 0.3050), 0.3180 + share * (whiteY - 0.3180),
-                                    186.0 - 3.0 * i);
+        const CColor white
+            = fromXy(0.3050 + share * (whiteX - 0.3050), 0.3180 + share * (whiteY - 0.3180), 186.0 - 3.0 * i);
         tracker->takeRequest(CMonitor::SendValue, ok, white, white);
     }
     if (finished)
@@ -572,8 +573,8 @@ bool recordsDockPicture(const QDir& outDir)
         const SessionRecord aligned = stored.at(0).at(0).value<SessionRecord>();
         std::printf("recorded the simulated display's alignment: unit %s, %s %s, %d requests, white %.4f %.4f, %s\n",
                     qPrintable(aligned.unit), qPrintable(aligned.sensorType), qPrintable(aligned.sensorSerial),
-                    aligned.readingCount, aligned.white ? aligned.white->x : 0.0, aligned.white ? aligned.white->y : 0.0,
-                    qPrintable(aligned.verdict));
+                    aligned.readingCount, aligned.white ? aligned.white->x : 0.0,
+                    aligned.white ? aligned.white->y : 0.0, qPrintable(aligned.verdict));
 
         tellSession(recorder, QStringLiteral("DSP-2612-0418"), 0.3129, 0.3288, true);
         tellSession(recorder, QStringLiteral("DSP-2612-0419"), 0.3166, 0.3341, true);
@@ -652,7 +653,8 @@ bool certificatePage(const QDir& outDir)
 int main(int argc, char* argv[])
 {
     Application app(argc, argv);
-    const bool only = argc == 3 && (qstrcmp(argv[2], "--certificate-only") == 0 || qstrcmp(argv[2], "--records-only") == 0);
+    const bool only
+        = argc == 3 && (qstrcmp(argv[2], "--certificate-only") == 0 || qstrcmp(argv[2], "--records-only") == 0);
     if (argc != 2 && !only) {
         std::fputs("usage: lumaserve-screenshots OUTDIR [--certificate-only | --records-only]\n", stderr);
         return 2;
@@ -666,7 +668,7 @@ int main(int argc, char* argv[])
     if (argc == 3 && qstrcmp(argv[2], "--records-only") == 0)
         return recordsDockPicture(outDir) ? 0 : 1;
     return run(outDir) && stationBesideWindow(outDir) && dockDuringAlignment(outDir) && recordsDockPicture(outDir)
-                   && chinese(outDir) && certificatePage(outDir)
-               ? 0
-               : 1;
+            && chinese(outDir) && certificatePage(outDir)
+        ? 0
+        : 1;
 }
