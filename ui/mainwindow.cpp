@@ -303,7 +303,6 @@ void MainWindow::setLineRecorder(LineRecorder* lineRecorder)
     unitEdit = new QLineEdit(unitBox);
     unitEdit->setObjectName(QStringLiteral("unitEdit"));
     unitEdit->setPlaceholderText(tr("Scan the display's barcode"));
-    unitEdit->setClearButtonEnabled(true);
     unitLabel = new QLabel(unitBox);
     unitLabel->setObjectName(QStringLiteral("unitTakenLabel"));
     auto* unitGrid = new QGridLayout(unitBox);

@@ -43,7 +43,6 @@ RecordsDock::RecordsDock(LineRecorder* recorder, QWidget* parent)
     auto* content = new QWidget(this);
     m_unitEdit = new QLineEdit(content);
     m_unitEdit->setObjectName(QStringLiteral("unitFilterEdit"));
-    m_unitEdit->setClearButtonEnabled(true);
     m_unitEdit->setPlaceholderText(tr("every unit"));
     m_verdictCombo = new QComboBox(content);
     m_verdictCombo->setObjectName(QStringLiteral("verdictFilterCombo"));
