@@ -6,6 +6,7 @@
 #include "qmessageboxmessenger.h"
 #include "printingmessenger.h"
 #include "qtdialogprovider.h"
+#include "recordkeeping.h"
 #include "screenpatchwatcher.h"
 #include "sensortable.h"
 #include "simulatedstation.h"
@@ -175,6 +176,10 @@ int main(int argc, char* argv[])
         MainWindow window;
         window.controller()->setSensorFactory(&SensorTable::createForWindow);
         window.show();
+        // Every display the service aligns is kept, the simulated one too; the
+        // recorder goes before the window's controller it follows.
+        const std::unique_ptr<LineRecorder> recorder = RecordKeeping::start(*window.controller(), &window);
+        window.setLineRecorder(recorder.get());
         std::unique_ptr<StationWindow> stationWindow;
         if (station) {
             stationWindow = std::make_unique<StationWindow>(*station);

@@ -23,6 +23,8 @@ constexpr const char* SchemaLockKey = "7311410";
 
 QVariant nullDouble()
 {
+    // QVariant(QMetaType::Double, nullptr) is a 0.0 that is not null in Qt 5,
+    // and is written as 0 rather than NULL.
     return QVariant(QVariant::Double);
 }
 

@@ -1006,6 +1006,30 @@ Do you want to stop waiting and close the window?</source>
         <source>Sensor matching</source>
         <translation>传感器匹配</translation>
     </message>
+    <message>
+        <source>Records</source>
+        <translation>记录</translation>
+    </message>
+    <message>
+        <source>Scan the display&apos;s barcode</source>
+        <translation>扫描显示器的条码</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>产品编号</translation>
+    </message>
+    <message>
+        <source>%1 goes to the next display.</source>
+        <translation>%1 将记入下一台显示器。</translation>
+    </message>
+    <message>
+        <source>Unit %1 taken.</source>
+        <translation>产品编号 %1 已记入。</translation>
+    </message>
+    <message>
+        <source>Records: %1</source>
+        <translation>记录: %1</translation>
+    </message>
 </context>
 <context>
     <name>MatchingInstrument</name>
@@ -1303,6 +1327,134 @@ Do you want to stop waiting and close the window?</source>
     <message>
         <source>%1 (on the system&apos;s library path)</source>
         <translation>%1(位于系统库路径中)</translation>
+    </message>
+</context>
+<context>
+    <name>RecordKeeping</name>
+    <message>
+        <source>Records</source>
+        <translation>记录</translation>
+    </message>
+    <message>
+        <source>The alignments will not be recorded: %1
+Check &quot;database&quot; in the [Records] group of %2.</source>
+        <translation>校准过程将不会被记录: %1
+请检查 %2 中 [Records] 组的 &quot;database&quot;。</translation>
+    </message>
+</context>
+<context>
+    <name>RecordsDock</name>
+    <message>
+        <source>Records</source>
+        <translation>记录</translation>
+    </message>
+    <message>
+        <source>every unit</source>
+        <translation>所有产品</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>全部</translation>
+    </message>
+    <message>
+        <source>Started</source>
+        <translation>开始时间</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>产品编号</translation>
+    </message>
+    <message>
+        <source>Sensor</source>
+        <translation>传感器</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>结论</translation>
+    </message>
+    <message>
+        <source>White x</source>
+        <translation>白点 x</translation>
+    </message>
+    <message>
+        <source>White y</source>
+        <translation>白点 y</translation>
+    </message>
+    <message>
+        <source>Lv (cd/m²)</source>
+        <translation>Lv (cd/m²)</translation>
+    </message>
+    <message>
+        <source>Requests</source>
+        <translation>请求数</translation>
+    </message>
+    <message>
+        <source>Export…</source>
+        <translation>导出…</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>日期</translation>
+    </message>
+    <message>
+        <source>open</source>
+        <translation>进行中</translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation>通过</translation>
+    </message>
+    <message>
+        <source>FAIL</source>
+        <translation>未通过</translation>
+    </message>
+    <message>
+        <source>INCOMPLETE</source>
+        <translation>未完成</translation>
+    </message>
+    <message>
+        <source>The records cannot be read: %1</source>
+        <translation>无法读取记录: %1</translation>
+    </message>
+    <message>
+        <source>Sessions: %1</source>
+        <translation>会话: %1</translation>
+    </message>
+    <message>
+        <source>Kept in this station&apos;s file until the line&apos;s database takes it.</source>
+        <translation>保存在本工位的文件中，直到产线数据库接收。</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>There are no sessions to export.</source>
+        <translation>没有可导出的会话。</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>JSON files (*.json)</source>
+        <translation>JSON 文件 (*.json)</translation>
+    </message>
+    <message>
+        <source>Export sessions</source>
+        <translation>导出会话</translation>
+    </message>
+    <message>
+        <source>Exporting to %1...</source>
+        <translation>正在导出到 %1...</translation>
+    </message>
+    <message>
+        <source>Exported to %1.</source>
+        <translation>已导出到 %1。</translation>
+    </message>
+    <message>
+        <source>The sessions could not be exported to %1: %2</source>
+        <translation>无法将会话导出到 %1: %2</translation>
     </message>
 </context>
 <context>
@@ -1958,6 +2110,65 @@ Do you want to stop waiting and close the window?</source>
     <message>
         <source>there is none</source>
         <translation>未给出命令</translation>
+    </message>
+</context>
+<context>
+    <name>SessionReadingsDialog</name>
+    <message>
+        <source>Requests of the session of %1</source>
+        <translation>%1 的会话的请求</translation>
+    </message>
+    <message>
+        <source>Requests of unit %1 (%2)</source>
+        <translation>产品 %1 的请求 (%2)</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Request</source>
+        <translation>请求</translation>
+    </message>
+    <message>
+        <source>Reply</source>
+        <translation>回复</translation>
+    </message>
+    <message>
+        <source>Raw X</source>
+        <translation>原始 X</translation>
+    </message>
+    <message>
+        <source>Raw Y</source>
+        <translation>原始 Y</translation>
+    </message>
+    <message>
+        <source>Raw Z</source>
+        <translation>原始 Z</translation>
+    </message>
+    <message>
+        <source>X</source>
+        <translation>X</translation>
+    </message>
+    <message>
+        <source>Y</source>
+        <translation>Y</translation>
+    </message>
+    <message>
+        <source>Z</source>
+        <translation>Z</translation>
+    </message>
+    <message>
+        <source>Reading the records...</source>
+        <translation>正在读取记录...</translation>
+    </message>
+    <message>
+        <source>The requests cannot be read: %1</source>
+        <translation>无法读取请求: %1</translation>
+    </message>
+    <message>
+        <source>Requests: %1</source>
+        <translation>请求: %1</translation>
     </message>
 </context>
 <context>

@@ -126,6 +126,14 @@ AlignmentWidget::AlignmentWidget(Measure* measureController, QWidget* parent)
     connect(measure, &Measure::requestFinished, this, &AlignmentWidget::requestAnswered);
 }
 
+void AlignmentWidget::addBox(QWidget* box)
+{
+    // After the sensor's and the monitor's, above the stretch that keeps the
+    // matrix at the bottom.
+    auto* boxes = static_cast<QVBoxLayout*>(layout());
+    boxes->insertWidget(2, box);
+}
+
 void AlignmentWidget::getPort()
 {
     portList = QStringList{QString()};

@@ -35,6 +35,9 @@ public:
     // Reads a profile and applies it to the sensor whose serial number it holds.
     void openProfile(QString fileName);
 
+    // A group of the window's own, placed below the monitor's.
+    void addBox(QWidget* box);
+
     QStringList ports() const { return portList; }
     QString pendingProfileSerial() const { return profileSerial; }
 

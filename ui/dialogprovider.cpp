@@ -34,6 +34,14 @@ DialogProvider* installed = nullptr;
 
 DialogProvider::~DialogProvider() = default;
 
+QString DialogProvider::saveFileNameAndFilter(QWidget* parent, const QString& caption, const QString& dir,
+                                              const QString& filter, QString* selectedFilter)
+{
+    if (selectedFilter)
+        selectedFilter->clear();
+    return saveFileName(parent, caption, dir, filter);
+}
+
 QString DialogProvider::directory(QWidget*, const QString& caption, const QString&)
 {
     qWarning() << "No directory chooser; cancelled:" << caption;

@@ -18,6 +18,11 @@ public:
                                  const QString& filter) = 0;
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                  const QString& filter) = 0;
+    // As saveFileName, and *selectedFilter the filter the user left chosen,
+    // for a file whose kind follows it when the name has no suffix. A
+    // provider that cannot tell leaves it empty.
+    virtual QString saveFileNameAndFilter(QWidget* parent, const QString& caption, const QString& dir,
+                                          const QString& filter, QString* selectedFilter);
     // An existing directory; empty when the user cancels, and from a provider
     // that asks for none.
     virtual QString directory(QWidget* parent, const QString& caption, const QString& dir);

@@ -8,7 +8,9 @@
 #include "dialogprovider.h"
 #include "iconresources.h"
 #include "instrumentwaitbar.h"
+#include "linerecorder.h"
 #include "messenger.h"
+#include "recordsdock.h"
 #include "sensordlg.h"
 #include "sensormatchingdialog.h"
 #include "sensorlibrary.h"
@@ -19,7 +21,10 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QResizeEvent>
@@ -271,6 +276,77 @@ bool MainWindow::refuseWhileSensorBusy(const QString& title)
 QString MainWindow::statusText() const
 {
     return statusLabel->text();
+}
+
+LineRecorder* MainWindow::lineRecorder() const
+{
+    return recorder;
+}
+
+void MainWindow::setLineRecorder(LineRecorder* lineRecorder)
+{
+    if (!lineRecorder || recorder)
+        return;
+    recorder = lineRecorder;
+
+    recordsDock = new RecordsDock(recorder, this);
+    recordsDock->setAllowedAreas(Qt::AllDockWidgetAreas);
+    recordsDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable
+                             | QDockWidget::DockWidgetFloatable);
+    // Below everything, as wide as the window: the table has many columns.
+    addDockWidget(Qt::BottomDockWidgetArea, recordsDock);
+    recordsAct = recordsDock->toggleViewAction();
+    viewMenu->addAction(recordsAct);
+
+    auto* unitBox = new QGroupBox(tr("Records"), alignment);
+    unitBox->setObjectName(QStringLiteral("unitBox"));
+    unitEdit = new QLineEdit(unitBox);
+    unitEdit->setObjectName(QStringLiteral("unitEdit"));
+    unitEdit->setPlaceholderText(tr("Scan the display's barcode"));
+    unitLabel = new QLabel(unitBox);
+    unitLabel->setObjectName(QStringLiteral("unitTakenLabel"));
+    auto* unitGrid = new QGridLayout(unitBox);
+    unitGrid->setContentsMargins(10, 10, 10, 10);
+    unitGrid->addWidget(new QLabel(tr("Unit"), unitBox), 0, 0);
+    unitGrid->addWidget(unitEdit, 0, 1);
+    unitGrid->addWidget(unitLabel, 1, 0, 1, 2);
+    alignment->addBox(unitBox);
+    // A scanner types the unit and presses Enter.
+    connect(unitEdit, &QLineEdit::returnPressed, this, [this] {
+        if (!recorder || unitEdit->text().trimmed().isEmpty())
+            return;
+        recorder->setUnit(unitEdit->text());
+        // Taken at once by a session open without one; otherwise kept for
+        // the next display, and the field keeps it until then.
+        if (!recorder->pendingUnit().isEmpty())
+            unitLabel->setText(tr("%1 goes to the next display.").arg(recorder->pendingUnit()));
+    });
+    connect(recorder, &LineRecorder::unitTaken, this, [this](const QString& unit) {
+        unitEdit->clear();
+        unitLabel->setText(tr("Unit %1 taken.").arg(unit));
+    });
+
+    // Not a box: the line goes on while the records wait for their database.
+    recordsLabel = new QLabel(tr("Records: %1").arg(recorder->settings().location.displayName()), this);
+    recordsLabel->setObjectName(QStringLiteral("recordsLabel"));
+    // A long complaint is cut short here and read whole in the tool tip.
+    recordsLabel->setMaximumWidth(480);
+    statusBar()->addPermanentWidget(recordsLabel);
+    connect(recorder, &LineRecorder::problem, this, [this](const QString& text) {
+        recordsLabel->setText(tr("Records: %1").arg(text));
+        recordsLabel->setToolTip(text);
+    });
+    connect(recorder, &LineRecorder::recovered, this, [this](const QString& text) {
+        recordsLabel->setText(tr("Records: %1").arg(text));
+        recordsLabel->setToolTip(text);
+    });
+
+    resize(width(), qMax(height(), 760));
+    resizeDocks({recordsDock}, {300}, Qt::Vertical);
+    // The records dock where the user left it last time, now that it exists.
+    const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("NVX"),
+                             QStringLiteral("Brightfold-alignment"));
+    restoreState(settings.value(kWindowStateKey).toByteArray());
 }
 
 QString MainWindow::aboutText()

@@ -4,16 +4,20 @@
 #include "measure.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 class AlignmentWidget;
 class ChromaticityDock;
 class ColorDockWidget;
 class InstrumentWaitBar;
+class LineRecorder;
 class QAction;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QTimer;
 class QToolBar;
+class RecordsDock;
 
 // The program's window: the value window and the chromaticity diagram docked
 // on the left, the alignment panel in the centre, and the commands in menus
@@ -33,6 +37,14 @@ public:
     ColorDockWidget* valueWindow() const { return colorDock; }
     ChromaticityDock* chromaticityWindow() const { return chromaticityDock; }
     QString statusText() const;
+
+    // Keeps records of the alignments through the recorder, which must be
+    // started and outlive the window's use of it: adds the "Records" dock and
+    // the Unit field a barcode scanner types into. Without one the window
+    // keeps no records. Given once.
+    void setLineRecorder(LineRecorder* recorder);
+    LineRecorder* lineRecorder() const;
+    RecordsDock* recordsWindow() const { return recordsDock; }
 
     // The About box's text: version, Qt, instrument libraries, settings file.
     static QString aboutText();
@@ -93,6 +105,7 @@ private:
     QAction* statusBarAct = nullptr;
     QAction* valueWindowAct = nullptr;
     QAction* chromaticityAct = nullptr;
+    QAction* recordsAct = nullptr;
     QMenu* advanceMenu = nullptr;
     QAction* calibrateAct = nullptr;
     QAction* sensorMatchingAct = nullptr;
@@ -106,6 +119,11 @@ private:
     InstrumentWaitBar* waitBar = nullptr;
     ColorDockWidget* colorDock = nullptr;
     ChromaticityDock* chromaticityDock = nullptr;
+    QPointer<LineRecorder> recorder;
+    RecordsDock* recordsDock = nullptr;
+    QLineEdit* unitEdit = nullptr;
+    QLabel* unitLabel = nullptr;
+    QLabel* recordsLabel = nullptr;
     Measure* measure = nullptr;
     // Set when the user closed the window while the service was still stopping.
     bool closeWhenStopped = false;

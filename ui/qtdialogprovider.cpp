@@ -16,6 +16,12 @@ QString QtDialogProvider::saveFileName(QWidget* parent, const QString& caption, 
     return QFileDialog::getSaveFileName(parent, caption, dir, filter);
 }
 
+QString QtDialogProvider::saveFileNameAndFilter(QWidget* parent, const QString& caption, const QString& dir,
+                                                const QString& filter, QString* selectedFilter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter, selectedFilter);
+}
+
 QString QtDialogProvider::text(QWidget* parent, const QString& title, const QString& label,
                                const QString& initial, bool* ok)
 {

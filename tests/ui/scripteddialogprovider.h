@@ -24,6 +24,13 @@ public:
     {
         return nextFileName(caption);
     }
+    QString saveFileNameAndFilter(QWidget*, const QString& caption, const QString&, const QString&,
+                                  QString* selectedFilter) override
+    {
+        if (selectedFilter)
+            *selectedFilter = m_filters.isEmpty() ? QString() : m_filters.dequeue();
+        return nextFileName(caption);
+    }
     QString directory(QWidget*, const QString& caption, const QString&) override { return nextFileName(caption); }
     QString text(QWidget*, const QString& title, const QString&, const QString&, bool* ok) override
     {
@@ -35,6 +42,8 @@ public:
     }
 
     void queueFileName(const QString& name) { m_fileNames.enqueue(name); }
+    // The filter a save dialog answers as chosen, with the next file name.
+    void queueFilter(const QString& filter) { m_filters.enqueue(filter); }
     // A text confirmed with OK.
     void queueText(const QString& text) { m_texts.enqueue(text); }
 
@@ -49,6 +58,7 @@ private:
 
     QQueue<QString> m_fileNames;
     QQueue<QString> m_texts;
+    QQueue<QString> m_filters;
     QStringList m_asked;
     DialogProvider* m_previous = nullptr;
 };

@@ -1,6 +1,6 @@
 // Takes the pictures of the main window and its dialogs shown in the README:
 //
-//   lumaserve-screenshots OUTDIR [--certificate-only]
+//   lumaserve-screenshots OUTDIR [--certificate-only | --records-only]
 //
 // serves an emulated CR-250 and an emulated display on pseudo-terminals, picks
 // them in the window as a user would, takes a reading, and writes
@@ -13,6 +13,10 @@
 // translations, in Chinese (OUTDIR/<dialog>-zh.png, and mainwindow-zh.png).
 // The main window while the simulated display aligns itself, its chromaticity
 // dock showing the readings sent so far (OUTDIR/mainwindow-aligning.png).
+// The main window with its Records dock after a few displays of mixed verdicts
+// (OUTDIR/records-dock.png): one the simulated display aligned itself, the
+// others told to the recorder as the service would
+// (lumaserve-screenshots OUTDIR --records-only takes this one alone).
 // Last the sensor-matching certificate's page (OUTDIR/certificate.png), drawn
 // as its PDF is, from a run made up here.
 // Run it on the offscreen platform (QT_QPA_PLATFORM=offscreen); the Chinese
@@ -22,20 +26,24 @@
 #include "application.h"
 #include "calibratedialog.h"
 #include "certificate.h"
+#include "cmonitor.h"
 #include "certificatepdf.h"
 #include "colordockwidget.h"
 #include "crxxxemulator.h"
 #include "mainwindow.h"
 #include "patchset.h"
 #include "csensor.h"
+#include "linerecorder.h"
 #include "measure.h"
 #include "monitoremulator.h"
 #include "mlink_i1d3.h"
 #include "portlister.h"
+#include "recordsdock.h"
 #include "sensordlg.h"
 #include "sensormatchingdialog.h"
 #include "sensorlibrary.h"
 #include "sensortable.h"
+#include "sessiontracker.h"
 #include "screenpatchwatcher.h"
 #include "simulatedstation.h"
 #include "stationwindow.h"
@@ -54,6 +62,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTableWidgetItem>
@@ -497,6 +506,93 @@ bool dockDuringAlignment(const QDir& outDir)
     });
 }
 
+CColor fromXy(double x, double y, double luminance)
+{
+    return CColor(luminance * x / y, luminance, luminance * (1.0 - x - y) / y);
+}
+
+// One display's requests as the service hands them to the recorder: the
+// primaries, the white a few times on its way to where it ends, and the end,
+// or a hang-up before it for one that never finished.
+void tellSession(LineRecorder& recorder, const QString& unit, double whiteX, double whiteY, bool finished)
+{
+    SessionTracker* tracker = recorder.tracker();
+    recorder.setUnit(unit);
+    const QString ok = QStringLiteral("OK");
+    tracker->takeRequest(CMonitor::StartMeasure, ok, CColor(), CColor());
+    const CColor primaries[3]
+        = {fromXy(0.6402, 0.3298, 38.4), fromXy(0.3001, 0.6003, 128.6), fromXy(0.1502, 0.0601, 13.1)};
+    for (const CColor& primary : primaries)
+        tracker->takeRequest(CMonitor::SendValue, ok, primary, primary);
+    const int whites = finished ? 4 : 2;
+    for (int i = 1; i <= whites; ++i) {
+        // From a bluish white at the start towards where this display ends.
+        const double share = double(i) / whites;
+        const CColor white
+            = fromXy(0.3050 + share * (whiteX - 0.3050), 0.3180 + share * (whiteY - 0.3180), 186.0 - 3.0 * i);
+        tracker->takeRequest(CMonitor::SendValue, ok, white, white);
+    }
+    if (finished)
+        tracker->takeRequest(CMonitor::StopMeasure, ok, CColor(), CColor());
+    else
+        tracker->takeHangUp();
+}
+
+// The main window keeping records on the simulated station: the display
+// aligns itself once through the window's own service, its unit scanned into
+// the Unit field, then more displays are told to the recorder.
+bool recordsDockPicture(const QDir& outDir)
+{
+    return withStation([&](SimulatedStation& station) {
+        Walkthrough walkthrough(station);
+        if (!walkthrough.openWindow() || !walkthrough.connectInstruments(SimulatedWorld::Instrument::CA410))
+            return fail(qPrintable(walkthrough.failure()));
+        MainWindow* window = walkthrough.window();
+        LineRecorder::Settings settings;
+        // The station's own file in the working directory, as the program's default.
+        settings.location = RecordLocation::sqlite(RecordLocation::defaultFileName());
+        settings.station = QStringLiteral("line2-st04");
+        LineRecorder recorder(*window->controller(), settings);
+        QString error;
+        if (!recorder.start(&error))
+            return fail(qPrintable(error));
+        window->setLineRecorder(&recorder);
+        window->resize(1180, 980);
+        window->resizeDocks({window->recordsWindow()}, {360}, Qt::Vertical);
+        QSignalSpy stored(&recorder, &LineRecorder::sessionStored);
+
+        auto* unitEdit = window->findChild<QLineEdit*>(QStringLiteral("unitEdit"));
+        if (!unitEdit)
+            return fail("no Unit field");
+        QTest::keyClicks(unitEdit, QStringLiteral("DSP-2612-0417"));
+        QTest::keyClick(unitEdit, Qt::Key_Return);
+        if (!walkthrough.alignDisplay(nullptr))
+            return fail(qPrintable(walkthrough.failure()));
+        if (!QTest::qWaitFor([&] { return stored.count() >= 1; }, 5000))
+            return fail("the display's own alignment was not recorded");
+        const SessionRecord aligned = stored.at(0).at(0).value<SessionRecord>();
+        std::printf("recorded the simulated display's alignment: unit %s, %s %s, %d requests, white %.4f %.4f, %s\n",
+                    qPrintable(aligned.unit), qPrintable(aligned.sensorType), qPrintable(aligned.sensorSerial),
+                    aligned.readingCount, aligned.white ? aligned.white->x : 0.0,
+                    aligned.white ? aligned.white->y : 0.0, qPrintable(aligned.verdict));
+
+        tellSession(recorder, QStringLiteral("DSP-2612-0418"), 0.3129, 0.3288, true);
+        tellSession(recorder, QStringLiteral("DSP-2612-0419"), 0.3166, 0.3341, true);
+        tellSession(recorder, QStringLiteral("DSP-2612-0420"), 0.3120, 0.3279, false);
+        tellSession(recorder, QStringLiteral("DSP-2612-0421"), 0.3125, 0.3293, true);
+        if (!QTest::qWaitFor([&] { return stored.count() >= 5; }, 5000))
+            return fail("the sessions told were not recorded");
+        // One in progress, its unit scanned while it runs.
+        recorder.tracker()->takeRequest(CMonitor::StartMeasure, QStringLiteral("OK"), CColor(), CColor());
+        QTest::keyClicks(unitEdit, QStringLiteral("DSP-2612-0422"));
+        QTest::keyClick(unitEdit, Qt::Key_Return);
+        RecordsDock* dock = window->recordsWindow();
+        if (!QTest::qWaitFor([&] { return dock->table()->rowCount() == 6; }, 5000))
+            return fail("the Records dock did not show the sessions");
+        return save(*window, outDir, QStringLiteral("records-dock.png"));
+    });
+}
+
 // The certificate of a matching run on an sRGB display with a 120 cd/m² white:
 // the default patches, a sensor whose filters mix the channels, each reading
 // a little off in a way that repeats from run to run.
@@ -557,8 +653,10 @@ bool certificatePage(const QDir& outDir)
 int main(int argc, char* argv[])
 {
     Application app(argc, argv);
-    if (argc != 2 && !(argc == 3 && qstrcmp(argv[2], "--certificate-only") == 0)) {
-        std::fputs("usage: lumaserve-screenshots OUTDIR [--certificate-only]\n", stderr);
+    const bool only
+        = argc == 3 && (qstrcmp(argv[2], "--certificate-only") == 0 || qstrcmp(argv[2], "--records-only") == 0);
+    if (argc != 2 && !only) {
+        std::fputs("usage: lumaserve-screenshots OUTDIR [--certificate-only | --records-only]\n", stderr);
         return 2;
     }
     // Absolute, as the station's picture is taken from a working folder of its own.
@@ -567,8 +665,10 @@ int main(int argc, char* argv[])
         return 1;
     if (argc == 3 && qstrcmp(argv[2], "--certificate-only") == 0)
         return certificatePage(outDir) ? 0 : 1;
-    return run(outDir) && stationBesideWindow(outDir) && dockDuringAlignment(outDir) && chinese(outDir)
-                   && certificatePage(outDir)
-               ? 0
-               : 1;
+    if (argc == 3 && qstrcmp(argv[2], "--records-only") == 0)
+        return recordsDockPicture(outDir) ? 0 : 1;
+    return run(outDir) && stationBesideWindow(outDir) && dockDuringAlignment(outDir) && recordsDockPicture(outDir)
+            && chinese(outDir) && certificatePage(outDir)
+        ? 0
+        : 1;
 }
