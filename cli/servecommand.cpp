@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
+#include <QFileInfo>
 
 namespace {
 
@@ -196,7 +197,11 @@ int ServeCommand::run(const QStringList& arguments)
     QEventLoop loop;
     QObject::connect(&signalWatcher, &SignalWatcher::received, &service, &AlignmentService::stop);
     QObject::connect(&service, &AlignmentService::finished, &loop, &QEventLoop::exit);
-    if (const int started = service.start(); started != ExitDone) {
+    const int started = service.start();
+    // Applied by starting: sessions name the profile while its matrix serves.
+    if (recorder && started == ExitDone && !settings.profile.isEmpty())
+        recorder->setProfileName(QFileInfo(settings.profile).fileName());
+    if (started != ExitDone) {
         // Stopped while starting: what failed was cut short by the stop.
         if (!signalWatcher.hasReceived())
             return started;

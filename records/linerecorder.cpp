@@ -86,7 +86,8 @@ bool LineRecorder::start(QString* error)
     connect(m_writer, &RecordWriter::readingsFound, this, &LineRecorder::readingsFound);
     // The writer reaches the tracker's sessions in the order they happen:
     // queued connections into one thread keep their order.
-    connect(m_tracker, &SessionTracker::sessionStarted, m_writer, &RecordWriter::beginSession);
+    // The session itself goes to the writer in onSessionStarted, before anyone
+    // hears of it: a query asked on sessionStarted finds it.
     connect(m_tracker, &SessionTracker::readingTaken, m_writer, &RecordWriter::addReading);
     m_thread->start();
 
@@ -147,8 +148,10 @@ void LineRecorder::fillContext(SessionRecord* session)
         session->sensorType = strSensors[static_cast<size_t>(type)];
         session->sensorSerial = sensor->getSerialNumber();
     }
-    session->profile = m_profile;
     session->matrixSha256 = matrixSha256(m_measure.correctionMatrix());
+    // A matrix calibrated since is no longer the profile's.
+    if (session->matrixSha256 == m_profileMatrixSha)
+        session->profile = m_profile;
     if (!m_pendingUnit.isEmpty()) {
         session->unit = m_pendingUnit;
         m_pendingUnit.clear();
@@ -156,11 +159,19 @@ void LineRecorder::fillContext(SessionRecord* session)
     }
 }
 
+void LineRecorder::setProfileName(const QString& name)
+{
+    m_profile = name;
+    m_profileMatrixSha = name.isEmpty() ? QString() : matrixSha256(m_measure.correctionMatrix());
+}
+
 void LineRecorder::onSessionStarted(const SessionRecord& session)
 {
     // The next display is here: the last one's unit is not coming.
     releaseHeldClose();
     m_openUnit = session.unit;
+    if (m_writer)
+        QMetaObject::invokeMethod(m_writer, "beginSession", Qt::QueuedConnection, Q_ARG(SessionRecord, session));
     emit sessionStarted(session);
     if (m_unitCommand)
         m_unitCommand->run(session.uid);

@@ -59,9 +59,10 @@ public:
     // session open now takes it if it has none, otherwise the next one does.
     void setUnit(const QString& unit);
     QString pendingUnit() const { return m_pendingUnit; }
-    // What the records call the profile in use; the matrix is read from the
-    // controller when a session begins.
-    void setProfileName(const QString& name) { m_profile = name; }
+    // The profile whose matrix the controller has just taken. A session
+    // names it while the controller's matrix is still that one; the matrix
+    // itself is read from the controller when a session begins.
+    void setProfileName(const QString& name);
     SessionTracker* tracker() const { return m_tracker; }
 
     // Asks the writer; sessionsFound / readingsFound answer with the ticket.
@@ -95,6 +96,7 @@ private:
     RecordWriter* m_writer = nullptr;
     QString m_pendingUnit;
     QString m_profile;
+    QString m_profileMatrixSha;
     // The unit of the open session, once known.
     QString m_openUnit;
     int m_nextTicket = 0;

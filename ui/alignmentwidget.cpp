@@ -272,6 +272,7 @@ void AlignmentWidget::openProfile(QString fileName)
     if (sensorIsOpen()) {
         if (profile.serialNumber() == measure->currentSensor()->getSerialNumber()) {
             measure->SetMatrix(profile.matrix());
+            emit profileApplied(fileName);
         } else {
             Messenger::critical(this, tr("Profile"), tr("Sensor SN Error!"));
             resetProfileList();
@@ -282,7 +283,7 @@ void AlignmentWidget::openProfile(QString fileName)
     // No sensor yet: choose the profile's type, which opens a sensor without a
     // port at once; one with a port is opened when the user picks its port.
     doTypeChang(profile.sensorType());
-    const auto apply = [this, profile] {
+    const auto apply = [this, profile, fileName] {
         if (sensorIsOpen() && measure->currentSensor()->getSerialNumber() != profile.serialNumber()) {
             Messenger::critical(this, tr("Profile"), tr("Sensor SN Error!"));
             resetProfileList();
@@ -290,6 +291,7 @@ void AlignmentWidget::openProfile(QString fileName)
         }
         profileSerial = profile.serialNumber();
         measure->SetMatrix(profile.matrix());
+        emit profileApplied(fileName);
     };
     // The sensor of that type is on its way: the serial number is known when
     // it has answered.

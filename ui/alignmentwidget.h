@@ -42,6 +42,8 @@ public:
     QString pendingProfileSerial() const { return profileSerial; }
 
 signals:
+    // The controller took the matrix of the profile read from fileName.
+    void profileApplied(QString fileName);
     void sensorPortChanged(int index);
     void monitorPortChanged(int index);
     void sensorClicked();

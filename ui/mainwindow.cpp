@@ -321,6 +321,9 @@ void MainWindow::setLineRecorder(LineRecorder* lineRecorder)
         if (!recorder->pendingUnit().isEmpty())
             unitLabel->setText(tr("%1 goes to the next display.").arg(recorder->pendingUnit()));
     });
+    // Sessions name the profile whose matrix they were served with.
+    connect(alignment, &AlignmentWidget::profileApplied, recorder,
+            [this](const QString& fileName) { recorder->setProfileName(QFileInfo(fileName).fileName()); });
     connect(recorder, &LineRecorder::unitTaken, this, [this](const QString& unit) {
         unitEdit->clear();
         unitLabel->setText(tr("Unit %1 taken.").arg(unit));
