@@ -22,11 +22,13 @@
 #include "sensorsession.h"
 #include "simulatedstation.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <optional>
@@ -215,7 +217,12 @@ int StationStory::alignDisplay(Measure& measure, double* trueWhiteError)
             if (!firmware.isAligning())
                 loop.quit();
         });
-    const bool ended = (!firmware.isAligning() || runUntil(loop, kAlignmentTimeoutMs)) && !firmware.isAligning();
+    // The loop also wakes for the display's closing "MES,0", which it sends
+    // before it has quite finished: wait on until it has.
+    QDeadlineTimer alignmentDeadline(kAlignmentTimeoutMs);
+    while (firmware.isAligning() && !alignmentDeadline.hasExpired())
+        runUntil(loop, static_cast<int>(std::max<qint64>(1, alignmentDeadline.remainingTime())));
+    const bool ended = !firmware.isAligning();
     QObject::disconnect(progress);
     if (!ended) {
         firmware.cancelAlignment();
