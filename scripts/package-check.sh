@@ -12,6 +12,7 @@ if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 fail() { echo "FAIL: $*" >&2; exit 1; }
 started=$SECONDS
+bash scripts/install-deps.sh
 
 bash scripts/package.sh >/dev/null
 debs=(build/packages/*.deb)
