@@ -42,7 +42,6 @@ QMap<QString, QString> readDesktopEntry(const QString& path)
 struct Entry {
     QString name;
     QString localName;
-    QString genericName;
     QString iconDir;
     QString icon;
 
@@ -127,7 +126,6 @@ int main(int argc, char* argv[])
     }
     const QMap<QString, QString> keys = readDesktopEntry(applications.filePath(files.first()));
     const Entry entry{keys.value(QStringLiteral("Name")), keys.value(QStringLiteral("Name[zh_CN]")),
-                      keys.value(QStringLiteral("GenericName")),
                       prefix.filePath(QStringLiteral("share/icons/hicolor")), keys.value(QStringLiteral("Icon"))};
     for (int size : {16, 22, 24, 32, 48, 64, 128}) {
         if (entry.iconAt(size).isNull()) {
