@@ -313,8 +313,7 @@ bool writeSvg(const std::function<void(QPainter&)>& draw, int size, const QStrin
 
 bool render(const Icon& icon, const QDir& outDir)
 {
-    return writePng(icon.draw, icon.size,
-                    outDir.filePath(QString::fromLatin1(icon.name) + QStringLiteral(".png")));
+    return writePng(icon.draw, icon.size, outDir.filePath(QString::fromLatin1(icon.name) + QStringLiteral(".png")));
 }
 
 // The sizes the freedesktop menus, panels and launchers ask a theme for; the

@@ -129,8 +129,8 @@ int main(int argc, char* argv[])
                       prefix.filePath(QStringLiteral("share/icons/hicolor")), keys.value(QStringLiteral("Icon"))};
     for (int size : {16, 22, 24, 32, 48, 64, 128}) {
         if (entry.iconAt(size).isNull()) {
-            std::fprintf(stderr, "lumaserve-menuentry: no %dx%d icon '%s' in %s\n", size, size,
-                         qPrintable(entry.icon), qPrintable(entry.iconDir));
+            std::fprintf(stderr, "lumaserve-menuentry: no %dx%d icon '%s' in %s\n", size, size, qPrintable(entry.icon),
+                         qPrintable(entry.iconDir));
             return 1;
         }
     }
