@@ -215,7 +215,10 @@ int StationStory::alignDisplay(Measure& measure, double* trueWhiteError)
             if (!firmware.isAligning())
                 loop.quit();
         });
-    const bool ended = (!firmware.isAligning() || runUntil(loop, kAlignmentTimeoutMs)) && !firmware.isAligning();
+    // The display's closing "MES,0" also ends the wait, and may be served before
+    // the firmware's thread, which sent it, has marked the alignment ended.
+    const bool ended = (!firmware.isAligning() || runUntil(loop, kAlignmentTimeoutMs))
+        && (!firmware.isAligning() || firmware.waitForAlignment(kCancelTimeout));
     QObject::disconnect(progress);
     if (!ended) {
         firmware.cancelAlignment();
