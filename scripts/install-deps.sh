@@ -17,6 +17,8 @@ packages=(
     poppler-utils # pdftoppm, to look at the matching certificate's PDF as a reader draws it
     libqt5sql5-sqlite libqt5sql5-psql  # the line records: a station's own file, the line's database
     postgresql    # initdb and pg_ctl: the records tests start a server of their own
+    file          # CPack's dependency list and the installed tree's test read file types
+    lintian desktop-file-utils appstream  # scripts/package-check.sh: the Debian packages' checks
 )
 
 missing=()

@@ -6,6 +6,12 @@
 //
 // writes OUTDIR/<name>.png for every icon. The build runs it and compiles the
 // pictures into the program as the resources ":/icons/resource/<name>.png".
+//
+//   lumaserve-icongen --theme THEMEDIR NAME
+//
+// writes the program's own picture for the desktop's menus, in the layout of an
+// icon theme: THEMEDIR/<n>x<n>/apps/NAME.png at every size menus and launchers
+// ask for, and THEMEDIR/scalable/apps/NAME.svg.
 
 #include <QColor>
 #include <QDir>
@@ -14,9 +20,13 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSaveFile>
 #include <QString>
 
+#include "svgpaintdevice.h"
+
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -260,17 +270,28 @@ struct Icon {
     std::function<void(QPainter&)> draw;
 };
 
-bool render(const Icon& icon, const QDir& outDir)
+// Paints the design grid onto device, scaled to its size.
+void paint(QPaintDevice& device, int size, const std::function<void(QPainter&)>& draw)
 {
-    QImage image(icon.size, icon.size, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&device);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 100.0, size / 100.0);
+    draw(p);
+}
+
+bool makeDirectory(const QString& path)
+{
+    if (QDir().mkpath(path))
+        return true;
+    std::fprintf(stderr, "lumaserve-icongen: cannot create %s\n", qPrintable(path));
+    return false;
+}
+
+bool writePng(const std::function<void(QPainter&)>& draw, int size, const QString& path)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    {
-        QPainter p(&image);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(icon.size / 100.0, icon.size / 100.0);
-        icon.draw(p);
-    }
-    const QString path = outDir.filePath(QString::fromLatin1(icon.name) + QStringLiteral(".png"));
+    paint(image, size, draw);
     if (!image.save(path, "PNG")) {
         std::fprintf(stderr, "lumaserve-icongen: cannot write %s\n", qPrintable(path));
         return false;
@@ -278,19 +299,49 @@ bool render(const Icon& icon, const QDir& outDir)
     return true;
 }
 
+bool writeSvg(const std::function<void(QPainter&)>& draw, int size, const QString& path)
+{
+    SvgPaintDevice svg(QSize(size, size));
+    paint(svg, size, draw);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(svg.svg()) < 0 || !file.commit()) {
+        std::fprintf(stderr, "lumaserve-icongen: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
+bool render(const Icon& icon, const QDir& outDir)
+{
+    return writePng(icon.draw, icon.size, outDir.filePath(QString::fromLatin1(icon.name) + QStringLiteral(".png")));
+}
+
+// The sizes the freedesktop menus, panels and launchers ask a theme for; the
+// scalable picture serves every other.
+bool renderTheme(const QDir& themeDir, const QString& name)
+{
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = themeDir.filePath(QStringLiteral("%1x%1/apps").arg(size));
+        if (!makeDirectory(dir) || !writePng(drawApp, size, QDir(dir).filePath(name + QStringLiteral(".png"))))
+            return false;
+    }
+    const QString dir = themeDir.filePath(QStringLiteral("scalable/apps"));
+    return makeDirectory(dir) && writeSvg(drawApp, 100, QDir(dir).filePath(name + QStringLiteral(".svg")));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (argc == 4 && std::strcmp(argv[1], "--theme") == 0)
+        return renderTheme(QDir(QString::fromLocal8Bit(argv[2])), QString::fromLocal8Bit(argv[3])) ? 0 : 1;
     if (argc != 2) {
-        std::fputs("usage: lumaserve-icongen OUTDIR\n", stderr);
+        std::fputs("usage: lumaserve-icongen OUTDIR\n       lumaserve-icongen --theme THEMEDIR NAME\n", stderr);
         return 2;
     }
     const QDir outDir(QString::fromLocal8Bit(argv[1]));
-    if (!QDir().mkpath(outDir.path())) {
-        std::fprintf(stderr, "lumaserve-icongen: cannot create %s\n", argv[1]);
+    if (!makeDirectory(outDir.path()))
         return 1;
-    }
     // Tool-bar pictures are drawn at twice the usual tool-bar size so they stay
     // sharp when scaled; the panel shows sensor and monitor at 55 pixels.
     const std::vector<Icon> icons = {
