@@ -3,7 +3,9 @@
 
 #include "recordlocation.h"
 #include "recordstore.h"
+#include "recordwriter.h"
 #include "sessionrecord.h"
+#include "sessiontracker.h"
 #include "sessionverdict.h"
 
 #include <QObject>
@@ -14,8 +16,6 @@
 class Matrix;
 class Measure;
 class QThread;
-class RecordWriter;
-class SessionTracker;
 class UnitCommand;
 
 // Keeps a record of every display the station's alignment service serves: it
@@ -30,13 +30,13 @@ public:
     struct Settings {
         RecordLocation location;
         // The station's own file while the line's database is a server.
-        QString spoolFile = QStringLiteral("records-spool.sqlite");
+        QString spoolFile = RecordWriter::defaultSpoolFileName();
         QString station;
         SessionVerdict verdict;
         // Run at each session's start for the unit id; empty for none.
         QString unitCommand;
-        int silenceMs = 30000;
-        int retryMs = 5000;
+        int silenceMs = SessionTracker::SilenceMs;
+        int retryMs = RecordWriter::DefaultRetryMs;
     };
 
     // The station's name when none is given: the machine's host name.

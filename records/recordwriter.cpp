@@ -171,17 +171,6 @@ void RecordWriter::serverLost(const QString& error)
         m_retryTimer->start(m_retryMs);
 }
 
-int RecordWriter::backlog()
-{
-    if (!m_local)
-        return 0;
-    RecordStore::Filter filter;
-    filter.station = m_station;
-    filter.includeOpen = false;
-    QString error;
-    return m_local->sessions(filter, &error).size();
-}
-
 void RecordWriter::forward()
 {
     if (!usesServer() || !m_local)

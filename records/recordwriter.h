@@ -79,7 +79,6 @@ private:
     void serverLost(const QString& error);
     void report(const QString& text);
     void clearProblem(const QString& text);
-    int backlog();
 
     const RecordLocation m_location;
     const QString m_spoolFile;
